@@ -1,0 +1,70 @@
+#include "Interaction.h"
+#include "controls/LookupDialog.h"
+#include "controls/MultiSelectDialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QWidget *dialogParent(QWidget *parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+
+// The Qt dialogs of the application.
+class QtInteraction final : public Interaction
+{
+public:
+    void showError(const QString &text) override
+    {
+        QMessageBox::critical(dialogParent(nullptr), QStringLiteral("Erro"), text);
+    }
+    void showInfo(const QString &text) override
+    {
+        QMessageBox::information(dialogParent(nullptr), QStringLiteral("Informação"), text);
+    }
+    bool lookup(QWidget *parent, TDataSource *source, const QString &title, const QString &keyField,
+                QString &key) override
+    {
+        return LookupDialog::run(dialogParent(parent), source, title, keyField, key);
+    }
+    QStringList pickList(QWidget *parent, TDataSource *source, const QString &keyField,
+                         const QString &title, const QStringList &preselected) override
+    {
+        return MultiSelectDialog::run(dialogParent(parent), source, keyField, title, preselected);
+    }
+    bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(dialogParent(parent), title, prompt,
+                                                   QLineEdit::Normal, value, &ok);
+        if (ok)
+            value = text;
+        return ok;
+    }
+    QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
+                         const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(dialogParent(parent), title, suggested, filter);
+    }
+};
+
+Interaction *g_installed = nullptr;
+
+} // namespace
+
+Interaction *Interaction::instance()
+{
+    static QtInteraction qtDialogs;
+    return g_installed ? g_installed : &qtDialogs;
+}
+
+Interaction *Interaction::install(Interaction *interaction)
+{
+    Interaction *previous = g_installed;
+    g_installed = interaction;
+    return previous;
+}

@@ -1,0 +1,144 @@
+#include "TADOIBQuery.h"
+#include "Database.h"
+#include "EAbort.h"
+#include "SqlBinding.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
+
+TADOIBQuery::~TADOIBQuery() = default;
+
+QSqlDatabase TADOIBQuery::database() const
+{
+    return ConnectionName.isEmpty() ? dtmDBGeral::dtbGeral() : QSqlDatabase::database(ConnectionName);
+}
+
+QString TADOIBQuery::sqlFor(SqlDialect dialect) const
+{
+    const QStringList *variant = nullptr;
+    switch (dialect) {
+    case SqlDialect::Firebird: variant = &SQL_IB; break;
+    case SqlDialect::PostgreSQL: variant = &SQL_PG; break;
+    case SqlDialect::SQLite: variant = &SQL_SQLITE; break;
+    }
+    const QStringList &lines = (variant && !variant->isEmpty()) ? *variant : SQL;
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString TADOIBQuery::ActiveSQL() const
+{
+    return sqlFor(dtmDBGeral::dialect());
+}
+
+void TADOIBQuery::DeclareParam(const QString &name, TFieldType type)
+{
+    syncParams();
+    m_params.CreateParam(name, type).setDataType(type);
+}
+
+void TADOIBQuery::syncParams()
+{
+    const QString sql = ActiveSQL();
+    if (sql == m_paramsFrom)
+        return;
+    TParams fresh;
+    for (const QString &name : PreparedSql::parameterNames(sql)) {
+        TParam &p = fresh.CreateParam(name);
+        if (const TParam *old = m_params.FindParam(name))
+            p = *old;
+    }
+    // Parameters declared before the text was set keep their declaration.
+    for (int i = 0; i < m_params.Count(); ++i)
+        if (!fresh.FindParam(m_params[i].Name()))
+            fresh.CreateParam(m_params[i].Name()) = m_params[i];
+    m_params = fresh;
+    m_paramsFrom = sql;
+}
+
+TParams &TADOIBQuery::Params()
+{
+    syncParams();
+    return m_params;
+}
+
+void TADOIBQuery::Open()
+{
+    if (Active())
+        return;
+    execute(ActiveSQL(), Params());
+}
+
+void TADOIBQuery::Close()
+{
+    m_query.reset();
+    TDataSet::Close();
+}
+
+void TADOIBQuery::execute(const QString &sql, const TParams &params)
+{
+    QSqlDatabase db = database();
+    if (!db.isOpen())
+        throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
+                                 .arg(dtmDBGeral::config().describe()));
+    const PreparedSql prepared = PreparedSql::prepare(sql, params, dtmDBGeral::dialect());
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    try {
+        prepared.exec(*query);
+    } catch (const EDatabaseError &e) {
+        throw EDatabaseError(QStringLiteral("%1\nBanco: %2").arg(e.message(), dtmDBGeral::config().describe()));
+    }
+    QStringList columns;
+    const QSqlRecord record = query->record();
+    for (int i = 0; i < record.count(); ++i)
+        columns << record.fieldName(i).toUpper();
+    m_query = std::move(query);
+    beginData(columns);
+    setActive(true);
+}
+
+bool TADOIBQuery::fetchMore()
+{
+    if (!m_query)
+        return false;
+    // A few hundred rows at a time keep lists responsive without reading everything.
+    int got = 0;
+    const int columns = m_query->record().count();
+    while (got < 256 && m_query->next()) {
+        QVector<QVariant> row(columns);
+        for (int i = 0; i < columns; ++i)
+            row[i] = m_query->value(i);
+        appendRow(std::move(row));
+        ++got;
+    }
+    if (got < 256) {
+        endData();
+        m_query->finish();
+    }
+    return got > 0;
+}
+
+bool TADOIBQuery::Locate(const QString &fieldName, const QVariant &value)
+{
+    TField &field = FieldByName(fieldName);
+    if (!Active())
+        Open();
+    // Rows already read are searched first; a big result is restricted by the database.
+    for (int row = 0; row < fetchedCount(); ++row) {
+        if (rowValue(row, field.columnIndex()).toString() == value.toString()) {
+            setCurrent(row);
+            return true;
+        }
+    }
+    if (fetchedAll())
+        return false;
+    TParams params = Params();
+    params.CreateParam(QStringLiteral("LOCATE__VALUE"), TFieldType::ftString).setAsString(value.toString());
+    const QString sql = QStringLiteral("SELECT * FROM (%1) LOC__ WHERE LOC__.%2 = :LOCATE__VALUE")
+                            .arg(ActiveSQL(), field.FieldName);
+    execute(sql, params);
+    return !IsEmpty();
+}

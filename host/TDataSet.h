@@ -1,0 +1,138 @@
+#pragma once
+
+#include "suite_export.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TDataSet;
+
+// One column of a data set. Persistent fields are declared before the data set
+// opens and carry the labels, widths and text callbacks that lists show.
+class SUITE_EXPORT TField
+{
+public:
+    using GetTextEvent = std::function<void(TField &sender, QString &text, bool displayText)>;
+
+    TField(TDataSet *dataSet, const QString &name, int size = 0);
+
+    QString FieldName;
+    int Size = 0;
+    QString DisplayLabel;      // empty: the field name
+    int DisplayWidth = 0;      // in characters; 0: from Size
+    bool Visible = true;
+    QString EditMask;          // Delphi-style mask used to show the raw value
+    GetTextEvent OnGetText;
+
+    TDataSet *DataSet() const { return m_dataSet; }
+    QString label() const { return DisplayLabel.isEmpty() ? FieldName : DisplayLabel; }
+
+    // Values of the current row. An empty or closed data set gives null / empty text.
+    QVariant Value() const;
+    QString AsString() const;
+    bool IsNull() const;
+
+    // The text shown in lists (display) or in an editor (not display): OnGetText when
+    // set, else the value under EditMask.
+    QString DisplayText() const { return textFor(Value(), true); }
+    QString Text() const { return textFor(Value(), false); }
+    // The same for any value of this field (lists format rows they are not positioned on).
+    QString textFor(const QVariant &value, bool displayText) const;
+
+    int columnIndex() const { return m_column; }
+    void setColumnIndex(int column) { m_column = column; }
+
+private:
+    TDataSet *m_dataSet;
+    int m_column = -1;
+};
+
+// A data set: named fields over rows, with a current row. Rows are cached as they
+// are fetched; subclasses fill the cache (a query from its cursor, a client data set
+// from a data packet).
+class SUITE_EXPORT TDataSet : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataSet(QObject *parent = nullptr);
+    ~TDataSet() override;
+
+    // Persistent fields: declared before the data set is opened.
+    TField &AddField(const QString &name, int size = 0, const QString &displayLabel = QString(),
+                     int displayWidth = 0, bool visible = true);
+
+    int FieldCount() const { return int(m_fields.size()); }
+    TField &Fields(int index) const { return *m_fields.at(size_t(index)); }
+    TField *FindField(const QString &name) const;
+    // Raises ESuiteError when there is no such field.
+    TField &FieldByName(const QString &name) const;
+
+    // Opens (runs) the data set; a data set filled from outside does nothing here.
+    virtual void Open() {}
+    virtual void Close();
+
+    bool Active() const { return m_active; }
+    bool IsEmpty();
+    void First();
+    void Next();
+    bool Eof();
+    int RecNo() const { return m_current; }
+    // Fetches every row: use only on data sets known to be small.
+    int RecordCount();
+
+    // Positions on the first row whose field has the value; false when none has.
+    virtual bool Locate(const QString &fieldName, const QVariant &value);
+
+    // Row access for lists: true when row exists (fetching up to it).
+    bool fetchTo(int row);
+    // Rows fetched so far and whether the cursor is exhausted.
+    int fetchedCount() const { return int(m_rows.size()); }
+    bool fetchedAll() const { return m_complete; }
+    QVariant rowValue(int row, int column) const;
+    QVariant currentValue(int column) const;
+    // Column names of the rows, in row order.
+    QStringList columnNames() const { return m_columns; }
+
+signals:
+    void opened();
+    void closed();
+
+protected:
+    // Called by subclasses when data arrives.
+    void beginData(const QStringList &columns);
+    void appendRow(QVector<QVariant> row);
+    void endData() { m_complete = true; }
+    void setActive(bool active);
+    void resetRows();
+    void setCurrent(int row) { m_current = row; }
+    // Fetches at least one more row into the cache; false when the cursor is exhausted.
+    virtual bool fetchMore() { return false; }
+
+private:
+    std::vector<std::unique_ptr<TField>> m_fields;
+    QStringList m_columns;
+    std::vector<QVector<QVariant>> m_rows;
+    bool m_complete = true;
+    bool m_dynamicFields = false;
+    bool m_active = false;
+    int m_current = 0;
+};
+
+// The link from a control or dialog to a data set.
+class SUITE_EXPORT TDataSource : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataSource(QObject *parent = nullptr, TDataSet *dataSet = nullptr)
+        : QObject(parent), m_dataSet(dataSet) {}
+    TDataSet *DataSet() const { return m_dataSet; }
+    void setDataSet(TDataSet *dataSet) { m_dataSet = dataSet; }
+
+private:
+    TDataSet *m_dataSet;
+};

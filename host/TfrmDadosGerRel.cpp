@@ -1,0 +1,341 @@
+#include "TfrmDadosGerRel.h"
+#include "Consiste.h"
+#include "EAbort.h"
+#include "ExceptionGuard.h"
+#include "Interaction.h"
+#include "Session.h"
+#include "TApplication.h"
+#include "TMessages.h"
+#include "report/TReportDesignerDialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton *commandButton(QWidget *parent, const QString &name, const QString &text,
+                           QStyle::StandardPixmap icon, const QString &hint)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+} // namespace
+
+TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setProperty("suiteForm", true);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(4, 4, 4, 4);
+    root->setSpacing(3);
+
+    panMenu = new QFrame(this);
+    panMenu->setObjectName(QStringLiteral("panMenu"));
+    panMenu->setFrameShape(QFrame::StyledPanel);
+    auto *menu = new QHBoxLayout(panMenu);
+    menu->setContentsMargins(2, 1, 6, 1);
+    menu->setSpacing(2);
+    sbtPreview = commandButton(panMenu, QStringLiteral("sbtPreview"), QStringLiteral("Visualizar"),
+                               QStyle::SP_FileDialogContentsView, QStringLiteral("Visualizar o relatório"));
+    sbtPrint = commandButton(panMenu, QStringLiteral("sbtPrint"), QStringLiteral("Imprimir"),
+                             QStyle::SP_DialogApplyButton, QStringLiteral("Imprimir o relatório"));
+    sbtSalvarComo = commandButton(panMenu, QStringLiteral("sbtSalvarComo"), QStringLiteral("Salvar"),
+                                  QStyle::SP_DialogSaveButton, QStringLiteral("Salvar o relatório em arquivo"));
+    sbtReportEdit = commandButton(panMenu, QStringLiteral("sbtReportEdit"), QStringLiteral("Editar"),
+                                  QStyle::SP_FileDialogDetailedView, QStringLiteral("Editar a definição do relatório"));
+    lblCodRel = new QLabel(panMenu);
+    lblCodRel->setObjectName(QStringLiteral("lblCodRel"));
+    QFont bold = lblCodRel->font();
+    bold.setBold(true);
+    lblCodRel->setFont(bold);
+    menu->addWidget(sbtPreview);
+    menu->addWidget(sbtPrint);
+    menu->addWidget(sbtSalvarComo);
+    menu->addWidget(sbtReportEdit);
+    menu->addStretch(1);
+    menu->addWidget(lblCodRel);
+    root->addWidget(panMenu);
+
+    panRelat = new QFrame(this);
+    panRelat->setObjectName(QStringLiteral("panRelat"));
+    auto *relat = new QHBoxLayout(panRelat);
+    relat->setContentsMargins(4, 0, 4, 0);
+    lblRelat = new QLabel(QStringLiteral("Relatório"), panRelat);
+    lblRelat->setObjectName(QStringLiteral("lblRelat"));
+    lblRelat->setFont(bold);
+    cbbReportNames = new QComboBox(panRelat);
+    cbbReportNames->setObjectName(QStringLiteral("cbbReportNames"));
+    cbbReportNames->setFocusPolicy(Qt::ClickFocus);
+    relat->addWidget(lblRelat);
+    relat->addWidget(cbbReportNames, 1);
+    root->addWidget(panRelat);
+
+    bvlSeparator = new QFrame(this);
+    bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));
+    bvlSeparator->setFrameShape(QFrame::HLine);
+    bvlSeparator->setFrameShadow(QFrame::Sunken);
+    root->addWidget(bvlSeparator);
+
+    grbDadosRel = new QGroupBox(this);
+    grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
+    grbDadosRel->setFlat(true);
+    root->addWidget(grbDadosRel, 1);
+
+    lblCodTela = new QLabel(this);
+    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
+    lblCodTela->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont small = lblCodTela->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lblCodTela->setFont(small);
+    root->addWidget(lblCodTela);
+
+    msgPadrao = new TMessages(this);
+    msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
+    msgPadrao->setMessages({
+        QStringLiteral("Arq_Rel_Err|O arquivo contendo a definição do Relatório de código '%s' não foi encontrado no diretório '%s'."),
+        QStringLiteral("NovoCaption|Título do Relatório"),
+        QStringLiteral("NovoPrompt|Informe o título do relatório:"),
+    });
+    msgMensagens = new TMessages(this);
+    msgMensagens->setObjectName(QStringLiteral("msgMensagens"));
+    rpddPadrao = new TReportDesignerDialog(this);
+    rpddPadrao->setObjectName(QStringLiteral("rpddPadrao"));
+
+    ppmSalvarRelatorio = new QMenu(this);
+    ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
+    QAction *saveAs = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar definição como novo relatório..."));
+    connect(saveAs, &QAction::triggered, this, [this] { guarded([this] { ppmSalvarRelatorioClick(this); }); });
+    sbtReportEdit->setMenu(ppmSalvarRelatorio);
+    sbtReportEdit->setPopupMode(QToolButton::MenuButtonPopup);
+
+    connect(sbtPreview, &QToolButton::clicked, this, [this] { guarded([this] { sbtPreviewClick(sbtPreview); }); });
+    connect(sbtPrint, &QToolButton::clicked, this, [this] { guarded([this] { sbtPrintClick(sbtPrint); }); });
+    connect(sbtSalvarComo, &QToolButton::clicked, this,
+            [this] { guarded([this] { sbtSalvarComoClick(sbtSalvarComo); }); });
+    connect(sbtReportEdit, &QToolButton::clicked, this,
+            [this] { guarded([this] { sbtReportEditClick(sbtReportEdit); }); });
+}
+
+TfrmDadosGerRel::~TfrmDadosGerRel() = default;
+
+void TfrmDadosGerRel::DoCreate()
+{
+    FormCreate(this);
+}
+
+void TfrmDadosGerRel::setClientSize(int width, int height)
+{
+    setFixedSize(width, height);
+}
+
+void TfrmDadosGerRel::setFormStyle(TFormStyle style)
+{
+    m_formStyle = style;
+}
+
+void TfrmDadosGerRel::setMinimizeButton(bool on)
+{
+    m_minimizeButton = on;
+}
+
+void TfrmDadosGerRel::setWindowStateNormal()
+{
+    if (m_subWindow)
+        m_subWindow->showNormal();
+    else
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+}
+
+QString TfrmDadosGerRel::currentReportName() const
+{
+    return cbbReportNames->currentText();
+}
+
+void TfrmDadosGerRel::Show()
+{
+    QMdiArea *area = Application().mdiArea();
+    if (m_formStyle == TFormStyle::fsMDIChild && area) {
+        if (!m_subWindow) {
+            m_subWindow = area->addSubWindow(this, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                                                       | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+            m_subWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+            m_subWindow->setWindowTitle(windowTitle());
+            m_subWindow->setWindowIcon(QIcon());
+            connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
+                if (w && w == m_subWindow && !m_closing)
+                    activated();
+            });
+        }
+        Qt::WindowFlags flags = m_subWindow->windowFlags();
+        flags.setFlag(Qt::WindowMinimizeButtonHint, m_minimizeButton);
+        m_subWindow->setWindowFlags(flags);
+        m_subWindow->showNormal();
+        QWidget::show();
+        area->setActiveSubWindow(m_subWindow);
+        m_subWindow->raise();
+        return;
+    }
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    flags.setFlag(Qt::WindowMinimizeButtonHint, m_minimizeButton);
+    setWindowFlags(flags);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmDadosGerRel::ShowModal()
+{
+    QPointer<TfrmDadosGerRel> self(this);
+    setWindowModality(Qt::ApplicationModal);
+    Show();
+    QEventLoop loop;
+    connect(this, &TfrmDadosGerRel::formClosed, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::DialogExec);
+    if (self)
+        setWindowModality(Qt::NonModal);
+}
+
+bool TfrmDadosGerRel::Close()
+{
+    if (m_subWindow)
+        return m_subWindow->close();
+    return close();
+}
+
+bool TfrmDadosGerRel::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate && !m_subWindow && !m_closing)
+        activated();
+    return QWidget::event(e);
+}
+
+void TfrmDadosGerRel::activated()
+{
+    guarded([this] { FormActivate(this); });
+}
+
+void TfrmDadosGerRel::closeEvent(QCloseEvent *e)
+{
+    TCloseAction action = TCloseAction::caHide;
+    if (!guarded([&] { FormClose(this, action); })) {
+        e->ignore();
+        return;
+    }
+    switch (action) {
+    case TCloseAction::caNone:
+        e->ignore();
+        return;
+    case TCloseAction::caMinimize:
+        e->ignore();
+        if (m_subWindow) m_subWindow->showMinimized(); else showMinimized();
+        return;
+    case TCloseAction::caHide:
+        e->accept();
+        emit formClosed();
+        return;
+    case TCloseAction::caFree:
+        e->accept();
+        m_closing = true;
+        emit formClosed();
+        if (m_subWindow)
+            m_subWindow->deleteLater();
+        deleteLater();
+        return;
+    }
+}
+
+void TfrmDadosGerRel::FormCreate(QObject *)
+{
+    rpddPadrao->ReportDir = Session::current().reportDir;
+    rpddPadrao->ReportCode = lblCodRel->text();
+    cbbReportNames->clear();
+    cbbReportNames->addItems(rpddPadrao->reportNames());
+}
+
+void TfrmDadosGerRel::FormActivate(QObject *)
+{
+}
+
+void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &Action)
+{
+    Action = TCloseAction::caFree;
+}
+
+void TfrmDadosGerRel::requireDefinition()
+{
+    if (!rpddPadrao->definitionFile(currentReportName()).isEmpty())
+        return;
+    QString text = msgPadrao->Msg(QStringLiteral("Arq_Rel_Err"));
+    text.replace(text.indexOf(QLatin1String("%s")), 2, rpddPadrao->ReportCode);
+    text.replace(text.indexOf(QLatin1String("%s")), 2, QDir::toNativeSeparators(rpddPadrao->ReportDir));
+    Consiste::MensErro(text, true);
+}
+
+void TfrmDadosGerRel::sbtPreviewClick(QObject *)
+{
+    requireDefinition();
+    rpddPadrao->Preview(this, currentReportName());
+}
+
+void TfrmDadosGerRel::sbtPrintClick(QObject *)
+{
+    requireDefinition();
+    rpddPadrao->Print(this, currentReportName());
+}
+
+void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
+{
+    requireDefinition();
+    QString file = batchSaveFile;
+    if (file.isEmpty()) {
+        const QString suggested = QDir::home().filePath(rpddPadrao->ReportCode + QStringLiteral(".pdf"));
+        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, suggested, svdSaveReport.Filter);
+        if (file.isEmpty())
+            return;
+    }
+    svdSaveReport.FileName = file;
+    rpddPadrao->SaveAs(this, currentReportName(), file);
+}
+
+void TfrmDadosGerRel::sbtReportEditClick(QObject *)
+{
+    requireDefinition();
+    rpddPadrao->Edit(this, currentReportName());
+}
+
+void TfrmDadosGerRel::ppmSalvarRelatorioClick(QObject *)
+{
+    requireDefinition();
+    QString title = currentReportName();
+    if (!Interaction::instance()->askText(this, msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                                          msgPadrao->Msg(QStringLiteral("NovoPrompt")), title))
+        return;
+    if (Consiste::EmptyString(title))
+        return;
+    rpddPadrao->SaveDefinitionAs(this, currentReportName(), title.trimmed());
+    cbbReportNames->clear();
+    cbbReportNames->addItems(rpddPadrao->reportNames());
+    cbbReportNames->setCurrentText(title.trimmed());
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "suite_export.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMdiSubWindow;
+class QToolButton;
+class TMessages;
+class TReportDesignerDialog;
+
+enum class TFormStyle { fsNormal, fsMDIChild };
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// The save dialog of the base form: the file types a report can be saved as.
+struct SUITE_EXPORT TSaveDialog
+{
+    QString Title = QStringLiteral("Salvar Relatório");
+    QString Filter = QStringLiteral("PDF (*.pdf);;CSV - Planilha (*.csv);;Excel (*.xlsx);;HTML (*.html)");
+    QString FileName;
+};
+
+// The suite's base report-parameter form: the frame (screen and report codes, command
+// buttons, report list, parameter area) and the report commands. Descendants add their
+// controls to grbDadosRel and override the handlers, calling the base versions.
+class SUITE_EXPORT TfrmDadosGerRel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TfrmDadosGerRel(QWidget *parent = nullptr);
+    ~TfrmDadosGerRel() override;
+
+    // Runs FormCreate; the application object calls it right after construction.
+    void DoCreate();
+
+    void setFormStyle(TFormStyle style);
+    TFormStyle FormStyle() const { return m_formStyle; }
+    void setMinimizeButton(bool on);
+    bool hasMinimizeButton() const { return m_minimizeButton; }
+    void setWindowStateNormal();
+
+    // Shows the form: as a child window of the main window (fsMDIChild) or on its own.
+    void Show();
+    // Shows the form modally; returns when it has closed.
+    void ShowModal();
+    bool Close();
+    QMdiSubWindow *subWindow() const { return m_subWindow; }
+
+    QString currentReportName() const;
+
+    // Components of the base form.
+    QLabel *lblCodTela;
+    QFrame *panMenu;
+    QLabel *lblCodRel;
+    QToolButton *sbtPreview;
+    QToolButton *sbtPrint;
+    QToolButton *sbtSalvarComo;
+    QToolButton *sbtReportEdit;
+    QFrame *panRelat;
+    QLabel *lblRelat;
+    QComboBox *cbbReportNames;
+    QGroupBox *grbDadosRel;
+    QFrame *bvlSeparator;
+    TMessages *msgPadrao;
+    TMessages *msgMensagens;
+    TReportDesignerDialog *rpddPadrao;
+    TSaveDialog svdSaveReport;
+    QMenu *ppmSalvarRelatorio;
+
+    virtual void FormCreate(QObject *Sender);
+    virtual void FormActivate(QObject *Sender);
+    virtual void FormClose(QObject *Sender, TCloseAction &Action);
+    virtual void sbtPreviewClick(QObject *Sender);
+    virtual void sbtPrintClick(QObject *Sender);
+    virtual void sbtSalvarComoClick(QObject *Sender);
+    virtual void sbtReportEditClick(QObject *Sender);
+    virtual void ppmSalvarRelatorioClick(QObject *Sender);
+
+    // Client size of the frame (the parameter area grows to fill it).
+    void setClientSize(int width, int height);
+
+    // Set by a batch run: save-as writes here without asking.
+    QString batchSaveFile;
+
+signals:
+    void formClosed();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    // Raises the "definition not found" message when the chosen report has no file.
+    void requireDefinition();
+
+private:
+    void activated();
+
+    TFormStyle m_formStyle = TFormStyle::fsNormal;
+    bool m_minimizeButton = true;
+    QMdiSubWindow *m_subWindow = nullptr;
+    bool m_closing = false;
+};

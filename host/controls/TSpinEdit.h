@@ -1,0 +1,33 @@
+#pragma once
+
+#include "../suite_export.h"
+
+#include <QAbstractSpinBox>
+
+// A spin edit whose text may be blank: Value() reads the text (a text that is not a
+// whole number reads as MinValue, no clamping on read); setValue clamps to the range.
+class SUITE_EXPORT TSpinEdit : public QAbstractSpinBox
+{
+    Q_OBJECT
+public:
+    explicit TSpinEdit(QWidget *parent = nullptr);
+
+    int MinValue = 0;
+    int MaxValue = 100;
+
+    int Value() const;
+    void setValue(int value);
+    QString Text() const;
+    void setText(const QString &text);
+
+    void stepBy(int steps) override;
+
+signals:
+    // The text changed (typed, stepped or written).
+    void Change();
+
+protected:
+    StepEnabled stepEnabled() const override;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+};
