@@ -2,6 +2,7 @@
 
 #include "../suite_export.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -22,9 +23,19 @@ public:
     // Binds handler to the exit of widget (a control or a panel); replaces an earlier one.
     void setOnExit(QWidget *widget, std::function<void()> handler);
 
+    // The form a widget belongs to: the nearest ancestor whose property "suiteForm" is
+    // true, else its window.
+    static QWidget *formOf(QWidget *widget);
+
 private:
     FocusTracker();
     void focusChanged(QWidget *old, QWidget *now);
+    void runExits(QWidget *form, QWidget *left);
+
+    QHash<QWidget *, std::function<void()>> m_handlers;
+    // The control that last held the focus in each form.
+    QHash<QWidget *, QPointer<QWidget>> m_lastFocus;
+    int m_running = 0;
 };
 
 // Shorthand for FocusTracker::instance().setOnExit.

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QStringList>
 
+class QKeyEvent;
+
 // A masked date edit (dd/mm/aaaa) that may be blank.
 class SUITE_EXPORT TDateEditPlus : public QLineEdit
 {
@@ -30,7 +32,20 @@ public:
     // blank nor a valid date.
     void CheckValidDate();
 
+    // Opens the calendar below the edit (also F4 or Alt+Down).
+    void showCalendar();
+
 signals:
     // The date text changed: typed or written.
     void DateChange();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void updateColor();
+
+    QColor m_textColor;
+    bool m_writing = false;
+    QWidget *m_popup = nullptr;
 };

@@ -34,4 +34,5 @@ signals:
 private:
     QString m_editMask;
     QString m_lastText;
+    int m_maxLength = 0;
 };

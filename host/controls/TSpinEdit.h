@@ -21,6 +21,8 @@ public:
     void setText(const QString &text);
 
     void stepBy(int steps) override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     // The text changed (typed, stepped or written).

@@ -1,0 +1,93 @@
+#include "LookupMemoryModel.h"
+#include "../TDataSet.h"
+#include "DataSetRows.h"
+#include "TextFold.h"
+
+#include <algorithm>
+#include <numeric>
+
+LookupMemoryModel::LookupMemoryModel(TDataSet *dataSet, QVector<Column> columns, const QString &keyField,
+                                     QObject *parent)
+    : LookupModel(dataSet, std::move(columns), keyField, parent)
+{
+    dataSet->RecordCount();   // rows in memory: make sure all are at hand
+    for (const Column &c : m_columns)
+        m_dataColumns << columnIndex(c.name);
+    m_keyColumn = columnIndex(keyField);
+}
+
+int LookupMemoryModel::columnIndex(const QString &name) const
+{
+    const QStringList names = m_dataSet->columnNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const LookupMemoryModel::Order &LookupMemoryModel::orderFor(const QString &field)
+{
+    const QString id = field.toUpper();
+    auto it = m_orders.find(id);
+    if (it != m_orders.end())
+        return *it;
+    const int column = columnIndex(field);
+    const int count = m_dataSet->fetchedCount();
+    QStringList texts;
+    texts.reserve(count);
+    for (int row = 0; row < count; ++row)
+        texts << TextFold::fold(m_dataSet->rowValue(row, column).toString());
+    Order order;
+    order.rows.resize(count);
+    std::iota(order.rows.begin(), order.rows.end(), 0);
+    std::stable_sort(order.rows.begin(), order.rows.end(),
+                     [&](int a, int b) { return texts.at(a) < texts.at(b); });
+    order.folded.reserve(count);
+    for (int row : order.rows)
+        order.folded << texts.at(row);
+    return *m_orders.insert(id, std::move(order));
+}
+
+void LookupMemoryModel::search(const QString &field, const QString &text)
+{
+    beginResetModel();
+    m_order = &orderFor(field);
+    const QString wanted = TextFold::fold(text);
+    const QStringList &folded = m_order->folded;
+    auto first = std::lower_bound(folded.begin(), folded.end(), wanted);
+    auto last = first;
+    while (last != folded.end() && last->startsWith(wanted))
+        ++last;
+    m_begin = int(first - folded.begin());
+    m_end = int(last - folded.begin());
+    endResetModel();
+}
+
+QVariant LookupMemoryModel::value(int row, int column) const
+{
+    if (!m_order || row < 0 || row >= m_end - m_begin || column < 0 || column >= m_dataColumns.size())
+        return QVariant();
+    return m_dataSet->rowValue(m_order->rows.at(m_begin + row), m_dataColumns.at(column));
+}
+
+QVariant LookupMemoryModel::keyValue(int row) const
+{
+    if (!m_order || row < 0 || row >= m_end - m_begin)
+        return QVariant();
+    return m_dataSet->rowValue(m_order->rows.at(m_begin + row), m_keyColumn);
+}
+
+QVariant LookupMemoryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole || !m_order)
+        return QVariant();
+    // Text callbacks read the current row: format with the data set on this row.
+    DataSetRows::Keeper keep(m_dataSet);
+    DataSetRows::moveTo(m_dataSet, m_order->rows.at(m_begin + index.row()));
+    return LookupModel::data(index, role);
+}
+
+int LookupMemoryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_order ? 0 : m_end - m_begin;
+}

@@ -1,0 +1,204 @@
+#include "LookupSqlModel.h"
+#include "../EAbort.h"
+#include "../ExceptionGuard.h"
+#include "../SqlBinding.h"
+#include "../TADOIBQuery.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+bool isIdentifier(const QString &name)
+{
+    if (name.isEmpty() || !(name.at(0).isLetter() || name.at(0) == QLatin1Char('_')))
+        return false;
+    for (QChar c : name)
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_')) || c.unicode() > 127)
+            return false;
+    return true;
+}
+
+QString checkedName(const QString &name)
+{
+    if (!isIdentifier(name))
+        throw ESuiteError(QStringLiteral("Nome de campo inválido na pesquisa: '%1'.").arg(name));
+    return name;
+}
+
+// The statement text without trailing blanks and semicolon, ready to be nested.
+QString nestable(QString sql)
+{
+    sql = sql.trimmed();
+    while (sql.endsWith(QLatin1Char(';')))
+        sql = sql.left(sql.size() - 1).trimmed();
+    return sql;
+}
+
+// The smallest text above every text that starts with prefix ("AB" -> "AC").
+QString upperBound(const QString &prefix)
+{
+    QString bound = prefix;
+    while (!bound.isEmpty()) {
+        const ushort last = bound.back().unicode();
+        if (last < 0xFFFF) {
+            bound.back() = QChar(ushort(last + 1));
+            return bound;
+        }
+        bound.chop(1);
+    }
+    return QString();
+}
+
+} // namespace
+
+LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField,
+                               QObject *parent)
+    : LookupModel(query, std::move(columns), keyField, parent), m_query(query),
+      m_dialect(dialectOf(query->database().driverName()))
+{
+}
+
+SqlDialect LookupSqlModel::dialectOf(const QString &driverName)
+{
+    if (driverName.startsWith(QLatin1String("QPSQL")))
+        return SqlDialect::PostgreSQL;
+    if (driverName.startsWith(QLatin1String("QIBASE")))
+        return SqlDialect::Firebird;
+    return SqlDialect::SQLite;
+}
+
+QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continuation, int limit) const
+{
+    const QString sort = QStringLiteral("LK.") + checkedName(field);
+    const QString key = QStringLiteral("LK.") + checkedName(m_keyField);
+    const bool byKey = field.compare(m_keyField, Qt::CaseInsensitive) == 0;
+
+    QStringList where{sort + QStringLiteral(" IS NOT NULL")};
+    if (prefix) {
+        where << sort + QStringLiteral(" >= :LK__DE");
+        where << sort + QStringLiteral(" < :LK__ATE");
+    }
+    if (continuation) {
+        if (byKey)
+            where << sort + QStringLiteral(" > :LK__ULTIMO");
+        else
+            where << sort + QStringLiteral(" >= :LK__ULTIMO AND (") + sort
+                         + QStringLiteral(" > :LK__ULTIMO2 OR ") + key + QStringLiteral(" > :LK__CHAVE)");
+    }
+    QString order = sort;
+    if (!byKey)
+        order += QStringLiteral(", ") + key;
+
+    QString sql = QStringLiteral("SELECT * FROM (%1) LK WHERE %2 ORDER BY %3")
+                      .arg(nestable(m_query->sqlFor(m_dialect)), where.join(QStringLiteral(" AND ")), order);
+    sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(limit)
+                                             : QStringLiteral(" LIMIT %1").arg(limit);
+    return sql;
+}
+
+QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit)
+{
+    const bool prefix = !m_prefix.isEmpty();
+    TParams params = m_query->Params();
+    if (prefix) {
+        params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_prefix);
+        const QString bound = upperBound(m_prefix);
+        params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(bound);
+    }
+    const bool byKey = m_field.compare(m_keyField, Qt::CaseInsensitive) == 0;
+    if (continuation && !m_rows.isEmpty()) {
+        const QVector<QVariant> &last = m_rows.constLast();
+        const QVariant lastSort = last.at(m_columns.size() + 1);
+        params.CreateParam(QStringLiteral("LK__ULTIMO")).setValue(lastSort);
+        if (!byKey) {
+            params.CreateParam(QStringLiteral("LK__ULTIMO2")).setValue(lastSort);
+            params.CreateParam(QStringLiteral("LK__CHAVE")).setValue(last.at(m_columns.size()));
+        }
+    }
+    const PreparedSql prepared =
+        PreparedSql::prepare(pageSql(m_field, prefix, continuation && !m_rows.isEmpty(), limit), params, m_dialect);
+    QSqlQuery query(m_query->database());
+    query.setForwardOnly(true);
+    prepared.exec(query);
+
+    const QSqlRecord record = query.record();
+    QVector<int> from;
+    for (const Column &c : m_columns)
+        from << record.indexOf(c.name);
+    from << record.indexOf(m_keyField) << record.indexOf(m_field);
+
+    QVector<QVector<QVariant>> rows;
+    rows.reserve(limit);
+    while (query.next()) {
+        QVector<QVariant> row(from.size());
+        for (int i = 0; i < from.size(); ++i)
+            if (from.at(i) >= 0)
+                row[i] = query.value(from.at(i));
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+void LookupSqlModel::search(const QString &field, const QString &text)
+{
+    beginResetModel();
+    m_field = field;
+    m_prefix = text;
+    m_rows.clear();
+    m_exhausted = true;
+    try {
+        m_rows = readPage(false, firstPage);
+        // Names are often stored in capitals: a text typed in small letters that finds
+        // nothing is tried again in capitals.
+        if (m_rows.isEmpty() && !text.isEmpty() && text != text.toUpper()) {
+            m_prefix = text.toUpper();
+            m_rows = readPage(false, firstPage);
+        }
+    } catch (...) {
+        endResetModel();
+        throw;
+    }
+    m_exhausted = m_rows.size() < firstPage;
+    endResetModel();
+}
+
+QVariant LookupSqlModel::value(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return QVariant();
+    return m_rows.at(row).value(column);
+}
+
+QVariant LookupSqlModel::keyValue(int row) const
+{
+    return value(row, int(m_columns.size()));
+}
+
+int LookupSqlModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+bool LookupSqlModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !m_exhausted;
+}
+
+void LookupSqlModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid() || m_exhausted)
+        return;
+    QVector<QVector<QVariant>> more;
+    // Called by the view while it scrolls: a failure is shown, never thrown into Qt.
+    if (!guarded([&] { more = readPage(true, nextPage); })) {
+        m_exhausted = true;
+        return;
+    }
+    m_exhausted = more.size() < nextPage;
+    if (more.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size() + more.size() - 1));
+    m_rows += more;
+    endInsertRows();
+}

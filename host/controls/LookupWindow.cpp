@@ -1,0 +1,177 @@
+#include "LookupWindow.h"
+#include "../ExceptionGuard.h"
+#include "../TDataSet.h"
+#include "DelphiMask.h"
+#include "LookupModel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *model,
+                           const QString &nameField, bool byKey)
+    : QDialog(parent), m_model(model), m_nameField(nameField)
+{
+    setObjectName(QStringLiteral("LookupDialog"));
+    setWindowTitle(title.isEmpty() ? QStringLiteral("Pesquisa") : title);
+    model->setParent(this);
+    for (const auto &c : model->columns())
+        if (c.name.compare(model->keyField(), Qt::CaseInsensitive) == 0)
+            m_keyFieldDef = c.field;
+
+    auto *lblCampo = new QLabel(QStringLiteral("Pesquisar por:"), this);
+    m_cbbCampo = new QComboBox(this);
+    m_cbbCampo->setObjectName(QStringLiteral("cbbCampo"));
+    m_cbbCampo->addItem(QStringLiteral("Código"));
+    if (!nameField.isEmpty())
+        m_cbbCampo->addItem(QStringLiteral("Nome"));
+    m_cbbCampo->setCurrentIndex(byKey || nameField.isEmpty() ? 0 : 1);
+    m_cbbCampo->setFocusPolicy(Qt::NoFocus);
+
+    m_edtPesquisa = new QLineEdit(this);
+    m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
+    m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou do nome"));
+    m_edtPesquisa->installEventFilter(this);
+
+    m_grdLista = new QTreeView(this);
+    m_grdLista->setObjectName(QStringLiteral("grdLista"));
+    m_grdLista->setRootIsDecorated(false);
+    m_grdLista->setUniformRowHeights(true);
+    m_grdLista->setAllColumnsShowFocus(true);
+    m_grdLista->setItemsExpandable(false);
+    m_grdLista->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grdLista->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grdLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grdLista->setAlternatingRowColors(true);
+    m_grdLista->setModel(model);
+    m_grdLista->header()->setStretchLastSection(true);
+    m_grdLista->header()->setSectionsClickable(false);
+    m_grdLista->installEventFilter(this);
+
+    const int charWidth = fontMetrics().averageCharWidth();
+    int total = 0;
+    for (int i = 0; i < model->columns().size(); ++i) {
+        const int width = qBound(50, model->columns().at(i).chars * charWidth + 16, 420);
+        m_grdLista->setColumnWidth(i, width);
+        total += width;
+    }
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *ok = buttons->addButton(QStringLiteral("Selecionar"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("btnSelecionar"));
+    ok->setDefault(true);
+    QPushButton *cancel = buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("btnCancelar"));
+    for (QPushButton *b : {ok, cancel})
+        b->setFocusPolicy(Qt::NoFocus);
+    connect(buttons, &QDialogButtonBox::accepted, this, &LookupWindow::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &LookupWindow::reject);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(lblCampo);
+    top->addWidget(m_cbbCampo);
+    top->addWidget(m_edtPesquisa, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_grdLista, 1);
+    layout->addWidget(buttons);
+
+    resize(qBound(420, total + 60, 900), 440);
+
+    connect(m_edtPesquisa, &QLineEdit::textEdited, this, [this](const QString &text) {
+        // A code starts with a digit: such a text always searches the code column.
+        if (!text.isEmpty() && text.at(0).isDigit() && m_cbbCampo->currentIndex() != 0) {
+            const QSignalBlocker block(m_cbbCampo);
+            m_cbbCampo->setCurrentIndex(0);
+        }
+        guarded([this] { runSearch(); });
+    });
+    connect(m_cbbCampo, &QComboBox::currentIndexChanged, this, [this] {
+        guarded([this] { runSearch(); });
+        m_edtPesquisa->setFocus();
+    });
+    connect(m_grdLista, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
+}
+
+QString LookupWindow::searchField() const
+{
+    return m_cbbCampo->currentIndex() == 0 ? m_model->keyField() : m_nameField;
+}
+
+void LookupWindow::runSearch()
+{
+    QString text = m_edtPesquisa->text();
+    if (searchField() == m_model->keyField() && m_keyFieldDef && !m_keyFieldDef->EditMask.isEmpty())
+        text = DelphiMask::parse(m_keyFieldDef->EditMask).stripLiterals(text);
+    m_model->search(searchField(), text);
+    selectRow(0);
+}
+
+void LookupWindow::start(const QString &key)
+{
+    m_model->search(searchField(), QString());
+    int row = 0;
+    if (!key.isEmpty())
+        for (int r = 0; r < m_model->rowCount(); ++r)
+            if (m_model->keyValue(r).toString() == key) {
+                row = r;
+                break;
+            }
+    selectRow(row);
+    m_edtPesquisa->setFocus();
+}
+
+void LookupWindow::selectRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QModelIndex index = m_model->index(row, 0);
+    m_grdLista->setCurrentIndex(index);
+    m_grdLista->scrollTo(index);
+}
+
+void LookupWindow::accept()
+{
+    const QModelIndex current = m_grdLista->currentIndex();
+    if (!current.isValid())
+        return;   // nothing to choose: Enter on an empty list does nothing
+    m_chosen = m_model->keyValue(current.row());
+    QDialog::accept();
+}
+
+bool LookupWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (watched == m_edtPesquisa) {
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            // Moving through the list while the search line keeps the keyboard.
+            QApplication::sendEvent(m_grdLista, event);
+            return true;
+        default:
+            break;
+        }
+    } else if (watched == m_grdLista) {
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            // Typing on the list goes on in the search line.
+            m_edtPesquisa->setFocus();
+            QApplication::sendEvent(m_edtPesquisa, event);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

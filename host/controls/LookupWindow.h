@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QVariant>
+
+class LookupModel;
+class QComboBox;
+class QLineEdit;
+class QTreeView;
+class TField;
+
+// The window of the lookup list: a search line over the rows, searched by code or by
+// name; Enter or a double click chooses the current row, Escape cancels.
+class LookupWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    LookupWindow(QWidget *parent, const QString &title, LookupModel *model, const QString &nameField,
+                 bool byKey);
+
+    // Runs the first search (raises the database's error) and selects the row of key
+    // when the first page has it.
+    void start(const QString &key);
+    QVariant chosenKey() const { return m_chosen; }
+
+    void accept() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QString searchField() const;
+    void runSearch();
+    void selectRow(int row);
+
+    LookupModel *m_model;
+    QString m_nameField;
+    TField *m_keyFieldDef = nullptr;
+    QComboBox *m_cbbCampo;
+    QLineEdit *m_edtPesquisa;
+    QTreeView *m_grdLista;
+    QVariant m_chosen;
+};

@@ -1,0 +1,158 @@
+#include "MultiSelectWindow.h"
+#include "../TDataSet.h"
+#include "MultiSelectModel.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, MultiSelectModel *model)
+    : QDialog(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("MultiSelectDialog"));
+    setWindowTitle(title);
+    model->setParent(this);
+
+    m_edtPesquisa = new QLineEdit(this);
+    m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
+    m_edtPesquisa->setPlaceholderText(QStringLiteral("Pesquisar (parte do código ou do nome)"));
+    m_edtPesquisa->setClearButtonEnabled(true);
+    m_edtPesquisa->installEventFilter(this);
+
+    m_grdLista = new QTreeView(this);
+    m_grdLista->setObjectName(QStringLiteral("grdLista"));
+    m_grdLista->setRootIsDecorated(false);
+    m_grdLista->setUniformRowHeights(true);
+    m_grdLista->setItemsExpandable(false);
+    m_grdLista->setAllColumnsShowFocus(true);
+    m_grdLista->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_grdLista->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grdLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grdLista->setAlternatingRowColors(true);
+    m_grdLista->setModel(model);
+    m_grdLista->header()->setStretchLastSection(true);
+    m_grdLista->header()->setSectionsClickable(false);
+    m_grdLista->installEventFilter(this);
+
+    // Widths from the fields' sizes, never from the contents (that would read every row).
+    const int charWidth = fontMetrics().averageCharWidth();
+    m_grdLista->setColumnWidth(0, 28 + (m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole)
+                                            .toString().size() * charWidth));
+    int total = m_grdLista->columnWidth(0);
+    const QVector<TField *> fields = model->shownFields();
+    for (int i = 0; i < fields.size(); ++i) {
+        const int chars = fields.at(i)->DisplayWidth > 0 ? fields.at(i)->DisplayWidth
+                          : fields.at(i)->Size > 0       ? fields.at(i)->Size
+                                                         : 15;
+        const int width = qBound(50, chars * charWidth + 16, 380);
+        m_grdLista->setColumnWidth(i + 1, width);
+        total += width;
+    }
+
+    auto *btnMarcarTodos = new QPushButton(QStringLiteral("Marcar todos"), this);
+    btnMarcarTodos->setObjectName(QStringLiteral("btnMarcarTodos"));
+    auto *btnDesmarcarTodos = new QPushButton(QStringLiteral("Desmarcar todos"), this);
+    btnDesmarcarTodos->setObjectName(QStringLiteral("btnDesmarcarTodos"));
+    m_lblMarcados = new QLabel(this);
+    m_lblMarcados->setObjectName(QStringLiteral("lblMarcados"));
+    auto *btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
+    btnConfirmar->setObjectName(QStringLiteral("btnConfirmar"));
+    btnConfirmar->setDefault(true);
+    auto *btnCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
+    btnCancelar->setObjectName(QStringLiteral("btnCancelar"));
+    for (QPushButton *b : {btnMarcarTodos, btnDesmarcarTodos, btnConfirmar, btnCancelar})
+        b->setFocusPolicy(Qt::NoFocus);
+
+    connect(btnMarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(true); });
+    connect(btnDesmarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(false); });
+    connect(btnConfirmar, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancelar, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_model, &MultiSelectModel::marksChanged, this, &MultiSelectWindow::updateCount);
+    connect(m_grdLista, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
+        if (index.column() == 0)
+            m_model->toggle({index.row()});
+    });
+    connect(m_grdLista, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.column() != 0)
+            m_model->toggle({index.row()});
+    });
+    connect(m_edtPesquisa, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_model->setFilter(text);
+        if (m_model->rowCount() > 0)
+            m_grdLista->setCurrentIndex(m_model->index(0, 0));
+    });
+
+    auto *marks = new QHBoxLayout;
+    marks->addWidget(btnMarcarTodos);
+    marks->addWidget(btnDesmarcarTodos);
+    marks->addStretch(1);
+    marks->addWidget(m_lblMarcados);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(btnConfirmar);
+    bottom->addWidget(btnCancelar);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_edtPesquisa);
+    layout->addWidget(m_grdLista, 1);
+    layout->addLayout(marks);
+    layout->addLayout(bottom);
+
+    resize(qBound(460, total + 60, 1000), 480);
+    updateCount();
+    if (m_model->rowCount() > 0)
+        m_grdLista->setCurrentIndex(m_model->index(0, 0));
+    m_grdLista->setFocus();
+}
+
+QVector<int> MultiSelectWindow::selectedRows() const
+{
+    QVector<int> rows;
+    for (const QModelIndex &index : m_grdLista->selectionModel()->selectedRows())
+        rows << index.row();
+    if (rows.isEmpty() && m_grdLista->currentIndex().isValid())
+        rows << m_grdLista->currentIndex().row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MultiSelectWindow::updateCount()
+{
+    const int n = m_model->markedCount();
+    m_lblMarcados->setText(n == 1 ? QStringLiteral("1 marcado") : QStringLiteral("%1 marcados").arg(n));
+}
+
+bool MultiSelectWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (watched == m_grdLista) {
+        if (key->key() == Qt::Key_Space && !(key->modifiers() & Qt::ControlModifier)) {
+            m_model->toggle(selectedRows());
+            return true;
+        }
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint()
+            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            // Typing on the list goes on in the search box.
+            m_edtPesquisa->setFocus();
+            QApplication::sendEvent(m_edtPesquisa, event);
+            return true;
+        }
+    } else if (watched == m_edtPesquisa
+               && (key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown)) {
+        m_grdLista->setFocus();
+        QApplication::sendEvent(m_grdLista, event);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

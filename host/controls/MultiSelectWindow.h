@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+
+class MultiSelectModel;
+class QLabel;
+class QLineEdit;
+class QTreeView;
+
+// The window of the multi-selection dialog: search box, the rows with their marks,
+// "Marcar todos", "Desmarcar todos", "Confirmar" and "Cancelar". A click on the mark
+// column or Space on the selected rows marks and unmarks.
+class MultiSelectWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    MultiSelectWindow(QWidget *parent, const QString &title, MultiSelectModel *model);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QVector<int> selectedRows() const;
+    void updateCount();
+
+    MultiSelectModel *m_model;
+    QLineEdit *m_edtPesquisa;
+    QTreeView *m_grdLista;
+    QLabel *m_lblMarcados;
+};

@@ -1,0 +1,63 @@
+#include "TMaskEdit.h"
+#include "DelphiMask.h"
+
+TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        const QString now = Text();
+        if (now == m_lastText)
+            return;
+        m_lastText = now;
+        emit Change();
+    });
+}
+
+void TMaskEdit::setEditMask(const QString &delphiMask)
+{
+    m_editMask = delphiMask;
+    setInputMask(toQtInputMask(delphiMask));
+    if (inputMask().isEmpty() && m_maxLength > 0)
+        QLineEdit::setMaxLength(m_maxLength);
+    const QString now = Text();
+    if (now != m_lastText) {
+        m_lastText = now;
+        emit Change();
+    }
+}
+
+void TMaskEdit::setMaxLength(int length)
+{
+    m_maxLength = length;
+    // Under a mask the mask's positions bound the text.
+    if (inputMask().isEmpty())
+        QLineEdit::setMaxLength(length > 0 ? length : 32767);
+}
+
+QString TMaskEdit::Text() const
+{
+    if (m_editMask.isEmpty() || inputMask().isEmpty())
+        return text();
+    QString value = DelphiMask::parse(m_editMask).extract(displayText());
+    if (m_maxLength > 0 && value.size() > m_maxLength)
+        value.truncate(m_maxLength);
+    return value;
+}
+
+void TMaskEdit::setText(const QString &text)
+{
+    if (inputMask().isEmpty()) {
+        QLineEdit::setText(text);
+        return;
+    }
+    QLineEdit::setText(DelphiMask::parse(m_editMask).layout(text));
+}
+
+QString TMaskEdit::toQtInputMask(const QString &delphiMask)
+{
+    return DelphiMask::parse(delphiMask).toQtInputMask();
+}
+
+QString TMaskEdit::formatMasked(const QString &delphiMask, const QString &raw)
+{
+    return DelphiMask::parse(delphiMask).format(raw);
+}
