@@ -1,0 +1,106 @@
+#include "rdmConsListaPreco.h"
+#include "Database.h"
+#include "EAbort.h"
+#include "net/DataPacket.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+// EXISTS stops at the first quote of each supplier, found through the index on
+// COTACAO.CDFORNECED; suppliers without quotes cost one index probe.
+const char *const kFornecedorSql =
+    "SELECT F.IDTPIJURFORN, F.NRINSJURFORN, F.NMFANTFORN, F.NMRAZSOCFORN, F.CDFORNECED"
+    "  FROM FORNECEDOR F"
+    " WHERE EXISTS (SELECT 1 FROM COTACAO C WHERE C.CDFORNECED = F.CDFORNECED)"
+    " ORDER BY F.NMFANTFORN, F.CDFORNECED";
+
+QList<DataPacket::Field> fornecedorFields()
+{
+    return {
+        {QStringLiteral("IDMARCADO"), 1, QStringLiteral("string")},
+        {QStringLiteral("IDTPIJURFORN"), 1, QStringLiteral("string")},
+        {QStringLiteral("NRINSJURFORN"), 20, QStringLiteral("string")},
+        {QStringLiteral("NMFANTFORN"), 40, QStringLiteral("string")},
+        {QStringLiteral("NMRAZSOCFORN"), 40, QStringLiteral("string")},
+        {QStringLiteral("CDFORNECED"), 21, QStringLiteral("string")},
+    };
+}
+
+QString causeOf(const QSqlError &error)
+{
+    QString cause = error.text().trimmed();
+    return cause.isEmpty() ? QStringLiteral("erro desconhecido") : cause;
+}
+
+} // namespace
+
+rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName)
+    : m_connectionName(connectionName)
+{
+}
+
+QVariant rdmConsListaPreco::invoke(const QString &method, const QVariantList &args)
+{
+    if (method.compare(QLatin1String("GetFornecedor"), Qt::CaseInsensitive) == 0) {
+        if (!args.isEmpty())
+            throw ESuiteError(QStringLiteral("GetFornecedor não recebe argumentos (recebeu %1).").arg(args.size()));
+        return GetFornecedor();
+    }
+    throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)));
+}
+
+QByteArray rdmConsListaPreco::GetFornecedor()
+{
+    if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid() && m_cachedAt.elapsed() < m_cacheMs)
+        return m_cached;
+    m_cached = QByteArray();
+    QByteArray packet;
+    try {
+        packet = queryFornecedor();
+    } catch (const EDatabaseError &) {
+        // A server restart of the database breaks the general connection: reopen once.
+        if (m_connectionName != QLatin1String(dtmDBGeral::connectionName()))
+            throw;
+        dtmDBGeral::ensureAlive();
+        packet = queryFornecedor();
+    }
+    if (m_cacheMs > 0) {
+        m_cached = packet;
+        m_cachedAt.start();
+    }
+    return packet;
+}
+
+QByteArray rdmConsListaPreco::queryFornecedor()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen())
+        throw EDatabaseError(QStringLiteral("O banco de dados do servidor de aplicação não está aberto (conexão %1).")
+                                 .arg(m_connectionName));
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(QString::fromLatin1(kFornecedorSql)) || !query.exec())
+        throw EDatabaseError(QStringLiteral("Não foi possível consultar os fornecedores cotados: %1")
+                                 .arg(causeOf(query.lastError())));
+
+    DataPacket::Writer writer(fornecedorFields());
+    while (query.next()) {
+        writer.beginRow();
+        writer.addText(QString());
+        for (int column = 0; column < 5; ++column) {
+            const QVariant value = query.value(column);
+            if (value.isNull())
+                writer.addNull();
+            else
+                writer.addText(value.toString());
+        }
+        writer.endRow();
+    }
+    if (query.lastError().isValid())
+        throw EDatabaseError(QStringLiteral("Não foi possível ler os fornecedores cotados: %1")
+                                 .arg(causeOf(query.lastError())));
+    return writer.finish();
+}

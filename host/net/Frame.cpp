@@ -1,0 +1,257 @@
+#include "Frame.h"
+#include "CborText.h"
+#include "EAbort.h"
+
+#include <QBuffer>
+#include <QCborArray>
+#include <QCborStreamWriter>
+#include <QCborValue>
+#include <QtEndian>
+
+namespace {
+
+// A frame under construction: the header is filled in by finishFrame(). Writers append
+// after it (a QCborStreamWriter on a QByteArray would write from its start).
+QByteArray startFrame()
+{
+    QByteArray frame;
+    frame.reserve(256);
+    frame.append(Frame::HeaderSize, '\0');
+    return frame;
+}
+
+void finishFrame(QByteArray &frame, qint64 extra = 0)
+{
+    const qint64 payload = frame.size() - Frame::HeaderSize + extra;
+    if (payload > qint64(0xFFFFFFFFu))
+        throw ESuiteError(QStringLiteral("Mensagem grande demais para o protocolo (%1 bytes).").arg(payload));
+    qToBigEndian(quint32(payload), frame.data());
+}
+
+void writeValue(QCborStreamWriter &writer, const QVariant &value)
+{
+    QCborValue::fromVariant(value).toCbor(writer);
+}
+
+// The head of a CBOR item of the given major type and length.
+void appendCborHead(QByteArray &out, quint8 majorType, quint64 length)
+{
+    const char major = char(majorType << 5);
+    if (length < 24) {
+        out.append(char(major | char(length)));
+    } else if (length <= 0xFF) {
+        out.append(char(major | 24));
+        out.append(char(length));
+    } else if (length <= 0xFFFF) {
+        out.append(char(major | 25));
+        char b[2];
+        qToBigEndian(quint16(length), b);
+        out.append(b, 2);
+    } else if (length <= 0xFFFFFFFFu) {
+        out.append(char(major | 26));
+        char b[4];
+        qToBigEndian(quint32(length), b);
+        out.append(b, 4);
+    } else {
+        out.append(char(major | 27));
+        char b[8];
+        qToBigEndian(length, b);
+        out.append(b, 8);
+    }
+}
+
+[[noreturn]] void fail(const QString &what)
+{
+    throw ESuiteError(what);
+}
+
+// Walks a CBOR map whose keys are texts, handing each key to visit() with the reader
+// on its value; visit() must consume the value (or call reader.next()).
+template <typename Visit>
+void readMap(const QByteArray &payload, Visit visit)
+{
+    if (payload.isEmpty())
+        fail(QStringLiteral("mensagem vazia"));
+    QCborStreamReader reader(payload);
+    if (!reader.isMap())
+        fail(QStringLiteral("a mensagem não é um mapa CBOR"));
+    if (!reader.enterContainer())
+        fail(QStringLiteral("mapa CBOR truncado"));
+    while (reader.lastError() == QCborError::NoError && reader.hasNext()) {
+        QString key;
+        if (!readCborText(reader, key))
+            fail(QStringLiteral("chave do mapa não é texto"));
+        if (!reader.hasNext() && reader.lastError() == QCborError::NoError)
+            fail(QStringLiteral("chave \"%1\" sem valor").arg(key));
+        visit(reader, key);
+    }
+    if (reader.lastError() != QCborError::NoError)
+        fail(QStringLiteral("CBOR malformado (%1)").arg(reader.lastError().toString()));
+    if (!reader.leaveContainer())
+        fail(QStringLiteral("CBOR malformado (%1)").arg(reader.lastError().toString()));
+    if (reader.currentOffset() != payload.size())
+        fail(QStringLiteral("bytes sobrando após a mensagem"));
+}
+
+QString textValue(QCborStreamReader &reader, const QString &key)
+{
+    QString text;
+    if (!readCborText(reader, text))
+        fail(QStringLiteral("o valor de \"%1\" não é texto").arg(key));
+    return text;
+}
+
+} // namespace
+
+QByteArray Frame::helloFrame(const QString &server, const QString &token)
+{
+    QByteArray frame = startFrame();
+    {
+        QBuffer out(&frame);
+        out.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&out);
+        writer.startMap(3);
+        writer.append(QLatin1StringView("op"));
+        writer.append(QLatin1StringView("hello"));
+        writer.append(QLatin1StringView("server"));
+        writer.append(server);
+        writer.append(QLatin1StringView("token"));
+        writer.append(token);
+        writer.endMap();
+    }
+    finishFrame(frame);
+    return frame;
+}
+
+QByteArray Frame::callFrame(const QString &method, const QVariantList &args)
+{
+    QByteArray frame = startFrame();
+    {
+        QBuffer out(&frame);
+        out.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&out);
+        writer.startMap(3);
+        writer.append(QLatin1StringView("op"));
+        writer.append(QLatin1StringView("call"));
+        writer.append(QLatin1StringView("method"));
+        writer.append(method);
+        writer.append(QLatin1StringView("args"));
+        writer.startArray(quint64(args.size()));
+        for (const QVariant &a : args)
+            writeValue(writer, a);
+        writer.endArray();
+        writer.endMap();
+    }
+    finishFrame(frame);
+    return frame;
+}
+
+QByteArray Frame::errorFrame(const QString &text)
+{
+    QByteArray frame = startFrame();
+    {
+        QBuffer out(&frame);
+        out.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&out);
+        writer.startMap(1);
+        writer.append(QLatin1StringView("error"));
+        writer.append(text);
+        writer.endMap();
+    }
+    finishFrame(frame);
+    return frame;
+}
+
+QByteArrayList Frame::resultFrame(const QVariant &result)
+{
+    QByteArray frame = startFrame();
+    if (result.metaType().id() == QMetaType::QByteArray) {
+        const QByteArray bytes = result.toByteArray();
+        appendCborHead(frame, 5, 1);    // map of one pair
+        appendCborHead(frame, 3, 6);    // text "result"
+        frame.append("result", 6);
+        appendCborHead(frame, 2, quint64(bytes.size()));
+        finishFrame(frame, bytes.size());
+        return {frame, bytes};
+    }
+    {
+        QBuffer out(&frame);
+        out.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&out);
+        writer.startMap(1);
+        writer.append(QLatin1StringView("result"));
+        writeValue(writer, result);
+        writer.endMap();
+    }
+    finishFrame(frame);
+    return {frame};
+}
+
+Frame::Request Frame::parseRequest(const QByteArray &payload)
+{
+    Request request;
+    QString op;
+    readMap(payload, [&](QCborStreamReader &reader, const QString &key) {
+        if (key == QLatin1String("op")) {
+            op = textValue(reader, key);
+        } else if (key == QLatin1String("server")) {
+            request.server = textValue(reader, key);
+        } else if (key == QLatin1String("token")) {
+            request.token = textValue(reader, key);
+        } else if (key == QLatin1String("method")) {
+            request.method = textValue(reader, key);
+        } else if (key == QLatin1String("args")) {
+            if (!reader.isArray())
+                fail(QStringLiteral("\"args\" não é uma lista"));
+            const QCborValue args = QCborValue::fromCbor(reader);
+            if (!args.isArray())
+                fail(QStringLiteral("\"args\" malformado"));
+            request.args = args.toArray().toVariantList();
+        } else {
+            reader.next();
+        }
+    });
+    if (op == QLatin1String("hello")) {
+        request.kind = Request::Hello;
+        if (request.server.isEmpty())
+            fail(QStringLiteral("identificação sem o nome do objeto do servidor"));
+    } else if (op == QLatin1String("call")) {
+        request.kind = Request::Call;
+        if (request.method.isEmpty())
+            fail(QStringLiteral("chamada sem o nome do método"));
+    } else if (op.isEmpty()) {
+        fail(QStringLiteral("mensagem sem \"op\""));
+    } else {
+        fail(QStringLiteral("operação desconhecida \"%1\"").arg(op.left(64)));
+    }
+    return request;
+}
+
+Frame::Reply Frame::parseReply(const QByteArray &payload)
+{
+    Reply reply;
+    bool hasResult = false;
+    bool hasError = false;
+    readMap(payload, [&](QCborStreamReader &reader, const QString &key) {
+        if (key == QLatin1String("result")) {
+            hasResult = true;
+            if (reader.isByteArray()) {
+                QByteArray bytes;
+                if (!readCborBytes(reader, bytes))
+                    fail(QStringLiteral("resultado truncado"));
+                reply.result = bytes;
+            } else {
+                reply.result = QCborValue::fromCbor(reader).toVariant();
+            }
+        } else if (key == QLatin1String("error")) {
+            hasError = true;
+            reply.error = textValue(reader, key);
+        } else {
+            reader.next();
+        }
+    });
+    if (hasResult == hasError)
+        fail(QStringLiteral("a resposta deve ter ou um resultado ou um erro"));
+    reply.ok = hasResult;
+    return reply;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "suite_export.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+// The application-server protocol, shared by TNetConnection and Lpr07700.
+//
+// Every message travels in a frame: a 4-byte big-endian length, then that many bytes
+// of CBOR. Each side caps the length it accepts (FrameReader) before it allocates
+// anything for the payload.
+//
+// Requests (client to server), CBOR maps:
+//   {"op": "hello", "server": "Lpr07700.rdmConsListaPreco", "token": "..."}   first
+//   {"op": "call", "method": "GetFornecedor", "args": [ ... ]}               then any
+// Replies (server to client), one per request, in order:
+//   {"result": value}   or   {"error": "text for the person"}
+// Values are CBOR as QCborValue maps QVariant; a byte array result (a data packet)
+// is a CBOR byte string, written and read without a QCborValue tree.
+class SUITE_EXPORT Frame
+{
+public:
+    static constexpr int HeaderSize = 4;
+    static constexpr qint64 MaxRequestSize = qint64(1) << 20;    // what the server accepts
+    static constexpr qint64 MaxReplySize = qint64(256) << 20;    // what the client accepts
+
+    struct Request
+    {
+        enum Kind { Hello, Call };
+        Kind kind = Hello;
+        QString server;      // hello
+        QString token;       // hello
+        QString method;      // call
+        QVariantList args;   // call
+    };
+
+    struct Reply
+    {
+        bool ok = false;
+        QVariant result;
+        QString error;
+    };
+
+    // Complete frames, header included.
+    static QByteArray helloFrame(const QString &server, const QString &token);
+    static QByteArray callFrame(const QString &method, const QVariantList &args);
+    static QByteArray errorFrame(const QString &text);
+    // A result frame in parts to be written one after the other: a byte array result
+    // is passed through as its own part, not copied.
+    static QByteArrayList resultFrame(const QVariant &result);
+
+    // Decode a payload (frame without its header). Raise ESuiteError naming what is
+    // wrong when the payload is not a well-formed message.
+    static Request parseRequest(const QByteArray &payload);
+    static Reply parseReply(const QByteArray &payload);
+};

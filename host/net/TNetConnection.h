@@ -1,0 +1,85 @@
+#pragma once
+
+#include "suite_export.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <functional>
+
+class QTcpSocket;
+
+// The link to an object of the application server (e.g. "Lpr07700.rdmConsListaPreco"),
+// over TCP with the frames of Frame. Everything is synchronous, on the caller's thread:
+// connecting and calling block until the server answers or the timeout passes.
+class SUITE_EXPORT TNetConnection : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString ServerName READ ServerName WRITE setServerName)
+    Q_PROPERTY(QString Host READ Host WRITE setHost)
+    Q_PROPERTY(int Port READ Port WRITE setPort)
+    Q_PROPERTY(bool ThrowException READ ThrowException WRITE setThrowException)
+    Q_PROPERTY(QString Token READ Token WRITE setToken)
+    Q_PROPERTY(bool Connected READ Connected WRITE setConnected)
+public:
+    explicit TNetConnection(QObject *parent = nullptr);
+    ~TNetConnection() override;
+
+    QString ServerName() const { return m_serverName; }
+    void setServerName(const QString &name) { m_serverName = name; }
+    QString Host() const { return m_host; }
+    void setHost(const QString &host) { m_host = host; }
+    int Port() const { return m_port; }
+    void setPort(int port) { m_port = port; }
+    // True: a failed connection raises ESuiteError. False: it is recorded in
+    // LastError() and the component stays disconnected, without a message.
+    bool ThrowException() const { return m_throwException; }
+    void setThrowException(bool on) { m_throwException = on; }
+    // Access token sent when connecting; empty: the session's token at that moment.
+    QString Token() const { return m_token; }
+    void setToken(const QString &token) { m_token = token; }
+
+    // Longest wait for the connection and the server's identification answer, and
+    // longest silence while waiting for a reply (milliseconds).
+    int ConnectTimeout() const { return m_connectTimeout; }
+    void setConnectTimeout(int ms) { m_connectTimeout = ms; }
+    int CallTimeout() const { return m_callTimeout; }
+    void setCallTimeout(int ms) { m_callTimeout = ms; }
+
+    // Runs before every connection attempt: the place to set Host and Port.
+    std::function<void(QObject *sender)> BeforeConnect;
+
+    bool Connected() const;
+    void setConnected(bool connected);
+    // Why the last connection attempt or call failed; empty after a success.
+    QString LastError() const { return m_lastError; }
+
+    // Calls a method of the server object by name and returns its result (a data
+    // packet arrives as a QByteArray). Connects first when needed, whatever
+    // ThrowException says. Raises ESuiteError when the server cannot be reached, does
+    // not answer in time (the link is then closed, so the next call reconnects), or
+    // answers with an error (the server's text).
+    QVariant call(const QString &method, const QVariantList &args = {});
+
+private:
+    bool open();
+    void drop();
+    QString where() const;
+    QString serverModule() const;
+    enum class Outcome { Done, Closed, TimedOut, Failed };
+    // Sends one frame and waits for the whole reply. On failure, cause says why;
+    // Closed means the link was found closed before any byte of the reply arrived.
+    Outcome exchange(const QByteArray &frame, int timeoutMs, QByteArray &payload, QString &cause);
+
+    QTcpSocket *m_socket;
+    QString m_serverName = QStringLiteral("Lpr07700.rdmConsListaPreco");
+    QString m_host;
+    int m_port = 0;
+    bool m_throwException = true;
+    QString m_token;
+    int m_connectTimeout = 5000;
+    int m_callTimeout = 30000;
+    bool m_identified = false;
+    QString m_lastError;
+};

@@ -1,0 +1,324 @@
+// The application server core on 127.0.0.1, driven by raw sockets from the same
+// thread: what it serves, and that no misbehaving client stops it.
+
+#include "AppServer.h"
+#include "Database.h"
+#include "EAbort.h"
+#include "TestEnv.h"
+#include "net/DataPacket.h"
+#include "net/Frame.h"
+#include "net/FrameReader.h"
+#include "rdmConsListaPreco.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTest>
+#include <QtEndian>
+#include <memory>
+
+namespace {
+
+const QString kServer = QStringLiteral("Lpr07700.rdmConsListaPreco");
+const QString kToken = QStringLiteral("teste");
+
+QByteArray rawFrame(const QByteArray &payload)
+{
+    QByteArray frame(Frame::HeaderSize, '\0');
+    qToBigEndian(quint32(payload.size()), frame.data());
+    return frame + payload;
+}
+
+// A client speaking the protocol by hand, without blocking the thread the server runs on.
+class RawClient
+{
+public:
+    explicit RawClient(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+
+    bool waitConnected() { return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000); }
+    void send(const QByteArray &bytes) { socket.write(bytes); }
+    void hello(const QString &token = kToken) { send(Frame::helloFrame(kServer, token)); }
+    void call(const QString &method) { send(Frame::callFrame(method, {})); }
+
+    // The next reply, or ok=false with error "no reply" when none came.
+    Frame::Reply reply(int timeoutMs = 5000)
+    {
+        bool complete = false;
+        (void)QTest::qWaitFor([&] {
+            complete = reader.read(&socket) == FrameReader::Status::Complete;
+            return complete || (socket.state() == QAbstractSocket::UnconnectedState && !socket.bytesAvailable());
+        }, timeoutMs);
+        if (!complete) {
+            Frame::Reply none;
+            none.error = QStringLiteral("no reply");
+            return none;
+        }
+        return Frame::parseReply(reader.takePayload());
+    }
+    bool waitClosed(int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
+    }
+
+    QTcpSocket socket;
+    FrameReader reader{Frame::MaxReplySize};
+};
+
+QSet<QString> quotedSuppliers()
+{
+    QSet<QString> codes;
+    QSqlQuery q(dtmDBGeral::dtbGeral());
+    if (q.exec(QStringLiteral("SELECT DISTINCT CDFORNECED FROM COTACAO")))
+        while (q.next())
+            codes.insert(q.value(0).toString());
+    return codes;
+}
+
+int count(const QString &sql)
+{
+    QSqlQuery q(dtmDBGeral::dtbGeral());
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class tst_AppServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void getFornecedorReturnsQuotedSuppliers();
+    void pipelinedCallsAnsweredInOrder();
+    void refusals_data();
+    void refusals();
+    void idlePeerDropped();
+    void slowPeerDropped();
+    void peerVanishingMidReply();
+    void fiftyClientsAtOnce();
+    void stillAnswersAfterAll();
+
+private:
+    std::unique_ptr<TestEnv> m_env;
+    AppServer *m_server = nullptr;
+    std::unique_ptr<QSignalSpy> m_log;
+    quint16 m_port = 0;
+};
+
+void tst_AppServer::initTestCase()
+{
+    m_env = std::make_unique<TestEnv>();
+    m_server = new AppServer(QString::fromLatin1(dtmDBGeral::connectionName()), this);
+    m_server->setToken(kToken);
+    m_server->setIdleTimeout(1500);
+    m_server->setFrameTimeout(400);
+    m_log = std::make_unique<QSignalSpy>(m_server, &AppServer::logMessage);
+    m_server->listen(QStringLiteral("127.0.0.1"), 0);
+    m_port = m_server->serverPort();
+    QVERIFY(m_port != 0);
+    QVERIFY(m_server->serverAddress().isLoopback());
+}
+
+void tst_AppServer::cleanupTestCase()
+{
+    m_log.reset();
+    delete m_server;
+    m_env.reset();
+}
+
+void tst_AppServer::getFornecedorReturnsQuotedSuppliers()
+{
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    client.hello();
+    const Frame::Reply hello = client.reply();
+    QVERIFY2(hello.ok, qPrintable(hello.error));
+    client.call(QStringLiteral("GetFornecedor"));
+    const Frame::Reply reply = client.reply();
+    QVERIFY2(reply.ok, qPrintable(reply.error));
+    QCOMPARE(reply.result.metaType().id(), QMetaType::QByteArray);
+
+    const DataPacket packet = DataPacket::decode(reply.result.toByteArray());
+    const QStringList names = {QStringLiteral("IDMARCADO"), QStringLiteral("IDTPIJURFORN"), QStringLiteral("NRINSJURFORN"),
+                               QStringLiteral("NMFANTFORN"), QStringLiteral("NMRAZSOCFORN"), QStringLiteral("CDFORNECED")};
+    const QList<int> sizes = {1, 1, 20, 40, 40, 21};
+    QCOMPARE(packet.fields.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(packet.fields[i].name, names[i]);
+        QCOMPARE(packet.fields[i].size, sizes[i]);
+    }
+
+    const QSet<QString> quoted = quotedSuppliers();
+    QVERIFY(!quoted.isEmpty());
+    // The demo data has suppliers without quotes: they must not be listed.
+    QVERIFY(count(QStringLiteral("SELECT COUNT(*) FROM FORNECEDOR")) > quoted.size());
+    QSet<QString> listed;
+    for (const auto &row : packet.rows) {
+        QCOMPARE(row.size(), 6);
+        QCOMPARE(row[0].toString(), QString());
+        listed.insert(row[5].toString());
+    }
+    QCOMPARE(int(packet.rows.size()), quoted.size());
+    QCOMPARE(listed, quoted);
+
+    // Ordered by trade name, then code.
+    for (size_t i = 1; i < packet.rows.size(); ++i) {
+        const auto &a = packet.rows[i - 1];
+        const auto &b = packet.rows[i];
+        const bool ordered = a[3].toString() < b[3].toString()
+                             || (a[3].toString() == b[3].toString() && a[5].toString() < b[5].toString());
+        QVERIFY2(ordered, qPrintable(a[3].toString() + QStringLiteral(" / ") + b[3].toString()));
+    }
+
+    // Every value is the supplier's own.
+    QSqlQuery q(dtmDBGeral::dtbGeral());
+    QVERIFY(q.prepare(QStringLiteral("SELECT IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN FROM FORNECEDOR WHERE CDFORNECED = ?")));
+    for (const auto &row : packet.rows) {
+        q.bindValue(0, row[5]);
+        QVERIFY(q.exec() && q.next());
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(row[c + 1].toString(), q.value(c).toString());
+    }
+}
+
+void tst_AppServer::pipelinedCallsAnsweredInOrder()
+{
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    client.send(Frame::helloFrame(kServer, kToken) + Frame::callFrame(QStringLiteral("GetCliente"), {})
+                + Frame::callFrame(QStringLiteral("GetFornecedor"), {QStringLiteral("x")})
+                + Frame::callFrame(QStringLiteral("getfornecedor"), {}));
+    QVERIFY(client.reply().ok);
+    const Frame::Reply unknown = client.reply();
+    QVERIFY(!unknown.ok);
+    QCOMPARE(unknown.error, QStringLiteral("Método desconhecido: GetCliente"));
+    const Frame::Reply withArgs = client.reply();
+    QVERIFY(!withArgs.ok);
+    QVERIFY2(withArgs.error.contains(QStringLiteral("argumentos")), qPrintable(withArgs.error));
+    // A failed call leaves the link usable; method names are not case-sensitive.
+    const Frame::Reply list = client.reply();
+    QVERIFY2(list.ok, qPrintable(list.error));
+    QVERIFY(!DataPacket::decode(list.result.toByteArray()).rows.empty());
+    QCOMPARE(client.socket.state(), QAbstractSocket::ConnectedState);
+}
+
+void tst_AppServer::refusals_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+
+    QByteArray huge(4, '\0');
+    qToBigEndian(quint32(0x80000000u), huge.data());   // claims 2 GiB; nothing follows
+    QTest::newRow("frame over the cap") << huge << QStringLiteral("excede o limite");
+    QTest::newRow("wrong token") << Frame::helloFrame(kServer, QStringLiteral("errado"))
+                                 << QStringLiteral("oken de acesso inválido");
+    QTest::newRow("token prefix") << Frame::helloFrame(kServer, QStringLiteral("test"))
+                                  << QStringLiteral("oken de acesso inválido");
+    QTest::newRow("unknown object") << Frame::helloFrame(QStringLiteral("Lpr07700.rdmOutro"), kToken)
+                                    << QStringLiteral("Objeto desconhecido: Lpr07700.rdmOutro");
+    QTest::newRow("call before hello") << Frame::callFrame(QStringLiteral("GetFornecedor"), {})
+                                       << QStringLiteral("não se identificou");
+    QTest::newRow("malformed CBOR") << rawFrame(QByteArray("\xbf\x63op\xff\x00", 6))
+                                    << QStringLiteral("Requisição inválida");
+    QTest::newRow("empty frame") << rawFrame(QByteArray()) << QStringLiteral("Requisição inválida");
+    QTest::newRow("not a map") << rawFrame(QCborArray{QStringLiteral("hello")}.toCborValue().toCbor())
+                               << QStringLiteral("Requisição inválida");
+    QTest::newRow("second hello") << Frame::helloFrame(kServer, kToken) + Frame::helloFrame(kServer, kToken)
+                                  << QStringLiteral("Identificação repetida");
+}
+
+void tst_AppServer::refusals()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+
+    const qsizetype logged = m_log->size();
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    client.send(bytes);
+    Frame::Reply reply = client.reply();
+    if (reply.ok)   // the accepted hello ahead of a second one
+        reply = client.reply();
+    QVERIFY(!reply.ok);
+    QVERIFY2(reply.error.contains(expected), qPrintable(reply.error));
+    QVERIFY2(client.waitClosed(), "the server kept a refused link open");
+    QVERIFY(m_log->size() > logged);
+    QVERIFY2(m_log->last().at(0).toString().contains(QStringLiteral("recusada")),
+             qPrintable(m_log->last().at(0).toString()));
+}
+
+void tst_AppServer::idlePeerDropped()
+{
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    client.hello();
+    QVERIFY(client.reply().ok);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(client.waitClosed(5000));
+    QVERIFY2(clock.elapsed() >= 1400, "dropped before the idle timeout");
+    QVERIFY(m_log->last().at(0).toString().contains(QStringLiteral("inativa")));
+}
+
+void tst_AppServer::slowPeerDropped()
+{
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    const QByteArray hello = Frame::helloFrame(kServer, kToken);
+    client.send(hello.left(7));   // a request started and never finished
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(client.waitClosed(5000));
+    // The frame timeout, far shorter than the idle one, applies.
+    QVERIFY2(clock.elapsed() < 1400, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_log->last().at(0).toString().contains(QStringLiteral("incompleta")));
+}
+
+void tst_AppServer::peerVanishingMidReply()
+{
+    for (int i = 0; i < 5; ++i) {
+        RawClient client(m_port);
+        QVERIFY(client.waitConnected());
+        client.send(Frame::helloFrame(kServer, kToken) + Frame::callFrame(QStringLiteral("GetFornecedor"), {}));
+        QTest::qWait(i);
+        client.socket.abort();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() == 0; }, 5000));
+}
+
+void tst_AppServer::fiftyClientsAtOnce()
+{
+    const int rows = int(quotedSuppliers().size());
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 50; ++i)
+        clients.push_back(std::make_unique<RawClient>(m_port));
+    for (auto &c : clients)
+        c->send(Frame::helloFrame(kServer, kToken) + Frame::callFrame(QStringLiteral("GetFornecedor"), {}));
+    for (auto &c : clients) {
+        const Frame::Reply hello = c->reply();
+        QVERIFY2(hello.ok, qPrintable(hello.error));
+        const Frame::Reply list = c->reply();
+        QVERIFY2(list.ok, qPrintable(list.error));
+        QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), rows);
+    }
+}
+
+void tst_AppServer::stillAnswersAfterAll()
+{
+    QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() <= 1; }, 5000));
+    m_server->setCacheTime(0);   // go to the database again
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    client.hello();
+    QVERIFY(client.reply().ok);
+    client.call(QStringLiteral("GetFornecedor"));
+    const Frame::Reply list = client.reply();
+    QVERIFY2(list.ok, qPrintable(list.error));
+    QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), int(quotedSuppliers().size()));
+}
+
+QTEST_GUILESS_MAIN(tst_AppServer)
+#include "tst_appserver.moc"

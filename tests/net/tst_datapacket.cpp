@@ -1,0 +1,412 @@
+// Data packets, protocol frames and the client data set: encodings round-trip and
+// every malformed input is refused with a clear error rather than half-loaded.
+
+#include "EAbort.h"
+#include "net/DataPacket.h"
+#include "net/Frame.h"
+#include "net/FrameReader.h"
+#include "net/TClientDataSet.h"
+
+#include <QBuffer>
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+using Rows = std::vector<QVector<QVariant>>;
+using Fields = QList<DataPacket::Field>;
+
+Q_DECLARE_METATYPE(Rows)
+Q_DECLARE_METATYPE(Fields)
+
+namespace {
+
+DataPacket::Field field(const char *name, int size)
+{
+    return {QString::fromUtf8(name), size, QStringLiteral("string")};
+}
+
+QVariant text(const char *utf8)
+{
+    return QVariant(QString::fromUtf8(utf8));
+}
+
+QByteArray cbor(const QCborValue &value)
+{
+    return value.toCbor();
+}
+
+QCborArray fieldDef(const char *name, int size, const char *type = "string")
+{
+    return {QString::fromUtf8(name), size, QString::fromUtf8(type)};
+}
+
+QByteArray supplierPacket(const Rows &rows, bool withCode = true)
+{
+    Fields fields = {field("IDMARCADO", 1), field("NMFANTFORN", 40), field("IDTPIJURFORN", 1)};
+    if (withCode)
+        fields.append(field("CDFORNECED", 21));
+    DataPacket::Writer writer(fields);
+    for (const auto &row : rows)
+        writer.addRow(withCode ? row : row.mid(0, 3));
+    return writer.finish();
+}
+
+// The payload of a complete frame.
+QByteArray payloadOf(const QByteArray &frame)
+{
+    return frame.mid(Frame::HeaderSize);
+}
+
+} // namespace
+
+class tst_DataPacket : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void decodeRefuses_data();
+    void decodeRefuses();
+    void writerRefusesWrongRowWidth();
+
+    void clientDataSetMapsColumnsByName();
+    void clientDataSetReplacesData();
+    void clientDataSetRefusesMissingField();
+    void clientDataSetWithoutPersistentFields();
+    void clientDataSetRefusesNonPacket();
+
+    void messagesRoundTrip();
+    void byteArrayResultIsNotCopied();
+    void parseRefuses_data();
+    void parseRefuses();
+    void frameReaderReassembles();
+    void frameReaderRefusesOversizeHeader();
+};
+
+void tst_DataPacket::roundTrip_data()
+{
+    QTest::addColumn<Fields>("fields");
+    QTest::addColumn<Rows>("rows");
+
+    const Fields two = {field("CODIGO", 6), field("NOME", 40)};
+    QTest::newRow("plain") << two << Rows{{text("000001"), text("Atacadão Sul")}, {text("000002"), text("Beta")}};
+    QTest::newRow("no rows") << two << Rows{};
+    // Null and empty text are different values and must stay so.
+    QTest::newRow("null vs empty") << two << Rows{{QVariant(), text("")}, {text(""), QVariant()}};
+    QTest::newRow("accents") << two
+                             << Rows{{text("ÇÃO"), text("Açúcar União São João Ébano")},
+                                     {text("€‰"), text("Fisíca Júridica")}};
+    QTest::newRow("quotes and separators")
+        << two << Rows{{text("a'b"), text("Joe's \"Bar\"; a,b|c\\d")}, {text("\t\n"), text("\x01")}};
+    QTest::newRow("long text") << Fields{field("X", 0)} << Rows{{QVariant(QString(70000, QChar(u'ã')))}};
+    QTest::newRow("six fields, one row")
+        << Fields{field("IDMARCADO", 1), field("IDTPIJURFORN", 1), field("NRINSJURFORN", 20),
+                  field("NMFANTFORN", 40), field("NMRAZSOCFORN", 40), field("CDFORNECED", 21)}
+        << Rows{{text(""), text("J"), text("12345678000199"), text("Fantasia"), text("Razão S.A."), text("000042")}};
+}
+
+void tst_DataPacket::roundTrip()
+{
+    QFETCH(Fields, fields);
+    QFETCH(Rows, rows);
+
+    DataPacket packet;
+    packet.fields = fields;
+    packet.rows = rows;
+    const DataPacket back = DataPacket::decode(packet.encode());
+
+    QCOMPARE(back.fields.size(), fields.size());
+    for (int i = 0; i < fields.size(); ++i) {
+        QCOMPARE(back.fields[i].name, fields[i].name);
+        QCOMPARE(back.fields[i].size, fields[i].size);
+        QCOMPARE(back.fields[i].type, QStringLiteral("string"));
+    }
+    QCOMPARE(back.rows.size(), rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < fields.size(); ++c) {
+            const QVariant &got = back.rows[r][c];
+            const QVariant &want = rows[r][c];
+            QCOMPARE(got.isNull(), want.isNull());
+            QCOMPARE(got.toString(), want.toString());
+        }
+    }
+}
+
+void tst_DataPacket::decodeRefuses_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QCborArray fields = {fieldDef("A", 1), fieldDef("B", 2)};
+    const auto packet = [&](const QCborValue &f, const QCborValue &r) {
+        QCborMap m;
+        m.insert(QStringLiteral("fields"), f);
+        m.insert(QStringLiteral("rows"), r);
+        return cbor(m);
+    };
+    const QByteArray good = packet(fields, QCborArray{QCborArray{"x", "y"}});
+
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("not cbor") << QByteArray("\xff\xfe garbage", 10);
+    QTest::newRow("text, not a map") << cbor(QCborValue(QStringLiteral("fields")));
+    QTest::newRow("array, not a map") << cbor(QCborArray{fields, QCborArray{}});
+    QTest::newRow("no rows") << cbor(QCborMap{{QStringLiteral("fields"), fields}});
+    QTest::newRow("no fields") << cbor(QCborMap{{QStringLiteral("rows"), QCborArray{}}});
+    QTest::newRow("rows before fields")
+        << cbor(QCborMap{{QStringLiteral("rows"), QCborArray{}}, {QStringLiteral("fields"), fields}});
+    QTest::newRow("zero fields") << packet(QCborArray{}, QCborArray{});
+    QTest::newRow("field without size") << packet(QCborArray{QCborArray{"A"}}, QCborArray{});
+    QTest::newRow("negative size") << packet(QCborArray{QCborArray{"A", -1, "string"}}, QCborArray{});
+    QTest::newRow("unknown type") << packet(QCborArray{fieldDef("A", 1, "integer")}, QCborArray{});
+    QTest::newRow("duplicate field, other case") << packet(QCborArray{fieldDef("Nome", 1), fieldDef("NOME", 1)},
+                                                           QCborArray{});
+    QTest::newRow("row too short") << packet(fields, QCborArray{QCborArray{"x"}});
+    QTest::newRow("row too long") << packet(fields, QCborArray{QCborArray{"x", "y", "z"}});
+    QTest::newRow("number value") << packet(fields, QCborArray{QCborArray{"x", 7}});
+    QTest::newRow("row not an array") << packet(fields, QCborArray{"x"});
+    QTest::newRow("truncated") << good.left(good.size() - 2);
+    QTest::newRow("trailing bytes") << good + QByteArray("\x00", 1);
+    QByteArray badUtf8 = good;
+    badUtf8[badUtf8.size() - 1] = char(0xC3);   // "y" becomes half of a two-byte sequence
+    QTest::newRow("invalid UTF-8") << badUtf8;
+}
+
+void tst_DataPacket::decodeRefuses()
+{
+    QFETCH(QByteArray, bytes);
+    try {
+        DataPacket::decode(bytes);
+        QFAIL("a malformed packet was accepted");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("Pacote de dados inválido: ")), qPrintable(e.message()));
+    }
+}
+
+void tst_DataPacket::writerRefusesWrongRowWidth()
+{
+    DataPacket::Writer writer({field("A", 1), field("B", 1)});
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, writer.addRow({text("1")}));
+}
+
+void tst_DataPacket::clientDataSetMapsColumnsByName()
+{
+    TClientDataSet cds;
+    // Declared in another order than the packet carries them.
+    cds.AddField(QStringLiteral("CDFORNECED"), 21);
+    cds.AddField(QStringLiteral("IDTPIJURFORN"), 1);
+    cds.AddField(QStringLiteral("IDMARCADO"), 1);
+    QSignalSpy opened(&cds, &TDataSet::opened);
+
+    cds.setData(supplierPacket({{text(""), text("Ômega"), text("J"), text("000001")},
+                                {QVariant(), text("Beta"), text("F"), text("000002")}}));
+
+    QVERIFY(cds.Active());
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(cds.RecordCount(), 2);
+    QCOMPARE(cds.FieldCount(), 3);   // the packet's extra NMFANTFORN is not a field
+    cds.First();
+    QCOMPARE(cds.FieldByName(QStringLiteral("CDFORNECED")).AsString(), QStringLiteral("000001"));
+    QCOMPARE(cds.FieldByName(QStringLiteral("IDTPIJURFORN")).AsString(), QStringLiteral("J"));
+    QVERIFY(!cds.FieldByName(QStringLiteral("IDMARCADO")).IsNull());
+    cds.Next();
+    QCOMPARE(cds.FieldByName(QStringLiteral("CDFORNECED")).AsString(), QStringLiteral("000002"));
+    QVERIFY(cds.FieldByName(QStringLiteral("IDMARCADO")).IsNull());
+    cds.Next();
+    QVERIFY(cds.Eof());
+}
+
+void tst_DataPacket::clientDataSetReplacesData()
+{
+    TClientDataSet cds;
+    cds.AddField(QStringLiteral("CDFORNECED"), 21);
+    cds.setData(supplierPacket({{text(""), text("A"), text("J"), text("1")},
+                                {text(""), text("B"), text("J"), text("2")},
+                                {text(""), text("C"), text("J"), text("3")}}));
+    cds.Next();
+    cds.Next();
+    cds.setData(supplierPacket({{text(""), text("Z"), text("O"), text("9")}}));
+    QCOMPARE(cds.RecordCount(), 1);
+    QCOMPARE(cds.RecNo(), 0);
+    QCOMPARE(cds.FieldByName(QStringLiteral("CDFORNECED")).AsString(), QStringLiteral("9"));
+
+    cds.setData(supplierPacket({}));
+    QVERIFY(cds.Active());
+    QVERIFY(cds.IsEmpty());
+}
+
+void tst_DataPacket::clientDataSetRefusesMissingField()
+{
+    TClientDataSet cds;
+    cds.setObjectName(QStringLiteral("cdsFornecedor"));
+    cds.AddField(QStringLiteral("NMFANTFORN"), 40);
+    cds.AddField(QStringLiteral("CDFORNECED"), 21);
+    cds.setData(supplierPacket({{text(""), text("Antes"), text("J"), text("000007")}}));
+
+    try {
+        cds.setData(supplierPacket({{text(""), text("Depois"), text("J"), text("x")}}, false));
+        QFAIL("a packet without CDFORNECED was loaded");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("CDFORNECED")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("cdsFornecedor")), qPrintable(e.message()));
+    }
+    // A refused packet leaves the previous rows in place.
+    QVERIFY(cds.Active());
+    QCOMPARE(cds.RecordCount(), 1);
+    QCOMPARE(cds.FieldByName(QStringLiteral("NMFANTFORN")).AsString(), QStringLiteral("Antes"));
+
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, cds.setData(QByteArray("lixo")));
+    QCOMPARE(cds.FieldByName(QStringLiteral("CDFORNECED")).AsString(), QStringLiteral("000007"));
+}
+
+void tst_DataPacket::clientDataSetWithoutPersistentFields()
+{
+    TClientDataSet cds;
+    cds.setData(supplierPacket({{text(""), text("A"), text("J"), text("1")}}));
+    QCOMPARE(cds.FieldCount(), 4);
+    QCOMPARE(cds.Fields(3).FieldName, QStringLiteral("CDFORNECED"));
+    QCOMPARE(cds.Fields(3).Size, 21);
+    // The fields came from a packet: a packet of other columns is not "missing" them.
+    cds.setData(supplierPacket({{text(""), text("B"), text("F"), text("2")}}, false));
+    QCOMPARE(cds.FieldCount(), 3);
+    QCOMPARE(cds.FieldByName(QStringLiteral("NMFANTFORN")).AsString(), QStringLiteral("B"));
+}
+
+void tst_DataPacket::clientDataSetRefusesNonPacket()
+{
+    TClientDataSet cds;
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, cds.setData(QVariant()));
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, cds.setData(QVariant(42)));
+    QVERIFY(!cds.Active());
+    cds.setData(QVariant(supplierPacket({})));
+    QVERIFY(cds.Active());
+}
+
+void tst_DataPacket::messagesRoundTrip()
+{
+    const Frame::Request hello =
+        Frame::parseRequest(payloadOf(Frame::helloFrame(QStringLiteral("Lpr07700.rdmConsListaPreco"), QStringLiteral("tôken"))));
+    QCOMPARE(hello.kind, Frame::Request::Hello);
+    QCOMPARE(hello.server, QStringLiteral("Lpr07700.rdmConsListaPreco"));
+    QCOMPARE(hello.token, QStringLiteral("tôken"));
+
+    const QByteArray frame = Frame::callFrame(QStringLiteral("GetFornecedor"), {42, QStringLiteral("São")});
+    QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - Frame::HeaderSize));
+    const Frame::Request call = Frame::parseRequest(payloadOf(frame));
+    QCOMPARE(call.kind, Frame::Request::Call);
+    QCOMPARE(call.method, QStringLiteral("GetFornecedor"));
+    QCOMPARE(call.args.size(), 2);
+    QCOMPARE(call.args[0].toInt(), 42);
+    QCOMPARE(call.args[1].toString(), QStringLiteral("São"));
+
+    const Frame::Reply error = Frame::parseReply(payloadOf(Frame::errorFrame(QStringLiteral("Método desconhecido: X"))));
+    QVERIFY(!error.ok);
+    QCOMPARE(error.error, QStringLiteral("Método desconhecido: X"));
+
+    const Frame::Reply text = Frame::parseReply(payloadOf(Frame::resultFrame(QStringLiteral("ok")).join()));
+    QVERIFY(text.ok);
+    QCOMPARE(text.result.toString(), QStringLiteral("ok"));
+}
+
+void tst_DataPacket::byteArrayResultIsNotCopied()
+{
+    const QByteArray packet = supplierPacket({{text(""), text("A"), text("J"), text("1")}});
+    const QByteArrayList parts = Frame::resultFrame(packet);
+    QCOMPARE(parts.size(), 2);
+    QCOMPARE(parts[1].constData(), packet.constData());   // shared, not copied
+
+    const QByteArray frame = parts.join();
+    QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - Frame::HeaderSize));
+    const Frame::Reply reply = Frame::parseReply(payloadOf(frame));
+    QVERIFY(reply.ok);
+    QCOMPARE(reply.result.metaType().id(), QMetaType::QByteArray);
+    QCOMPARE(reply.result.toByteArray(), packet);
+}
+
+void tst_DataPacket::parseRefuses_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("request");
+
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("garbage") << QByteArray("\x9f\xff\xff\x01", 4) << true;
+    QTest::newRow("array") << cbor(QCborArray{"hello"}) << true;
+    QTest::newRow("no op") << cbor(QCborMap{{QStringLiteral("method"), QStringLiteral("X")}}) << true;
+    QTest::newRow("unknown op") << cbor(QCborMap{{QStringLiteral("op"), QStringLiteral("drop")}}) << true;
+    QTest::newRow("hello without server") << cbor(QCborMap{{QStringLiteral("op"), QStringLiteral("hello")}}) << true;
+    QTest::newRow("call without method") << cbor(QCborMap{{QStringLiteral("op"), QStringLiteral("call")}}) << true;
+    QTest::newRow("args not a list") << cbor(QCborMap{{QStringLiteral("op"), QStringLiteral("call")},
+                                                      {QStringLiteral("method"), QStringLiteral("X")},
+                                                      {QStringLiteral("args"), 5}})
+                                     << true;
+    QTest::newRow("key not text") << cbor(QCborMap{{1, QStringLiteral("call")}}) << true;
+    QTest::newRow("reply with neither") << cbor(QCborMap{}) << false;
+    QTest::newRow("reply with both") << cbor(QCborMap{{QStringLiteral("result"), 1}, {QStringLiteral("error"), QStringLiteral("x")}})
+                                     << false;
+    QTest::newRow("error not text") << cbor(QCborMap{{QStringLiteral("error"), 1}}) << false;
+    QTest::newRow("truncated byte string") << QByteArray("\xa1\x66result\x5a\x00\x10\x00\x00xy", 14) << false;
+}
+
+void tst_DataPacket::parseRefuses()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, request);
+    if (request)
+        QVERIFY_THROWS_EXCEPTION(ESuiteError, Frame::parseRequest(payload));
+    else
+        QVERIFY_THROWS_EXCEPTION(ESuiteError, Frame::parseReply(payload));
+}
+
+void tst_DataPacket::frameReaderReassembles()
+{
+    const QByteArray first = Frame::callFrame(QStringLiteral("A"), {});
+    const QByteArray second = Frame::callFrame(QStringLiteral("B"), {});
+    QByteArray data;
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    FrameReader reader(Frame::MaxRequestSize);
+
+    // Byte by byte, then the rest of both frames at once.
+    const QByteArray both = first + second;
+    for (int i = 0; i < first.size() - 1; ++i) {
+        data.append(both[i]);
+        QCOMPARE(reader.read(&device), FrameReader::Status::Incomplete);
+        QVERIFY(reader.started());
+    }
+    data.append(both.mid(first.size() - 1));
+    QCOMPARE(reader.read(&device), FrameReader::Status::Complete);
+    QCOMPARE(Frame::parseRequest(reader.takePayload()).method, QStringLiteral("A"));
+    QVERIFY(!reader.started());
+    // The second frame's bytes were left in the device for the next read.
+    QCOMPARE(device.bytesAvailable(), qint64(second.size()));
+    QCOMPARE(reader.read(&device), FrameReader::Status::Complete);
+    QCOMPARE(Frame::parseRequest(reader.takePayload()).method, QStringLiteral("B"));
+}
+
+void tst_DataPacket::frameReaderRefusesOversizeHeader()
+{
+    QByteArray data(4, '\0');
+    qToBigEndian(quint32(Frame::MaxRequestSize + 1), data.data());
+    data.append("xxxx");
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    FrameReader reader(Frame::MaxRequestSize);
+    QCOMPARE(reader.read(&device), FrameReader::Status::TooLarge);
+    QCOMPARE(reader.declaredSize(), Frame::MaxRequestSize + 1);
+    QCOMPARE(device.pos(), qint64(4));   // nothing of the body was read
+    QCOMPARE(reader.read(&device), FrameReader::Status::TooLarge);
+
+    // Exactly at the cap is accepted.
+    QByteArray edge(4, '\0');
+    qToBigEndian(quint32(8), edge.data());
+    edge.append("12345678");
+    QBuffer edgeDevice(&edge);
+    QVERIFY(edgeDevice.open(QIODevice::ReadOnly));
+    FrameReader small(8);
+    QCOMPARE(small.read(&edgeDevice), FrameReader::Status::Complete);
+    QCOMPARE(small.takePayload(), QByteArray("12345678"));
+}
+
+QTEST_GUILESS_MAIN(tst_DataPacket)
+#include "tst_datapacket.moc"
