@@ -82,6 +82,9 @@ public:
     void Next();
     bool Eof();
     int RecNo() const { return m_current; }
+    // Positions on a row (lists position the data set before they ask a field for the
+    // text of a row, so text callbacks read the row being shown).
+    void setRecNo(int row) { fetchTo(row); m_current = row; }
     // Fetches every row: use only on data sets known to be small.
     int RecordCount();
 

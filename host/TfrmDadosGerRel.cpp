@@ -47,8 +47,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     setProperty("suiteForm", true);
 
     auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(4, 4, 4, 4);
-    root->setSpacing(3);
+    root->setContentsMargins(3, 3, 3, 3);
+    root->setSpacing(2);
 
     panMenu = new QFrame(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
@@ -87,8 +87,15 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     cbbReportNames = new QComboBox(panRelat);
     cbbReportNames->setObjectName(QStringLiteral("cbbReportNames"));
     cbbReportNames->setFocusPolicy(Qt::ClickFocus);
+    lblCodTela = new QLabel(panRelat);
+    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
+    lblCodTela->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont small = lblCodTela->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lblCodTela->setFont(small);
     relat->addWidget(lblRelat);
     relat->addWidget(cbbReportNames, 1);
+    relat->addWidget(lblCodTela);
     root->addWidget(panRelat);
 
     bvlSeparator = new QFrame(this);
@@ -102,13 +109,6 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     grbDadosRel->setFlat(true);
     root->addWidget(grbDadosRel, 1);
 
-    lblCodTela = new QLabel(this);
-    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
-    lblCodTela->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont small = lblCodTela->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    lblCodTela->setFont(small);
-    root->addWidget(lblCodTela);
 
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName(QStringLiteral("msgPadrao"));

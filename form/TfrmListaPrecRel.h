@@ -1,0 +1,184 @@
+#pragma once
+
+#include "TfrmDadosGerRel.h"
+#include "lpr_export.h"
+
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class TADOIBQuery;
+class TBtnPesquisa;
+class TButtonFlat;
+class TCheckBox;
+class TClientDataSet;
+class TDataSource;
+class TDateEditPlus;
+class TField;
+class TMaskEdit;
+class TNetConnection;
+class TPanel;
+class TParams;
+class TRadioButton;
+class TSpinEdit;
+
+// The price-list parameter form "Emissão da Lista de Preços" (screen LPR07731, report
+// LPR077): branch, product range, buyers and quoted suppliers, validity period and options,
+// validated before every output and handed to the report as its query parameters.
+class LPR_EXPORT TfrmListaPrecRel : public TfrmDadosGerRel
+{
+    Q_OBJECT
+public:
+    explicit TfrmListaPrecRel(QWidget *parent = nullptr);
+    ~TfrmListaPrecRel() override;
+
+    // Branch panel.
+    TPanel *PanFilial;
+    QFrame *Bevel1;
+    QLabel *lblFilial;
+    TMaskEdit *medCdFilial;
+    TBtnPesquisa *sbtFilial;
+    QLineEdit *edtNmFilial;
+    QLineEdit *edtNmRegiao;
+
+    // Product group.
+    QGroupBox *GroupBox1;
+    QLabel *lblProdutoInc;
+    TMaskEdit *medCdProdIni;
+    TBtnPesquisa *sbtProdIni;
+    QLineEdit *edtNmProdIni;
+    QLabel *lblProdutoFin;
+    TMaskEdit *medCdProdFin;
+    TBtnPesquisa *sbtProdFin;
+    QLineEdit *edtNmProdFin;
+    QFrame *Bevel2;
+    TRadioButton *rbtTodos;
+    TRadioButton *rbtCompFili;
+
+    // Buyer group.
+    QGroupBox *GroupBox2;
+    TRadioButton *rbtTodosComp;
+    TRadioButton *rbtListaComp;
+    TButtonFlat *sbtComprador;
+
+    // Supplier group.
+    QGroupBox *rdgFornecedor;
+    TRadioButton *rbtTodosForn;
+    TRadioButton *rbtListaForn;
+    TButtonFlat *sbtFornecedor;
+    TCheckBox *chbFornecedor;
+
+    // Validity group.
+    QGroupBox *GroupBox3;
+    QLabel *lblValFin;
+    TSpinEdit *speSemIni;
+    QLabel *Label1;
+    TSpinEdit *speSemFin;
+    TDateEditPlus *depDataIni;
+    QLineEdit *edtDataIni;
+    QLabel *Label2;
+    TDateEditPlus *depDataFin;
+    QLineEdit *edtDataFin;
+
+    // Options group.
+    QGroupBox *GroupBox4;
+    TCheckBox *chkVariPreco;
+    TCheckBox *chkOrdPrPI;
+
+    QLineEdit *edtCdRegiao;
+
+    // Data access.
+    TDataSource *__dtsFilial;
+    TADOIBQuery *qryFilial;
+    TDataSource *__dtsProduto;
+    TADOIBQuery *qryProduto;
+    TADOIBQuery *qryPrimProd;
+    TADOIBQuery *qryUltiProd;
+    TADOIBQuery *qryVdProduto;
+    TDataSource *__dtsComprador;
+    TADOIBQuery *qryComprador;
+    TADOIBQuery *qryRegiao;
+    TDataSource *dtsRegiao;
+    TADOIBQuery *qryCentComp;
+    TDataSource *__dtsFornecedor;
+    TClientDataSet *cdsFornecedor;
+    TNetConnection *netConsListPreco;
+
+    // Private state, readable by the tests and the batch run.
+    bool boPrimAtiv = false;
+    QString stListaForn;
+    QString stListaComp;
+    QString stListaRegiao;
+    QChar chSepPagina;
+
+    // Life cycle.
+    void FormCreate(QObject *Sender) override;
+    void FormActivate(QObject *Sender) override;
+    void FormClose(QObject *Sender, TCloseAction &Action) override;
+
+    // Branch.
+    void PanFilialExit(QObject *Sender);
+    void medCdFilialChange(QObject *Sender);
+    void medCdFilialExit(QObject *Sender);
+    void sbtFilialBeforePesq(QObject *Sender, bool &flag);
+    void sbtFilialAfterPesq(QObject *Sender);
+    void Vd_CdFilial(bool boObrigatorio);
+
+    // Product range.
+    void medCdProdIniChange(QObject *Sender);
+    void medCdProdFinChange(QObject *Sender);
+    void medCdProdIniExit(QObject *Sender);
+    void medCdProdFinExit(QObject *Sender);
+    void sbtProdIniAfterPesq(QObject *Sender);
+    void sbtProdFinAfterPesq(QObject *Sender);
+    QString Vd_CdProduto(TMaskEdit *medProduto, bool boObrigatorio);
+
+    // Validity period.
+    void speSemIniChange(QObject *Sender);
+    void speSemFinChange(QObject *Sender);
+    void depDataIniDateChange(QObject *Sender);
+    void depDataFinDateChange(QObject *Sender);
+    void depDataIniExit(QObject *Sender);
+    void depDataFinExit(QObject *Sender);
+    void Vd_Validade();
+
+    // Lists and options.
+    void rbtTodosCompClick(QObject *Sender);
+    void rbtListaCompClick(QObject *Sender);
+    void rbtListaCompKeyDown(QObject *Sender, quint16 &Key, Qt::KeyboardModifiers Shift);
+    void sbtCompradorClick(QObject *Sender);
+    void rbtTodosFornClick(QObject *Sender);
+    void rbtListaFornClick(QObject *Sender);
+    void rbtListaFornKeyDown(QObject *Sender, quint16 &Key, Qt::KeyboardModifiers Shift);
+    void sbtFornecedorClick(QObject *Sender);
+    void chbFornecedorClick(QObject *Sender);
+    void sbtRegiaoClick(QObject *Sender);
+
+    // Server link and supplier list.
+    void netConsListPrecoBeforeConnect(QObject *Sender);
+    void cdsFornecedorIDTPIJURFORNGetText(TField &Sender, QString &Text, bool DisplayText);
+    void cdsFornecedorNRINSJURFORNGetText(TField &Sender, QString &Text, bool DisplayText);
+
+    // Report parameters and output gates.
+    void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
+    void sbtPreviewClick(QObject *Sender) override;
+    void sbtPrintClick(QObject *Sender) override;
+    void sbtSalvarComoClick(QObject *Sender) override;
+    void sbtReportEditClick(QObject *Sender) override;
+
+private:
+    void buildControls();
+    void buildQueries();
+    void bindHandlers();
+    void loadMessages();
+    void carregaFornecedores();
+    // Week box to date box, and date box to week and weekday boxes (twin handlers).
+    void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
+    void dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday);
+    void saidaData(TDateEditPlus *date, TSpinEdit *week);
+    void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField,
+                  const QString &emptyKey, const QString &titleKey, QString &list);
+    void outputGate();
+    void editingGate();
+};

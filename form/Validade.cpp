@@ -1,0 +1,101 @@
+// Validity period: week boxes and date boxes kept in step through the keyboard focus.
+#include "TfrmListaPrecRel.h"
+
+#include "Consiste.h"
+#include "TMessages.h"
+#include "controls/TDateEditPlus.h"
+#include "controls/TSpinEdit.h"
+
+#include <QLineEdit>
+
+void TfrmListaPrecRel::semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which)
+{
+    if (!week->hasFocus())
+        return;
+    const QDate base = Consiste::EmptyString(date->Text()) ? QDate::currentDate() : date->GetDate();
+    // A half-typed date has no year of its own: the current year serves.
+    const int year = base.isValid() ? base.year() : QDate::currentDate().year();
+    const QDate dezembro31(year, 12, 31);
+    if (week->Value() > 53)
+        week->setValue(53);
+    if (week->Value() == 53 && Consiste::NumeroSemana(dezembro31) == 52)
+        week->setValue(52);
+    date->SetDate(Consiste::DataSemana(week->Value(), which, year));
+    if (Consiste::EmptyString(week->Text()))
+        date->Clear();
+}
+
+void TfrmListaPrecRel::dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday)
+{
+    weekday->setText(Consiste::NomeSemana(date->GetDate()).left(3));
+    if (date->hasFocus()) {
+        week->setText(QString());
+        return;
+    }
+    if (Consiste::EmptyString(date->Text())) {
+        week->setText(QString());
+        return;
+    }
+    if (!week->hasFocus())
+        week->setValue(Consiste::NumeroSemana(date->GetDate()));
+}
+
+void TfrmListaPrecRel::saidaData(TDateEditPlus *date, TSpinEdit *week)
+{
+    date->CheckValidDate();
+    if (!Consiste::EmptyString(date->Text()))
+        week->setValue(Consiste::NumeroSemana(date->GetDate()));
+}
+
+void TfrmListaPrecRel::speSemIniChange(QObject *)
+{
+    semanaParaData(speSemIni, depDataIni, QLatin1Char('I'));
+}
+
+void TfrmListaPrecRel::speSemFinChange(QObject *)
+{
+    semanaParaData(speSemFin, depDataFin, QLatin1Char('F'));
+}
+
+void TfrmListaPrecRel::depDataIniDateChange(QObject *)
+{
+    dataParaSemana(depDataIni, speSemIni, edtDataIni);
+}
+
+void TfrmListaPrecRel::depDataFinDateChange(QObject *)
+{
+    dataParaSemana(depDataFin, speSemFin, edtDataFin);
+}
+
+void TfrmListaPrecRel::depDataIniExit(QObject *)
+{
+    saidaData(depDataIni, speSemIni);
+}
+
+void TfrmListaPrecRel::depDataFinExit(QObject *)
+{
+    saidaData(depDataFin, speSemFin);
+}
+
+void TfrmListaPrecRel::Vd_Validade()
+{
+    bool inicial = Consiste::EmptyString(depDataIni->Text());
+    const bool finalVazia = Consiste::EmptyString(depDataFin->Text());
+    try {
+        if (inicial)
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtIni_N_Inf")), true);
+        if (finalVazia)
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtFin_N_Inf")), true);
+        if (!Consiste::EmptyString(depDataIni->Text()) && !Consiste::EmptyString(depDataFin->Text())
+            && depDataFin->GetDate() < depDataIni->GetDate()) {
+            inicial = true;
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtIniFin_Inv")), true);
+        }
+    } catch (...) {
+        if (inicial)
+            depDataIni->setFocus();
+        else
+            depDataFin->setFocus();
+        throw;
+    }
+}

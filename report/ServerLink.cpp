@@ -1,0 +1,41 @@
+// The link to the application server and the quoted-supplier list it sends.
+#include "TfrmListaPrecRel.h"
+
+#include "Consiste.h"
+#include "TMessages.h"
+#include "Zelmora.h"
+#include "controls/TMaskEdit.h"
+#include "net/TClientDataSet.h"
+#include "net/TNetConnection.h"
+
+void TfrmListaPrecRel::netConsListPrecoBeforeConnect(QObject *)
+{
+    netConsListPreco->setHost(Zelmora::WebURL());
+    netConsListPreco->setPort(Zelmora::WebPort());
+}
+
+void TfrmListaPrecRel::carregaFornecedores()
+{
+    const QVariant packet = netConsListPreco->call(QStringLiteral("GetFornecedor"));
+    cdsFornecedor->setData(packet.toByteArray());
+}
+
+void TfrmListaPrecRel::cdsFornecedorIDTPIJURFORNGetText(TField &Sender, QString &Text, bool)
+{
+    const QString tipo = Sender.DataSet()->FieldByName(QStringLiteral("IDTPIJURFORN")).AsString();
+    if (tipo == QLatin1String("J"))
+        Text = msgPadrao->Msg(QStringLiteral("CGC"));
+    else if (tipo == QLatin1String("F"))
+        Text = msgPadrao->Msg(QStringLiteral("CPF"));
+    else if (tipo == QLatin1String("O"))
+        Text = msgPadrao->Msg(QStringLiteral("OUTROS"));
+    else if (tipo == QLatin1String("I"))
+        Text = msgPadrao->Msg(QStringLiteral("CGC"));
+}
+
+void TfrmListaPrecRel::cdsFornecedorNRINSJURFORNGetText(TField &Sender, QString &Text, bool)
+{
+    const QString tipo = Sender.DataSet()->FieldByName(QStringLiteral("IDTPIJURFORN")).AsString();
+    if (tipo == QLatin1String("J") || tipo == QLatin1String("F") || tipo == QLatin1String("O"))
+        Text = TMaskEdit::formatMasked(Consiste::PictPess(tipo), Sender.AsString());
+}

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Creates the demo database and the session file on first use, starts the application
+# server on loopback, then the shell with the price-list screen open. Without a display it
+# issues the demo price list with a display-less run and says where the file is.
+set -euo pipefail
+BUILD=${1:-build}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BIN="$ROOT/$BUILD/bin"
+DATA="$ROOT/data"
+mkdir -p "$DATA"
+
+if [ ! -f "$DATA/suite.db" ]; then
+  echo "Criando o banco de demonstração em $DATA/suite.db ..."
+  "$BIN/gerabase" --out "$DATA/suite.db"
+fi
+PORT=${SUITE_SERVER_PORT:-21173}
+if [ ! -f "$DATA/suite.ini" ]; then
+  TOKEN=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
+  cat > "$DATA/suite.ini" <<INI
+[Sessao]
+Filial=0001
+VinculadoFilial=false
+Modulo=4
+
+[BancoDados]
+Driver=QSQLITE
+Banco=suite.db
+
+[ServidorAplicacao]
+Host=127.0.0.1
+Porta=$PORT
+Token=$TOKEN
+
+[Relatorios]
+Diretorio=$ROOT/reports
+INI
+  echo "Sessão gravada em $DATA/suite.ini"
+fi
+
+"$BIN/Lpr07700" --config "$DATA/suite.ini" &
+SERVER=$!
+trap 'kill $SERVER 2>/dev/null || true; wait $SERVER 2>/dev/null || true' EXIT
+sleep 0.5
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  OUT="$DATA/LPR077-demo.pdf"
+  echo "Sem display gráfico: emitindo a lista de preços de demonstração sem tela."
+  "$BIN/suite" --config "$DATA/suite.ini" --batch LPR07731 --save "$OUT"
+  exit $?
+fi
+"$BIN/suite" --config "$DATA/suite.ini" --open LPR07731
