@@ -140,22 +140,41 @@ QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit
     return rows;
 }
 
+// The spellings tried, in order, when a name search finds nothing as typed: the index
+// compares exactly, and names are stored capitalised or in capitals.
+QStringList LookupSqlModel::caseVariants(const QString &text)
+{
+    QStringList variants{text};
+    if (text.isEmpty())
+        return variants;
+    QString first = text;
+    first[0] = first.at(0).toUpper();
+    QString title = text.toLower();
+    for (int i = 0; i < title.size(); ++i)
+        if (i == 0 || title.at(i - 1).isSpace())
+            title[i] = title.at(i).toUpper();
+    for (const QString &v : {first, title, text.toUpper()})
+        if (!variants.contains(v))
+            variants << v;
+    return variants;
+}
+
 void LookupSqlModel::search(const QString &field, const QString &text)
 {
     beginResetModel();
     m_field = field;
-    m_prefix = text;
     m_rows.clear();
     m_exhausted = true;
+    const bool byKey = field.compare(m_keyField, Qt::CaseInsensitive) == 0;
     try {
-        m_rows = readPage(false, firstPage);
-        // Names are often stored in capitals: a text typed in small letters that finds
-        // nothing is tried again in capitals.
-        if (m_rows.isEmpty() && !text.isEmpty() && text != text.toUpper()) {
-            m_prefix = text.toUpper();
+        for (const QString &variant : byKey ? QStringList{text} : caseVariants(text)) {
+            m_prefix = variant;
             m_rows = readPage(false, firstPage);
+            if (!m_rows.isEmpty())
+                break;
         }
     } catch (...) {
+        m_prefix = text;
         endResetModel();
         throw;
     }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "../SqlDialect.h"
+#include "../suite_export.h"
 #include "LookupModel.h"
+
+#include <QStringList>
 
 class TADOIBQuery;
 
@@ -9,13 +12,14 @@ class TADOIBQuery;
 // wrapped in a statement that orders by the searched column, restricts it to the typed
 // prefix and continues after the last row read (keyset paging), so opening and
 // narrowing cost the same on a thousand rows as on a million.
-class LookupSqlModel : public LookupModel
+class SUITE_EXPORT LookupSqlModel : public LookupModel
 {
     Q_OBJECT
 public:
     LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField, QObject *parent);
 
     static SqlDialect dialectOf(const QString &driverName);
+    static QStringList caseVariants(const QString &text);
     // The page statement for a search column, with a prefix range and/or a continuation
     // after the last row read (exposed for plans and tests).
     QString pageSql(const QString &field, bool prefix, bool continuation, int limit) const;

@@ -64,7 +64,7 @@ void TDateEditPlus::CheckValidDate()
     if (Consiste::EmptyString(text) || GetDate().isValid())
         return;
     setFocus();
-    Consiste::MensErro(QStringLiteral("'%1' não é uma data válida.").arg(text));
+    Consiste::MensErro(QStringLiteral("'%1' não é uma data válida.").arg(text.trimmed()));
 }
 
 void TDateEditPlus::updateColor()
