@@ -293,20 +293,23 @@ void TfrmDadosGerRel::requireDefinition()
     Consiste::MensErro(text, true);
 }
 
-void TfrmDadosGerRel::sbtPreviewClick(QObject *)
+void TfrmDadosGerRel::sbtPreviewClick(QObject *Sender)
 {
+    emit commandStarted(QStringLiteral("sbtPreviewClick"), Sender);
     requireDefinition();
     rpddPadrao->Preview(this, currentReportName());
 }
 
-void TfrmDadosGerRel::sbtPrintClick(QObject *)
+void TfrmDadosGerRel::sbtPrintClick(QObject *Sender)
 {
+    emit commandStarted(QStringLiteral("sbtPrintClick"), Sender);
     requireDefinition();
     rpddPadrao->Print(this, currentReportName());
 }
 
-void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
+void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
 {
+    emit commandStarted(QStringLiteral("sbtSalvarComoClick"), Sender);
     requireDefinition();
     QString file = batchSaveFile;
     if (file.isEmpty()) {
@@ -319,8 +322,9 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     rpddPadrao->SaveAs(this, currentReportName(), file);
 }
 
-void TfrmDadosGerRel::sbtReportEditClick(QObject *)
+void TfrmDadosGerRel::sbtReportEditClick(QObject *Sender)
 {
+    emit commandStarted(QStringLiteral("sbtReportEditClick"), Sender);
     requireDefinition();
     rpddPadrao->Edit(this, currentReportName());
 }

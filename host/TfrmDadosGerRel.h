@@ -89,6 +89,8 @@ public:
 
 signals:
     void formClosed();
+    // A base report command started (name of the handler, its Sender).
+    void commandStarted(const QString &command, QObject *sender);
 
 protected:
     bool event(QEvent *event) override;

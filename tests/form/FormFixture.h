@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ScriptedInteraction.h"
+#include "TestEnv.h"
+
+#include <QMainWindow>
+#include <QProcess>
+#include <memory>
+
+class QMdiArea;
+class TfrmListaPrecRel;
+
+// Runs the application server Lpr07700 (the real executable) on a free loopback port over
+// the test's database, and points the session at it.
+class ServerProcess
+{
+public:
+    explicit ServerProcess(const TestEnv &env);
+    ~ServerProcess();
+    bool start();
+    void stop();
+    int port() const { return m_port; }
+
+private:
+    const TestEnv &m_env;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// The world of a screen test: a demo database, the server, a main window with its
+// child-window area, and the dialogs scripted. open() opens the screen as a child window
+// the way the shell does and returns the form after its first activation.
+class FormFixture
+{
+public:
+    explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true);
+    ~FormFixture();
+
+    TestEnv env;
+    ScriptedInteraction io;
+    std::unique_ptr<ServerProcess> server;
+    QMainWindow mainWindow;
+    QMdiArea *mdiArea;
+
+    TfrmListaPrecRel *open();
+    // Closes the screen and lets the queued deletions run.
+    void close();
+    TfrmListaPrecRel *form() const;
+
+    // Moves the keyboard focus like a person: exits fire on the way.
+    static void focus(QWidget *w);
+    // Types into a focused edit (replacing its text) like a person.
+    static void type(QWidget *w, const QString &text);
+};

@@ -1,0 +1,376 @@
+// The screen's entry, its single instance and its first activation, driven as the shell
+// and a person do.
+#include "FormFixture.h"
+
+#include "Cli_Lpr07731.h"
+#include "Consiste.h"
+#include "Database.h"
+#include "ModuleRegistry.h"
+#include "Pkg_Lpr07731.h"
+#include "TMessages.h"
+#include "TfrmListaPrecRel.h"
+#include "Zelmora.h"
+#include "controls/TBtnPesquisa.h"
+#include "controls/TControls.h"
+#include "controls/TDateEditPlus.h"
+#include "controls/TMaskEdit.h"
+#include "controls/TSpinEdit.h"
+#include "net/TClientDataSet.h"
+#include "net/TNetConnection.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QVariant sqlValue(const QString &sql)
+{
+    QSqlQuery q(dtmDBGeral::dtbGeral());
+    if (!q.exec(sql) || !q.next())
+        return QVariant();
+    return q.value(0);
+}
+
+} // namespace
+
+class tst_FormLifecycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void moduleRegistersItself();
+    void childWindowForNullVariant();
+    void modalForAnyOtherVariant_data();
+    void modalForAnyOtherVariant();
+    void oneInstanceAcrossCalls();
+    void freshInstanceAfterClose();
+    void firstActivationDefaults();
+    void laterActivationsChangeNothing();
+    void datesPerModule_data();
+    void datesPerModule();
+    void pricingOptionOnlyInModule34_data();
+    void pricingOptionOnlyInModule34();
+    void tiedToBranch_data();
+    void tiedToBranch();
+    void emptyProductTableLeavesRangeEmpty();
+    void serverDownThenBack();
+    void supplierTextCallbacks_data();
+    void supplierTextCallbacks();
+};
+
+void tst_FormLifecycle::cleanup()
+{
+    QCOMPARE(boIdCriado, false);
+}
+
+void tst_FormLifecycle::moduleRegistersItself()
+{
+    const ModuleInfo *info = ModuleRegistry::find(QStringLiteral("Lpr07731"));
+    QVERIFY(info);
+    QCOMPARE(info->version, QStringLiteral("6.00.004"));
+    QVERIFY(info->units.contains(QStringLiteral("Cli_Lpr07731")));
+    QVERIFY(info->units.contains(QStringLiteral("Pkg_Lpr07731")));
+    const PackageInfoTable *table = GetPackageInfoTable();
+    QVERIFY(table->flags & pfRunOnly);
+    QCOMPARE(table->unitCount, 3);
+}
+
+void tst_FormLifecycle::childWindowForNullVariant()
+{
+    FormFixture f;
+    IniProc(QVariant::fromValue(nullptr));   // returns at once
+    QVERIFY(boIdCriado);
+    TfrmListaPrecRel *form = frmListaPrecRel;
+    QCOMPARE(form->FormStyle(), TFormStyle::fsMDIChild);
+    QVERIFY(form->hasMinimizeButton());
+    QVERIFY(form->subWindow());
+    QCOMPARE(f.mdiArea->subWindowList().size(), 1);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Emissão da Lista de Preços"));
+    QCOMPARE(form->size(), QSize(491, 383));
+    QCOMPARE(form->lblCodTela->text(), QStringLiteral("LPR07731"));
+    QCOMPARE(form->lblCodRel->text(), QStringLiteral("LPR077"));
+    QCOMPARE(form->msgPadrao->Messages().size(), 30);
+    QCOMPARE(form->msgPadrao->Msg(QStringLiteral("FiliNCentCmp")),
+             QStringLiteral("Filial não é controlada pela central de compras de processamento."));
+    f.close();
+}
+
+void tst_FormLifecycle::modalForAnyOtherVariant_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("number") << QVariant(1);
+    QTest::newRow("text") << QVariant(QStringLiteral("x"));
+    // Never assigned is not null.
+    QTest::newRow("empty") << QVariant();
+}
+
+void tst_FormLifecycle::modalForAnyOtherVariant()
+{
+    QFETCH(QVariant, value);
+    FormFixture f;
+    bool sawModal = false, minimize = true, returnedEarly = true;
+    QTimer::singleShot(0, [&] {
+        returnedEarly = false;
+        TfrmListaPrecRel *form = frmListaPrecRel;
+        sawModal = form->isModal() && form->FormStyle() == TFormStyle::fsNormal && !form->subWindow();
+        minimize = form->hasMinimizeButton();
+        form->Close();
+    });
+    IniProc(value);   // returns only after the form has closed
+    QVERIFY(!returnedEarly);
+    QVERIFY(sawModal);
+    QVERIFY(!minimize);
+    QVERIFY(!boIdCriado);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_FormLifecycle::oneInstanceAcrossCalls()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    form->subWindow()->showMinimized();
+    form->medCdProdIni->setText(QStringLiteral("123"));
+    CriaRelLista(false);
+    QApplication::processEvents();
+    QCOMPARE(frmListaPrecRel, form);
+    QCOMPARE(f.mdiArea->subWindowList().size(), 1);
+    QVERIFY(!form->subWindow()->isMinimized());
+    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("123"));   // defaults not applied again
+    f.close();
+}
+
+void tst_FormLifecycle::freshInstanceAfterClose()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    form->chbFornecedor->click();
+    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
+    QPointer<TfrmListaPrecRel> old(form);
+    f.close();
+    QVERIFY(!boIdCriado);
+    QVERIFY(old.isNull());   // released
+    form = f.open();
+    QVERIFY(form);
+    QCOMPARE(form->chSepPagina, QLatin1Char('F'));
+    QVERIFY(!form->chbFornecedor->isChecked());
+    QVERIFY(!form->boPrimAtiv);
+    f.close();
+}
+
+void tst_FormLifecycle::firstActivationDefaults()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(!form->boPrimAtiv);
+    QCOMPARE(form->stListaForn, QStringLiteral("T"));
+    QCOMPARE(form->stListaComp, QStringLiteral("T"));
+    QCOMPARE(form->stListaRegiao, QStringLiteral("T"));
+    QVERIFY(form->rbtTodosForn->isChecked() && form->rbtTodosComp->isChecked());
+    QVERIFY(!form->sbtFornecedor->isEnabled() && !form->sbtComprador->isEnabled());
+
+    // The first and last product by tree code, names kept after the codes went in.
+    QCOMPARE(form->medCdProdIni->Text(), sqlValue(QStringLiteral("SELECT MIN(CDARVPROD) FROM PRODUTO")).toString());
+    QCOMPARE(form->medCdProdFin->Text(), sqlValue(QStringLiteral("SELECT MAX(CDARVPROD) FROM PRODUTO")).toString());
+    QCOMPARE(form->edtNmProdIni->text(),
+             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO ORDER BY CDARVPROD LIMIT 1")).toString());
+    QCOMPARE(form->edtNmProdFin->text(),
+             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO ORDER BY CDARVPROD DESC LIMIT 1")).toString());
+    QVERIFY(!form->edtNmProdIni->text().isEmpty());
+    QCOMPARE(form->medCdProdIni->EditMask(), Zelmora::DBPict(TPictType::ptProduto));
+
+    // The session's branch with its names; the hidden region code is not filled.
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    QCOMPARE(form->edtNmFilial->text(), sqlValue(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL='0001'")).toString());
+    QCOMPARE(form->edtNmRegiao->text(),
+             sqlValue(QStringLiteral("SELECT NMREGIAO FROM FILIAL F JOIN REGIAO R ON R.CDREGIAO=F.CDREGIAO WHERE CDFILIAL='0001'")).toString());
+    QVERIFY(form->edtCdRegiao->text().isEmpty());
+
+    // The quoted suppliers from the server.
+    QCOMPARE(form->cdsFornecedor->RecordCount(),
+             sqlValue(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")).toInt());
+    QCOMPARE(form->cdsFornecedor->Fields(0).FieldName, QStringLiteral("IDMARCADO"));
+    QCOMPARE(form->cdsFornecedor->Fields(5).FieldName, QStringLiteral("CDFORNECED"));
+    QVERIFY(!form->cdsFornecedor->Fields(5).Visible);
+    QVERIFY(f.io.errors.isEmpty());
+    f.close();
+}
+
+void tst_FormLifecycle::laterActivationsChangeNothing()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    form->rbtListaForn->click();
+    form->chbFornecedor->click();
+    form->medCdProdIni->setText(QStringLiteral("9"));
+    form->depDataIni->SetDate(QDate(2026, 3, 2));
+
+    // Another child window takes the activation, then the screen gets it back.
+    QMdiSubWindow *other = f.mdiArea->addSubWindow(new QLabel(QStringLiteral("outra")));
+    other->show();
+    f.mdiArea->setActiveSubWindow(other);
+    f.mdiArea->setActiveSubWindow(form->subWindow());
+    QApplication::processEvents();
+
+    QCOMPARE(form->stListaForn, QString());
+    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
+    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("9"));
+    QCOMPARE(form->depDataIni->GetDate(), QDate(2026, 3, 2));
+    f.close();
+    delete other;
+}
+
+void tst_FormLifecycle::datesPerModule_data()
+{
+    QTest::addColumn<int>("module");
+    QTest::newRow("module 4") << 4;
+    QTest::newRow("module 34") << 34;
+}
+
+void tst_FormLifecycle::datesPerModule()
+{
+    QFETCH(int, module);
+    FormFixture f;
+    Session::current().modulo = module;
+    TfrmListaPrecRel *form = f.open();
+    if (module == 4) {
+        const QDate proc = Zelmora::DataProc(QStringLiteral("0001"));
+        QCOMPARE(form->depDataIni->GetDate(), proc);
+        QCOMPARE(form->depDataFin->GetDate(), proc);
+        QCOMPARE(form->speSemIni->Value(), Consiste::NumeroSemana(proc));
+        QCOMPARE(form->speSemFin->Value(), Consiste::NumeroSemana(proc));
+        QCOMPARE(form->edtDataIni->text(), Consiste::NomeSemana(proc).left(3));
+    } else {
+        // The date editors start blank, and so do the weeks that follow them.
+        QVERIFY(form->depDataIni->Text().isEmpty());
+        QVERIFY(form->depDataFin->Text().isEmpty());
+        QVERIFY(form->speSemIni->Text().isEmpty());
+        QVERIFY(form->speSemFin->Text().isEmpty());
+    }
+    f.close();
+}
+
+void tst_FormLifecycle::pricingOptionOnlyInModule34_data()
+{
+    QTest::addColumn<int>("module");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("34") << 34 << true;
+    QTest::newRow("4") << 4 << false;
+    QTest::newRow("75") << 75 << false;
+}
+
+void tst_FormLifecycle::pricingOptionOnlyInModule34()
+{
+    QFETCH(int, module);
+    QFETCH(bool, visible);
+    FormFixture f;
+    Session::current().modulo = module;
+    TfrmListaPrecRel *form = f.open();
+    QCOMPARE(form->chkOrdPrPI->isVisible(), visible);
+    QVERIFY(!form->chkOrdPrPI->isChecked());
+    f.close();
+}
+
+void tst_FormLifecycle::tiedToBranch_data()
+{
+    QTest::addColumn<bool>("tied");
+    QTest::newRow("tied") << true;
+    QTest::newRow("free") << false;
+}
+
+void tst_FormLifecycle::tiedToBranch()
+{
+    QFETCH(bool, tied);
+    FormFixture f;
+    Session::current().vinculadoFilial = tied;
+    TfrmListaPrecRel *form = f.open();
+    QCOMPARE(form->medCdFilial->isEnabled(), !tied);
+    QCOMPARE(form->sbtFilial->isEnabled(), !tied);
+    QCOMPARE(form->lblFilial->isEnabled(), !tied);
+    QCOMPARE(form->medCdFilial->hasSelectedText(), !tied);
+    if (!tied)
+        QCOMPARE(form->medCdFilial->selectedText(), form->medCdFilial->text());
+    f.close();
+}
+
+void tst_FormLifecycle::emptyProductTableLeavesRangeEmpty()
+{
+    FormFixture f;
+    f.env.exec(QStringLiteral("DELETE FROM PRODUTO"));
+    Session::current().filial = QStringLiteral("9999");   // a branch with no row
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(form->medCdProdIni->Text().isEmpty());
+    QVERIFY(form->edtNmProdIni->text().isEmpty());
+    QVERIFY(form->medCdProdFin->Text().isEmpty());
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("9999"));
+    QVERIFY(form->edtNmFilial->text().isEmpty());
+    QVERIFY(f.io.errors.isEmpty());   // nothing is reported at activation
+    f.close();
+}
+
+void tst_FormLifecycle::serverDownThenBack()
+{
+    FormFixture f(DemoOptions(), false);
+    ServerProcess server(f.env);
+    Session::current().serverPort = 1;   // nothing listens there
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(form);
+    QVERIFY(form->boPrimAtiv);   // the defaults are still to be applied
+    QCOMPARE(f.io.errors.size(), 1);
+    QVERIFY2(f.io.errors.first().contains(QLatin1String("127.0.0.1:1")), qPrintable(f.io.errors.first()));
+    QVERIFY(form->medCdProdIni->Text().isEmpty());
+
+    // The server comes up; host and port are read again at the next attempt.
+    QVERIFY(server.start());
+    QMdiSubWindow *other = f.mdiArea->addSubWindow(new QLabel(QStringLiteral("outra")));
+    other->show();
+    f.mdiArea->setActiveSubWindow(other);
+    f.mdiArea->setActiveSubWindow(form->subWindow());
+    QApplication::processEvents();
+    QVERIFY(!form->boPrimAtiv);
+    QCOMPARE(form->netConsListPreco->Port(), server.port());
+    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
+    QVERIFY(!form->medCdProdIni->Text().isEmpty());
+    QCOMPARE(f.io.errors.size(), 1);
+    f.close();
+    delete other;
+}
+
+void tst_FormLifecycle::supplierTextCallbacks_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("kindText");
+    QTest::addColumn<QString>("numberText");
+    QTest::newRow("J") << "J" << "12345678000195" << "Júridica" << "12.345.678/0001-95";
+    QTest::newRow("F") << "F" << "12345678909" << "Fisíca" << "123.456.789-09";
+    QTest::newRow("O") << "O" << "XYZ-77" << "Outros" << "XYZ-77";
+    // "I" names its type like "J" but gets no number text.
+    QTest::newRow("I") << "I" << "999" << "Júridica" << "999";
+    QTest::newRow("lower case matches nothing") << "j" << "12345678000195" << "j" << "12345678000195";
+}
+
+void tst_FormLifecycle::supplierTextCallbacks()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, number);
+    QFETCH(QString, kindText);
+    QFETCH(QString, numberText);
+    FormFixture f;
+    f.env.exec(QStringLiteral("UPDATE FORNECEDOR SET IDTPIJURFORN = ?, NRINSJURFORN = ?"), {kind, number});
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
+    form->cdsFornecedor->First();
+    QCOMPARE(form->cdsFornecedor->FieldByName(QStringLiteral("IDTPIJURFORN")).DisplayText(), kindText);
+    QCOMPARE(form->cdsFornecedor->FieldByName(QStringLiteral("NRINSJURFORN")).DisplayText(), numberText);
+    f.close();
+}
+
+QTEST_MAIN(tst_FormLifecycle)
+#include "tst_formlifecycle.moc"
