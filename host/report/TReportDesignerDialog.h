@@ -2,13 +2,18 @@
 
 #include "../TParams.h"
 #include "../suite_export.h"
+#include "ReportDefinition.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
+class QPagedPaintDevice;
 class QWidget;
+class ReportProgress;
+class ReportRun;
 
 // The report runner of the base report form: finds the report definitions of a report
 // code in the report directory, runs the chosen one (preview, print, save as) and edits
@@ -24,26 +29,66 @@ public:
     QString ReportDir;
     QString ReportCode;
 
+    // Raised once per run, after the parameters are collected (declared types, default
+    // values) and before any value is bound. flag starts false and is not read back.
     std::function<void(TParams &params, bool &flag)> BeforeGetQueryParams;
+
+    // No dialogs at all (progress, print, preview): set by runs without a person.
+    bool Batch = false;
+    // Called every few rows of a run with the rows and pages done; false cancels the run.
+    std::function<bool(qint64 rows, int pages)> OnProgress;
 
     // Titles of the definitions of ReportCode, in file-name order.
     QStringList reportNames() const;
     // Path of the definition with that title; empty when missing.
     QString definitionFile(const QString &reportName) const;
 
+    // The definition with that title as this session sees it (with the editor's changes);
+    // raises ESuiteError when missing or unreadable.
+    ReportDefinition definition(const QString &reportName) const;
+    // Keeps a changed definition for the rest of the session (what the editor's OK does).
+    void setDefinition(const QString &reportName, const ReportDefinition &definition);
+
     // Each raises ESuiteError with the cause (missing definition, database error ...);
     // a cancelled run raises EAbort.
     void Preview(QWidget *parent, const QString &reportName);
     void Print(QWidget *parent, const QString &reportName);
-    // Writes fileName, type by extension (pdf, csv, xlsx, html).
+    // Writes fileName, type by extension (pdf, csv, xlsx, html). The file appears only
+    // when the run completes; a cancelled or failed run leaves what was there before.
     void SaveAs(QWidget *parent, const QString &reportName, const QString &fileName);
+    // Opens the report editor (window-modal, returns at once); its OK keeps the changes.
     void Edit(QWidget *parent, const QString &reportName);
     // Saves the definition (as last edited) under a new title, in a new file beside it.
     void SaveDefinitionAs(QWidget *parent, const QString &reportName, const QString &newTitle);
 
     // The parameters the last run bound to its query (for --dump-params and the tests).
     TParams lastParams() const { return m_lastParams; }
+    // Pages and rows of the last paged / any completed run.
+    int lastPageCount() const { return m_lastPageCount; }
+    qint64 lastRowCount() const { return m_lastRowCount; }
 
 protected:
     TParams m_lastParams;
+
+private:
+    struct Entry
+    {
+        QString file;
+        QString title;          // as edited in this session, else as in the file
+        QString fileTitle;      // as in the file
+    };
+    QList<Entry> entries() const;
+    // Collects the parameters and raises BeforeGetQueryParams.
+    TParams queryParams(const ReportDefinition &definition);
+    // The definition checked, its parameters collected and its header resolved.
+    std::unique_ptr<ReportRun> startRun(const QString &reportName);
+    bool interactive(QWidget *parent) const;
+    void renderPaged(QPagedPaintDevice *device, ReportRun &run, ReportProgress &progress);
+    void savePdf(const QString &fileName, ReportRun &run, ReportProgress &progress);
+    void saveText(const QString &fileName, const QString &type, ReportRun &run, ReportProgress &progress);
+    void saveXlsx(const QString &fileName, ReportRun &run, ReportProgress &progress);
+    QString checkQuery(const ReportDefinition &definition);
+
+    int m_lastPageCount = 0;
+    qint64 m_lastRowCount = 0;
 };

@@ -1,0 +1,413 @@
+#include "ReportDefinition.h"
+#include "../EAbort.h"
+#include "../SqlBinding.h"
+#include "ReportFormat.h"
+#include "ReportTemplate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+const char *const typeNames[] = {"string", "date", "datetime", "integer", "float", "boolean"};
+const TFieldType typeValues[] = {TFieldType::ftString, TFieldType::ftDate, TFieldType::ftDateTime,
+                                 TFieldType::ftInteger, TFieldType::ftFloat, TFieldType::ftBoolean};
+
+bool typeFromName(const QString &name, TFieldType &type)
+{
+    for (size_t i = 0; i < std::size(typeNames); ++i)
+        if (name.compare(QLatin1String(typeNames[i]), Qt::CaseInsensitive) == 0) {
+            type = typeValues[i];
+            return true;
+        }
+    return false;
+}
+
+// SQL is kept as an array of lines so the file reads well; a plain string is accepted.
+QString sqlText(const QJsonValue &value)
+{
+    if (value.isArray()) {
+        QStringList lines;
+        for (const QJsonValue &line : value.toArray())
+            lines << line.toString();
+        return lines.join(QLatin1Char('\n'));
+    }
+    return value.toString();
+}
+
+QJsonValue sqlLines(const QString &text)
+{
+    if (text.isEmpty())
+        return QJsonValue();
+    return QJsonArray::fromStringList(text.split(QLatin1Char('\n')));
+}
+
+QList<ReportTotal> totalsFrom(const QJsonArray &array)
+{
+    QList<ReportTotal> totals;
+    for (const QJsonValue &v : array) {
+        const QJsonObject o = v.toObject();
+        ReportTotal t;
+        t.column = o.value(QStringLiteral("column")).toString();
+        t.op = o.value(QStringLiteral("op")).toString(QStringLiteral("sum")).toLower();
+        totals << t;
+    }
+    return totals;
+}
+
+QJsonArray totalsTo(const QList<ReportTotal> &totals)
+{
+    QJsonArray array;
+    for (const ReportTotal &t : totals)
+        array.append(QJsonObject{{QStringLiteral("column"), t.column}, {QStringLiteral("op"), t.op}});
+    return array;
+}
+
+void putIf(QJsonObject &o, const char *key, const QString &value)
+{
+    if (!value.isEmpty())
+        o.insert(QLatin1String(key), value);
+}
+
+bool knownFormat(const QString &format)
+{
+    static const char *const kinds[] = {"text", "integer", "number", "money", "percent",
+                                        "date", "datetime", "variation", "mask"};
+    const QString kind = ReportFormat::kindOf(format);
+    for (const char *k : kinds)
+        if (kind == QLatin1String(k))
+            return true;
+    return false;
+}
+
+bool validCondition(const QString &condition)
+{
+    const QString c = condition.trimmed();
+    return c.isEmpty() || c.compare(QLatin1String("always"), Qt::CaseInsensitive) == 0
+           || c.compare(QLatin1String("never"), Qt::CaseInsensitive) == 0
+           || c.indexOf(QLatin1Char('=')) > 0;
+}
+
+void appendUnique(QStringList &names, const QStringList &more)
+{
+    for (const QString &n : more)
+        if (!n.isEmpty() && !names.contains(n, Qt::CaseInsensitive))
+            names << n;
+}
+
+} // namespace
+
+Qt::Alignment ReportColumn::alignment() const
+{
+    if (align.compare(QLatin1String("right"), Qt::CaseInsensitive) == 0)
+        return Qt::AlignRight | Qt::AlignVCenter;
+    if (align.compare(QLatin1String("center"), Qt::CaseInsensitive) == 0)
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *error)
+{
+    ReportDefinition d;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        if (error)
+            *error = parseError.error != QJsonParseError::NoError
+                         ? QStringLiteral("erro de sintaxe na posição %1 (%2)")
+                               .arg(parseError.offset).arg(parseError.errorString())
+                         : QStringLiteral("o conteúdo não é um objeto JSON");
+        return d;
+    }
+    const QJsonObject o = doc.object();
+    d.code = o.value(QStringLiteral("code")).toString();
+    d.title = o.value(QStringLiteral("title")).toString();
+    d.description = o.value(QStringLiteral("description")).toString();
+    d.heading = o.value(QStringLiteral("heading")).toString();
+    d.footer = o.value(QStringLiteral("footer")).toString();
+    d.landscape = o.value(QStringLiteral("orientation")).toString(QStringLiteral("landscape"))
+                      .compare(QLatin1String("portrait"), Qt::CaseInsensitive) != 0;
+
+    const QJsonObject q = o.value(QStringLiteral("query")).toObject();
+    d.sql = sqlText(q.value(QStringLiteral("sql")));
+    d.sqlSqlite = sqlText(q.value(QStringLiteral("sql_sqlite")));
+    d.sqlPg = sqlText(q.value(QStringLiteral("sql_pg")));
+    d.sqlIb = sqlText(q.value(QStringLiteral("sql_ib")));
+    d.sqlOracle = sqlText(q.value(QStringLiteral("sql_oracle")));
+    d.sqlMssql = sqlText(q.value(QStringLiteral("sql_mssql")));
+
+    QStringList problems;
+    for (const QJsonValue &v : o.value(QStringLiteral("params")).toArray()) {
+        const QJsonObject p = v.toObject();
+        ReportParamDecl decl;
+        decl.name = p.value(QStringLiteral("name")).toString();
+        const QString type = p.value(QStringLiteral("type")).toString(QStringLiteral("string"));
+        if (!typeFromName(type, decl.type))
+            problems << QStringLiteral("o parâmetro %1 tem o tipo desconhecido '%2'").arg(decl.name, type);
+        if (p.contains(QStringLiteral("default"))) {
+            decl.defaultValue = p.value(QStringLiteral("default")).toVariant();
+            if (decl.type == TFieldType::ftDate)
+                decl.defaultValue = QDate::fromString(decl.defaultValue.toString(), Qt::ISODate);
+        }
+        d.params << decl;
+    }
+    for (const QJsonValue &v : o.value(QStringLiteral("criteria")).toArray()) {
+        const QJsonObject c = v.toObject();
+        d.criteria << ReportCriterion{c.value(QStringLiteral("label")).toString(),
+                                      c.value(QStringLiteral("text")).toString(),
+                                      sqlText(c.value(QStringLiteral("lookup")))};
+    }
+    for (const QJsonValue &v : o.value(QStringLiteral("columns")).toArray()) {
+        const QJsonObject c = v.toObject();
+        ReportColumn col;
+        col.field = c.value(QStringLiteral("field")).toString();
+        col.title = c.value(QStringLiteral("title")).toString();
+        col.width = c.value(QStringLiteral("width")).toDouble(20);
+        col.align = c.value(QStringLiteral("align")).toString(QStringLiteral("left"));
+        col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
+        col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
+        d.columns << col;
+    }
+    for (const QJsonValue &v : o.value(QStringLiteral("groups")).toArray()) {
+        const QJsonObject g = v.toObject();
+        ReportGroup group;
+        group.field = g.value(QStringLiteral("field")).toString();
+        group.header = g.value(QStringLiteral("header")).toString();
+        group.footer = g.value(QStringLiteral("footer")).toString();
+        group.totals = totalsFrom(g.value(QStringLiteral("totals")).toArray());
+        group.pageBreak = g.value(QStringLiteral("page_break")).toString();
+        d.groups << group;
+    }
+    const QJsonObject summary = o.value(QStringLiteral("summary")).toObject();
+    d.summaryLabel = summary.value(QStringLiteral("label")).toString();
+    d.summaryTotals = totalsFrom(summary.value(QStringLiteral("totals")).toArray());
+
+    if (error)
+        *error = problems.join(QStringLiteral("; "));
+    return d;
+}
+
+QByteArray ReportDefinition::toJson() const
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("code"), code);
+    o.insert(QStringLiteral("title"), title);
+    putIf(o, "description", description);
+    putIf(o, "heading", heading);
+    putIf(o, "footer", footer);
+    o.insert(QStringLiteral("orientation"), landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+
+    QJsonObject q;
+    q.insert(QStringLiteral("sql"), sqlLines(sql));
+    const std::pair<const char *, const QString *> variants[] = {
+        {"sql_sqlite", &sqlSqlite}, {"sql_pg", &sqlPg}, {"sql_ib", &sqlIb},
+        {"sql_oracle", &sqlOracle}, {"sql_mssql", &sqlMssql}};
+    for (const auto &[key, text] : variants)
+        if (!text->trimmed().isEmpty())
+            q.insert(QLatin1String(key), sqlLines(*text));
+    o.insert(QStringLiteral("query"), q);
+
+    QJsonArray params;
+    for (const ReportParamDecl &p : this->params) {
+        QJsonObject po{{QStringLiteral("name"), p.name}, {QStringLiteral("type"), fieldTypeName(p.type)}};
+        if (p.defaultValue.isValid())
+            po.insert(QStringLiteral("default"),
+                      p.defaultValue.metaType().id() == QMetaType::QDate
+                          ? QJsonValue(p.defaultValue.toDate().toString(Qt::ISODate))
+                          : QJsonValue::fromVariant(p.defaultValue));
+        params.append(po);
+    }
+    o.insert(QStringLiteral("params"), params);
+
+    QJsonArray criteria;
+    for (const ReportCriterion &c : this->criteria) {
+        QJsonObject co{{QStringLiteral("label"), c.label}, {QStringLiteral("text"), c.text}};
+        if (!c.lookup.isEmpty())
+            co.insert(QStringLiteral("lookup"), c.lookup);
+        criteria.append(co);
+    }
+    o.insert(QStringLiteral("criteria"), criteria);
+
+    QJsonArray columns;
+    for (const ReportColumn &c : this->columns) {
+        QJsonObject co{{QStringLiteral("field"), c.field}, {QStringLiteral("title"), c.title},
+                       {QStringLiteral("width"), c.width}, {QStringLiteral("align"), c.align},
+                       {QStringLiteral("format"), c.format}};
+        putIf(co, "visible_when", c.visibleWhen);
+        columns.append(co);
+    }
+    o.insert(QStringLiteral("columns"), columns);
+
+    QJsonArray groups;
+    for (const ReportGroup &g : this->groups) {
+        QJsonObject go{{QStringLiteral("field"), g.field}};
+        putIf(go, "header", g.header);
+        putIf(go, "footer", g.footer);
+        if (!g.totals.isEmpty())
+            go.insert(QStringLiteral("totals"), totalsTo(g.totals));
+        putIf(go, "page_break", g.pageBreak);
+        groups.append(go);
+    }
+    o.insert(QStringLiteral("groups"), groups);
+    if (!summaryLabel.isEmpty() || !summaryTotals.isEmpty())
+        o.insert(QStringLiteral("summary"), QJsonObject{{QStringLiteral("label"), summaryLabel},
+                                                        {QStringLiteral("totals"), totalsTo(summaryTotals)}});
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+ReportDefinition ReportDefinition::load(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ESuiteError(QStringLiteral("Não foi possível ler a definição do relatório '%1': %2")
+                              .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    QString error;
+    ReportDefinition d = fromJson(file.readAll(), &error);
+    if (!error.isEmpty())
+        throw ESuiteError(QStringLiteral("A definição do relatório '%1' é inválida: %2. Corrija o arquivo.")
+                              .arg(QDir::toNativeSeparators(fileName), error));
+    return d;
+}
+
+void ReportDefinition::save(const QString &fileName) const
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ESuiteError(QStringLiteral("Não foi possível gravar a definição do relatório em '%1': %2. "
+                                         "Verifique se a pasta existe e se há permissão de escrita.")
+                              .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    const QByteArray json = toJson();
+    if (file.write(json) != json.size() || !file.commit())
+        throw ESuiteError(QStringLiteral("Não foi possível gravar a definição do relatório em '%1': %2.")
+                              .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+}
+
+void ReportDefinition::validate() const
+{
+    QStringList problems;
+    if (code.trimmed().isEmpty())
+        problems << QStringLiteral("não informa o código do relatório");
+    if (title.trimmed().isEmpty())
+        problems << QStringLiteral("não informa o título do relatório");
+    if (sql.trimmed().isEmpty())
+        problems << QStringLiteral("não tem o texto da consulta");
+    if (columns.isEmpty())
+        problems << QStringLiteral("não tem colunas");
+    QStringList fields;
+    for (const ReportColumn &c : columns) {
+        fields << c.field;
+        if (c.field.trimmed().isEmpty())
+            problems << QStringLiteral("a coluna \"%1\" não informa o campo").arg(c.title);
+        if (!(c.width > 0))
+            problems << QStringLiteral("a coluna %1 tem largura inválida").arg(c.field);
+        if (!knownFormat(c.format))
+            problems << QStringLiteral("a coluna %1 tem o formato desconhecido '%2'").arg(c.field, c.format);
+        const QString a = c.align.toLower();
+        if (a != QLatin1String("left") && a != QLatin1String("right") && a != QLatin1String("center"))
+            problems << QStringLiteral("a coluna %1 tem o alinhamento desconhecido '%2'").arg(c.field, c.align);
+        if (!validCondition(c.visibleWhen))
+            problems << QStringLiteral("a condição '%1' da coluna %2 não é do tipo PARAMETRO=VALOR")
+                            .arg(c.visibleWhen, c.field);
+    }
+    auto checkTotals = [&](const QList<ReportTotal> &totals, const QString &where) {
+        static const char *const ops[] = {"count", "sum", "avg", "min", "max"};
+        for (const ReportTotal &t : totals) {
+            bool known = false;
+            for (const char *op : ops)
+                known = known || t.op == QLatin1String(op);
+            if (!known)
+                problems << QStringLiteral("o total '%1' de %2 não é count, sum, avg, min nem max").arg(t.op, where);
+            if (!fields.contains(t.column, Qt::CaseInsensitive))
+                problems << QStringLiteral("o total de %1 usa a coluna %2, que não existe").arg(where, t.column);
+        }
+    };
+    for (const ReportGroup &g : groups) {
+        if (g.field.trimmed().isEmpty())
+            problems << QStringLiteral("um grupo não informa o campo de quebra");
+        if (!validCondition(g.pageBreak))
+            problems << QStringLiteral("a quebra de página '%1' do grupo %2 não é always, never nem PARAMETRO=VALOR")
+                            .arg(g.pageBreak, g.field);
+        checkTotals(g.totals, QStringLiteral("grupo %1").arg(g.field));
+    }
+    checkTotals(summaryTotals, QStringLiteral("resumo"));
+    if (!problems.isEmpty())
+        throw ESuiteError(QStringLiteral("A definição do relatório '%1' não pode ser usada: %2.")
+                              .arg(title, problems.join(QStringLiteral("; "))));
+}
+
+QString ReportDefinition::sqlFor(SqlDialect dialect) const
+{
+    const QString *variant = nullptr;
+    switch (dialect) {
+    case SqlDialect::SQLite: variant = &sqlSqlite; break;
+    case SqlDialect::PostgreSQL: variant = &sqlPg; break;
+    case SqlDialect::Firebird: variant = &sqlIb; break;
+    }
+    return variant && !variant->trimmed().isEmpty() ? *variant : sql;
+}
+
+QStringList ReportDefinition::parameterNames(SqlDialect dialect) const
+{
+    QStringList names = PreparedSql::parameterNames(sqlFor(dialect));
+    appendUnique(names, ReportTemplate::parameterNames(heading));
+    appendUnique(names, ReportTemplate::parameterNames(footer));
+    for (const ReportCriterion &c : criteria) {
+        appendUnique(names, ReportTemplate::parameterNames(c.text));
+        appendUnique(names, PreparedSql::parameterNames(c.lookup));
+    }
+    for (const ReportColumn &c : columns)
+        appendUnique(names, {conditionParameter(c.visibleWhen)});
+    for (const ReportGroup &g : groups) {
+        appendUnique(names, ReportTemplate::parameterNames(g.header));
+        appendUnique(names, ReportTemplate::parameterNames(g.footer));
+        appendUnique(names, {conditionParameter(g.pageBreak)});
+    }
+    appendUnique(names, ReportTemplate::parameterNames(summaryLabel));
+    return names;
+}
+
+const ReportParamDecl *ReportDefinition::declaration(const QString &name) const
+{
+    for (const ReportParamDecl &p : params)
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+TParams ReportDefinition::collectParams(SqlDialect dialect) const
+{
+    TParams out;
+    for (const QString &name : parameterNames(dialect)) {
+        const ReportParamDecl *decl = declaration(name);
+        TParam &p = out.CreateParam(name, decl ? decl->type : TFieldType::ftUnknown);
+        if (decl && decl->defaultValue.isValid() && !decl->defaultValue.isNull())
+            p.setValue(decl->defaultValue);
+    }
+    return out;
+}
+
+QString ReportDefinition::conditionParameter(const QString &condition)
+{
+    const qsizetype eq = condition.indexOf(QLatin1Char('='));
+    return eq > 0 ? condition.left(eq).trimmed() : QString();
+}
+
+bool ReportDefinition::conditionHolds(const QString &condition, const TParams &params, bool whenEmpty)
+{
+    const QString c = condition.trimmed();
+    if (c.isEmpty())
+        return whenEmpty;
+    if (c.compare(QLatin1String("always"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (c.compare(QLatin1String("never"), Qt::CaseInsensitive) == 0)
+        return false;
+    const qsizetype eq = c.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return whenEmpty;
+    const TParam *p = params.FindParam(c.left(eq).trimmed());
+    return p && p->AsString().trimmed() == c.mid(eq + 1).trimmed();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "../SqlDialect.h"
+#include "../TParams.h"
+#include "../suite_export.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// A column of the report body: the query field it shows, its title, its width on paper
+// (mm), its alignment and its format (see ReportFormat). visibleWhen is empty (always
+// shown) or a condition "P_NAME=VALUE" over the run's parameters.
+struct SUITE_EXPORT ReportColumn
+{
+    QString field;
+    QString title;
+    double width = 20;
+    QString align = QStringLiteral("left");   // left, right, center
+    QString format = QStringLiteral("text");
+    QString visibleWhen;
+
+    Qt::Alignment alignment() const;
+};
+
+// A total under a column of a footer: count, sum, avg, min or max of that column's values.
+struct SUITE_EXPORT ReportTotal
+{
+    QString column;
+    QString op = QStringLiteral("sum");
+};
+
+// A grouping level: a new group starts when field changes. header and footer are text
+// templates (ReportTemplate); the footer also shows totals under their columns.
+// pageBreak: "" never, "always", or a condition "P_NAME=VALUE".
+struct SUITE_EXPORT ReportGroup
+{
+    QString field;
+    QString header;
+    QString footer;
+    QList<ReportTotal> totals;
+    QString pageBreak;
+};
+
+// A line of the page header that tells which parameters the report ran with: label, a
+// text template over the parameters and, optionally, a lookup query whose first value
+// is shown after the text (the name of a branch or region).
+struct SUITE_EXPORT ReportCriterion
+{
+    QString label;
+    QString text;
+    QString lookup;
+};
+
+// A parameter declared by the definition: its type and the value it has before the
+// form fills it in.
+struct SUITE_EXPORT ReportParamDecl
+{
+    QString name;
+    TFieldType type = TFieldType::ftString;
+    QVariant defaultValue;
+};
+
+// One report: what it selects (the query, with dialect variants), with which parameters,
+// and how it is laid out (columns, groups, totals, page header and footer). Kept as a
+// JSON file in the report directory.
+class SUITE_EXPORT ReportDefinition
+{
+public:
+    QString code;
+    QString title;
+    QString description;
+    QString heading;          // title line of each page (template over the parameters)
+    QString footer;           // footer line of each page
+    bool landscape = true;
+
+    QString sql;              // the main text, standard SQL
+    QString sqlSqlite, sqlPg, sqlIb, sqlOracle, sqlMssql;
+
+    QList<ReportParamDecl> params;
+    QList<ReportCriterion> criteria;
+    QList<ReportColumn> columns;
+    QList<ReportGroup> groups;
+    QString summaryLabel;     // the report's closing line (template; {@count} = rows)
+    QList<ReportTotal> summaryTotals;
+
+    // Reads a definition; raises ESuiteError naming the file and the cause.
+    static ReportDefinition load(const QString &fileName);
+    static ReportDefinition fromJson(const QByteArray &json, QString *error);
+    QByteArray toJson() const;
+    // Writes through a temporary file; raises ESuiteError with the cause.
+    void save(const QString &fileName) const;
+
+    // Raises ESuiteError when the definition cannot run (no query, no columns, a total
+    // naming an unknown column, an unknown format ...).
+    void validate() const;
+
+    // The text that runs on a database of that dialect: its variant when set, else sql.
+    QString sqlFor(SqlDialect dialect) const;
+    // The parameters a run needs: the :NAME markers of the query first, then those that
+    // the layout reads (heading, criteria and their lookups, visibility, page breaks).
+    QStringList parameterNames(SqlDialect dialect) const;
+    // Those parameters with their declared types and default values.
+    TParams collectParams(SqlDialect dialect) const;
+    const ReportParamDecl *declaration(const QString &name) const;
+
+    // A condition "P_NAME=VALUE" (or "always"/"never") over the parameters; empty gives
+    // whenEmpty.
+    static bool conditionHolds(const QString &condition, const TParams &params, bool whenEmpty);
+    static QString conditionParameter(const QString &condition);
+};

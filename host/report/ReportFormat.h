@@ -1,0 +1,43 @@
+#pragma once
+
+#include "../suite_export.h"
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+
+// Brazilian presentation of report values: 1.234,56 ; 12,50% ; 07/12/2026. A format is
+// written as in a report definition: "text", "integer", "number:N", "money", "percent:N",
+// "date", "datetime", "variation:N" (signed percent with an arrow), "mask:99.999.9999".
+namespace ReportFormat {
+
+// 1234.5 with 2 decimals gives "1.234,50" (or "1234,50" without grouping); never "-0,00".
+SUITE_EXPORT QString number(double value, int decimals, bool grouping = true);
+SUITE_EXPORT QString money(double value);
+SUITE_EXPORT QString percent(double value, int decimals = 2);
+// +12.5 gives "▲ +12,50%", -3.2 gives "▼ -3,20%", a value that rounds to zero "0,00%".
+SUITE_EXPORT QString variation(double value, int decimals = 2);
+SUITE_EXPORT QString date(const QDate &value);
+// Characters 9, A, a, X and # of the mask take the value's characters in turn; any other
+// character is copied. Characters left over are appended; the mask stops with the value.
+SUITE_EXPORT QString mask(const QString &value, const QString &mask);
+
+// A date from what a database gives back: a QDate, a QDateTime or ISO text.
+SUITE_EXPORT QDate toDate(const QVariant &value);
+// A number from what a database gives back (integer, double, decimal text); ok false
+// when the value is null or not a number.
+SUITE_EXPORT double toNumber(const QVariant &value, bool *ok = nullptr);
+
+// The kind of a format ("number:4" is kind "number", argument "4").
+SUITE_EXPORT QString kindOf(const QString &format);
+SUITE_EXPORT QString argumentOf(const QString &format);
+// Decimals a numeric format shows (money 2, integer 0, number/percent/variation N or 2).
+SUITE_EXPORT int decimalsOf(const QString &format);
+SUITE_EXPORT bool isNumeric(const QString &format);
+
+// The value as a person reads it on the printed report (grouping, % and arrows).
+SUITE_EXPORT QString display(const QVariant &value, const QString &format);
+// The value as a CSV cell: numbers without grouping and without % or arrows, dates
+// dd/MM/yyyy, masks applied.
+SUITE_EXPORT QString plain(const QVariant &value, const QString &format);
+}
