@@ -84,8 +84,9 @@ QGroupBox *group(const QString &name, const QString &caption, QWidget *parent)
 }
 
 // Group boxes are bold for their caption only: their children keep the normal font.
-void normalFont(QWidget *w, const QFont &font)
+void normalFont(QWidget *w, QFont font)
 {
+    font.setBold(false);
     for (QWidget *child : w->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (!qobject_cast<QLabel *>(child))
             child->setFont(font);
@@ -138,7 +139,7 @@ void TfrmListaPrecRel::buildControls()
 {
     const QFont plain = font();
     auto *area = new QVBoxLayout(grbDadosRel);
-    area->setContentsMargins(2, 2, 2, 2);
+    area->setContentsMargins(1, 1, 1, 1);
     area->setSpacing(3);
 
     // Branch panel.
@@ -222,7 +223,7 @@ void TfrmListaPrecRel::buildControls()
 
     // Buyer and supplier groups, side by side.
     auto *lists = new QHBoxLayout;
-    lists->setSpacing(4);
+    lists->setSpacing(3);
     GroupBox2 = group(QStringLiteral("GroupBox2"), QStringLiteral("Comprador"), grbDadosRel);
     auto *comp = new QHBoxLayout(GroupBox2);
     comp->setContentsMargins(4, 0, 4, 2);
@@ -231,6 +232,7 @@ void TfrmListaPrecRel::buildControls()
     rbtTodosComp->setObjectName(QStringLiteral("rbtTodosComp"));
     rbtTodosComp->setChecked(true);
     rbtListaComp = new TRadioButton(QStringLiteral("Lista"), GroupBox2);
+    comp->setSpacing(2);
     rbtListaComp->setObjectName(QStringLiteral("rbtListaComp"));
     sbtComprador = new TButtonFlat(GroupBox2);
     sbtComprador->setObjectName(QStringLiteral("sbtComprador"));
@@ -244,7 +246,7 @@ void TfrmListaPrecRel::buildControls()
     rdgFornecedor = group(QStringLiteral("rdgFornecedor"), QStringLiteral("Fornecedor"), grbDadosRel);
     auto *forn = new QHBoxLayout(rdgFornecedor);
     forn->setContentsMargins(4, 0, 4, 2);
-    forn->setSpacing(4);
+    forn->setSpacing(2);
     rbtTodosForn = new TRadioButton(QStringLiteral("Todos"), rdgFornecedor);
     rbtTodosForn->setObjectName(QStringLiteral("rbtTodosForn"));
     rbtTodosForn->setChecked(true);
@@ -259,7 +261,7 @@ void TfrmListaPrecRel::buildControls()
     forn->addWidget(rbtTodosForn);
     forn->addWidget(rbtListaForn);
     forn->addWidget(sbtFornecedor);
-    forn->addSpacing(6);
+    forn->addSpacing(2);
     normalFont(rdgFornecedor, plain);
     chbFornecedor->setFont(boldOf(chbFornecedor));
     forn->addWidget(chbFornecedor);
@@ -271,7 +273,7 @@ void TfrmListaPrecRel::buildControls()
     GroupBox3 = group(QStringLiteral("GroupBox3"), QStringLiteral("Validade"), grbDadosRel);
     auto *val = new QHBoxLayout(GroupBox3);
     val->setContentsMargins(6, 0, 6, 2);
-    val->setSpacing(4);
+    val->setSpacing(3);
     lblValFin = boldLabel(QStringLiteral("lblValFin"), QStringLiteral("Semana"), GroupBox3);
     speSemIni = inputBox(new TSpinEdit(GroupBox3), QStringLiteral("speSemIni"));
     Label1 = boldLabel(QStringLiteral("Label1"), QStringLiteral("a"), GroupBox3);
@@ -280,7 +282,7 @@ void TfrmListaPrecRel::buildControls()
         s->MinValue = 1;
         s->MaxValue = 53;
         s->setValue(1);
-        s->setFixedWidth(46);
+        s->setFixedWidth(40);
     }
     const QStringList dayNames = {QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
                                   QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
@@ -294,15 +296,15 @@ void TfrmListaPrecRel::buildControls()
         d->NomeSemana = dayNames;
         d->SaveTime = false;
         d->ValidDateColor = Qt::blue;
-        d->setFixedWidth(86);
+        d->setFixedWidth(104);
     }
     for (QLineEdit *e : {edtDataIni, edtDataFin})
-        e->setFixedWidth(40);
+        e->setFixedWidth(34);
     val->addWidget(lblValFin);
     val->addWidget(speSemIni);
     val->addWidget(Label1);
     val->addWidget(speSemFin);
-    val->addSpacing(12);
+    val->addSpacing(4);
     val->addWidget(depDataIni);
     val->addWidget(edtDataIni);
     val->addWidget(Label2);
