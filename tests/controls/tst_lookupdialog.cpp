@@ -1,0 +1,327 @@
+#include "DialogDriver.h"
+#include "MemoryDataSet.h"
+#include "TADOIBQuery.h"
+#include "TestEnv.h"
+#include "controls/LookupDialog.h"
+#include "controls/LookupSqlModel.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTreeView>
+
+// The lookup list over a query on the demo database (read in pages) and over a data
+// set in memory, driven from the keyboard.
+namespace {
+const int kEqualNames = 900;
+}
+
+class tst_LookupDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void pickByCodePrefix_data();
+    void pickByCodePrefix();
+    void pickByNamePrefix_data();
+    void pickByNamePrefix();
+    void digitSwitchesToCode();
+    void escapeCancels();
+    void enterOnEmptyListPicksNothing();
+    void scrollingReadsFurtherPages_data();
+    void scrollingReadsFurtherPages();
+    void pageStatementsUseIndex_data();
+    void pageStatementsUseIndex();
+    void memoryDataSet_data();
+    void memoryDataSet();
+
+private:
+    // Opens the product lookup, runs script on it and returns what run() returned.
+    bool runLookup(TDataSource *source, const QString &keyField, QString &key,
+                   const std::function<void(QDialog *)> &script);
+
+    std::unique_ptr<TestEnv> m_env;
+    QObject *m_owner = nullptr;
+    TADOIBQuery *m_query = nullptr;
+    TDataSource *m_source = nullptr;
+};
+
+void tst_LookupDialog::initTestCase()
+{
+    m_env = std::make_unique<TestEnv>();
+    // Codes and names a list must carry faithfully: quotes, commas, accents, and a run
+    // of equal names that spans more than one page.
+    const QList<QStringList> extra = {
+        {"X000000001", "Z'01", "Água D'Ouro, garrafa"},
+        {"X000000002", "Z,02", "ÂNCORA NÁUTICA, 5 KG"},
+        {"X000000003", "ZÇÃO", "Pãozinho Zeta \"mineiro\""},
+    };
+    QSqlDatabase db = m_env->writable();
+    QVERIFY(db.transaction());
+    for (const QStringList &row : extra)
+        m_env->exec(QStringLiteral("INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO) VALUES (?, ?, ?)"),
+                    {row.at(0), row.at(1), row.at(2)});
+    for (int i = 0; i < kEqualNames; ++i)
+        m_env->exec(QStringLiteral("INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO) VALUES (?, ?, ?)"),
+                    {QStringLiteral("Y%1").arg(i, 9, 10, QLatin1Char('0')),
+                     QStringLiteral("Y%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("Mesmo nome")});
+    QVERIFY(db.commit());
+    m_env->reopen();
+}
+
+void tst_LookupDialog::cleanupTestCase()
+{
+    m_env.reset();
+}
+
+void tst_LookupDialog::init()
+{
+    m_owner = new QObject;
+    m_query = new TADOIBQuery(m_owner);
+    m_query->SQL = QStringList{QStringLiteral("SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO"),
+                               QStringLiteral("ORDER BY CDARVPROD")};
+    m_query->AddField(QStringLiteral("CDPRODUTO"), 10, QStringLiteral("Código"), 15, false);
+    m_query->AddField(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código")).EditMask =
+        QStringLiteral("99.999.9999;0; ");
+    m_query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
+    m_source = new TDataSource(m_owner, m_query);
+}
+
+void tst_LookupDialog::cleanup()
+{
+    delete m_owner;
+    m_owner = nullptr;
+}
+
+bool tst_LookupDialog::runLookup(TDataSource *source, const QString &keyField, QString &key,
+                                 const std::function<void(QDialog *)> &script)
+{
+    whenDialogOpens(script);
+    return LookupDialog::run(nullptr, source, QStringLiteral("Produto"), keyField, key);
+}
+
+namespace {
+QLineEdit *searchLine(QDialog *d)
+{
+    return d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
+}
+QTreeView *grid(QDialog *d)
+{
+    return d->findChild<QTreeView *>(QStringLiteral("grdLista"));
+}
+} // namespace
+
+void tst_LookupDialog::pickByCodePrefix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("downs");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("quote in the code") << "Z'" << 0 << "Z'01" << "Água D'Ouro, garrafa";
+    QTest::newRow("comma in the code") << "Z," << 0 << "Z,02" << "ÂNCORA NÁUTICA, 5 KG";
+    QTest::newRow("accent in the code") << "ZÇ" << 0 << "ZÇÃO" << "Pãozinho Zeta \"mineiro\"";
+    QTest::newRow("second of a prefix") << "Z" << 1 << "Z,02" << "ÂNCORA NÁUTICA, 5 KG";
+    // The mask's literals typed by the person are not part of the stored code.
+    QTest::newRow("typed with literals") << "01.001.000" << 0 << "010010001" << "";
+}
+
+void tst_LookupDialog::pickByCodePrefix()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, downs);
+    QFETCH(QString, key);
+    QFETCH(QString, name);
+    QString chosen;
+    const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), chosen, [&](QDialog *d) {
+        QCOMPARE(d->windowTitle(), QStringLiteral("Produto"));
+        typeText(searchLine(d), typed);
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(searchLine(d), Qt::Key_Down);
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+    });
+    QVERIFY(picked);
+    QCOMPARE(chosen, key);
+    // The data set is positioned on the chosen row.
+    QCOMPARE(m_query->FieldByName(QStringLiteral("CDARVPROD")).AsString(), key);
+    if (!name.isEmpty())
+        QCOMPARE(m_query->FieldByName(QStringLiteral("NMPRODUTO")).AsString(), name);
+}
+
+void tst_LookupDialog::pickByNamePrefix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("as stored") << "Água D'" << "Z'01";
+    QTest::newRow("small letters, stored in capitals") << "âncora ná" << "Z,02";
+    QTest::newRow("small letters, stored capitalised") << "pãozinho ze" << "ZÇÃO";
+}
+
+void tst_LookupDialog::pickByNamePrefix()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, key);
+    QString chosen;
+    const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), chosen, [&](QDialog *d) {
+        auto *by = d->findChild<QComboBox *>(QStringLiteral("cbbCampo"));
+        by->setCurrentIndex(1);   // "Nome"
+        typeText(searchLine(d), typed);
+        QCOMPARE(grid(d)->model()->rowCount(), 1);
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+    });
+    QVERIFY(picked);
+    QCOMPARE(chosen, key);
+}
+
+void tst_LookupDialog::digitSwitchesToCode()
+{
+    m_source->setProperty("pesqChave", false);   // opens searching by name
+    QString chosen;
+    runLookup(m_source, QStringLiteral("CDARVPROD"), chosen, [&](QDialog *d) {
+        auto *by = d->findChild<QComboBox *>(QStringLiteral("cbbCampo"));
+        QCOMPARE(by->currentText(), QStringLiteral("Nome"));
+        QTest::keyClicks(searchLine(d), QStringLiteral("01"));
+        QCOMPARE(by->currentText(), QStringLiteral("Código"));
+        QVERIFY(grid(d)->model()->rowCount() > 0);
+        const QString first = grid(d)->model()->index(0, 0).data().toString();
+        QVERIFY2(first.startsWith(QLatin1String("01.")), qPrintable(first));   // shown under the mask
+        QTest::keyClick(searchLine(d), Qt::Key_Escape);
+    });
+}
+
+void tst_LookupDialog::escapeCancels()
+{
+    QString key = QStringLiteral("antes");
+    const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), key, [](QDialog *d) {
+        QTest::keyClicks(searchLine(d), QStringLiteral("Z"));
+        QTest::keyClick(searchLine(d), Qt::Key_Escape);
+    });
+    QVERIFY(!picked);
+    QCOMPARE(key, QStringLiteral("antes"));
+}
+
+void tst_LookupDialog::enterOnEmptyListPicksNothing()
+{
+    QString key;
+    const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), key, [](QDialog *d) {
+        QTest::keyClicks(searchLine(d), QStringLiteral("ZZZ"));
+        QCOMPARE(grid(d)->model()->rowCount(), 0);
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+        QVERIFY(d->isVisible());   // still open: nothing to choose
+    });
+    QVERIFY(!picked);
+}
+
+void tst_LookupDialog::scrollingReadsFurtherPages_data()
+{
+    QTest::addColumn<int>("byName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("by code, whole table") << 0 << "" << 300 + 3 + kEqualNames;
+    QTest::newRow("by code, prefix") << 0 << "Y" << kEqualNames;
+    // Equal names over several pages: the pages continue by code inside the same name.
+    QTest::newRow("by name, equal names") << 1 << "Mesmo" << kEqualNames;
+}
+
+void tst_LookupDialog::scrollingReadsFurtherPages()
+{
+    QFETCH(int, byName);
+    QFETCH(QString, typed);
+    QFETCH(int, expected);
+    QString key;
+    runLookup(m_source, QStringLiteral("CDARVPROD"), key, [&](QDialog *d) {
+        d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(byName);
+        typeText(searchLine(d), typed);
+        QAbstractItemModel *model = grid(d)->model();
+        // Only the rows on screen (and maybe one page more) are read at first.
+        QVERIFY(model->rowCount() <= LookupSqlModel::firstPage + LookupSqlModel::nextPage);
+        QVERIFY(model->canFetchMore(QModelIndex()));
+        for (int i = 0; i < 100 && model->canFetchMore(QModelIndex()); ++i)
+            QTest::keyClick(searchLine(d), Qt::Key_PageDown);
+        QCOMPARE(model->rowCount(), expected);
+        QStringList keys;
+        for (int r = 0; r < model->rowCount(); ++r)
+            keys << static_cast<LookupSqlModel *>(model)->keyValue(r).toString();
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), expected);   // no row twice
+        QStringList sorted = keys;
+        std::sort(sorted.begin(), sorted.end());
+        if (!byName)
+            QCOMPARE(keys, sorted);
+    });
+}
+
+void tst_LookupDialog::pageStatementsUseIndex_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("prefix");
+    QTest::addColumn<bool>("continuation");
+    for (const char *field : {"CDARVPROD", "NMPRODUTO"})
+        for (int p = 0; p < 2; ++p)
+            for (int c = 0; c < 2; ++c)
+                QTest::addRow("%s%s%s", field, p ? " prefix" : "", c ? " continued" : "")
+                    << QString::fromLatin1(field) << bool(p) << bool(c);
+}
+
+void tst_LookupDialog::pageStatementsUseIndex()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, prefix);
+    QFETCH(bool, continuation);
+    LookupSqlModel model(m_query, {}, QStringLiteral("CDARVPROD"), m_owner);
+    QString sql = model.pageSql(field, prefix, continuation, 100);
+    sql.replace(QRegularExpression(QStringLiteral(":LK__\\w+")), QStringLiteral("'A'"));
+    QSqlQuery plan(m_query->database());
+    QVERIFY2(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN ") + sql), qPrintable(sql));
+    QStringList steps;
+    while (plan.next())
+        steps << plan.value(3).toString();
+    const QString all = steps.join(QLatin1String(" | "));
+    QVERIFY2(all.contains(QLatin1String("USING INDEX")) || all.contains(QLatin1String("USING COVERING INDEX")),
+             qPrintable(all));
+    for (const QString &step : steps)   // walking an index in order is fine; the table is not
+        QVERIFY2(!(step.startsWith(QLatin1String("SCAN")) && !step.contains(QLatin1String("INDEX"))),
+                 qPrintable(all));
+    QVERIFY2(!all.contains(QLatin1String("TEMP B-TREE FOR ORDER BY")), qPrintable(all));
+}
+
+void tst_LookupDialog::memoryDataSet_data()
+{
+    QTest::addColumn<int>("byName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("code with quote") << 0 << "b'" << "B'2";
+    QTest::newRow("name without accents or case") << 1 << "joao" << "C,3";
+    QTest::newRow("name with accents") << 1 << "ÁRVORE" << "A\"1";
+}
+
+void tst_LookupDialog::memoryDataSet()
+{
+    QFETCH(int, byName);
+    QFETCH(QString, typed);
+    QFETCH(QString, key);
+    auto *data = new MemoryDataSet(m_owner);
+    data->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"));
+    data->AddField(QStringLiteral("NMFORNECED"), 40, QStringLiteral("Nome"));
+    data->load({QStringLiteral("CDFORNECED"), QStringLiteral("NMFORNECED")},
+               {{QStringLiteral("A\"1"), QStringLiteral("Árvore Verde Ltda")},
+                {QStringLiteral("B'2"), QStringLiteral("Beta Comércio")},
+                {QStringLiteral("C,3"), QStringLiteral("JOÃO DA SILVA")}});
+    TDataSource source(m_owner, data);
+    QString chosen;
+    const bool picked = runLookup(&source, QString(), chosen, [&](QDialog *d) {
+        d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(byName);
+        typeText(searchLine(d), typed);
+        QCOMPARE(grid(d)->model()->rowCount(), 1);
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+    });
+    QVERIFY(picked);
+    QCOMPARE(chosen, key);
+    QCOMPARE(data->FieldByName(QStringLiteral("CDFORNECED")).AsString(), key);
+}
+
+QTEST_MAIN(tst_LookupDialog)
+#include "tst_lookupdialog.moc"
