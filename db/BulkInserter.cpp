@@ -1,0 +1,144 @@
+#include "BulkInserter.h"
+
+#include "EAbort.h"
+#include "SchemaDdl.h"
+
+#include <QDate>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <sqlite3.h>
+
+BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef &table, const QString &dbLabel)
+    : m_db(db),
+      m_table(table),
+      m_dialect(dialect),
+      m_dbLabel(dbLabel),
+      m_columns(int(table.columns.size())),
+      m_rowsPerInsert(SchemaDdl::maxRowsPerInsert(table, dialect)),
+      m_many(db),
+      m_one(db)
+{
+    m_buffer.reserve(qsizetype(m_columns) * m_rowsPerInsert);
+    if (dialect == SqlDialect::SQLite && db.driver()) {
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    }
+    if (m_sqlite)
+        m_manyNative = prepareNative(m_rowsPerInsert);
+    else
+        prepare(m_many, m_rowsPerInsert);
+}
+
+BulkInserter::~BulkInserter()
+{
+    sqlite3_finalize(m_manyNative);
+    sqlite3_finalize(m_oneNative);
+}
+
+void BulkInserter::prepare(QSqlQuery &query, int rows)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(SchemaDdl::insert(m_table, m_dialect, rows)))
+        fail(QStringLiteral("preparar a gravação na tabela %1").arg(m_table.name), query.lastError().text());
+}
+
+sqlite3_stmt *BulkInserter::prepareNative(int rows)
+{
+    const QByteArray sql = SchemaDdl::insert(m_table, m_dialect, rows).toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(m_sqlite, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+        fail(QStringLiteral("preparar a gravação na tabela %1").arg(m_table.name),
+             QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+    }
+    return stmt;
+}
+
+void BulkInserter::add(std::initializer_list<QVariant> values)
+{
+    Q_ASSERT(int(values.size()) == m_columns);
+    for (const QVariant &v : values)
+        m_buffer.append(v);
+    if (m_buffer.size() == qsizetype(m_columns) * m_rowsPerInsert) {
+        exec(true, 0, m_rowsPerInsert);
+        m_buffer.clear();
+    }
+}
+
+void BulkInserter::flush()
+{
+    if (m_buffer.isEmpty())
+        return;
+    if (!m_onePrepared) {
+        if (m_sqlite)
+            m_oneNative = prepareNative(1);
+        else
+            prepare(m_one, 1);
+        m_onePrepared = true;
+    }
+    const int pending = int(m_buffer.size() / m_columns);
+    for (int r = 0; r < pending; ++r)
+        exec(false, qsizetype(r) * m_columns, 1);
+    m_buffer.clear();
+}
+
+void BulkInserter::exec(bool many, qsizetype firstValue, int rows)
+{
+    const int count = rows * m_columns;
+    if (m_sqlite) {
+        execNative(many ? m_manyNative : m_oneNative, firstValue, count);
+    } else {
+        QSqlQuery &query = many ? m_many : m_one;
+        for (int i = 0; i < count; ++i)
+            query.bindValue(i, m_buffer.at(firstValue + i));
+        if (!query.exec())
+            fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), query.lastError().text());
+    }
+    m_rows += rows;
+}
+
+void BulkInserter::execNative(sqlite3_stmt *stmt, qsizetype firstValue, int count)
+{
+    sqlite3_reset(stmt);
+    for (int i = 0; i < count; ++i) {
+        const QVariant &v = m_buffer.at(firstValue + i);
+        const int at = i + 1;
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(stmt, at);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(stmt, at, v.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(stmt, at, v.toDouble());
+                break;
+            case QMetaType::QDate: {
+                const QByteArray text = v.toDate().toString(Qt::ISODate).toLatin1();
+                rc = sqlite3_bind_text(stmt, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray text = v.toString().toUtf8();
+                rc = sqlite3_bind_text(stmt, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+    }
+    if (sqlite3_step(stmt) != SQLITE_DONE) {
+        const QString cause = QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+        sqlite3_reset(stmt);
+        fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), cause);
+    }
+}
+
+void BulkInserter::fail(const QString &action, const QString &cause) const
+{
+    throw EDatabaseError(QStringLiteral("Não foi possível %1 da base %2: %3").arg(action, m_dbLabel, cause));
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "SqlDialect.h"
+#include "TableDef.h"
+
+#include <QString>
+#include <QStringList>
+
+// Renders a table description as the statements of one database dialect.
+namespace SchemaDdl {
+QString columnType(const ColumnDef &column, SqlDialect dialect);
+QString createTable(const TableDef &table, SqlDialect dialect);
+QStringList createIndexes(const TableDef &table, SqlDialect dialect);
+// INSERT of every column with positional markers, `rows` rows in one statement.
+QString insert(const TableDef &table, SqlDialect dialect, int rows = 1);
+// How many rows one INSERT may carry on the dialect (1 where multi-row VALUES is absent).
+int maxRowsPerInsert(const TableDef &table, SqlDialect dialect);
+}
