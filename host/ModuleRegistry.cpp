@@ -3,15 +3,17 @@
 #include <mutex>
 
 namespace {
+// Never destroyed: modules unregister from their own unload, which may run after this
+// library's statics are gone at process exit.
 std::vector<ModuleInfo> &registry()
 {
-    static std::vector<ModuleInfo> modules;
-    return modules;
+    static auto *modules = new std::vector<ModuleInfo>;
+    return *modules;
 }
 std::mutex &registryMutex()
 {
-    static std::mutex m;
-    return m;
+    static auto *m = new std::mutex;
+    return *m;
 }
 } // namespace
 

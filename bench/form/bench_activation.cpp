@@ -1,0 +1,71 @@
+// Time from IniProc to the end of the screen's first activation (server call, first and last
+// product, branch, dates), on demo databases of growing size. Baseline: the small database.
+#include "../../tests/form/FormFixture.h"
+
+#include "Cli_Lpr07731.h"
+#include "TfrmListaPrecRel.h"
+#include "net/TClientDataSet.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <algorithm>
+
+namespace {
+
+struct Row
+{
+    QString name;
+    int products;
+    int suppliers;
+    int quotes;
+};
+
+double medianMs(FormFixture &f, int runs, int &suppliers)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        IniProc(QVariant::fromValue(nullptr));
+        QApplication::processEvents();
+        times.push_back(t.nsecsElapsed() / 1e6);
+        suppliers = frmListaPrecRel->cdsFornecedor->RecordCount();
+        f.close();
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    std::vector<Row> rows = {{QStringLiteral("1k produtos, 1k fornecedores"), 1000, 1000, 3000}};
+    if (!quick)
+        rows.push_back({QStringLiteral("1M produtos, 50k fornecedores"), 1000000, 50000, 150000});
+
+    QTextStream out(stdout);
+    out << "Primeira ativação (IniProc até o fim de FormActivate), mediana de 5; meta <= 150 ms com 1M/50k\n";
+    out << qSetFieldWidth(34) << Qt::left << "base" << qSetFieldWidth(14) << "cotados" << "ms" << "x base"
+        << qSetFieldWidth(0) << "\n";
+    double baseline = 0;
+    for (const Row &r : rows) {
+        DemoOptions o;
+        o.products = r.products;
+        o.suppliers = r.suppliers;
+        o.quotes = r.quotes;
+        FormFixture f(o);
+        int quoted = 0;
+        const double ms = medianMs(f, 5, quoted);
+        if (baseline == 0)
+            baseline = ms;
+        out << qSetFieldWidth(34) << r.name << qSetFieldWidth(14) << quoted << QString::number(ms, 'f', 1)
+            << QString::number(ms / baseline, 'f', 2) << qSetFieldWidth(0) << "\n";
+        out.flush();
+    }
+    return 0;
+}
