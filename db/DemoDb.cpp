@@ -93,6 +93,9 @@ void checkOptions(const DemoOptions &options)
 void createTables(QSqlDatabase &db, SqlDialect dialect)
 {
     requireOpen(db, dialect);
+    const QStringList routines = SchemaDdl::createRoutines(dialect);
+    for (const QString &sql : routines)
+        execOrFail(db, dialect, sql);
     const QList<TableDef> tables = DemoSchema::tables();
     for (const TableDef &t : tables)
         execOrFail(db, dialect, SchemaDdl::createTable(t, dialect));

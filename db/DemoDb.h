@@ -32,6 +32,7 @@ namespace DemoDb {
 // dialect: SQLite now; PostgreSQL and Firebird will be added later, keep that possible).
 void createSchema(QSqlDatabase &db, SqlDialect dialect);
 // The two halves of createSchema: big loads create the indices after the data.
+// createTables also creates the functions the suite's SQL needs on servers (NVLSTR).
 void createTables(QSqlDatabase &db, SqlDialect dialect);
 void createIndexes(QSqlDatabase &db, SqlDialect dialect);
 

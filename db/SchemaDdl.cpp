@@ -49,6 +49,25 @@ QStringList createIndexes(const TableDef &table, SqlDialect dialect)
     return statements;
 }
 
+QStringList createRoutines(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SQLite:
+        return {};
+    case SqlDialect::PostgreSQL:
+        return {QStringLiteral("CREATE OR REPLACE FUNCTION NVLSTR(A VARCHAR, B VARCHAR) RETURNS VARCHAR\n"
+                               "LANGUAGE SQL IMMUTABLE AS 'SELECT COALESCE(A, B)'")};
+    case SqlDialect::Firebird:
+        return {QStringLiteral("CREATE OR ALTER FUNCTION NVLSTR (A VARCHAR(254), B VARCHAR(254))\n"
+                               "RETURNS VARCHAR(254)\n"
+                               "AS\n"
+                               "BEGIN\n"
+                               "  RETURN COALESCE(A, B);\n"
+                               "END")};
+    }
+    return {};
+}
+
 int maxRowsPerInsert(const TableDef &table, SqlDialect dialect)
 {
     if (dialect == SqlDialect::Firebird)

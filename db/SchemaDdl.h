@@ -11,6 +11,10 @@ namespace SchemaDdl {
 QString columnType(const ColumnDef &column, SqlDialect dialect);
 QString createTable(const TableDef &table, SqlDialect dialect);
 QStringList createIndexes(const TableDef &table, SqlDialect dialect);
+// The functions the suite's SQL texts call that the dialect lacks: NVLSTR(a, b), the
+// first of two texts that is not null (SQLite registers functions per connection, so
+// nothing is stored there).
+QStringList createRoutines(SqlDialect dialect);
 // INSERT of every column with positional markers, `rows` rows in one statement.
 QString insert(const TableDef &table, SqlDialect dialect, int rows = 1);
 // How many rows one INSERT may carry on the dialect (1 where multi-row VALUES is absent).
