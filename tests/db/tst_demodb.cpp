@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,6 +42,8 @@ private slots:
     void badOptionsRejected_data();
     void badOptionsRejected();
     void failedLoadRollsBack();
+    void gerabaseCommandLine_data();
+    void gerabaseCommandLine();
 
 private:
     QSqlDatabase open(const QString &file, const QString &name);
@@ -529,6 +532,62 @@ void tst_DemoDb::failedLoadRollsBack()
         QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
     }
     QVERIFY(!QFile::exists(missing));
+}
+
+void tst_DemoDb::gerabaseCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");          // part of what it prints (stdout and stderr)
+    QTest::addColumn<qint64>("products");       // -1: no database expected
+
+    QTest::newRow("sizes from the flags")
+        << QStringList{"--products", "40", "--suppliers", "9", "--quotes", "70", "--seed", "5"} << 0
+        << "Base criada" << qint64(40);
+    QTest::newRow("missing --out") << QStringList{"--products", "40"} << 2 << "--out" << qint64(-1);
+    QTest::newRow("size not a number")
+        << QStringList{"--products", "muitos"} << 2 << "Valor inválido para --products" << qint64(-1);
+    QTest::newRow("negative size")
+        << QStringList{"--quotes", "-3"} << 2 << "Valor inválido para --quotes" << qint64(-1);
+    QTest::newRow("driver not supported yet")
+        << QStringList{"--driver", "QPSQL"} << 2 << "QPSQL" << qint64(-1);
+    QTest::newRow("inconsistent sizes")
+        << QStringList{"--operators", "3", "--buyers", "4"} << 1 << "compradores (4)" << qint64(-1);
+}
+
+void tst_DemoDb::gerabaseCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(qint64, products);
+    const QString bin = QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR"));
+    if (bin.isEmpty())
+        QSKIP("SUITE_BIN_DIR not set: run through ctest to find gerabase");
+    const QString file = m_dir.filePath(QStringLiteral("cli.db"));
+    QFile::remove(file);
+    // Every row names the output file except the one about its absence.
+    if (QLatin1String(QTest::currentDataTag()) != QLatin1String("missing --out"))
+        args << QStringLiteral("--out") << file;
+
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(bin + QStringLiteral("/gerabase"), args);
+    QVERIFY2(p.waitForFinished(60000), qPrintable(p.errorString()));
+    const QString output = QString::fromUtf8(p.readAll());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == exitCode, qPrintable(output));
+    QVERIFY2(output.contains(said), qPrintable(output));
+    QCOMPARE(QFile::exists(file), products >= 0);
+    if (products >= 0) {
+        {
+            QSqlDatabase db = open(file, QStringLiteral("cli"));
+            QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRODUTO")), products);
+            QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM COTACAO")), qint64(70));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("cli"));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_DemoDb)
