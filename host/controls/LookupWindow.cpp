@@ -13,7 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *model,
@@ -41,19 +41,24 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou do nome"));
     m_edtPesquisa->installEventFilter(this);
 
-    m_grdLista = new QTreeView(this);
+    // A table, not a tree: a tree view reads one more page at every layout.
+    m_grdLista = new QTableView(this);
     m_grdLista->setObjectName(QStringLiteral("grdLista"));
-    m_grdLista->setRootIsDecorated(false);
-    m_grdLista->setUniformRowHeights(true);
-    m_grdLista->setAllColumnsShowFocus(true);
-    m_grdLista->setItemsExpandable(false);
+    m_grdLista->verticalHeader()->hide();
+    m_grdLista->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grdLista->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_grdLista->setShowGrid(false);
+    m_grdLista->setWordWrap(false);
+    m_grdLista->setTabKeyNavigation(false);
+    m_grdLista->setCornerButtonEnabled(false);
     m_grdLista->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grdLista->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdLista->setAlternatingRowColors(true);
     m_grdLista->setModel(model);
-    m_grdLista->header()->setStretchLastSection(true);
-    m_grdLista->header()->setSectionsClickable(false);
+    m_grdLista->horizontalHeader()->setStretchLastSection(true);
+    m_grdLista->horizontalHeader()->setSectionsClickable(false);
+    m_grdLista->horizontalHeader()->setHighlightSections(false);
     m_grdLista->installEventFilter(this);
 
     const int charWidth = fontMetrics().averageCharWidth();

@@ -6,7 +6,7 @@
 class LookupModel;
 class QComboBox;
 class QLineEdit;
-class QTreeView;
+class QTableView;
 class TField;
 
 // The window of the lookup list: a search line over the rows, searched by code or by
@@ -38,6 +38,6 @@ private:
     TField *m_keyFieldDef = nullptr;
     QComboBox *m_cbbCampo;
     QLineEdit *m_edtPesquisa;
-    QTreeView *m_grdLista;
+    QTableView *m_grdLista;
     QVariant m_chosen;
 };

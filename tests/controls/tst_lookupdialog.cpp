@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTest>
-#include <QTreeView>
+#include <QTableView>
 
 // The lookup list over a query on the demo database (read in pages) and over a data
 // set in memory, driven from the keyboard.
@@ -110,9 +110,9 @@ QLineEdit *searchLine(QDialog *d)
 {
     return d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
 }
-QTreeView *grid(QDialog *d)
+QTableView *grid(QDialog *d)
 {
-    return d->findChild<QTreeView *>(QStringLiteral("grdLista"));
+    return d->findChild<QTableView *>(QStringLiteral("grdLista"));
 }
 } // namespace
 
@@ -237,8 +237,8 @@ void tst_LookupDialog::scrollingReadsFurtherPages()
         d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(byName);
         typeText(searchLine(d), typed);
         QAbstractItemModel *model = grid(d)->model();
-        // Only the rows on screen (and maybe one page more) are read at first.
-        QVERIFY(model->rowCount() <= LookupSqlModel::firstPage + LookupSqlModel::nextPage);
+        // Only the first page is read until the person scrolls.
+        QCOMPARE(model->rowCount(), LookupSqlModel::firstPage);
         QVERIFY(model->canFetchMore(QModelIndex()));
         for (int i = 0; i < 100 && model->canFetchMore(QModelIndex()); ++i)
             QTest::keyClick(searchLine(d), Qt::Key_PageDown);
