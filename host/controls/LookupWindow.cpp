@@ -69,6 +69,10 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
         total += width;
     }
 
+    m_lblVazio = new QLabel(QStringLiteral("Nenhum registro encontrado."), this);
+    m_lblVazio->setObjectName(QStringLiteral("lblVazio"));
+    m_lblVazio->hide();
+
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("Selecionar"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("btnSelecionar"));
@@ -84,10 +88,13 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     top->addWidget(lblCampo);
     top->addWidget(m_cbbCampo);
     top->addWidget(m_edtPesquisa, 1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_lblVazio, 1);
+    bottom->addWidget(buttons);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_grdLista, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(bottom);
 
     resize(qBound(420, total + 60, 900), 440);
 
@@ -117,12 +124,14 @@ void LookupWindow::runSearch()
     if (searchField() == m_model->keyField() && m_keyFieldDef && !m_keyFieldDef->EditMask.isEmpty())
         text = DelphiMask::parse(m_keyFieldDef->EditMask).stripLiterals(text);
     m_model->search(searchField(), text);
+    m_lblVazio->setVisible(m_model->rowCount() == 0);
     selectRow(0);
 }
 
 void LookupWindow::start(const QString &key)
 {
     m_model->search(searchField(), QString());
+    m_lblVazio->setVisible(m_model->rowCount() == 0);
     int row = 0;
     if (!key.isEmpty())
         for (int r = 0; r < m_model->rowCount(); ++r)

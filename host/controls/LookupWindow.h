@@ -5,6 +5,7 @@
 
 class LookupModel;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTableView;
 class TField;
@@ -39,5 +40,6 @@ private:
     QComboBox *m_cbbCampo;
     QLineEdit *m_edtPesquisa;
     QTableView *m_grdLista;
+    QLabel *m_lblVazio;
     QVariant m_chosen;
 };

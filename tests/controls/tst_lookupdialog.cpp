@@ -210,6 +210,7 @@ void tst_LookupDialog::enterOnEmptyListPicksNothing()
     const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), key, [](QDialog *d) {
         QTest::keyClicks(searchLine(d), QStringLiteral("ZZZ"));
         QCOMPARE(grid(d)->model()->rowCount(), 0);
+        QVERIFY(d->findChild<QWidget *>(QStringLiteral("lblVazio"))->isVisible());
         QTest::keyClick(searchLine(d), Qt::Key_Return);
         QVERIFY(d->isVisible());   // still open: nothing to choose
     });
