@@ -128,6 +128,9 @@ void AppServer::acceptConnections()
             continue;
         }
         socket->setReadBufferSize(kChunk);
+        // Replies go out in several writes; without this the last small segment waits
+        // for the client's delayed acknowledgement (tens of milliseconds).
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto peer = std::make_unique<Peer>(socket);
         peer->idleSince.start();
         m_peers.emplace(socket, std::move(peer));

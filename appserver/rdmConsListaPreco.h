@@ -38,4 +38,5 @@ private:
     int m_cacheMs = 10000;
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
+    bool m_tuned = false;
 };

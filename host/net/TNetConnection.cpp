@@ -89,6 +89,8 @@ bool TNetConnection::open()
         drop();
         return false;
     }
+    // Requests are single small writes that must not wait for acknowledgements.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     const QString token = m_token.isEmpty() ? Session::current().serverToken : m_token;
     QByteArray payload;
