@@ -33,6 +33,13 @@ QString HtmlReportWriter::cellClass(int column) const
 void HtmlReportWriter::begin(const ReportRunInfo &info)
 {
     m_info = info;
+    m_info.columns.clear();
+    m_printed.clear();
+    for (int c = 0; c < info.columns.size(); ++c)
+        if (!info.columns.at(c).dataOnly) {
+            m_info.columns << info.columns.at(c);
+            m_printed << c;
+        }
     QString h;
     h += QStringLiteral("<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n");
     h += QStringLiteral("<title>%1 - %2</title>\n").arg(esc(info.code), esc(info.heading));
@@ -59,8 +66,8 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
     h += QStringLiteral("<p class=\"crit\">Emissão: %1</p>\n")
              .arg(esc(info.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
     h += QStringLiteral("<table>\n<thead><tr>");
-    for (int c = 0; c < info.columns.size(); ++c)
-        h += QStringLiteral("<th%1>%2</th>").arg(cellClass(c), esc(info.columns.at(c).title));
+    for (int c = 0; c < m_info.columns.size(); ++c)
+        h += QStringLiteral("<th%1>%2</th>").arg(cellClass(c), esc(m_info.columns.at(c).title));
     h += QStringLiteral("</tr></thead>\n<tbody>\n");
     write(h);
 }
@@ -76,9 +83,9 @@ void HtmlReportWriter::groupHeader(int level, const QString &text, bool)
 void HtmlReportWriter::detail(const QVariantList &cells)
 {
     QString h = QStringLiteral("<tr>");
-    for (int c = 0; c < cells.size() && c < m_info.columns.size(); ++c) {
+    for (int c = 0; c < m_info.columns.size(); ++c) {
         const ReportColumn &col = m_info.columns.at(c);
-        const QString text = ReportFormat::display(cells.at(c), col.format);
+        const QString text = ReportFormat::display(cells.value(m_printed.at(c)), col.format);
         QString cls = cellClass(c);
         if (ReportFormat::kindOf(col.format) == QLatin1String("variation") && !text.isEmpty()) {
             const char *dir = text.startsWith(QChar(0x25B2)) ? "up" : text.startsWith(QChar(0x25BC)) ? "down" : nullptr;
@@ -94,9 +101,10 @@ void HtmlReportWriter::detail(const QVariantList &cells)
 void HtmlReportWriter::totalsRow(const char *cssClass, const QString &label, const QVariantList &cells,
                                  const QStringList &formats)
 {
-    int first = int(cells.size());
-    for (int c = 0; c < cells.size(); ++c)
-        if (!cells.at(c).isNull()) {
+    const int width = int(m_info.columns.size());
+    int first = width;
+    for (int c = 0; c < width; ++c)
+        if (!cells.value(m_printed.at(c)).isNull()) {
             first = c;
             break;
         }
@@ -108,9 +116,10 @@ void HtmlReportWriter::totalsRow(const char *cssClass, const QString &label, con
                  .arg(m_info.columns.size())
                  .arg(esc(label), QLatin1String(cssClass));
     }
-    for (int c = first; c < cells.size() && c < m_info.columns.size(); ++c) {
-        const QString format = formats.value(c).isEmpty() ? m_info.columns.at(c).format : formats.value(c);
-        const QString text = cells.at(c).isNull() ? QString() : ReportFormat::display(cells.at(c), format);
+    for (int c = first; c < width; ++c) {
+        const int cell = m_printed.at(c);
+        const QString format = formats.value(cell).isEmpty() ? m_info.columns.at(c).format : formats.value(cell);
+        const QString text = cells.value(cell).isNull() ? QString() : ReportFormat::display(cells.value(cell), format);
         h += QStringLiteral("<td%1>%2</td>").arg(cellClass(c), esc(text));
     }
     h += QStringLiteral("</tr>\n");

@@ -28,5 +28,6 @@ private:
     QString cellClass(int column) const;
 
     QIODevice *m_out;
-    ReportRunInfo m_info;
+    ReportRunInfo m_info;   // columns: the printed ones
+    QList<int> m_printed;   // their places among the run's cells
 };

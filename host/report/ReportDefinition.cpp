@@ -170,6 +170,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
         col.align = c.value(QStringLiteral("align")).toString(QStringLiteral("left"));
         col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
         col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
+        col.dataOnly = c.value(QStringLiteral("data_only")).toBool();
         d.columns << col;
     }
     for (const QJsonValue &v : o.value(QStringLiteral("groups")).toArray()) {
@@ -238,6 +239,8 @@ QByteArray ReportDefinition::toJson() const
                        {QStringLiteral("width"), c.width}, {QStringLiteral("align"), c.align},
                        {QStringLiteral("format"), c.format}};
         putIf(co, "visible_when", c.visibleWhen);
+        if (c.dataOnly)
+            co.insert(QStringLiteral("data_only"), true);
         columns.append(co);
     }
     o.insert(QStringLiteral("columns"), columns);

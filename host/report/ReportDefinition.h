@@ -12,7 +12,9 @@
 
 // A column of the report body: the query field it shows, its title, its width on paper
 // (mm), its alignment and its format (see ReportFormat). visibleWhen is empty (always
-// shown) or a condition "P_NAME=VALUE" over the run's parameters.
+// shown) or a condition "P_NAME=VALUE" over the run's parameters. A data-only column
+// goes to the data outputs (CSV, XLSX) but not on paper or HTML, where a group header
+// already shows its value.
 struct SUITE_EXPORT ReportColumn
 {
     QString field;
@@ -21,6 +23,7 @@ struct SUITE_EXPORT ReportColumn
     QString align = QStringLiteral("left");   // left, right, center
     QString format = QStringLiteral("text");
     QString visibleWhen;
+    bool dataOnly = false;
 
     Qt::Alignment alignment() const;
 };

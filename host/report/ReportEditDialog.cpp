@@ -18,7 +18,7 @@
 
 namespace {
 
-enum Col { ColField, ColTitle, ColWidth, ColAlign, ColFormat, ColVisible, ColCount };
+enum Col { ColField, ColTitle, ColWidth, ColAlign, ColFormat, ColVisible, ColDataOnly, ColCount };
 
 const char *const alignValues[] = {"left", "right", "center"};
 const char *const alignNames[] = {"Esquerda", "Direita", "Centro"};
@@ -81,7 +81,8 @@ ReportEditDialog::ReportEditDialog(const ReportDefinition &definition, QWidget *
     tblColunas->setObjectName(QStringLiteral("tblColunas"));
     tblColunas->setHorizontalHeaderLabels({QStringLiteral("Campo"), QStringLiteral("Título"),
                                            QStringLiteral("Largura (mm)"), QStringLiteral("Alinhamento"),
-                                           QStringLiteral("Formato"), QStringLiteral("Visível quando")});
+                                           QStringLiteral("Formato"), QStringLiteral("Visível quando"),
+                                           QStringLiteral("Só em planilha")});
     tblColunas->horizontalHeader()->setSectionResizeMode(ColTitle, QHeaderView::Stretch);
     tblColunas->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblColunas->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -129,6 +130,10 @@ void ReportEditDialog::addColumn(const ReportColumn &column)
     tblColunas->setCellWidget(row, ColAlign, align);
     tblColunas->setItem(row, ColFormat, new QTableWidgetItem(column.format));
     tblColunas->setItem(row, ColVisible, new QTableWidgetItem(column.visibleWhen));
+    auto *dataOnly = new QTableWidgetItem;
+    dataOnly->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    dataOnly->setCheckState(column.dataOnly ? Qt::Checked : Qt::Unchecked);
+    tblColunas->setItem(row, ColDataOnly, dataOnly);
 }
 
 void ReportEditDialog::removeColumn()
@@ -179,6 +184,8 @@ ReportDefinition ReportEditDialog::definition() const
             c.align = align->currentData().toString();
         c.format = text(row, ColFormat).isEmpty() ? QStringLiteral("text") : text(row, ColFormat);
         c.visibleWhen = text(row, ColVisible);
+        const QTableWidgetItem *dataOnly = tblColunas->item(row, ColDataOnly);
+        c.dataOnly = dataOnly && dataOnly->checkState() == Qt::Checked;
         d.columns << c;
     }
     return d;

@@ -62,14 +62,21 @@ void ReportPager::begin(const ReportRunInfo &info)
     if (!line.isEmpty())
         m_criteriaLines << line;
 
+    m_cols.clear();
+    m_printed.clear();
+    for (int c = 0; c < m_info.columns.size(); ++c)
+        if (!m_info.columns.at(c).dataOnly) {
+            m_cols << m_info.columns.at(c);
+            m_printed << c;
+        }
     double total = 0;
-    for (const ReportColumn &c : m_info.columns)
+    for (const ReportColumn &c : m_cols)
         total += c.width;
     const double scale = total > 0 ? m_width / (total * m_mm) : 1;
     m_colX.clear();
     m_colW.clear();
     double x = 0;
-    for (const ReportColumn &c : m_info.columns) {
+    for (const ReportColumn &c : m_cols) {
         m_colX << x;
         m_colW << c.width * m_mm * scale;
         x += c.width * m_mm * scale;
@@ -120,8 +127,8 @@ void ReportPager::startPage()
         p.setPen(QPen(ruleColor, 0.3 * m_mm));
         p.drawLine(QPointF(0, y - 0.75 * m_mm), QPointF(m_width, y - 0.75 * m_mm));
         p.setPen(Qt::black);
-        for (int c = 0; c < m_info.columns.size(); ++c)
-            drawCell(c, m_info.columns.at(c).title, y, m_lineH, m_bold);
+        for (int c = 0; c < m_cols.size(); ++c)
+            drawCell(c, m_cols.at(c).title, y, m_lineH, m_bold);
         y += m_lineH;
         p.setPen(QPen(ruleColor, 0.2 * m_mm));
         p.drawLine(QPointF(0, y), QPointF(m_width, y));
@@ -168,7 +175,7 @@ void ReportPager::drawCell(int column, const QString &text, double y, double hei
     const QFontMetricsF fm(font, m_device);
     const QString shown = fm.horizontalAdvance(text) > w ? fm.elidedText(text, Qt::ElideRight, w) : text;
     m_painter->setFont(font);
-    m_painter->drawText(QRectF(m_colX.at(column) + pad, y, w, height), m_info.columns.at(column).alignment(), shown);
+    m_painter->drawText(QRectF(m_colX.at(column) + pad, y, w, height), m_cols.at(column).alignment(), shown);
 }
 
 void ReportPager::drawGroupHeader(int level, const QString &text)
@@ -206,9 +213,9 @@ void ReportPager::detail(const QVariantList &cells)
     if (m_painter) {
         if (m_stripe % 2 == 1)
             m_painter->fillRect(QRectF(0, m_y, m_width, m_lineH), stripeColor);
-        for (int c = 0; c < cells.size() && c < m_info.columns.size(); ++c) {
-            const ReportColumn &col = m_info.columns.at(c);
-            const QString text = ReportFormat::display(cells.at(c), col.format);
+        for (int c = 0; c < m_cols.size(); ++c) {
+            const ReportColumn &col = m_cols.at(c);
+            const QString text = ReportFormat::display(cells.value(m_printed.at(c)), col.format);
             QColor pen = Qt::black;
             if (ReportFormat::kindOf(col.format) == QLatin1String("variation")) {
                 if (text.startsWith(QChar(0x25B2)))
@@ -238,9 +245,9 @@ void ReportPager::drawTotals(const QString &label, const QVariantList &cells, co
         if (doubleRule)
             p.drawLine(QPointF(0, m_y + 0.8 * m_mm), QPointF(m_width, m_y + 0.8 * m_mm));
         p.setPen(Qt::black);
-        int firstTotal = int(cells.size());
-        for (int c = 0; c < cells.size(); ++c)
-            if (!cells.at(c).isNull()) {
+        int firstTotal = int(m_cols.size());
+        for (int c = 0; c < m_cols.size(); ++c)
+            if (!cells.value(m_printed.at(c)).isNull()) {
                 firstTotal = c;
                 break;
             }
@@ -248,11 +255,12 @@ void ReportPager::drawTotals(const QString &label, const QVariantList &cells, co
         p.setFont(m_bold);
         p.drawText(QRectF(m_mm, m_y, labelRight - 2 * m_mm, h), Qt::AlignLeft | Qt::AlignVCenter,
                    QFontMetricsF(m_bold, m_device).elidedText(label, Qt::ElideRight, labelRight - 2 * m_mm));
-        for (int c = 0; c < cells.size() && c < m_info.columns.size(); ++c) {
-            if (cells.at(c).isNull())
+        for (int c = 0; c < m_cols.size(); ++c) {
+            const int cell = m_printed.at(c);
+            if (cells.value(cell).isNull())
                 continue;
-            const QString format = formats.value(c).isEmpty() ? m_info.columns.at(c).format : formats.value(c);
-            drawCell(c, ReportFormat::display(cells.at(c), format), m_y, h, m_bold);
+            const QString format = formats.value(cell).isEmpty() ? m_cols.at(c).format : formats.value(cell);
+            drawCell(c, ReportFormat::display(cells.at(cell), format), m_y, h, m_bold);
         }
     }
     m_y += h;

@@ -17,7 +17,7 @@ struct ReportRunInfo
     QString footer;
     QDateTime issued;
     bool landscape = true;
-    QList<ReportColumn> columns;  // the visible columns, in order
+    QList<ReportColumn> columns;  // the visible columns, in order (data-only ones included)
     int groupCount = 0;
 };
 
@@ -31,7 +31,7 @@ public:
     virtual void begin(const ReportRunInfo &info) = 0;
     // pageBreak: the group asks to start on a page of its own.
     virtual void groupHeader(int level, const QString &text, bool pageBreak) = 0;
-    // One value per visible column.
+    // One value per visible column (paged and HTML outputs leave out data-only ones).
     virtual void detail(const QVariantList &cells) = 0;
     // cells: a total under each column or null; formats: the format of each total
     // (empty = the column's own).

@@ -149,6 +149,13 @@ TParams TReportDesignerDialog::queryParams(const ReportDefinition &definition)
     bool flag = false;
     if (BeforeGetQueryParams)
         BeforeGetQueryParams(params, flag);
+    // A text that was assigned is a value even when empty; only an unassigned parameter
+    // is bound as NULL (the drivers take a null QString for NULL).
+    for (int i = 0; i < params.Count(); ++i) {
+        TParam &p = params[i];
+        if (!p.IsNull() && p.Value().metaType().id() == QMetaType::QString && p.Value().toString().isNull())
+            p.setValue(QStringLiteral(""));
+    }
     m_lastParams = params;
     return params;
 }

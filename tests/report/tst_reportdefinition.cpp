@@ -1,0 +1,218 @@
+#include "EAbort.h"
+#include "SqlBinding.h"
+#include "report/ReportDefinition.h"
+
+#include <QDir>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+QString reportsDir()
+{
+    const QByteArray dir = qgetenv("SUITE_SOURCE_DIR");
+    return (dir.isEmpty() ? QStringLiteral(".") : QString::fromLocal8Bit(dir)) + QStringLiteral("/reports");
+}
+
+QStringList shippedFiles()
+{
+    QStringList files;
+    const QDir dir(reportsDir());
+    for (const QString &name : dir.entryList({QStringLiteral("LPR077*.json")}, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    return files;
+}
+
+ReportDefinition valid()
+{
+    ReportDefinition d;
+    d.code = QStringLiteral("TST001");
+    d.title = QStringLiteral("Teste");
+    d.sql = QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL >= :P_CDFILIAL");
+    ReportColumn a;
+    a.field = QStringLiteral("CDFILIAL");
+    ReportColumn b;
+    b.field = QStringLiteral("NMFILIAL");
+    d.columns = {a, b};
+    ReportGroup g;
+    g.field = QStringLiteral("CDFILIAL");
+    g.totals = {ReportTotal{QStringLiteral("NMFILIAL"), QStringLiteral("count")}};
+    d.groups = {g};
+    return d;
+}
+
+QSet<QString> namesOf(const QString &sql)
+{
+    const QStringList names = PreparedSql::parameterNames(sql);
+    return QSet<QString>(names.begin(), names.end());
+}
+
+} // namespace
+
+class tst_ReportDefinition : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shippedDefinitionsAreValid();
+    void shippedDefinitionsUseAllSixteenParameters();
+    void dialectVariantsDeclareTheSameParameters();
+    void roundTripKeepsEverything();
+    void invalidDefinitionsSayWhy_data();
+    void invalidDefinitionsSayWhy();
+    void collectsDeclaredTypesAndDefaults();
+    void conditions_data();
+    void conditions();
+};
+
+void tst_ReportDefinition::shippedDefinitionsAreValid()
+{
+    const QStringList files = shippedFiles();
+    QVERIFY(files.size() >= 2);
+    QStringList titles;
+    for (const QString &f : files) {
+        const ReportDefinition d = ReportDefinition::load(f);
+        d.validate();
+        QCOMPARE(d.code, QStringLiteral("LPR077"));
+        titles << d.title;
+        QVERIFY(d.description.contains(QStringLiteral("Preço econômico = VRPRECO × (1 + PCIPI/100) × (1 − PCDESCONTO/100)")));
+    }
+    QVERIFY(titles.contains(QStringLiteral("Lista de Preços por Produto")));
+    QVERIFY(titles.contains(QStringLiteral("Lista de Preços por Fornecedor")));
+}
+
+void tst_ReportDefinition::shippedDefinitionsUseAllSixteenParameters()
+{
+    QSet<QString> used;
+    for (const QString &f : shippedFiles())
+        for (const QString &n : ReportDefinition::load(f).parameterNames(SqlDialect::SQLite))
+            used << n;
+    const QSet<QString> sixteen{"P_PAGINA", "P_CDFILIAL", "P_CDFILCENTCMP", "P_TODOSPROD", "P_CDPRODINI",
+                                "P_CDPRODFIN", "L_LISTAOPER", "L_LISTAFORNE", "L_LISTAOPER1", "L_LISTAFORNE1",
+                                "P_CDREGIAO", "P_DTINI", "P_DTFIN", "P_SISTEMA", "P_VARIPRECO", "P_ORDPI"};
+    QCOMPARE(used, sixteen);
+}
+
+void tst_ReportDefinition::dialectVariantsDeclareTheSameParameters()
+{
+    for (const QString &f : shippedFiles()) {
+        const ReportDefinition d = ReportDefinition::load(f);
+        const QSet<QString> main = namesOf(d.sql);
+        for (const QString *variant : {&d.sqlSqlite, &d.sqlPg, &d.sqlIb, &d.sqlOracle, &d.sqlMssql})
+            if (!variant->isEmpty())
+                QCOMPARE(namesOf(*variant), main);
+        // The list twins are the ones inside IN, so they expand to one value per key.
+        QVERIFY(d.sql.contains(QLatin1String("IN (:L_LISTAOPER1)")));
+        QVERIFY(d.sql.contains(QLatin1String("IN (:L_LISTAFORNE1)")));
+    }
+}
+
+void tst_ReportDefinition::roundTripKeepsEverything()
+{
+    for (const QString &f : shippedFiles()) {
+        const ReportDefinition d = ReportDefinition::load(f);
+        QString error;
+        const ReportDefinition again = ReportDefinition::fromJson(d.toJson(), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(again.toJson(), d.toJson());
+        QCOMPARE(again.sql, d.sql);
+        QCOMPARE(again.sqlIb, d.sqlIb);
+        QCOMPARE(again.columns.size(), d.columns.size());
+        QCOMPARE(again.columns.last().visibleWhen, QStringLiteral("P_VARIPRECO=S"));
+        QCOMPARE(again.columns.first().dataOnly, true);
+        QCOMPARE(again.declaration(QStringLiteral("P_DTINI"))->type, TFieldType::ftDate);
+        QCOMPARE(again.declaration(QStringLiteral("P_SISTEMA"))->defaultValue.toString(), QStringLiteral("CMP"));
+    }
+}
+
+void tst_ReportDefinition::invalidDefinitionsSayWhy_data()
+{
+    QTest::addColumn<int>("defect");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("no query") << 0 << QStringLiteral("não tem o texto da consulta");
+    QTest::newRow("no columns") << 1 << QStringLiteral("não tem colunas");
+    QTest::newRow("unknown format") << 2 << QStringLiteral("formato desconhecido 'moeda'");
+    QTest::newRow("zero width") << 3 << QStringLiteral("largura inválida");
+    QTest::newRow("total on a missing column") << 4 << QStringLiteral("coluna VRPRECO, que não existe");
+    QTest::newRow("page break without a value") << 5 << QStringLiteral("quebra de página 'P_PAGINA'");
+    QTest::newRow("unknown total") << 6 << QStringLiteral("'median'");
+}
+
+void tst_ReportDefinition::invalidDefinitionsSayWhy()
+{
+    QFETCH(int, defect);
+    QFETCH(QString, fragment);
+    ReportDefinition d = valid();
+    d.validate();
+    switch (defect) {
+    case 0: d.sql = QStringLiteral("  "); break;
+    case 1: d.columns.clear(); d.groups.clear(); break;
+    case 2: d.columns[1].format = QStringLiteral("moeda"); break;
+    case 3: d.columns[0].width = 0; break;
+    case 4: d.groups[0].totals[0].column = QStringLiteral("VRPRECO"); break;
+    case 5: d.groups[0].pageBreak = QStringLiteral("P_PAGINA"); break;
+    case 6: d.groups[0].totals[0].op = QStringLiteral("median"); break;
+    }
+    try {
+        d.validate();
+        QFAIL("a defective definition passed");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
+        QVERIFY(e.message().contains(QLatin1String("'Teste'")));
+    }
+}
+
+void tst_ReportDefinition::collectsDeclaredTypesAndDefaults()
+{
+    ReportDefinition d = valid();
+    d.sql = QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE DTPROCESSO <= :P_DTFIN AND CDFILIAL = :p_cdfilial\n"
+                           "AND CDREGIAO IN (:L_LISTA) AND :P_DTFIN IS NOT NULL");
+    d.sqlSqlite = d.sql + QStringLiteral(" AND :P_SO_SQLITE = 1");
+    d.heading = QStringLiteral("Sistema {:P_SISTEMA}");
+    d.groups[0].pageBreak = QStringLiteral("P_PAGINA=T");
+    d.params = {ReportParamDecl{QStringLiteral("P_DTFIN"), TFieldType::ftDate, {}},
+                ReportParamDecl{QStringLiteral("P_SISTEMA"), TFieldType::ftString, QStringLiteral("CMP")},
+                ReportParamDecl{QStringLiteral("P_PAGINA"), TFieldType::ftString, QStringLiteral("F")}};
+
+    QCOMPARE(d.parameterNames(SqlDialect::PostgreSQL),
+             (QStringList{"P_DTFIN", "p_cdfilial", "L_LISTA", "P_SISTEMA", "P_PAGINA"}));
+    const TParams p = d.collectParams(SqlDialect::SQLite);
+    QCOMPARE(p.Count(), 6);
+    QCOMPARE(p[3].Name(), QStringLiteral("P_SO_SQLITE"));
+    QCOMPARE(p.ParamByName(QStringLiteral("P_DTFIN")).DataType(), TFieldType::ftDate);
+    QVERIFY(p.ParamByName(QStringLiteral("P_DTFIN")).IsNull());
+    QCOMPARE(p.ParamByName(QStringLiteral("P_CDFILIAL")).DataType(), TFieldType::ftUnknown);
+    QCOMPARE(p.ParamByName(QStringLiteral("P_SISTEMA")).AsString(), QStringLiteral("CMP"));
+    QCOMPARE(p.ParamByName(QStringLiteral("P_SISTEMA")).DataType(), TFieldType::ftString);
+    QCOMPARE(p.ParamByName(QStringLiteral("P_PAGINA")).AsString(), QStringLiteral("F"));
+}
+
+void tst_ReportDefinition::conditions_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("whenEmpty");
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("empty: visible") << "" << "T" << true << true;
+    QTest::newRow("empty: no break") << "" << "T" << false << false;
+    QTest::newRow("always") << "always" << "F" << false << true;
+    QTest::newRow("never") << "never" << "T" << true << false;
+    QTest::newRow("matches") << "P_PAGINA=T" << "T" << false << true;
+    QTest::newRow("blanks around") << " P_PAGINA = T " << "T" << false << true;
+    QTest::newRow("differs") << "P_PAGINA=T" << "F" << false << false;
+    QTest::newRow("other parameter") << "P_OUTRO=T" << "T" << false << false;
+}
+
+void tst_ReportDefinition::conditions()
+{
+    QFETCH(QString, condition);
+    QFETCH(QString, value);
+    QFETCH(bool, whenEmpty);
+    QFETCH(bool, holds);
+    TParams params;
+    params.CreateParam(QStringLiteral("P_PAGINA")).setAsString(value);
+    QCOMPARE(ReportDefinition::conditionHolds(condition, params, whenEmpty), holds);
+}
+
+QTEST_MAIN(tst_ReportDefinition)
+#include "tst_reportdefinition.moc"

@@ -1,0 +1,638 @@
+#include "Database.h"
+#include "EAbort.h"
+#include "ListString.h"
+#include "ReportFixture.h"
+#include "ScriptedInteraction.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportDefinitionStore.h"
+
+#include <QDir>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+const QString porProduto = QStringLiteral("Lista de Preços por Produto");
+const QString porFornecedor = QStringLiteral("Lista de Preços por Fornecedor");
+
+QString dec(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString brDate(const QVariant &iso)
+{
+    return QDate::fromString(iso.toString(), Qt::ISODate).toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString csvField(const QString &text)
+{
+    if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
+    return text;
+}
+
+ReportDefinition smallDefinition(const QString &title, const QString &sql, const QStringList &fields)
+{
+    ReportDefinition d;
+    d.code = QStringLiteral("TST001");
+    d.title = title;
+    d.sql = sql;
+    for (const QString &f : fields) {
+        ReportColumn c;
+        c.field = f;
+        c.title = f;
+        d.columns << c;
+    }
+    return d;
+}
+
+} // namespace
+
+class tst_ReportRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void listsTheDefinitionsOfItsCode();
+    void collectsTheDeclaredParameters_data();
+    void collectsTheDeclaredParameters();
+    void eventValuesReachTheQuery();
+    void csvHoldsExactlyTheExpectedRows_data();
+    void csvHoldsExactlyTheExpectedRows();
+    void variationComparesWithThePreviousQuote();
+    void ordersByEconomicPriceOnRequest();
+    void pdfShowsCodesAndPageNofM();
+    void newPagePerSupplierOnRequest();
+    void xlsxIsAWorkbookWithOneRowPerLine();
+    void htmlEscapesTheData();
+    void hostileSupplierCodesTravelAsValues();
+    void supplierListLongerThan1500();
+    void cancelledSaveLeavesNoFile_data();
+    void cancelledSaveLeavesNoFile();
+    void failuresCarryTheirCause_data();
+    void failuresCarryTheirCause();
+    void previewWithoutScreenRunsInFull();
+
+private:
+    QStringList expectedProductRows(const QString &where, const QVariantList &values, bool withVariation = false);
+    void writeDefinition(const ReportDefinition &d, const QString &fileName);
+    QString save(const QString &title, const QString &suffix);
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<ScriptedInteraction> io;
+    std::unique_ptr<QTemporaryDir> out;
+    std::unique_ptr<TReportDesignerDialog> designer;
+};
+
+void tst_ReportRun::init()
+{
+    env = std::make_unique<TestEnv>();
+    io = std::make_unique<ScriptedInteraction>();
+    out = std::make_unique<QTemporaryDir>();
+    designer = std::make_unique<TReportDesignerDialog>();
+    designer->ReportDir = Session::current().reportDir;
+    designer->ReportCode = QStringLiteral("LPR077");
+    FormValues::defaults().install(*designer);
+}
+
+void tst_ReportRun::cleanup()
+{
+    designer.reset();
+    out.reset();
+    io.reset();
+    env.reset();
+    ReportDefinitionStore::discardAll();
+}
+
+QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVariantList &values, bool withVariation)
+{
+    // Previous price of each quote: the quote before it of the same supplier, branch and
+    // product, walking them in order of validity start.
+    QHash<qint64, double> previous;
+    if (withVariation) {
+        QSqlQuery all(env->writable());
+        all.exec(QStringLiteral("SELECT NRCOTACAO, CDFORNECED, CDFILIAL, CDPRODUTO, VRPRECO FROM COTACAO "
+                                "ORDER BY CDFORNECED, CDFILIAL, CDPRODUTO, DTVALINI, NRCOTACAO"));
+        QString lastKey;
+        double lastPrice = 0;
+        while (all.next()) {
+            const QString key = all.value(1).toString() + QLatin1Char('|') + all.value(2).toString()
+                                + QLatin1Char('|') + all.value(3).toString();
+            if (key == lastKey)
+                previous.insert(all.value(0).toLongLong(), lastPrice);
+            lastKey = key;
+            lastPrice = all.value(4).toDouble();
+        }
+    }
+
+    QSqlQuery q(env->writable());
+    q.prepare(QStringLiteral(
+                  "SELECT P.CDARVPROD, P.NMPRODUTO, C.CDFORNECED, F.NMFANTFORN, C.CDFILIAL, C.CDOPERADOR, "
+                  "C.DTVALINI, C.DTVALFIN, C.VRPRECO, C.PCIPI, C.PCDESCONTO, C.NRCOTACAO "
+                  "FROM COTACAO C, PRODUTO P, FORNECEDOR F "
+                  "WHERE P.CDPRODUTO = C.CDPRODUTO AND F.CDFORNECED = C.CDFORNECED AND ")
+              + where + QStringLiteral(" ORDER BY P.CDARVPROD, C.CDFORNECED, C.DTVALINI, C.NRCOTACAO"));
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values.at(i));
+    q.exec();
+    QStringList rows;
+    while (q.next()) {
+        const QString arv = q.value(0).toString();
+        const double price = q.value(8).toDouble(), ipi = q.value(9).toDouble(), desc = q.value(10).toDouble();
+        const double econ = price * (1 + ipi / 100.0) * (1 - desc / 100.0);
+        QStringList line{arv.left(2) + QLatin1Char('.') + arv.mid(2, 3) + QLatin1Char('.') + arv.mid(5),
+                         csvField(q.value(1).toString()), csvField(q.value(2).toString()),
+                         csvField(q.value(3).toString()), q.value(4).toString(), q.value(5).toString(),
+                         brDate(q.value(6)), brDate(q.value(7)), dec(price, 4), dec(ipi, 2), dec(desc, 2),
+                         dec(econ, 4)};
+        if (withVariation) {
+            const auto it = previous.constFind(q.value(11).toLongLong());
+            line << (it != previous.constEnd() && *it > 0 ? dec((price - *it) * 100.0 / *it, 2) : QString());
+        }
+        rows << line.join(QLatin1Char(';'));
+    }
+    return rows;
+}
+
+void tst_ReportRun::writeDefinition(const ReportDefinition &d, const QString &fileName)
+{
+    d.save(QDir(out->path()).filePath(fileName));
+}
+
+QString tst_ReportRun::save(const QString &title, const QString &suffix)
+{
+    const QString file = QDir(out->path()).filePath(QStringLiteral("saida.") + suffix);
+    designer->SaveAs(nullptr, title, file);
+    return file;
+}
+
+void tst_ReportRun::listsTheDefinitionsOfItsCode()
+{
+    QCOMPARE(designer->reportNames(), (QStringList{porProduto, porFornecedor}));
+    QVERIFY(designer->definitionFile(porFornecedor).endsWith(QLatin1String("LPR077-02-fornecedor.json")));
+    QVERIFY(designer->definitionFile(QStringLiteral("Não existe")).isEmpty());
+
+    // File-name order; another code that merely starts alike is not listed; a broken file
+    // is listed under its file name and tells what is wrong when it is run.
+    ReportDefinition a = smallDefinition(QStringLiteral("Relatório A"), QStringLiteral("SELECT 1 AS X"), {"X"});
+    a.code = QStringLiteral("LPR077");
+    writeDefinition(a, QStringLiteral("LPR077.json"));
+    ReportDefinition b = a;
+    b.title = QStringLiteral("Relatório B");
+    writeDefinition(b, QStringLiteral("LPR077-a.json"));
+    writeDefinition(a, QStringLiteral("LPR0770.json"));
+    QFile broken(QDir(out->path()).filePath(QStringLiteral("LPR077-z.json")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("{ \"title\": ");
+    broken.close();
+
+    designer->ReportDir = out->path();
+    QCOMPARE(designer->reportNames(),
+             (QStringList{QStringLiteral("Relatório B"), QStringLiteral("LPR077-z"), QStringLiteral("Relatório A")}));
+    try {
+        designer->definition(QStringLiteral("LPR077-z"));
+        QFAIL("a broken definition was read");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("inválida")), qPrintable(e.message()));
+    }
+}
+
+void tst_ReportRun::collectsTheDeclaredParameters_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("types");
+
+    QTest::newRow("none") << QStringLiteral("Sem parâmetros") << QStringList() << QStringList();
+    // P_CDFILIAL is not declared: it arrives without a type, as the form expects.
+    QTest::newRow("some") << QStringLiteral("Alguns parâmetros")
+                          << QStringList{"P_CDFILIAL", "P_DTFIN", "P_SISTEMA"}
+                          << QStringList{"unknown", "date", "string"};
+    QTest::newRow("all sixteen") << porFornecedor
+                                 << QStringList{"P_VARIPRECO", "P_CDFILIAL", "P_CDFILCENTCMP", "P_CDPRODINI",
+                                                "P_CDPRODFIN", "P_TODOSPROD", "L_LISTAOPER", "L_LISTAOPER1",
+                                                "L_LISTAFORNE", "L_LISTAFORNE1", "P_DTFIN", "P_DTINI", "P_ORDPI",
+                                                "P_SISTEMA", "P_CDREGIAO", "P_PAGINA"}
+                                 << QStringList{"string", "string", "string", "string", "string", "string",
+                                                "string", "string", "string", "string", "date", "date",
+                                                "string", "string", "string", "string"};
+}
+
+void tst_ReportRun::collectsTheDeclaredParameters()
+{
+    QFETCH(QString, title);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, types);
+
+    writeDefinition(smallDefinition(QStringLiteral("Sem parâmetros"),
+                                    QStringLiteral("SELECT CDFILIAL FROM FILIAL ORDER BY CDFILIAL"), {"CDFILIAL"}),
+                    QStringLiteral("TST001-a.json"));
+    ReportDefinition some = smallDefinition(
+        QStringLiteral("Alguns parâmetros"),
+        QStringLiteral("SELECT CDFILIAL FROM FILIAL\nWHERE CDFILIAL = :P_CDFILIAL -- :P_COMENTARIO\n"
+                       "  AND DTPROCESSO <= :P_DTFIN AND NMFILIAL <> ':P_LITERAL'"),
+        {"CDFILIAL"});
+    some.heading = QStringLiteral("Sistema {:P_SISTEMA}");
+    some.params = {ReportParamDecl{QStringLiteral("P_DTFIN"), TFieldType::ftDate, {}},
+                   ReportParamDecl{QStringLiteral("P_SISTEMA"), TFieldType::ftString, QStringLiteral("CMP")}};
+    writeDefinition(some, QStringLiteral("TST001-b.json"));
+    QFile::copy(designer->definitionFile(porFornecedor), QDir(out->path()).filePath(QStringLiteral("TST001-c.json")));
+
+    designer->ReportDir = out->path();
+    designer->ReportCode = QStringLiteral("TST001");
+    QStringList seenNames, seenTypes;
+    int calls = 0;
+    designer->BeforeGetQueryParams = [&](TParams &params, bool &flag) {
+        ++calls;
+        QCOMPARE(flag, false);
+        flag = true;   // the engine does not read it back
+        for (int i = 0; i < params.Count(); ++i) {
+            seenNames << params[i].Name();
+            seenTypes << fieldTypeName(params[i].DataType());
+        }
+        FormValues::defaults().fill(params);
+    };
+    designer->SaveAs(nullptr, title, QDir(out->path()).filePath(QStringLiteral("r.csv")));
+    QCOMPARE(calls, 1);
+    QCOMPARE(seenNames, names);
+    QCOMPARE(seenTypes, types);
+    QCOMPARE(designer->lastParams().Count(), names.size());
+}
+
+void tst_ReportRun::eventValuesReachTheQuery()
+{
+    ReportDefinition d = smallDefinition(
+        QStringLiteral("Eco"),
+        QStringLiteral("SELECT :P_SISTEMA AS SIS, :P_DTFIN AS DT, :L_LISTAFORNE AS LISTA, CDFILIAL FROM FILIAL\n"
+                       "WHERE CDFILIAL = :P_CDFILIAL"),
+        {"SIS", "DT", "LISTA", "CDFILIAL"});
+    d.columns[1].format = QStringLiteral("date");
+    d.params = {ReportParamDecl{QStringLiteral("P_DTFIN"), TFieldType::ftDate, {}},
+                ReportParamDecl{QStringLiteral("P_SISTEMA"), TFieldType::ftString, QStringLiteral("CMP")}};
+    writeDefinition(d, QStringLiteral("TST001.json"));
+    designer->ReportDir = out->path();
+    designer->ReportCode = QStringLiteral("TST001");
+
+    // P_SISTEMA is left alone by the form (a module without a system code): the
+    // definition's default stays.
+    FormValues values = FormValues::defaults();
+    values.values.remove(QStringLiteral("P_SISTEMA"));
+    values.set(QStringLiteral("P_CDFILIAL"), QStringLiteral("0006")).suppliers(QStringLiteral("[\"000001\"]"));
+    values.install(*designer);
+    const QStringList rows = csvRows(save(QStringLiteral("Eco"), QStringLiteral("csv")));
+    QCOMPARE(rows, QStringList{QStringLiteral("CMP;31/12/2026;\"[\"\"000001\"\"]\";0006")});
+    QCOMPARE(designer->lastParams().ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0006"));
+    QCOMPARE(designer->lastParams().ParamByName(QStringLiteral("P_SISTEMA")).AsString(), QStringLiteral("CMP"));
+}
+
+void tst_ReportRun::csvHoldsExactlyTheExpectedRows_data()
+{
+    QTest::addColumn<QVariantMap>("overrides");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QVariantList>("values");
+
+    const QString period = QStringLiteral(" AND C.DTVALINI <= '2026-12-31' AND C.DTVALFIN >= '2026-12-01'");
+    QTest::newRow("head office, its own centre")
+        << QVariantMap{} << QStringLiteral("C.CDFILIAL IN ('0001')") + period << QVariantList{};
+    QTest::newRow("branch and its purchasing centre")
+        << QVariantMap{{"P_CDFILIAL", "0007"}, {"P_CDFILCENTCMP", "0006"}}
+        << QStringLiteral("C.CDFILIAL IN ('0007', '0006')") + period << QVariantList{};
+    QTest::newRow("only products bought at the branch")
+        << QVariantMap{{"P_CDFILIAL", "0002"}, {"P_TODOSPROD", "C"}}
+        << QStringLiteral("C.CDFILIAL IN ('0002', '0001') AND EXISTS (SELECT 1 FROM PRODFILIAL PF "
+                          "WHERE PF.CDFILIAL = '0002' AND PF.CDPRODUTO = C.CDPRODUTO)") + period
+        << QVariantList{};
+    // The final code arrives padded with Z, so a prefix selects a whole department.
+    QTest::newRow("product range by prefix")
+        << QVariantMap{{"P_CDPRODINI", "02"}, {"P_CDPRODFIN", "03ZZZZZZZZ"}}
+        << QStringLiteral("C.CDFILIAL = '0001' AND substr(P.CDARVPROD, 1, 2) IN ('02', '03')") + period
+        << QVariantList{};
+    QTest::newRow("validity overlapping a short period")
+        << QVariantMap{{"P_DTINI", QDate(2026, 12, 7)}, {"P_DTFIN", QDate(2026, 12, 7)}}
+        << QStringLiteral("C.CDFILIAL = '0001' AND C.DTVALINI <= '2026-12-07' AND C.DTVALFIN >= '2026-12-07'")
+        << QVariantList{};
+    QTest::newRow("picked buyers")
+        << QVariantMap{{"L_LISTAOPER", ListString::encode({"000002", "000006"})},
+                       {"L_LISTAOPER1", ListString::encode({"000002", "000006"})}}
+        << QStringLiteral("C.CDFILIAL = '0001' AND C.CDOPERADOR IN ('000002', '000006')") + period
+        << QVariantList{};
+    // "Lista" chosen and nothing picked matches nothing (the screen refuses it anyway).
+    QTest::newRow("empty supplier list")
+        << QVariantMap{{"L_LISTAFORNE", ""}, {"L_LISTAFORNE1", ""}} << QStringLiteral("1 = 0") << QVariantList{};
+    QTest::newRow("period without quotes")
+        << QVariantMap{{"P_DTINI", QDate(2031, 1, 1)}, {"P_DTFIN", QDate(2031, 1, 31)}} << QStringLiteral("1 = 0")
+        << QVariantList{};
+}
+
+void tst_ReportRun::csvHoldsExactlyTheExpectedRows()
+{
+    QFETCH(QVariantMap, overrides);
+    QFETCH(QString, where);
+    QFETCH(QVariantList, values);
+
+    FormValues form = FormValues::defaults();
+    for (auto it = overrides.constBegin(); it != overrides.constEnd(); ++it)
+        form.set(it.key(), it.value());
+    form.install(*designer);
+
+    QString titles;
+    const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")), &titles);
+    QCOMPARE(titles, QStringLiteral("Produto;Descrição do produto;Fornecedor;Nome do fornecedor;Filial;Comprador;"
+                                    "Válida de;Válida até;Preço (R$);IPI;Desconto;Preço econ. (R$)"));
+    const QStringList expected = expectedProductRows(where, values);
+    QCOMPARE(rows.size(), expected.size());
+    QCOMPARE(rows, expected);
+    QCOMPARE(designer->lastRowCount(), qint64(expected.size()));
+}
+
+void tst_ReportRun::variationComparesWithThePreviousQuote()
+{
+    FormValues::defaults().set(QStringLiteral("P_VARIPRECO"), QStringLiteral("S")).install(*designer);
+    QString titles;
+    const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")), &titles);
+    QVERIFY(titles.endsWith(QStringLiteral(";Variação")));
+    const QStringList expected = expectedProductRows(
+        QStringLiteral("C.CDFILIAL = '0001' AND C.DTVALINI <= '2026-12-31' AND C.DTVALFIN >= '2026-12-01'"), {}, true);
+    QCOMPARE(rows, expected);
+    int withVariation = 0;
+    for (const QString &r : rows)
+        withVariation += r.endsWith(QLatin1Char(';')) ? 0 : 1;
+    QVERIFY2(withVariation > 0, "the demo data has no quote with a previous one; the check proves nothing");
+
+    // On paper the change shows as a signed percent with its arrow.
+    const QString pdf = save(porProduto, QStringLiteral("pdf"));
+    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY(text.contains(QStringLiteral("▲ +")) || text.contains(QStringLiteral("▼ -")));
+}
+
+void tst_ReportRun::ordersByEconomicPriceOnRequest()
+{
+    FormValues::defaults().set(QStringLiteral("P_ORDPI"), QStringLiteral("S")).install(*designer);
+    const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")));
+    QVERIFY(!rows.isEmpty());
+    QString product;
+    double last = -1;
+    for (const QString &r : rows) {
+        const QStringList f = csvFields(r);
+        const double econ = QString(f.last()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+        if (f.first() == product)
+            QVERIFY2(econ >= last, qPrintable(r));
+        product = f.first();
+        last = econ;
+    }
+    // Same rows as the default order, only arranged differently.
+    FormValues::defaults().install(*designer);
+    QStringList plain = csvRows(save(porProduto, QStringLiteral("csv")));
+    QStringList sorted = rows;
+    plain.sort();
+    sorted.sort();
+    QCOMPARE(sorted, plain);
+}
+
+void tst_ReportRun::pdfShowsCodesAndPageNofM()
+{
+    const QString pdf = save(porProduto, QStringLiteral("pdf"));
+    const int pages = designer->lastPageCount();
+    QVERIFY(pages >= 1);
+    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY2(text.contains(QStringLiteral("Página 1 de %1").arg(pages)), qPrintable(text.left(2000)));
+    QVERIFY(text.contains(QStringLiteral("Página %1 de %1").arg(pages)));
+    QVERIFY(!text.contains(QStringLiteral("Página %1 de %2").arg(pages + 1).arg(pages)));
+    QCOMPARE(text.count(QLatin1Char('\f')), pages);
+    QVERIFY(text.contains(QStringLiteral("Lista de Preços por Produto - CMP")));
+    QVERIFY(text.contains(QStringLiteral("Filial: 0001 - ")));
+    QVERIFY(text.contains(QStringLiteral("Validade: 01/12/2026 a 31/12/2026")));
+
+    const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")));
+    QVERIFY(!rows.isEmpty());
+    QSet<QString> products;
+    for (const QString &r : rows)
+        products << r.section(QLatin1Char(';'), 0, 0);
+    for (const QString &code : products)
+        QVERIFY2(text.contains(QStringLiteral("Produto ") + code), qPrintable(code));
+}
+
+void tst_ReportRun::newPagePerSupplierOnRequest()
+{
+    FormValues values = FormValues::defaults();
+    values.set(QStringLiteral("P_PAGINA"), QStringLiteral("T")).install(*designer);
+    const QString pdf = save(porFornecedor, QStringLiteral("pdf"));
+    const int separatePages = designer->lastPageCount();
+    QSet<QString> suppliers;
+    for (const QString &r : csvRows(save(porFornecedor, QStringLiteral("csv"))))
+        suppliers << r.section(QLatin1Char(';'), 0, 0);
+    QVERIFY(suppliers.size() > 1);
+    QVERIFY2(separatePages >= suppliers.size(), qPrintable(QString::number(separatePages)));
+
+    // Each page starts with one supplier's header (or its continuation).
+    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const QStringList pageTexts = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    for (const QString &page : pageTexts)
+        QCOMPARE(page.count(QStringLiteral("Cotações do fornecedor:")), 1);
+
+    values.set(QStringLiteral("P_PAGINA"), QStringLiteral("F")).install(*designer);
+    save(porFornecedor, QStringLiteral("pdf"));
+    QVERIFY(designer->lastPageCount() < separatePages);
+}
+
+void tst_ReportRun::xlsxIsAWorkbookWithOneRowPerLine()
+{
+    const QString xlsx = save(porProduto, QStringLiteral("xlsx"));
+    const qint64 lines = designer->lastRowCount();
+    QVERIFY(lines > 0);
+    const QString listing = runTool(QStringLiteral("unzip"), {QStringLiteral("-l"), xlsx});
+    QVERIFY2(listing.contains(QLatin1String("xl/worksheets/sheet1.xml")), qPrintable(listing));
+    const QString sheet = runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx,
+                                                            QStringLiteral("xl/worksheets/sheet1.xml")});
+    QCOMPARE(sheet.count(QLatin1String("<row ")), lines + 1);
+    // Prices are numbers, not text; dates are serial numbers with a date style.
+    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"I2\" s=\"\\d+\"><v>[0-9.]+</v></c>"))));
+    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"G2\" s=\"\\d+\"><v>4\\d{4}</v></c>"))));
+    const QString styles = runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/styles.xml")});
+    QVERIFY(styles.contains(QLatin1String("dd/mm/yyyy")));
+    QVERIFY(QDir(out->path()).entryList(QDir::Files | QDir::Hidden).size() == 1);
+}
+
+void tst_ReportRun::htmlEscapesTheData()
+{
+    env->exec(QStringLiteral("UPDATE FORNECEDOR SET NMFANTFORN = '<b>Irmãos & Cia</b>' WHERE CDFORNECED = "
+                             "(SELECT CDFORNECED FROM COTACAO WHERE CDFILIAL = '0001' AND DTVALINI <= '2026-12-31' "
+                             "AND DTVALFIN >= '2026-12-01' ORDER BY NRCOTACAO LIMIT 1)"));
+    env->reopen();
+    const QString html = QString::fromUtf8(readAll(save(porProduto, QStringLiteral("html"))));
+    QVERIFY(html.startsWith(QLatin1String("<!DOCTYPE html>")));
+    QVERIFY(html.contains(QStringLiteral("&lt;b&gt;Irmãos &amp; Cia&lt;/b&gt;")));
+    QVERIFY(!html.contains(QStringLiteral("<b>Irmãos")));
+    QSet<QString> products;
+    for (const QString &r : csvRows(save(porProduto, QStringLiteral("csv"))))
+        products << r.section(QLatin1Char(';'), 0, 0);
+    QCOMPARE(html.count(QLatin1String("<tr class=\"g0\">")), products.size());
+    QVERIFY(html.contains(QStringLiteral("Total de cotações:")));
+}
+
+void tst_ReportRun::hostileSupplierCodesTravelAsValues()
+{
+    const QStringList hostile{QStringLiteral("A'B"), QStringLiteral("C,D"), QStringLiteral("'; DROP TABLE COTACAO")};
+    QSqlQuery count(env->writable());
+    count.exec(QStringLiteral("SELECT COUNT(*), MAX(NRCOTACAO) FROM COTACAO"));
+    QVERIFY(count.next());
+    const qint64 before = count.value(0).toLongLong() + hostile.size();
+    qint64 nr = count.value(1).toLongLong();
+    for (const QString &code : hostile) {
+        env->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, "
+                                 "NMRAZSOCFORN) VALUES (?, 'J', '00000000000191', ?, ?)"),
+                  {code, QStringLiteral("Fornecedor ") + code, QStringLiteral("Razão ") + code});
+        env->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, CDOPERADOR, "
+                                 "DTVALINI, DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) VALUES (?, '0001', ?, "
+                                 "'0000000001', '000002', '2026-12-01', '2026-12-20', 10.5, 0, 0)"),
+                  {++nr, code});
+    }
+    env->reopen();
+
+    FormValues::defaults().suppliers(ListString::encode(hostile)).install(*designer);
+    const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")));
+    QStringList suppliers;
+    for (const QString &r : rows)
+        suppliers << csvFields(r).value(2);
+    suppliers.sort();
+    QStringList expected{QStringLiteral("'; DROP TABLE COTACAO"), QStringLiteral("A'B"), QStringLiteral("C,D")};
+    QCOMPARE(suppliers, expected);
+
+    count.exec(QStringLiteral("SELECT COUNT(*) FROM COTACAO"));
+    QVERIFY(count.next());
+    QCOMPARE(count.value(0).toLongLong(), before);
+}
+
+void tst_ReportRun::supplierListLongerThan1500()
+{
+    QSqlQuery q(env->writable());
+    q.exec(QStringLiteral("SELECT CDFORNECED FROM FORNECEDOR ORDER BY CDFORNECED"));
+    QStringList codes;
+    while (q.next())
+        codes << q.value(0).toString();
+    const QStringList real = codes;
+    for (int i = 0; i < 1600; ++i)
+        codes << QStringLiteral("X%1").arg(i, 6, 10, QLatin1Char('0'));
+    QVERIFY(codes.size() > 1500);
+
+    const QStringList all = csvRows(save(porProduto, QStringLiteral("csv")));
+    FormValues::defaults().suppliers(ListString::encode(codes)).install(*designer);
+    QCOMPARE(csvRows(save(porProduto, QStringLiteral("csv"))), all);
+
+    // Without the first half of the real suppliers, only the rows of the others remain.
+    const QStringList kept = codes.mid(real.size() / 2);
+    FormValues::defaults().suppliers(ListString::encode(kept)).install(*designer);
+    const QStringList some = csvRows(save(porProduto, QStringLiteral("csv")));
+    QStringList expected;
+    for (const QString &r : all)
+        if (kept.contains(csvFields(r).value(2)))
+            expected << r;
+    QCOMPARE(some, expected);
+    QVERIFY(some.size() < all.size());
+}
+
+void tst_ReportRun::cancelledSaveLeavesNoFile_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("existing");
+    for (const char *s : {"pdf", "csv", "xlsx", "html"}) {
+        QTest::newRow(s) << QString::fromLatin1(s) << false;
+        QTest::newRow(qPrintable(QStringLiteral("%1 over an older file").arg(QLatin1String(s))))
+            << QString::fromLatin1(s) << true;
+    }
+}
+
+void tst_ReportRun::cancelledSaveLeavesNoFile()
+{
+    QFETCH(QString, suffix);
+    QFETCH(bool, existing);
+    const QString file = QDir(out->path()).filePath(QStringLiteral("cancelado.") + suffix);
+    if (existing) {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("anterior");
+    }
+    // Cancelled at the first report of progress, which for a short run comes after the
+    // last row has been written: nothing may appear all the same.
+    qint64 seen = 0;
+    designer->OnProgress = [&](qint64 rows, int) {
+        seen = std::max(seen, rows);
+        return false;
+    };
+    QVERIFY_THROWS_EXCEPTION(EAbort, designer->SaveAs(nullptr, porProduto, file));
+    QVERIFY(seen > 0);
+    if (existing)
+        QCOMPARE(readAll(file), QByteArray("anterior"));
+    else
+        QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(QDir(out->path()).entryList(QDir::Files | QDir::Hidden).size(), existing ? 1 : 0);
+}
+
+void tst_ReportRun::failuresCarryTheirCause_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("fragments");
+    QTest::addColumn<bool>("eventRaised");
+
+    QTest::newRow("unknown file type") << porProduto << QStringLiteral("relatorio.docx")
+                                       << QStringList{"relatorio.docx", ".pdf", ".csv", ".xlsx", ".html"} << false;
+    QTest::newRow("folder missing") << porProduto << QStringLiteral("nao/existe/relatorio.csv")
+                                    << QStringList{"Não foi possível criar", "relatorio.csv"} << true;
+    QTest::newRow("xlsx folder missing") << porProduto << QStringLiteral("nao/existe/relatorio.xlsx")
+                                         << QStringList{"pasta não existe"} << true;
+    QTest::newRow("table missing") << QStringLiteral("Tabela errada") << QStringLiteral("r.csv")
+                                   << QStringList{"Tabela errada", "TABELA_QUE_NAO_EXISTE"} << true;
+    QTest::newRow("field missing") << QStringLiteral("Campo errado") << QStringLiteral("r.pdf")
+                                   << QStringList{"Campo errado", "NMINEXISTENTE"} << true;
+    QTest::newRow("report missing") << QStringLiteral("Relatório sumido") << QStringLiteral("r.pdf")
+                                    << QStringList{"Relatório sumido", "não foi encontrado"} << false;
+}
+
+void tst_ReportRun::failuresCarryTheirCause()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, file);
+    QFETCH(QStringList, fragments);
+    QFETCH(bool, eventRaised);
+
+    QTemporaryDir defs;
+    QFile::copy(designer->definitionFile(porProduto), QDir(defs.path()).filePath(QStringLiteral("LPR077-01.json")));
+    smallDefinition(QStringLiteral("Tabela errada"), QStringLiteral("SELECT X FROM TABELA_QUE_NAO_EXISTE"), {"X"})
+        .save(QDir(defs.path()).filePath(QStringLiteral("LPR077-02.json")));
+    smallDefinition(QStringLiteral("Campo errado"), QStringLiteral("SELECT CDFILIAL FROM FILIAL"), {"NMINEXISTENTE"})
+        .save(QDir(defs.path()).filePath(QStringLiteral("LPR077-03.json")));
+    designer->ReportDir = defs.path();
+    int events = 0;
+    designer->BeforeGetQueryParams = [&](TParams &params, bool &) {
+        ++events;
+        FormValues::defaults().fill(params);
+    };
+    try {
+        designer->SaveAs(nullptr, title, QDir(out->path()).filePath(file));
+        QFAIL("the run did not fail");
+    } catch (const ESuiteError &e) {
+        for (const QString &f : fragments)
+            QVERIFY2(e.message().contains(f), qPrintable(e.message()));
+    }
+    QCOMPARE(events > 0, eventRaised);
+    QCOMPARE(QDir(out->path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+void tst_ReportRun::previewWithoutScreenRunsInFull()
+{
+    FormValues::defaults().set(QStringLiteral("P_CDFILIAL"), QStringLiteral("0006")).install(*designer);
+    designer->Preview(nullptr, porFornecedor);
+    QVERIFY(designer->lastPageCount() >= 1);
+    QVERIFY(designer->lastRowCount() > 0);
+    QCOMPARE(designer->lastParams().ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0006"));
+}
+
+QTEST_MAIN(tst_ReportRun)
+#include "tst_reportrun.moc"
