@@ -96,6 +96,11 @@ int main(int argc, char *argv[])
                                        "[ServidorAplicacao] do arquivo de sessão %2.")
                             .arg(host, session.fileName));
 
+        if (session.serverToken.isEmpty())
+            printLine(stderr, QStringLiteral("Lpr07700: aviso: o arquivo de sessão %1 não define Token em "
+                                             "[ServidorAplicacao]; qualquer programa desta máquina pode consultar "
+                                             "o servidor. Defina um Token para restringir o acesso.")
+                                  .arg(session.fileName));
         dtmDBGeral::open(session.db);
 
         AppServer server(QString::fromLatin1(dtmDBGeral::connectionName()), &app);
