@@ -7,6 +7,29 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+namespace {
+
+// The dialect of the connection a query runs on (it may not be the general one).
+SqlDialect dialectOf(const QSqlDatabase &db)
+{
+    const QString driver = db.driverName();
+    if (driver == QLatin1String("QPSQL"))
+        return SqlDialect::PostgreSQL;
+    if (driver == QLatin1String("QIBASE"))
+        return SqlDialect::Firebird;
+    return SqlDialect::SQLite;
+}
+
+// A statement text that can stand inside "SELECT * FROM (...)".
+QString nestable(QString sql)
+{
+    while (!sql.isEmpty() && (sql.back().isSpace() || sql.back() == QLatin1Char(';')))
+        sql.chop(1);
+    return sql;
+}
+
+} // namespace
+
 TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
 
 TADOIBQuery::~TADOIBQuery() = default;
@@ -30,7 +53,7 @@ QString TADOIBQuery::sqlFor(SqlDialect dialect) const
 
 QString TADOIBQuery::ActiveSQL() const
 {
-    return sqlFor(dtmDBGeral::dialect());
+    return sqlFor(dialectOf(database()));
 }
 
 void TADOIBQuery::DeclareParam(const QString &name, TFieldType type)
@@ -83,7 +106,7 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
     if (!db.isOpen())
         throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
                                  .arg(dtmDBGeral::config().describe()));
-    const PreparedSql prepared = PreparedSql::prepare(sql, params, dtmDBGeral::dialect());
+    const PreparedSql prepared = PreparedSql::prepare(sql, params, dialectOf(db));
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     try {
@@ -138,7 +161,7 @@ bool TADOIBQuery::Locate(const QString &fieldName, const QVariant &value)
     TParams params = Params();
     params.CreateParam(QStringLiteral("LOCATE__VALUE"), TFieldType::ftString).setAsString(value.toString());
     const QString sql = QStringLiteral("SELECT * FROM (%1) LOC__ WHERE LOC__.%2 = :LOCATE__VALUE")
-                            .arg(ActiveSQL(), field.FieldName);
+                            .arg(nestable(ActiveSQL()), field.FieldName);
     execute(sql, params);
     return !IsEmpty();
 }
