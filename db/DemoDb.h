@@ -28,8 +28,8 @@ using DemoProgress = std::function<void(const QString &table, qint64 done, qint6
 // The purchasing database of the price list: schema and deterministic demo data.
 // Failures raise EDatabaseError with a message naming the database and the cause.
 namespace DemoDb {
-// Creates every table and index (one description of the tables renders the DDL of each
-// dialect: SQLite now; PostgreSQL and Firebird will be added later, keep that possible).
+// Creates every table and index. One description of the tables renders the DDL of every
+// dialect (SQLite, PostgreSQL, Firebird).
 void createSchema(QSqlDatabase &db, SqlDialect dialect);
 // The two halves of createSchema: big loads create the indices after the data.
 // createTables also creates the functions the suite's SQL needs on servers (NVLSTR).
