@@ -17,7 +17,7 @@ void TfrmListaPrecRel::netConsListPrecoBeforeConnect(QObject *)
 void TfrmListaPrecRel::carregaFornecedores()
 {
     const QVariant packet = netConsListPreco->call(QStringLiteral("GetFornecedor"));
-    cdsFornecedor->setData(packet.toByteArray());
+    cdsFornecedor->setData(packet);
 }
 
 void TfrmListaPrecRel::cdsFornecedorIDTPIJURFORNGetText(TField &Sender, QString &Text, bool)
