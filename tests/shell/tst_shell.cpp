@@ -1,0 +1,170 @@
+// The shell as an administrator and a display-less run use it: the module list and the
+// batch issue of the price list, refusals included.
+#include "../form/FormFixture.h"
+
+#include "Consiste.h"
+#include "ListString.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run suite(const QStringList &args)
+{
+    QProcess p;
+    p.setProgram(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/suite"));
+    p.setArguments(args);
+    p.start();
+    p.waitForFinished(120000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject paramsOf(const QString &out)
+{
+    for (const QString &line : out.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1Char('{')))
+            return QJsonDocument::fromJson(line.toUtf8()).object();
+    return {};
+}
+
+QString value(const QJsonObject &params, const char *name)
+{
+    return params.value(QLatin1String(name)).toObject().value(QStringLiteral("value")).toString();
+}
+
+} // namespace
+
+class tst_Shell : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void modulesListed();
+    void batchIssuesTheDefaultList();
+    void batchSetsControlsThroughTheirValidations();
+    void batchRefusalPrintsTheMessage_data();
+    void batchRefusalPrintsTheMessage();
+    void noDisplaySaysSo();
+
+private:
+    std::unique_ptr<FormFixture> m_fixture;
+    QString m_ini;
+};
+
+void tst_Shell::initTestCase()
+{
+    m_fixture = std::make_unique<FormFixture>();
+    m_ini = m_fixture->env.dir() + QStringLiteral("/suite.ini");
+    Session::current().save(m_ini);
+}
+
+void tst_Shell::cleanupTestCase()
+{
+    m_fixture.reset();
+}
+
+void tst_Shell::modulesListed()
+{
+    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--modules")});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QLatin1String("Lpr07731 6.00.004")), qPrintable(r.out));
+    QVERIFY(r.out.contains(QLatin1String("Cli_Lpr07731")));
+}
+
+void tst_Shell::batchIssuesTheDefaultList()
+{
+    const QString file = m_fixture->env.dir() + QStringLiteral("/lista.csv");
+    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                         QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(QFile::exists(file));
+    const QJsonObject params = paramsOf(r.out);
+    QCOMPARE(value(params, "P_CDFILIAL"), QStringLiteral("0001"));
+    QCOMPARE(value(params, "L_LISTAFORNE"), QStringLiteral("T"));
+    QCOMPARE(value(params, "P_SISTEMA"), QStringLiteral("CMP"));
+    QCOMPARE(params.value(QStringLiteral("P_DTINI")).toObject().value(QStringLiteral("type")).toString(),
+             QStringLiteral("date"));
+    QVERIFY(r.out.contains(QStringLiteral("Relatório salvo em")));
+}
+
+void tst_Shell::batchSetsControlsThroughTheirValidations()
+{
+    const QString file = m_fixture->env.dir() + QStringLiteral("/lista2.csv");
+    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                         QStringLiteral("--report"), QStringLiteral("Lista de Preços por Fornecedor"),
+                         QStringLiteral("--set"), QStringLiteral("medCdFilial=2"),
+                         QStringLiteral("--set"), QStringLiteral("speSemIni=10"),
+                         QStringLiteral("--set"), QStringLiteral("speSemFin=12"),
+                         QStringLiteral("--set"), QStringLiteral("rbtListaForn=1"),
+                         QStringLiteral("--set"), QStringLiteral("sbtFornecedor=000001,000003"),
+                         QStringLiteral("--set"), QStringLiteral("chbFornecedor=1"),
+                         QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QJsonObject params = paramsOf(r.out);
+    QCOMPARE(value(params, "P_CDFILIAL"), QStringLiteral("0002"));          // adjusted on exit
+    QCOMPARE(value(params, "P_CDFILCENTCMP"), QStringLiteral("0001"));
+    QCOMPARE(value(params, "P_PAGINA"), QStringLiteral("T"));
+    QCOMPARE(ListString::decode(value(params, "L_LISTAFORNE1")),
+             (QStringList{QStringLiteral("000001"), QStringLiteral("000003")}));
+    const int year = QDate::fromString(value(params, "P_DTINI"), QStringLiteral("dd/MM/yyyy")).year();
+    QCOMPARE(value(params, "P_DTINI"), Consiste::DataSemana(10, QLatin1Char('I'), year).toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(value(params, "P_DTFIN"), Consiste::DataSemana(12, QLatin1Char('F'), year).toString(QStringLiteral("dd/MM/yyyy")));
+}
+
+void tst_Shell::batchRefusalPrintsTheMessage_data()
+{
+    QTest::addColumn<QStringList>("sets");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("rescinded branch") << QStringList{QStringLiteral("medCdFilial=0004")}
+                                      << QStringLiteral("Filial com contrato rescindido.");
+    QTest::newRow("empty branch") << QStringList{QStringLiteral("medCdFilial=")}
+                                  << QStringLiteral("Filial deve ser informada.");
+    QTest::newRow("supplier list not picked") << QStringList{QStringLiteral("rbtListaForn=1")}
+                                              << QStringLiteral("Fornecedor deve ser informado.");
+    QTest::newRow("unknown control") << QStringList{QStringLiteral("medNaoExiste=1")}
+                                     << QStringLiteral("'medNaoExiste' não existe");
+}
+
+void tst_Shell::batchRefusalPrintsTheMessage()
+{
+    QFETCH(QStringList, sets);
+    QFETCH(QString, message);
+    const QString file = m_fixture->env.dir() + QStringLiteral("/recusada.pdf");
+    QStringList args{QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731")};
+    for (const QString &s : sets)
+        args << QStringLiteral("--set") << s;
+    args << QStringLiteral("--save") << file;
+    const Run r = suite(args);
+    QVERIFY(r.code != 0);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(!QFile::exists(file));
+}
+
+void tst_Shell::noDisplaySaysSo()
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/suite"), {QStringLiteral("--config"), m_ini});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed().count(QLatin1Char('\n')), 0);   // one line
+}
+
+QTEST_MAIN(tst_Shell)
+#include "tst_shell.moc"
