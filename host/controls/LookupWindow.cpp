@@ -91,7 +91,13 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_lblVazio, 1);
     bottom->addWidget(buttons);
+    auto *lblTitulo = new QLabel(windowTitle(), this);
+    lblTitulo->setObjectName(QStringLiteral("lblTitulo"));
+    QFont bold = lblTitulo->font();
+    bold.setBold(true);
+    lblTitulo->setFont(bold);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitulo);
     layout->addLayout(top);
     layout->addWidget(m_grdLista, 1);
     layout->addLayout(bottom);

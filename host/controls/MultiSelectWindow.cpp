@@ -50,9 +50,11 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     int total = m_grdLista->columnWidth(0);
     const QVector<TField *> fields = model->shownFields();
     for (int i = 0; i < fields.size(); ++i) {
-        const int chars = fields.at(i)->DisplayWidth > 0 ? fields.at(i)->DisplayWidth
-                          : fields.at(i)->Size > 0       ? fields.at(i)->Size
-                                                         : 15;
+        // The column title counts too: a title padded with blanks asks for a wider column.
+        const int chars = std::max<int>(int(fields.at(i)->label().size()) + 1,
+                                        fields.at(i)->DisplayWidth > 0 ? fields.at(i)->DisplayWidth
+                                        : fields.at(i)->Size > 0       ? fields.at(i)->Size
+                                                                       : 15);
         const int width = qBound(50, chars * charWidth + 16, 380);
         m_grdLista->setColumnWidth(i + 1, width);
         total += width;
@@ -100,7 +102,14 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     bottom->addStretch(1);
     bottom->addWidget(btnConfirmar);
     bottom->addWidget(btnCancelar);
+    auto *lblTitulo = new QLabel(title, this);
+    lblTitulo->setObjectName(QStringLiteral("lblTitulo"));
+    QFont bold = lblTitulo->font();
+    bold.setBold(true);
+    lblTitulo->setFont(bold);
+
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitulo);
     layout->addWidget(m_edtPesquisa);
     layout->addWidget(m_grdLista, 1);
     layout->addLayout(marks);
