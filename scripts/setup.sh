@@ -7,6 +7,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase
   libgl-dev libxkbcommon-dev
   libxlsxwriter-dev
+  postgresql-15 postgresql-client-15 firebird3.0-server firebird3.0-utils
   sqlite3 xvfb xauth poppler-utils fonts-dejavu-core
 )
 
@@ -27,4 +28,6 @@ fi
 echo "Instalando: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A server package may try to start its system service: that may fail or be refused, the
+# project never relies on it (scripts/dbservers.sh runs its own servers).
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
