@@ -6,6 +6,7 @@
 #include "Session.h"
 #include "TApplication.h"
 #include "TMessages.h"
+#include "controls/FocusTracker.h"
 #include "report/TReportDesignerDialog.h"
 
 #include <QCloseEvent>
@@ -129,12 +130,16 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     sbtReportEdit->setMenu(ppmSalvarRelatorio);
     sbtReportEdit->setPopupMode(QToolButton::MenuButtonPopup);
 
-    connect(sbtPreview, &QToolButton::clicked, this, [this] { guarded([this] { sbtPreviewClick(sbtPreview); }); });
-    connect(sbtPrint, &QToolButton::clicked, this, [this] { guarded([this] { sbtPrintClick(sbtPrint); }); });
-    connect(sbtSalvarComo, &QToolButton::clicked, this,
-            [this] { guarded([this] { sbtSalvarComoClick(sbtSalvarComo); }); });
-    connect(sbtReportEdit, &QToolButton::clicked, this,
-            [this] { guarded([this] { sbtReportEditClick(sbtReportEdit); }); });
+    auto command = [this](QToolButton *button, void (TfrmDadosGerRel::*handler)(QObject *)) {
+        connect(button, &QToolButton::clicked, this, [this, button, handler] {
+            FocusTracker::Hold hold;
+            guarded([&] { (this->*handler)(button); });
+        });
+    };
+    command(sbtPreview, &TfrmDadosGerRel::sbtPreviewClick);
+    command(sbtPrint, &TfrmDadosGerRel::sbtPrintClick);
+    command(sbtSalvarComo, &TfrmDadosGerRel::sbtSalvarComoClick);
+    command(sbtReportEdit, &TfrmDadosGerRel::sbtReportEditClick);
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;

@@ -27,6 +27,18 @@ public:
     // true, else its window.
     static QWidget *formOf(QWidget *widget);
 
+    // While one is alive, focus moves fire no exits (a command validating the form puts
+    // the focus on the control at fault; leaving the control the person was in must not
+    // validate again and show a second message).
+    class SUITE_EXPORT Hold
+    {
+    public:
+        Hold() { ++instance().m_running; }
+        ~Hold() { --instance().m_running; }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    };
+
 private:
     FocusTracker();
     void focusChanged(QWidget *old, QWidget *now);

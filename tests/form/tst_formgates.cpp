@@ -366,10 +366,8 @@ void tst_FormGates::oneMessageWhenTheFocusLeavesAnEdit()
     QCOMPARE(QApplication::focusWidget(), form->medCdProdIni);
     QVERIFY(!f.io.errors.isEmpty());
     QVERIFY(f.io.errors.first().contains(QStringLiteral("incompleto")));
-    // Known fault of the focus exits: the gate puts the focus on the product edit, leaving
-    // the branch panel, whose exit validates the same product again and shows the message a
-    // second time. Remove this mark once a command's own focus moves fire no exits.
-    QEXPECT_FAIL("", "the branch panel's exit repeats the product's message", Continue);
+    // The gate puts the focus on the product edit, leaving the branch panel: its exit must not
+    // validate the same product again and show the message a second time.
     QCOMPARE(f.io.errors.size(), 1);
     f.close();
 }
