@@ -27,6 +27,9 @@ void CsvReportWriter::writeLine(const QStringList &fields)
 void CsvReportWriter::begin(const ReportRunInfo &info)
 {
     m_columns = info.columns;
+    m_specs.clear();
+    for (const ReportColumn &c : m_columns)
+        m_specs << ReportFormat::Spec::parse(c.format);
     const QByteArray bom("\xEF\xBB\xBF");
     if (m_out->write(bom) != bom.size())
         throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo CSV: %1").arg(m_out->errorString()));
@@ -36,14 +39,14 @@ void CsvReportWriter::begin(const ReportRunInfo &info)
     writeLine(titles);
 }
 
-void CsvReportWriter::detail(const QVariantList &cells)
+void CsvReportWriter::detail(const QVariantList &cells, bool)
 {
     QStringList fields;
     fields.reserve(cells.size());
     for (qsizetype c = 0; c < cells.size() && c < m_columns.size(); ++c) {
-        const QString &format = m_columns.at(c).format;
-        QString text = ReportFormat::plain(cells.at(c), format);
-        if (!ReportFormat::isNumeric(format) && !text.isEmpty()) {
+        const ReportFormat::Spec &spec = m_specs.at(c);
+        QString text = ReportFormat::plain(cells.at(c), spec);
+        if (!spec.numeric() && !text.isEmpty()) {
             const QChar first = text.at(0);
             if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
                 || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))

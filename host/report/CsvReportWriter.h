@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "ReportFormat.h"
 #include "ReportSink.h"
 
 class QIODevice;
@@ -20,7 +21,7 @@ public:
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int, const QString &, bool) override {}
-    void detail(const QVariantList &cells) override;
+    void detail(const QVariantList &cells, bool footerFollows) override;
     void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override {}
     void summary(const QString &, const QVariantList &, const QStringList &) override {}
     void finish(qint64 rows) override;
@@ -30,4 +31,5 @@ private:
 
     QIODevice *m_out;
     QList<ReportColumn> m_columns;
+    QList<ReportFormat::Spec> m_specs;
 };

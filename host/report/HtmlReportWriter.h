@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "ReportFormat.h"
 #include "ReportSink.h"
 
 class QIODevice;
@@ -15,7 +16,7 @@ public:
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
-    void detail(const QVariantList &cells) override;
+    void detail(const QVariantList &cells, bool footerFollows) override;
     void groupFooter(int level, const QString &label, const QVariantList &cells,
                      const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
@@ -30,4 +31,5 @@ private:
     QIODevice *m_out;
     ReportRunInfo m_info;   // columns: the printed ones
     QList<int> m_printed;   // their places among the run's cells
+    QList<ReportFormat::Spec> m_specs;
 };

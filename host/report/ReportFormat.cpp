@@ -161,48 +161,80 @@ QString textOf(const QVariant &value)
     return value.toString();
 }
 
-QString render(const QVariant &value, const QString &format, bool forPeople)
+QString render(const QVariant &value, const Spec &spec, bool forPeople)
 {
     if (value.isNull())
         return QString();
-    const QString kind = kindOf(format);
-    if (isNumeric(format)) {
+    switch (spec.kind) {
+    case Spec::Integer:
+    case Spec::Number:
+    case Spec::Money:
+    case Spec::Percent:
+    case Spec::Variation: {
         bool ok = false;
         const double v = toNumber(value, &ok);
         if (!ok)
             return textOf(value);
-        const int decimals = decimalsOf(format);
         if (!forPeople)
-            return number(v, decimals, false);
-        if (kind == QLatin1String("percent"))
-            return percent(v, decimals);
-        if (kind == QLatin1String("variation"))
-            return variation(v, decimals);
-        return number(v, decimals);
+            return number(v, spec.decimals, false);
+        if (spec.kind == Spec::Percent)
+            return percent(v, spec.decimals);
+        if (spec.kind == Spec::Variation)
+            return variation(v, spec.decimals);
+        return number(v, spec.decimals);
     }
-    if (kind == QLatin1String("date")) {
+    case Spec::Date: {
         const QDate d = toDate(value);
         return d.isValid() ? date(d) : textOf(value);
     }
-    if (kind == QLatin1String("datetime")) {
+    case Spec::DateTime: {
         const QDateTime dt = value.toDateTime();
         return dt.isValid() ? dt.toString(QStringLiteral("dd/MM/yyyy hh:mm")) : textOf(value);
     }
-    if (kind == QLatin1String("mask"))
-        return mask(textOf(value).trimmed(), argumentOf(format));
+    case Spec::Mask:
+        return mask(textOf(value).trimmed(), spec.mask);
+    case Spec::Text:
+        break;
+    }
     return textOf(value);
 }
 
 } // namespace
 
+Spec Spec::parse(const QString &format)
+{
+    static const std::pair<const char *, Kind> kinds[] = {
+        {"integer", Integer}, {"number", Number}, {"money", Money},       {"percent", Percent},
+        {"variation", Variation}, {"date", Date}, {"datetime", DateTime}, {"mask", Mask}};
+    Spec spec;
+    const QString kind = kindOf(format);
+    for (const auto &[name, value] : kinds)
+        if (kind == QLatin1String(name))
+            spec.kind = value;
+    spec.decimals = decimalsOf(format);
+    if (spec.kind == Mask)
+        spec.mask = argumentOf(format);
+    return spec;
+}
+
+QString display(const QVariant &value, const Spec &spec)
+{
+    return render(value, spec, true);
+}
+
 QString display(const QVariant &value, const QString &format)
 {
-    return render(value, format, true);
+    return render(value, Spec::parse(format), true);
+}
+
+QString plain(const QVariant &value, const Spec &spec)
+{
+    return render(value, spec, false);
 }
 
 QString plain(const QVariant &value, const QString &format)
 {
-    return render(value, format, false);
+    return render(value, Spec::parse(format), false);
 }
 
 } // namespace ReportFormat

@@ -41,6 +41,9 @@ void ReportPager::begin(const ReportRunInfo &info)
     m_height = m_device->height();
 
     const QFontMetricsF body(m_body, m_device), title(m_title, m_device), small(m_small, m_device);
+    m_bodyMetrics = std::make_unique<QFontMetricsF>(m_body, m_device);
+    m_boldMetrics = std::make_unique<QFontMetricsF>(m_bold, m_device);
+    m_currentFont = nullptr;
     m_lineH = body.height() * 1.3;
     m_groupH = body.height() * 1.6;
     m_titleH = title.height() * 1.25;
@@ -63,10 +66,12 @@ void ReportPager::begin(const ReportRunInfo &info)
         m_criteriaLines << line;
 
     m_cols.clear();
+    m_specs.clear();
     m_printed.clear();
     for (int c = 0; c < m_info.columns.size(); ++c)
         if (!m_info.columns.at(c).dataOnly) {
             m_cols << m_info.columns.at(c);
+            m_specs << ReportFormat::Spec::parse(m_info.columns.at(c).format);
             m_printed << c;
         }
     double total = 0;
@@ -110,13 +115,13 @@ void ReportPager::startPage()
         QPainter &p = *m_painter;
         p.setPen(Qt::black);
         double y = 0;
-        p.setFont(m_title);
+        useFont(m_title);
         p.drawText(QRectF(0, y, m_width, m_titleH), Qt::AlignHCenter | Qt::AlignVCenter, m_info.heading);
-        p.setFont(m_bold);
+        useFont(m_bold);
         p.drawText(QRectF(0, y, m_width, m_titleH), Qt::AlignLeft | Qt::AlignVCenter, m_info.code);
         p.drawText(QRectF(0, y, m_width, m_titleH), Qt::AlignRight | Qt::AlignVCenter, pageText());
         y += m_titleH;
-        p.setFont(m_small);
+        useFont(m_small);
         p.drawText(QRectF(0, y, m_width, m_smallH), Qt::AlignRight | Qt::AlignVCenter,
                    QStringLiteral("Emissão: %1").arg(m_info.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
         for (const QString &line : m_criteriaLines) {
@@ -148,7 +153,7 @@ void ReportPager::endPage()
         p.setPen(QPen(ruleColor, 0.2 * m_mm));
         p.drawLine(QPointF(0, y - 0.5 * m_mm), QPointF(m_width, y - 0.5 * m_mm));
         p.setPen(Qt::black);
-        p.setFont(m_small);
+        useFont(m_small);
         p.drawText(QRectF(0, y, m_width, m_smallH), Qt::AlignLeft | Qt::AlignVCenter, m_info.footer);
         p.drawText(QRectF(0, y, m_width, m_smallH), Qt::AlignRight | Qt::AlignVCenter,
                    m_info.code + QStringLiteral(" - ") + pageText());
@@ -172,10 +177,18 @@ void ReportPager::drawCell(int column, const QString &text, double y, double hei
     const double w = m_colW.at(column) - 2 * pad;
     if (w <= 0 || text.isEmpty())
         return;
-    const QFontMetricsF fm(font, m_device);
+    const QFontMetricsF &fm = &font == &m_bold ? *m_boldMetrics : *m_bodyMetrics;
     const QString shown = fm.horizontalAdvance(text) > w ? fm.elidedText(text, Qt::ElideRight, w) : text;
-    m_painter->setFont(font);
+    useFont(font);
     m_painter->drawText(QRectF(m_colX.at(column) + pad, y, w, height), m_cols.at(column).alignment(), shown);
+}
+
+void ReportPager::useFont(const QFont &font)
+{
+    if (m_currentFont != &font) {
+        m_painter->setFont(font);
+        m_currentFont = &font;
+    }
 }
 
 void ReportPager::drawGroupHeader(int level, const QString &text)
@@ -184,7 +197,7 @@ void ReportPager::drawGroupHeader(int level, const QString &text)
         const double top = m_y + 0.3 * m_groupH;
         const double h = 0.7 * m_groupH;
         m_painter->fillRect(QRectF(0, top, m_width, h), groupColor);
-        m_painter->setFont(m_bold);
+        useFont(m_bold);
         m_painter->setPen(Qt::black);
         m_painter->drawText(QRectF(level * 4 * m_mm + m_mm, top, m_width - level * 4 * m_mm - 2 * m_mm, h),
                             Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -201,23 +214,25 @@ void ReportPager::groupHeader(int level, const QString &text, bool pageBreak)
         endPage();
         startPage();
     }
-    ensureSpace(m_groupH + m_lineH);
+    // Room for the header, its first row and, should that row be the only one, the footer.
+    ensureSpace(m_groupH + m_lineH + m_lineH * 1.25);
     drawGroupHeader(level, text);
     m_openHeaders << text;
     m_bodyUsed = true;
 }
 
-void ReportPager::detail(const QVariantList &cells)
+void ReportPager::detail(const QVariantList &cells, bool footerFollows)
 {
-    ensureSpace(m_lineH);
+    // The last row of a group keeps its footer company on the page.
+    ensureSpace(footerFollows ? m_lineH + m_lineH * 1.25 : m_lineH);
     if (m_painter) {
         if (m_stripe % 2 == 1)
             m_painter->fillRect(QRectF(0, m_y, m_width, m_lineH), stripeColor);
         for (int c = 0; c < m_cols.size(); ++c) {
-            const ReportColumn &col = m_cols.at(c);
-            const QString text = ReportFormat::display(cells.value(m_printed.at(c)), col.format);
+            const ReportFormat::Spec &spec = m_specs.at(c);
+            const QString text = ReportFormat::display(cells.value(m_printed.at(c)), spec);
             QColor pen = Qt::black;
-            if (ReportFormat::kindOf(col.format) == QLatin1String("variation")) {
+            if (spec.kind == ReportFormat::Spec::Variation) {
                 if (text.startsWith(QChar(0x25B2)))
                     pen = riseColor;
                 else if (text.startsWith(QChar(0x25BC)))
@@ -252,15 +267,17 @@ void ReportPager::drawTotals(const QString &label, const QVariantList &cells, co
                 break;
             }
         const double labelRight = firstTotal < m_colX.size() ? m_colX.at(firstTotal) : m_width;
-        p.setFont(m_bold);
+        useFont(m_bold);
         p.drawText(QRectF(m_mm, m_y, labelRight - 2 * m_mm, h), Qt::AlignLeft | Qt::AlignVCenter,
-                   QFontMetricsF(m_bold, m_device).elidedText(label, Qt::ElideRight, labelRight - 2 * m_mm));
+                   m_boldMetrics->elidedText(label, Qt::ElideRight, labelRight - 2 * m_mm));
         for (int c = 0; c < m_cols.size(); ++c) {
             const int cell = m_printed.at(c);
             if (cells.value(cell).isNull())
                 continue;
-            const QString format = formats.value(cell).isEmpty() ? m_cols.at(c).format : formats.value(cell);
-            drawCell(c, ReportFormat::display(cells.at(cell), format), m_y, h, m_bold);
+            const QString text = formats.value(cell).isEmpty()
+                                     ? ReportFormat::display(cells.at(cell), m_specs.at(c))
+                                     : ReportFormat::display(cells.at(cell), formats.value(cell));
+            drawCell(c, text, m_y, h, m_bold);
         }
     }
     m_y += h;
@@ -291,7 +308,7 @@ void ReportPager::finish(qint64 rows)
     if (!m_pageOpen)
         startPage();
     if (rows == 0 && m_painter) {
-        m_painter->setFont(m_body);
+        useFont(m_body);
         m_painter->setPen(Qt::black);
         m_painter->drawText(QRectF(0, m_y + m_lineH, m_width, m_lineH), Qt::AlignLeft | Qt::AlignVCenter,
                             QStringLiteral("Nenhum registro encontrado para os parâmetros informados."));

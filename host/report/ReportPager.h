@@ -1,11 +1,14 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "ReportFormat.h"
 #include "ReportSink.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -25,7 +28,7 @@ public:
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
-    void detail(const QVariantList &cells) override;
+    void detail(const QVariantList &cells, bool footerFollows) override;
     void groupFooter(int level, const QString &label, const QVariantList &cells,
                      const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
@@ -40,6 +43,7 @@ private:
     void drawTotals(const QString &label, const QVariantList &cells, const QStringList &formats,
                     bool doubleRule);
     void drawCell(int column, const QString &text, double y, double height, const QFont &font);
+    void useFont(const QFont &font);
     QString pageText() const;
 
     QPagedPaintDevice *m_device;
@@ -48,11 +52,14 @@ private:
     ReportRunInfo m_info;
 
     QFont m_body, m_bold, m_title, m_small;
+    std::unique_ptr<QFontMetricsF> m_bodyMetrics, m_boldMetrics;
+    const QFont *m_currentFont = nullptr;
     double m_mm = 1;
     double m_width = 0, m_height = 0;
     double m_lineH = 0, m_groupH = 0, m_titleH = 0, m_smallH = 0;
     double m_headerBottom = 0, m_bodyBottom = 0;
     QList<ReportColumn> m_cols;   // the printed columns
+    QList<ReportFormat::Spec> m_specs;
     QList<int> m_printed;         // their places among the run's cells
     QList<double> m_colX, m_colW;
     QStringList m_criteriaLines;

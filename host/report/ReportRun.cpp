@@ -210,7 +210,8 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress)
 
     sink.begin(m_info);
     qint64 rows = 0;
-    while (query.next()) {
+    bool more = query.next();
+    while (more) {
         for (int i = 0; i < fieldCount; ++i)
             row[i] = query.value(i);
 
@@ -237,7 +238,12 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress)
 
         for (int c = 0; c < width; ++c)
             cells[c] = row.at(cellField.at(c));
-        sink.detail(cells);
+        // One row ahead tells whether a footer comes after this one.
+        more = query.next();
+        bool footerFollows = !more;
+        for (int g = 0; more && !footerFollows && g < groupCount; ++g)
+            footerFollows = keyOf(query.value(groupField.at(g))) != keys.at(g);
+        sink.detail(cells, footerFollows);
         ++rows;
         if (progress && (rows & 127) == 0)
             progress(rows, sink.pagesDone());

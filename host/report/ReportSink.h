@@ -32,7 +32,8 @@ public:
     // pageBreak: the group asks to start on a page of its own.
     virtual void groupHeader(int level, const QString &text, bool pageBreak) = 0;
     // One value per visible column (paged and HTML outputs leave out data-only ones).
-    virtual void detail(const QVariantList &cells) = 0;
+    // footerFollows: this row closes a group (or the report), so a footer comes next.
+    virtual void detail(const QVariantList &cells, bool footerFollows) = 0;
     // cells: a total under each column or null; formats: the format of each total
     // (empty = the column's own).
     virtual void groupFooter(int level, const QString &label, const QVariantList &cells,

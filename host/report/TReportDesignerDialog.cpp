@@ -27,6 +27,7 @@
 #include <QPrinterInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryFile>
@@ -316,6 +317,8 @@ void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
     printer.setDocName(run->info().heading);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(title);
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        dialog.resize(screen->availableGeometry().size() * 0.9);
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     std::exception_ptr failure;
     connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter *target) {

@@ -71,7 +71,9 @@ void XlsxReportWriter::begin(const ReportRunInfo &info)
     format_set_bottom(m_titleFormat, LXW_BORDER_THIN);
 
     m_formats.clear();
+    m_specs.clear();
     for (int c = 0; c < m_columns.size(); ++c) {
+        m_specs << ReportFormat::Spec::parse(m_columns.at(c).format);
         const ReportColumn &col = m_columns.at(c);
         const QString kind = ReportFormat::kindOf(col.format);
         const int decimals = ReportFormat::decimalsOf(col.format);
@@ -105,7 +107,7 @@ void XlsxReportWriter::begin(const ReportRunInfo &info)
     m_row = 1;
 }
 
-void XlsxReportWriter::detail(const QVariantList &cells)
+void XlsxReportWriter::detail(const QVariantList &cells, bool)
 {
     if (m_row >= maxRows)
         check(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, "linhas");
@@ -113,24 +115,23 @@ void XlsxReportWriter::detail(const QVariantList &cells)
         const QVariant &v = cells.at(c);
         if (v.isNull())
             continue;
-        const QString &format = m_columns.at(c).format;
-        const QString kind = ReportFormat::kindOf(format);
+        const ReportFormat::Spec &spec = m_specs.at(c);
         lxw_format *f = m_formats.at(c);
         const lxw_col_t col = lxw_col_t(c);
-        if (ReportFormat::isNumeric(format)) {
+        if (spec.numeric()) {
             bool ok = false;
             double n = ReportFormat::toNumber(v, &ok);
             if (ok) {
-                if (kind == QLatin1String("percent") || kind == QLatin1String("variation"))
+                if (spec.kind == ReportFormat::Spec::Percent || spec.kind == ReportFormat::Spec::Variation)
                     n /= 100.0;
                 check(worksheet_write_number(m_sheet, m_row, col, n, f), "números");
                 continue;
             }
-        } else if (kind == QLatin1String("date") || kind == QLatin1String("datetime")) {
+        } else if (spec.kind == ReportFormat::Spec::Date || spec.kind == ReportFormat::Spec::DateTime) {
             const QDate d = ReportFormat::toDate(v);
             if (d.isValid()) {
                 lxw_datetime dt = {d.year(), d.month(), d.day(), 0, 0, 0};
-                if (kind == QLatin1String("datetime")) {
+                if (spec.kind == ReportFormat::Spec::DateTime) {
                     const QTime t = v.toDateTime().time();
                     dt.hour = t.hour();
                     dt.min = t.minute();
@@ -140,7 +141,7 @@ void XlsxReportWriter::detail(const QVariantList &cells)
                 continue;
             }
         }
-        const QByteArray text = ReportFormat::plain(v, format).toUtf8();
+        const QByteArray text = ReportFormat::plain(v, spec).toUtf8();
         check(worksheet_write_string(m_sheet, m_row, col, text.constData(), f), "textos");
     }
     ++m_row;

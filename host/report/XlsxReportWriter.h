@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "ReportFormat.h"
 #include "ReportSink.h"
 
 #include <QByteArray>
@@ -28,7 +29,7 @@ public:
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int, const QString &, bool) override {}
-    void detail(const QVariantList &cells) override;
+    void detail(const QVariantList &cells, bool footerFollows) override;
     void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override {}
     void summary(const QString &, const QVariantList &, const QStringList &) override {}
     void finish(qint64 rows) override;
@@ -46,5 +47,6 @@ private:
     lxw_format *m_titleFormat = nullptr;
     QList<lxw_format *> m_formats;
     QList<ReportColumn> m_columns;
+    QList<ReportFormat::Spec> m_specs;
     unsigned m_row = 0;
 };

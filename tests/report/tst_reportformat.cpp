@@ -224,8 +224,8 @@ void tst_ReportFormat::csvGuardsFormulas()
     value.format = QStringLiteral("number");
     info.columns = {name, value};
     writer.begin(info);
-    writer.detail({QStringLiteral("=HYPERLINK(\"http://x\")"), -5});
-    writer.detail({QStringLiteral("-Distribuidora"), 1234.5});
+    writer.detail({QStringLiteral("=HYPERLINK(\"http://x\")"), -5}, false);
+    writer.detail({QStringLiteral("-Distribuidora"), 1234.5}, true);
     writer.finish(2);
     QCOMPARE(buffer.data(), QByteArray("\xEF\xBB\xBF"
                                        "NOME;VALOR\r\n"

@@ -7,6 +7,7 @@
 #include "report/ReportDefinitionStore.h"
 
 #include <QDir>
+#include <QPrinterInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +70,8 @@ private slots:
     void ordersByEconomicPriceOnRequest();
     void pdfShowsCodesAndPageNofM();
     void newPagePerSupplierOnRequest();
+    void groupsSpillOntoPagesWithTheirHeader();
+    void printWithoutPrinterSaysWhatToDo();
     void xlsxIsAWorkbookWithOneRowPerLine();
     void htmlEscapesTheData();
     void hostileSupplierCodesTravelAsValues();
@@ -439,6 +442,46 @@ void tst_ReportRun::newPagePerSupplierOnRequest()
     values.set(QStringLiteral("P_PAGINA"), QStringLiteral("F")).install(*designer);
     save(porFornecedor, QStringLiteral("pdf"));
     QVERIFY(designer->lastPageCount() < separatePages);
+}
+
+void tst_ReportRun::groupsSpillOntoPagesWithTheirHeader()
+{
+    FormValues::defaults()
+        .set(QStringLiteral("P_DTINI"), QDate(2000, 1, 1))
+        .set(QStringLiteral("P_DTFIN"), QDate(2100, 12, 31))
+        .install(*designer);
+    const QString pdf = save(porProduto, QStringLiteral("pdf"));
+    QVERIFY(designer->lastPageCount() > 5);
+    const QStringList pages = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+                                  .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    int continued = 0;
+    for (const QString &page : pages) {
+        QStringList lines = page.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            if (!lines.at(i).contains(QStringLiteral("(continuação)")))
+                continue;
+            ++continued;
+            // A group's header is repeated on the next page together with at least one
+            // of its rows: never a header alone, never a footer without rows before it.
+            QVERIFY2(!lines.at(i + 1).contains(QStringLiteral("Cotações do produto:")), qPrintable(page));
+        }
+        QVERIFY2(!lines.isEmpty() && !lines.at(lines.size() - 2).startsWith(QStringLiteral("Produto ")),
+                 qPrintable(page));
+    }
+    QVERIFY2(continued > 0, "no group spills onto a second page; the check proves nothing");
+}
+
+void tst_ReportRun::printWithoutPrinterSaysWhatToDo()
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        QSKIP("this machine has a printer; printing without a screen would print for real");
+    try {
+        designer->Print(nullptr, porProduto);
+        QFAIL("printing succeeded without a printer");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("Nenhuma impressora")), qPrintable(e.message()));
+        QVERIFY(e.message().contains(QStringLiteral("PDF")));
+    }
 }
 
 void tst_ReportRun::xlsxIsAWorkbookWithOneRowPerLine()
