@@ -27,9 +27,9 @@ void CsvReportWriter::writeLine(const QStringList &fields)
 void CsvReportWriter::begin(const ReportRunInfo &info)
 {
     m_columns = info.columns;
-    m_specs.clear();
+    m_valueFormats.clear();
     for (const ReportColumn &c : m_columns)
-        m_specs << ReportFormat::Spec::parse(c.format);
+        m_valueFormats << ReportFormat::ValueFormat::parse(c.format);
     const QByteArray bom("\xEF\xBB\xBF");
     if (m_out->write(bom) != bom.size())
         throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo CSV: %1").arg(m_out->errorString()));
@@ -44,9 +44,9 @@ void CsvReportWriter::detail(const QVariantList &cells, bool)
     QStringList fields;
     fields.reserve(cells.size());
     for (qsizetype c = 0; c < cells.size() && c < m_columns.size(); ++c) {
-        const ReportFormat::Spec &spec = m_specs.at(c);
-        QString text = ReportFormat::plain(cells.at(c), spec);
-        if (!spec.numeric() && !text.isEmpty()) {
+        const ReportFormat::ValueFormat &style = m_valueFormats.at(c);
+        QString text = ReportFormat::plain(cells.at(c), style);
+        if (!style.numeric() && !text.isEmpty()) {
             const QChar first = text.at(0);
             if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
                 || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))

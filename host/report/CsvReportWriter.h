@@ -31,5 +31,5 @@ private:
 
     QIODevice *m_out;
     QList<ReportColumn> m_columns;
-    QList<ReportFormat::Spec> m_specs;
+    QList<ReportFormat::ValueFormat> m_valueFormats;
 };

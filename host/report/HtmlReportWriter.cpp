@@ -35,11 +35,11 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
     m_info = info;
     m_info.columns.clear();
     m_printed.clear();
-    m_specs.clear();
+    m_valueFormats.clear();
     for (int c = 0; c < info.columns.size(); ++c)
         if (!info.columns.at(c).dataOnly) {
             m_info.columns << info.columns.at(c);
-            m_specs << ReportFormat::Spec::parse(info.columns.at(c).format);
+            m_valueFormats << ReportFormat::ValueFormat::parse(info.columns.at(c).format);
             m_printed << c;
         }
     QString h;
@@ -86,9 +86,9 @@ void HtmlReportWriter::detail(const QVariantList &cells, bool)
 {
     QString h = QStringLiteral("<tr>");
     for (int c = 0; c < m_info.columns.size(); ++c) {
-        const QString text = ReportFormat::display(cells.value(m_printed.at(c)), m_specs.at(c));
+        const QString text = ReportFormat::display(cells.value(m_printed.at(c)), m_valueFormats.at(c));
         QString cls = cellClass(c);
-        if (m_specs.at(c).kind == ReportFormat::Spec::Variation && !text.isEmpty()) {
+        if (m_valueFormats.at(c).kind == ReportFormat::ValueFormat::Variation && !text.isEmpty()) {
             const char *dir = text.startsWith(QChar(0x25B2)) ? "up" : text.startsWith(QChar(0x25BC)) ? "down" : nullptr;
             if (dir)
                 cls = QStringLiteral(" class=\"r %1\"").arg(QLatin1String(dir));

@@ -31,5 +31,5 @@ private:
     QIODevice *m_out;
     ReportRunInfo m_info;   // columns: the printed ones
     QList<int> m_printed;   // their places among the run's cells
-    QList<ReportFormat::Spec> m_specs;
+    QList<ReportFormat::ValueFormat> m_valueFormats;
 };

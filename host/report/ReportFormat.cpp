@@ -161,39 +161,39 @@ QString textOf(const QVariant &value)
     return value.toString();
 }
 
-QString render(const QVariant &value, const Spec &spec, bool forPeople)
+QString render(const QVariant &value, const ValueFormat &style, bool forPeople)
 {
     if (value.isNull())
         return QString();
-    switch (spec.kind) {
-    case Spec::Integer:
-    case Spec::Number:
-    case Spec::Money:
-    case Spec::Percent:
-    case Spec::Variation: {
+    switch (style.kind) {
+    case ValueFormat::Integer:
+    case ValueFormat::Number:
+    case ValueFormat::Money:
+    case ValueFormat::Percent:
+    case ValueFormat::Variation: {
         bool ok = false;
         const double v = toNumber(value, &ok);
         if (!ok)
             return textOf(value);
         if (!forPeople)
-            return number(v, spec.decimals, false);
-        if (spec.kind == Spec::Percent)
-            return percent(v, spec.decimals);
-        if (spec.kind == Spec::Variation)
-            return variation(v, spec.decimals);
-        return number(v, spec.decimals);
+            return number(v, style.decimals, false);
+        if (style.kind == ValueFormat::Percent)
+            return percent(v, style.decimals);
+        if (style.kind == ValueFormat::Variation)
+            return variation(v, style.decimals);
+        return number(v, style.decimals);
     }
-    case Spec::Date: {
+    case ValueFormat::Date: {
         const QDate d = toDate(value);
         return d.isValid() ? date(d) : textOf(value);
     }
-    case Spec::DateTime: {
+    case ValueFormat::DateTime: {
         const QDateTime dt = value.toDateTime();
         return dt.isValid() ? dt.toString(QStringLiteral("dd/MM/yyyy hh:mm")) : textOf(value);
     }
-    case Spec::Mask:
-        return mask(textOf(value).trimmed(), spec.mask);
-    case Spec::Text:
+    case ValueFormat::Mask:
+        return mask(textOf(value).trimmed(), style.mask);
+    case ValueFormat::Text:
         break;
     }
     return textOf(value);
@@ -201,40 +201,40 @@ QString render(const QVariant &value, const Spec &spec, bool forPeople)
 
 } // namespace
 
-Spec Spec::parse(const QString &format)
+ValueFormat ValueFormat::parse(const QString &format)
 {
     static const std::pair<const char *, Kind> kinds[] = {
         {"integer", Integer}, {"number", Number}, {"money", Money},       {"percent", Percent},
         {"variation", Variation}, {"date", Date}, {"datetime", DateTime}, {"mask", Mask}};
-    Spec spec;
+    ValueFormat style;
     const QString kind = kindOf(format);
     for (const auto &[name, value] : kinds)
         if (kind == QLatin1String(name))
-            spec.kind = value;
-    spec.decimals = decimalsOf(format);
-    if (spec.kind == Mask)
-        spec.mask = argumentOf(format);
-    return spec;
+            style.kind = value;
+    style.decimals = decimalsOf(format);
+    if (style.kind == Mask)
+        style.mask = argumentOf(format);
+    return style;
 }
 
-QString display(const QVariant &value, const Spec &spec)
+QString display(const QVariant &value, const ValueFormat &style)
 {
-    return render(value, spec, true);
+    return render(value, style, true);
 }
 
 QString display(const QVariant &value, const QString &format)
 {
-    return render(value, Spec::parse(format), true);
+    return render(value, ValueFormat::parse(format), true);
 }
 
-QString plain(const QVariant &value, const Spec &spec)
+QString plain(const QVariant &value, const ValueFormat &style)
 {
-    return render(value, spec, false);
+    return render(value, style, false);
 }
 
 QString plain(const QVariant &value, const QString &format)
 {
-    return render(value, Spec::parse(format), false);
+    return render(value, ValueFormat::parse(format), false);
 }
 
 } // namespace ReportFormat

@@ -36,22 +36,22 @@ SUITE_EXPORT int decimalsOf(const QString &format);
 SUITE_EXPORT bool isNumeric(const QString &format);
 
 // A format read once, for formatting many values with it.
-struct SUITE_EXPORT Spec
+struct SUITE_EXPORT ValueFormat
 {
     enum Kind { Text, Integer, Number, Money, Percent, Variation, Date, DateTime, Mask };
     Kind kind = Text;
     int decimals = 2;
     QString mask;
 
-    static Spec parse(const QString &format);
+    static ValueFormat parse(const QString &format);
     bool numeric() const { return kind >= Integer && kind <= Variation; }
 };
 
 // The value as a person reads it on the printed report (grouping, % and arrows).
-SUITE_EXPORT QString display(const QVariant &value, const Spec &spec);
+SUITE_EXPORT QString display(const QVariant &value, const ValueFormat &style);
 SUITE_EXPORT QString display(const QVariant &value, const QString &format);
 // The value as a CSV cell: numbers without grouping and without % or arrows, dates
 // dd/MM/yyyy, masks applied.
-SUITE_EXPORT QString plain(const QVariant &value, const Spec &spec);
+SUITE_EXPORT QString plain(const QVariant &value, const ValueFormat &style);
 SUITE_EXPORT QString plain(const QVariant &value, const QString &format);
 }

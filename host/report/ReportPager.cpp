@@ -66,12 +66,12 @@ void ReportPager::begin(const ReportRunInfo &info)
         m_criteriaLines << line;
 
     m_cols.clear();
-    m_specs.clear();
+    m_valueFormats.clear();
     m_printed.clear();
     for (int c = 0; c < m_info.columns.size(); ++c)
         if (!m_info.columns.at(c).dataOnly) {
             m_cols << m_info.columns.at(c);
-            m_specs << ReportFormat::Spec::parse(m_info.columns.at(c).format);
+            m_valueFormats << ReportFormat::ValueFormat::parse(m_info.columns.at(c).format);
             m_printed << c;
         }
     double total = 0;
@@ -229,10 +229,10 @@ void ReportPager::detail(const QVariantList &cells, bool footerFollows)
         if (m_stripe % 2 == 1)
             m_painter->fillRect(QRectF(0, m_y, m_width, m_lineH), stripeColor);
         for (int c = 0; c < m_cols.size(); ++c) {
-            const ReportFormat::Spec &spec = m_specs.at(c);
-            const QString text = ReportFormat::display(cells.value(m_printed.at(c)), spec);
+            const ReportFormat::ValueFormat &style = m_valueFormats.at(c);
+            const QString text = ReportFormat::display(cells.value(m_printed.at(c)), style);
             QColor pen = Qt::black;
-            if (spec.kind == ReportFormat::Spec::Variation) {
+            if (style.kind == ReportFormat::ValueFormat::Variation) {
                 if (text.startsWith(QChar(0x25B2)))
                     pen = riseColor;
                 else if (text.startsWith(QChar(0x25BC)))
@@ -275,7 +275,7 @@ void ReportPager::drawTotals(const QString &label, const QVariantList &cells, co
             if (cells.value(cell).isNull())
                 continue;
             const QString text = formats.value(cell).isEmpty()
-                                     ? ReportFormat::display(cells.at(cell), m_specs.at(c))
+                                     ? ReportFormat::display(cells.at(cell), m_valueFormats.at(c))
                                      : ReportFormat::display(cells.at(cell), formats.value(cell));
             drawCell(c, text, m_y, h, m_bold);
         }

@@ -59,7 +59,7 @@ private:
     double m_lineH = 0, m_groupH = 0, m_titleH = 0, m_smallH = 0;
     double m_headerBottom = 0, m_bodyBottom = 0;
     QList<ReportColumn> m_cols;   // the printed columns
-    QList<ReportFormat::Spec> m_specs;
+    QList<ReportFormat::ValueFormat> m_valueFormats;
     QList<int> m_printed;         // their places among the run's cells
     QList<double> m_colX, m_colW;
     QStringList m_criteriaLines;

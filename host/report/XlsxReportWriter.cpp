@@ -71,9 +71,9 @@ void XlsxReportWriter::begin(const ReportRunInfo &info)
     format_set_bottom(m_titleFormat, LXW_BORDER_THIN);
 
     m_formats.clear();
-    m_specs.clear();
+    m_valueFormats.clear();
     for (int c = 0; c < m_columns.size(); ++c) {
-        m_specs << ReportFormat::Spec::parse(m_columns.at(c).format);
+        m_valueFormats << ReportFormat::ValueFormat::parse(m_columns.at(c).format);
         const ReportColumn &col = m_columns.at(c);
         const QString kind = ReportFormat::kindOf(col.format);
         const int decimals = ReportFormat::decimalsOf(col.format);
@@ -115,23 +115,23 @@ void XlsxReportWriter::detail(const QVariantList &cells, bool)
         const QVariant &v = cells.at(c);
         if (v.isNull())
             continue;
-        const ReportFormat::Spec &spec = m_specs.at(c);
+        const ReportFormat::ValueFormat &style = m_valueFormats.at(c);
         lxw_format *f = m_formats.at(c);
         const lxw_col_t col = lxw_col_t(c);
-        if (spec.numeric()) {
+        if (style.numeric()) {
             bool ok = false;
             double n = ReportFormat::toNumber(v, &ok);
             if (ok) {
-                if (spec.kind == ReportFormat::Spec::Percent || spec.kind == ReportFormat::Spec::Variation)
+                if (style.kind == ReportFormat::ValueFormat::Percent || style.kind == ReportFormat::ValueFormat::Variation)
                     n /= 100.0;
                 check(worksheet_write_number(m_sheet, m_row, col, n, f), "números");
                 continue;
             }
-        } else if (spec.kind == ReportFormat::Spec::Date || spec.kind == ReportFormat::Spec::DateTime) {
+        } else if (style.kind == ReportFormat::ValueFormat::Date || style.kind == ReportFormat::ValueFormat::DateTime) {
             const QDate d = ReportFormat::toDate(v);
             if (d.isValid()) {
                 lxw_datetime dt = {d.year(), d.month(), d.day(), 0, 0, 0};
-                if (spec.kind == ReportFormat::Spec::DateTime) {
+                if (style.kind == ReportFormat::ValueFormat::DateTime) {
                     const QTime t = v.toDateTime().time();
                     dt.hour = t.hour();
                     dt.min = t.minute();
@@ -141,7 +141,7 @@ void XlsxReportWriter::detail(const QVariantList &cells, bool)
                 continue;
             }
         }
-        const QByteArray text = ReportFormat::plain(v, spec).toUtf8();
+        const QByteArray text = ReportFormat::plain(v, style).toUtf8();
         check(worksheet_write_string(m_sheet, m_row, col, text.constData(), f), "textos");
     }
     ++m_row;

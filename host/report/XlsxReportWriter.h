@@ -47,6 +47,6 @@ private:
     lxw_format *m_titleFormat = nullptr;
     QList<lxw_format *> m_formats;
     QList<ReportColumn> m_columns;
-    QList<ReportFormat::Spec> m_specs;
+    QList<ReportFormat::ValueFormat> m_valueFormats;
     unsigned m_row = 0;
 };
