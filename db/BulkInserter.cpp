@@ -90,11 +90,20 @@ void BulkInserter::exec(bool many, qsizetype firstValue, int rows)
     } else {
         QSqlQuery &query = many ? m_many : m_one;
         for (int i = 0; i < count; ++i)
-            query.bindValue(i, m_buffer.at(firstValue + i));
+            query.bindValue(i, serverValue(i % m_columns, m_buffer.at(firstValue + i)));
         if (!query.exec())
             fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), query.lastError().text());
     }
     m_rows += rows;
+}
+
+QVariant BulkInserter::serverValue(int column, const QVariant &value) const
+{
+    const ColumnDef &c = m_table.columns.at(column);
+    // Firebird takes decimals as text (see SchemaDdl::firebirdParamType).
+    if (m_dialect == SqlDialect::Firebird && c.type == ColumnType::Numeric && !value.isNull())
+        return QString::number(value.toDouble(), 'f', c.scale);
+    return value;
 }
 
 void BulkInserter::execNative(sqlite3_stmt *stmt, qsizetype firstValue, int count)

@@ -35,6 +35,7 @@ private:
     void prepare(QSqlQuery &query, int rows);
     sqlite3_stmt *prepareNative(int rows);
     void exec(bool many, qsizetype firstValue, int rows);
+    QVariant serverValue(int column, const QVariant &value) const;
     void execNative(sqlite3_stmt *stmt, qsizetype firstValue, int count);
     [[noreturn]] void fail(const QString &action, const QString &cause) const;
 

@@ -152,6 +152,14 @@ void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, con
         progress(QStringLiteral("índices"), 1, 1);
 }
 
+void grantReadOnly(QSqlDatabase &db, SqlDialect dialect, const QString &reader)
+{
+    requireOpen(db, dialect);
+    const QStringList statements = SchemaDdl::grantReadOnly(DemoSchema::tables(), dialect, reader);
+    for (const QString &sql : statements)
+        execOrFail(db, dialect, sql);
+}
+
 void createSqlite(const QString &file, const DemoOptions &options)
 {
     createSqlite(file, options, DemoProgress());

@@ -45,6 +45,10 @@ void generate(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
 void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
            const DemoProgress &progress = {});
 
+// Lets `reader` read every table and run the routines the suite's SQL calls, and nothing
+// else (servers only; a SQLite file is opened read-only instead).
+void grantReadOnly(QSqlDatabase &db, SqlDialect dialect, const QString &reader);
+
 // Convenience: removes file if present, creates schema + data in a new SQLite file.
 // On failure no partial file is left behind.
 void createSqlite(const QString &file, const DemoOptions &options);

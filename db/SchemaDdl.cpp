@@ -4,11 +4,16 @@ namespace SchemaDdl {
 
 QString columnType(const ColumnDef &column, SqlDialect dialect)
 {
-    Q_UNUSED(dialect) // the types below are common to SQLite, PostgreSQL and Firebird 3
+    // The types below are common to SQLite, PostgreSQL and Firebird 3, but one.
     switch (column.type) {
     case ColumnType::Varchar:
         return QStringLiteral("VARCHAR(%1)").arg(column.size);
     case ColumnType::Char:
+        // Firebird's client hands a UTF-8 CHAR(n) back padded to 4n bytes ("N" comes
+        // back as "N   "): the fixed-width codes are kept as VARCHAR there, compared
+        // the same way (Firebird ignores trailing blanks in comparisons).
+        if (dialect == SqlDialect::Firebird)
+            return QStringLiteral("VARCHAR(%1)").arg(column.size);
         return QStringLiteral("CHAR(%1)").arg(column.size);
     case ColumnType::Integer:
         return QStringLiteral("INTEGER");
@@ -63,30 +68,136 @@ QStringList createRoutines(SqlDialect dialect)
                                "AS\n"
                                "BEGIN\n"
                                "  RETURN COALESCE(A, B);\n"
+                               "END"),
+                // The elements of a long list parameter, sent as one text of items
+                // "<length>:<value>" (length in characters), so that any character may
+                // appear in a value. The text is read in slices into a VARCHAR buffer:
+                // work on the BLOB itself would rescan it from the start at every step.
+                QStringLiteral("CREATE OR ALTER PROCEDURE LISTA_VALORES (LISTA BLOB SUB_TYPE TEXT CHARACTER SET UTF8)\n"
+                               "RETURNS (VALOR VARCHAR(60) CHARACTER SET UTF8)\n"
+                               "AS\n"
+                               "  DECLARE BUF VARCHAR(8000) CHARACTER SET UTF8;\n"
+                               "  DECLARE BUFLEN INTEGER;\n"
+                               "  DECLARE POS INTEGER;\n"
+                               "  DECLARE TOTAL BIGINT;\n"
+                               "  DECLARE TAKEN BIGINT;\n"
+                               "  DECLARE SEP INTEGER;\n"
+                               "  DECLARE LEN INTEGER;\n"
+                               "BEGIN\n"
+                               "  IF (LISTA IS NULL) THEN EXIT;\n"
+                               "  TOTAL = CHAR_LENGTH(LISTA);\n"
+                               "  TAKEN = 0;\n"
+                               "  BUF = '';\n"
+                               "  BUFLEN = 0;\n"
+                               "  POS = 1;\n"
+                               "  WHILE (1 = 1) DO\n"
+                               "  BEGIN\n"
+                               "    IF (BUFLEN - POS < 200 AND TAKEN < TOTAL) THEN\n"
+                               "    BEGIN\n"
+                               "      BUF = SUBSTRING(BUF FROM POS) || CAST(SUBSTRING(LISTA FROM TAKEN + 1 FOR 3000) AS VARCHAR(3000) CHARACTER SET UTF8);\n"
+                               "      TAKEN = TAKEN + 3000;\n"
+                               "      BUFLEN = CHAR_LENGTH(BUF);\n"
+                               "      POS = 1;\n"
+                               "    END\n"
+                               "    IF (POS > BUFLEN) THEN LEAVE;\n"
+                               "    SEP = POSITION(':', BUF, POS);\n"
+                               "    IF (SEP = 0) THEN LEAVE;\n"
+                               "    LEN = CAST(SUBSTRING(BUF FROM POS FOR SEP - POS) AS INTEGER);\n"
+                               "    VALOR = SUBSTRING(BUF FROM SEP + 1 FOR LEN);\n"
+                               "    POS = SEP + 1 + LEN;\n"
+                               "    SUSPEND;\n"
+                               "  END\n"
                                "END")};
     }
     return {};
 }
 
+QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader)
+{
+    QStringList statements;
+    switch (dialect) {
+    case SqlDialect::SQLite:
+        break;   // a file has no users: the connection itself is opened read-only
+    case SqlDialect::PostgreSQL:
+        statements << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(reader);
+        for (const TableDef &t : tables)
+            statements << QStringLiteral("GRANT SELECT ON %1 TO %2").arg(t.name, reader);
+        statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR(VARCHAR, VARCHAR) TO %1").arg(reader);
+        break;
+    case SqlDialect::Firebird:
+        for (const TableDef &t : tables)
+            statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(t.name, reader);
+        statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR TO USER %1").arg(reader)
+                   << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(reader);
+        break;
+    }
+    return statements;
+}
+
+QString firebirdParamType(const ColumnDef &column)
+{
+    switch (column.type) {
+    case ColumnType::Varchar:
+    case ColumnType::Char:
+        return QStringLiteral("VARCHAR(%1)").arg(column.size);
+    case ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case ColumnType::Date:
+        return QStringLiteral("DATE");
+    case ColumnType::Numeric:
+        // Decimal text: the server converts it exactly (a double would be truncated on
+        // its way through the client into the scaled integer).
+        return QStringLiteral("VARCHAR(%1)").arg(column.size + 2);
+    }
+    return QString();
+}
+
 int maxRowsPerInsert(const TableDef &table, SqlDialect dialect)
 {
-    if (dialect == SqlDialect::Firebird)
-        return 1;
-    // Keeps well under the smallest limit of bound values per statement (999 in old SQLite).
     const int columns = qMax(1, int(table.columns.size()));
+    if (dialect == SqlDialect::Firebird) {
+        // One EXECUTE BLOCK takes the rows; its input message must stay under 64 KB.
+        int rowBytes = 0;
+        for (const ColumnDef &c : table.columns)
+            rowBytes += (c.type == ColumnType::Varchar || c.type == ColumnType::Char || c.type == ColumnType::Numeric)
+                            ? (c.size + 2) * 4 + 4 : 12;
+        return qBound(1, 40000 / qMax(1, rowBytes), qMin(64, 900 / columns));
+    }
+    // Keeps well under the smallest limit of bound values per statement (999 in old SQLite).
     return qMax(1, qMin(64, 900 / columns));
 }
 
 QString insert(const TableDef &table, SqlDialect dialect, int rows)
 {
-    Q_UNUSED(dialect)
+    rows = qMax(1, rows);
+    const QString columns = table.columnNames().join(QStringLiteral(", "));
+    if (dialect == SqlDialect::Firebird) {
+        // Firebird has no multi-row VALUES: the rows go as typed inputs of one block.
+        QStringList inputs;
+        QStringList inserts;
+        for (int r = 0; r < rows; ++r) {
+            QStringList names;
+            for (int c = 0; c < table.columns.size(); ++c) {
+                const QString name = QStringLiteral("P%1_%2").arg(r).arg(c);
+                inputs << QStringLiteral("%1 %2 = ?").arg(name, firebirdParamType(table.columns.at(c)));
+                names << QLatin1Char(':') + name;
+            }
+            inserts << QStringLiteral("  INSERT INTO %1 (%2) VALUES (%3);").arg(table.name, columns, names.join(QLatin1Char(',')));
+        }
+        if (rows == 1 && table.columns.size() > 0) {
+            QStringList marks;
+            marks.fill(QStringLiteral("?"), table.columns.size());
+            return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table.name, columns, marks.join(QLatin1Char(',')));
+        }
+        return QStringLiteral("EXECUTE BLOCK (%1)\nAS\nBEGIN\n%2\nEND")
+            .arg(inputs.join(QStringLiteral(", ")), inserts.join(QLatin1Char('\n')));
+    }
     QStringList marks;
     marks.fill(QStringLiteral("?"), table.columns.size());
     const QString tuple = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
     QStringList tuples;
-    tuples.fill(tuple, qMax(1, rows));
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-        .arg(table.name, table.columnNames().join(QStringLiteral(", ")), tuples.join(QLatin1Char(',')));
+    tuples.fill(tuple, rows);
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(table.name, columns, tuples.join(QLatin1Char(',')));
 }
 
 } // namespace SchemaDdl

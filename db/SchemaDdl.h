@@ -15,8 +15,13 @@ QStringList createIndexes(const TableDef &table, SqlDialect dialect);
 // first of two texts that is not null (SQLite registers functions per connection, so
 // nothing is stored there).
 QStringList createRoutines(SqlDialect dialect);
-// INSERT of every column with positional markers, `rows` rows in one statement.
+// Grants of a read-only user: SELECT on the tables, EXECUTE on the routines above.
+QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader);
+// The type a value of the column is bound as in a Firebird EXECUTE BLOCK.
+QString firebirdParamType(const ColumnDef &column);
+// INSERT of every column with positional markers, `rows` rows in one statement (on
+// Firebird an EXECUTE BLOCK with one typed input per value).
 QString insert(const TableDef &table, SqlDialect dialect, int rows = 1);
-// How many rows one INSERT may carry on the dialect (1 where multi-row VALUES is absent).
+// How many rows one INSERT (or Firebird block) may carry on the dialect.
 int maxRowsPerInsert(const TableDef &table, SqlDialect dialect);
 }

@@ -32,7 +32,7 @@ QString DbConfig::describe() const
     QString where = host.isEmpty() ? QStringLiteral("localhost") : host;
     if (port > 0)
         where += QLatin1Char(':') + QString::number(port);
-    return QStringLiteral("%1 %2 em %3").arg(dialectName(dialect()), database, where);
+    return QStringLiteral("%1 (%2) %3 em %4").arg(dialectName(dialect()), driver, database, where);
 }
 
 namespace dtmDBGeral {
@@ -64,10 +64,18 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
     } else if (config.dialect() == SqlDialect::Firebird) {
         db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=UTF8"));
+    } else {
+        // A host that does not answer must not hold the screen for minutes.
+        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     }
-    if (!db.open())
-        throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2")
-                                 .arg(config.describe(), causeOf(db.lastError())));
+    if (!db.open()) {
+        const QString hint = config.dialect() == SqlDialect::SQLite
+                                 ? QString()
+                                 : QStringLiteral(" Verifique se o servidor de banco está em execução e se o servidor, a porta, "
+                                                  "o usuário e a senha da seção [BancoDados] da sessão estão certos.");
+        throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2.%3")
+                                 .arg(config.describe(), causeOf(db.lastError()), hint));
+    }
     if (readOnly) {
         QSqlQuery q(db);
         bool ok = true;
@@ -76,7 +84,10 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
         case SqlDialect::PostgreSQL:
             ok = q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
             break;
-        case SqlDialect::Firebird: break;
+        case SqlDialect::Firebird:
+            // The driver has no read-only transactions: the user the session names for
+            // the general connection holds SELECT grants only (see DemoDb::grantReadOnly).
+            break;
         }
         if (!ok)
             throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1 somente para leitura: %2")

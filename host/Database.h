@@ -17,7 +17,7 @@ struct SUITE_EXPORT DbConfig
     QString password;
 
     SqlDialect dialect() const;
-    // "SQLite /path/suite.db", "PostgreSQL suite em 127.0.0.1:5432" ...
+    // "SQLite /path/suite.db", "PostgreSQL (QPSQL) suite em 127.0.0.1:5432" ...
     QString describe() const;
 };
 

@@ -74,10 +74,35 @@ bool insideIn(const QString &sql, int start, int end, int &openParen, int &close
     return true;
 }
 
-// How many markers one IN list may take on each database.
+// How many markers one IN list may take on each database. On Firebird each marker
+// carries its cast (below) and a statement's text may not pass 64 KB.
 int inListLimit(SqlDialect dialect)
 {
-    return dialect == SqlDialect::Firebird ? 1500 : 1000;
+    return dialect == SqlDialect::Firebird ? 400 : 1000;
+}
+
+// The marker of a value. Firebird gives a marker the type of what it is compared with
+// (CHAR(1) in "? = 'T'", VARCHAR(4) in "CDFILIAL = ?"), and the client library then
+// silently cuts a longer text to that size: "00011" would find branch "0001". A text
+// therefore goes typed by its own length.
+QString marker(const QVariant &value, SqlDialect dialect)
+{
+    if (dialect != SqlDialect::Firebird || value.typeId() != QMetaType::QString)
+        return QStringLiteral("?");
+    const qsizetype length = value.toString().toUcs4().size();
+    if (length > 8191)   // longest VARCHAR in UTF-8; past that the column decides
+        return QStringLiteral("?");
+    return QStringLiteral("CAST(? AS VARCHAR(%1))").arg(qMax<qsizetype>(1, length));
+}
+
+// A list for Firebird's LISTA_VALORES: items "<length>:<value>", the length counted in
+// characters, so that quotes, commas, colons and accents in a value need no escaping.
+QString firebirdList(const QStringList &keys)
+{
+    QString out;
+    for (const QString &k : keys)
+        out += QString::number(k.toUcs4().size()) + QLatin1Char(':') + k;
+    return out;
 }
 
 } // namespace
@@ -110,8 +135,9 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
         const bool isList = m.name.startsWith(QLatin1String("L_"), Qt::CaseInsensitive)
                             && insideIn(sql, m.start, m.end, open, close);
         if (!isList) {
-            out.text += sql.mid(pos, m.start - pos) + QLatin1Char('?');
-            out.values << p->boundValue();
+            const QVariant value = p->boundValue();
+            out.text += sql.mid(pos, m.start - pos) + marker(value, dialect);
+            out.values << value;
             pos = m.end;
             continue;
         }
@@ -123,26 +149,23 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
                 out.text += QStringLiteral("NULL");
             } else {
                 QStringList marks;
-                for (const QString &k : keys) { marks << QStringLiteral("?"); out.values << k; }
+                for (const QString &k : keys) { marks << marker(k, dialect); out.values << k; }
                 out.text += marks.join(QLatin1Char(','));
             }
             continue;
         }
-        // Longer lists travel as one value: a JSON array the database unpacks itself.
+        // Longer lists travel as one value that the database unpacks itself: a JSON array,
+        // or on Firebird the items its procedure reads.
+        if (dialect == SqlDialect::Firebird) {
+            out.text += QStringLiteral("SELECT VALOR FROM LISTA_VALORES(?)");
+            out.values << firebirdList(keys);
+            continue;
+        }
         QJsonArray array;
         for (const QString &k : keys) array.append(k);
         const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
-        switch (dialect) {
-        case SqlDialect::SQLite:
-            out.text += QStringLiteral("SELECT value FROM json_each(?)");
-            break;
-        case SqlDialect::PostgreSQL:
-            out.text += QStringLiteral("SELECT json_array_elements_text(CAST(? AS json))");
-            break;
-        case SqlDialect::Firebird:
-            out.text += QStringLiteral("SELECT VALOR FROM LISTA_VALORES(?)");
-            break;
-        }
+        out.text += dialect == SqlDialect::SQLite ? QStringLiteral("SELECT value FROM json_each(?)")
+                                                  : QStringLiteral("SELECT json_array_elements_text(CAST(? AS json))");
         out.values << json;
     }
     out.text += sql.mid(pos);

@@ -118,7 +118,7 @@ pg_start() {
     # fsync off: the data of a test server is thrown away with its folder.
     if as_user postgres "$PG_BIN/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w -t "$WAIT_SECONDS" \
          -o "-p $port -k $PG_DIR/sock -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off -c synchronous_commit=off -c max_connections=60" \
-         start >"$PG_DIR/pg_ctl.log" 2>&1; then
+         start </dev/null >"$PG_DIR/pg_ctl.log" 2>&1; then
       PG_PORT=$port
       return 0
     fi
@@ -142,10 +142,10 @@ pg_users() {
   pg_sql "CREATE ROLE $PG_READER LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE PASSWORD '$PG_READER_PASSWORD'"
   # Every transaction of the reader is read-only, whatever its grants.
   pg_sql "ALTER ROLE $PG_READER SET default_transaction_read_only = on"
-  # New databases give nothing to PUBLIC: the reader gets what each database grants it.
-  pg_sql "REVOKE ALL ON DATABASE template1 FROM PUBLIC"
-  pg_sql "REVOKE CREATE ON SCHEMA public FROM PUBLIC" template1
+  # Only the owner and the reader connect; the reader gets its SELECT grants when the
+  # tables are made (DemoDb::grantReadOnly).
   pg_sql "CREATE DATABASE lpr OWNER $PG_OWNER"
+  pg_sql "REVOKE ALL ON DATABASE lpr FROM PUBLIC"
   pg_sql "GRANT CONNECT ON DATABASE lpr TO $PG_READER"
 }
 
@@ -204,8 +204,21 @@ EOF
         die "não foi possível criar os usuários do Firebird (log acima)"
       fi
     fi
-    as_user firebird env $(fb_env) sh -c 'echo $$ > "$1"; exec "$2" </dev/null >>"$3" 2>&1' fb \
-      "$FB_DIR/firebird.pid" "$FB_SERVER" "$FB_DIR/server.log" &
+    cat >"$FB_DIR/run.sh" <<EOF
+#!/bin/sh
+echo \$\$ >"$FB_DIR/firebird.pid"
+export $(fb_env)
+exec "$FB_SERVER"
+EOF
+    rm -f "$FB_DIR/firebird.pid"
+    own firebird "$FB_DIR"
+    # Detached, and holding none of our output: a caller that waits for it to close
+    # (ctest) must not wait for the server.
+    if [ "$(id -u)" -eq 0 ]; then
+      setsid runuser -u firebird -- sh "$FB_DIR/run.sh" </dev/null >>"$FB_DIR/server.log" 2>&1 &
+    else
+      setsid sh "$FB_DIR/run.sh" </dev/null >>"$FB_DIR/server.log" 2>&1 &
+    fi
     local i=0
     while [ ! -s "$FB_DIR/firebird.pid" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
     pid=$(fb_pid)

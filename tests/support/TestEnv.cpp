@@ -1,12 +1,14 @@
 #include "TestEnv.h"
 #include "Database.h"
+#include "EAbort.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
 namespace {
-const char *writableName = "testenvWritable";
+int g_serial = 0;
 }
 
 QString TestEnv::sourceDir()
@@ -20,18 +22,66 @@ TestEnv::TestEnv(const DemoOptions &options)
 #else
 TestEnv::TestEnv()
 #endif
-    : m_saved(Session::current())
+    : m_saved(Session::current()), m_writableName(QStringLiteral("testenvWritable%1").arg(++g_serial))
 {
     m_dbFile = m_dir.filePath(QStringLiteral("suite.db"));
 #ifdef HAVE_LPRDB
     DemoDb::createSqlite(m_dbFile, options);
 #endif
+    DbConfig db;
+    db.database = m_dbFile;
+    m_ownerConfig = db;
+    setSession(db);
+}
+
+#ifdef HAVE_LPRDB
+TestEnv::TestEnv(SqlDialect dialect, const DemoOptions &options)
+    : m_saved(Session::current()), m_dialect(dialect),
+      m_writableName(QStringLiteral("testenvWritable%1").arg(++g_serial))
+{
+    if (dialect == SqlDialect::SQLite) {
+        m_dbFile = m_dir.filePath(QStringLiteral("suite.db"));
+        DemoDb::createSqlite(m_dbFile, options);
+        DbConfig db;
+        db.database = m_dbFile;
+        m_ownerConfig = db;
+        setSession(db);
+        return;
+    }
+    const DbServers servers = DbServers::fromEnvironment();
+    m_serverDb = QStringLiteral("lpr_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++g_serial);
+    servers.createDatabase(dialect, m_serverDb);
+    m_ownerConfig = servers.owner(dialect, m_serverDb);
+    try {
+        const QString loader = QStringLiteral("testenvLoad");
+        {
+            QSqlDatabase owner = dtmDBGeral::openConnection(m_ownerConfig, loader, false);
+            DemoDb::build(owner, dialect, options);
+            DemoDb::grantReadOnly(owner, dialect, servers.readerUser(dialect));
+            owner.close();
+        }
+        QSqlDatabase::removeDatabase(loader);
+        setSession(servers.reader(dialect, m_serverDb));
+    } catch (...) {
+        servers.dropDatabase(dialect, m_serverDb);
+        Session::current() = m_saved;
+        throw;
+    }
+}
+#endif
+
+DbConfig TestEnv::config() const
+{
+    return Session::current().db;
+}
+
+void TestEnv::setSession(const DbConfig &db)
+{
     Session &s = Session::current();
     s.filial = QStringLiteral("0001");
     s.vinculadoFilial = false;
     s.modulo = 4;
-    s.db = DbConfig();
-    s.db.database = m_dbFile;
+    s.db = db;
     s.serverHost = QStringLiteral("127.0.0.1");
     s.serverPort = 1;   // nothing listens there unless a test starts a server
     s.serverToken = QStringLiteral("teste");
@@ -41,20 +91,28 @@ TestEnv::TestEnv()
 
 TestEnv::~TestEnv()
 {
-    if (QSqlDatabase::contains(QString::fromLatin1(writableName))) {
-        QSqlDatabase::database(QString::fromLatin1(writableName), false).close();
-        QSqlDatabase::removeDatabase(QString::fromLatin1(writableName));
+    if (QSqlDatabase::contains(m_writableName)) {
+        QSqlDatabase::database(m_writableName, false).close();
+        QSqlDatabase::removeDatabase(m_writableName);
     }
     dtmDBGeral::close();
     Session::current() = m_saved;
+#ifdef HAVE_LPRDB
+    if (!m_serverDb.isEmpty()) {
+        try {
+            DbServers::fromEnvironment().dropDatabase(m_dialect, m_serverDb);
+        } catch (const ESuiteError &e) {
+            qWarning("%s", qPrintable(e.message()));
+        }
+    }
+#endif
 }
 
 QSqlDatabase TestEnv::writable()
 {
-    const QString name = QString::fromLatin1(writableName);
-    if (QSqlDatabase::contains(name))
-        return QSqlDatabase::database(name);
-    return dtmDBGeral::openConnection(Session::current().db, name, false);
+    if (QSqlDatabase::contains(m_writableName))
+        return QSqlDatabase::database(m_writableName);
+    return dtmDBGeral::openConnection(m_ownerConfig, m_writableName, false);
 }
 
 void TestEnv::exec(const QString &sql, const QVariantList &values)

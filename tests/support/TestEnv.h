@@ -7,6 +7,7 @@
 #include <QVariantList>
 
 #ifdef HAVE_LPRDB
+#include "DbServers.h"
 #include "DemoDb.h"
 #endif
 
@@ -14,11 +15,18 @@
 // general read-only connection, and the session pointing at it (branch 0001, module 4,
 // not tied to the branch, reports from the project's reports folder). Restores the
 // previous session on destruction.
+//
+// Built with a server dialect, the same demo data goes into a fresh database on the
+// PostgreSQL or Firebird server of scripts/dbservers.sh (settings file named by
+// LPR_SERVERS_ENV), loaded by its owner user; the general connection then uses the
+// read-only user, and the database is dropped on destruction. Raises ESuiteError when
+// the server cannot be reached.
 class TestEnv
 {
 public:
 #ifdef HAVE_LPRDB
     explicit TestEnv(const DemoOptions &options = DemoOptions());
+    explicit TestEnv(SqlDialect dialect, const DemoOptions &options = DemoOptions());
 #else
     TestEnv();
 #endif
@@ -26,8 +34,12 @@ public:
 
     QString dir() const { return m_dir.path(); }
     QString dbFile() const { return m_dbFile; }
+    SqlDialect dialect() const { return m_dialect; }
+    // The general connection's settings (read-only user on servers).
+    DbConfig config() const;
 
-    // A writable connection to the same database, for a test to shape its data.
+    // A writable connection to the same database (the owner user on servers), for a test
+    // to shape its data.
     QSqlDatabase writable();
     // Runs a statement on the writable connection; fails the test on error.
     void exec(const QString &sql, const QVariantList &values = {});
@@ -37,7 +49,13 @@ public:
     static QString sourceDir();
 
 private:
+    void setSession(const DbConfig &db);
+
     QTemporaryDir m_dir;
     QString m_dbFile;
     Session m_saved;
+    SqlDialect m_dialect = SqlDialect::SQLite;
+    QString m_writableName;  // connection name of writable(), one per environment
+    QString m_serverDb;      // name of the database made on a server
+    DbConfig m_ownerConfig;  // how the writable connection reaches it
 };
