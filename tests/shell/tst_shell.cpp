@@ -5,6 +5,7 @@
 #include "Consiste.h"
 #include "ListString.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -57,6 +58,7 @@ private slots:
     void batchRefusalPrintsTheMessage_data();
     void batchRefusalPrintsTheMessage();
     void noDisplaySaysSo();
+    void localizedResourceModuleTakesPrecedence();
 
 private:
     std::unique_ptr<FormFixture> m_fixture;
@@ -164,6 +166,50 @@ void tst_Shell::noDisplaySaysSo()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed().count(QLatin1Char('\n')), 0);   // one line
+}
+
+// A resource module beside the module file, named after it and the user's locale, supplies
+// the screen's texts.
+void tst_Shell::localizedResourceModuleTakesPrecedence()
+{
+    const QString bin = QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR"));
+    const QString dir = m_fixture->env.dir() + QStringLiteral("/localizado");
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/src")));
+    for (const QString &f : {QStringLiteral("suite"), QStringLiteral("libLpr07731.so")})
+        QVERIFY(QFile::copy(bin + QLatin1Char('/') + f, dir + QLatin1Char('/') + f));
+    QFile::setPermissions(dir + QStringLiteral("/suite"), QFile::permissions(bin + QStringLiteral("/suite")));
+
+    QFile original(TestEnv::sourceDir() + QStringLiteral("/package/resources/messages.txt"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QByteArray messages = original.readAll();
+    messages.replace("FILI_RESC|Filial com contrato rescindido.", "FILI_RESC|Contrato da filial rescindido (texto local).");
+    QFile copy(dir + QStringLiteral("/src/messages.txt"));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(messages);
+    copy.close();
+    QFile qrc(dir + QStringLiteral("/src/loc.qrc"));
+    QVERIFY(qrc.open(QIODevice::WriteOnly));
+    qrc.write("<RCC><qresource prefix=\"/\"><file>messages.txt</file></qresource></RCC>");
+    qrc.close();
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/lib/qt6/libexec/rcc"),
+                               {QStringLiteral("-binary"), dir + QStringLiteral("/src/loc.qrc"), QStringLiteral("-o"),
+                                dir + QStringLiteral("/libLpr07731.pt_BR.rcc")}),
+             0);
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pt_BR.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(dir + QStringLiteral("/suite"), {QStringLiteral("--config"), m_ini, QStringLiteral("--modules")});
+    QVERIFY(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("libLpr07731.pt_BR.rcc")), qPrintable(out));
+
+    p.start(dir + QStringLiteral("/suite"), {QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                                             QStringLiteral("--set"), QStringLiteral("medCdFilial=0004"), QStringLiteral("--save"),
+                                             dir + QStringLiteral("/x.pdf")});
+    QVERIFY(p.waitForFinished(60000));
+    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Contrato da filial rescindido (texto local).")));
 }
 
 QTEST_MAIN(tst_Shell)
