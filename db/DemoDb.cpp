@@ -146,6 +146,11 @@ void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, con
             // Statistics for the planner; a sample is enough and keeps big loads quick.
             execOrFail(db, dialect, QStringLiteral("PRAGMA analysis_limit = 1000"));
             execOrFail(db, dialect, QStringLiteral("ANALYZE"));
+        } else if (dialect == SqlDialect::PostgreSQL) {
+            // Firebird computes its index statistics as it creates the indices.
+            const QList<TableDef> tables = DemoSchema::tables();
+            for (const TableDef &t : tables)
+                execOrFail(db, dialect, QStringLiteral("ANALYZE %1").arg(t.name));
         }
     }
     if (progress)

@@ -1,5 +1,6 @@
 // gerabase: creates the purchasing database with demo data.
 
+#include "Database.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 
@@ -45,6 +46,21 @@ bool readSize(const QCommandLineParser &parser, const QString &name, int &value)
     return true;
 }
 
+// Tables, data and indices in an existing empty database of a server, through its owner.
+void buildOnServer(const DbConfig &config, const DemoOptions &options, const QString &reader,
+                   const DemoProgress &progress)
+{
+    const QString name = QStringLiteral("gerabase");
+    {
+        QSqlDatabase db = dtmDBGeral::openConnection(config, name, false);
+        DemoDb::build(db, config.dialect(), options, progress);
+        if (!reader.isEmpty())
+            DemoDb::grantReadOnly(db, config.dialect(), reader);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,7 +73,13 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("out"), QStringLiteral("Arquivo da base a criar (substituído se existir)."), QStringLiteral("arquivo")},
-        {QStringLiteral("driver"), QStringLiteral("Driver do banco (só QSQLITE por enquanto)."), QStringLiteral("driver"), QStringLiteral("QSQLITE")},
+        {QStringLiteral("driver"), QStringLiteral("Driver do banco: QSQLITE (arquivo, --out), QPSQL ou QIBASE (servidor, --database)."), QStringLiteral("driver"), QStringLiteral("QSQLITE")},
+        {QStringLiteral("host"), QStringLiteral("Servidor do banco (QPSQL, QIBASE)."), QStringLiteral("host"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("port"), QStringLiteral("Porta do servidor do banco."), QStringLiteral("porta")},
+        {QStringLiteral("user"), QStringLiteral("Usuário dono da base (cria as tabelas)."), QStringLiteral("usuario")},
+        {QStringLiteral("password"), QStringLiteral("Senha do usuário dono."), QStringLiteral("senha")},
+        {QStringLiteral("database"), QStringLiteral("Base no servidor: nome (QPSQL) ou caminho do arquivo no servidor (QIBASE). Deve existir e estar vazia."), QStringLiteral("base")},
+        {QStringLiteral("reader"), QStringLiteral("Usuário somente leitura que recebe permissão de consulta (opcional)."), QStringLiteral("usuario")},
         {QStringLiteral("products"), QStringLiteral("Número de produtos."), QStringLiteral("n")},
         {QStringLiteral("suppliers"), QStringLiteral("Número de fornecedores."), QStringLiteral("n")},
         {QStringLiteral("branches"), QStringLiteral("Número de filiais."), QStringLiteral("n")},
@@ -70,14 +92,37 @@ int main(int argc, char *argv[])
     parser.addOptions(options);
     parser.process(app);
 
-    if (!parser.isSet(QStringLiteral("out"))) {
-        err() << "Informe o arquivo da base com --out ARQUIVO." << Qt::endl;
-        return 2;
-    }
     const QString driver = parser.value(QStringLiteral("driver")).toUpper();
-    if (driver != QLatin1String("QSQLITE")) {
-        err() << QStringLiteral("O driver %1 ainda não é suportado pelo gerabase; use QSQLITE.").arg(driver)
-              << Qt::endl;
+    DbConfig server;
+    server.driver = driver;
+    const bool onServer = driver != QLatin1String("QSQLITE");
+    if (onServer) {
+        if (driver != QLatin1String("QPSQL") && driver != QLatin1String("QIBASE")) {
+            err() << QStringLiteral("Driver desconhecido: %1. Use QSQLITE, QPSQL ou QIBASE.").arg(driver) << Qt::endl;
+            return 2;
+        }
+        if (!parser.isSet(QStringLiteral("database"))) {
+            err() << QStringLiteral("Com --driver %1 informe a base com --database (e --host, --port, --user, --password).")
+                         .arg(driver)
+                  << Qt::endl;
+            return 2;
+        }
+        server.database = parser.value(QStringLiteral("database"));
+        server.host = parser.value(QStringLiteral("host"));
+        server.user = parser.value(QStringLiteral("user"));
+        server.password = parser.value(QStringLiteral("password"));
+        if (parser.isSet(QStringLiteral("port"))) {
+            bool ok = false;
+            server.port = parser.value(QStringLiteral("port")).toInt(&ok);
+            if (!ok || server.port <= 0 || server.port > 65535) {
+                err() << QStringLiteral("Valor inválido para --port: \"%1\". Informe uma porta de 1 a 65535.")
+                             .arg(parser.value(QStringLiteral("port")))
+                      << Qt::endl;
+                return 2;
+            }
+        }
+    } else if (!parser.isSet(QStringLiteral("out"))) {
+        err() << "Informe o arquivo da base com --out ARQUIVO." << Qt::endl;
         return 2;
     }
 
@@ -102,7 +147,7 @@ int main(int argc, char *argv[])
     }
     o.seed = quint32(seed);
 
-    const QString file = QFileInfo(parser.value(QStringLiteral("out"))).absoluteFilePath();
+    const QString file = onServer ? server.describe() : QFileInfo(parser.value(QStringLiteral("out"))).absoluteFilePath();
     out() << QStringLiteral("Criando a base %1 ...").arg(file) << Qt::endl;
 
     QElapsedTimer total;
@@ -147,7 +192,10 @@ int main(int argc, char *argv[])
     };
 
     try {
-        DemoDb::createSqlite(file, o, progress);
+        if (onServer)
+            buildOnServer(server, o, parser.value(QStringLiteral("reader")), progress);
+        else
+            DemoDb::createSqlite(file, o, progress);
     } catch (const ESuiteError &e) {
         err() << e.message() << Qt::endl;
         return 1;

@@ -267,6 +267,12 @@ do_start() {
   [ -e "$DIR" ] && do_stop
   mkdir -p "$DIR"
   chmod 755 "$DIR"
+  for u in postgres firebird; do
+    if [ "$(id -u)" -eq 0 ] && ! runuser -u "$u" -- test -x "$DIR"; then
+      rm -rf "$DIR"
+      die "o usuário '$u' não consegue entrar em $DIR (permissões das pastas acima dela); use uma pasta em /tmp"
+    fi
+  done
   # Whatever fails on the way, nothing is left running.
   trap 'do_stop' EXIT
   pg_start
