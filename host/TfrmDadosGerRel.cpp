@@ -157,6 +157,13 @@ void TfrmDadosGerRel::setClientSize(int width, int height)
 void TfrmDadosGerRel::setFormStyle(TFormStyle style)
 {
     m_formStyle = style;
+    if (style == TFormStyle::fsNormal && m_subWindow) {
+        // Out of the child-window area: the form becomes a window of its own again.
+        QMdiSubWindow *sub = std::exchange(m_subWindow, nullptr);
+        sub->setWidget(nullptr);
+        setParent(nullptr);
+        sub->deleteLater();
+    }
 }
 
 void TfrmDadosGerRel::setMinimizeButton(bool on)

@@ -50,6 +50,7 @@ private slots:
     void modalForAnyOtherVariant_data();
     void modalForAnyOtherVariant();
     void oneInstanceAcrossCalls();
+    void modalCallOnAnOpenChildWindow();
     void freshInstanceAfterClose();
     void firstActivationDefaults();
     void laterActivationsChangeNothing();
@@ -144,6 +145,24 @@ void tst_FormLifecycle::oneInstanceAcrossCalls()
     QVERIFY(!form->subWindow()->isMinimized());
     QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("123"));   // defaults not applied again
     f.close();
+}
+
+void tst_FormLifecycle::modalCallOnAnOpenChildWindow()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    form->chbFornecedor->click();
+    bool sawModal = false;
+    QTimer::singleShot(0, [&] {
+        sawModal = frmListaPrecRel == form && form->isModal() && form->isWindow() && !form->subWindow()
+                   && form->chSepPagina == QLatin1Char('T');
+        form->Close();
+    });
+    CriaRelLista(true);   // the same instance, out of the child-window area, shown modally
+    QVERIFY(sawModal);
+    QVERIFY(!boIdCriado);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(f.mdiArea->subWindowList().size(), 0);
 }
 
 void tst_FormLifecycle::freshInstanceAfterClose()
