@@ -79,6 +79,8 @@ private slots:
     void writeRefused();
     void unreachableServer_data();
     void unreachableServer();
+    void gerabaseOnServer_data();
+    void gerabaseOnServer();
 
 private:
     // Makes the general connection the read-only one of the dialect's database.
@@ -471,6 +473,48 @@ void tst_MultiDb::unreachableServer()
         }
     }
     QVERIFY(!dtmDBGeral::isOpen());
+}
+
+void tst_MultiDb::gerabaseOnServer_data()
+{
+    QTest::addColumn<SqlDialect>("dialect");
+    QTest::newRow("postgresql") << SqlDialect::PostgreSQL;
+    QTest::newRow("firebird") << SqlDialect::Firebird;
+}
+
+void tst_MultiDb::gerabaseOnServer()
+{
+    QFETCH(SqlDialect, dialect);
+    const QString bin = QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR"));
+    QVERIFY2(!bin.isEmpty(), "SUITE_BIN_DIR not set: run through ctest");
+    const DbServers servers = DbServers::fromEnvironment();
+    const QString name = QStringLiteral("lpr_cli%1").arg(QCoreApplication::applicationPid());
+    servers.createDatabase(dialect, name);
+    const DbConfig owner = servers.owner(dialect, name);
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(bin + QStringLiteral("/gerabase"),
+            {QStringLiteral("--driver"), owner.driver, QStringLiteral("--host"), owner.host, QStringLiteral("--port"),
+             QString::number(owner.port), QStringLiteral("--user"), owner.user, QStringLiteral("--password"),
+             owner.password, QStringLiteral("--database"), owner.database, QStringLiteral("--reader"),
+             servers.readerUser(dialect), QStringLiteral("--products"), QStringLiteral("40"), QStringLiteral("--quotes"),
+             QStringLiteral("70")});
+    QVERIFY2(p.waitForFinished(120000), qPrintable(p.errorString()));
+    const QString output = QString::fromUtf8(p.readAll());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(output));
+    {
+        // The reader was granted what it needs.
+        QSqlDatabase db = dtmDBGeral::openConnection(servers.reader(dialect, name), QStringLiteral("cli"), true);
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(QStringLiteral("SELECT COUNT(*) FROM PRODUTO")) && q.next(), qPrintable(q.lastError().text()));
+        QCOMPARE(q.value(0).toInt(), 40);
+        QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM COTACAO")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 70);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("cli"));
+    servers.dropDatabase(dialect, name);
 }
 
 QTEST_MAIN(tst_MultiDb)
