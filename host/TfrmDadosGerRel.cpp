@@ -238,14 +238,20 @@ bool TfrmDadosGerRel::Close()
 
 bool TfrmDadosGerRel::event(QEvent *e)
 {
-    if (e->type() == QEvent::WindowActivate && !m_subWindow && !m_closing)
-        activated();
+    if (e->type() == QEvent::WindowActivate && !m_subWindow && !m_closing) {
+        // The error box of a failed activation hands the activation back when it closes:
+        // that is not the person coming back to the form, so it does not retry (which would
+        // show the same box again, endlessly).
+        if (std::exchange(m_activationFailed, false))
+            return QWidget::event(e);
+        m_activationFailed = !activated();
+    }
     return QWidget::event(e);
 }
 
-void TfrmDadosGerRel::activated()
+bool TfrmDadosGerRel::activated()
 {
-    guarded([this] { FormActivate(this); });
+    return guarded([this] { FormActivate(this); });
 }
 
 void TfrmDadosGerRel::closeEvent(QCloseEvent *e)

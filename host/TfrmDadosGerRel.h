@@ -99,10 +99,12 @@ protected:
     void requireDefinition();
 
 private:
-    void activated();
+    // Runs FormActivate through the guard; false when it ended in an exception.
+    bool activated();
 
     TFormStyle m_formStyle = TFormStyle::fsNormal;
     bool m_minimizeButton = true;
     QMdiSubWindow *m_subWindow = nullptr;
     bool m_closing = false;
+    bool m_activationFailed = false;
 };
