@@ -82,9 +82,9 @@ int inListLimit(SqlDialect dialect)
 }
 
 // The marker of a value. Firebird gives a marker the type of what it is compared with
-// (CHAR(1) in "? = 'T'", VARCHAR(4) in "CDFILIAL = ?"), and the client library then
-// silently cuts a longer text to that size: "00011" would find branch "0001". A text
-// therefore goes typed by its own length.
+// (CHAR(1) in "? = 'T'"), and the client library then silently cuts a longer text to
+// that size: "TT" would be taken for "T" and list every branch. A text therefore goes
+// typed by its own length.
 QString marker(const QVariant &value, SqlDialect dialect)
 {
     if (dialect != SqlDialect::Firebird || value.typeId() != QMetaType::QString)
