@@ -1,0 +1,142 @@
+// The screen's output commands reaching the report engine: the missing-definition message,
+// a price list saved from the screen with a picked supplier list, and a definition saved
+// under a new title.
+#include "FormFixture.h"
+
+#include "Cli_Lpr07731.h"
+#include "ListString.h"
+#include "TfrmListaPrecRel.h"
+#include "controls/TControls.h"
+#include "controls/TDateEditPlus.h"
+#include "report/TReportDesignerDialog.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+// The supplier codes (third column) of a saved price list.
+QStringList suppliersOf(const QString &csvFile, QString *header = nullptr, bool *bom = nullptr)
+{
+    QFile f(csvFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    if (bom)
+        *bom = bytes.startsWith("\xEF\xBB\xBF");
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    if (lines.size() == 1)
+        lines = lines.first().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return {};
+    if (header)
+        *header = lines.takeFirst();
+    else
+        lines.removeFirst();
+    QStringList codes;
+    for (const QString &line : lines)
+        codes << line.section(QLatin1Char(';'), 2, 2);
+    return codes;
+}
+
+void wholePeriod(TfrmListaPrecRel *form)
+{
+    form->depDataIni->SetDate(QDate(2026, 1, 1));
+    form->depDataFin->SetDate(QDate(2027, 12, 31));
+}
+
+} // namespace
+
+class tst_FormReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void missingDefinitionNamesCodeAndFolder();
+    void savedListHoldsOnlyThePickedSuppliers();
+    void definitionSavedUnderNewTitle();
+};
+
+void tst_FormReport::missingDefinitionNamesCodeAndFolder()
+{
+    FormFixture f;
+    const QString empty = f.env.dir() + QStringLiteral("/semrelatorios");
+    QDir().mkpath(empty);
+    Session::current().reportDir = empty;
+    TfrmListaPrecRel *form = f.open();
+    QCOMPARE(form->cbbReportNames->count(), 0);
+    FormFixture::focus(form->chkVariPreco);
+    form->sbtPreview->click();
+    QCOMPARE(f.io.errors, QStringList{QStringLiteral("O arquivo contendo a definição do Relatório de código 'LPR077' "
+                                                     "não foi encontrado no diretório '%1'.").arg(empty)});
+    f.close();
+}
+
+void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    wholePeriod(form);
+
+    // Everyone first: the list names several suppliers.
+    const QString all = f.env.dir() + QStringLiteral("/todos.csv");
+    f.io.saveAnswers << all;
+    FormFixture::focus(form->chkVariPreco);
+    form->sbtSalvarComo->click();
+    QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
+    QString header;
+    bool bom = false;
+    const QStringList everyone = suppliersOf(all, &header, &bom);
+    QVERIFY(bom);   // UTF-8 with BOM, as spreadsheets expect
+    QVERIFY(header.contains(QLatin1Char(';')));
+    const QSet<QString> distinct(everyone.begin(), everyone.end());
+    QVERIFY(distinct.size() >= 3);
+
+    // Then two of them, picked in the dialog.
+    const QStringList picked{*distinct.begin(), *std::next(distinct.begin())};
+    form->rbtListaForn->click();
+    f.io.onPickList = [&](TDataSource *, const QString &, const QString &, const QStringList &) { return picked; };
+    form->sbtFornecedor->click();
+    QCOMPARE(ListString::decode(form->stListaForn), picked);
+    const QString some = f.env.dir() + QStringLiteral("/alguns.csv");
+    f.io.saveAnswers << some;
+    form->sbtSalvarComo->click();
+    QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
+    const QStringList chosen = suppliersOf(some);
+    QVERIFY(!chosen.isEmpty());
+    for (const QString &code : chosen)
+        QVERIFY2(picked.contains(code), qPrintable(code));
+    QCOMPARE(chosen.size(), int(everyone.count(picked.at(0)) + everyone.count(picked.at(1))));
+    QCOMPARE(form->rpddPadrao->lastParams().ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(), form->stListaForn);
+    f.close();
+}
+
+void tst_FormReport::definitionSavedUnderNewTitle()
+{
+    FormFixture f;
+    const QString dir = f.env.dir() + QStringLiteral("/relatorios");
+    QDir().mkpath(dir);
+    for (const QString &file : QDir(Session::current().reportDir).entryList({QStringLiteral("LPR077*.json")}))
+        QVERIFY(QFile::copy(Session::current().reportDir + QLatin1Char('/') + file, dir + QLatin1Char('/') + file));
+    Session::current().reportDir = dir;
+    TfrmListaPrecRel *form = f.open();
+    const int before = form->cbbReportNames->count();
+    QVERIFY(before >= 2);
+    f.io.textAnswers << QStringLiteral("Lista da Semana");
+    form->ppmSalvarRelatorioClick(form);
+    QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(form->cbbReportNames->count(), before + 1);
+    QCOMPARE(form->cbbReportNames->currentText(), QStringLiteral("Lista da Semana"));
+    QVERIFY(!form->rpddPadrao->definitionFile(QStringLiteral("Lista da Semana")).isEmpty());
+
+    // Cancelling the title leaves the list as it was.
+    form->ppmSalvarRelatorioClick(form);
+    QCOMPARE(form->cbbReportNames->count(), before + 1);
+    f.close();
+}
+
+QTEST_MAIN(tst_FormReport)
+#include "tst_formreport.moc"
