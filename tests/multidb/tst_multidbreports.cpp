@@ -1,0 +1,241 @@
+// The price-list reports on SQLite, PostgreSQL and Firebird over the same demo data: the
+// CSV file a run saves must be, byte for byte, the one SQLite gives.
+
+#include "Database.h"
+#include "EAbort.h"
+#include "ListString.h"
+#include "Session.h"
+#include "TestEnv.h"
+#include "report/ReportDefinitionStore.h"
+#include "report/TReportDesignerDialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+Q_DECLARE_METATYPE(SqlDialect)
+
+namespace {
+
+constexpr SqlDialect kDialects[] = {SqlDialect::SQLite, SqlDialect::PostgreSQL, SqlDialect::Firebird};
+
+const QString porProduto = QStringLiteral("Lista de Preços por Produto");
+const QString porFornecedor = QStringLiteral("Lista de Preços por Fornecedor");
+
+// Supplier codes that must reach every database as they are.
+QStringList awkwardKeys()
+{
+    return {QStringLiteral("O'BRIEN"), QStringLiteral("A,B"), QStringLiteral("'; DROP TABLE X;--"),
+            QStringLiteral("AÇÃO:ÊXITO 3")};
+}
+
+// One combination of the screen's choices.
+struct Choices
+{
+    QString suppliers = QStringLiteral("T");   // "T" or a JSON list
+    QString variation = QStringLiteral("N");
+    QString order = QStringLiteral("N");
+    QString scope = QStringLiteral("T");
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Choices)
+
+class tst_MultiDbReports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void csvIsTheSameOnEveryDatabase_data();
+    void csvIsTheSameOnEveryDatabase();
+
+private:
+    QByteArray saveCsv(SqlDialect dialect, const QString &report, const Choices &choices);
+
+    std::unique_ptr<TestEnv> m_env[3];
+    DbConfig m_reader[3];
+    QStringList m_pickedSuppliers;
+    QTemporaryDir m_out;
+};
+
+void tst_MultiDbReports::initTestCase()
+{
+    try {
+        for (int i = 2; i >= 0; --i) {
+            m_env[i] = std::make_unique<TestEnv>(kDialects[i]);
+            m_reader[i] = m_env[i]->config();
+            // Quotes of suppliers whose codes need care, one per branch of the run, the
+            // second a rise over the first (variation on the same product and branch).
+            int number = 900000;
+            for (const QString &key : awkwardKeys()) {
+                m_env[i]->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, "
+                                              "NMFANTFORN, NMRAZSOCFORN) VALUES (?, 'J', '11222333000181', ?, ?)"),
+                               {key, QStringLiteral("Fantasia; \"") + key, QStringLiteral("Razão ") + key});
+                for (int q = 0; q < 2; ++q)
+                    m_env[i]->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, "
+                                                  "CDOPERADOR, DTVALINI, DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) "
+                                                  "VALUES (?, '0001', ?, '0000000001', NULL, ?, ?, ?, 5, 2.5)"),
+                                   {++number, key, QDate(2026, 12, 1 + 10 * q), QDate(2026, 12, 31),
+                                    q ? 13.4567 : 12.34});
+            }
+        }
+    } catch (const ESuiteError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    // A few quoted suppliers picked on the screen, and the awkward ones.
+    QSqlQuery q(m_env[0]->writable());
+    QVERIFY2(q.exec(QStringLiteral("SELECT DISTINCT CDFORNECED FROM COTACAO WHERE CDFILIAL = '0001' "
+                                   "ORDER BY CDFORNECED LIMIT 5")),
+             qPrintable(q.lastError().text()));
+    while (q.next())
+        m_pickedSuppliers << q.value(0).toString();
+    QVERIFY(m_pickedSuppliers.size() >= 3);
+    m_pickedSuppliers << awkwardKeys();
+}
+
+void tst_MultiDbReports::cleanupTestCase()
+{
+    for (auto &env : m_env)
+        env.reset();
+}
+
+void tst_MultiDbReports::cleanup()
+{
+    ReportDefinitionStore::discardAll();
+}
+
+QByteArray tst_MultiDbReports::saveCsv(SqlDialect dialect, const QString &report, const Choices &choices)
+{
+    const DbConfig &config = m_reader[int(dialect)];
+    Session::current().db = config;
+    dtmDBGeral::open(config);
+
+    TReportDesignerDialog designer;
+    designer.Batch = true;
+    designer.ReportDir = Session::current().reportDir;
+    designer.ReportCode = QStringLiteral("LPR077");
+    const QString suppliers = choices.suppliers == QLatin1String("T") ? choices.suppliers
+                                                                     : ListString::encode(m_pickedSuppliers);
+    // What the screen fills in: whole product range up to the 'Z' bound, all buyers.
+    designer.BeforeGetQueryParams = [&](TParams &params, bool &) {
+        auto set = [&](const char *name, const QVariant &value) {
+            if (TParam *p = params.FindParam(QLatin1String(name))) {
+                if (value.metaType().id() == QMetaType::QDate)
+                    p->setAsDate(value.toDate());
+                else
+                    p->setAsString(value.toString());
+            }
+        };
+        set("P_CDFILIAL", QStringLiteral("0001"));
+        set("P_CDFILCENTCMP", QStringLiteral("0001"));
+        set("P_CDREGIAO", QStringLiteral("001"));
+        set("P_CDPRODINI", QString());
+        set("P_CDPRODFIN", QStringLiteral("ZZZZZZZZZZ"));
+        set("L_LISTAOPER", QStringLiteral("T"));
+        set("L_LISTAOPER1", QStringLiteral("T"));
+        set("L_LISTAFORNE", suppliers);
+        set("L_LISTAFORNE1", suppliers);
+        set("P_DTINI", QDate(2026, 12, 1));
+        set("P_DTFIN", QDate(2026, 12, 31));
+        set("P_SISTEMA", QStringLiteral("CMP"));
+        set("P_PAGINA", QStringLiteral("T"));
+        set("P_VARIPRECO", choices.variation);
+        set("P_ORDPI", choices.order);
+        set("P_TODOSPROD", choices.scope);
+    };
+    const QString file = QDir(m_out.path()).filePath(dialectName(dialect) + QStringLiteral(".csv"));
+    QFile::remove(file);
+    designer.SaveAs(nullptr, report, file);
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
+{
+    QTest::addColumn<SqlDialect>("dialect");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<Choices>("choices");
+
+    Choices plain;
+    Choices variation = plain;
+    variation.variation = QStringLiteral("S");
+    Choices byPrice = variation;
+    byPrice.order = QStringLiteral("S");
+    Choices picked = byPrice;
+    picked.suppliers = QString();   // the picked list
+    Choices boughtOnly = plain;
+    boughtOnly.scope = QStringLiteral("C");
+    Choices pickedBought = picked;
+    pickedBought.scope = QStringLiteral("C");
+    pickedBought.order = QStringLiteral("N");
+    const struct { const char *name; Choices choices; } cases[] = {
+        {"all suppliers", plain},
+        {"variation", variation},
+        {"variation, by economic price", byPrice},
+        {"picked suppliers, by economic price", picked},
+        {"bought in the branch only", boughtOnly},
+        {"picked suppliers, bought only, variation", pickedBought},
+    };
+    for (SqlDialect d : {SqlDialect::PostgreSQL, SqlDialect::Firebird})
+        for (const QString &report : {porProduto, porFornecedor})
+            for (const auto &c : cases)
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2: %3")
+                                             .arg(dialectName(d).toLower(),
+                                                  report == porProduto ? QStringLiteral("by product")
+                                                                       : QStringLiteral("by supplier"),
+                                                  QLatin1String(c.name))))
+                    << d << report << c.choices;
+}
+
+void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
+{
+    QFETCH(SqlDialect, dialect);
+    QFETCH(QString, report);
+    QFETCH(Choices, choices);
+    QByteArray expected, got;
+    try {
+        expected = saveCsv(SqlDialect::SQLite, report, choices);
+        got = saveCsv(dialect, report, choices);
+    } catch (const ESuiteError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    const QList<QByteArray> expectedLines = expected.split('\n');
+    const QList<QByteArray> gotLines = got.split('\n');
+    // The title line and a fair number of quotes: the comparison is not over empty files.
+    QVERIFY2(expectedLines.size() > 10, expected.constData());
+    for (qsizetype i = 0; i < qMin(expectedLines.size(), gotLines.size()); ++i)
+        QVERIFY2(gotLines.at(i) == expectedLines.at(i),
+                 qPrintable(QStringLiteral("line %1\n  %2: %3\n  SQLite: %4")
+                                .arg(i + 1)
+                                .arg(dialectName(dialect), QString::fromUtf8(gotLines.at(i)),
+                                     QString::fromUtf8(expectedLines.at(i)))));
+    QCOMPARE(gotLines.size(), expectedLines.size());
+    QVERIFY(got == expected);
+    if (choices.variation == QLatin1String("S")) {
+        // Some quotes have a previous one: the variation column is not blank throughout.
+        qsizetype varied = 0;
+        for (qsizetype i = 1; i < gotLines.size(); ++i)
+            if (!gotLines.at(i).trimmed().isEmpty() && !gotLines.at(i).trimmed().endsWith(';'))
+                ++varied;
+        QVERIFY2(varied > 0, got.constData());
+    }
+    if (!choices.suppliers.isEmpty())
+        return;
+    // The picked list reached the query: only its suppliers, the awkward ones included.
+    for (const QString &key : awkwardKeys())
+        QVERIFY2(got.contains(key.toUtf8()), qPrintable(key));
+}
+
+QTEST_MAIN(tst_MultiDbReports)
+#include "tst_multidbreports.moc"
