@@ -59,7 +59,8 @@ QList<TableDef> tables()
               {varchar("CDPRODUTO", 10, true), varchar("CDARVPROD", 20, true), varchar("NMPRODUTO", 50)},
               {QStringLiteral("CDPRODUTO")},
               {index("UX_PRODUTO_CDARVPROD", {QStringLiteral("CDARVPROD")}, true),
-               index("IX_PRODUTO_NMPRODUTO", {QStringLiteral("NMPRODUTO")})}});
+               // Name then code: the order of the lookup list searched by name.
+               index("IX_PRODUTO_NMPRODUTO", {QStringLiteral("NMPRODUTO"), QStringLiteral("CDARVPROD")})}});
 
     t.append({QStringLiteral("OPERADOR"),
               {varchar("CDOPERADOR", 12, true), varchar("NMOPERADOR", 40)},

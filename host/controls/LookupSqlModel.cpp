@@ -35,6 +35,80 @@ QString nestable(QString sql)
     return sql;
 }
 
+// Top-level words of a statement (outside parentheses, literals, quoted names and
+// comments), upper-cased, with their positions.
+struct Word
+{
+    QString text;
+    qsizetype at;
+};
+
+QVector<Word> topLevelWords(const QString &sql)
+{
+    QVector<Word> words;
+    int depth = 0;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A doubled quote inside is the quote itself: scanning on finds the pair.
+            const qsizetype close = sql.indexOf(c, i + 1);
+            i = close < 0 ? n : close + 1;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
+            const qsizetype end = sql.indexOf(QLatin1Char('\n'), i);
+            i = end < 0 ? n : end + 1;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c == QLatin1Char('(')) {
+            ++depth;
+            ++i;
+        } else if (c == QLatin1Char(')')) {
+            --depth;
+            ++i;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            const qsizetype start = i;
+            while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('_') || sql.at(i) == QLatin1Char('$')))
+                ++i;
+            if (depth == 0)
+                words.append({sql.mid(start, i - start).toUpper(), start});
+        } else {
+            ++i;
+        }
+    }
+    return words;
+}
+
+} // namespace
+
+// The statement without its final ORDER BY, which the page statement replaces with its
+// own: a sort inside a derived table makes PostgreSQL and Firebird sort every row before
+// the outer limit applies. A clause that a row limit or a locking clause follows decides
+// which rows come out, so it stays.
+QString LookupSqlModel::withoutFinalOrder(const QString &sql)
+{
+    const QVector<Word> words = topLevelWords(sql);
+    qsizetype order = -1;
+    for (qsizetype w = words.size() - 2; w >= 0; --w) {
+        if (words.at(w).text == QLatin1String("ORDER") && words.at(w + 1).text == QLatin1String("BY")) {
+            order = w;
+            break;
+        }
+    }
+    if (order < 0)
+        return sql;
+    static const QStringList keeps = {QStringLiteral("LIMIT"), QStringLiteral("OFFSET"), QStringLiteral("ROWS"),
+                                      QStringLiteral("FETCH"), QStringLiteral("FOR"), QStringLiteral("UNION"),
+                                      QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT")};
+    for (qsizetype w = order + 2; w < words.size(); ++w)
+        if (keeps.contains(words.at(w).text))
+            return sql;
+    return sql.left(words.at(order).at).trimmed();
+}
+
+namespace {
+
 // The smallest text above every text that starts with prefix ("AB" -> "AC").
 QString upperBound(const QString &prefix)
 {
@@ -82,6 +156,12 @@ QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continua
     if (continuation) {
         if (byKey)
             where << sort + QStringLiteral(" > :LK__ULTIMO");
+        else if (m_dialect == SqlDialect::Firebird)
+            // The same rows as below. Firebird would answer the OR with one index bitmap per
+            // side, each over the rest of the table; a negation uses no index, so the page
+            // comes from walking the (field, key) index in order and stops after the limit.
+            where << sort + QStringLiteral(" >= :LK__ULTIMO AND NOT (") + sort
+                         + QStringLiteral(" = :LK__ULTIMO2 AND ") + key + QStringLiteral(" <= :LK__CHAVE)");
         else
             where << sort + QStringLiteral(" >= :LK__ULTIMO AND (") + sort
                          + QStringLiteral(" > :LK__ULTIMO2 OR ") + key + QStringLiteral(" > :LK__CHAVE)");
@@ -91,7 +171,7 @@ QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continua
         order += QStringLiteral(", ") + key;
 
     QString sql = QStringLiteral("SELECT * FROM (%1) LK WHERE %2 ORDER BY %3")
-                      .arg(nestable(m_query->sqlFor(m_dialect)), where.join(QStringLiteral(" AND ")), order);
+                      .arg(withoutFinalOrder(nestable(m_query->sqlFor(m_dialect))), where.join(QStringLiteral(" AND ")), order);
     sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(limit)
                                              : QStringLiteral(" LIMIT %1").arg(limit);
     return sql;

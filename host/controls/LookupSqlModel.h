@@ -20,6 +20,8 @@ public:
 
     static SqlDialect dialectOf(const QString &driverName);
     static QStringList caseVariants(const QString &text);
+    // The statement without a final top-level ORDER BY (kept when a row limit follows it).
+    static QString withoutFinalOrder(const QString &sql);
     // The page statement for a search column, with a prefix range and/or a continuation
     // after the last row read (exposed for plans and tests).
     QString pageSql(const QString &field, bool prefix, bool continuation, int limit) const;
