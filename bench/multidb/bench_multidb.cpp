@@ -2,12 +2,14 @@
 // side, over the same demo data, SQLite being the baseline of the ratios.
 //
 //   bench_multidb [--quick | --full] [--products N] [--branches N] [--suppliers N]
-//                 [--quotes N] [--runs N]
+//                 [--quotes N] [--runs N] [--pdf-lines N]
 //
 // Sizes: --quick the test data (300 products); default 50k products, 1k branches, 10k
 // suppliers, 250k quotes; --full 1M products, 5k branches, 50k suppliers, 5M quotes
 // (loading takes minutes). The servers are those of LPR_SERVERS_ENV when set, otherwise
 // the benchmark starts its own with scripts/dbservers.sh and stops them at the end.
+// Then the price list by product of branch 0001, about --pdf-lines lines (100k by
+// default), is saved as PDF on each, timed once.
 
 #include "Database.h"
 #include "DbServers.h"
@@ -18,12 +20,14 @@
 #include "TfrmListaPrecRel.h"
 #include "controls/LookupSqlModel.h"
 #include "rdmConsListaPreco.h"
+#include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -48,10 +52,14 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Median time of one call, after one call that warms the caches.
-double timeMs(int runs, const std::function<void(int)> &call)
+// Median time of one call, after one call that warms the caches (its time in *first).
+double timeMs(int runs, const std::function<void(int)> &call, double *first = nullptr)
 {
+    QElapsedTimer warm;
+    warm.start();
     call(0);
+    if (first)
+        *first = warm.nsecsElapsed() / 1e6;
     std::vector<double> times;
     for (int i = 1; i <= runs; ++i) {
         QElapsedTimer t;
@@ -129,8 +137,67 @@ struct Result
 {
     double loadSeconds = 0;
     double ms[kMeasureCount] = {};
+    double firstSupplierMs = 0;    // first GetFornecedor of a fresh connection
+    double pdfSeconds = 0;
+    qint64 pdfRows = 0;
+    int pdfPages = 0;
     QString error;
 };
+
+// The product range whose quotes of branch 0001 (its own centre) make about `lines`
+// lines of the price list over the whole validity range: the last code of the range.
+QString rangeEnd(qint64 lines)
+{
+    QSqlQuery q(dtmDBGeral::dtbGeral());
+    if (!q.exec(QStringLiteral("SELECT P.CDARVPROD, COUNT(*) FROM COTACAO C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+                               "WHERE C.CDFILIAL = '0001' GROUP BY P.CDARVPROD ORDER BY P.CDARVPROD")))
+        throw EDatabaseError(q.lastError().text());
+    qint64 total = 0;
+    QString last = QStringLiteral("ZZZZZZZZZZ");
+    while (q.next()) {
+        total += q.value(1).toLongLong();
+        last = q.value(0).toString();
+        if (total >= lines)
+            break;
+    }
+    return last;
+}
+
+// The price list by product of branch 0001 saved as PDF, as the screen asks for it.
+void savePriceListPdf(const QString &file, const QString &lastProduct, Result &r)
+{
+    TReportDesignerDialog designer;
+    designer.Batch = true;
+    QString source = QString::fromLocal8Bit(qgetenv("SUITE_SOURCE_DIR"));
+    if (source.isEmpty())
+        source = QStringLiteral(LPR_SOURCE_DIR);
+    designer.ReportDir = source + QStringLiteral("/reports");
+    designer.ReportCode = QStringLiteral("LPR077");
+    designer.BeforeGetQueryParams = [&](TParams &params, bool &) {
+        const QList<QPair<const char *, QVariant>> values = {
+            {"P_CDFILIAL", QStringLiteral("0001")}, {"P_CDFILCENTCMP", QStringLiteral("0001")},
+            {"P_CDREGIAO", QStringLiteral("001")}, {"P_CDPRODINI", QString()}, {"P_CDPRODFIN", lastProduct},
+            {"L_LISTAOPER", QStringLiteral("T")}, {"L_LISTAOPER1", QStringLiteral("T")},
+            {"L_LISTAFORNE", QStringLiteral("T")}, {"L_LISTAFORNE1", QStringLiteral("T")},
+            {"P_DTINI", QDate(2000, 1, 1)}, {"P_DTFIN", QDate(2099, 12, 31)}, {"P_SISTEMA", QStringLiteral("CMP")},
+            {"P_VARIPRECO", QStringLiteral("S")}, {"P_ORDPI", QStringLiteral("N")}, {"P_TODOSPROD", QStringLiteral("T")}};
+        for (const auto &[name, value] : values) {
+            TParam *p = params.FindParam(QLatin1String(name));
+            if (!p)
+                continue;
+            if (value.metaType().id() == QMetaType::QDate)
+                p->setAsDate(value.toDate());
+            else
+                p->setAsString(value.toString());
+        }
+    };
+    QElapsedTimer t;
+    t.start();
+    designer.SaveAs(nullptr, QStringLiteral("Lista de Preços por Produto"), file);
+    r.pdfSeconds = t.elapsed() / 1000.0;
+    r.pdfRows = designer.lastRowCount();
+    r.pdfPages = designer.lastPageCount();
+}
 
 } // namespace
 
@@ -149,6 +216,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("suppliers"), QStringLiteral("Número de fornecedores."), QStringLiteral("n")},
         {QStringLiteral("quotes"), QStringLiteral("Número de cotações."), QStringLiteral("n")},
         {QStringLiteral("runs"), QStringLiteral("Medições por consulta (mediana)."), QStringLiteral("n"), QStringLiteral("15")},
+        {QStringLiteral("pdf-lines"), QStringLiteral("Linhas da lista de preços salva em PDF (0: não salva)."),
+         QStringLiteral("n"), QStringLiteral("100000")},
     });
     parser.process(app);
 
@@ -172,6 +241,8 @@ int main(int argc, char *argv[])
         *s.value = v;
     }
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
+    const qint64 pdfLines = qMax(0LL, parser.value(QStringLiteral("pdf-lines")).toLongLong());
+    QString lastProduct;   // the same product range on every database
     o.buyers = qMin(o.buyers, o.operators);
 
     say(QStringLiteral("Base: %1 produtos, %2 filiais, %3 fornecedores, %4 cotações; mediana de %5 medições.")
@@ -245,7 +316,7 @@ int main(int argc, char *argv[])
                 });
                 rdmConsListaPreco rdm(QString::fromLatin1(dtmDBGeral::connectionName()));
                 rdm.setCacheTime(0);
-                r.ms[2] = timeMs(qMin(runs, 5), [&](int) { rdm.GetFornecedor(); });
+                r.ms[2] = timeMs(qMin(runs, 5), [&](int) { rdm.GetFornecedor(); }, &r.firstSupplierMs);
 
                 QVector<LookupModel::Column> columns;
                 for (const char *field : {"CDARVPROD", "NMPRODUTO"}) {
@@ -262,6 +333,13 @@ int main(int argc, char *argv[])
                         model.search(QStringLiteral("NMPRODUTO"), QString());
                     model.fetchMore(QModelIndex());
                 });
+                }
+                if (pdfLines > 0) {
+                    if (lastProduct.isEmpty())
+                        lastProduct = rangeEnd(pdfLines);
+                    savePriceListPdf(dir.filePath(QStringLiteral("lista.pdf")), lastProduct, r);
+                    say(QStringLiteral("  %1: lista em PDF, %2 linhas, %3 páginas, %4 s")
+                            .arg(dialectName(dialect)).arg(r.pdfRows).arg(r.pdfPages).arg(r.pdfSeconds, 0, 'f', 1));
                 }
                 dtmDBGeral::close();
                 if (dialect != SqlDialect::SQLite)
@@ -307,6 +385,17 @@ int main(int argc, char *argv[])
             .arg(results[0].loadSeconds, 18, 'f', 1)
             .arg(results[1].loadSeconds, 18, 'f', 1)
             .arg(results[2].loadSeconds, 18, 'f', 1));
+    say(QStringLiteral("%1 %2 %3 %4")
+            .arg(QStringLiteral("GetFornecedor, 1ª chamada").leftJustified(26))
+            .arg(QString::number(results[0].firstSupplierMs, 'f', 2).rightJustified(15) + QStringLiteral(" ms"))
+            .arg(QString::number(results[1].firstSupplierMs, 'f', 2).rightJustified(15) + QStringLiteral(" ms"))
+            .arg(QString::number(results[2].firstSupplierMs, 'f', 2).rightJustified(15) + QStringLiteral(" ms")));
+    if (pdfLines > 0)
+        say(QStringLiteral("%1 %2 %3 %4")
+                .arg(QStringLiteral("lista em PDF (s)").leftJustified(26))
+                .arg(results[0].pdfSeconds, 18, 'f', 1)
+                .arg(results[1].pdfSeconds, 18, 'f', 1)
+                .arg(results[2].pdfSeconds, 18, 'f', 1));
     say(QStringLiteral("(entre parênteses: vezes o tempo do SQLite)"));
     return allMet ? 0 : 1;
 }
