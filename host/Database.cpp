@@ -134,7 +134,7 @@ DbConfig config()
     return g_config;
 }
 
-void ensureAlive()
+bool ensureAlive()
 {
     QSqlDatabase db = dtbGeral();
     if (db.isOpen()) {
@@ -142,9 +142,12 @@ void ensureAlive()
         const char *probe = g_config.dialect() == SqlDialect::Firebird
                                 ? "SELECT 1 FROM RDB$DATABASE" : "SELECT 1";
         if (q.exec(QString::fromLatin1(probe)))
-            return;
+            return false;
     }
+    if (g_config.database.isEmpty())
+        throw EDatabaseError(QStringLiteral("O banco de dados não está configurado (seção [BancoDados] da sessão)."));
     open(g_config);
+    return true;
 }
 
 } // namespace dtmDBGeral

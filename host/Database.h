@@ -36,6 +36,8 @@ SUITE_EXPORT DbConfig config();
 
 // Opens a connection of its own under the given name (read-only when asked).
 SUITE_EXPORT QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool readOnly);
-// Checks that the general connection still answers and reopens it when it does not.
-SUITE_EXPORT void ensureAlive();
+// Checks that the general connection still answers and reopens it when it does not
+// (a database server restarted, a dropped link). True when it was reopened; raises
+// EDatabaseError naming the database and the cause when it cannot be reopened.
+SUITE_EXPORT bool ensureAlive();
 }

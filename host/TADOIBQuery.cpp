@@ -102,16 +102,30 @@ void TADOIBQuery::Close()
 
 void TADOIBQuery::execute(const QString &sql, const TParams &params)
 {
-    QSqlDatabase db = database();
-    if (!db.isOpen())
-        throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
-                                 .arg(dtmDBGeral::config().describe()));
-    const PreparedSql prepared = PreparedSql::prepare(sql, params, dialectOf(db));
-    auto query = std::make_unique<QSqlQuery>(db);
-    query->setForwardOnly(true);
-    try {
+    auto run = [&](QSqlDatabase db) {
+        if (!db.isOpen())
+            throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
+                                     .arg(dtmDBGeral::config().describe()));
+        const PreparedSql prepared = PreparedSql::prepare(sql, params, dialectOf(db));
+        auto query = std::make_unique<QSqlQuery>(db);
+        query->setForwardOnly(true);
         prepared.exec(*query);
+        return query;
+    };
+    std::unique_ptr<QSqlQuery> query;
+    try {
+        try {
+            query = run(database());
+        } catch (const EDatabaseError &) {
+            // A database server that went away and came back: the general connection is
+            // opened again and the statement runs once more; any other failure stands.
+            if (!ConnectionName.isEmpty() || !dtmDBGeral::ensureAlive())
+                throw;
+            query = run(database());
+        }
     } catch (const EDatabaseError &e) {
+        if (e.message().contains(dtmDBGeral::config().describe()))
+            throw;
         throw EDatabaseError(QStringLiteral("%1\nBanco: %2").arg(e.message(), dtmDBGeral::config().describe()));
     }
     QStringList columns;

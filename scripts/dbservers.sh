@@ -142,6 +142,8 @@ pg_users() {
   pg_sql "CREATE ROLE $PG_READER LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE PASSWORD '$PG_READER_PASSWORD'"
   # Every transaction of the reader is read-only, whatever its grants.
   pg_sql "ALTER ROLE $PG_READER SET default_transaction_read_only = on"
+  # The owner may end the reader's sessions: the tests drop a link that way.
+  pg_sql "GRANT pg_signal_backend TO $PG_OWNER"
   # Only the owner and the reader connect; the reader gets its SELECT grants when the
   # tables are made (DemoDb::grantReadOnly).
   pg_sql "CREATE DATABASE lpr OWNER $PG_OWNER"
