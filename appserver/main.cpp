@@ -3,6 +3,7 @@
 //   Lpr07700 --config SESSION.ini [--host 127.0.0.1] [--port N] [--idle-timeout S] [--cache S]
 
 #include "AppServer.h"
+#include "rdmConsListaPreco.h"
 #include "Database.h"
 #include "EAbort.h"
 #include "Session.h"
@@ -112,6 +113,15 @@ int main(int argc, char *argv[])
                                   .arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
         });
         server.listen(host, quint16(port));
+        if (cache > 0) {
+            // The first screen to open should not wait for the list to be built.
+            try {
+                server.dataModule().GetFornecedor();
+            } catch (const ESuiteError &e) {
+                printLine(stderr, QStringLiteral("Lpr07700: aviso: a lista de fornecedores não pôde ser preparada: %1")
+                                      .arg(e.message()));
+            }
+        }
         printLine(stdout, QStringLiteral("Lpr07700 ouvindo em %1:%2")
                               .arg(server.serverAddress().toString())
                               .arg(server.serverPort()));

@@ -57,11 +57,31 @@ QVariant rdmConsListaPreco::invoke(const QString &method, const QVariantList &ar
     throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)));
 }
 
+// SQLite's counter of changes committed by other connections; -1 elsewhere or on failure.
+qint64 rdmConsListaPreco::dataVersion() const
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen() || db.driverName() != QLatin1String("QSQLITE"))
+        return -1;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
 QByteArray rdmConsListaPreco::GetFornecedor()
 {
-    if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid() && m_cachedAt.elapsed() < m_cacheMs)
-        return m_cached;
+    if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid()) {
+        if (m_cachedAt.elapsed() < m_cacheMs)
+            return m_cached;
+        // On SQLite the packet stays good for as long as nobody committed a change.
+        if (m_cachedVersion >= 0 && dataVersion() == m_cachedVersion) {
+            m_cachedAt.start();
+            return m_cached;
+        }
+    }
     m_cached = QByteArray();
+    const qint64 version = dataVersion();
     QByteArray packet;
     try {
         packet = queryFornecedor();
@@ -74,6 +94,7 @@ QByteArray rdmConsListaPreco::GetFornecedor()
     }
     if (m_cacheMs > 0) {
         m_cached = packet;
+        m_cachedVersion = version;
         m_cachedAt.start();
     }
     return packet;

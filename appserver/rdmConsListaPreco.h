@@ -30,6 +30,8 @@ public:
     void setCacheTime(int ms) { m_cacheMs = ms; }
     int cacheTime() const { return m_cacheMs; }
     void clearCache() { m_cached = QByteArray(); }
+    // The SQLite change counter (PRAGMA data_version); -1 on other databases.
+    qint64 dataVersion() const;
 
 private:
     QByteArray queryFornecedor();
@@ -39,4 +41,5 @@ private:
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
     bool m_tuned = false;
+    qint64 m_cachedVersion = -1;   // SQLite data_version the cached packet was built at
 };

@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-ServerProcess::ServerProcess(const TestEnv &env) : m_env(env) {}
+ServerProcess::ServerProcess(const TestEnv &env, int cacheSeconds) : m_env(env), m_cacheSeconds(cacheSeconds) {}
 
 ServerProcess::~ServerProcess()
 {
@@ -25,7 +25,7 @@ bool ServerProcess::start()
     s.save(ini);
     m_process.setProgram(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/Lpr07700"));
     m_process.setArguments({QStringLiteral("--config"), ini, QStringLiteral("--port"), QStringLiteral("0"),
-                            QStringLiteral("--cache"), QStringLiteral("0")});
+                            QStringLiteral("--cache"), QString::number(m_cacheSeconds)});
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(5000))
@@ -53,7 +53,7 @@ void ServerProcess::stop()
     m_port = 0;
 }
 
-FormFixture::FormFixture(const DemoOptions &options, bool withServer) : env(options)
+FormFixture::FormFixture(const DemoOptions &options, bool withServer, int serverCacheSeconds) : env(options)
 {
     mdiArea = new QMdiArea(&mainWindow);
     mainWindow.setCentralWidget(mdiArea);
@@ -62,7 +62,7 @@ FormFixture::FormFixture(const DemoOptions &options, bool withServer) : env(opti
     mainWindow.show();
     QApplication::setActiveWindow(&mainWindow);
     if (withServer) {
-        server = std::make_unique<ServerProcess>(env);
+        server = std::make_unique<ServerProcess>(env, serverCacheSeconds);
         if (!server->start())
             qFatal("Lpr07700 did not start");
     }

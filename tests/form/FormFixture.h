@@ -15,7 +15,8 @@ class TfrmListaPrecRel;
 class ServerProcess
 {
 public:
-    explicit ServerProcess(const TestEnv &env);
+    // cacheSeconds: how long the server keeps its supplier list (0: built at every call).
+    explicit ServerProcess(const TestEnv &env, int cacheSeconds = 0);
     ~ServerProcess();
     bool start();
     void stop();
@@ -25,6 +26,7 @@ private:
     const TestEnv &m_env;
     QProcess m_process;
     int m_port = 0;
+    int m_cacheSeconds;
 };
 
 // The world of a screen test: a demo database, the server, a main window with its
@@ -33,7 +35,7 @@ private:
 class FormFixture
 {
 public:
-    explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true);
+    explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true, int serverCacheSeconds = 0);
     ~FormFixture();
 
     TestEnv env;

@@ -100,6 +100,7 @@ private slots:
     void peerVanishingMidReply();
     void fiftyClientsAtOnce();
     void stillAnswersAfterAll();
+    void cachedListFollowsTheData();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -306,6 +307,29 @@ void tst_AppServer::fiftyClientsAtOnce()
         QVERIFY2(list.ok, qPrintable(list.error));
         QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), rows);
     }
+}
+
+// The packet is kept while nobody changes the data, past its time limit, and built again as
+// soon as a quote of a new supplier is committed.
+void tst_AppServer::cachedListFollowsTheData()
+{
+    rdmConsListaPreco &module = m_server->dataModule();
+    module.setCacheTime(30);
+    const QByteArray first = module.GetFornecedor();
+    QTest::qWait(60);
+    const QByteArray again = module.GetFornecedor();
+    QCOMPARE(again.constData(), first.constData());   // the same packet, not built again
+
+    m_env->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN)"
+                               " VALUES ('999999', 'J', '11222333000181', 'Novo Cotado', 'Novo Cotado Ltda')"));
+    m_env->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, CDOPERADOR, DTVALINI,"
+                               " DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) SELECT MAX(NRCOTACAO) + 1, '0001', '999999',"
+                               " MIN(CDPRODUTO), MIN(CDOPERADOR), '2026-12-01', '2026-12-31', 1, 0, 0 FROM COTACAO"));
+    QTest::qWait(60);
+    const QByteArray fresh = module.GetFornecedor();
+    QVERIFY(fresh.contains("Novo Cotado"));
+    QVERIFY(!first.contains("Novo Cotado"));
+    module.setCacheTime(0);
 }
 
 void tst_AppServer::stillAnswersAfterAll()
