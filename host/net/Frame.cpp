@@ -28,6 +28,20 @@ void finishFrame(QByteArray &frame, qint64 extra = 0)
     qToBigEndian(quint32(payload), frame.data());
 }
 
+// A whole frame whose payload write() produces.
+template <class Write> QByteArray buildFrame(Write write)
+{
+    QByteArray frame = startFrame();
+    {
+        QBuffer out(&frame);
+        out.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&out);
+        write(writer);
+    }
+    finishFrame(frame);
+    return frame;
+}
+
 void writeValue(QCborStreamWriter &writer, const QVariant &value)
 {
     QCborValue::fromVariant(value).toCbor(writer);
@@ -105,11 +119,7 @@ QString textValue(QCborStreamReader &reader, const QString &key)
 
 QByteArray Frame::helloFrame(const QString &server, const QString &token)
 {
-    QByteArray frame = startFrame();
-    {
-        QBuffer out(&frame);
-        out.open(QIODevice::WriteOnly | QIODevice::Append);
-        QCborStreamWriter writer(&out);
+    return buildFrame([&](QCborStreamWriter &writer) {
         writer.startMap(3);
         writer.append(QLatin1StringView("op"));
         writer.append(QLatin1StringView("hello"));
@@ -118,18 +128,12 @@ QByteArray Frame::helloFrame(const QString &server, const QString &token)
         writer.append(QLatin1StringView("token"));
         writer.append(token);
         writer.endMap();
-    }
-    finishFrame(frame);
-    return frame;
+    });
 }
 
 QByteArray Frame::callFrame(const QString &method, const QVariantList &args)
 {
-    QByteArray frame = startFrame();
-    {
-        QBuffer out(&frame);
-        out.open(QIODevice::WriteOnly | QIODevice::Append);
-        QCborStreamWriter writer(&out);
+    return buildFrame([&](QCborStreamWriter &writer) {
         writer.startMap(3);
         writer.append(QLatin1StringView("op"));
         writer.append(QLatin1StringView("call"));
@@ -141,31 +145,24 @@ QByteArray Frame::callFrame(const QString &method, const QVariantList &args)
             writeValue(writer, a);
         writer.endArray();
         writer.endMap();
-    }
-    finishFrame(frame);
-    return frame;
+    });
 }
 
 QByteArray Frame::errorFrame(const QString &text)
 {
-    QByteArray frame = startFrame();
-    {
-        QBuffer out(&frame);
-        out.open(QIODevice::WriteOnly | QIODevice::Append);
-        QCborStreamWriter writer(&out);
+    return buildFrame([&](QCborStreamWriter &writer) {
         writer.startMap(1);
         writer.append(QLatin1StringView("error"));
         writer.append(text);
         writer.endMap();
-    }
-    finishFrame(frame);
-    return frame;
+    });
 }
 
 QByteArrayList Frame::resultFrame(const QVariant &result)
 {
-    QByteArray frame = startFrame();
     if (result.metaType().id() == QMetaType::QByteArray) {
+        // A data packet goes out as it is, after a head written here: no copy of it.
+        QByteArray frame = startFrame();
         const QByteArray bytes = result.toByteArray();
         appendCborHead(frame, 5, 1);    // map of one pair
         appendCborHead(frame, 3, 6);    // text "result"
@@ -174,17 +171,12 @@ QByteArrayList Frame::resultFrame(const QVariant &result)
         finishFrame(frame, bytes.size());
         return {frame, bytes};
     }
-    {
-        QBuffer out(&frame);
-        out.open(QIODevice::WriteOnly | QIODevice::Append);
-        QCborStreamWriter writer(&out);
+    return {buildFrame([&](QCborStreamWriter &writer) {
         writer.startMap(1);
         writer.append(QLatin1StringView("result"));
         writeValue(writer, result);
         writer.endMap();
-    }
-    finishFrame(frame);
-    return {frame};
+    })};
 }
 
 Frame::Request Frame::parseRequest(const QByteArray &payload)
