@@ -1,4 +1,5 @@
 #include "LookupWindow.h"
+#include "DialogTitle.h"
 #include "../ExceptionGuard.h"
 #include "../TDataSet.h"
 #include "DelphiMask.h"
@@ -91,11 +92,7 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_lblVazio, 1);
     bottom->addWidget(buttons);
-    auto *lblTitulo = new QLabel(windowTitle(), this);
-    lblTitulo->setObjectName(QStringLiteral("lblTitulo"));
-    QFont bold = lblTitulo->font();
-    bold.setBold(true);
-    lblTitulo->setFont(bold);
+    QLabel *lblTitulo = dialogTitle(windowTitle(), this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblTitulo);
     layout->addLayout(top);

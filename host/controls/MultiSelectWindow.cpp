@@ -1,4 +1,5 @@
 #include "MultiSelectWindow.h"
+#include "DialogTitle.h"
 #include "../TDataSet.h"
 #include "MultiSelectModel.h"
 
@@ -102,11 +103,7 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     bottom->addStretch(1);
     bottom->addWidget(btnConfirmar);
     bottom->addWidget(btnCancelar);
-    auto *lblTitulo = new QLabel(title, this);
-    lblTitulo->setObjectName(QStringLiteral("lblTitulo"));
-    QFont bold = lblTitulo->font();
-    bold.setBold(true);
-    lblTitulo->setFont(bold);
+    QLabel *lblTitulo = dialogTitle(title, this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblTitulo);
