@@ -57,16 +57,22 @@ QVariant rdmConsListaPreco::invoke(const QString &method, const QVariantList &ar
     throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)));
 }
 
-// SQLite's counter of changes committed by other connections; -1 elsewhere or on failure.
-qint64 rdmConsListaPreco::dataVersion() const
+QString rdmConsListaPreco::dataVersion() const
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (!db.isOpen() || db.driverName() != QLatin1String("QSQLITE"))
-        return -1;
+    if (!db.isOpen())
+        return QString();
+    const char *probe = nullptr;
+    if (db.driverName() == QLatin1String("QSQLITE"))
+        probe = "PRAGMA data_version";
+    else if (db.driverName() == QLatin1String("QPSQL"))
+        probe = "SELECT CAST(pg_current_wal_insert_lsn() AS TEXT)";
+    if (!probe)
+        return QString();
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
-        return -1;
-    return q.value(0).toLongLong();
+    if (!q.exec(QString::fromLatin1(probe)) || !q.next())
+        return QString();
+    return q.value(0).toString();
 }
 
 QByteArray rdmConsListaPreco::GetFornecedor()
@@ -74,14 +80,14 @@ QByteArray rdmConsListaPreco::GetFornecedor()
     if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid()) {
         if (m_cachedAt.elapsed() < m_cacheMs)
             return m_cached;
-        // On SQLite the packet stays good for as long as nobody committed a change.
-        if (m_cachedVersion >= 0 && dataVersion() == m_cachedVersion) {
+        // The packet stays good for as long as the data did not change.
+        if (!m_cachedVersion.isEmpty() && dataVersion() == m_cachedVersion) {
             m_cachedAt.start();
             return m_cached;
         }
     }
     m_cached = QByteArray();
-    const qint64 version = dataVersion();
+    const QString version = dataVersion();
     QByteArray packet;
     try {
         packet = queryFornecedor();

@@ -30,8 +30,10 @@ public:
     void setCacheTime(int ms) { m_cacheMs = ms; }
     int cacheTime() const { return m_cacheMs; }
     void clearCache() { m_cached = QByteArray(); }
-    // The SQLite change counter (PRAGMA data_version); -1 on other databases.
-    qint64 dataVersion() const;
+    // A mark that changes whenever the data may have changed (SQLite: PRAGMA data_version,
+    // commits of other connections; PostgreSQL: the write-ahead log position). Empty on
+    // databases without a cheap one (Firebird): the time limit alone then applies.
+    QString dataVersion() const;
 
 private:
     QByteArray queryFornecedor();
@@ -41,5 +43,5 @@ private:
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
     bool m_tuned = false;
-    qint64 m_cachedVersion = -1;   // SQLite data_version the cached packet was built at
+    QString m_cachedVersion;   // the data version the cached packet was built at
 };
