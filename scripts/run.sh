@@ -37,10 +37,18 @@ INI
   echo "Sessão gravada em $DATA/suite.ini"
 fi
 
+# The port the session file names (it may have been edited since it was written).
+PORT=$(awk -F= '/^\[/{sec=$0} sec=="[ServidorAplicacao]" && $1=="Porta"{print $2}' "$DATA/suite.ini" | tr -d ' \r')
+PORT=${PORT:-21173}
 "$BIN/Lpr07700" --config "$DATA/suite.ini" &
 SERVER=$!
 trap 'kill $SERVER 2>/dev/null || true; wait $SERVER 2>/dev/null || true' EXIT
-sleep 0.5
+# Wait (10 s at most) until the server answers on its port.
+for _ in $(seq 1 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null && break
+  kill -0 $SERVER 2>/dev/null || { echo "O servidor Lpr07700 não iniciou (veja a mensagem acima)." >&2; exit 1; }
+  sleep 0.1
+done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   OUT="$DATA/LPR077-demo.pdf"
