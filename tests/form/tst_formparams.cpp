@@ -353,14 +353,20 @@ void tst_FormParams::databaseFailureStopsMidway()
     TfrmListaPrecRel *form = f.open();
     TParams params = declare({QStringLiteral("P_PAGINA"), QStringLiteral("P_CDFILIAL"),
                               QStringLiteral("P_CDFILCENTCMP"), QStringLiteral("P_TODOSPROD")});
-    dtmDBGeral::close();
+    // The database goes away for good: the general connection cannot be opened again.
+    DbConfig gone;
+    gone.database = f.env.dir() + QStringLiteral("/removido.db");
+    try {
+        dtmDBGeral::open(gone);
+    } catch (const EDatabaseError &) {
+    }
     bool raised = false;
     try {
         bool flag = true;
         form->rpddPadraoBeforeGetQueryParams(params, flag);
     } catch (const EDatabaseError &e) {
         raised = true;
-        QVERIFY2(e.message().contains(QStringLiteral("não está aberto")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("não foi encontrado")), qPrintable(e.message()));
     }
     f.env.reopen();
     QVERIFY(raised);   // not swallowed: the report engine shows it and stops
