@@ -24,17 +24,22 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
+// The first column of the first row; a failed statement comes back as its error text so
+// that the comparison using it shows the cause.
 QVariant sqlValue(const QString &sql)
 {
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    if (!q.exec(sql) || !q.next())
-        return QVariant();
+    if (!q.exec(sql))
+        return QStringLiteral("<erro: %1>").arg(q.lastError().text());
+    if (!q.next())
+        return QStringLiteral("<nenhuma linha>");
     return q.value(0);
 }
 
@@ -198,9 +203,9 @@ void tst_FormLifecycle::firstActivationDefaults()
     QCOMPARE(form->medCdProdIni->Text(), sqlValue(QStringLiteral("SELECT MIN(CDARVPROD) FROM PRODUTO")).toString());
     QCOMPARE(form->medCdProdFin->Text(), sqlValue(QStringLiteral("SELECT MAX(CDARVPROD) FROM PRODUTO")).toString());
     QCOMPARE(form->edtNmProdIni->text(),
-             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO ORDER BY CDARVPROD LIMIT 1")).toString());
+             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)")).toString());
     QCOMPARE(form->edtNmProdFin->text(),
-             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO ORDER BY CDARVPROD DESC LIMIT 1")).toString());
+             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)")).toString());
     QVERIFY(!form->edtNmProdIni->text().isEmpty());
     QCOMPARE(form->medCdProdIni->EditMask(), Zelmora::DBPict(TPictType::ptProduto));
 

@@ -74,27 +74,25 @@ void tst_FormLists::cleanup()
 void tst_FormLists::statesOfAGroup_data()
 {
     QTest::addColumn<QString>("group");
-    QTest::addColumn<QStringList>("setup");   // statements run before the screen opens
+    QTest::addColumn<QStringList>("setup");   // statements run before the screen opens, oddKey bound
     QTest::addColumn<QString>("oddKey");      // a key to mark among the ordinary ones; empty: none
 
     QTest::newRow("buyers") << "buyers" << QStringList() << QString();
     QTest::newRow("suppliers") << "suppliers" << QStringList() << QString();
-    const QString buyer = QStringLiteral("O'B, \"1\"");
     QTest::newRow("buyers: key with quotes and a comma")
         << "buyers"
-        << QStringList{QStringLiteral("UPDATE OPERADOR SET CDOPERADOR = '%1' WHERE CDOPERADOR = "
-                                      "(SELECT MIN(CDOPERADOR) FROM COMPRADOR)").arg(QString(buyer).replace("'", "''")),
-                       QStringLiteral("UPDATE COMPRADOR SET CDOPERADOR = '%1' WHERE CDOPERADOR = "
-                                      "(SELECT MIN(CDOPERADOR) FROM COMPRADOR)").arg(QString(buyer).replace("'", "''"))}
-        << buyer;
-    const QString supplier = QStringLiteral("F'ç, \"X\" [y]");
+        << QStringList{QStringLiteral("UPDATE OPERADOR SET CDOPERADOR = ? WHERE CDOPERADOR = "
+                                      "(SELECT MIN(CDOPERADOR) FROM COMPRADOR)"),
+                       QStringLiteral("UPDATE COMPRADOR SET CDOPERADOR = ? WHERE CDOPERADOR = "
+                                      "(SELECT MIN(CDOPERADOR) FROM COMPRADOR)")}
+        << QStringLiteral("O'B, \"1\"");
     QTest::newRow("suppliers: key with quotes, comma, brackets and accent")
         << "suppliers"
-        << QStringList{QStringLiteral("UPDATE FORNECEDOR SET CDFORNECED = '%1' WHERE CDFORNECED = "
-                                      "(SELECT MIN(CDFORNECED) FROM COTACAO)").arg(QString(supplier).replace("'", "''")),
-                       QStringLiteral("UPDATE COTACAO SET CDFORNECED = '%1' WHERE CDFORNECED = "
-                                      "(SELECT MIN(CDFORNECED) FROM COTACAO)").arg(QString(supplier).replace("'", "''"))}
-        << supplier;
+        << QStringList{QStringLiteral("UPDATE FORNECEDOR SET CDFORNECED = ? WHERE CDFORNECED = "
+                                      "(SELECT MIN(CDFORNECED) FROM COTACAO)"),
+                       QStringLiteral("UPDATE COTACAO SET CDFORNECED = ? WHERE CDFORNECED = "
+                                      "(SELECT MIN(CDFORNECED) FROM COTACAO)")}
+        << QStringLiteral("F'ç, \"X\" [y]");
 }
 
 void tst_FormLists::statesOfAGroup()
@@ -105,7 +103,7 @@ void tst_FormLists::statesOfAGroup()
 
     FormFixture f;
     for (const QString &sql : setup)
-        f.env.exec(sql);
+        f.env.exec(sql, {oddKey});
     TfrmListaPrecRel *form = f.open();
     const Group g = ::group(form, group);
 
