@@ -53,7 +53,19 @@ void ServerProcess::stop()
     m_port = 0;
 }
 
-FormFixture::FormFixture(const DemoOptions &options, bool withServer, int serverCacheSeconds) : env(options)
+SqlDialect FormFixture::dialect()
+{
+    const QString name = QString::fromLocal8Bit(qgetenv("LPR_TEST_DIALECT")).trimmed().toLower();
+    if (name.isEmpty() || name == QLatin1String("sqlite"))
+        return SqlDialect::SQLite;
+    if (name == QLatin1String("postgresql"))
+        return SqlDialect::PostgreSQL;
+    if (name == QLatin1String("firebird"))
+        return SqlDialect::Firebird;
+    qFatal("LPR_TEST_DIALECT='%s': use sqlite, postgresql or firebird", qPrintable(name));
+}
+
+FormFixture::FormFixture(const DemoOptions &options, bool withServer, int serverCacheSeconds) : env(dialect(), options)
 {
     mdiArea = new QMdiArea(&mainWindow);
     mainWindow.setCentralWidget(mdiArea);

@@ -32,11 +32,19 @@ private:
 // The world of a screen test: a demo database, the server, a main window with its
 // child-window area, and the dialogs scripted. open() opens the screen as a child window
 // the way the shell does and returns the form after its first activation.
+//
+// The demo database is SQLite unless LPR_TEST_DIALECT says "postgresql" or "firebird":
+// then it is made on that test server (settings file named by LPR_SERVERS_ENV) and both
+// the screen and Lpr07700 use its read-only user.
 class FormFixture
 {
 public:
     explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true, int serverCacheSeconds = 0);
     ~FormFixture();
+
+    // The database the screen tests run on, from LPR_TEST_DIALECT (unset: SQLite). An
+    // unknown name ends the test program.
+    static SqlDialect dialect();
 
     TestEnv env;
     ScriptedInteraction io;
