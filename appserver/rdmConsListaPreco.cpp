@@ -9,6 +9,9 @@
 
 namespace {
 
+// Longest time a packet is kept on the strength of an unchanged data mark.
+constexpr qint64 kMaxKeptMs = 5 * 60 * 1000;
+
 // EXISTS stops at the first quote of each supplier, found through the index on
 // COTACAO.CDFORNECED; suppliers without quotes cost one index probe.
 // On SQLite the unary plus keeps the planner from walking the NMFANTFORN index, which
@@ -80,8 +83,9 @@ QByteArray rdmConsListaPreco::GetFornecedor()
     if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid()) {
         if (m_cachedAt.elapsed() < m_cacheMs)
             return m_cached;
-        // The packet stays good for as long as the data did not change.
-        if (!m_cachedVersion.isEmpty() && dataVersion() == m_cachedVersion) {
+        // The packet stays good for as long as the data did not change; a few minutes at most,
+        // since a change mark may move a moment before the change becomes visible.
+        if (!m_cachedVersion.isEmpty() && m_builtAt.elapsed() < kMaxKeptMs && dataVersion() == m_cachedVersion) {
             m_cachedAt.start();
             return m_cached;
         }
@@ -102,6 +106,7 @@ QByteArray rdmConsListaPreco::GetFornecedor()
         m_cached = packet;
         m_cachedVersion = version;
         m_cachedAt.start();
+        m_builtAt.start();
     }
     return packet;
 }

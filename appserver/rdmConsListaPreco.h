@@ -42,6 +42,7 @@ private:
     int m_cacheMs = 10000;
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
+    QElapsedTimer m_builtAt;
     bool m_tuned = false;
     QString m_cachedVersion;   // the data version the cached packet was built at
 };
