@@ -70,6 +70,8 @@ QString rdmConsListaPreco::dataVersion() const
         probe = "PRAGMA data_version";
     else if (db.driverName() == QLatin1String("QPSQL"))
         probe = "SELECT CAST(pg_current_wal_insert_lsn() AS TEXT)";
+    else if (db.driverName() == QLatin1String("QIBASE"))
+        probe = "SELECT GEN_ID(G_VERSAO_DADOS, 0) FROM RDB$DATABASE";
     if (!probe)
         return QString();
     QSqlQuery q(db);

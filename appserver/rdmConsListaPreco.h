@@ -31,8 +31,9 @@ public:
     int cacheTime() const { return m_cacheMs; }
     void clearCache() { m_cached = QByteArray(); }
     // A mark that changes whenever the data may have changed (SQLite: PRAGMA data_version,
-    // commits of other connections; PostgreSQL: the write-ahead log position). Empty on
-    // databases without a cheap one (Firebird): the time limit alone then applies.
+    // commits of other connections; PostgreSQL: the write-ahead log position; Firebird: a
+    // sequence moved by a commit trigger). Empty when the database has none: the time
+    // limit alone then applies.
     QString dataVersion() const;
 
 private:

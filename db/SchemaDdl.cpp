@@ -63,7 +63,11 @@ QStringList createRoutines(SqlDialect dialect)
         return {QStringLiteral("CREATE OR REPLACE FUNCTION NVLSTR(A VARCHAR, B VARCHAR) RETURNS VARCHAR\n"
                                "LANGUAGE SQL IMMUTABLE AS 'SELECT COALESCE(A, B)'")};
     case SqlDialect::Firebird:
-        return {QStringLiteral("CREATE OR ALTER FUNCTION NVLSTR (A VARCHAR(254), B VARCHAR(254))\n"
+        return {// Moves once per committed transaction that changed suppliers or quotes (see
+                // createChangeMarks): the application server keeps its supplier list while
+                // it stays put.
+                QStringLiteral("CREATE SEQUENCE G_VERSAO_DADOS"),
+                QStringLiteral("CREATE OR ALTER FUNCTION NVLSTR (A VARCHAR(254), B VARCHAR(254))\n"
                                "RETURNS VARCHAR(254)\n"
                                "AS\n"
                                "BEGIN\n"
@@ -112,6 +116,27 @@ QStringList createRoutines(SqlDialect dialect)
     return {};
 }
 
+QStringList createChangeMarks(SqlDialect dialect)
+{
+    if (dialect != SqlDialect::Firebird)
+        return {};   // SQLite and PostgreSQL offer a change mark of their own
+    QStringList statements;
+    for (const char *table : {"FORNECEDOR", "COTACAO"})
+        statements << QStringLiteral("CREATE OR ALTER TRIGGER TR_%1_VERSAO FOR %1 ACTIVE\n"
+                                     "AFTER INSERT OR UPDATE OR DELETE POSITION 0 AS\n"
+                                     "BEGIN\n"
+                                     "  RDB$SET_CONTEXT('USER_TRANSACTION', 'LPR_MUDOU', '1');\n"
+                                     "END")
+                          .arg(QLatin1String(table));
+    statements << QStringLiteral("CREATE OR ALTER TRIGGER TR_VERSAO_DADOS ACTIVE ON TRANSACTION COMMIT POSITION 0 AS\n"
+                                 "  DECLARE V BIGINT;\n"
+                                 "BEGIN\n"
+                                 "  IF (RDB$GET_CONTEXT('USER_TRANSACTION', 'LPR_MUDOU') = '1') THEN\n"
+                                 "    V = GEN_ID(G_VERSAO_DADOS, 1);\n"
+                                 "END");
+    return statements;
+}
+
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader)
 {
     QStringList statements;
@@ -128,7 +153,8 @@ QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, con
         for (const TableDef &t : tables)
             statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(t.name, reader);
         statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR TO USER %1").arg(reader)
-                   << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(reader);
+                   << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(reader)
+                   << QStringLiteral("GRANT USAGE ON SEQUENCE G_VERSAO_DADOS TO USER %1").arg(reader);
         break;
     }
     return statements;

@@ -19,6 +19,7 @@ void tst_SupplierCache::listFollowsTheData_data()
     QTest::addColumn<SqlDialect>("dialect");
     QTest::newRow("sqlite") << SqlDialect::SQLite;
     QTest::newRow("postgresql") << SqlDialect::PostgreSQL;
+    QTest::newRow("firebird") << SqlDialect::Firebird;
 }
 
 void tst_SupplierCache::listFollowsTheData()
