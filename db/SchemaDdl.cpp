@@ -121,6 +121,9 @@ QStringList createChangeMarks(SqlDialect dialect)
     if (dialect != SqlDialect::Firebird)
         return {};   // SQLite and PostgreSQL offer a change mark of their own
     QStringList statements;
+    // Firebird walks an ascending index for MIN only: the last product by tree code (MAX)
+    // needs a descending one, or it reads the whole table.
+    statements << QStringLiteral("CREATE DESCENDING INDEX IX_PRODUTO_CDARVPROD_DESC ON PRODUTO (CDARVPROD)");
     for (const char *table : {"FORNECEDOR", "COTACAO"})
         statements << QStringLiteral("CREATE OR ALTER TRIGGER TR_%1_VERSAO FOR %1 ACTIVE\n"
                                      "AFTER INSERT OR UPDATE OR DELETE POSITION 0 AS\n"

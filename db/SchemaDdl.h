@@ -15,8 +15,8 @@ QStringList createIndexes(const TableDef &table, SqlDialect dialect);
 // first of two texts that is not null (SQLite registers functions per connection, so
 // nothing is stored there).
 QStringList createRoutines(SqlDialect dialect);
-// Triggers that move a change mark when suppliers or quotes change (Firebird; created after
-// the data is loaded).
+// Firebird only, created after the data is loaded: triggers that move a change mark when
+// suppliers or quotes change, and the descending index that MAX(CDARVPROD) needs.
 QStringList createChangeMarks(SqlDialect dialect);
 // Grants of a read-only user: SELECT on the tables, EXECUTE on the routines above.
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader);

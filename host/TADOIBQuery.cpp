@@ -135,6 +135,9 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
     m_query = std::move(query);
     beginData(columns);
     setActive(true);
+    // The first rows are read now: a server connection (PostgreSQL) drops the pending rows
+    // of a statement when the next one runs, and most of the screen's queries fit in them.
+    fetchMore();
 }
 
 bool TADOIBQuery::fetchMore()
