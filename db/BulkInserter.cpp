@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef &table, const QString &dbLabel)
@@ -24,6 +25,13 @@ BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef 
         if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
             m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
     }
+    if (dialect == SqlDialect::PostgreSQL && db.driver()) {
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0)
+            m_pg = *static_cast<PGconn *const *>(handle.constData());
+    }
+    if (m_pg)
+        return;
     if (m_sqlite)
         m_manyNative = prepareNative(m_rowsPerInsert);
     else
@@ -34,6 +42,81 @@ BulkInserter::~BulkInserter()
 {
     sqlite3_finalize(m_manyNative);
     sqlite3_finalize(m_oneNative);
+    if (m_copying) {
+        // Left midway (an error): the COPY is abandoned, the caller rolls back.
+        PQputCopyEnd(m_pg, "carga interrompida");
+        while (PGresult *r = PQgetResult(m_pg))
+            PQclear(r);
+    }
+}
+
+void BulkInserter::startCopy()
+{
+    QStringList names;
+    for (const ColumnDef &c : m_table.columns)
+        names << c.name;
+    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table.name, names.join(QStringLiteral(", "))).toUtf8();
+    PGresult *r = PQexec(m_pg, sql.constData());
+    const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
+    const QString cause = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+    PQclear(r);
+    if (!ok)
+        fail(QStringLiteral("iniciar a carga da tabela %1").arg(m_table.name), cause);
+    m_copying = true;
+}
+
+// One value in COPY's text format: \N for null, backslash escapes for the characters
+// that separate values and rows.
+void BulkInserter::copyText(const QVariant &value, int column)
+{
+    if (column > 0)
+        m_copyBuffer.append('\t');
+    if (value.isNull()) {
+        m_copyBuffer.append("\\N");
+        return;
+    }
+    const ColumnDef &c = m_table.columns.at(column);
+    QString text;
+    if (value.metaType().id() == QMetaType::QDate)
+        text = value.toDate().toString(Qt::ISODate);
+    else if (c.type == ColumnType::Numeric)
+        text = QString::number(value.toDouble(), 'f', c.scale);
+    else
+        text = value.toString();
+    for (const char ch : text.toUtf8()) {
+        switch (ch) {
+        case '\\': m_copyBuffer.append("\\\\"); break;
+        case '\t': m_copyBuffer.append("\\t"); break;
+        case '\n': m_copyBuffer.append("\\n"); break;
+        case '\r': m_copyBuffer.append("\\r"); break;
+        default: m_copyBuffer.append(ch);
+        }
+    }
+}
+
+void BulkInserter::sendCopy()
+{
+    if (m_copyBuffer.isEmpty())
+        return;
+    if (PQputCopyData(m_pg, m_copyBuffer.constData(), int(m_copyBuffer.size())) != 1)
+        fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
+    m_copyBuffer.clear();
+}
+
+void BulkInserter::endCopy()
+{
+    sendCopy();
+    m_copying = false;
+    QString cause;
+    if (PQputCopyEnd(m_pg, nullptr) != 1)
+        cause = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+    while (PGresult *r = PQgetResult(m_pg)) {
+        if (PQresultStatus(r) != PGRES_COMMAND_OK && cause.isEmpty())
+            cause = QString::fromUtf8(PQresultErrorMessage(r)).trimmed();
+        PQclear(r);
+    }
+    if (!cause.isEmpty())
+        fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), cause);
 }
 
 void BulkInserter::prepare(QSqlQuery &query, int rows)
@@ -57,6 +140,18 @@ sqlite3_stmt *BulkInserter::prepareNative(int rows)
 void BulkInserter::add(std::initializer_list<QVariant> values)
 {
     Q_ASSERT(int(values.size()) == m_columns);
+    if (m_pg) {
+        if (!m_copying)
+            startCopy();
+        int column = 0;
+        for (const QVariant &v : values)
+            copyText(v, column++);
+        m_copyBuffer.append('\n');
+        ++m_rows;
+        if (m_copyBuffer.size() > (1 << 20))
+            sendCopy();
+        return;
+    }
     for (const QVariant &v : values)
         m_buffer.append(v);
     if (m_buffer.size() == qsizetype(m_columns) * m_rowsPerInsert) {
@@ -67,6 +162,11 @@ void BulkInserter::add(std::initializer_list<QVariant> values)
 
 void BulkInserter::flush()
 {
+    if (m_pg) {
+        if (m_copying)
+            endCopy();
+        return;
+    }
     if (m_buffer.isEmpty())
         return;
     if (!m_onePrepared) {

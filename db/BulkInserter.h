@@ -10,13 +10,15 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 // Appends rows to one table through prepared statements, several rows per INSERT where
 // the dialect allows it. Values are bound, never written into the SQL text. The caller
 // owns the transaction. Raises EDatabaseError naming the table, the database and the cause.
 //
 // On SQLite the statements run on the connection's own sqlite3 handle: QSqlQuery's
-// binding costs more than the insert itself at millions of rows.
+// binding costs more than the insert itself at millions of rows. On PostgreSQL the rows go
+// through COPY ... FROM STDIN on the connection's own libpq handle.
 class BulkInserter
 {
 public:
@@ -38,6 +40,10 @@ private:
     QVariant serverValue(int column, const QVariant &value) const;
     void execNative(sqlite3_stmt *stmt, qsizetype firstValue, int count);
     [[noreturn]] void fail(const QString &action, const QString &cause) const;
+    void startCopy();
+    void sendCopy();
+    void endCopy();
+    void copyText(const QVariant &value, int column);
 
     QSqlDatabase m_db;
     TableDef m_table;
@@ -52,5 +58,8 @@ private:
     sqlite3_stmt *m_manyNative = nullptr;
     sqlite3_stmt *m_oneNative = nullptr;
     QVector<QVariant> m_buffer;
+    pg_conn *m_pg = nullptr;
+    bool m_copying = false;
+    QByteArray m_copyBuffer;
     qint64 m_rows = 0;
 };
