@@ -7,6 +7,8 @@
 //
 // --keep DIR: generate the product database into DIR and reuse it on later runs.
 
+#include "../common/BenchUtil.h"
+#include "../../tests/controls/DialogDriver.h"
 #include "Database.h"
 #include "DemoDb.h"
 #include "EAbort.h"
@@ -35,46 +37,8 @@
 
 namespace {
 
-void say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using namespace bench;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-double worst(const std::vector<double> &v)
-{
-    return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
-}
-
-double msSince(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// Runs script on the modal dialog as soon as its event loop runs (it is on screen then).
-void whenDialogOpens(std::function<void(QDialog *)> script)
-{
-    auto *timer = new QTimer(qApp);
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, script] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        script(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    timer->start();
-}
 
 // Paints the dialog now, as the screen would show it.
 int paint(QDialog *d)
@@ -229,7 +193,7 @@ int main(int argc, char **argv)
                 page.push_back(msSince(k));
             }
             d->reject();
-        });
+        }, 0);
         QString key;
         t.start();
         LookupDialog::run(nullptr, source, QStringLiteral("Produto"), QStringLiteral("CDARVPROD"), key);
@@ -250,7 +214,7 @@ int main(int argc, char **argv)
             paint(d);
             multiSearch.push_back(msSince(k));
             d->reject();
-        });
+        }, 0);
         t.start();
         MultiSelectDialog::run(nullptr, &quotedSource, QStringLiteral("CDFORNECED"), QStringLiteral("Fornecedor cotado"),
                                {});

@@ -5,6 +5,7 @@
 //
 // --quick leaves out the big case (1M products, 50k suppliers, 5k branches, 5M quotes).
 
+#include "../common/BenchUtil.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 
@@ -15,6 +16,8 @@
 #include <QTextStream>
 
 namespace {
+
+using namespace bench;
 
 struct Case
 {
@@ -32,11 +35,6 @@ struct Result
     double totalSeconds = 0;
     double targetSeconds = 0;
 };
-
-void say(const QString &line)
-{
-    QTextStream(stdout) << line << Qt::endl;
-}
 
 DemoOptions sized(int products, int suppliers, int branches, int quotes)
 {

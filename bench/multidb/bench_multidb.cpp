@@ -11,6 +11,7 @@
 // Then the price list by product of branch 0001, about --pdf-lines lines (100k by
 // default), is saved as PDF on each, timed once.
 
+#include "../common/BenchUtil.h"
 #include "Database.h"
 #include "DbServers.h"
 #include "DemoDb.h"
@@ -37,20 +38,7 @@
 
 namespace {
 
-void say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using namespace bench;
 
 // Median time of one call, after one call that warms the caches (its time in *first).
 double timeMs(int runs, const std::function<void(int)> &call, double *first = nullptr)

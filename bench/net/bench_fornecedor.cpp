@@ -6,6 +6,7 @@
 // --quick: 500k quotes instead of 5M in the big case (faster set-up, same supplier count).
 // --keep DIR: generate the databases into DIR and reuse them on later runs.
 
+#include "../common/BenchUtil.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "Session.h"
@@ -30,6 +31,8 @@
 
 namespace {
 
+using namespace bench;
+
 constexpr double kTargetMs = 60.0;
 
 struct Case
@@ -49,19 +52,6 @@ struct Result
     double loadMs = 0;
     double serverCpuMs = 0;   // per uncached call
 };
-
-void say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 int scalar(const QString &file, const QString &sql)
 {

@@ -9,10 +9,11 @@
 // Drives a modal dialog the code under test opens: once the dialog is on screen, the
 // script runs on it as a person would (typing, clicking). A dialog the script leaves
 // open is cancelled, so a failed check never hangs the test.
-inline void whenDialogOpens(std::function<void(QDialog *)> script)
+// pollMs: how often to look for the dialog (the benchmarks look at every turn of the loop).
+inline void whenDialogOpens(std::function<void(QDialog *)> script, int pollMs = 5)
 {
     auto *timer = new QTimer(qApp);
-    timer->setInterval(5);
+    timer->setInterval(pollMs);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, script] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
