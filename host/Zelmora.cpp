@@ -1,28 +1,21 @@
 #include "Zelmora.h"
 #include "Database.h"
-#include "EAbort.h"
 #include "Session.h"
+#include "TADOIBQuery.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace {
+// One value of the session's tables, through the query component (bound value, the
+// database named in any failure, the link reopened when the server came back).
 QVariant lookupOne(const QString &sql, const QVariant &key)
 {
-    QSqlDatabase db = dtmDBGeral::dtbGeral();
-    if (!db.isOpen())
-        throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
-                                 .arg(dtmDBGeral::config().describe()));
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw EDatabaseError(QStringLiteral("Erro ao consultar o banco de dados %1: %2")
-                                 .arg(dtmDBGeral::config().describe(), q.lastError().text()));
-    q.addBindValue(key);
-    if (!q.exec())
-        throw EDatabaseError(QStringLiteral("Erro ao consultar o banco de dados %1: %2")
-                                 .arg(dtmDBGeral::config().describe(), q.lastError().text()));
-    return q.next() ? q.value(0) : QVariant();
+    TADOIBQuery q;
+    q.SQL = QStringList{sql};
+    q.DeclareParam(QStringLiteral("CHAVE"), key.metaType().id() == QMetaType::Int ? TFieldType::ftInteger
+                                                                              : TFieldType::ftString);
+    q.ParamByName(QStringLiteral("CHAVE")).setValue(key);
+    q.Open();
+    return q.IsEmpty() ? QVariant() : q.Fields(0).Value();
 }
 } // namespace
 
@@ -40,7 +33,7 @@ bool ModuFili()
 
 QDate DataProc(const QString &branch)
 {
-    const QVariant v = lookupOne(QStringLiteral("SELECT DTPROCESSO FROM FILIAL WHERE CDFILIAL = ?"), branch);
+    const QVariant v = lookupOne(QStringLiteral("SELECT DTPROCESSO FROM FILIAL WHERE CDFILIAL = :CHAVE"), branch);
     QDate d = v.metaType().id() == QMetaType::QDate ? v.toDate()
                                                      : QDate::fromString(v.toString().left(10), Qt::ISODate);
     return d.isValid() ? d : QDate::currentDate();
@@ -48,7 +41,7 @@ QDate DataProc(const QString &branch)
 
 QString DBPict(TPictType pictType)
 {
-    return lookupOne(QStringLiteral("SELECT DSMASCARA FROM PICTURA WHERE IDPICTURA = ?"),
+    return lookupOne(QStringLiteral("SELECT DSMASCARA FROM PICTURA WHERE IDPICTURA = :CHAVE"),
                      int(pictType)).toString();
 }
 
