@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -44,6 +45,15 @@ public:
         if (ok)
             value = text;
         return ok;
+    }
+    bool confirm(QWidget *parent, const QString &title, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, dialogParent(parent));
+        QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        return box.clickedButton() == yes;
     }
     QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                          const QString &filter) override

@@ -33,6 +33,9 @@ public:
     virtual bool askText(QWidget *parent, const QString &title, const QString &prompt,
                          QString &value) = 0;
 
+    // A yes/no question; true for yes.
+    virtual bool confirm(QWidget *parent, const QString &title, const QString &text) = 0;
+
     // Asks for a file to save to; empty when cancelled. filter uses Qt's filter syntax.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                                  const QString &filter) = 0;

@@ -45,6 +45,12 @@ public:
     }
     bool askText(QWidget *, const QString &, const QString &, QString &) override { return false; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return QString(); }
+    // Nobody to answer: a question stops what asked it.
+    bool confirm(QWidget *, const QString &, const QString &text) override
+    {
+        QTextStream(stderr) << text << Qt::endl;
+        return false;
+    }
 };
 
 bool truthy(const QString &v)

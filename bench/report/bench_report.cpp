@@ -1,14 +1,18 @@
-// Price list LPR077 on SQLite: time and peak memory of saving 10k and 100k lines as CSV,
-// PDF and XLSX. Each case runs in a process of its own, so the peak memory (VmHWM) of one
-// case does not hide another's; the memory of 100k lines against 10k shows whether the
-// run streams.
+// Price list LPR077 on SQLite, side by side in one run: the bare query (the report's own
+// SQL with the same values, every column read to the end), the report saved as CSV, XLSX
+// and PDF, LibreOffice converting the same CSV to PDF (when soffice is installed), and the
+// preview's first page. Each case runs in a process of its own, so its peak memory
+// (VmHWM) is its own. Ratios are what to read: the machines are shared and noisy.
 //
-//   bench_report [--lines 10000,100000] [--keep DIR]
+//   bench_report [--lines 10000,100000,1000000] [--keep DIR] [--db FILE]
+//   bench_report --case KIND DB OUT      (one case; prints "seconds rows pages firstRowSeconds peakKb")
 
+#include "BenchUtil.h"
 #include "Database.h"
 #include "DemoDb.h"
 #include "EAbort.h"
-#include "Session.h"
+#include "SqlBinding.h"
+#include "report/ReportDefinition.h"
 #include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
@@ -18,15 +22,46 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <cstdio>
+#include <functional>
 
 namespace {
 
 const QString reportTitle = QStringLiteral("Lista de Preços por Produto");
 
-// Peak and current resident memory of this process, in kB.
+struct Options
+{
+    QList<int> sizes{10000, 100000};
+    QString keep;
+    QString db;            // an existing database instead of generated ones (one size)
+    QStringList caseArgs;  // --case KIND DB OUT
+};
+
+Options parseOptions(const QStringList &args)
+{
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--case") && i + 3 < args.size()) {
+            o.caseArgs = args.mid(i + 1, 3);
+            i += 3;
+        } else if (a == QLatin1String("--lines") && hasValue) {
+            o.sizes.clear();
+            for (const QString &s : args.at(++i).split(QLatin1Char(',')))
+                o.sizes << s.toInt();
+        } else if (a == QLatin1String("--keep") && hasValue) {
+            o.keep = args.at(++i);
+        } else if (a == QLatin1String("--db") && hasValue) {
+            o.db = args.at(++i);
+        }
+    }
+    return o;
+}
+
 qint64 statusValue(const char *key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -39,19 +74,13 @@ qint64 statusValue(const char *key)
     return -1;
 }
 
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 void fill(TParams &params)
 {
     const QMap<QString, QString> text = {
         {"P_CDFILIAL", "0001"}, {"P_CDFILCENTCMP", "0001"}, {"P_TODOSPROD", "T"}, {"P_CDPRODINI", ""},
         {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"}, {"L_LISTAOPER1", "T"}, {"L_LISTAFORNE", "T"},
-        {"L_LISTAFORNE1", "T"}, {"P_CDREGIAO", "001"}, {"P_SISTEMA", "CMP"}, {"P_ORDPI", "N"}, {"P_PAGINA", "F"}};
+        {"L_LISTAFORNE1", "T"}, {"P_CDREGIAO", "001"}, {"P_SISTEMA", "CMP"}, {"P_ORDPI", "N"}, {"P_PAGINA", "F"},
+        {"P_VARIPRECO", "N"}};
     for (auto it = text.constBegin(); it != text.constEnd(); ++it)
         if (TParam *p = params.FindParam(it.key()))
             p->setValue(it.value());
@@ -61,31 +90,67 @@ void fill(TParams &params)
         p->setAsDate(QDate(2100, 12, 31));
 }
 
-// One case: prints "seconds rows pages peakKb rssBeforeKb".
-int runCase(const QString &kind, const QString &dbFile, const QString &outFile)
+struct CaseResult
 {
+    double seconds = 0;
+    qint64 rows = 0;
+    int pages = 0;
+    double firstRow = 0;   // seconds to the first row (bare query) or first page (preview)
+};
+
+// The report's SQL with the run's values, read to its end: the floor of every output.
+CaseResult bareQuery()
+{
+    const ReportDefinition def = ReportDefinition::load(QDir(QString::fromUtf8(REPORTS_DIR)).filePath(
+        QStringLiteral("LPR077-01-produto.json")));
+    TParams params = def.collectParams(dtmDBGeral::dialect());
+    fill(params);
+    CaseResult r;
+    QElapsedTimer clock;
+    clock.start();
+    QSqlQuery query(dtmDBGeral::dtbGeral());
+    query.setForwardOnly(true);
+    PreparedSql::prepare(def.sqlFor(dtmDBGeral::dialect()), params, dtmDBGeral::dialect()).exec(query);
+    const int fields = query.record().count();
+    QVariant sink;
+    while (query.next()) {
+        if (r.rows == 0)
+            r.firstRow = clock.nsecsElapsed() / 1e9;
+        for (int i = 0; i < fields; ++i)
+            sink = query.value(i);
+        ++r.rows;
+    }
+    r.seconds = clock.nsecsElapsed() / 1e9;
+    return r;
+}
+
+CaseResult saveAs(const QString &outFile)
+{
+    TReportDesignerDialog designer;
+    designer.ReportDir = QString::fromUtf8(REPORTS_DIR);
+    designer.ReportCode = QStringLiteral("LPR077");
+    designer.Batch = true;
+    designer.BeforeGetQueryParams = [](TParams &params, bool &) { fill(params); };
+    CaseResult r;
+    QElapsedTimer clock;
+    clock.start();
+    designer.SaveAs(nullptr, reportTitle, outFile);
+    r.seconds = clock.nsecsElapsed() / 1e9;
+    r.rows = designer.lastRowCount();
+    r.pages = designer.lastPageCount();
+    return r;
+}
+
+int runCase(const QStringList &args)
+{
+    const QString kind = args.at(0), dbFile = args.at(1), outFile = args.at(2);
     try {
         DbConfig config;
         config.database = dbFile;
         dtmDBGeral::open(config);
-        TReportDesignerDialog designer;
-        designer.ReportDir = QString::fromUtf8(REPORTS_DIR);
-        designer.ReportCode = QStringLiteral("LPR077");
-        designer.Batch = true;
-        const bool variation = kind.endsWith(QLatin1String("+var"));
-        designer.BeforeGetQueryParams = [variation](TParams &params, bool &) {
-            fill(params);
-            if (TParam *p = params.FindParam(QStringLiteral("P_VARIPRECO")))
-                p->setValue(variation ? QStringLiteral("S") : QStringLiteral("N"));
-        };
-        const qint64 before = statusValue("VmRSS");
-        resetPeak();
-        QElapsedTimer clock;
-        clock.start();
-        designer.SaveAs(nullptr, reportTitle, outFile);
-        const double seconds = clock.nsecsElapsed() / 1e9;
-        QTextStream(stdout) << seconds << ' ' << designer.lastRowCount() << ' ' << designer.lastPageCount() << ' '
-                            << statusValue("VmHWM") << ' ' << before << Qt::endl;
+        const CaseResult r = kind == QLatin1String("query") ? bareQuery() : saveAs(outFile);
+        QTextStream(stdout) << r.seconds << ' ' << r.rows << ' ' << r.pages << ' ' << r.firstRow << ' '
+                            << statusValue("VmHWM") << Qt::endl;
         return 0;
     } catch (const ESuiteError &e) {
         QTextStream(stderr) << e.message() << Qt::endl;
@@ -96,6 +161,8 @@ int runCase(const QString &kind, const QString &dbFile, const QString &outFile)
 QString createDatabase(const QString &dir, int lines)
 {
     const QString file = QDir(dir).filePath(QStringLiteral("bench-%1.db").arg(lines));
+    if (QFileInfo::exists(file))
+        return file;
     DemoOptions options;
     options.products = qMax(100, lines / 3);
     options.suppliers = 400;
@@ -116,69 +183,108 @@ QString createDatabase(const QString &dir, int lines)
     return file;
 }
 
-struct Result
+struct Row
 {
     int lines = 0;
     QString kind;
-    double seconds = 0;
-    qint64 rows = 0;
-    int pages = 0;
+    CaseResult r;
     double peakMb = 0;
-    double baseMb = 0;
+    bool missing = false;
 };
+
+// LibreOffice converting the CSV of the same run to PDF: what a person would do without
+// the report engine (no groups, totals or page headers).
+Row libreOffice(int lines, const QString &csv, const QString &outDir)
+{
+    Row row;
+    row.lines = lines;
+    row.kind = QStringLiteral("soffice");
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty() || !QFileInfo::exists(csv)) {
+        row.missing = true;
+        return row;
+    }
+    QTemporaryDir profile;
+    QProcess p;
+    QElapsedTimer clock;
+    clock.start();
+    p.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + profile.path(), QStringLiteral("--headless"),
+                      QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"), outDir, csv});
+    p.waitForFinished(-1);
+    row.r.seconds = clock.nsecsElapsed() / 1e9;
+    row.r.rows = lines;
+    row.missing = p.exitCode() != 0;
+    return row;
+}
 
 QString br(double v, int decimals)
 {
     return QString::number(v, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+void printTable(const QList<Row> &rows)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-
-    if (args.size() == 5 && args.at(1) == QLatin1String("--case"))
-        return runCase(args.at(2), args.at(3), args.at(4));
-
-    QList<int> sizes{10000, 100000};
-    QString keep;
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--lines")) {
-            sizes.clear();
-            for (const QString &s : args.at(i + 1).split(QLatin1Char(',')))
-                sizes << s.toInt();
-        } else if (args.at(i) == QLatin1String("--keep")) {
-            keep = args.at(i + 1);
-        }
-    }
-    QTemporaryDir work;
-    const QString outDir = keep.isEmpty() ? work.path() : keep;
-    QDir().mkpath(outDir);
-
-    const QStringList kinds{QStringLiteral("csv"), QStringLiteral("pdf"), QStringLiteral("xlsx"),
-                            QStringLiteral("csv+var")};
-    QList<Result> results;
     QTextStream out(stdout);
-    for (int lines : sizes) {
-        out << "Gerando a base com " << lines << " cotações..." << Qt::endl;
-        QString db;
-        try {
-            db = createDatabase(work.path(), lines);
-        } catch (const ESuiteError &e) {
-            QTextStream(stderr) << e.message() << Qt::endl;
-            return 1;
+    out << "\nLPR077 \"" << reportTitle << "\" em SQLite (consulta = a SQL do relatório lida até o fim)\n";
+    out << QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8 %9\n")
+               .arg(QStringLiteral("linhas"), 8)
+               .arg(QStringLiteral("saída"), -8)
+               .arg(QStringLiteral("tempo (s)"), 10)
+               .arg(QStringLiteral("linhas/s"), 10)
+               .arg(QStringLiteral("x consulta"), 10)
+               .arg(QStringLiteral("x LibreOffice"), 13)
+               .arg(QStringLiteral("páginas"), 8)
+               .arg(QStringLiteral("1ª linha (s)"), 12)
+               .arg(QStringLiteral("pico (MB)"), 10);
+    for (const Row &row : rows) {
+        auto sameSize = [&](const char *kind) -> const Row * {
+            for (const Row &o : rows)
+                if (o.lines == row.lines && o.kind == QLatin1String(kind) && !o.missing)
+                    return &o;
+            return nullptr;
+        };
+        if (row.missing) {
+            out << QStringLiteral("%1  %2 %3\n").arg(row.lines, 8).arg(row.kind, -8).arg(
+                QStringLiteral("(soffice não instalado)"));
+            continue;
+        }
+        const Row *query = sameSize("query");
+        const Row *office = sameSize("soffice");
+        const bool isOffice = row.kind == QLatin1String("soffice");
+        out << QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8 %9\n")
+                   .arg(row.lines, 8)
+                   .arg(row.kind, -8)
+                   .arg(br(row.r.seconds, 2), 10)
+                   .arg(br(row.r.rows / qMax(row.r.seconds, 1e-9), 0), 10)
+                   .arg(query ? br(row.r.seconds / query->r.seconds, 2) : QStringLiteral("-"), 10)
+                   .arg(office && !isOffice ? br(row.r.seconds / office->r.seconds, 3) : QStringLiteral("-"), 13)
+                   .arg(row.r.pages ? QString::number(row.r.pages) : QStringLiteral("-"), 8)
+                   .arg(row.r.firstRow > 0 ? br(row.r.firstRow, 3) : QStringLiteral("-"), 12)
+                   .arg(isOffice ? QStringLiteral("-") : br(row.peakMb, 1), 10);
+    }
+}
+
+int run(const Options &options)
+{
+    QTemporaryDir work;
+    const QString outDir = options.keep.isEmpty() ? work.path() : options.keep;
+    QDir().mkpath(outDir);
+    const QStringList kinds{QStringLiteral("query"), QStringLiteral("csv"), QStringLiteral("xlsx"),
+                            QStringLiteral("pdf")};
+    QList<Row> rows;
+    for (int lines : options.sizes) {
+        QString db = options.db;
+        if (db.isEmpty()) {
+            bench::say(QStringLiteral("Gerando a base com %1 cotações...").arg(lines));
+            try {
+                db = createDatabase(options.keep.isEmpty() ? work.path() : options.keep, lines);
+            } catch (const ESuiteError &e) {
+                QTextStream(stderr) << e.message() << Qt::endl;
+                return 1;
+            }
         }
         for (const QString &kind : kinds) {
-            const QString ext = kind.section(QLatin1Char('+'), 0, 0);
-            const QString file = QDir(outDir).filePath(QStringLiteral("LPR077-%1-%2.%3")
-                                                           .arg(lines)
-                                                           .arg(kind == QLatin1String("csv+var") ? QStringLiteral("var")
-                                                                                                 : QStringLiteral("std"),
-                                                                ext));
+            const QString file = QDir(outDir).filePath(QStringLiteral("LPR077-%1.%2").arg(lines).arg(kind));
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--case"), kind, db, file});
@@ -188,79 +294,34 @@ int main(int argc, char **argv)
                 QTextStream(stderr) << "Caso " << kind << " com " << lines << " linhas falhou." << Qt::endl;
                 return 1;
             }
-            Result r;
-            r.lines = lines;
-            r.kind = kind;
-            r.seconds = f.at(0).toDouble();
-            r.rows = f.at(1).toLongLong();
-            r.pages = f.at(2).toInt();
-            r.peakMb = f.at(3).toDouble() / 1024.0;
-            r.baseMb = f.at(4).toDouble() / 1024.0;
-            results << r;
-            out << "  " << kind << ": " << br(r.seconds, 2) << " s" << Qt::endl;
+            Row row;
+            row.lines = lines;
+            row.kind = kind;
+            row.r = {f.at(0).toDouble(), f.at(1).toLongLong(), f.at(2).toInt(), f.at(3).toDouble()};
+            row.peakMb = f.at(4).toDouble() / 1024.0;
+            rows << row;
+            bench::say(QStringLiteral("  %1: %2 s").arg(kind, br(row.r.seconds, 2)));
         }
+        rows << libreOffice(lines, QDir(outDir).filePath(QStringLiteral("LPR077-%1.csv").arg(lines)), outDir);
     }
-
-    out << "\nLPR077 \"" << reportTitle << "\" em SQLite\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-               .arg(QStringLiteral("linhas"), 8)
-               .arg(QStringLiteral("saída"), -8)
-               .arg(QStringLiteral("tempo (s)"), 10)
-               .arg(QStringLiteral("linhas/s"), 10)
-               .arg(QStringLiteral("páginas"), 8)
-               .arg(QStringLiteral("RSS antes (MB)"), 15)
-               .arg(QStringLiteral("pico (MB)"), 10);
-    for (const Result &r : results)
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
-                   .arg(r.rows, 8)
-                   .arg(r.kind, -8)
-                   .arg(br(r.seconds, 2), 10)
-                   .arg(br(r.rows / qMax(r.seconds, 1e-9), 0), 10)
-                   .arg(r.pages ? QString::number(r.pages) : QStringLiteral("-"), 8)
-                   .arg(br(r.baseMb, 1), 15)
-                   .arg(br(r.peakMb, 1), 10);
-
-    // Targets: memory must not follow the rows (100k within 25% of 10k, the growth
-    // of the run itself under 40 MB), and 100k lines must save in reasonable time.
-    struct Target
-    {
-        const char *kind;
-        double seconds;
-    };
-    const Target targets[] = {{"csv", 10}, {"pdf", 90}, {"xlsx", 20}, {"csv+var", 15}};
-    if (sizes.size() >= 2) {
-        out << "\nmedido x meta (" << sizes.first() << " x " << sizes.last() << " linhas)\n";
-        bool ok = true;
-        for (const Target &t : targets) {
-            const Result *small = nullptr, *large = nullptr;
-            for (const Result &r : results) {
-                if (r.kind == QLatin1String(t.kind) && r.lines == sizes.first())
-                    small = &r;
-                if (r.kind == QLatin1String(t.kind) && r.lines == sizes.last())
-                    large = &r;
-            }
-            if (!small || !large)
-                continue;
-            const double ratio = large->peakMb / small->peakMb;
-            const double growth = large->peakMb - large->baseMb;
-            const bool memOk = ratio <= 1.25 && growth < 40;
-            const bool timeOk = large->seconds <= t.seconds;
-            ok = ok && memOk && timeOk;
-            out << QStringLiteral("  %1 pico %2/%3 = %4 (meta <= 1,25), crescimento %5 MB (meta < 40): %6;  "
-                                  "tempo %7 s (meta <= %8 s): %9\n")
-                       .arg(QLatin1String(t.kind), -8)
-                       .arg(sizes.last())
-                       .arg(sizes.first())
-                       .arg(br(ratio, 2))
-                       .arg(br(growth, 1))
-                       .arg(memOk ? QStringLiteral("ok") : QStringLiteral("FORA"))
-                       .arg(br(large->seconds, 1))
-                       .arg(t.seconds)
-                       .arg(timeOk ? QStringLiteral("ok") : QStringLiteral("FORA"));
-        }
-        out << (ok ? "Todas as metas atendidas.\n" : "Há metas não atendidas.\n");
-    }
-    if (!keep.isEmpty())
+    printTable(rows);
+    QTextStream out(stdout);
+    out << "\nMetas: PDF >= 50.000 linhas/s e <= 3x a consulta; PDF >= 10x mais rápido que o LibreOffice; CSV <= 1,5x "
+           "e XLSX <= 3x a consulta; pico <= 80 MB com 1M linhas.\n";
+    if (!options.keep.isEmpty())
         out << "Arquivos gerados em " << QDir::toNativeSeparators(outDir) << "\n";
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const Options options = parseOptions(app.arguments());
+    if (!options.caseArgs.isEmpty())
+        return runCase(options.caseArgs);
+    return run(options);
 }

@@ -1,5 +1,6 @@
 #include "CsvReportWriter.h"
 #include "../EAbort.h"
+#include "ReportFile.h"
 #include "ReportFormat.h"
 
 #include <QIODevice>
@@ -21,7 +22,7 @@ void CsvReportWriter::writeLine(const QStringList &fields)
 {
     const QByteArray line = (fields.join(QLatin1Char(';')) + QStringLiteral("\r\n")).toUtf8();
     if (m_out->write(line) != line.size())
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo CSV: %1").arg(m_out->errorString()));
+        throw ESuiteError(ReportFile::failure(m_out, QStringLiteral("o arquivo CSV")));
 }
 
 void CsvReportWriter::begin(const ReportRunInfo &info)
@@ -32,7 +33,7 @@ void CsvReportWriter::begin(const ReportRunInfo &info)
         m_valueFormats << ReportFormat::ValueFormat::parse(c.format);
     const QByteArray bom("\xEF\xBB\xBF");
     if (m_out->write(bom) != bom.size())
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo CSV: %1").arg(m_out->errorString()));
+        throw ESuiteError(ReportFile::failure(m_out, QStringLiteral("o arquivo CSV")));
     QStringList titles;
     for (const ReportColumn &c : m_columns)
         titles << quoted(c.title);

@@ -1,5 +1,6 @@
 #include "HtmlReportWriter.h"
 #include "../EAbort.h"
+#include "ReportFile.h"
 #include "ReportFormat.h"
 
 #include <QIODevice>
@@ -17,7 +18,7 @@ void HtmlReportWriter::write(const QString &html)
 {
     const QByteArray bytes = html.toUtf8();
     if (m_out->write(bytes) != bytes.size())
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo HTML: %1").arg(m_out->errorString()));
+        throw ESuiteError(ReportFile::failure(m_out, QStringLiteral("o arquivo HTML")));
 }
 
 QString HtmlReportWriter::cellClass(int column) const

@@ -26,8 +26,10 @@ public:
     // What is being done now ("Contando as páginas", "Gerando o PDF") and, when known,
     // how many pages there will be.
     void setPhase(const QString &text, int totalPages = 0);
-    // Called by the run every few rows; raises EAbort when cancelled.
+    // Called while the run goes on; raises EAbort when cancelled.
     void update(qint64 rows, int pages);
+    // Whether the dialog is up (the person can then use the screen only through it).
+    bool hasDialog() const { return !m_dialog.isNull(); }
 
 private:
     QWidget *m_parent;

@@ -1,6 +1,7 @@
 #include "ReportRun.h"
 #include "../EAbort.h"
 #include "../SqlBinding.h"
+#include "../SqlGuard.h"
 #include "ReportFormat.h"
 #include "ReportTemplate.h"
 
@@ -96,6 +97,7 @@ ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, 
 
 QString ReportRun::runLookup(const QString &sql) const
 {
+    SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do cabeçalho do relatório '%1'").arg(m_def.title));
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     try {
@@ -135,15 +137,17 @@ void ReportRun::prepare()
     m_prepared = true;
 }
 
-qint64 ReportRun::execute(ReportSink &sink, const Progress &progress)
+qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSqlDatabase &db)
 {
     if (!m_prepared)
         prepare();
 
-    QSqlQuery query(m_db);
+    const QString sql = m_def.sqlFor(m_dialect);
+    SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do relatório '%1'").arg(m_def.title));
+    QSqlQuery query(db.isValid() ? db : m_db);
     query.setForwardOnly(true);
     try {
-        PreparedSql::prepare(m_def.sqlFor(m_dialect), m_params, m_dialect).exec(query);
+        PreparedSql::prepare(sql, m_params, m_dialect).exec(query);
     } catch (const EDatabaseError &e) {
         throw EDatabaseError(QStringLiteral("Relatório '%1': %2").arg(m_def.title, e.message()));
     }

@@ -12,8 +12,7 @@
 // One run of a report with its parameters: resolves the visible columns, the heading and
 // the criteria lines, then streams the query's rows into a sink, breaking groups and
 // keeping totals. The query is read forward only, one row at a time, so memory does not
-// grow with the rows; a run may make several passes (pages are counted before they are
-// painted), each re-reading the query with the same bound values.
+// grow with the rows; each output is one pass.
 class SUITE_EXPORT ReportRun
 {
 public:
@@ -27,8 +26,9 @@ public:
     void prepare();
     const ReportRunInfo &info() const { return m_info; }
 
-    // One pass; returns the rows read.
-    qint64 execute(ReportSink &sink, const Progress &progress = {});
+    // One pass; returns the rows read. db: the connection to read through (the one given
+    // to the constructor when invalid). A query that is not one SELECT is refused.
+    qint64 execute(ReportSink &sink, const Progress &progress = {}, const QSqlDatabase &db = QSqlDatabase());
 
 private:
     QString runLookup(const QString &sql) const;

@@ -1,13 +1,21 @@
 #include "TReportDesignerDialog.h"
 #include "../Database.h"
 #include "../EAbort.h"
+#include "../Interaction.h"
 #include "../SqlBinding.h"
 #include "../TfrmDadosGerRel.h"
 #include "CsvReportWriter.h"
 #include "HtmlReportWriter.h"
 #include "ReportDefinitionStore.h"
 #include "ReportEditDialog.h"
-#include "ReportPager.h"
+#include "PageStore.h"
+#include "PdfReportWriter.h"
+#include "ReportFile.h"
+#include "ReportFormat.h"
+#include "ReportJob.h"
+#include "ReportLayout.h"
+#include "ReportPreviewDialog.h"
+#include "ReportPrinter.h"
 #include "ReportProgress.h"
 #include "ReportRun.h"
 #include "XlsxReportWriter.h"
@@ -18,21 +26,13 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QPointer>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRandomGenerator>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryFile>
-#include <cstdio>
-#include <exception>
 
 namespace {
 
@@ -191,171 +191,269 @@ bool TReportDesignerDialog::interactive(QWidget *parent) const
     return true;
 }
 
-void TReportDesignerDialog::renderPaged(QPagedPaintDevice *device, ReportRun &run, ReportProgress &progress)
+void TReportDesignerDialog::saveRun(ReportRun &run, const QString &fileName, const QString &type,
+                                    ReportProgress &progress)
 {
-    const auto step = [&progress](qint64 rows, int pages) { progress.update(rows, pages); };
-    progress.setPhase(QStringLiteral("Contando as páginas..."));
-    ReportPager counter(device, nullptr);
-    run.execute(counter, step);
-    const int pages = counter.pageCount();
-
-    progress.setPhase(QStringLiteral("Gerando as páginas..."), pages);
-    QPainter painter;
-    if (!painter.begin(device))
-        throw ESuiteError(QStringLiteral("Não foi possível iniciar a saída do relatório (impressora ou arquivo "
-                                         "indisponível)."));
-    try {
-        ReportPager pager(device, &painter, pages);
-        m_lastRowCount = run.execute(pager, step);
-        m_lastPageCount = pager.pageCount();
-    } catch (...) {
-        if (auto *printer = dynamic_cast<QPrinter *>(device))
-            printer->abort();
-        throw;
+    const ReportLimits limits = ReportLimits::fromSession();
+    ReportFile file(fileName);
+    file.create();
+    file.setSizeLimit(limits.fileBytes);
+    if (type == QLatin1String("pdf")) {
+        progress.setPhase(QStringLiteral("Gerando o PDF..."));
+        PdfReportWriter writer(&file, creatorOf(run));
+        ReportLayout layout(writer);
+        runJob(run, layout, progress, limits);
+        m_lastPageCount = layout.pageCount();
+    } else if (type == QLatin1String("xlsx")) {
+        progress.setPhase(QStringLiteral("Gravando a planilha..."));
+        XlsxReportWriter writer(file.temporaryPath(), fileName);
+        runJob(run, writer, progress, limits);
+    } else if (type == QLatin1String("csv")) {
+        progress.setPhase(QStringLiteral("Gravando o arquivo..."));
+        CsvReportWriter writer(&file);
+        runJob(run, writer, progress, limits);
+    } else {
+        progress.setPhase(QStringLiteral("Gravando o arquivo..."));
+        HtmlReportWriter writer(&file);
+        runJob(run, writer, progress, limits);
     }
-    painter.end();
+    file.commit();
 }
 
-void TReportDesignerDialog::savePdf(const QString &fileName, ReportRun &run, ReportProgress &progress)
+void TReportDesignerDialog::runJob(ReportRun &run, ReportSink &sink, ReportProgress &progress,
+                                   const ReportLimits &limits, const std::function<void()> &onTick)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ESuiteError(QStringLiteral("Não foi possível criar o arquivo '%1': %2. Verifique a pasta e a "
-                                         "permissão de escrita.")
-                              .arg(native(fileName), file.errorString()));
-    {
-        QPdfWriter writer(&file);
-        writer.setPageLayout(pageLayout(run.info().landscape));
-        writer.setResolution(600);
-        writer.setTitle(run.info().heading);
-        writer.setCreator(QStringLiteral("Suite - relatório %1").arg(run.info().code));
-        renderPaged(&writer, run, progress);
-    }
-    if (!file.commit())
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                              .arg(native(fileName), file.errorString()));
+    ReportJob job(run, dtmDBGeral::config(), limits);
+    job.start(sink);
+    job.wait(progress, onTick);
+    m_lastRowCount = job.rows();
 }
 
-void TReportDesignerDialog::saveText(const QString &fileName, const QString &type, ReportRun &run,
+QString TReportDesignerDialog::creatorOf(const ReportRun &run)
+{
+    return QStringLiteral("Suite - relatório %1").arg(run.info().code);
+}
+
+bool TReportDesignerDialog::confirmLongPrint(QWidget *parent, int sheets, bool known) const
+{
+    const QString text = known ? QStringLiteral("Serão impressas %1 páginas. Deseja continuar?")
+                                     .arg(ReportFormat::number(double(sheets), 0))
+                               : QStringLiteral("O relatório já passa de %1 páginas para imprimir e ainda não terminou. "
+                                                "Deseja continuar a impressão?")
+                                     .arg(longPrint);
+    return Interaction::instance()->confirm(parent, QStringLiteral("Imprimir"), text);
+}
+
+void TReportDesignerDialog::deliverPrint(ReportFile &spool, const PrintRequest &request, int selected,
+                                         int pageCount)
+{
+    if (selected == 0)
+        throw ESuiteError(QStringLiteral("Nenhuma página do intervalo escolhido existe no relatório, que tem %1 "
+                                         "página(s). Escolha outro intervalo.")
+                              .arg(pageCount));
+    spool.commit();
+    if (request.outputFile.isEmpty()) {
+        struct Remove
+        {
+            QString path;
+            ~Remove() { QFile::remove(path); }
+        } remove{spoolPath()};
+        ReportPrinter::submit(remove.path, request);
+    }
+    m_lastPageCount = pageCount;
+}
+
+QString TReportDesignerDialog::spoolPath() const
+{
+    return QDir::temp().filePath(QStringLiteral("impressao-%1-%2.pdf")
+                                     .arg(QCoreApplication::applicationPid())
+                                     .arg(quintptr(this), 0, 16));
+}
+
+void TReportDesignerDialog::printRun(QWidget *parent, ReportRun &run, const PrintRequest &request,
                                      ReportProgress &progress)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ESuiteError(QStringLiteral("Não foi possível criar o arquivo '%1': %2. Verifique a pasta e a "
-                                         "permissão de escrita.")
-                              .arg(native(fileName), file.errorString()));
-    progress.setPhase(QStringLiteral("Gravando o arquivo..."));
-    const auto step = [&progress](qint64 rows, int pages) { progress.update(rows, pages); };
-    if (type == QLatin1String("csv")) {
-        CsvReportWriter writer(&file);
-        m_lastRowCount = run.execute(writer, step);
-    } else {
-        HtmlReportWriter writer(&file);
-        m_lastRowCount = run.execute(writer, step);
-    }
-    if (!file.commit())
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                              .arg(native(fileName), file.errorString()));
+    const ReportLimits limits = ReportLimits::fromSession();
+    ReportFile spool(request.outputFile.isEmpty() ? spoolPath() : request.outputFile);
+    spool.create();
+    spool.setSizeLimit(limits.fileBytes);
+    PdfReportWriter writer(&spool, creatorOf(run));
+    // A printer makes its copies itself; a file gets them written in.
+    writer.setCopies(request.outputFile.isEmpty() ? 1 : request.copies, request.collate);
+    PageSelection selection(request, writer);
+    ReportLayout layout(selection);
+    progress.setPhase(QStringLiteral("Imprimindo..."));
+    bool asked = Batch;
+    runJob(run, layout, progress, limits, [&] {
+        if (asked || selection.passed() * request.copies <= longPrint)
+            return;
+        asked = true;
+        if (!confirmLongPrint(parent, 0, false))
+            throw EAbort();
+    });
+    deliverPrint(spool, request, selection.passed(), layout.pageCount());
 }
 
-void TReportDesignerDialog::saveXlsx(const QString &fileName, ReportRun &run, ReportProgress &progress)
+void TReportDesignerDialog::printStore(QWidget *parent, const PageStore &store, const PrintRequest &request,
+                                       ReportProgress &progress)
 {
-    const QFileInfo target(fileName);
-    if (!target.absoluteDir().exists())
-        throw ESuiteError(QStringLiteral("Não foi possível criar o arquivo '%1': a pasta não existe.")
-                              .arg(native(fileName)));
-    // The workbook is built under a temporary name beside the target and renamed over it
-    // only when complete.
-    QString temp;
-    do {
-        temp = target.absoluteDir().filePath(
-            QStringLiteral(".%1.%2.tmp").arg(target.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                                    QLatin1Char('0')));
-    } while (QFileInfo::exists(temp));
-    struct Cleanup
-    {
-        QString name;
-        ~Cleanup()
-        {
-            if (!name.isEmpty())
-                QFile::remove(name);
-        }
-    } cleanup{temp};
+    const int selected = request.selectedCount(store.finalCount());
+    if (!Batch && selected * request.copies > longPrint && !confirmLongPrint(parent, selected * request.copies, true))
+        return;
+    ReportFile spool(request.outputFile.isEmpty() ? spoolPath() : request.outputFile);
+    spool.create();
+    spool.setSizeLimit(ReportLimits::fromSession().fileBytes);
+    PdfReportWriter writer(&spool, QStringLiteral("Suite - relatório %1").arg(store.setup().code));
+    writer.setCopies(request.outputFile.isEmpty() ? 1 : request.copies, request.collate);
+    PageSelection selection(request, writer);
+    progress.setPhase(QStringLiteral("Imprimindo..."), store.finalCount());
+    store.replay(selection, 0, store.finalCount(), [&](int page) { progress.update(0, page + 1); });
+    deliverPrint(spool, request, selection.passed(), store.finalCount());
+}
 
-    progress.setPhase(QStringLiteral("Gravando a planilha..."));
-    {
-        XlsxReportWriter writer(temp);
-        m_lastRowCount = run.execute(writer, [&progress](qint64 rows, int pages) { progress.update(rows, pages); });
-        writer.close();
+bool TReportDesignerDialog::offerPdfInstead(QWidget *parent, const QString &reportName,
+                                            const std::function<void(const QString &)> &savePdf)
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        return false;
+    if (Batch)
+        throw ESuiteError(QStringLiteral("Nenhuma impressora está instalada. Instale uma impressora ou use "
+                                         "Salvar para gerar o relatório em PDF."));
+    if (!Interaction::instance()->confirm(parent, QStringLiteral("Imprimir - %1").arg(reportName),
+                                          QStringLiteral("Nenhuma impressora está instalada neste computador.\n"
+                                                         "Deseja salvar o relatório em PDF?")))
+        return true;
+    const QString file = Interaction::instance()->saveFileName(
+        parent, QStringLiteral("Salvar em PDF"), QDir::home().filePath(ReportCode.trimmed() + QStringLiteral(".pdf")),
+        QStringLiteral("PDF (*.pdf)"));
+    if (!file.isEmpty())
+        savePdf(file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".pdf"));
+    return true;
+}
+
+bool TReportDesignerDialog::askPrinter(QWidget *parent, QPrinter &printer, const QString &title,
+                                       bool currentPage) const
+{
+    if (!interactive(parent))
+        return true;
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(title);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, currentPage);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TReportDesignerDialog::setUpPrinter(QPrinter &printer, const ReportRunInfo &info) const
+{
+    printer.setPageLayout(pageLayout(info.landscape));
+    printer.setDocName(info.heading);
+    printer.setFromTo(0, 0);
+}
+
+void TReportDesignerDialog::previewPrint(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job,
+                                         const QString &reportName)
+{
+    const QString title = QStringLiteral("Imprimir - %1").arg(reportName);
+    if (offerPdfInstead(&dialog, reportName, [&](const QString &file) { savePreviewPdf(dialog, store, job, file); }))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(pageLayout(store.setup().landscape));
+    printer.setDocName(store.setup().title);
+    if (!askPrinter(&dialog, printer, title, true))
+        return;
+    waitForLayout(&dialog, job, title);
+    ReportProgress progress(&dialog, true, OnProgress, title);
+    printStore(&dialog, store, PrintRequest::fromPrinter(printer, dialog.currentPage()), progress);
+}
+
+void TReportDesignerDialog::waitForLayout(QWidget *parent, ReportJob &job, const QString &title)
+{
+    if (job.isFinished()) {
+        job.rethrow();
+        return;
     }
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo '%1'. Se ele estiver aberto em outro "
-                                         "programa, feche-o e tente de novo.")
-                              .arg(native(fileName)));
-    cleanup.name.clear();
+    ReportProgress progress(parent, true, {}, title);
+    progress.setPhase(QStringLiteral("Aguardando o fim da geração das páginas..."));
+    job.wait(progress);
+}
+
+void TReportDesignerDialog::savePreviewPdf(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job,
+                                           const QString &fileName)
+{
+    const QString title = QStringLiteral("Salvar - %1").arg(store.setup().title);
+    waitForLayout(&dialog, job, title);
+    ReportFile file(fileName);
+    file.create();
+    PdfReportWriter writer(&file, QStringLiteral("Suite - relatório %1").arg(store.setup().code));
+    ReportProgress progress(&dialog, true, OnProgress, title);
+    progress.setPhase(QStringLiteral("Gravando o PDF..."), store.finalCount());
+    store.replay(writer, 0, store.finalCount(), [&](int page) { progress.update(job.rows(), page + 1); });
+    file.commit();
+}
+
+void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job,
+                                        const QString &reportName)
+{
+    const QString file = Interaction::instance()->saveFileName(
+        &dialog, QStringLiteral("Salvar relatório"),
+        QDir::home().filePath(ReportCode.trimmed() + QStringLiteral(".pdf")),
+        QStringLiteral("PDF (*.pdf);;CSV (*.csv);;Excel (*.xlsx);;HTML (*.html)"));
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        savePreviewPdf(dialog, store, job, file);
+    else
+        SaveAs(&dialog, reportName, file);   // another output: another pass over the data
 }
 
 void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
 {
     std::unique_ptr<ReportRun> run = startRun(reportName);
     const QString title = QStringLiteral("Visualizar - %1").arg(reportName);
+    PageStore store;
+    ReportLayout layout(store);
+    ReportJob job(*run, dtmDBGeral::config(), ReportLimits::fromSession());
+    job.start(layout);
     if (!interactive(parent)) {
-        // Without a screen the run still happens in full (parameters, query, pages),
-        // into a scratch PDF that is thrown away.
-        QTemporaryFile scratch(QDir::temp().filePath(QStringLiteral("visualizar-XXXXXX.pdf")));
-        if (!scratch.open())
-            throw ESuiteError(QStringLiteral("Não foi possível criar um arquivo temporário: %1").arg(scratch.errorString()));
+        // Without a screen the run still happens in full (parameters, query, pages).
         ReportProgress progress(parent, false, OnProgress, title);
-        QPdfWriter writer(&scratch);
-        writer.setPageLayout(pageLayout(run->info().landscape));
-        writer.setResolution(600);
-        renderPaged(&writer, *run, progress);
-        return;
+        job.wait(progress);
+    } else {
+        ReportPreviewDialog dialog(store, job, title, parent);
+        dialog.print = [&](ReportPreviewDialog &d) { previewPrint(d, store, job, reportName); };
+        dialog.save = [&](ReportPreviewDialog &d) { previewSave(d, store, job, reportName); };
+        if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+            dialog.resize(screen->availableGeometry().size() * 0.9);
+        dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+        dialog.exec();
+        if (dialog.runFailed())
+            job.rethrow();
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(pageLayout(run->info().landscape));
-    printer.setDocName(run->info().heading);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(title);
-    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        dialog.resize(screen->availableGeometry().size() * 0.9);
-    dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
-    std::exception_ptr failure;
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter *target) {
-        if (failure)
-            return;
-        try {
-            ReportProgress progress(&dialog, true, OnProgress, title);
-            renderPaged(target, *run, progress);
-        } catch (...) {
-            failure = std::current_exception();
-            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
-        }
-    });
-    dialog.exec();
-    if (failure)
-        std::rethrow_exception(failure);
+    m_lastRowCount = job.rows();
+    m_lastPageCount = store.finalCount();
 }
 
 void TReportDesignerDialog::Print(QWidget *parent, const QString &reportName)
 {
     std::unique_ptr<ReportRun> run = startRun(reportName);
     const QString title = QStringLiteral("Imprimir - %1").arg(reportName);
-    const bool withDialogs = interactive(parent);
-    if (!withDialogs && QPrinterInfo::availablePrinters().isEmpty())
-        throw ESuiteError(QStringLiteral("Nenhuma impressora está instalada. Instale uma impressora ou use "
-                                         "Salvar para gerar o relatório em PDF."));
+    ReportProgress progress(parent, interactive(parent), OnProgress, title);
+    if (offerPdfInstead(parent, reportName, [&](const QString &file) { saveRun(*run, file, QStringLiteral("pdf"), progress); }))
+        return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(pageLayout(run->info().landscape));
-    printer.setDocName(run->info().heading);
-    if (withDialogs) {
-        QPrintDialog dialog(&printer, parent);
-        dialog.setWindowTitle(title);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    ReportProgress progress(parent, withDialogs, OnProgress, title);
-    renderPaged(&printer, *run, progress);
+    setUpPrinter(printer, run->info());
+    if (!askPrinter(parent, printer, title, false))
+        return;
+    printRun(parent, *run, PrintRequest::fromPrinter(printer), progress);
+}
+
+void TReportDesignerDialog::PrintTo(QPrinter &printer, const QString &reportName, int currentPage)
+{
+    std::unique_ptr<ReportRun> run = startRun(reportName);
+    ReportProgress progress(nullptr, false, OnProgress, QStringLiteral("Imprimir - %1").arg(reportName));
+    printRun(nullptr, *run, PrintRequest::fromPrinter(printer, currentPage), progress);
 }
 
 void TReportDesignerDialog::SaveAs(QWidget *parent, const QString &reportName, const QString &fileName)
@@ -370,12 +468,7 @@ void TReportDesignerDialog::SaveAs(QWidget *parent, const QString &reportName, c
     std::unique_ptr<ReportRun> run = startRun(reportName);
     ReportProgress progress(parent, interactive(parent), OnProgress,
                             QStringLiteral("Salvar - %1").arg(reportName));
-    if (type == QLatin1String("pdf"))
-        savePdf(fileName, *run, progress);
-    else if (type == QLatin1String("xlsx"))
-        saveXlsx(fileName, *run, progress);
-    else
-        saveText(fileName, type == QLatin1String("csv") ? type : QStringLiteral("html"), *run, progress);
+    saveRun(*run, fileName, type == QLatin1String("htm") ? QStringLiteral("html") : type, progress);
 }
 
 QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)

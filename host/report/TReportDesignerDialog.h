@@ -10,10 +10,18 @@
 #include <functional>
 #include <memory>
 
-class QPagedPaintDevice;
+class PageStore;
+class QPrinter;
 class QWidget;
+class ReportFile;
+class ReportJob;
+class ReportPreviewDialog;
 class ReportProgress;
 class ReportRun;
+class ReportSink;
+struct PrintRequest;
+struct ReportLimits;
+struct ReportRunInfo;
 
 // The report runner of the base report form: finds the report definitions of a report
 // code in the report directory, runs the chosen one (preview, print, save as) and edits
@@ -35,7 +43,8 @@ public:
 
     // No dialogs at all (progress, print, preview): set by runs without a person.
     bool Batch = false;
-    // Called every few rows of a run with the rows and pages done; false cancels the run.
+    // Called while a run goes on (on the caller's thread) with the rows and pages done;
+    // false cancels the run.
     std::function<bool(qint64 rows, int pages)> OnProgress;
 
     // Titles of the definitions of ReportCode, in file-name order.
@@ -51,8 +60,14 @@ public:
 
     // Each raises ESuiteError with the cause (missing definition, database error ...);
     // a cancelled run raises EAbort.
+    // The preview shows page 1 as soon as it is laid out and goes on laying out the rest.
     void Preview(QWidget *parent, const QString &reportName);
+    // Asks for the printer (its range, copies and collation are honoured) and prints while
+    // pages are laid out. With no printer installed it offers to save a PDF instead, and it
+    // asks before printing more than 200 pages.
     void Print(QWidget *parent, const QString &reportName);
+    // Prints to a printer already set up, without asking (its range, copies, collation).
+    void PrintTo(QPrinter &printer, const QString &reportName, int currentPage = 0);
     // Writes fileName, type by extension (pdf, csv, xlsx, html). The file appears only
     // when the run completes; a cancelled or failed run leaves what was there before.
     void SaveAs(QWidget *parent, const QString &reportName, const QString &fileName);
@@ -83,10 +98,29 @@ private:
     // The definition checked, its parameters collected and its header resolved.
     std::unique_ptr<ReportRun> startRun(const QString &reportName);
     bool interactive(QWidget *parent) const;
-    void renderPaged(QPagedPaintDevice *device, ReportRun &run, ReportProgress &progress);
-    void savePdf(const QString &fileName, ReportRun &run, ReportProgress &progress);
-    void saveText(const QString &fileName, const QString &type, ReportRun &run, ReportProgress &progress);
-    void saveXlsx(const QString &fileName, ReportRun &run, ReportProgress &progress);
+    void runJob(ReportRun &run, ReportSink &sink, ReportProgress &progress, const ReportLimits &limits,
+                const std::function<void()> &onTick = {});
+    void saveRun(ReportRun &run, const QString &fileName, const QString &type, ReportProgress &progress);
+    static QString creatorOf(const ReportRun &run);
+
+    // Printing.
+    static constexpr int longPrint = 200;   // pages above which printing asks first
+    bool confirmLongPrint(QWidget *parent, int sheets, bool known) const;
+    bool offerPdfInstead(QWidget *parent, const QString &reportName,
+                         const std::function<void(const QString &)> &savePdf);
+    bool askPrinter(QWidget *parent, QPrinter &printer, const QString &title, bool currentPage) const;
+    void setUpPrinter(QPrinter &printer, const ReportRunInfo &info) const;
+    QString spoolPath() const;
+    void printRun(QWidget *parent, ReportRun &run, const PrintRequest &request, ReportProgress &progress);
+    void printStore(QWidget *parent, const PageStore &store, const PrintRequest &request, ReportProgress &progress);
+    void deliverPrint(ReportFile &spool, const PrintRequest &request, int selected, int pageCount);
+
+    // The preview's own commands.
+    void previewPrint(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job, const QString &reportName);
+    void previewSave(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job, const QString &reportName);
+    void savePreviewPdf(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job, const QString &fileName);
+    void waitForLayout(QWidget *parent, ReportJob &job, const QString &title);
+
     QString checkQuery(const ReportDefinition &definition);
 
     int m_lastPageCount = 0;

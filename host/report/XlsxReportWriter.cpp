@@ -1,6 +1,9 @@
 #include "XlsxReportWriter.h"
 #include "../EAbort.h"
+#include "ReportFile.h"
 #include "ReportFormat.h"
+
+#include <cerrno>
 
 #include <QDir>
 #include <xlsxwriter.h>
@@ -24,14 +27,16 @@ QByteArray decimalsPattern(int decimals)
 
 } // namespace
 
-XlsxReportWriter::XlsxReportWriter(const QString &fileName)
-    : m_fileName(fileName), m_fileNameBytes(QFile::encodeName(fileName))
+XlsxReportWriter::XlsxReportWriter(const QString &fileName, const QString &shownName)
+    : m_fileName(fileName), m_shownName(shownName.isEmpty() ? fileName : shownName),
+      m_fileNameBytes(QFile::encodeName(fileName))
 {
+    errno = 0;
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     m_book = workbook_new_opt(m_fileNameBytes.constData(), &options);
     if (!m_book)
-        throw ESuiteError(QStringLiteral("Não foi possível criar a planilha '%1'.").arg(QDir::toNativeSeparators(fileName)));
+        throw ESuiteError(ReportFile::writeError(m_shownName, errno ? errno : EIO));
 }
 
 XlsxReportWriter::~XlsxReportWriter()
@@ -44,13 +49,16 @@ void XlsxReportWriter::check(int error, const char *what) const
 {
     if (error == LXW_NO_ERROR)
         return;
+    const int cause = errno;
     if (error == LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE)
         throw ESuiteError(QStringLiteral("O relatório tem mais linhas do que uma planilha do Excel comporta "
                                          "(%1). Salve em CSV ou restrinja os parâmetros.")
                               .arg(ReportFormat::number(double(maxRows), 0)));
-    throw ESuiteError(QStringLiteral("Não foi possível gravar a planilha '%1' (%2): %3")
-                          .arg(QDir::toNativeSeparators(m_fileName), QLatin1String(what),
-                               QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+    if (error == LXW_ERROR_MEMORY_MALLOC_FAILED)
+        throw ESuiteError(QStringLiteral("Não foi possível gravar a planilha '%1': memória insuficiente (%2).")
+                              .arg(QDir::toNativeSeparators(m_shownName), QString::fromUtf8(what)));
+    // The library's failures here are the file system's: its errno says why.
+    throw ESuiteError(ReportFile::writeError(m_shownName, cause ? cause : EIO));
 }
 
 void XlsxReportWriter::begin(const ReportRunInfo &info)
@@ -151,11 +159,15 @@ void XlsxReportWriter::finish(qint64)
 {
     if (!m_columns.isEmpty())
         worksheet_autofilter(m_sheet, 0, 0, m_row > 1 ? m_row - 1 : 0, lxw_col_t(m_columns.size() - 1));
+    close();
 }
 
 void XlsxReportWriter::close()
 {
+    if (!m_book)
+        return;
     lxw_workbook *book = m_book;
     m_book = nullptr;
+    errno = 0;
     check(workbook_close(book), "arquivo");
 }

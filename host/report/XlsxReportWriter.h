@@ -14,12 +14,13 @@ struct lxw_format;
 // The rows of a run as an Excel workbook, written row by row in libxlsxwriter's
 // constant-memory mode: the column titles in bold, frozen, with a filter; numbers as
 // numbers (with the column's decimals), percents as percents, dates as dates shown
-// dd/mm/yyyy. The file is written by close(); a writer destroyed before that writes
-// nothing.
+// dd/mm/yyyy. The file is written by finish() (or close()); a writer destroyed before
+// that writes nothing.
 class SUITE_EXPORT XlsxReportWriter : public ReportSink
 {
 public:
-    explicit XlsxReportWriter(const QString &fileName);
+    // shownName: the file as the person named it (fileName may be its temporary).
+    explicit XlsxReportWriter(const QString &fileName, const QString &shownName = QString());
     ~XlsxReportWriter() override;
     XlsxReportWriter(const XlsxReportWriter &) = delete;
     XlsxReportWriter &operator=(const XlsxReportWriter &) = delete;
@@ -41,6 +42,7 @@ private:
     void check(int error, const char *what) const;
 
     QString m_fileName;
+    QString m_shownName;
     QByteArray m_fileNameBytes;
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;

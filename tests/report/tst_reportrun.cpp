@@ -475,6 +475,22 @@ void tst_ReportRun::printWithoutPrinterSaysWhatToDo()
 {
     if (!QPrinterInfo::availablePrinters().isEmpty())
         QSKIP("this machine has a printer; printing without a screen would print for real");
+    // Declined: the person was told why, and nothing was written.
+    designer->Print(nullptr, porProduto);
+    QCOMPARE(io->questions.size(), 1);
+    QVERIFY2(io->questions.first().contains(QStringLiteral("Nenhuma impressora")), qPrintable(io->questions.first()));
+    QCOMPARE(QDir(out->path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+
+    // Accepted: the list is saved as a PDF where the person says.
+    const QString pdf = QDir(out->path()).filePath(QStringLiteral("sem-impressora"));
+    io->confirmAnswers = {true};
+    io->saveAnswers = {pdf};
+    designer->Print(nullptr, porProduto);
+    const QString text = runTool(QStringLiteral("pdftotext"), {pdf + QStringLiteral(".pdf"), QStringLiteral("-")});
+    QVERIFY2(text.contains(QStringLiteral("Página 1 de")), qPrintable(text.left(300)));
+
+    // Nobody to ask: the message says what to do.
+    designer->Batch = true;
     try {
         designer->Print(nullptr, porProduto);
         QFAIL("printing succeeded without a printer");

@@ -24,6 +24,8 @@ public:
                               const QStringList &preselected)> onPickList;
     QStringList textAnswers;   // askText answers in order; none left = cancel
     QStringList saveAnswers;   // saveFileName answers in order; none left = cancel
+    QList<bool> confirmAnswers;  // confirm answers in order; none left = no
+    QStringList questions;       // texts of the confirm questions asked, in order
 
     int lookupCalls = 0;
     int pickListCalls = 0;
@@ -41,6 +43,11 @@ public:
     bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) override;
     QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                          const QString &filter) override;
+    bool confirm(QWidget *, const QString &, const QString &text) override
+    {
+        questions << text;
+        return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
+    }
 
 private:
     Interaction *m_previous;

@@ -1,0 +1,84 @@
+#include "PagePainter.h"
+#include "ReportFonts.h"
+
+#include <QGlyphRun>
+#include <QHash>
+#include <QPainter>
+#include <QRawFont>
+
+namespace PagePainter {
+
+namespace {
+
+// Fonts made once per face and size (a handful in a report) on the screen's thread.
+const QRawFont &rawFont(PageItem::Face face, float size)
+{
+    static QHash<quint64, QRawFont> fonts;
+    const quint64 key = quint64(face) << 32 | quint32(qRound(size * 100));
+    auto it = fonts.find(key);
+    if (it == fonts.end())
+        it = fonts.insert(key, QRawFont(ReportFonts::face(face)->data(), size, QFont::PreferNoHinting));
+    return *it;
+}
+
+void drawText(QPainter &painter, const PageItem &item, const QString &text, double x)
+{
+    const TrueTypeFont &ttf = *ReportFonts::face(item.face);
+    const double scale = item.size / ttf.unitsPerEm();
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    glyphs.reserve(text.size());
+    positions.reserve(text.size());
+    double advance = 0;
+    for (QChar c : text) {
+        const quint16 g = ttf.glyph(c.unicode());
+        glyphs << g;
+        positions << QPointF(advance, 0);
+        advance += ttf.advance(g) * scale;
+    }
+    QGlyphRun run;
+    run.setRawFont(rawFont(item.face, item.size));
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.setPen(QColor::fromRgba(item.color));
+    painter.drawGlyphRun(QPointF(x, item.y), run);
+}
+
+} // namespace
+
+QRectF bounds(const PageItem &item)
+{
+    const TrueTypeFont &ttf = *ReportFonts::face(item.face);
+    const double ascent = double(ttf.ascent()) * item.size / ttf.unitsPerEm();
+    const double descent = double(ttf.descent()) * item.size / ttf.unitsPerEm();
+    const double width = ReportFonts::width(ttf, item.size, item.text);
+    return QRectF(item.x, item.y - ascent, width, ascent + descent);
+}
+
+void paint(QPainter &painter, const ReportPage &page, int pageCount)
+{
+    painter.save();
+    for (const PageItem &item : page.items) {
+        switch (item.kind) {
+        case PageItem::Text:
+            drawText(painter, item, item.text, item.x);
+            break;
+        case PageItem::Fill:
+            painter.fillRect(QRectF(item.x, item.y, item.w, item.h), QColor::fromRgba(item.color));
+            break;
+        case PageItem::Rule:
+            painter.setPen(QPen(QColor::fromRgba(item.color), item.size));
+            painter.drawLine(QPointF(item.x, item.y), QPointF(item.x + item.w, item.y + item.h));
+            break;
+        case PageItem::PageNumber: {
+            const QString text = pageNumberText(item.text, page.number, pageCount);
+            const TrueTypeFont &ttf = *ReportFonts::face(item.face);
+            drawText(painter, item, text, item.x - ReportFonts::width(ttf, item.size, text));
+            break;
+        }
+        }
+    }
+    painter.restore();
+}
+
+}

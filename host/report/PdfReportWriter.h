@@ -1,0 +1,84 @@
+#pragma once
+
+#include "../suite_export.h"
+#include "ReportPage.h"
+#include "TrueTypeFont.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <memory>
+#include <vector>
+
+class QIODevice;
+
+// Writes laid-out pages straight into a PDF file as they come: each page's drawing
+// operators are set down once, compressed, and not kept. The two report faces are
+// embedded as subsets of the glyphs used, with a map back to Unicode, so the text can be
+// selected and searched. "Página N de M" goes into a small stream of each page that is
+// written at the end, when M is known; nothing else waits for the end.
+//
+// Write failures raise ESuiteError with the device's error text.
+class SUITE_EXPORT PdfReportWriter : public PageSink
+{
+public:
+    explicit PdfReportWriter(QIODevice *out, const QString &creator = QString());
+    ~PdfReportWriter() override;
+    PdfReportWriter(const PdfReportWriter &) = delete;
+    PdfReportWriter &operator=(const PdfReportWriter &) = delete;
+
+    // Copies of every page in the file: collated (the whole run, then again) or not (each
+    // page repeated in place). The copies share the page's drawing, so they cost little.
+    void setCopies(int copies, bool collate);
+
+    void beginDocument(const PageSetup &setup) override;
+    void page(const ReportPage &page) override;
+    void endDocument(int pageCount) override;
+
+private:
+    struct Font;
+    struct NumberSpot
+    {
+        float x, y, size;
+        PageItem::Face face;
+        QRgb color;
+        QString prefix;
+        bool operator==(const NumberSpot &) const = default;
+    };
+
+    int newObject();
+    void writePageObject(int pageObject, size_t sheet);
+    void startObject(int number);
+    void write(const QByteArray &bytes);
+    void writeStream(int number, const QByteArray &content, const QByteArray &extra = QByteArray());
+    void encodeText(QByteArray &out, const PageItem &item, const QString &text);
+    void setFont(QByteArray &out, PageItem::Face face, float size);
+    void setFill(QByteArray &out, QRgb color);
+    void writeNumbers(int pageCount);
+    void writeFont(Font &font);
+
+    QIODevice *m_out;
+    QString m_creator;
+    PageSetup m_setup;
+    qint64 m_offset = 0;
+    std::vector<qint64> m_objectOffsets;   // by object number; 0 = not yet written
+    std::unique_ptr<Font> m_fonts[2];
+    int m_copies = 1;
+    bool m_collate = true;
+    std::vector<int> m_pageObjects;        // every page object, copies included, in order
+    std::vector<int> m_contentObjects;     // per page laid out: its drawing
+    std::vector<int> m_pageNumbers;        // per page laid out: its number in the run
+    std::vector<int> m_numberObjects;      // per page laid out: the stream holding its page numbers
+    std::vector<quint16> m_pageSpots;      // per page: which list of m_spotLists it has
+    QList<QList<NumberSpot>> m_spotLists;  // the distinct page-number places (usually one list)
+    QByteArray m_content;
+    QByteArray m_compressed;
+    // Text state while a page's content is set down.
+    bool m_inText = false;
+    int m_face = -1;
+    float m_size = 0;
+    QRgb m_fill = 0;
+    QRgb m_stroke = 0;
+    float m_lineWidth = -1;
+    QDateTime m_created;
+};

@@ -1,0 +1,111 @@
+#include "ReportConnection.h"
+#include "../SqlGuard.h"
+
+#include <QAtomicInt>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <dlfcn.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace {
+
+QAtomicInt g_serial;
+QAtomicInt g_open;
+
+// Firebird's cancel entry, taken from the client library the driver loaded (the project
+// does not build against Firebird's headers).
+using FbCancel = long (*)(long *status, unsigned int *db, unsigned short option);
+constexpr unsigned short fbCancelRaise = 3;
+
+FbCancel firebirdCancel()
+{
+    static FbCancel entry = [] {
+        for (const char *name : {"libfbclient.so.2", "libfbclient.so"}) {
+            if (void *lib = dlopen(name, RTLD_NOW | RTLD_NOLOAD))
+                return reinterpret_cast<FbCancel>(dlsym(lib, "fb_cancel_operation"));
+        }
+        return FbCancel(nullptr);
+    }();
+    return entry;
+}
+
+} // namespace
+
+ReportConnection::ReportConnection(const DbConfig &config) : m_config(config)
+{
+    m_name = QStringLiteral("relatorio-%1").arg(g_serial.fetchAndAddRelaxed(1));
+    QSqlDatabase db = dtmDBGeral::openConnection(config, m_name, true);
+    g_open.ref();
+    SqlGuard::restrictToReading(db);
+    attachNative();
+}
+
+ReportConnection::~ReportConnection()
+{
+    detachNative();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    g_open.deref();
+}
+
+int ReportConnection::openCount()
+{
+    return g_open.loadRelaxed();
+}
+
+QSqlDatabase ReportConnection::database() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+void ReportConnection::attachNative()
+{
+    const QSqlDatabase db = database();
+    if (!db.driver())
+        return;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid())
+        return;
+    const QMutexLocker lock(&m_mutex);
+    const char *type = handle.typeName();
+    if (qstrcmp(type, "sqlite3*") == 0) {
+        m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    } else if (qstrcmp(type, "PGconn*") == 0) {
+        if (PGconn *pg = *static_cast<PGconn *const *>(handle.constData()))
+            m_pgCancel = PQgetCancel(pg);
+    } else if (m_config.dialect() == SqlDialect::Firebird && handle.metaType().sizeOf() == sizeof(unsigned int)) {
+        m_firebird = *static_cast<const unsigned int *>(handle.constData());
+    }
+}
+
+void ReportConnection::detachNative()
+{
+    const QMutexLocker lock(&m_mutex);
+    m_sqlite = nullptr;
+    if (m_pgCancel)
+        PQfreeCancel(static_cast<PGcancel *>(m_pgCancel));
+    m_pgCancel = nullptr;
+    m_firebird = 0;
+}
+
+void ReportConnection::interrupt()
+{
+    const QMutexLocker lock(&m_mutex);
+    if (m_sqlite)
+        sqlite3_interrupt(static_cast<sqlite3 *>(m_sqlite));
+    if (m_pgCancel) {
+        char error[256];
+        PQcancel(static_cast<PGcancel *>(m_pgCancel), error, int(sizeof error));
+    }
+    if (m_firebird) {
+        if (FbCancel cancel = firebirdCancel()) {
+            long status[20] = {};
+            unsigned int handle = m_firebird;
+            cancel(status, &handle, fbCancelRaise);
+        }
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "../Database.h"
+#include "../suite_export.h"
+
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QString>
+
+// The database connection one report run reads through. It is opened for that run, on
+// the thread that runs it (a connection belongs to the thread that opened it), with the
+// session's settings, read-only, and it can be interrupted from any other thread: the
+// statement running on it stops at once, even before its first row (SQLite's interrupt,
+// a PostgreSQL cancel request, Firebird's cancel). Closing removes it without a trace.
+class SUITE_EXPORT ReportConnection
+{
+public:
+    // Opens; raises EDatabaseError naming the database and the cause.
+    explicit ReportConnection(const DbConfig &config);
+    ~ReportConnection();
+    ReportConnection(const ReportConnection &) = delete;
+    ReportConnection &operator=(const ReportConnection &) = delete;
+
+    QSqlDatabase database() const;
+    const DbConfig &config() const { return m_config; }
+
+    // Thread-safe. Stops the statement running on the connection, if any.
+    void interrupt();
+
+    // How many connections are open right now (none after a run, whatever its end).
+    static int openCount();
+
+private:
+    void attachNative();
+    void detachNative();
+
+    DbConfig m_config;
+    QString m_name;
+    QMutex m_mutex;
+    void *m_sqlite = nullptr;       // sqlite3*
+    void *m_pgCancel = nullptr;     // PGcancel*
+    unsigned int m_firebird = 0;    // isc_db_handle
+};

@@ -1,0 +1,354 @@
+#include "ReportLayout.h"
+#include "ReportFonts.h"
+
+#include <QPageSize>
+
+namespace {
+
+constexpr QRgb black = 0xFF000000;
+constexpr QRgb stripeColor = 0xFFF2F4F7;
+constexpr QRgb groupColor = 0xFFE1E7EF;
+constexpr QRgb ruleColor = 0xFF606060;
+constexpr QRgb riseColor = 0xFFB01E1E;
+constexpr QRgb fallColor = 0xFF1E7A2E;
+constexpr double marginMm = 10;
+
+const QString ellipsis = QStringLiteral("…");
+
+} // namespace
+
+ReportLayout::ReportLayout(PageSink &out) : m_out(out) {}
+
+ReportLayout::~ReportLayout() = default;
+
+PageSetup ReportLayout::pageSetup(bool landscape)
+{
+    PageSetup setup;
+    const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
+    setup.size = landscape ? a4.transposed() : a4;
+    setup.landscape = landscape;
+    return setup;
+}
+
+ReportLayout::Style ReportLayout::style(PageItem::Face face, double size) const
+{
+    Style s;
+    s.face = face;
+    s.size = size;
+    s.font = face == PageItem::Bold ? m_boldFont.get() : m_regular.get();
+    s.ascent = s.font->ascent() * size / s.font->unitsPerEm();
+    s.height = (s.font->ascent() + s.font->descent()) * size / s.font->unitsPerEm();
+    return s;
+}
+
+void ReportLayout::begin(const ReportRunInfo &info)
+{
+    m_info = info;
+    m_regular = ReportFonts::face(PageItem::Regular);
+    m_boldFont = ReportFonts::face(PageItem::Bold);
+    m_body = style(PageItem::Regular, 7.5);
+    m_bold = style(PageItem::Bold, 7.5);
+    m_title = style(PageItem::Bold, 11);
+    m_small = style(PageItem::Regular, 7);
+
+    m_setup = pageSetup(info.landscape);
+    m_setup.title = info.heading;
+    m_setup.code = info.code;
+    m_left = m_top = marginMm * m_mm;
+    m_width = m_setup.size.width() - 2 * m_left;
+    m_height = m_setup.size.height() - 2 * m_top;
+
+    m_lineH = m_body.height * 1.3;
+    m_groupH = m_body.height * 1.6;
+    m_titleH = m_title.height * 1.25;
+    m_smallH = m_small.height * 1.2;
+
+    // Criteria are set as running text, wrapped between items.
+    m_criteriaLines.clear();
+    QString line;
+    const QString gap = QStringLiteral("     ");
+    for (const QString &item : m_info.criteria) {
+        const QString candidate = line.isEmpty() ? item : line + gap + item;
+        if (!line.isEmpty() && ReportFonts::width(*m_small.font, m_small.size, candidate) > m_width) {
+            m_criteriaLines << line;
+            line = item;
+        } else {
+            line = candidate;
+        }
+    }
+    if (!line.isEmpty())
+        m_criteriaLines << line;
+
+    m_cols.clear();
+    m_valueFormats.clear();
+    m_printed.clear();
+    for (int c = 0; c < m_info.columns.size(); ++c)
+        if (!m_info.columns.at(c).dataOnly) {
+            m_cols << m_info.columns.at(c);
+            m_valueFormats << ReportFormat::ValueFormat::parse(m_info.columns.at(c).format);
+            m_printed << c;
+        }
+    double total = 0;
+    for (const ReportColumn &c : m_cols)
+        total += c.width;
+    const double scale = total > 0 ? m_width / (total * m_mm) : 1;
+    m_colX.clear();
+    m_colW.clear();
+    double x = 0;
+    for (const ReportColumn &c : m_cols) {
+        m_colX << x;
+        m_colW << c.width * m_mm * scale;
+        x += c.width * m_mm * scale;
+    }
+
+    m_headerBottom = m_titleH + m_smallH * (1 + m_criteriaLines.size()) + 1.5 * m_mm + m_lineH + 1 * m_mm;
+    m_bodyBottom = m_height - (m_smallH + 2 * m_mm);
+    m_page = 0;
+    m_pageOpen = false;
+    m_openHeaders.clear();
+    m_out.beginDocument(m_setup);
+}
+
+void ReportLayout::text(const Style &s, double x, double y, double w, double h, Qt::Alignment align,
+                        const QString &value, QRgb color)
+{
+    if (value.isEmpty() || w <= 0)
+        return;
+    PageItem item;
+    item.kind = PageItem::Text;
+    item.face = s.face;
+    item.size = float(s.size);
+    item.color = color;
+    double width = ReportFonts::width(*s.font, s.size, value);
+    item.text = value;
+    if (width > w) {
+        // Cut at the last character that leaves room for the ellipsis.
+        const double room = w - ReportFonts::width(*s.font, s.size, ellipsis);
+        double used = 0;
+        qsizetype n = 0;
+        for (; n < value.size(); ++n) {
+            const double next = ReportFonts::width(*s.font, s.size, QStringView(value).mid(n, 1));
+            if (used + next > room)
+                break;
+            used += next;
+        }
+        item.text = value.left(n) + ellipsis;
+        width = ReportFonts::width(*s.font, s.size, item.text);
+    }
+    double left = x;
+    if (align & Qt::AlignRight)
+        left = x + w - width;
+    else if (align & Qt::AlignHCenter)
+        left = x + (w - width) / 2;
+    item.x = float(m_left + left);
+    item.y = float(m_top + y + (h - s.height) / 2 + s.ascent);
+    m_current.items << item;
+}
+
+void ReportLayout::cell(int column, const Style &s, double y, double h, const QString &value, QRgb color)
+{
+    const double pad = 0.8 * m_mm;
+    text(s, m_colX.at(column) + pad, y, m_colW.at(column) - 2 * pad, h, m_cols.at(column).alignment(), value,
+         color);
+}
+
+void ReportLayout::fill(double x, double y, double w, double h, QRgb color)
+{
+    PageItem item;
+    item.kind = PageItem::Fill;
+    item.color = color;
+    item.x = float(m_left + x);
+    item.y = float(m_top + y);
+    item.w = float(w);
+    item.h = float(h);
+    m_current.items << item;
+}
+
+void ReportLayout::rule(double y, double width)
+{
+    PageItem item;
+    item.kind = PageItem::Rule;
+    item.color = ruleColor;
+    item.size = float(width);
+    item.x = float(m_left);
+    item.y = float(m_top + y);
+    item.w = float(m_width);
+    item.h = 0;
+    m_current.items << item;
+}
+
+void ReportLayout::pageNumber(const Style &s, double y, double h, const QString &prefix)
+{
+    PageItem item;
+    item.kind = PageItem::PageNumber;
+    item.face = s.face;
+    item.size = float(s.size);
+    item.x = float(m_left + m_width);
+    item.y = float(m_top + y + (h - s.height) / 2 + s.ascent);
+    item.text = prefix;
+    m_current.items << item;
+}
+
+void ReportLayout::drawHeader()
+{
+    double y = 0;
+    text(m_title, 0, y, m_width, m_titleH, Qt::AlignHCenter, m_info.heading);
+    text(m_bold, 0, y, m_width, m_titleH, Qt::AlignLeft, m_info.code);
+    pageNumber(m_bold, y, m_titleH, QString());
+    y += m_titleH;
+    text(m_small, 0, y, m_width, m_smallH, Qt::AlignRight,
+         QStringLiteral("Emissão: %1").arg(m_info.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
+    for (const QString &line : m_criteriaLines) {
+        y += m_smallH;
+        text(m_small, 0, y, m_width, m_smallH, Qt::AlignLeft, line);
+    }
+    y += m_smallH + 1.5 * m_mm;
+    rule(y - 0.75 * m_mm, 0.3 * m_mm);
+    for (int c = 0; c < m_cols.size(); ++c)
+        cell(c, m_bold, y, m_lineH, m_cols.at(c).title);
+    y += m_lineH;
+    rule(y, 0.2 * m_mm);
+}
+
+void ReportLayout::startPage()
+{
+    ++m_page;
+    m_current = ReportPage();
+    m_current.number = m_page;
+    m_pageOpen = true;
+    m_bodyUsed = false;
+    m_stripe = 0;
+    m_y = m_headerBottom;
+    drawHeader();
+    for (int level = 0; level < m_openHeaders.size(); ++level)
+        drawGroupHeader(level, m_openHeaders.at(level) + QStringLiteral(" (continuação)"));
+}
+
+void ReportLayout::endPage()
+{
+    if (!m_pageOpen)
+        return;
+    const double y = m_height - m_smallH;
+    rule(y - 0.5 * m_mm, 0.2 * m_mm);
+    text(m_small, 0, y, m_width, m_smallH, Qt::AlignLeft, m_info.footer);
+    pageNumber(m_small, y, m_smallH, m_info.code + QStringLiteral(" - "));
+    m_pageOpen = false;
+    m_out.page(m_current);
+    m_current.items.clear();
+}
+
+void ReportLayout::ensureSpace(double height)
+{
+    if (!m_pageOpen) {
+        startPage();
+    } else if (m_y + height > m_bodyBottom) {
+        endPage();
+        startPage();
+    }
+}
+
+void ReportLayout::drawGroupHeader(int level, const QString &value)
+{
+    const double top = m_y + 0.3 * m_groupH;
+    const double h = 0.7 * m_groupH;
+    fill(0, top, m_width, h, groupColor);
+    text(m_bold, level * 4 * m_mm + m_mm, top, m_width - level * 4 * m_mm - 2 * m_mm, h, Qt::AlignLeft, value);
+    m_y += m_groupH;
+    m_stripe = 0;
+}
+
+void ReportLayout::groupHeader(int level, const QString &value, bool pageBreak)
+{
+    if (m_openHeaders.size() > level)
+        m_openHeaders.resize(level);
+    if (pageBreak && m_pageOpen && m_bodyUsed) {
+        endPage();
+        startPage();
+    }
+    // Room for the header, its first row and, should that row be the only one, the footer.
+    ensureSpace(m_groupH + m_lineH + m_lineH * 1.25);
+    drawGroupHeader(level, value);
+    m_openHeaders << value;
+    m_bodyUsed = true;
+}
+
+void ReportLayout::detail(const QVariantList &cells, bool footerFollows)
+{
+    // The last row of a group keeps its footer company on the page.
+    ensureSpace(footerFollows ? m_lineH + m_lineH * 1.25 : m_lineH);
+    if (m_stripe % 2 == 1)
+        fill(0, m_y, m_width, m_lineH, stripeColor);
+    for (int c = 0; c < m_cols.size(); ++c) {
+        const ReportFormat::ValueFormat &format = m_valueFormats.at(c);
+        const QString value = ReportFormat::display(cells.value(m_printed.at(c)), format);
+        QRgb color = black;
+        if (format.kind == ReportFormat::ValueFormat::Variation && !value.isEmpty()) {
+            if (value.at(0) == QChar(0x25B2))
+                color = riseColor;
+            else if (value.at(0) == QChar(0x25BC))
+                color = fallColor;
+        }
+        cell(c, m_body, m_y, m_lineH, value, color);
+    }
+    m_y += m_lineH;
+    ++m_stripe;
+    m_bodyUsed = true;
+}
+
+void ReportLayout::drawTotals(const QString &label, const QVariantList &cells, const QStringList &formats,
+                              bool doubleRule)
+{
+    const double h = m_lineH * 1.25;
+    ensureSpace(h);
+    rule(m_y + 0.3 * m_mm, 0.2 * m_mm);
+    if (doubleRule)
+        rule(m_y + 0.8 * m_mm, 0.2 * m_mm);
+    int firstTotal = int(m_cols.size());
+    for (int c = 0; c < m_cols.size(); ++c)
+        if (!cells.value(m_printed.at(c)).isNull()) {
+            firstTotal = c;
+            break;
+        }
+    const double labelRight = firstTotal < m_colX.size() ? m_colX.at(firstTotal) : m_width;
+    text(m_bold, m_mm, m_y, labelRight - 2 * m_mm, h, Qt::AlignLeft, label);
+    for (int c = 0; c < m_cols.size(); ++c) {
+        const int at = m_printed.at(c);
+        if (cells.value(at).isNull())
+            continue;
+        const QString value = formats.value(at).isEmpty() ? ReportFormat::display(cells.at(at), m_valueFormats.at(c))
+                                                          : ReportFormat::display(cells.at(at), formats.value(at));
+        cell(c, m_bold, m_y, h, value);
+    }
+    m_y += h;
+    m_bodyUsed = true;
+}
+
+void ReportLayout::groupFooter(int level, const QString &label, const QVariantList &cells,
+                               const QStringList &formats)
+{
+    bool any = !label.isEmpty();
+    for (const QVariant &v : cells)
+        any = any || !v.isNull();
+    if (any)
+        drawTotals(label, cells, formats, false);
+    m_y += 0.15 * m_lineH;
+    if (m_openHeaders.size() > level)
+        m_openHeaders.resize(level);
+}
+
+void ReportLayout::summary(const QString &label, const QVariantList &cells, const QStringList &formats)
+{
+    m_openHeaders.clear();
+    drawTotals(label, cells, formats, true);
+}
+
+void ReportLayout::finish(qint64 rows)
+{
+    if (!m_pageOpen)
+        startPage();
+    if (rows == 0)
+        text(m_body, 0, m_y + m_lineH, m_width, m_lineH, Qt::AlignLeft,
+             QStringLiteral("Nenhum registro encontrado para os parâmetros informados."));
+    endPage();
+    m_out.endDocument(m_page);
+}

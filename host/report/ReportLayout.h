@@ -1,0 +1,87 @@
+#pragma once
+
+#include "../suite_export.h"
+#include "ReportFormat.h"
+#include "ReportPage.h"
+#include "ReportSink.h"
+#include "TrueTypeFont.h"
+
+#include <QList>
+#include <QStringList>
+#include <memory>
+
+// Lays a run out on A4 pages as rows arrive, and hands each page to a PageSink as soon as
+// it is full: a page header with the report code, the heading, "Página N de M", the date
+// and time of issue and the criteria; the column titles; group headers (repeated with
+// "(continuação)" on the pages a group spills onto, and never left alone at the foot of a
+// page); rows; group footers with totals; the summary; and a page footer. Nothing but the
+// page being filled is kept, so memory does not grow with the rows, and the page count
+// is left to the backends (see PageItem::PageNumber).
+class SUITE_EXPORT ReportLayout : public ReportSink
+{
+public:
+    explicit ReportLayout(PageSink &out);
+    ~ReportLayout() override;
+
+    static PageSetup pageSetup(bool landscape);
+
+    int pageCount() const { return m_page; }
+
+    void begin(const ReportRunInfo &info) override;
+    void groupHeader(int level, const QString &text, bool pageBreak) override;
+    void detail(const QVariantList &cells, bool footerFollows) override;
+    void groupFooter(int level, const QString &label, const QVariantList &cells,
+                     const QStringList &formats) override;
+    void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
+    void finish(qint64 rows) override;
+    int pagesDone() const override { return m_page; }
+
+private:
+    struct Style
+    {
+        PageItem::Face face = PageItem::Regular;
+        double size = 7.5;
+        const TrueTypeFont *font = nullptr;
+        double ascent = 0, height = 0;
+    };
+    Style style(PageItem::Face face, double size) const;
+
+    void ensureSpace(double height);
+    void startPage();
+    void endPage();
+    void drawHeader();
+    void drawGroupHeader(int level, const QString &text);
+    void drawTotals(const QString &label, const QVariantList &cells, const QStringList &formats,
+                    bool doubleRule);
+    // A text in a box (content coordinates), aligned and cut with "…" to fit its width.
+    void text(const Style &s, double x, double y, double w, double h, Qt::Alignment align, const QString &text,
+              QRgb color = 0xFF000000);
+    void cell(int column, const Style &s, double y, double h, const QString &text, QRgb color = 0xFF000000);
+    void fill(double x, double y, double w, double h, QRgb color);
+    void rule(double y, double width);
+    void pageNumber(const Style &s, double y, double h, const QString &prefix);
+
+    PageSink &m_out;
+    ReportRunInfo m_info;
+    PageSetup m_setup;
+    std::shared_ptr<const TrueTypeFont> m_regular, m_boldFont;
+    Style m_body, m_bold, m_title, m_small;
+    double m_mm = 72.0 / 25.4;
+    double m_left = 0, m_top = 0;       // margins
+    double m_width = 0, m_height = 0;   // the area inside the margins
+    double m_lineH = 0, m_groupH = 0, m_titleH = 0, m_smallH = 0;
+    double m_headerBottom = 0, m_bodyBottom = 0;
+    QList<ReportColumn> m_cols;   // the printed columns
+    QList<ReportFormat::ValueFormat> m_valueFormats;
+    QList<int> m_printed;         // their places among the run's cells
+    QList<double> m_colX, m_colW;
+    QStringList m_criteriaLines;
+
+    ReportPage m_current;
+    int m_page = 0;
+    bool m_pageOpen = false;
+    bool m_bodyUsed = false;
+    double m_y = 0;
+    int m_stripe = 0;
+    QStringList m_openHeaders;
+};

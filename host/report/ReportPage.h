@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QRgb>
+#include <QSizeF>
+#include <QString>
+
+// What a laid-out page holds, in points (1/72 inch) from the top left corner of the
+// sheet: texts already placed (aligned and cut to their cells), filled rectangles and
+// rules. A page number item is the one thing left open: its text, "Página N de M", is
+// made by the backend that draws it, once it knows M (or "Página N" while it does not).
+struct PageItem
+{
+    enum Kind : quint8 { Text, Fill, Rule, PageNumber };
+    enum Face : quint8 { Regular, Bold };
+
+    Kind kind = Text;
+    Face face = Regular;
+    float size = 0;        // text: font size in points; rule: line width
+    QRgb color = 0xFF000000;
+    float x = 0, y = 0;    // text: left end of the baseline (page number: right end);
+                           // fill: top left corner; rule: start
+    float w = 0, h = 0;    // fill: width and height; rule: end minus start
+    QString text;          // text; page number: what comes before "Página N de M"
+};
+
+struct ReportPage
+{
+    int number = 0;        // 1-based
+    QList<PageItem> items;
+};
+
+// The sheet every page of a run is laid out on.
+struct PageSetup
+{
+    QSizeF size;           // points, orientation applied
+    bool landscape = true;
+    QString title;         // the run's heading, for the document's properties
+    QString code;
+};
+
+// Receives the pages of a run as they are laid out.
+class PageSink
+{
+public:
+    virtual ~PageSink() = default;
+    virtual void beginDocument(const PageSetup &setup) = 0;
+    virtual void page(const ReportPage &page) = 0;
+    virtual void endDocument(int pageCount) = 0;
+};
+
+// "Página 3 de 12", or "Página 3" while the count is not known.
+inline QString pageNumberText(const QString &prefix, int page, int pageCount)
+{
+    return pageCount > 0 ? prefix + QStringLiteral("Página %1 de %2").arg(page).arg(pageCount)
+                         : prefix + QStringLiteral("Página %1").arg(page);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "../suite_export.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+class PageStore;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class ReportJob;
+class ReportPreviewView;
+
+// The report preview: shows page 1 as soon as it is laid out and lets the person page,
+// jump, zoom and find text while the rest is still coming (the page count grows, then
+// settles); prints and saves from what it shows. Closing it, or Cancelar, stops the run.
+class SUITE_EXPORT ReportPreviewDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    ReportPreviewDialog(const PageStore &store, ReportJob &job, const QString &title, QWidget *parent = nullptr);
+    ~ReportPreviewDialog() override;
+
+    // The commands of the toolbar, supplied by the report runner (they raise as commands do).
+    std::function<void(ReportPreviewDialog &)> print;
+    std::function<void(ReportPreviewDialog &)> save;
+
+    int currentPage() const;
+    void showPage(int page);
+    // Finds the next occurrence of a text (case and accents ignored) after the current
+    // one; false when there is none in the pages laid out so far.
+    bool find(const QString &text, bool backwards = false);
+    ReportPreviewView *view() const { return m_view; }
+    // Whether the run stopped with an error or was cancelled (the dialog then closes).
+    bool runFailed() const { return m_runFailed; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void buildToolBar();
+    void poll();
+    void updateStatus();
+    void runCommand(const std::function<void(ReportPreviewDialog &)> &command);
+    void zoomChosen(int index);
+
+    const PageStore &m_store;
+    ReportJob &m_job;
+    ReportPreviewView *m_view = nullptr;
+    QSpinBox *m_pageBox = nullptr;
+    QLabel *m_pageTotal = nullptr;
+    QComboBox *m_zoomBox = nullptr;
+    QLineEdit *m_findBox = nullptr;
+    QLabel *m_status = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QTimer m_poll;
+    bool m_runFailed = false;
+    int m_matchPage = 0;
+    int m_matchItem = -1;
+};
