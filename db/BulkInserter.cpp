@@ -27,7 +27,7 @@ BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef 
     }
     if (dialect == SqlDialect::PostgreSQL && db.driver()) {
         const QVariant handle = db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0)
+        if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
             m_pg = *static_cast<PGconn *const *>(handle.constData());
     }
     if (m_pg)

@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -149,8 +150,12 @@ int runCase(const QStringList &args)
         config.database = dbFile;
         dtmDBGeral::open(config);
         const CaseResult r = kind == QLatin1String("query") ? bareQuery() : saveAs(outFile);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+                           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         QTextStream(stdout) << r.seconds << ' ' << r.rows << ' ' << r.pages << ' ' << r.firstRow << ' '
-                            << statusValue("VmHWM") << Qt::endl;
+                            << statusValue("VmHWM") << ' ' << cpu << Qt::endl;
         return 0;
     } catch (const ESuiteError &e) {
         QTextStream(stderr) << e.message() << Qt::endl;

@@ -40,22 +40,95 @@ void CsvReportWriter::begin(const ReportRunInfo &info)
     writeLine(titles);
 }
 
+namespace {
+
+// Appends a text as UTF-8, doubling quotes when it is quoted.
+void appendUtf8(std::string &out, QStringView text, bool doubleQuotes)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            if (doubleQuotes && c == u'"')
+                out += '"';
+            out += char(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        else if (QChar::isSurrogate(c))
+            c = 0xFFFD;
+        if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+        }
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+bool needsQuotes(QStringView text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u';' || u == u'"' || u == u'\n' || u == u'\r')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void CsvReportWriter::detail(const QVariantList &cells, bool)
 {
-    QStringList fields;
-    fields.reserve(cells.size());
+    m_line.clear();
     for (qsizetype c = 0; c < cells.size() && c < m_columns.size(); ++c) {
+        if (c > 0)
+            m_line += ';';
         const ReportFormat::ValueFormat &style = m_valueFormats.at(c);
-        QString text = ReportFormat::plain(cells.at(c), style);
-        if (!style.numeric() && !text.isEmpty()) {
-            const QChar first = text.at(0);
-            if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
-                || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-                text.prepend(QLatin1Char('\''));
+        const QVariant &value = cells.at(c);
+        if (value.isNull())
+            continue;
+        // Numbers and dates, most of a price list, go straight into the line.
+        if (style.numeric()) {
+            bool ok = false;
+            const double v = ReportFormat::toNumber(value, &ok);
+            if (ok) {
+                char digits[ReportFormat::maxNumberLength];
+                m_line.append(digits, size_t(ReportFormat::formatNumber(digits, v, style.decimals, false)));
+                continue;
+            }
+        } else if (style.kind == ReportFormat::ValueFormat::Date) {
+            char digits[10];
+            if (const int n = ReportFormat::formatDate(digits, ReportFormat::toDate(value))) {
+                m_line.append(digits, size_t(n));
+                continue;
+            }
         }
-        fields << quoted(text);
+        const QString text = ReportFormat::plain(value, style);
+        if (text.isEmpty())
+            continue;
+        // A text a spreadsheet would take for a formula gets an apostrophe in front.
+        const QChar first = text.at(0);
+        const bool guard = !style.numeric()
+                           && (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
+                               || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'));
+        const bool quote = needsQuotes(text);
+        if (quote)
+            m_line += '"';
+        if (guard)
+            m_line += '\'';
+        appendUtf8(m_line, text, quote);
+        if (quote)
+            m_line += '"';
     }
-    writeLine(fields);
+    m_line += "\r\n";
+    if (m_out->write(m_line.data(), qint64(m_line.size())) != qint64(m_line.size()))
+        throw ESuiteError(ReportFile::failure(m_out, QStringLiteral("o arquivo CSV")));
 }
 
 void CsvReportWriter::finish(qint64) {}

@@ -4,6 +4,8 @@
 #include "ReportFormat.h"
 #include "ReportSink.h"
 
+#include <string>
+
 class QIODevice;
 
 // The rows of a run as CSV for spreadsheets set to Brazilian Portuguese: UTF-8 with a
@@ -32,4 +34,5 @@ private:
     QIODevice *m_out;
     QList<ReportColumn> m_columns;
     QList<ReportFormat::ValueFormat> m_valueFormats;
+    std::string m_line;
 };

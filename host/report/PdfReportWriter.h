@@ -7,10 +7,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QPair>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QIODevice;
+class WriteQueue;
 
 // Writes laid-out pages straight into a PDF file as they come: each page's drawing
 // operators are set down once, compressed, and not kept. The two report faces are
@@ -37,6 +41,7 @@ public:
 
 private:
     struct Font;
+    class Deflater;
     struct NumberSpot
     {
         float x, y, size;
@@ -47,13 +52,16 @@ private:
     };
 
     int newObject();
-    void writePageObject(int pageObject, size_t sheet);
+    // Work on the file: on the queue's thread while pages come, inline at the end.
+    void later(std::function<void()> work);
+    QPair<int, QByteArray> pageObject(size_t sheet);
     void startObject(int number);
     void write(const QByteArray &bytes);
     void writeStream(int number, const QByteArray &content, const QByteArray &extra = QByteArray());
-    void encodeText(QByteArray &out, const PageItem &item, const QString &text);
-    void setFont(QByteArray &out, PageItem::Face face, float size);
-    void setFill(QByteArray &out, QRgb color);
+    void writeStream(int number, const char *content, size_t length, const QByteArray &extra = QByteArray());
+    void encodeText(std::string &out, const PageItem &item, const QString &text);
+    void setFont(std::string &out, PageItem::Face face, float size);
+    void setFill(std::string &out, QRgb color);
     void writeNumbers(int pageCount);
     void writeFont(Font &font);
 
@@ -61,8 +69,11 @@ private:
     QString m_creator;
     PageSetup m_setup;
     qint64 m_offset = 0;
-    std::vector<qint64> m_objectOffsets;   // by object number; 0 = not yet written
+    int m_objectCount = 0;                 // numbers handed out (layout's thread)
+    std::vector<qint64> m_objectOffsets;   // by object number (writing thread); 0 = not yet written
+    std::unique_ptr<WriteQueue> m_queue;
     std::unique_ptr<Font> m_fonts[2];
+    std::unique_ptr<Deflater> m_deflater;
     int m_copies = 1;
     bool m_collate = true;
     std::vector<int> m_pageObjects;        // every page object, copies included, in order
@@ -71,7 +82,7 @@ private:
     std::vector<int> m_numberObjects;      // per page laid out: the stream holding its page numbers
     std::vector<quint16> m_pageSpots;      // per page: which list of m_spotLists it has
     QList<QList<NumberSpot>> m_spotLists;  // the distinct page-number places (usually one list)
-    QByteArray m_content;
+    std::string m_content;
     QByteArray m_compressed;
     // Text state while a page's content is set down.
     bool m_inText = false;
@@ -80,5 +91,6 @@ private:
     QRgb m_fill = 0;
     QRgb m_stroke = 0;
     float m_lineWidth = -1;
+    double m_lineX = 0, m_lineY = 0;   // start of the current text line (points, PDF space)
     QDateTime m_created;
 };

@@ -12,6 +12,8 @@ namespace {
 
 QAtomicInt g_serial;
 QAtomicInt g_open;
+QMutex g_observerMutex;
+std::function<void(const QSqlDatabase &)> g_observer;
 
 // Firebird's cancel entry, taken from the client library the driver loaded (the project
 // does not build against Firebird's headers).
@@ -39,6 +41,15 @@ ReportConnection::ReportConnection(const DbConfig &config) : m_config(config)
     g_open.ref();
     SqlGuard::restrictToReading(db);
     attachNative();
+    const QMutexLocker lock(&g_observerMutex);
+    if (g_observer)
+        g_observer(db);
+}
+
+void ReportConnection::setOpenObserver(std::function<void(const QSqlDatabase &)> observer)
+{
+    const QMutexLocker lock(&g_observerMutex);
+    g_observer = std::move(observer);
 }
 
 ReportConnection::~ReportConnection()
@@ -74,7 +85,7 @@ void ReportConnection::attachNative()
     const char *type = handle.typeName();
     if (qstrcmp(type, "sqlite3*") == 0) {
         m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
-    } else if (qstrcmp(type, "PGconn*") == 0) {
+    } else if (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0) {   // the driver names its struct
         if (PGconn *pg = *static_cast<PGconn *const *>(handle.constData()))
             m_pgCancel = PQgetCancel(pg);
     } else if (m_config.dialect() == SqlDialect::Firebird && handle.metaType().sizeOf() == sizeof(unsigned int)) {

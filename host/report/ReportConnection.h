@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 // The database connection one report run reads through. It is opened for that run, on
 // the thread that runs it (a connection belongs to the thread that opened it), with the
@@ -29,6 +30,9 @@ public:
 
     // How many connections are open right now (none after a run, whatever its end).
     static int openCount();
+    // Called on the run's thread with each connection just opened (instruments and tests
+    // watch what reaches the database through it); empty to stop.
+    static void setOpenObserver(std::function<void(const QSqlDatabase &)> observer);
 
 private:
     void attachNative();

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr qsizetype bufferSize = 1 << 20;
+constexpr qsizetype bufferSize = 256 * 1024;
 
 QString native(const QString &path)
 {

@@ -20,8 +20,6 @@ public:
 
     // Creates the temporary file; raises ESuiteError naming the file and the cause.
     void create();
-    // Path of the temporary file (for writers that open the file themselves).
-    QString temporaryPath() const { return m_tempPath; }
     // Flushes, syncs and renames over the target; raises ESuiteError on failure.
     void commit();
     // Drops what was written (the destructor does it too).

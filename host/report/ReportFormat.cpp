@@ -1,34 +1,103 @@
 #include "ReportFormat.h"
 
 #include <QDateTime>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace ReportFormat {
 
-QString number(double value, int decimals, bool grouping)
+namespace {
+
+// The digits of |value| with exactly `decimals` decimals and '.' between the parts, as
+// QString::number(value, 'f', decimals) writes them: rounded half up on the exact binary
+// value. Returns the length; 0 when the value does not fit (then the slow way is taken).
+int fixedDigits(double magnitude, int decimals, char *out, int size)
+{
+    const std::to_chars_result r = std::to_chars(out, out + size, magnitude, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc())
+        return 0;
+    int n = int(r.ptr - out);
+    // to_chars breaks exact ties to even; a tie is rare (a value like 0,125 shown with two
+    // decimals) and then the full expansion decides.
+    static const double scales[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+    const double scaled = magnitude * scales[decimals];
+    const double fraction = scaled - std::floor(scaled);
+    if (std::fabs(fraction - 0.5) > 1e-6 || scaled > 1e15)
+        return n;
+    char exact[400];
+    const std::to_chars_result e = std::to_chars(exact, exact + sizeof exact, magnitude, std::chars_format::fixed,
+                                                 decimals + 60);
+    if (e.ec != std::errc())
+        return n;
+    const int keep = int(e.ptr - exact) - 60;   // the digits up to `decimals` decimals
+    if (exact[keep] < '5')
+        return n;
+    // Round the kept digits up, carrying as far as needed.
+    std::memcpy(out, exact, size_t(keep));
+    n = keep;
+    int i = n - 1;
+    for (; i >= 0; --i) {
+        if (out[i] == '.')
+            continue;
+        if (out[i] < '9') {
+            ++out[i];
+            break;
+        }
+        out[i] = '0';
+    }
+    if (i < 0) {
+        std::memmove(out + 1, out, size_t(n));
+        out[0] = '1';
+        ++n;
+    }
+    if (decimals == 0 && n > 0 && out[n - 1] == '.')
+        --n;
+    return n;
+}
+
+} // namespace
+
+int formatNumber(char *out, double value, int decimals, bool grouping)
 {
     if (!std::isfinite(value))
-        return QString();
+        return 0;
     decimals = qBound(0, decimals, 10);
-    QString text = QString::number(std::fabs(value), 'f', decimals);
-    bool allZero = true;
-    for (QChar c : text)
-        if (c.isDigit() && c != QLatin1Char('0'))
-            allZero = false;
-    const bool negative = value < 0 && !allZero;
-
-    const qsizetype dot = text.indexOf(QLatin1Char('.'));
-    QString integerPart = dot < 0 ? text : text.left(dot);
-    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
-    if (grouping) {
-        for (qsizetype i = integerPart.size() - 3; i > 0; i -= 3)
-            integerPart.insert(i, QLatin1Char('.'));
+    char digits[512];
+    int n = fixedDigits(std::fabs(value), decimals, digits, int(sizeof digits) - 1);
+    if (n == 0) {
+        const QByteArray slow = QByteArray::number(std::fabs(value), 'f', decimals);
+        n = int(qMin<qsizetype>(slow.size(), qsizetype(sizeof digits) - 1));
+        std::memcpy(digits, slow.constData(), size_t(n));
     }
-    QString out = negative ? QStringLiteral("-") : QString();
-    out += integerPart;
-    if (!fraction.isEmpty())
-        out += QLatin1Char(',') + fraction;
-    return out;
+    bool allZero = true;
+    int dot = n;
+    for (int i = 0; i < n; ++i) {
+        if (digits[i] == '.')
+            dot = i;
+        else if (digits[i] != '0')
+            allZero = false;
+    }
+    int o = 0;
+    if (value < 0 && !allZero)
+        out[o++] = '-';
+    for (int i = 0; i < dot; ++i) {
+        if (grouping && i > 0 && (dot - i) % 3 == 0)
+            out[o++] = '.';
+        out[o++] = digits[i];
+    }
+    if (dot < n) {
+        out[o++] = ',';
+        for (int i = dot + 1; i < n; ++i)
+            out[o++] = digits[i];
+    }
+    return o;
+}
+
+QString number(double value, int decimals, bool grouping)
+{
+    char out[maxNumberLength];
+    return QString::fromLatin1(out, formatNumber(out, value, decimals, grouping));
 }
 
 QString money(double value)
@@ -54,9 +123,25 @@ QString variation(double value, int decimals)
     return QStringLiteral("▼ -") + magnitude + QLatin1Char('%');
 }
 
+int formatDate(char *out, const QDate &value)
+{
+    int y = 0, m = 0, d = 0;
+    value.getDate(&y, &m, &d);
+    if (!value.isValid() || y < 1 || y > 9999)
+        return 0;
+    const char text[10] = {char('0' + d / 10), char('0' + d % 10), '/', char('0' + m / 10), char('0' + m % 10), '/',
+                           char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10)};
+    std::memcpy(out, text, sizeof text);
+    return int(sizeof text);
+}
+
 QString date(const QDate &value)
 {
-    return value.isValid() ? value.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    if (!value.isValid())
+        return QString();
+    char out[10];
+    const int n = formatDate(out, value);
+    return n ? QString::fromLatin1(out, n) : value.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
 QString mask(const QString &value, const QString &pattern)
@@ -76,6 +161,29 @@ QString mask(const QString &value, const QString &pattern)
     return out;
 }
 
+namespace {
+
+// "2026-12-07" (and "2026-12-07 10:00", "2026-12-07T10:00"): the form databases give.
+QDate isoDate(QStringView text)
+{
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-')
+        return QDate();
+    int v[3] = {0, 0, 0};
+    const int from[3] = {0, 5, 8}, len[3] = {4, 2, 2};
+    for (int k = 0; k < 3; ++k)
+        for (int i = from[k]; i < from[k] + len[k]; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return QDate();
+            v[k] = v[k] * 10 + (c - u'0');
+        }
+    if (text.size() > 10 && text[10] != u' ' && text[10] != u'T')
+        return QDate();
+    return QDate(v[0], v[1], v[2]);
+}
+
+} // namespace
+
 QDate toDate(const QVariant &value)
 {
     if (value.isNull())
@@ -86,7 +194,9 @@ QDate toDate(const QVariant &value)
     default: break;
     }
     const QString text = value.toString().trimmed();
-    QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+    QDate d = isoDate(text);
+    if (!d.isValid())
+        d = QDate::fromString(text.left(10), Qt::ISODate);
     if (!d.isValid())
         d = QDate::fromString(text.left(10), QStringLiteral("dd/MM/yyyy"));
     return d;

@@ -13,6 +13,13 @@ namespace ReportFormat {
 
 // 1234.5 with 2 decimals gives "1.234,50" (or "1234,50" without grouping); never "-0,00".
 SUITE_EXPORT QString number(double value, int decimals, bool grouping = true);
+// The same into a buffer of at least maxNumberLength bytes (ASCII); returns the length
+// (0 for a value that is not finite). For writers that format millions of cells.
+constexpr int maxNumberLength = 720;
+SUITE_EXPORT int formatNumber(char *out, double value, int decimals, bool grouping);
+// dd/MM/yyyy into a buffer of 10 bytes; returns the length (0 when the date cannot be
+// written that way).
+SUITE_EXPORT int formatDate(char *out, const QDate &value);
 SUITE_EXPORT QString money(double value);
 SUITE_EXPORT QString percent(double value, int decimals = 2);
 // +12.5 gives "▲ +12,50%", -3.2 gives "▼ -3,20%", a value that rounds to zero "0,00%".

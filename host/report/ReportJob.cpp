@@ -143,6 +143,8 @@ void ReportJob::wait(ReportProgress &progress, const std::function<void()> &onTi
                 if (rows() != reported) {
                     reported = rows();
                     progress.update(reported, pages());
+                } else {
+                    progress.tick();
                 }
                 if (onTick)
                     onTick();

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -78,57 +79,70 @@ void ReportPreviewDialog::buildToolBar()
 {
     auto *bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("previewToolBar"));
-    bar->setIconSize(QSize(20, 20));
+    bar->setIconSize(QSize(18, 18));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     layout()->addWidget(bar);
-    auto action = [&](QStyle::StandardPixmap icon, const QString &text, const QKeySequence &key,
-                      const std::function<void()> &slot) {
-        QAction *a = bar->addAction(style()->standardIcon(icon), text);
+    // An action of the bar: icon from the desktop's theme when there is one, text always.
+    auto action = [&](const char *theme, QStyle::StandardPixmap fallback, const QString &text,
+                      const QString &tip, const QKeySequence &key, const std::function<void()> &slot) {
+        QIcon icon = QIcon::fromTheme(QLatin1String(theme));
+        if (icon.isNull() && fallback != QStyle::SP_CustomBase)
+            icon = style()->standardIcon(fallback);
+        QAction *a = bar->addAction(icon, text);
         a->setShortcut(key);
-        a->setToolTip(key.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
+        a->setToolTip(key.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    action(QStyle::SP_DialogSaveButton, QStringLiteral("Salvar"), QKeySequence::Save, [this] { runCommand(save); })
-        ->setObjectName(QStringLiteral("previewSave"));
-    action(QStyle::SP_FileDialogDetailedView, QStringLiteral("Imprimir"), QKeySequence::Print, [this] {
-        runCommand(print);
-    })->setObjectName(QStringLiteral("previewPrint"));
+    action("document-save", QStyle::SP_DialogSaveButton, QStringLiteral("Salvar"),
+           QStringLiteral("Salvar o relatório em PDF, CSV, Excel ou HTML"), QKeySequence::Save, [this] {
+               runCommand(save);
+           })->setObjectName(QStringLiteral("previewSave"));
+    action("document-print", QStyle::SP_CustomBase, QStringLiteral("Imprimir"),
+           QStringLiteral("Imprimir o relatório"), QKeySequence::Print, [this] {
+               runCommand(print);
+           })->setObjectName(QStringLiteral("previewPrint"));
     bar->addSeparator();
-    action(QStyle::SP_MediaSkipBackward, QStringLiteral("Primeira página"), QKeySequence(Qt::CTRL | Qt::Key_Home),
-           [this] { showPage(1); });
-    action(QStyle::SP_MediaSeekBackward, QStringLiteral("Página anterior"), QKeySequence(Qt::Key_PageUp),
-           [this] { showPage(currentPage() - 1); });
+    const auto iconOnly = [bar](QAction *a) {
+        if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    };
+    iconOnly(action("go-first", QStyle::SP_MediaSkipBackward, QStringLiteral("Primeira"),
+                    QStringLiteral("Primeira página"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { showPage(1); }));
+    iconOnly(action("go-previous", QStyle::SP_MediaSeekBackward, QStringLiteral("Anterior"),
+                    QStringLiteral("Página anterior"), QKeySequence(Qt::Key_PageUp),
+                    [this] { showPage(currentPage() - 1); }));
     m_pageBox = new QSpinBox(bar);
     m_pageBox->setObjectName(QStringLiteral("previewPage"));
     m_pageBox->setRange(1, 1);
     m_pageBox->setKeyboardTracking(false);
-    m_pageBox->setToolTip(QStringLiteral("Página a mostrar"));
+    m_pageBox->setToolTip(QStringLiteral("Página a mostrar: digite o número e tecle Enter"));
     connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int page) { showPage(page); });
     bar->addWidget(new QLabel(QStringLiteral(" Página "), bar));
     bar->addWidget(m_pageBox);
     m_pageTotal = new QLabel(bar);
     m_pageTotal->setObjectName(QStringLiteral("previewPageTotal"));
     bar->addWidget(m_pageTotal);
-    action(QStyle::SP_MediaSeekForward, QStringLiteral("Próxima página"), QKeySequence(Qt::Key_PageDown),
-           [this] { showPage(currentPage() + 1); });
-    action(QStyle::SP_MediaSkipForward, QStringLiteral("Última página"), QKeySequence(Qt::CTRL | Qt::Key_End),
-           [this] { showPage(m_store.pageCount()); });
+    iconOnly(action("go-next", QStyle::SP_MediaSeekForward, QStringLiteral("Próxima"), QStringLiteral("Próxima página"),
+                    QKeySequence(Qt::Key_PageDown), [this] { showPage(currentPage() + 1); }));
+    iconOnly(action("go-last", QStyle::SP_MediaSkipForward, QStringLiteral("Última"), QStringLiteral("Última página"),
+                    QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showPage(m_store.pageCount()); }));
     bar->addSeparator();
+    action("zoom-out", QStyle::SP_CustomBase, QStringLiteral("−"), QStringLiteral("Reduzir"), QKeySequence::ZoomOut,
+           [this] {
+               m_view->setFit(ReportPreviewView::Fit::None);
+               m_view->setZoom(m_view->zoom() / 1.2);
+           });
     m_zoomBox = new QComboBox(bar);
     m_zoomBox->setObjectName(QStringLiteral("previewZoom"));
-    m_zoomBox->setEditable(false);
     m_zoomBox->addItem(QStringLiteral("Largura da página"));
     m_zoomBox->addItem(QStringLiteral("Página inteira"));
     for (double z : zoomSteps)
         m_zoomBox->addItem(QStringLiteral("%1%").arg(qRound(z * 100)));
-    m_zoomBox->setToolTip(QStringLiteral("Zoom (Ctrl + roda do mouse)"));
+    m_zoomBox->setToolTip(QStringLiteral("Zoom (também Ctrl + roda do mouse)"));
     connect(m_zoomBox, &QComboBox::activated, this, &ReportPreviewDialog::zoomChosen);
     bar->addWidget(m_zoomBox);
-    action(QStyle::SP_ArrowDown, QStringLiteral("Reduzir"), QKeySequence::ZoomOut, [this] {
-        m_view->setFit(ReportPreviewView::Fit::None);
-        m_view->setZoom(m_view->zoom() / 1.2);
-    });
-    action(QStyle::SP_ArrowUp, QStringLiteral("Ampliar"), QKeySequence::ZoomIn, [this] {
+    action("zoom-in", QStyle::SP_CustomBase, QStringLiteral("+"), QStringLiteral("Ampliar"), QKeySequence::ZoomIn, [this] {
         m_view->setFit(ReportPreviewView::Fit::None);
         m_view->setZoom(m_view->zoom() * 1.2);
     });
@@ -139,20 +153,13 @@ void ReportPreviewDialog::buildToolBar()
     m_findBox->setClearButtonEnabled(true);
     m_findBox->setMaximumWidth(220);
     bar->addWidget(m_findBox);
-    auto findNext = [this] {
-        if (!m_findBox->text().trimmed().isEmpty() && !find(m_findBox->text()))
-            m_status->setText(m_store.isComplete()
-                                  ? QStringLiteral("\"%1\" não foi encontrado.").arg(m_findBox->text())
-                                  : QStringLiteral("\"%1\" não foi encontrado nas páginas geradas até agora.")
-                                        .arg(m_findBox->text()));
-    };
+    auto findNext = [this] { findAndSay(false); };
     connect(m_findBox, &QLineEdit::returnPressed, this, findNext);
     connect(m_findBox, &QLineEdit::textChanged, this, [this] { m_matchItem = -1; });
-    action(QStyle::SP_FileDialogContentsView, QStringLiteral("Localizar próxima"), QKeySequence::FindNext, findNext);
-    action(QStyle::SP_ArrowBack, QStringLiteral("Localizar anterior"), QKeySequence::FindPrevious, [this] {
-        if (!m_findBox->text().trimmed().isEmpty())
-            find(m_findBox->text(), true);
-    });
+    action("go-down", QStyle::SP_CustomBase, QStringLiteral("Próximo"), QStringLiteral("Localizar o próximo"),
+           QKeySequence::FindNext, findNext);
+    action("go-up", QStyle::SP_CustomBase, QStringLiteral("Anterior"), QStringLiteral("Localizar o anterior"),
+           QKeySequence::FindPrevious, [this] { findAndSay(true); });
     auto *focusFind = new QAction(this);
     focusFind->setShortcut(QKeySequence::Find);
     connect(focusFind, &QAction::triggered, this, [this] {
@@ -160,6 +167,19 @@ void ReportPreviewDialog::buildToolBar()
         m_findBox->selectAll();
     });
     addAction(focusFind);
+    bar->addSeparator();
+    action("window-close", QStyle::SP_CustomBase, QStringLiteral("Fechar"), QStringLiteral("Fechar a visualização"),
+           QKeySequence(), [this] { reject(); });
+}
+
+void ReportPreviewDialog::findAndSay(bool backwards)
+{
+    const QString text = m_findBox->text();
+    if (text.trimmed().isEmpty() || find(text, backwards))
+        return;
+    m_status->setText(m_store.isComplete()
+                          ? QStringLiteral("\"%1\" não foi encontrado.").arg(text)
+                          : QStringLiteral("\"%1\" não foi encontrado nas páginas geradas até agora.").arg(text));
 }
 
 void ReportPreviewDialog::zoomChosen(int index)

@@ -39,9 +39,11 @@ public:
     // Whether the run stopped with an error or was cancelled (the dialog then closes).
     bool runFailed() const { return m_runFailed; }
 
+    // Closes the preview; a run still going is stopped.
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void reject() override;
 
 private:
     void buildToolBar();
@@ -49,6 +51,7 @@ private:
     void updateStatus();
     void runCommand(const std::function<void(ReportPreviewDialog &)> &command);
     void zoomChosen(int index);
+    void findAndSay(bool backwards);
 
     const PageStore &m_store;
     ReportJob &m_job;

@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 class QPrinter;
@@ -53,12 +54,13 @@ public:
         }
     }
     void endDocument(int pageCount) override { m_out.endDocument(pageCount); }
-    int passed() const { return m_passed; }
+    // Any thread.
+    int passed() const { return m_passed.load(); }
 
 private:
     const PrintRequest &m_request;
     PageSink &m_out;
-    int m_passed = 0;
+    std::atomic<int> m_passed{0};
 };
 
 namespace ReportPrinter {

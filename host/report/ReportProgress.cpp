@@ -35,12 +35,20 @@ void ReportProgress::setPhase(const QString &text, int totalPages)
     }
 }
 
-void ReportProgress::update(qint64 rows, int pages)
+void ReportProgress::tick()
 {
-    if (m_hook && !m_hook(rows, pages))
-        throw EAbort();
     if (!m_withDialog)
         return;
+    showWhenDue();
+    if (m_dialog) {
+        QCoreApplication::processEvents();
+        if (m_dialog->wasCanceled())
+            throw EAbort();
+    }
+}
+
+void ReportProgress::showWhenDue()
+{
     if (!m_dialog && m_clock.elapsed() > 500) {
         m_dialog = new QProgressDialog(m_parent);
         m_dialog->setWindowTitle(m_title);
@@ -51,8 +59,18 @@ void ReportProgress::update(qint64 rows, int pages)
         m_dialog->setMinimumDuration(0);
         m_dialog->setMinimumWidth(360);
         m_dialog->setRange(0, m_totalPages);
+        m_dialog->setLabelText(m_phase + QStringLiteral("\nAguardando o banco de dados..."));
         m_dialog->show();
     }
+}
+
+void ReportProgress::update(qint64 rows, int pages)
+{
+    if (m_hook && !m_hook(rows, pages))
+        throw EAbort();
+    if (!m_withDialog)
+        return;
+    showWhenDue();
     if (!m_dialog)
         return;
     QString text = m_phase;

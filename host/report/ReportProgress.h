@@ -26,12 +26,17 @@ public:
     // What is being done now ("Contando as páginas", "Gerando o PDF") and, when known,
     // how many pages there will be.
     void setPhase(const QString &text, int totalPages = 0);
-    // Called while the run goes on; raises EAbort when cancelled.
+    // Called when the run has read more rows; raises EAbort when cancelled.
     void update(qint64 rows, int pages);
+    // Called on every turn while the run waits for the database (before its first row,
+    // say): shows the dialog when it is time and raises EAbort when it was cancelled.
+    void tick();
     // Whether the dialog is up (the person can then use the screen only through it).
     bool hasDialog() const { return !m_dialog.isNull(); }
 
 private:
+    void showWhenDue();
+
     QWidget *m_parent;
     bool m_withDialog;
     Hook m_hook;

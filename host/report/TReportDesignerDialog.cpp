@@ -78,6 +78,16 @@ TReportDesignerDialog::TReportDesignerDialog(QObject *parent) : QObject(parent) 
 
 TReportDesignerDialog::~TReportDesignerDialog() = default;
 
+void TReportDesignerDialog::setLimits(const ReportLimits &limits)
+{
+    m_limits = std::make_unique<ReportLimits>(limits);
+}
+
+ReportLimits TReportDesignerDialog::limits() const
+{
+    return m_limits ? *m_limits : ReportLimits::fromSession();
+}
+
 QList<TReportDesignerDialog::Entry> TReportDesignerDialog::entries() const
 {
     QList<Entry> list;
@@ -194,7 +204,7 @@ bool TReportDesignerDialog::interactive(QWidget *parent) const
 void TReportDesignerDialog::saveRun(ReportRun &run, const QString &fileName, const QString &type,
                                     ReportProgress &progress)
 {
-    const ReportLimits limits = ReportLimits::fromSession();
+    const ReportLimits limits = this->limits();
     ReportFile file(fileName);
     file.create();
     file.setSizeLimit(limits.fileBytes);
@@ -206,7 +216,7 @@ void TReportDesignerDialog::saveRun(ReportRun &run, const QString &fileName, con
         m_lastPageCount = layout.pageCount();
     } else if (type == QLatin1String("xlsx")) {
         progress.setPhase(QStringLiteral("Gravando a planilha..."));
-        XlsxReportWriter writer(file.temporaryPath(), fileName);
+        XlsxReportWriter writer(&file);
         runJob(run, writer, progress, limits);
     } else if (type == QLatin1String("csv")) {
         progress.setPhase(QStringLiteral("Gravando o arquivo..."));
@@ -273,7 +283,7 @@ QString TReportDesignerDialog::spoolPath() const
 void TReportDesignerDialog::printRun(QWidget *parent, ReportRun &run, const PrintRequest &request,
                                      ReportProgress &progress)
 {
-    const ReportLimits limits = ReportLimits::fromSession();
+    const ReportLimits limits = this->limits();
     ReportFile spool(request.outputFile.isEmpty() ? spoolPath() : request.outputFile);
     spool.create();
     spool.setSizeLimit(limits.fileBytes);
@@ -283,14 +293,19 @@ void TReportDesignerDialog::printRun(QWidget *parent, ReportRun &run, const Prin
     PageSelection selection(request, writer);
     ReportLayout layout(selection);
     progress.setPhase(QStringLiteral("Imprimindo..."));
+    // Past 200 pages the person is asked: while pages still come, or once the run is over
+    // (a quick run is over before anyone could be asked).
     bool asked = Batch;
-    runJob(run, layout, progress, limits, [&] {
-        if (asked || selection.passed() * request.copies <= longPrint)
+    auto askIfLong = [&](bool known) {
+        const int sheets = selection.passed() * request.copies;
+        if (asked || sheets <= longPrint)
             return;
         asked = true;
-        if (!confirmLongPrint(parent, 0, false))
+        if (!confirmLongPrint(parent, sheets, known))
             throw EAbort();
-    });
+    };
+    runJob(run, layout, progress, limits, [&] { askIfLong(false); });
+    askIfLong(true);
     deliverPrint(spool, request, selection.passed(), layout.pageCount());
 }
 
@@ -302,7 +317,7 @@ void TReportDesignerDialog::printStore(QWidget *parent, const PageStore &store, 
         return;
     ReportFile spool(request.outputFile.isEmpty() ? spoolPath() : request.outputFile);
     spool.create();
-    spool.setSizeLimit(ReportLimits::fromSession().fileBytes);
+    spool.setSizeLimit(limits().fileBytes);
     PdfReportWriter writer(&spool, QStringLiteral("Suite - relatório %1").arg(store.setup().code));
     writer.setCopies(request.outputFile.isEmpty() ? 1 : request.copies, request.collate);
     PageSelection selection(request, writer);
@@ -414,7 +429,7 @@ void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
     const QString title = QStringLiteral("Visualizar - %1").arg(reportName);
     PageStore store;
     ReportLayout layout(store);
-    ReportJob job(*run, dtmDBGeral::config(), ReportLimits::fromSession());
+    ReportJob job(*run, dtmDBGeral::config(), limits());
     job.start(layout);
     if (!interactive(parent)) {
         // Without a screen the run still happens in full (parameters, query, pages).

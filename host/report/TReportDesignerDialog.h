@@ -76,6 +76,10 @@ public:
     // Saves the definition (as last edited) under a new title, in a new file beside it.
     void SaveDefinitionAs(QWidget *parent, const QString &reportName, const QString &newTitle);
 
+    // Limits of every run (time, rows, file size); the session's unless set here.
+    void setLimits(const ReportLimits &limits);
+    ReportLimits limits() const;
+
     // The parameters the last run bound to its query (for --dump-params and the tests).
     TParams lastParams() const { return m_lastParams; }
     // Pages and rows of the last paged / any completed run.
@@ -125,4 +129,5 @@ private:
 
     int m_lastPageCount = 0;
     qint64 m_lastRowCount = 0;
+    std::unique_ptr<ReportLimits> m_limits;
 };

@@ -4,28 +4,28 @@
 #include "ReportFormat.h"
 #include "ReportSink.h"
 
-#include <QByteArray>
 #include <QList>
+#include <memory>
+#include <string>
 
-struct lxw_workbook;
-struct lxw_worksheet;
-struct lxw_format;
+class QIODevice;
+class WriteQueue;
+class ZipWriter;
 
-// The rows of a run as an Excel workbook, written row by row in libxlsxwriter's
-// constant-memory mode: the column titles in bold, frozen, with a filter; numbers as
-// numbers (with the column's decimals), percents as percents, dates as dates shown
-// dd/mm/yyyy. The file is written by finish() (or close()); a writer destroyed before
-// that writes nothing.
+// The rows of a run as an Excel workbook (XLSX), written as the rows come: the column
+// titles in bold, frozen, with a filter; numbers as numbers (with the column's decimals),
+// percents as percents, dates as dates shown dd/mm/yyyy; texts as they are. The sheet is
+// compressed on a thread of its own while the next rows are read, and nothing but the
+// rows on their way is kept. The workbook is complete when finish() returns.
 class SUITE_EXPORT XlsxReportWriter : public ReportSink
 {
 public:
-    // shownName: the file as the person named it (fileName may be its temporary).
-    explicit XlsxReportWriter(const QString &fileName, const QString &shownName = QString());
+    explicit XlsxReportWriter(QIODevice *out);
     ~XlsxReportWriter() override;
     XlsxReportWriter(const XlsxReportWriter &) = delete;
     XlsxReportWriter &operator=(const XlsxReportWriter &) = delete;
 
-    // Rows a worksheet can hold, the title row included.
+    // The most rows a sheet holds (the titles take the first).
     static constexpr qint64 maxRows = 1048576;
 
     void begin(const ReportRunInfo &info) override;
@@ -35,20 +35,23 @@ public:
     void summary(const QString &, const QVariantList &, const QStringList &) override {}
     void finish(qint64 rows) override;
 
-    // Writes the file; raises ESuiteError with the cause.
-    void close();
+    // Excel's format code for a report format ("#,##0.0000", "0.00%", "dd/mm/yyyy"...);
+    // empty for text.
+    static QByteArray formatCode(const QString &format);
 
 private:
-    void check(int error, const char *what) const;
+    void cellStart(int column, int style);
+    void appendText(QStringView text);
+    void flush(bool last);
+    QByteArray stylesXml() const;
+    QByteArray workbookXml() const;
 
-    QString m_fileName;
-    QString m_shownName;
-    QByteArray m_fileNameBytes;
-    lxw_workbook *m_book = nullptr;
-    lxw_worksheet *m_sheet = nullptr;
-    lxw_format *m_titleFormat = nullptr;
-    QList<lxw_format *> m_formats;
-    QList<ReportColumn> m_columns;
+    QIODevice *m_out;
+    ReportRunInfo m_info;
     QList<ReportFormat::ValueFormat> m_valueFormats;
-    unsigned m_row = 0;
+    QList<QByteArray> m_columnNames;   // A, B, ... AA
+    std::unique_ptr<ZipWriter> m_zip;
+    std::unique_ptr<WriteQueue> m_queue;
+    std::string m_chunk;
+    qint64 m_row = 0;
 };

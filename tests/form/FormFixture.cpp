@@ -55,14 +55,7 @@ void ServerProcess::stop()
 
 SqlDialect FormFixture::dialect()
 {
-    const QString name = QString::fromLocal8Bit(qgetenv("LPR_TEST_DIALECT")).trimmed().toLower();
-    if (name.isEmpty() || name == QLatin1String("sqlite"))
-        return SqlDialect::SQLite;
-    if (name == QLatin1String("postgresql"))
-        return SqlDialect::PostgreSQL;
-    if (name == QLatin1String("firebird"))
-        return SqlDialect::Firebird;
-    qFatal("LPR_TEST_DIALECT='%s': use sqlite, postgresql or firebird", qPrintable(name));
+    return TestEnv::dialectFromEnvironment();
 }
 
 FormFixture::FormFixture(const DemoOptions &options, bool withServer, int serverCacheSeconds) : env(dialect(), options)

@@ -35,6 +35,18 @@ TestEnv::TestEnv()
 }
 
 #ifdef HAVE_LPRDB
+SqlDialect TestEnv::dialectFromEnvironment()
+{
+    const QString name = QString::fromLocal8Bit(qgetenv("LPR_TEST_DIALECT")).trimmed().toLower();
+    if (name.isEmpty() || name == QLatin1String("sqlite"))
+        return SqlDialect::SQLite;
+    if (name == QLatin1String("postgresql"))
+        return SqlDialect::PostgreSQL;
+    if (name == QLatin1String("firebird"))
+        return SqlDialect::Firebird;
+    qFatal("LPR_TEST_DIALECT='%s': use sqlite, postgresql or firebird", qPrintable(name));
+}
+
 TestEnv::TestEnv(SqlDialect dialect, const DemoOptions &options)
     : m_saved(Session::current()), m_dialect(dialect),
       m_writableName(QStringLiteral("testenvWritable%1").arg(++g_serial))

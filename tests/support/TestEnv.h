@@ -47,6 +47,10 @@ public:
     void reopen();
 
     static QString sourceDir();
+#ifdef HAVE_LPRDB
+    // The database LPR_TEST_DIALECT names (sqlite, postgresql or firebird; SQLite when unset).
+    static SqlDialect dialectFromEnvironment();
+#endif
 
 private:
     void setSession(const DbConfig &db);
