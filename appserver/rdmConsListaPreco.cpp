@@ -37,10 +37,13 @@ QList<DataPacket::Field> fornecedorFields()
     };
 }
 
-QString causeOf(const QSqlError &error)
+// The cause, and which database: the screen shows this text as it comes.
+QString causeOf(const QSqlDatabase &db, const QSqlError &error)
 {
-    QString cause = error.text().trimmed();
-    return cause.isEmpty() ? QStringLiteral("erro desconhecido") : cause;
+    const QString which = db.connectionName() == QLatin1String(dtmDBGeral::connectionName())
+                              ? dtmDBGeral::config().describe()
+                              : QStringLiteral("%1 %2").arg(db.driverName(), db.databaseName());
+    return QStringLiteral("%1. Banco: %2").arg(databaseCause(error), which);
 }
 
 } // namespace
@@ -131,7 +134,7 @@ QByteArray rdmConsListaPreco::queryFornecedor()
     query.setForwardOnly(true);
     if (!query.prepare(fornecedorSql(sqlite)) || !query.exec())
         throw EDatabaseError(QStringLiteral("Não foi possível consultar os fornecedores cotados: %1")
-                                 .arg(causeOf(query.lastError())));
+                                 .arg(causeOf(db, query.lastError())));
 
     DataPacket::Writer writer(fornecedorFields());
     while (query.next()) {
@@ -148,6 +151,6 @@ QByteArray rdmConsListaPreco::queryFornecedor()
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("Não foi possível ler os fornecedores cotados: %1")
-                                 .arg(causeOf(query.lastError())));
+                                 .arg(causeOf(db, query.lastError())));
     return writer.finish();
 }

@@ -45,6 +45,7 @@ for t in "${TARGETS[@]}"; do
   [ -f "$ROOT/fuzz/dict/$t.dict" ] && dict=("-dict=$ROOT/fuzz/dict/$t.dict")
   echo "== $t: $SECS s"
   if ! QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
+      LSAN_OPTIONS=suppressions=$ROOT/fuzz/lsan.supp \
       "$BUILD/bin/fuzz_$t" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$BUILD/findings/$t/" -print_final_stats=1 "${dict[@]}" \
       "$BUILD/corpus/$t" "$ROOT/fuzz/corpus/$t"; then

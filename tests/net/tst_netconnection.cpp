@@ -418,6 +418,10 @@ void tst_NetConnection::executableRefusesBadArguments_data()
     QTest::newRow("short token") << other("tokencurto") << QStringLiteral("menos de 16 caracteres");
     QTest::newRow("no certificate") << other("semcertificado") << QStringLiteral("Certificado");
     QTest::newRow("key readable by others") << other("chaveaberta") << QStringLiteral("chmod 600");
+    // The database is checked before the server listens: nothing would answer the screen.
+    QTest::newRow("database file not a database")
+        << other("naobanco") << QStringLiteral("o arquivo não é um banco de dados SQLite");
+    QTest::newRow("database without the tables") << other("bancovazio") << QStringLiteral("a tabela FORNECEDOR não existe");
 }
 
 void tst_NetConnection::executableRefusesBadArguments()
@@ -441,6 +445,16 @@ void tst_NetConnection::executableRefusesBadArguments()
     QVERIFY(QFile::copy(Session::current().serverKey, openKey.serverKey));
     QVERIFY(QFile::setPermissions(openKey.serverKey, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     openKey.save(m_env->dir() + QStringLiteral("/chaveaberta.ini"));
+    for (const auto &[name, bytes] : {std::pair{"naobanco", QByteArray("não é um banco\n").repeated(100)},
+                                      std::pair{"bancovazio", QByteArray()}}) {
+        Session broken = Session::current();
+        broken.db.database = m_env->dir() + QStringLiteral("/%1.db").arg(QLatin1String(name));
+        QFile file(broken.db.database);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        broken.save(m_env->dir() + QStringLiteral("/%1.ini").arg(QLatin1String(name)));
+    }
 
     QProcess process;
     process.start(QStringLiteral(LPR07700_EXE), arguments);
