@@ -101,10 +101,12 @@ QByteArray rdmConsListaPreco::GetFornecedor()
     try {
         packet = queryFornecedor();
     } catch (const EDatabaseError &) {
-        // A server restart of the database breaks the general connection: reopen once.
+        // A server restart of the database breaks the general connection, and an SQLite
+        // file replaced under the server leaves the connection with the schema it read
+        // before: either way the connection is opened anew, once.
         if (m_connectionName != QLatin1String(dtmDBGeral::connectionName()))
             throw;
-        dtmDBGeral::ensureAlive();
+        dtmDBGeral::open(dtmDBGeral::config());
         packet = queryFornecedor();
     }
     if (m_cacheMs > 0) {
@@ -123,13 +125,9 @@ QByteArray rdmConsListaPreco::queryFornecedor()
         throw EDatabaseError(QStringLiteral("O banco de dados do servidor de aplicação não está aberto (conexão %1).")
                                  .arg(m_connectionName));
     const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
-    if (sqlite && !m_tuned) {
-        // Map the file instead of copying pages through read(): the scan below touches
-        // most of FORNECEDOR and the COTACAO index. Only a speed-up: when the build
-        // of SQLite refuses it, the query runs the same, through read().
-        QSqlQuery pragma(db);
-        m_tuned = pragma.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-    }
+    // No memory-mapped reads (PRAGMA mmap_size): a database file cut short under the
+    // server (a backup copied over it, a full disk) turns a mapped read into SIGBUS and
+    // kills the server, where read() gives an error the screen can show.
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(fornecedorSql(sqlite)) || !query.exec())

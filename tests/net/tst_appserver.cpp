@@ -13,6 +13,7 @@
 #include "rdmConsListaPreco.h"
 
 #include <QCborArray>
+#include <QFile>
 #include <QCborMap>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -135,6 +136,7 @@ private slots:
     void bigFrameBeforeHelloRefusedAtOnce();
     void wrongTokensSlowedDown();
     void refusalLogRateLimited();
+    void databaseCutShortUnderTheServer();
     void stillAnswersAfterAll();
     void cachedListFollowsTheData();
 
@@ -516,6 +518,32 @@ void tst_AppServer::cachedListFollowsTheData()
     QVERIFY(fresh.contains("Novo Cotado"));
     QVERIFY(!first.contains("Novo Cotado"));
     module.setCacheTime(0);
+}
+
+// The database file cut to nothing under a running server (a backup copied over it in
+// place, a full disk), then put back: the server answers with the cause meanwhile (a
+// memory-mapped read used to kill it with SIGBUS) and serves the list again after.
+void tst_AppServer::databaseCutShortUnderTheServer()
+{
+    rdmConsListaPreco &module = m_server->dataModule();
+    module.setCacheTime(0);
+    QVERIFY(!module.GetFornecedor().isEmpty());
+    QFile file(m_env->dbFile());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray original = file.readAll();
+    QVERIFY(file.resize(0));
+    file.flush();
+    try {
+        module.GetFornecedor();
+        QFAIL("a list from an empty file");
+    } catch (const EDatabaseError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("não existe")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(m_env->dbFile()), qPrintable(e.message()));
+    }
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(original), qint64(original.size()));
+    file.close();
+    QVERIFY(!module.GetFornecedor().isEmpty());
 }
 
 void tst_AppServer::stillAnswersAfterAll()
