@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSslSocket>
 #include <QThread>
 
@@ -136,16 +137,20 @@ bool TNetConnection::open()
     if (!pinnedFingerprint(pin))
         return false;
 
+    // A server busy with other newcomers closes the link before the handshake: tried again
+    // after a pause that doubles (with some randomness, so that clients turned away
+    // together do not come back together), for as long as the connection timeout allows.
     QElapsedTimer clock;
     clock.start();
-    for (int tries = 1;; ++tries) {
+    for (int pause = 50;; pause *= 2) {
         const Attempt outcome = attempt(token, pin);
         if (outcome == Attempt::Done)
             return true;
         drop();
-        if (outcome == Attempt::Failed || tries == 3 || clock.elapsed() >= m_connectTimeout)
+        const int wait = pause + int(QRandomGenerator::global()->bounded(pause));
+        if (outcome == Attempt::Failed || clock.elapsed() + wait >= m_connectTimeout)
             return false;
-        QThread::msleep(100UL * tries);
+        QThread::msleep(ulong(wait));
     }
 }
 

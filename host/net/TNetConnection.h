@@ -17,8 +17,8 @@ class QSslSocket;
 //
 // The server must present the certificate whose SHA-256 fingerprint the session pins
 // (LinkTls); the token is sent only once that is checked. A link the server closes before
-// answering the hello (a server busy with other newcomers) is tried again twice, a
-// moment later.
+// answering the hello (a server busy with other newcomers) is tried again, after pauses
+// that double, within the connection timeout.
 class SUITE_EXPORT TNetConnection : public QObject
 {
     Q_OBJECT
