@@ -15,7 +15,7 @@ namespace {
 }
 
 // What the decoded rows may take in memory, against the size of the packet: enough
-// for any real list (a supplier list takes about five times its packet), too little for a
+// for any real list (a supplier list takes about eight times its packet), too little for a
 // packet of millions of empty values made to take thirty times its size.
 constexpr qint64 kMemoryRatio = 12;
 constexpr qint64 kMemoryFloor = 1 << 20;

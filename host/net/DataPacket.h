@@ -39,7 +39,7 @@ public:
     QByteArray encode() const;
     // Raises ESuiteError("Pacote de dados inválido: ...") when the bytes are not a
     // well-formed packet, or when its rows would take more than a dozen times the
-    // packet's size in memory (a real list takes about five).
+    // packet's size in memory (a real list takes about eight).
     static DataPacket decode(const QByteArray &packet);
 
     // Writes a packet row by row, without holding the rows.
