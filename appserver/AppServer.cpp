@@ -399,9 +399,11 @@ void AppServer::refuseToken(Peer &peer)
     peer.held = true;
     QTcpSocket *socket = peer.socket;
     QTimer::singleShot(tokenDelay(peer.address), this, [this, socket] {
-        if (Peer *p = find(socket))
+        if (Peer *p = find(socket)) {
+            p->held = false;
             refuse(*p, QStringLiteral("token de acesso inválido. Verifique o Token da seção [ServidorAplicacao] "
                                       "do arquivo de sessão."));
+        }
     });
 }
 
@@ -510,10 +512,11 @@ void AppServer::sweep()
         sockets.push_back(entry.first);
     for (QTcpSocket *socket : sockets) {
         Peer *peer = find(socket);
-        if (!peer)
+        // A peer waiting for its late refusal goes when that is sent.
+        if (!peer || peer->held)
             continue;
         const bool sending = !peer->out.isEmpty() || unsent(socket) > 0;
-        if (!peer->identified && !peer->closing && !peer->held && peer->since.elapsed() > m_helloMs) {
+        if (!peer->identified && !peer->closing && peer->since.elapsed() > m_helloMs) {
             drop(*peer, QStringLiteral("não se identificou em %1 s").arg(m_helloMs / 1000.0));
         } else if (peer->closing) {
             if (peer->closingSince.elapsed() > qMax(kClosingGraceMs, m_writeMs)) {
