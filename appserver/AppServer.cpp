@@ -2,38 +2,61 @@
 #include "EAbort.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"
+#include "net/LinkTls.h"
 #include "rdmConsListaPreco.h"
+#include "TlsServer.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace {
 constexpr qint64 kSocketBuffer = 256 * 1024;   // bytes handed to a socket ahead of the peer
 constexpr qint64 kChunk = 64 * 1024;
 constexpr int kClosingGraceMs = 2000;
+// A pending link that has received nothing for this long may give its place to a newcomer.
+constexpr qint64 kQuietMs = 1000;
+// Wrong tokens from an address are forgotten after this long without another.
+constexpr qint64 kFailureMemoryMs = 10 * 60 * 1000;
+constexpr int kMaxTokenDelayMs = 8000;
+constexpr int kMaxFailureAddresses = 4096;
+// Refusals logged per second; the others are counted and summed up in one line.
+constexpr int kRefusalLinesPerSecond = 10;
 
-QString peerName(const QTcpSocket *socket)
+QString peerAddress(const QTcpSocket *socket)
 {
     QHostAddress address = socket->peerAddress();
     bool ok = false;
     const QHostAddress v4(address.toIPv4Address(&ok));
     if (ok)
         address = v4;
-    return QStringLiteral("%1:%2").arg(address.toString()).arg(socket->peerPort());
+    return address.toString();
+}
+
+QString peerName(const QTcpSocket *socket)
+{
+    return QStringLiteral("%1:%2").arg(peerAddress(socket)).arg(socket->peerPort());
 }
 } // namespace
 
 struct AppServer::Peer
 {
-    explicit Peer(QTcpSocket *s) : socket(s), name(peerName(s)) {}
+    explicit Peer(QTcpSocket *s) : socket(s), address(peerAddress(s)), name(peerName(s))
+    {
+        since.start();
+        lastByte.start();
+    }
 
     QTcpSocket *socket;
+    QString address;
     QString name;
-    FrameReader reader{Frame::MaxRequestSize};
+    FrameReader reader{Frame::MaxHelloSize};
     bool identified = false;
+    bool held = false;             // a late refusal is waiting: nothing more is read
+    QElapsedTimer since;           // connected
+    QElapsedTimer lastByte;        // last bytes received
     bool closing = false;          // a refusal is on its way; then the link closes
     bool gone = false;             // disconnected; removed at the next turn of the loop
     bool processing = false;
@@ -47,7 +70,7 @@ struct AppServer::Peer
 
 AppServer::AppServer(const QString &connectionName, QObject *parent)
     : QObject(parent),
-      m_server(new QTcpServer(this)),
+      m_server(new TlsServer(this)),
       m_sweep(new QTimer(this)),
       m_module(std::make_unique<rdmConsListaPreco>(connectionName))
 {
@@ -62,6 +85,19 @@ AppServer::~AppServer()
         socket->disconnect(this);
 }
 
+void AppServer::setTlsConfiguration(const QSslConfiguration &configuration)
+{
+    m_server->setConfiguration(configuration);
+}
+
+qint64 AppServer::unsent(const QTcpSocket *socket)
+{
+    // A TLS socket keeps what is not yet encrypted apart from what is encrypted and not
+    // yet sent; both are the peer's backlog.
+    const auto *tls = qobject_cast<const QSslSocket *>(socket);
+    return socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+}
+
 void AppServer::setIdleTimeout(int ms)
 {
     m_idleMs = qMax(1, ms);
@@ -74,6 +110,20 @@ void AppServer::setFrameTimeout(int ms)
     restartSweep();
 }
 
+void AppServer::setHelloTimeout(int ms)
+{
+    m_helloMs = qMax(1, ms);
+    restartSweep();
+}
+
+int AppServer::pendingCount() const
+{
+    int pending = 0;
+    for (const auto &[socket, peer] : m_peers)
+        pending += !peer->gone && !peer->identified;
+    return pending;
+}
+
 void AppServer::setCacheTime(int ms)
 {
     m_module->setCacheTime(ms);
@@ -81,11 +131,19 @@ void AppServer::setCacheTime(int ms)
 
 void AppServer::restartSweep()
 {
-    m_sweep->start(qBound(20, qMin(m_idleMs, m_frameMs) / 4, 1000));
+    m_sweep->start(qBound(20, qMin(qMin(m_idleMs, m_frameMs), m_helloMs) / 4, 1000));
 }
 
 void AppServer::listen(const QString &host, quint16 port)
 {
+    if (m_server->configuration().localCertificate().isNull() || m_server->configuration().privateKey().isNull())
+        throw ESuiteError(QStringLiteral("O servidor de aplicação precisa de um certificado e de sua chave privada "
+                                         "(Certificado e Chave na seção [ServidorAplicacao] do arquivo de sessão)."));
+    if (m_token.size() < LinkTls::MinTokenLength)
+        throw ESuiteError(QStringLiteral("O Token da seção [ServidorAplicacao] do arquivo de sessão está vazio ou tem "
+                                         "menos de %1 caracteres. Defina um token longo e aleatório, o mesmo no "
+                                         "servidor e nas estações.")
+                              .arg(LinkTls::MinTokenLength));
     QHostAddress address;
     if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         address = QHostAddress(QHostAddress::LocalHost);
@@ -119,10 +177,8 @@ AppServer::Peer *AppServer::find(QTcpSocket *socket)
 void AppServer::acceptConnections()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        if (int(m_peers.size()) >= m_maxConnections) {
-            emit logMessage(QStringLiteral("conexão de %1 recusada: limite de %2 conexões atingido")
-                                .arg(peerName(socket))
-                                .arg(m_maxConnections));
+        const QString address = peerAddress(socket);
+        if (!admit(socket, address)) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -136,8 +192,10 @@ void AppServer::acceptConnections()
         m_peers.emplace(socket, std::move(peer));
 
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            if (Peer *p = find(socket))
+            if (Peer *p = find(socket)) {
+                p->lastByte.start();
                 processInput(*p);
+            }
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
             if (Peer *p = find(socket)) {
@@ -146,14 +204,89 @@ void AppServer::acceptConnections()
             }
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError) {
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::SslHandshakeFailedError) {
+                if (Peer *p = find(socket))
+                    drop(*p, QStringLiteral("falha na negociação TLS (%1)").arg(socket->errorString()));
+                return;
+            }
             if (socket->state() == QAbstractSocket::UnconnectedState)
                 forget(socket);
         });
-        // Bytes may have arrived before the signals were connected.
-        if (Peer *p = find(socket))
-            processInput(*p);
+        if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
+            // Only the encrypted payload counts as bytes of a frame.
+            connect(tls, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
+                if (Peer *p = find(socket)) {
+                    p->writeSince.start();
+                    pump(*p);
+                }
+            });
+            connect(tls, &QSslSocket::encrypted, this, [this, socket] {
+                if (Peer *p = find(socket))
+                    p->lastByte.start();
+            });
+            tls->startServerEncryption();
+        }
     }
+}
+
+bool AppServer::admit(QTcpSocket *socket, const QString &address)
+{
+    int pending = 0;
+    int fromAddress = 0;
+    for (const auto &[s, peer] : m_peers) {
+        if (peer->gone || peer->identified)
+            continue;
+        ++pending;
+        fromAddress += peer->address == address;
+    }
+    // Each limit that the newcomer would pass frees the place of a quiet pending link, or
+    // turns the newcomer away.
+    const auto makeRoom = [&](const QString &scope, const QString &limit) {
+        Peer *victim = quietestPending(scope);
+        if (!victim) {
+            logRefusal(QStringLiteral("conexão de %1 recusada: %2").arg(peerName(socket), limit));
+            return false;
+        }
+        logRefusal(QStringLiteral("conexão de %1 encerrada para dar lugar a %2: %3")
+                       .arg(victim->name, peerName(socket), limit));
+        QTcpSocket *old = victim->socket;
+        forget(old);
+        old->abort();
+        --pending;
+        fromAddress -= victim->address == address;
+        return true;
+    };
+    if (fromAddress >= m_maxPendingPerAddress
+        && !makeRoom(address, QStringLiteral("%1 conexões sem identificação vindas de %2")
+                                  .arg(m_maxPendingPerAddress)
+                                  .arg(address)))
+        return false;
+    if (pending >= m_maxPending
+        && !makeRoom(QString(), QStringLiteral("%1 conexões sem identificação").arg(m_maxPending)))
+        return false;
+    int live = 0;
+    for (const auto &[s, peer] : m_peers)
+        live += !peer->gone;
+    if (live >= m_maxConnections
+        && !makeRoom(QString(), QStringLiteral("limite de %1 conexões atingido").arg(m_maxConnections)))
+        return false;
+    return true;
+}
+
+AppServer::Peer *AppServer::quietestPending(const QString &address) const
+{
+    Peer *oldest = nullptr;
+    for (const auto &[s, peer] : m_peers) {
+        // A link waiting for its late refusal is going anyway.
+        if (peer->gone || peer->identified || (!peer->held && peer->lastByte.elapsed() < kQuietMs))
+            continue;
+        if (!address.isEmpty() && peer->address != address)
+            continue;
+        if (!oldest || peer->since.elapsed() > oldest->since.elapsed())
+            oldest = peer.get();
+    }
+    return oldest;
 }
 
 void AppServer::forget(QTcpSocket *socket)
@@ -172,20 +305,20 @@ void AppServer::forget(QTcpSocket *socket)
 
 void AppServer::processInput(Peer &peer)
 {
-    if (peer.processing)
+    if (peer.processing || peer.held)
         return;
     peer.processing = true;
-    while (!peer.gone && !peer.closing && peer.out.isEmpty()
-           && peer.socket->bytesToWrite() < kSocketBuffer) {
+    while (!peer.gone && !peer.closing && !peer.held && peer.out.isEmpty() && unsent(peer.socket) < kSocketBuffer) {
         const FrameReader::Status status = peer.reader.read(peer.socket);
         if (peer.reader.started() && !peer.frameSince.isValid())
             peer.frameSince.start();
         if (status == FrameReader::Status::Incomplete)
             break;
         if (status == FrameReader::Status::TooLarge) {
-            refuse(peer, QStringLiteral("Requisição de %1 bytes excede o limite de %2 bytes.")
+            refuse(peer, QStringLiteral("Requisição de %1 bytes excede o limite de %2 bytes%3.")
                              .arg(peer.reader.declaredSize())
-                             .arg(Frame::MaxRequestSize));
+                             .arg(peer.reader.maxPayload())
+                             .arg(peer.identified ? QString() : QStringLiteral(" antes da identificação")));
             break;
         }
         const QByteArray payload = peer.reader.takePayload();
@@ -212,10 +345,11 @@ void AppServer::handleRequest(Peer &peer, const QByteArray &payload)
         } else if (request.server.compare(rdmConsListaPreco::serverObjectName(), Qt::CaseInsensitive) != 0) {
             refuse(peer, QStringLiteral("Objeto desconhecido: %1").arg(request.server.left(100)));
         } else if (!tokenMatches(request.token)) {
-            refuse(peer, QStringLiteral("token de acesso inválido. Verifique o Token da seção [ServidorAplicacao] "
-                                        "do arquivo de sessão."));
+            refuseToken(peer);
         } else {
             peer.identified = true;
+            peer.reader.setMaxPayload(Frame::MaxRequestSize);
+            m_failures.remove(peer.address);
             send(peer, Frame::resultFrame(rdmConsListaPreco::serverObjectName()));
         }
         return;
@@ -225,15 +359,22 @@ void AppServer::handleRequest(Peer &peer, const QByteArray &payload)
         refuse(peer, QStringLiteral("a conexão não se identificou antes de chamar %1.").arg(request.method.left(100)));
         return;
     }
+    QVariantList args;
+    try {
+        args = Frame::parseArgs(payload, request);
+    } catch (const ESuiteError &e) {
+        refuse(peer, QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
+        return;
+    }
     QByteArrayList reply;
     try {
-        reply = Frame::resultFrame(m_module->invoke(request.method, request.args));
+        reply = Frame::resultFrame(m_module->invoke(request.method, args));
     } catch (const ESuiteError &e) {
-        emit logMessage(QStringLiteral("chamada %1 de %2 falhou: %3").arg(request.method.left(100), peer.name, e.message()));
+        log(QStringLiteral("chamada %1 de %2 falhou: %3").arg(request.method.left(100), peer.name, e.message()));
         reply = {Frame::errorFrame(e.message())};
     } catch (const std::exception &e) {
-        emit logMessage(QStringLiteral("chamada %1 de %2 falhou: %3")
-                            .arg(request.method.left(100), peer.name, QString::fromLocal8Bit(e.what())));
+        log(QStringLiteral("chamada %1 de %2 falhou: %3")
+                .arg(request.method.left(100), peer.name, QString::fromLocal8Bit(e.what())));
         reply = {Frame::errorFrame(QStringLiteral("Erro interno do servidor de aplicação: %1")
                                        .arg(QString::fromLocal8Bit(e.what())))};
     }
@@ -242,7 +383,7 @@ void AppServer::handleRequest(Peer &peer, const QByteArray &payload)
 
 void AppServer::refuse(Peer &peer, const QString &reason)
 {
-    emit logMessage(QStringLiteral("conexão de %1 recusada: %2").arg(peer.name, reason));
+    logRefusal(QStringLiteral("conexão de %1 recusada: %2").arg(peer.name, reason));
     peer.closing = true;
     peer.closingSince.start();
     QString text = reason;
@@ -251,9 +392,75 @@ void AppServer::refuse(Peer &peer, const QString &reason)
     send(peer, {Frame::errorFrame(text)});
 }
 
+void AppServer::refuseToken(Peer &peer)
+{
+    // Nothing more is read from the link; the refusal goes out after the delay, so that
+    // guessing tokens from one address costs more time at each wrong one.
+    peer.held = true;
+    QTcpSocket *socket = peer.socket;
+    QTimer::singleShot(tokenDelay(peer.address), this, [this, socket] {
+        if (Peer *p = find(socket)) {
+            p->held = false;
+            refuse(*p, QStringLiteral("token de acesso inválido. Verifique o Token da seção [ServidorAplicacao] "
+                                      "do arquivo de sessão."));
+        }
+    });
+}
+
+int AppServer::tokenDelay(const QString &address)
+{
+    if (m_failures.size() >= kMaxFailureAddresses) {
+        for (auto it = m_failures.begin(); it != m_failures.end();)
+            it = it->last.elapsed() > kFailureMemoryMs ? m_failures.erase(it) : std::next(it);
+        if (m_failures.size() >= kMaxFailureAddresses)
+            m_failures.clear();
+    }
+    Failures &f = m_failures[address];
+    if (f.last.isValid() && f.last.elapsed() > kFailureMemoryMs)
+        f.count = 0;
+    f.last.start();
+    const int doublings = qMin(f.count++, 16);
+    return int(qMin<qint64>(qint64(m_tokenDelayMs) << doublings, kMaxTokenDelayMs));
+}
+
+void AppServer::log(const QString &line)
+{
+    flushRefusalLog();
+    emit logMessage(line);
+}
+
+void AppServer::logRefusal(const QString &line)
+{
+    if (!m_logWindow.isValid() || m_logWindow.elapsed() >= 1000) {
+        flushRefusalLog();
+        m_logWindow.start();
+        m_logged = 0;
+    }
+    if (m_logged < kRefusalLinesPerSecond) {
+        ++m_logged;
+        emit logMessage(line);
+    } else {
+        ++m_unlogged;
+    }
+}
+
+void AppServer::flushRefusalLog()
+{
+    if (m_unlogged == 0 || (m_logWindow.isValid() && m_logWindow.elapsed() < 1000))
+        return;
+    emit logMessage(QStringLiteral("mais %1 conexões recusadas ou encerradas não registradas (até %2 por segundo)")
+                        .arg(m_unlogged)
+                        .arg(kRefusalLinesPerSecond));
+    m_unlogged = 0;
+}
+
 void AppServer::drop(Peer &peer, const QString &reason)
 {
-    emit logMessage(QStringLiteral("conexão de %1 encerrada: %2").arg(peer.name, reason));
+    const QString line = QStringLiteral("conexão de %1 encerrada: %2").arg(peer.name, reason);
+    if (peer.identified)
+        log(line);
+    else
+        logRefusal(line);
     QTcpSocket *socket = peer.socket;
     forget(socket);
     socket->abort();
@@ -261,7 +468,7 @@ void AppServer::drop(Peer &peer, const QString &reason)
 
 void AppServer::send(Peer &peer, const QByteArrayList &parts)
 {
-    if (peer.out.isEmpty() && peer.socket->bytesToWrite() == 0)
+    if (peer.out.isEmpty() && unsent(peer.socket) == 0)
         peer.writeSince.start();
     peer.out.append(parts);
     pump(peer);
@@ -269,7 +476,7 @@ void AppServer::send(Peer &peer, const QByteArrayList &parts)
 
 void AppServer::pump(Peer &peer)
 {
-    while (!peer.gone && !peer.out.isEmpty() && peer.socket->bytesToWrite() < kSocketBuffer) {
+    while (!peer.gone && !peer.out.isEmpty() && unsent(peer.socket) < kSocketBuffer) {
         const QByteArray &part = peer.out.constFirst();
         const qint64 n = qMin<qint64>(part.size() - peer.outOffset, kChunk);
         const qint64 written = n > 0 ? peer.socket->write(part.constData() + peer.outOffset, n) : 0;
@@ -291,23 +498,27 @@ void AppServer::pump(Peer &peer)
             peer.socket->disconnectFromHost();
         return;
     }
-    if (peer.socket->bytesToWrite() == 0)
+    if (unsent(peer.socket) == 0)
         peer.idleSince.restart();
     processInput(peer);
 }
 
 void AppServer::sweep()
 {
+    flushRefusalLog();
     std::vector<QTcpSocket *> sockets;
     sockets.reserve(m_peers.size());
     for (const auto &entry : m_peers)
         sockets.push_back(entry.first);
     for (QTcpSocket *socket : sockets) {
         Peer *peer = find(socket);
-        if (!peer)
+        // A peer waiting for its late refusal goes when that is sent.
+        if (!peer || peer->held)
             continue;
-        const bool sending = !peer->out.isEmpty() || socket->bytesToWrite() > 0;
-        if (peer->closing) {
+        const bool sending = !peer->out.isEmpty() || unsent(socket) > 0;
+        if (!peer->identified && !peer->closing && peer->since.elapsed() > m_helloMs) {
+            drop(*peer, QStringLiteral("não se identificou em %1 s").arg(m_helloMs / 1000.0));
+        } else if (peer->closing) {
             if (peer->closingSince.elapsed() > qMax(kClosingGraceMs, m_writeMs)) {
                 forget(socket);
                 socket->abort();

@@ -1,12 +1,13 @@
 // Lpr07700: the application server of the price-list screen.
 //
-//   Lpr07700 --config SESSION.ini [--host 127.0.0.1] [--port N] [--idle-timeout S] [--cache S]
+//   Lpr07700 --config SESSION.ini [--host 127.0.0.1] [--port N] [--idle-timeout S] [--hello-timeout S] [--cache S]
 
 #include "AppServer.h"
 #include "rdmConsListaPreco.h"
 #include "Database.h"
 #include "EAbort.h"
 #include "Session.h"
+#include "net/LinkTls.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -58,6 +59,8 @@ int main(int argc, char *argv[])
          QStringLiteral("PORTA")},
         {QStringLiteral("idle-timeout"), QStringLiteral("Fecha conexões sem requisição por S segundos (padrão 300)."),
          QStringLiteral("S")},
+        {QStringLiteral("hello-timeout"), QStringLiteral("Fecha conexões que não se identificam em S segundos (padrão 5)."),
+         QStringLiteral("S")},
         {QStringLiteral("cache"), QStringLiteral("Reaproveita a lista de fornecedores por S segundos (padrão 10; 0 desliga)."),
          QStringLiteral("S")},
     });
@@ -85,46 +88,57 @@ int main(int argc, char *argv[])
         const int idle = secondsOption(parser, QStringLiteral("idle-timeout"), 300, &ok);
         if (!ok || idle == 0)
             return fail(QStringLiteral("--idle-timeout inválido: informe segundos, de 1 a 86400."));
+        const int hello = secondsOption(parser, QStringLiteral("hello-timeout"), 5, &ok);
+        if (!ok || hello == 0)
+            return fail(QStringLiteral("--hello-timeout inválido: informe segundos, de 1 a 86400."));
         const int cache = secondsOption(parser, QStringLiteral("cache"), 10, &ok);
         if (!ok)
             return fail(QStringLiteral("--cache inválido: informe segundos, de 0 a 86400."));
 
         const QString host = parser.value(QStringLiteral("host"));
-        const QHostAddress address(host);
-        const bool local = host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || address.isLoopback();
-        if (!local && session.serverToken.isEmpty())
-            return fail(QStringLiteral("para ouvir em %1, fora desta máquina, defina um Token na seção "
-                                       "[ServidorAplicacao] do arquivo de sessão %2.")
-                            .arg(host, session.fileName));
+        if (session.serverToken.size() < LinkTls::MinTokenLength)
+            return fail(QStringLiteral("o Token da seção [ServidorAplicacao] do arquivo de sessão %1 está vazio ou tem "
+                                       "menos de %2 caracteres. Defina um token longo e aleatório (o mesmo nas "
+                                       "estações), por exemplo a saída de: head -c 18 /dev/urandom | base64")
+                            .arg(session.fileName)
+                            .arg(LinkTls::MinTokenLength));
+        if (session.serverCertificate.isEmpty() || session.serverKey.isEmpty())
+            return fail(QStringLiteral("o arquivo de sessão %1 não informa o certificado do servidor: defina Certificado "
+                                       "e Chave (arquivos PEM) na seção [ServidorAplicacao]. Veja no README como "
+                                       "criar ou instalar um certificado.")
+                            .arg(session.fileName));
+        const QSslConfiguration tls = LinkTls::serverConfiguration(session.serverCertificate, session.serverKey);
+        const QString fingerprint = LinkTls::fingerprint(tls.localCertificate());
+        if (!session.serverFingerprint.isEmpty()
+            && LinkTls::fingerprintBytes(session.serverFingerprint) != LinkTls::fingerprintBytes(fingerprint))
+            printLine(stderr, QStringLiteral("Lpr07700: aviso: a ImpressaoDigital do arquivo de sessão %1 não é a do "
+                                             "certificado %2 (%3); as estações com essa sessão recusarão o servidor.")
+                                  .arg(session.fileName, session.serverCertificate, fingerprint));
 
-        if (session.serverToken.isEmpty())
-            printLine(stderr, QStringLiteral("Lpr07700: aviso: o arquivo de sessão %1 não define Token em "
-                                             "[ServidorAplicacao]; qualquer programa desta máquina pode consultar "
-                                             "o servidor. Defina um Token para restringir o acesso.")
-                                  .arg(session.fileName));
         dtmDBGeral::open(session.db);
 
         AppServer server(QString::fromLatin1(dtmDBGeral::connectionName()), &app);
         server.setToken(session.serverToken);
+        server.setTlsConfiguration(tls);
         server.setIdleTimeout(idle * 1000);
+        server.setHelloTimeout(hello * 1000);
         server.setCacheTime(cache * 1000);
         QObject::connect(&server, &AppServer::logMessage, &app, [](const QString &line) {
             printLine(stderr, QStringLiteral("%1 Lpr07700: %2")
                                   .arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
         });
-        server.listen(host, quint16(port));
-        if (cache > 0) {
-            // The first screen to open should not wait for the list to be built.
-            try {
-                server.dataModule().GetFornecedor();
-            } catch (const ESuiteError &e) {
-                printLine(stderr, QStringLiteral("Lpr07700: aviso: a lista de fornecedores não pôde ser preparada: %1")
-                                      .arg(e.message()));
-            }
+        // The database is checked before anything listens: the list the screen asks for
+        // is built once (and kept when the cache is on, so the first screen does not wait).
+        try {
+            server.dataModule().GetFornecedor();
+        } catch (const ESuiteError &e) {
+            return fail(QStringLiteral("o banco de dados não pode ser usado. %1").arg(e.message()));
         }
+        server.listen(host, quint16(port));
         printLine(stdout, QStringLiteral("Lpr07700 ouvindo em %1:%2")
                               .arg(server.serverAddress().toString())
                               .arg(server.serverPort()));
+        printLine(stdout, QStringLiteral("Certificado do servidor (SHA-256): %1").arg(fingerprint));
         return app.exec();
     } catch (const ESuiteError &e) {
         return fail(e.message());

@@ -37,10 +37,13 @@ QList<DataPacket::Field> fornecedorFields()
     };
 }
 
-QString causeOf(const QSqlError &error)
+// The cause, and which database: the screen shows this text as it comes.
+QString causeOf(const QSqlDatabase &db, const QSqlError &error)
 {
-    QString cause = error.text().trimmed();
-    return cause.isEmpty() ? QStringLiteral("erro desconhecido") : cause;
+    const QString which = db.connectionName() == QLatin1String(dtmDBGeral::connectionName())
+                              ? dtmDBGeral::config().describe()
+                              : QStringLiteral("%1 %2").arg(db.driverName(), db.databaseName());
+    return QStringLiteral("%1. Banco: %2").arg(databaseCause(error), which);
 }
 
 } // namespace
@@ -98,10 +101,12 @@ QByteArray rdmConsListaPreco::GetFornecedor()
     try {
         packet = queryFornecedor();
     } catch (const EDatabaseError &) {
-        // A server restart of the database breaks the general connection: reopen once.
+        // A server restart of the database breaks the general connection, and an SQLite
+        // file replaced under the server leaves the connection with the schema it read
+        // before: either way the connection is opened anew, once.
         if (m_connectionName != QLatin1String(dtmDBGeral::connectionName()))
             throw;
-        dtmDBGeral::ensureAlive();
+        dtmDBGeral::open(dtmDBGeral::config());
         packet = queryFornecedor();
     }
     if (m_cacheMs > 0) {
@@ -120,18 +125,14 @@ QByteArray rdmConsListaPreco::queryFornecedor()
         throw EDatabaseError(QStringLiteral("O banco de dados do servidor de aplicação não está aberto (conexão %1).")
                                  .arg(m_connectionName));
     const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
-    if (sqlite && !m_tuned) {
-        // Map the file instead of copying pages through read(): the scan below touches
-        // most of FORNECEDOR and the COTACAO index. Only a speed-up: when the build
-        // of SQLite refuses it, the query runs the same, through read().
-        QSqlQuery pragma(db);
-        m_tuned = pragma.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-    }
+    // No memory-mapped reads (PRAGMA mmap_size): a database file cut short under the
+    // server (a backup copied over it, a full disk) turns a mapped read into SIGBUS and
+    // kills the server, where read() gives an error the screen can show.
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(fornecedorSql(sqlite)) || !query.exec())
         throw EDatabaseError(QStringLiteral("Não foi possível consultar os fornecedores cotados: %1")
-                                 .arg(causeOf(query.lastError())));
+                                 .arg(causeOf(db, query.lastError())));
 
     DataPacket::Writer writer(fornecedorFields());
     while (query.next()) {
@@ -148,6 +149,6 @@ QByteArray rdmConsListaPreco::queryFornecedor()
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("Não foi possível ler os fornecedores cotados: %1")
-                                 .arg(causeOf(query.lastError())));
+                                 .arg(causeOf(db, query.lastError())));
     return writer.finish();
 }

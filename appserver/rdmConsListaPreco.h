@@ -44,6 +44,5 @@ private:
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
     QElapsedTimer m_builtAt;
-    bool m_tuned = false;
     QString m_cachedVersion;   // the data version the cached packet was built at
 };

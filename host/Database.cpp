@@ -9,12 +9,80 @@ namespace {
 DbConfig g_config;
 bool g_open = false;
 
+// The meaning of an SQLite result code (its primary part).
+QString sqliteMeaning(int code, const QString &text)
+{
+    switch (code & 0xff) {
+    case 5: return QStringLiteral("o banco está bloqueado por outro programa");
+    case 6: return QStringLiteral("uma tabela está bloqueada por outra consulta");
+    case 7: return QStringLiteral("falta memória");
+    case 8: return QStringLiteral("o banco só pode ser lido");
+    case 10: return QStringLiteral("erro de leitura ou gravação no disco");
+    case 11: return QStringLiteral("o arquivo do banco está corrompido");
+    case 13: return QStringLiteral("o disco está cheio");
+    case 14: return QStringLiteral("o arquivo não pode ser aberto (não existe, falta permissão ou a pasta é inacessível)");
+    case 23: return QStringLiteral("acesso negado");
+    case 26: return QStringLiteral("o arquivo não é um banco de dados SQLite");
+    default: break;
+    }
+    if (text.startsWith(QLatin1String("no such table: ")))
+        return QStringLiteral("a tabela %1 não existe (o arquivo não tem as tabelas da suíte)").arg(text.mid(15));
+    return QString();
+}
+
+// The meaning of a PostgreSQL SQLSTATE, or of a Firebird status code.
+QString serverMeaning(const QString &code, const QString &text)
+{
+    if (code == QLatin1String("28P01") || code == QLatin1String("28000") || code == QLatin1String("335544472"))
+        return QStringLiteral("o servidor recusou o usuário ou a senha");
+    if (code == QLatin1String("3D000"))
+        return QStringLiteral("o banco de dados não existe no servidor");
+    if (code.startsWith(QLatin1String("57P0")))
+        return QStringLiteral("o servidor de banco foi desligado ou reiniciado");
+    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("335544721") || code == QLatin1String("335544726"))
+        return QStringLiteral("a conexão com o servidor de banco falhou");
+    if (code == QLatin1String("42501") || code == QLatin1String("335544352"))
+        return QStringLiteral("o usuário não tem permissão");
+    if (code.startsWith(QLatin1String("53")))
+        return QStringLiteral("o servidor de banco está sem recursos (disco, memória ou conexões)");
+    if (code == QLatin1String("335544344"))
+        return QStringLiteral("o servidor não conseguiu abrir o arquivo do banco");
+    if (text.contains(QLatin1String("Unable to complete network request"), Qt::CaseInsensitive))
+        return QStringLiteral("a conexão com o servidor de banco falhou");
+    if (text.contains(QLatin1String("Connection refused"), Qt::CaseInsensitive))
+        return QStringLiteral("o servidor recusou a conexão (nada escuta nesse endereço e porta)");
+    if (text.contains(QLatin1String("timeout expired"), Qt::CaseInsensitive)
+        || text.contains(QLatin1String("timed out"), Qt::CaseInsensitive))
+        return QStringLiteral("o servidor não respondeu a tempo");
+    if (text.contains(QLatin1String("could not translate host name"), Qt::CaseInsensitive))
+        return QStringLiteral("o nome do servidor não foi encontrado");
+    return QString();
+}
+
 QString causeOf(const QSqlError &error)
 {
-    QString cause = error.text().trimmed();
-    return cause.isEmpty() ? QStringLiteral("causa desconhecida") : cause;
+    return databaseCause(error);
 }
 } // namespace
+
+QString databaseCause(const QSqlError &error)
+{
+    // The database's own words; Qt's part ("Unable to execute statement") says nothing more.
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (text.isEmpty())
+        text = QStringLiteral("causa desconhecida");
+    const QString code = error.nativeErrorCode();
+    bool numeric = false;
+    const int number = code.toInt(&numeric);
+    QString meaning = numeric && number > 0 && number < 0x10000 ? sqliteMeaning(number, text) : QString();
+    if (meaning.isEmpty())
+        meaning = serverMeaning(code, text);
+    return meaning.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(meaning, text);
+}
 
 SqlDialect DbConfig::dialect() const
 {
@@ -28,7 +96,7 @@ SqlDialect DbConfig::dialect() const
 QString DbConfig::describe() const
 {
     if (dialect() == SqlDialect::SQLite)
-        return QStringLiteral("SQLite %1").arg(database);
+        return QStringLiteral("SQLite (%1) %2").arg(driver, database);
     QString where = host.isEmpty() ? QStringLiteral("localhost") : host;
     if (port > 0)
         where += QLatin1Char(':') + QString::number(port);
@@ -75,6 +143,15 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
                                                   "o usuário e a senha da seção [BancoDados] da sessão estão certos.");
         throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2.%3")
                                  .arg(config.describe(), causeOf(db.lastError()), hint));
+    }
+    if (config.dialect() == SqlDialect::SQLite) {
+        // SQLite opens any file and reads it only at the first statement: a file that is
+        // not a database, or whose first pages are damaged, shows here rather than in the
+        // middle of the screen's work.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
+            throw EDatabaseError(QStringLiteral("Não foi possível usar o banco de dados %1: %2.")
+                                     .arg(config.describe(), causeOf(probe.lastError())));
     }
     if (readOnly) {
         QSqlQuery q(db);

@@ -4,6 +4,7 @@
 #include "suite_export.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 // Where the suite's database is and how to reach it (the session file's [BancoDados]).
@@ -17,9 +18,15 @@ struct SUITE_EXPORT DbConfig
     QString password;
 
     SqlDialect dialect() const;
-    // "SQLite /path/suite.db", "PostgreSQL (QPSQL) suite em 127.0.0.1:5432" ...
+    // "SQLite (QSQLITE) /path/suite.db", "PostgreSQL (QPSQL) suite em 127.0.0.1:5432" ...
     QString describe() const;
 };
+
+// What went wrong in a database error, in Portuguese, for a person: the meaning of the
+// SQLite result code or of the server's error code ("o arquivo não é um banco de dados
+// SQLite", "o servidor recusou a conexão" ...), followed by the database's own text in
+// parentheses; the database's text alone when the code means nothing more precise.
+SUITE_EXPORT QString databaseCause(const QSqlError &error);
 
 // The general data module: the one read-only connection every query of the screen uses.
 namespace dtmDBGeral {

@@ -1,6 +1,7 @@
 #include "Session.h"
 #include "EAbort.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -41,12 +42,27 @@ void Session::load(const QString &file)
     serverHost = ini.value(QStringLiteral("ServidorAplicacao/Host"), QStringLiteral("127.0.0.1")).toString();
     serverPort = ini.value(QStringLiteral("ServidorAplicacao/Porta"), 21173).toInt();
     serverToken = ini.value(QStringLiteral("ServidorAplicacao/Token")).toString();
+    serverFingerprint = ini.value(QStringLiteral("ServidorAplicacao/ImpressaoDigital")).toString().trimmed();
+    serverCertificate = path(ini.value(QStringLiteral("ServidorAplicacao/Certificado")).toString().trimmed());
+    serverKey = path(ini.value(QStringLiteral("ServidorAplicacao/Chave")).toString().trimmed());
 
     reportDir = path(ini.value(QStringLiteral("Relatorios/Diretorio")).toString());
 }
 
 void Session::save(const QString &file) const
 {
+    // Created (or narrowed) to the owner before anything is written: QSettings writes
+    // through a temporary file that takes the permissions of the one it replaces.
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    {
+        QFile f(file);
+        if (!f.exists() && !f.open(QIODevice::WriteOnly))
+            throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo de sessão '%1' (%2).").arg(file, f.errorString()));
+        f.close();
+        if (!f.setPermissions(ownerOnly))
+            throw ESuiteError(QStringLiteral("Não foi possível restringir o arquivo de sessão '%1' ao dono (%2).")
+                                  .arg(file, f.errorString()));
+    }
     QSettings ini(file, QSettings::IniFormat);
     ini.setValue(QStringLiteral("Sessao/Filial"), filial);
     ini.setValue(QStringLiteral("Sessao/VinculadoFilial"), vinculadoFilial);
@@ -60,6 +76,12 @@ void Session::save(const QString &file) const
     ini.setValue(QStringLiteral("ServidorAplicacao/Host"), serverHost);
     ini.setValue(QStringLiteral("ServidorAplicacao/Porta"), serverPort);
     ini.setValue(QStringLiteral("ServidorAplicacao/Token"), serverToken);
+    ini.setValue(QStringLiteral("ServidorAplicacao/ImpressaoDigital"), serverFingerprint);
+    ini.setValue(QStringLiteral("ServidorAplicacao/Certificado"), serverCertificate);
+    ini.setValue(QStringLiteral("ServidorAplicacao/Chave"), serverKey);
     ini.setValue(QStringLiteral("Relatorios/Diretorio"), reportDir);
     ini.sync();
+    if (ini.status() != QSettings::NoError)
+        throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo de sessão '%1'.").arg(file));
+    QFile::setPermissions(file, ownerOnly);
 }

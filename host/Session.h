@@ -9,7 +9,8 @@
 //
 // [Sessao]            Filial, VinculadoFilial, Modulo
 // [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha
-// [ServidorAplicacao] Host, Porta, Token
+// [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
+//                     Chave (the server; files relative to the session file)
 // [Relatorios]        Diretorio
 class SUITE_EXPORT Session
 {
@@ -18,6 +19,8 @@ public:
 
     // Reads the file; raises ESuiteError when it cannot be read.
     void load(const QString &fileName);
+    // Writes the file readable by its owner only (it holds the token and the database
+    // password); raises ESuiteError when it cannot be written.
     void save(const QString &fileName) const;
 
     QString fileName;
@@ -28,5 +31,8 @@ public:
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 21173;
     QString serverToken;
+    QString serverFingerprint;   // SHA-256 of the server's certificate, as LinkTls reads it
+    QString serverCertificate;   // PEM files of the server (absolute once loaded)
+    QString serverKey;
     QString reportDir;
 };

@@ -1,4 +1,5 @@
 #include "SqlBinding.h"
+#include "Database.h"
 #include "EAbort.h"
 #include "ListString.h"
 
@@ -176,10 +177,10 @@ void PreparedSql::exec(QSqlQuery &query) const
 {
     if (!query.prepare(text))
         throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados: %1")
-                                 .arg(query.lastError().text()));
+                                 .arg(databaseCause(query.lastError())));
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados: %1")
-                                 .arg(query.lastError().text()));
+                                 .arg(databaseCause(query.lastError())));
 }

@@ -137,7 +137,14 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
     setActive(true);
     // The first rows are read now: a server connection (PostgreSQL) drops the pending rows
     // of a statement when the next one runs, and most of the screen's queries fit in them.
+    // A read that fails there (a damaged page) must not pass for the end of the rows.
     fetchMore();
+    if (m_query && m_query->lastError().isValid()) {
+        const QString cause = databaseCause(m_query->lastError());
+        Close();
+        throw EDatabaseError(QStringLiteral("Erro ao ler o resultado da consulta no banco de dados: %1\nBanco: %2")
+                                 .arg(cause, dtmDBGeral::config().describe()));
+    }
 }
 
 bool TADOIBQuery::fetchMore()

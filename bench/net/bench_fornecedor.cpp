@@ -10,6 +10,7 @@
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "Session.h"
+#include "TestCertificate.h"
 #include "net/DataPacket.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"
@@ -198,8 +199,13 @@ int main(int argc, char *argv[])
             }
             Session session;
             session.db.database = file;
-            session.serverToken = QStringLiteral("bench");
+            session.serverToken = QStringLiteral("token-do-benchmark-0123456789");
+            static const TestCertificate tls = TestCertificate::make(dir, QStringLiteral("bench"));
+            session.serverCertificate = tls.certificateFile;
+            session.serverKey = tls.keyFile;
+            session.serverFingerprint = tls.fingerprint;
             Session::current().serverToken = session.serverToken;
+            Session::current().serverFingerprint = session.serverFingerprint;
             const QString sessionFile = QStringLiteral("%1/sessao_%2.ini").arg(dir, c.name);
             session.save(sessionFile);
 

@@ -1,5 +1,5 @@
 #include "DataPacket.h"
-#include "CborText.h"
+#include "CborRead.h"
 #include "EAbort.h"
 
 #include <QCborStreamReader>
@@ -14,10 +14,21 @@ namespace {
     throw ESuiteError(QStringLiteral("Pacote de dados inválido: %1.").arg(what));
 }
 
+// What the decoded rows may take in memory, against the size of the packet: enough
+// for any real list (a supplier list takes about eight times its packet), too little for a
+// packet of millions of empty values made to take thirty times its size.
+constexpr qint64 kMemoryRatio = 12;
+constexpr qint64 kMemoryFloor = 1 << 20;
+// The cost of a heap block beyond its contents (header and allocator overhead).
+constexpr qint64 kBlockCost = 32;
+
 class PacketReader
 {
 public:
-    explicit PacketReader(const QByteArray &bytes) : m_bytes(bytes), m_reader(bytes) {}
+    explicit PacketReader(const QByteArray &bytes)
+        : m_bytes(bytes), m_reader(bytes), m_budget(kMemoryRatio * bytes.size() + kMemoryFloor)
+    {
+    }
 
     DataPacket read()
     {
@@ -31,7 +42,7 @@ public:
         bool haveRows = false;
         while (more()) {
             QString key;
-            if (!readCborText(m_reader, key))
+            if (!CborRead::readText(m_reader, key))
                 invalid(QStringLiteral("chave do mapa não é texto"));
             if (key == QLatin1String("fields")) {
                 if (haveRows)
@@ -43,8 +54,11 @@ public:
                     invalid(QStringLiteral("\"rows\" antes de \"fields\""));
                 readRows(packet);
                 haveRows = true;
-            } else {
-                m_reader.next();
+            } else if (!CborRead::skip(m_reader)) {
+                check();
+                invalid(QStringLiteral("o valor de \"%1\" tem listas ou mapas aninhados em mais de %2 níveis")
+                            .arg(key.left(64))
+                            .arg(CborRead::MaxDepth));
             }
             check();
         }
@@ -62,9 +76,9 @@ private:
     void check()
     {
         if (m_reader.lastError() != QCborError::NoError)
-            invalid(QStringLiteral("CBOR malformado na posição %1 (%2)")
-                        .arg(m_reader.currentOffset())
-                        .arg(m_reader.lastError().toString()));
+            invalid(QStringLiteral("%1 na posição %2")
+                        .arg(CborRead::describe(m_reader.lastError()))
+                        .arg(m_reader.currentOffset()));
     }
     void enter()
     {
@@ -83,6 +97,15 @@ private:
         check();
         return m_reader.hasNext();
     }
+    void charge(qint64 bytes)
+    {
+        m_budget -= bytes;
+        if (m_budget < 0)
+            invalid(QStringLiteral("os valores ocupariam mais de %1 vezes o tamanho do pacote na memória "
+                                   "(%2 bytes)")
+                        .arg(kMemoryRatio)
+                        .arg(m_bytes.size()));
+    }
 
     void readFields(DataPacket &packet)
     {
@@ -95,7 +118,7 @@ private:
                 invalid(QStringLiteral("definição de campo não é uma lista"));
             enter();
             DataPacket::Field field;
-            if (!more() || !readCborText(m_reader, field.name) || field.name.isEmpty())
+            if (!more() || !CborRead::readText(m_reader, field.name) || field.name.isEmpty())
                 invalid(QStringLiteral("campo %1 sem nome").arg(packet.fields.size() + 1));
             if (!more() || !m_reader.isUnsignedInteger())
                 invalid(QStringLiteral("campo %1 sem tamanho").arg(field.name));
@@ -104,13 +127,14 @@ private:
                 invalid(QStringLiteral("tamanho do campo %1 fora do limite").arg(field.name));
             field.size = int(size);
             m_reader.next();
-            if (!more() || !readCborText(m_reader, field.type))
+            if (!more() || !CborRead::readText(m_reader, field.type))
                 invalid(QStringLiteral("campo %1 sem tipo").arg(field.name));
             if (field.type != QLatin1String("string"))
                 invalid(QStringLiteral("tipo \"%1\" do campo %2 desconhecido").arg(field.type.left(32), field.name));
             if (more())
                 invalid(QStringLiteral("definição do campo %1 com itens demais").arg(field.name));
             leave();
+            charge(sizeof(DataPacket::Field) + 3 * kBlockCost + 4 * field.name.size());
             if (names.contains(field.name.toUpper()))
                 invalid(QStringLiteral("campo %1 repetido").arg(field.name));
             names.insert(field.name.toUpper());
@@ -132,22 +156,27 @@ private:
             if (!m_reader.isArray())
                 invalid(QStringLiteral("linha %1 não é uma lista").arg(rowNumber));
             enter();
+            charge(kBlockCost + columns * qint64(sizeof(QVariant)));
             QVector<QVariant> row;
             row.reserve(columns);
             while (more()) {
                 if (row.size() == columns)
                     invalid(QStringLiteral("linha %1 com mais valores que campos").arg(rowNumber));
+                CborRead::skipTags(m_reader);
+                check();
                 if (m_reader.isNull()) {
                     row.append(QVariant());
                     m_reader.next();
                 } else {
                     QString text;
-                    if (!readCborText(m_reader, text)) {
+                    if (!CborRead::readText(m_reader, text)) {
                         check();
                         invalid(QStringLiteral("valor %1 da linha %2 não é texto")
                                     .arg(packet.fields.at(row.size()).name)
                                     .arg(rowNumber));
                     }
+                    if (!text.isEmpty())
+                        charge(kBlockCost + 2 * text.size());
                     row.append(QVariant(std::move(text)));
                 }
             }
@@ -162,6 +191,7 @@ private:
 
     const QByteArray &m_bytes;
     QCborStreamReader m_reader;
+    qint64 m_budget;
 };
 
 } // namespace

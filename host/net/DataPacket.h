@@ -21,7 +21,7 @@
 // characters; type: text, "string" (values are text). value: text or null; every row
 // has exactly one value per field, in field order. Arrays may have a definite or an
 // indefinite length (the writer streams rows, so "rows" is indefinite). Other keys
-// are ignored.
+// are ignored (skipped whole, tags included); tags in front of a value are ignored.
 class SUITE_EXPORT DataPacket
 {
 public:
@@ -38,7 +38,8 @@ public:
 
     QByteArray encode() const;
     // Raises ESuiteError("Pacote de dados inválido: ...") when the bytes are not a
-    // well-formed packet.
+    // well-formed packet, or when its rows would take more than a dozen times the
+    // packet's size in memory (a real list takes about eight).
     static DataPacket decode(const QByteArray &packet);
 
     // Writes a packet row by row, without holding the rows.

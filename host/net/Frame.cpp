@@ -1,11 +1,12 @@
 #include "Frame.h"
-#include "CborText.h"
+#include "CborRead.h"
 #include "EAbort.h"
 
 #include <QBuffer>
 #include <QCborArray>
 #include <QCborStreamWriter>
 #include <QCborValue>
+#include <QCborStreamReader>
 #include <QtEndian>
 
 namespace {
@@ -79,8 +80,16 @@ void appendCborHead(QByteArray &out, quint8 majorType, quint64 length)
     throw ESuiteError(what);
 }
 
+// What decoding a value of a message may cost in memory: a few times the message, so
+// that a message of many tiny items (each at least a QVariant once decoded) cannot make
+// the receiver allocate far more than it received.
+qint64 valueBudget(qsizetype payloadSize)
+{
+    return 8 * qint64(payloadSize) + 64 * 1024;
+}
+
 // Walks a CBOR map whose keys are texts, handing each key to visit() with the reader
-// on its value; visit() must consume the value (or call reader.next()).
+// on its value; visit() must consume the value (skipValue() for a key it ignores).
 template <typename Visit>
 void readMap(const QByteArray &payload, Visit visit)
 {
@@ -93,25 +102,36 @@ void readMap(const QByteArray &payload, Visit visit)
         fail(QStringLiteral("mapa CBOR truncado"));
     while (reader.lastError() == QCborError::NoError && reader.hasNext()) {
         QString key;
-        if (!readCborText(reader, key))
-            fail(QStringLiteral("chave do mapa não é texto"));
+        if (!CborRead::readText(reader, key))
+            fail(reader.lastError() != QCborError::NoError ? CborRead::describe(reader.lastError())
+                                                            : QStringLiteral("chave do mapa não é texto"));
         if (!reader.hasNext() && reader.lastError() == QCborError::NoError)
-            fail(QStringLiteral("chave \"%1\" sem valor").arg(key));
+            fail(QStringLiteral("chave \"%1\" sem valor").arg(key.left(64)));
         visit(reader, key);
     }
     if (reader.lastError() != QCborError::NoError)
-        fail(QStringLiteral("CBOR malformado (%1)").arg(reader.lastError().toString()));
+        fail(CborRead::describe(reader.lastError()));
     if (!reader.leaveContainer())
-        fail(QStringLiteral("CBOR malformado (%1)").arg(reader.lastError().toString()));
+        fail(CborRead::describe(reader.lastError()));
     if (reader.currentOffset() != payload.size())
         fail(QStringLiteral("bytes sobrando após a mensagem"));
+}
+
+void skipValue(QCborStreamReader &reader, const QString &key)
+{
+    if (!CborRead::skip(reader) && reader.lastError() == QCborError::NoError)
+        fail(QStringLiteral("o valor de \"%1\" tem listas ou mapas aninhados em mais de %2 níveis")
+                 .arg(key.left(64))
+                 .arg(CborRead::MaxDepth));
 }
 
 QString textValue(QCborStreamReader &reader, const QString &key)
 {
     QString text;
-    if (!readCborText(reader, text))
-        fail(QStringLiteral("o valor de \"%1\" não é texto").arg(key));
+    if (!CborRead::readText(reader, text))
+        fail(reader.lastError() != QCborError::NoError
+                 ? QStringLiteral("o valor de \"%1\": %2").arg(key, CborRead::describe(reader.lastError()))
+                 : QStringLiteral("o valor de \"%1\" não é texto").arg(key));
     return text;
 }
 
@@ -193,14 +213,15 @@ Frame::Request Frame::parseRequest(const QByteArray &payload)
         } else if (key == QLatin1String("method")) {
             request.method = textValue(reader, key);
         } else if (key == QLatin1String("args")) {
+            // Only stepped over here: the arguments are decoded by parseArgs(), once the
+            // sender is known.
+            CborRead::skipTags(reader);
             if (!reader.isArray())
                 fail(QStringLiteral("\"args\" não é uma lista"));
-            const QCborValue args = QCborValue::fromCbor(reader);
-            if (!args.isArray())
-                fail(QStringLiteral("\"args\" malformado"));
-            request.args = args.toArray().toVariantList();
+            request.argsOffset = reader.currentOffset();
+            skipValue(reader, key);
         } else {
-            reader.next();
+            skipValue(reader, key);
         }
     });
     if (op == QLatin1String("hello")) {
@@ -219,6 +240,19 @@ Frame::Request Frame::parseRequest(const QByteArray &payload)
     return request;
 }
 
+QVariantList Frame::parseArgs(const QByteArray &payload, const Request &request)
+{
+    if (request.argsOffset < 0 || request.argsOffset >= payload.size())
+        return {};
+    const QByteArray rest = QByteArray::fromRawData(payload.constData() + request.argsOffset,
+                                                    payload.size() - request.argsOffset);
+    QCborStreamReader reader(rest);
+    const QVariant args = CborRead::readValue(reader, valueBudget(payload.size()));
+    if (args.metaType().id() != QMetaType::QVariantList)
+        fail(QStringLiteral("\"args\" não é uma lista"));
+    return args.toList();
+}
+
 Frame::Reply Frame::parseReply(const QByteArray &payload)
 {
     Reply reply;
@@ -227,19 +261,20 @@ Frame::Reply Frame::parseReply(const QByteArray &payload)
     readMap(payload, [&](QCborStreamReader &reader, const QString &key) {
         if (key == QLatin1String("result")) {
             hasResult = true;
+            CborRead::skipTags(reader);
             if (reader.isByteArray()) {
                 QByteArray bytes;
-                if (!readCborBytes(reader, bytes))
+                if (!CborRead::readBytes(reader, bytes))
                     fail(QStringLiteral("resultado truncado"));
                 reply.result = bytes;
             } else {
-                reply.result = QCborValue::fromCbor(reader).toVariant();
+                reply.result = CborRead::readValue(reader, valueBudget(payload.size()));
             }
         } else if (key == QLatin1String("error")) {
             hasError = true;
             reply.error = textValue(reader, key);
         } else {
-            reader.next();
+            skipValue(reader, key);
         }
     });
     if (hasResult == hasError)

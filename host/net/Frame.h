@@ -20,13 +20,21 @@
 // Replies (server to client), one per request, in order:
 //   {"result": value}   or   {"error": "text for the person"}
 // Values are CBOR as QCborValue maps QVariant; a byte array result (a data packet)
-// is a CBOR byte string, written and read without a QCborValue tree.
+// is a CBOR byte string, written and read without a QCborValue tree. Whatever is
+// received is read through CborRead: texts validated, tags stepped over, unknown keys
+// skipped whole, and the memory a decoded value may take bounded by its frame's size.
 class SUITE_EXPORT Frame
 {
 public:
     static constexpr int HeaderSize = 4;
     static constexpr qint64 MaxRequestSize = qint64(1) << 20;    // what the server accepts
-    static constexpr qint64 MaxReplySize = qint64(256) << 20;    // what the client accepts
+    // What the server accepts from a link that has not identified itself yet: a hello
+    // is a few dozen bytes.
+    static constexpr qint64 MaxHelloSize = 4096;
+    // What the client accepts in answer to a hello, and to a call of a method that has
+    // no cap of its own (TNetConnection::setReplyLimit).
+    static constexpr qint64 MaxHelloReplySize = 64 * 1024;
+    static constexpr qint64 DefaultReplySize = qint64(1) << 20;
 
     struct Request
     {
@@ -35,7 +43,8 @@ public:
         QString server;      // hello
         QString token;       // hello
         QString method;      // call
-        QVariantList args;   // call
+        // Where the "args" array starts in the payload (-1: none); see parseArgs().
+        qsizetype argsOffset = -1;
     };
 
     struct Reply
@@ -54,7 +63,10 @@ public:
     static QByteArrayList resultFrame(const QVariant &result);
 
     // Decode a payload (frame without its header). Raise ESuiteError naming what is
-    // wrong when the payload is not a well-formed message.
+    // wrong when the payload is not a well-formed message. parseRequest() reads what
+    // says who sends and what is asked (op, server, token, method) and only steps over
+    // the arguments: parseArgs() decodes them, once the sender is known.
     static Request parseRequest(const QByteArray &payload);
+    static QVariantList parseArgs(const QByteArray &payload, const Request &request);
     static Reply parseReply(const QByteArray &payload);
 };

@@ -26,6 +26,8 @@ public:
     // Length the header announces (valid after the header is complete).
     qint64 declaredSize() const { return m_size; }
     qint64 maxPayload() const { return m_max; }
+    // A new cap, from the next frame on (the server raises it once a peer identifies).
+    void setMaxPayload(qint64 max) { m_max = max; }
 
     // The payload of the completed frame; the reader is ready for the next one.
     QByteArray takePayload();

@@ -2,9 +2,14 @@
 #include "EAbort.h"
 #include "Frame.h"
 #include "FrameReader.h"
+#include "LinkTls.h"
 #include "Session.h"
 
-#include <QTcpSocket>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSslSocket>
+#include <QThread>
 
 namespace {
 QString seconds(int ms)
@@ -14,8 +19,19 @@ QString seconds(int ms)
 } // namespace
 
 TNetConnection::TNetConnection(QObject *parent)
-    : QObject(parent), m_socket(new QTcpSocket(this))
+    : QObject(parent), m_socket(new QSslSocket(this))
 {
+    setReplyLimit(QStringLiteral("GetFornecedor"), qint64(16) << 20);
+}
+
+void TNetConnection::setReplyLimit(const QString &method, qint64 bytes)
+{
+    m_replyLimits.insert(method.toLower(), qMax<qint64>(0, bytes));
+}
+
+qint64 TNetConnection::replyLimit(const QString &method) const
+{
+    return m_replyLimits.value(method.toLower(), Frame::DefaultReplySize);
 }
 
 TNetConnection::~TNetConnection()
@@ -59,6 +75,42 @@ void TNetConnection::drop()
         m_socket->abort();
 }
 
+QString TNetConnection::unreachable(const QString &cause) const
+{
+    return QStringLiteral("Não foi possível conectar ao servidor de aplicação %1 (%2). "
+                          "Verifique se o servidor %3 está em execução.")
+        .arg(where(), cause, serverModule());
+}
+
+bool TNetConnection::pinnedFingerprint(QByteArray &pin)
+{
+    const Session &session = Session::current();
+    QString text = m_fingerprint.isEmpty() ? session.serverFingerprint : m_fingerprint;
+    if (text.isEmpty() && !session.serverCertificate.isEmpty()) {
+        // The server's own session file: its certificate is at hand.
+        try {
+            text = LinkTls::fingerprintOfFile(session.serverCertificate);
+        } catch (const ESuiteError &) {
+        }
+    }
+    const QString file = session.fileName.isEmpty() ? QStringLiteral("de sessão") : session.fileName;
+    if (text.isEmpty()) {
+        m_lastError = QStringLiteral("O arquivo de sessão %1 não informa a impressão digital do certificado do servidor "
+                                     "de aplicação %2. Peça ao administrador o valor SHA-256 que o servidor %3 mostra "
+                                     "ao iniciar e inclua-o como ImpressaoDigital=... na seção [ServidorAplicacao].")
+                          .arg(file, where(), serverModule());
+        return false;
+    }
+    pin = LinkTls::fingerprintBytes(text);
+    if (pin.isEmpty()) {
+        m_lastError = QStringLiteral("A impressão digital \"%1\" da seção [ServidorAplicacao] do arquivo de sessão %2 "
+                                     "não é um SHA-256 (64 dígitos hexadecimais, separados ou não por ':').")
+                          .arg(text.left(100), file);
+        return false;
+    }
+    return true;
+}
+
 bool TNetConnection::open()
 {
     drop();
@@ -73,32 +125,82 @@ bool TNetConnection::open()
                           .arg(m_port);
         return false;
     }
+    const QString token = m_token.isEmpty() ? Session::current().serverToken : m_token;
+    if (token.size() < LinkTls::MinTokenLength) {
+        m_lastError = QStringLiteral("O Token da seção [ServidorAplicacao] do arquivo de sessão está vazio ou tem menos "
+                                     "de %1 caracteres. Use o mesmo token longo e aleatório do servidor %2.")
+                          .arg(LinkTls::MinTokenLength)
+                          .arg(serverModule());
+        return false;
+    }
+    QByteArray pin;
+    if (!pinnedFingerprint(pin))
+        return false;
 
-    const auto unreachable = [this](const QString &cause) {
-        return QStringLiteral("Não foi possível conectar ao servidor de aplicação %1 (%2). "
-                              "Verifique se o servidor %3 está em execução.")
-            .arg(where(), cause, serverModule());
-    };
+    // A server busy with other newcomers closes the link before the handshake: tried again
+    // after a pause that doubles (with some randomness, so that clients turned away
+    // together do not come back together), for as long as the connection timeout allows.
+    QElapsedTimer clock;
+    clock.start();
+    for (int pause = 50;; pause *= 2) {
+        const Attempt outcome = attempt(token, pin);
+        if (outcome == Attempt::Done)
+            return true;
+        drop();
+        const int wait = pause + int(QRandomGenerator::global()->bounded(pause));
+        if (outcome == Attempt::Failed || clock.elapsed() + wait >= m_connectTimeout)
+            return false;
+        QThread::msleep(ulong(wait));
+    }
+}
 
+TNetConnection::Attempt TNetConnection::attempt(const QString &token, const QByteArray &pin)
+{
+    const auto timedOut = [this] { return QStringLiteral("sem resposta em %1 s").arg(seconds(m_connectTimeout)); };
+    m_socket->setSslConfiguration(LinkTls::clientConfiguration());
     m_socket->connectToHost(m_host, quint16(m_port));
     if (!m_socket->waitForConnected(m_connectTimeout)) {
-        const QString cause = m_socket->error() == QAbstractSocket::SocketTimeoutError
-                                  ? QStringLiteral("sem resposta em %1 s").arg(seconds(m_connectTimeout))
-                                  : m_socket->errorString();
-        m_lastError = unreachable(cause);
-        drop();
-        return false;
+        m_lastError = unreachable(m_socket->error() == QAbstractSocket::SocketTimeoutError ? timedOut()
+                                                                                           : m_socket->errorString());
+        return Attempt::Failed;
     }
     // Requests are single small writes that must not wait for acknowledgements.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
-    const QString token = m_token.isEmpty() ? Session::current().serverToken : m_token;
+    m_socket->startClientEncryption();
+    if (!m_socket->waitForEncrypted(m_connectTimeout)) {
+        const QAbstractSocket::SocketError error = m_socket->error();
+        if (error == QAbstractSocket::SocketTimeoutError) {
+            m_lastError = unreachable(timedOut());
+            return Attempt::Failed;
+        }
+        if (error == QAbstractSocket::RemoteHostClosedError || error == QAbstractSocket::NetworkError) {
+            m_lastError = unreachable(QStringLiteral("o servidor fechou a conexão antes de negociar o TLS"));
+            return Attempt::Retry;
+        }
+        m_lastError = QStringLiteral("O servidor de aplicação %1 não completou a conexão segura (TLS: %2). "
+                                     "Verifique se o endereço e a porta são do servidor %3.")
+                          .arg(where(), m_socket->errorString(), serverModule());
+        return Attempt::Failed;
+    }
+    const QByteArray presented = m_socket->peerCertificate().digest(QCryptographicHash::Sha256);
+    if (presented != pin) {
+        m_lastError = QStringLiteral("O certificado do servidor de aplicação %1 não confere com a impressão digital do "
+                                     "arquivo de sessão (recebido %2, esperado %3). Pode ser outro programa respondendo "
+                                     "nesse endereço; se o certificado do servidor %4 foi trocado, atualize "
+                                     "ImpressaoDigital na seção [ServidorAplicacao].")
+                          .arg(where(), LinkTls::fingerprint(m_socket->peerCertificate()),
+                               QString::fromLatin1(pin.toHex(':').toUpper()), serverModule());
+        return Attempt::Failed;
+    }
+
     QByteArray payload;
     QString cause;
-    if (exchange(Frame::helloFrame(m_serverName, token), m_connectTimeout, payload, cause) != Outcome::Done) {
+    const Outcome outcome = exchange(Frame::helloFrame(m_serverName, token), m_connectTimeout,
+                                     Frame::MaxHelloReplySize, payload, cause);
+    if (outcome != Outcome::Done) {
         m_lastError = unreachable(cause);
-        drop();
-        return false;
+        return outcome == Outcome::Closed ? Attempt::Retry : Attempt::Failed;
     }
     Frame::Reply reply;
     try {
@@ -107,19 +209,17 @@ bool TNetConnection::open()
         m_lastError = QStringLiteral("O servidor de aplicação %1 respondeu de forma inválida (%2). "
                                      "Verifique se o endereço e a porta são do servidor %3.")
                           .arg(where(), e.message(), serverModule());
-        drop();
-        return false;
+        return Attempt::Failed;
     }
     if (!reply.ok) {
         m_lastError = QStringLiteral("O servidor de aplicação %1 recusou a conexão: %2").arg(where(), reply.error);
-        drop();
-        return false;
+        return Attempt::Failed;
     }
     m_identified = true;
-    return true;
+    return Attempt::Done;
 }
 
-TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int timeoutMs,
+TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int timeoutMs, qint64 maxReply,
                                                  QByteArray &payload, QString &cause)
 {
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
@@ -145,16 +245,18 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
             return failure(false);
     }
 
-    FrameReader reader(Frame::MaxReplySize);
+    FrameReader reader(maxReply);
     for (;;) {
         switch (reader.read(m_socket)) {
         case FrameReader::Status::Complete:
             payload = reader.takePayload();
             return Outcome::Done;
         case FrameReader::Status::TooLarge:
-            cause = QStringLiteral("resposta de %1 bytes excede o limite de %2 MiB")
+            cause = QStringLiteral("resposta de %1 bytes excede o limite de %2")
                         .arg(reader.declaredSize())
-                        .arg(Frame::MaxReplySize >> 20);
+                        .arg(maxReply >= (1 << 20) && maxReply % (1 << 20) == 0
+                                 ? QStringLiteral("%1 MiB").arg(maxReply >> 20)
+                                 : QStringLiteral("%1 bytes").arg(maxReply));
             return Outcome::Failed;
         case FrameReader::Status::Incomplete:
             break;
@@ -177,7 +279,7 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 
         QByteArray payload;
         QString cause;
-        const Outcome outcome = exchange(frame, m_callTimeout, payload, cause);
+        const Outcome outcome = exchange(frame, m_callTimeout, replyLimit(method), payload, cause);
         if (outcome != Outcome::Done) {
             drop();
             // The server may have closed a link that sat idle; every method it serves

@@ -2,17 +2,23 @@
 
 #include "suite_export.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
 
-class QTcpSocket;
+class QSslSocket;
 
 // The link to an object of the application server (e.g. "Lpr07700.rdmConsListaPreco"),
-// over TCP with the frames of Frame. Everything is synchronous, on the caller's thread:
+// over TLS with the frames of Frame. Everything is synchronous, on the caller's thread:
 // connecting and calling block until the server answers or the timeout passes.
+//
+// The server must present the certificate whose SHA-256 fingerprint the session pins
+// (LinkTls); the token is sent only once that is checked. A link the server closes before
+// answering the hello (a server busy with other newcomers) is tried again, after pauses
+// that double, within the connection timeout.
 class SUITE_EXPORT TNetConnection : public QObject
 {
     Q_OBJECT
@@ -39,6 +45,10 @@ public:
     // Access token sent when connecting; empty: the session's token at that moment.
     QString Token() const { return m_token; }
     void setToken(const QString &token) { m_token = token; }
+    // SHA-256 fingerprint of the server's certificate; empty: the session's at that moment
+    // (its ImpressaoDigital, or else that of the certificate file it names).
+    QString Fingerprint() const { return m_fingerprint; }
+    void setFingerprint(const QString &fingerprint) { m_fingerprint = fingerprint; }
 
     // Longest wait for the connection and the server's identification answer, and
     // longest silence while waiting for a reply (milliseconds).
@@ -46,6 +56,13 @@ public:
     void setConnectTimeout(int ms) { m_connectTimeout = ms; }
     int CallTimeout() const { return m_callTimeout; }
     void setCallTimeout(int ms) { m_callTimeout = ms; }
+
+    // Largest reply accepted to a call of a method (bytes): a reply announcing more is
+    // refused before any of it is read, and the link is closed. Names are not
+    // case-sensitive; a method without a cap of its own gets Frame::DefaultReplySize.
+    // GetFornecedor starts at 16 MiB (a list of 50,000 suppliers takes about 4 MiB).
+    void setReplyLimit(const QString &method, qint64 bytes);
+    qint64 replyLimit(const QString &method) const;
 
     // Runs before every connection attempt: the place to set Host and Port.
     std::function<void(QObject *sender)> BeforeConnect;
@@ -63,23 +80,29 @@ public:
     QVariant call(const QString &method, const QVariantList &args = {});
 
 private:
+    enum class Attempt { Done, Failed, Retry };
     bool open();
+    Attempt attempt(const QString &token, const QByteArray &pin);
+    bool pinnedFingerprint(QByteArray &pin);
+    QString unreachable(const QString &cause) const;
     void drop();
     QString where() const;
     QString serverModule() const;
     enum class Outcome { Done, Closed, TimedOut, Failed };
     // Sends one frame and waits for the whole reply. On failure, cause says why;
     // Closed means the link was found closed before any byte of the reply arrived.
-    Outcome exchange(const QByteArray &frame, int timeoutMs, QByteArray &payload, QString &cause);
+    Outcome exchange(const QByteArray &frame, int timeoutMs, qint64 maxReply, QByteArray &payload, QString &cause);
 
-    QTcpSocket *m_socket;
+    QSslSocket *m_socket;
     QString m_serverName = QStringLiteral("Lpr07700.rdmConsListaPreco");
     QString m_host;
     int m_port = 0;
     bool m_throwException = true;
     QString m_token;
+    QString m_fingerprint;
     int m_connectTimeout = 5000;
     int m_callTimeout = 30000;
     bool m_identified = false;
     QString m_lastError;
+    QHash<QString, qint64> m_replyLimits;   // by method name in lower case
 };

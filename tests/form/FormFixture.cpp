@@ -44,6 +44,16 @@ bool ServerProcess::start()
     return m_port != 0;
 }
 
+QByteArray ServerProcess::takeLog()
+{
+    // Without an event loop the pipe is read only when asked to.
+    m_process.setReadChannel(QProcess::StandardError);
+    while (m_process.waitForReadyRead(50)) {
+    }
+    m_process.setReadChannel(QProcess::StandardOutput);
+    return m_process.readAllStandardError();
+}
+
 void ServerProcess::stop()
 {
     if (m_process.state() != QProcess::NotRunning) {

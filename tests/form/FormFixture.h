@@ -21,6 +21,10 @@ public:
     bool start();
     void stop();
     int port() const { return m_port; }
+    qint64 pid() const { return m_process.processId(); }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // What the server wrote to its log (standard error) since the last call.
+    QByteArray takeLog();
 
 private:
     const TestEnv &m_env;

@@ -4,16 +4,20 @@
 #include "AppServer.h"
 #include "Database.h"
 #include "EAbort.h"
+#include "TestCertificate.h"
 #include "TestEnv.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"
+#include "net/LinkTls.h"
 #include "rdmConsListaPreco.h"
 
 #include <QCborArray>
+#include <QFile>
 #include <QCborMap>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTest>
 #include <QtEndian>
@@ -22,7 +26,27 @@
 namespace {
 
 const QString kServer = QStringLiteral("Lpr07700.rdmConsListaPreco");
-const QString kToken = QStringLiteral("teste");
+
+// Another address of the loopback network: stands for another machine.
+QHostAddress loopback(int last)
+{
+    return QHostAddress(QStringLiteral("127.0.0.%1").arg(last));
+}
+
+// A socket that connects and then says nothing, not even a TLS greeting.
+std::unique_ptr<QTcpSocket> idleSocket(quint16 port, const QHostAddress &from)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(from);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket;
+}
+
+bool closedByServer(QTcpSocket &socket)
+{
+    return socket.state() == QAbstractSocket::UnconnectedState;
+}
+const QString kToken = TestEnv::kToken;
 
 QByteArray rawFrame(const QByteArray &payload)
 {
@@ -35,9 +59,17 @@ QByteArray rawFrame(const QByteArray &payload)
 class RawClient
 {
 public:
-    explicit RawClient(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+    // from: the local address to connect from (another address of the loopback network
+    // stands for another machine).
+    explicit RawClient(quint16 port, const QHostAddress &from = QHostAddress())
+    {
+        socket.setSslConfiguration(LinkTls::clientConfiguration());
+        if (!from.isNull())
+            socket.bind(from);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    }
 
-    bool waitConnected() { return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000); }
+    bool waitConnected() { return QTest::qWaitFor([&] { return socket.isEncrypted(); }, 5000); }
     void send(const QByteArray &bytes) { socket.write(bytes); }
     void hello(const QString &token = kToken) { send(Frame::helloFrame(kServer, token)); }
     void call(const QString &method) { send(Frame::callFrame(method, {})); }
@@ -62,8 +94,8 @@ public:
         return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
     }
 
-    QTcpSocket socket;
-    FrameReader reader{Frame::MaxReplySize};
+    QSslSocket socket;
+    FrameReader reader{qint64(64) << 20};
 };
 
 QSet<QString> quotedSuppliers()
@@ -99,10 +131,18 @@ private slots:
     void slowPeerDropped();
     void peerVanishingMidReply();
     void fiftyClientsAtOnce();
+    void idleSocketsCannotLockClientsOut();
+    void unidentifiedLinkMustHelloInTime();
+    void bigFrameBeforeHelloRefusedAtOnce();
+    void wrongTokensSlowedDown();
+    void refusalLogRateLimited();
+    void databaseCutShortUnderTheServer();
     void stillAnswersAfterAll();
     void cachedListFollowsTheData();
 
 private:
+    void restoreLimits();
+
     std::unique_ptr<TestEnv> m_env;
     AppServer *m_server = nullptr;
     std::unique_ptr<QSignalSpy> m_log;
@@ -114,6 +154,8 @@ void tst_AppServer::initTestCase()
     m_env = std::make_unique<TestEnv>();
     m_server = new AppServer(QString::fromLatin1(dtmDBGeral::connectionName()), this);
     m_server->setToken(kToken);
+    const TestCertificate &tls = TestCertificate::shared();
+    m_server->setTlsConfiguration(LinkTls::serverConfiguration(tls.certificateFile, tls.keyFile));
     m_server->setIdleTimeout(1500);
     m_server->setFrameTimeout(400);
     m_log = std::make_unique<QSignalSpy>(m_server, &AppServer::logMessage);
@@ -214,9 +256,9 @@ void tst_AppServer::refusals_data()
     QByteArray huge(4, '\0');
     qToBigEndian(quint32(0x80000000u), huge.data());   // claims 2 GiB; nothing follows
     QTest::newRow("frame over the cap") << huge << QStringLiteral("excede o limite");
-    QTest::newRow("wrong token") << Frame::helloFrame(kServer, QStringLiteral("errado"))
+    QTest::newRow("wrong token") << Frame::helloFrame(kServer, QStringLiteral("token-errado-0123456789"))
                                  << QStringLiteral("oken de acesso inválido");
-    QTest::newRow("token prefix") << Frame::helloFrame(kServer, QStringLiteral("test"))
+    QTest::newRow("token prefix") << Frame::helloFrame(kServer, kToken.chopped(1))
                                   << QStringLiteral("oken de acesso inválido");
     QTest::newRow("unknown object") << Frame::helloFrame(QStringLiteral("Lpr07700.rdmOutro"), kToken)
                                     << QStringLiteral("Objeto desconhecido: Lpr07700.rdmOutro");
@@ -309,6 +351,152 @@ void tst_AppServer::fiftyClientsAtOnce()
     }
 }
 
+void tst_AppServer::restoreLimits()
+{
+    m_server->setMaxConnections(512);
+    m_server->setMaxPending(128);
+    m_server->setMaxPendingPerAddress(64);
+    m_server->setHelloTimeout(5000);
+    m_server->setIdleTimeout(1500);
+    m_server->setTokenDelay(250);
+}
+
+// Sockets that connect and say nothing used to share the connection limit with real
+// clients until the idle timeout: enough of them kept every screen out. Now they get a
+// pool of their own, a few per address, and a real client takes the place of one that
+// has gone quiet; identified clients keep theirs.
+void tst_AppServer::idleSocketsCannotLockClientsOut()
+{
+    m_server->setMaxConnections(12);
+    m_server->setMaxPending(6);
+    m_server->setMaxPendingPerAddress(3);
+    m_server->setHelloTimeout(60000);
+    m_server->setIdleTimeout(60000);
+    QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() == 0; }, 5000));
+
+    RawClient early(m_port);
+    QVERIFY(early.waitConnected());
+    early.hello();
+    QVERIFY(early.reply().ok);
+
+    // Twelve idle sockets from four other machines, as many as the server takes in all.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int machine = 2; machine <= 5; ++machine)
+        for (int i = 0; i < 3; ++i)
+            idle.push_back(idleSocket(m_port, loopback(machine)));
+    QVERIFY(QTest::qWaitFor([&] { return m_server->pendingCount() == 6; }, 5000));
+    // A fourth socket from the same machine is turned away while its three are fresh.
+    auto fourth = idleSocket(m_port, loopback(2));
+    QVERIFY(QTest::qWaitFor([&] { return closedByServer(*fourth); }, 5000));
+    QCOMPARE(m_server->pendingCount(), 6);
+
+    QTest::qWait(1100);   // the idle sockets go quiet
+    RawClient screen(m_port);
+    QVERIFY(screen.waitConnected());
+    screen.hello();
+    const Frame::Reply hello = screen.reply();
+    QVERIFY2(hello.ok, qPrintable(hello.error));
+    screen.call(QStringLiteral("GetFornecedor"));
+    const Frame::Reply list = screen.reply();
+    QVERIFY2(list.ok, qPrintable(list.error));
+    QVERIFY(m_server->pendingCount() <= 6);
+
+    early.call(QStringLiteral("GetFornecedor"));
+    QVERIFY2(early.reply().ok, "an identified client lost its link to the newcomers");
+    restoreLimits();
+}
+
+void tst_AppServer::unidentifiedLinkMustHelloInTime()
+{
+    m_server->setHelloTimeout(300);
+    auto silent = idleSocket(m_port, loopback(1));
+    RawClient quiet(m_port);   // completes TLS, then sends nothing
+    QVERIFY(quiet.waitConnected());
+    QVERIFY(QTest::qWaitFor([&] { return closedByServer(*silent); }, 5000));
+    QVERIFY(quiet.waitClosed(5000));
+    bool logged = false;
+    for (const QList<QVariant> &line : std::as_const(*m_log))
+        logged = logged || line.at(0).toString().contains(QStringLiteral("não se identificou"));
+    QVERIFY(logged);
+    restoreLimits();
+}
+
+// Before the hello a frame may hold a few kilobytes: a header announcing a megabyte is
+// refused as soon as it arrives, without waiting for (or keeping) the megabyte.
+void tst_AppServer::bigFrameBeforeHelloRefusedAtOnce()
+{
+    RawClient client(m_port);
+    QVERIFY(client.waitConnected());
+    QByteArray header(Frame::HeaderSize, '\0');
+    qToBigEndian(quint32(Frame::MaxRequestSize), header.data());
+    client.send(header + QByteArray(1000, '\xa0'));
+    const Frame::Reply reply = client.reply(3000);
+    QVERIFY(!reply.ok);
+    QVERIFY2(reply.error.contains(QStringLiteral("antes da identificação")), qPrintable(reply.error));
+    QVERIFY(client.waitClosed());
+}
+
+// The refusal of a wrong token comes late, later at each new failure from the same
+// address; a right token is answered at once and forgets the failures.
+void tst_AppServer::wrongTokensSlowedDown()
+{
+    m_server->setTokenDelay(400);
+    const QHostAddress machine = loopback(6);
+    const auto wrongToken = [&] {
+        RawClient client(m_port, machine);
+        if (!client.waitConnected())
+            return qint64(-1);
+        QElapsedTimer clock;
+        clock.start();
+        client.hello(QStringLiteral("token-errado-0123456789"));
+        const Frame::Reply reply = client.reply(15000);
+        if (reply.ok || !reply.error.contains(QStringLiteral("oken de acesso inválido")))
+            return qint64(-1);
+        return clock.elapsed();
+    };
+    for (qint64 least : {400, 800, 1600}) {
+        const qint64 elapsed = wrongToken();
+        QVERIFY2(elapsed >= least - 20, qPrintable(QStringLiteral("%1 ms, at least %2 expected").arg(elapsed).arg(least)));
+    }
+    RawClient right(m_port, machine);
+    QVERIFY(right.waitConnected());
+    right.hello();
+    QVERIFY(right.reply().ok);
+    // Without the reset the next refusal would wait 3200 ms.
+    const qint64 afterReset = wrongToken();
+    QVERIFY2(afterReset >= 380 && afterReset < 2500, qPrintable(QStringLiteral("%1 ms").arg(afterReset)));
+    restoreLimits();
+}
+
+void tst_AppServer::refusalLogRateLimited()
+{
+    QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() <= 1; }, 5000));
+    QTest::qWait(1100);   // a fresh second for the log
+    const qsizetype before = m_log->size();
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 40; ++i) {
+        clients.push_back(std::make_unique<RawClient>(m_port, loopback(7)));
+        QVERIFY(clients.back()->waitConnected());
+        clients.back()->send(rawFrame(QByteArray("garbage")));
+    }
+    QVERIFY(QTest::qWaitFor([&] {
+        for (const auto &c : clients)
+            if (!closedByServer(c->socket))
+                return false;
+        return true;
+    }, 10000));
+    QVERIFY(QTest::qWaitFor([&] {
+        for (qsizetype i = before; i < m_log->size(); ++i)
+            if (m_log->at(i).at(0).toString().contains(QStringLiteral("não registradas")))
+                return true;
+        return false;
+    }, 5000));
+    int lines = 0;
+    for (qsizetype i = before; i < m_log->size(); ++i)
+        lines += m_log->at(i).at(0).toString().contains(QStringLiteral("Requisição inválida"));
+    QVERIFY2(lines < 40, qPrintable(QString::number(lines)));
+}
+
 // The packet is kept while nobody changes the data, past its time limit, and built again as
 // soon as a quote of a new supplier is committed.
 void tst_AppServer::cachedListFollowsTheData()
@@ -330,6 +518,32 @@ void tst_AppServer::cachedListFollowsTheData()
     QVERIFY(fresh.contains("Novo Cotado"));
     QVERIFY(!first.contains("Novo Cotado"));
     module.setCacheTime(0);
+}
+
+// The database file cut to nothing under a running server (a backup copied over it in
+// place, a full disk), then put back: the server answers with the cause meanwhile (a
+// memory-mapped read used to kill it with SIGBUS) and serves the list again after.
+void tst_AppServer::databaseCutShortUnderTheServer()
+{
+    rdmConsListaPreco &module = m_server->dataModule();
+    module.setCacheTime(0);
+    QVERIFY(!module.GetFornecedor().isEmpty());
+    QFile file(m_env->dbFile());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray original = file.readAll();
+    QVERIFY(file.resize(0));
+    file.flush();
+    try {
+        module.GetFornecedor();
+        QFAIL("a list from an empty file");
+    } catch (const EDatabaseError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("não existe")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(m_env->dbFile()), qPrintable(e.message()));
+    }
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(original), qint64(original.size()));
+    file.close();
+    QVERIFY(!module.GetFornecedor().isEmpty());
 }
 
 void tst_AppServer::stillAnswersAfterAll()

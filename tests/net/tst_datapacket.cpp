@@ -54,6 +54,35 @@ QByteArray supplierPacket(const Rows &rows, bool withCode = true)
     return writer.finish();
 }
 
+// CBOR pieces written by hand: what a broken or hostile peer may send, which QCborValue
+// and QCborStreamWriter would never produce.
+QByteArray textHead(int length)
+{
+    return QByteArray(1, char(0x60 | length));
+}
+
+QByteArray key(const char *name)
+{
+    return textHead(int(qstrlen(name))) + QByteArray(name);
+}
+
+// A map of one pair.
+QByteArray mapOf(const QByteArray &pair)
+{
+    return QByteArray("\xa1", 1) + pair;
+}
+
+// An indefinite-length array of count copies of item.
+QByteArray manyOf(const QByteArray &item, int count)
+{
+    return QByteArray("\x9f", 1) + item.repeated(count) + QByteArray("\xff", 1);
+}
+
+QByteArray nested(int depth, const QByteArray &inner)
+{
+    return QByteArray(depth, '\x81') + inner;
+}
+
 // The payload of a complete frame.
 QByteArray payloadOf(const QByteArray &frame)
 {
@@ -84,6 +113,13 @@ private slots:
     void parseRefuses();
     void frameReaderReassembles();
     void frameReaderRefusesOversizeHeader();
+
+    void hostileMessagesRefused_data();
+    void hostileMessagesRefused();
+    void taggedValuesSkipped_data();
+    void taggedValuesSkipped();
+    void argumentsDecodedOnlyOnRequest();
+    void packetMemoryBounded();
 };
 
 void tst_DataPacket::roundTrip_data()
@@ -296,9 +332,10 @@ void tst_DataPacket::messagesRoundTrip()
     const Frame::Request call = Frame::parseRequest(payloadOf(frame));
     QCOMPARE(call.kind, Frame::Request::Call);
     QCOMPARE(call.method, QStringLiteral("GetFornecedor"));
-    QCOMPARE(call.args.size(), 2);
-    QCOMPARE(call.args[0].toInt(), 42);
-    QCOMPARE(call.args[1].toString(), QStringLiteral("São"));
+    const QVariantList args = Frame::parseArgs(payloadOf(frame), call);
+    QCOMPARE(args.size(), 2);
+    QCOMPARE(args[0].toInt(), 42);
+    QCOMPARE(args[1].toString(), QStringLiteral("São"));
 
     const Frame::Reply error = Frame::parseReply(payloadOf(Frame::errorFrame(QStringLiteral("Método desconhecido: X"))));
     QVERIFY(!error.ok);
@@ -406,6 +443,146 @@ void tst_DataPacket::frameReaderRefusesOversizeHeader()
     FrameReader small(8);
     QCOMPARE(small.read(&edgeDevice), FrameReader::Status::Complete);
     QCOMPARE(small.takePayload(), QByteArray("12345678"));
+}
+
+// What a broken or hostile peer sends is refused with a message, never a crash (Qt 6.4's
+// QCborValue crashed on a text that is not UTF-8), nor an allocation many times its size.
+void tst_DataPacket::hostileMessagesRefused_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("request");
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray badText = textHead(3) + QByteArray("\xff\xfe\x41", 3);
+    // 11 bytes: {"result": a text that announces five bytes and holds two invalid ones}.
+    QTest::newRow("result text not UTF-8, 11 bytes")
+        << mapOf(key("result") + textHead(2) + QByteArray("\xc3\x28", 2)) << false << QStringLiteral("UTF-8");
+    QTest::newRow("result text truncated")
+        << mapOf(key("result") + textHead(5) + QByteArray("ab")) << false << QStringLiteral("truncad");
+    QTest::newRow("error text not UTF-8") << mapOf(key("error") + badText) << false << QStringLiteral("error");
+    QTest::newRow("text not UTF-8 deep in a result")
+        << mapOf(key("result") + QByteArray("\x82\xa1", 2) + key("a") + badText + QByteArray("\x01", 1)) << false
+        << QStringLiteral("UTF-8");
+    QTest::newRow("map key not UTF-8 in a result")
+        << mapOf(key("result") + QByteArray("\xa1", 1) + badText + QByteArray("\x01", 1)) << false
+        << QStringLiteral("UTF-8");
+    QTest::newRow("result nested 1000 deep") << mapOf(key("result") + nested(1000, QByteArray("\x01", 1))) << false
+                                             << QStringLiteral("níveis");
+    QTest::newRow("unknown key nested 1000 deep")
+        << QByteArray("\xa2", 1) + key("x") + nested(1000, QByteArray("\x01", 1)) + key("result") + QByteArray("\x01", 1)
+        << false << QStringLiteral("níveis");
+    // Each empty text is one byte here and a QVariant of 32 once decoded.
+    QTest::newRow("result of 200,000 empty texts") << mapOf(key("result") + manyOf(textHead(0), 200000)) << false
+                                                   << QStringLiteral("memória");
+    QTest::newRow("token not UTF-8") << QByteArray("\xa2", 1) + key("op") + key("hello") + key("token") + badText
+                                     << true << QStringLiteral("token");
+    QTest::newRow("args nested 1000 deep")
+        << QByteArray("\xa3", 1) + key("op") + key("call") + key("method") + key("X") + key("args")
+               + nested(1000, QByteArray("\x01", 1))
+        << true << QStringLiteral("níveis");
+}
+
+void tst_DataPacket::hostileMessagesRefused()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, request);
+    QFETCH(QString, expected);
+    try {
+        if (request)
+            Frame::parseRequest(payload);
+        else
+            Frame::parseReply(payload);
+        QFAIL("accepted");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+    }
+}
+
+// A tag in front of a value is stepped over, wherever it stands: skipping an unknown key
+// used to stop at the tag and read the tagged item as the next key.
+void tst_DataPacket::taggedValuesSkipped_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("kind");   // 0 request, 1 reply, 2 data packet
+
+    const QByteArray tagged = QByteArray("\xc1\xd8\x20", 3) + textHead(1) + "x";   // two tags, then "x"
+    QTest::newRow("request: unknown key, tagged value")
+        << QByteArray("\xa3", 1) + key("op") + key("hello") + key("extra") + tagged + key("server") + key("S") << 0;
+    QTest::newRow("reply: unknown key, tagged value")
+        << QByteArray("\xa2", 1) + key("extra") + tagged + key("result") + QByteArray("\x01", 1) << 1;
+    QTest::newRow("reply: tagged error text") << mapOf(key("error") + tagged) << 1;
+    QTest::newRow("reply: tagged result") << mapOf(key("result") + QByteArray("\xc1\x82\x01\xc0", 4) + tagged) << 1;
+    const QByteArray fields = key("fields") + QByteArray("\x81\x83", 2) + key("A") + QByteArray("\x01", 1) + key("string");
+    QTest::newRow("packet: unknown key, tagged value")
+        << QByteArray("\xa3", 1) + key("extra") + tagged + fields + key("rows") + QByteArray("\x81\x81", 2) + tagged << 2;
+}
+
+void tst_DataPacket::taggedValuesSkipped()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(int, kind);
+    try {
+        if (kind == 0) {
+            QCOMPARE(Frame::parseRequest(payload).server, QStringLiteral("S"));
+        } else if (kind == 1) {
+            const Frame::Reply reply = Frame::parseReply(payload);
+            if (reply.ok)
+                QVERIFY(reply.result.isValid());
+            else
+                QCOMPARE(reply.error, QStringLiteral("x"));
+        } else {
+            const DataPacket packet = DataPacket::decode(payload);
+            QCOMPARE(int(packet.rows.size()), 1);
+            QCOMPARE(packet.rows[0][0].toString(), QStringLiteral("x"));
+        }
+    } catch (const ESuiteError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+}
+
+// The server reads who sends a request before it decodes any argument: a request whose
+// arguments would be refused (or would have crashed) still says what it is.
+void tst_DataPacket::argumentsDecodedOnlyOnRequest()
+{
+    // args: [{1: 2}], well-formed CBOR that no argument decodes from (a key that is not text).
+    const QByteArray payload = QByteArray("\xa3", 1) + key("op") + key("call") + key("method") + key("GetFornecedor")
+                               + key("args") + QByteArray("\x81\xa1\x01\x02", 4);
+    const Frame::Request request = Frame::parseRequest(payload);
+    QCOMPARE(request.kind, Frame::Request::Call);
+    QCOMPARE(request.method, QStringLiteral("GetFornecedor"));
+    QVERIFY(request.argsOffset > 0);
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, Frame::parseArgs(payload, request));
+}
+
+// A packet may not decode into many times its size: millions of empty values are refused,
+// a real supplier list of the same size is not.
+void tst_DataPacket::packetMemoryBounded()
+{
+    const Fields six = {field("IDMARCADO", 1), field("IDTPIJURFORN", 1), field("NRINSJURFORN", 20),
+                        field("NMFANTFORN", 40), field("NMRAZSOCFORN", 40), field("CDFORNECED", 21)};
+    DataPacket::Writer empties(six);
+    for (int i = 0; i < 300000; ++i) {
+        empties.beginRow();
+        for (int c = 0; c < 6; ++c)
+            empties.addText(QStringView());
+        empties.endRow();
+    }
+    const QByteArray hostile = empties.finish();
+    try {
+        DataPacket::decode(hostile);
+        QFAIL("accepted");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("vezes o tamanho do pacote")), qPrintable(e.message()));
+    }
+
+    DataPacket::Writer real(six);
+    for (int i = 0; i < 20000; ++i) {
+        const QString n = QString::number(i).rightJustified(6, QLatin1Char('0'));
+        real.addRow({text(""), text("J"), QVariant(QStringLiteral("112223330001") + n.right(2)),
+                     QVariant(QStringLiteral("Fantasia ") + n), QVariant(QStringLiteral("Razão Social Ltda ") + n),
+                     QVariant(n)});
+    }
+    QCOMPARE(int(DataPacket::decode(real.finish()).rows.size()), 20000);
 }
 
 QTEST_GUILESS_MAIN(tst_DataPacket)

@@ -3,12 +3,19 @@
 
 #include "Database.h"
 #include "EAbort.h"
+#include "ScriptedServer.h"
 #include "Session.h"
 #include "TestEnv.h"
+#include "net/DataPacket.h"
+#include "net/Frame.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"
 
+#include <QFile>
+#include <QMutex>
 #include <QProcess>
+#include <QTcpSocket>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTcpServer>
@@ -34,6 +41,77 @@ int quotedCount()
     QSqlQuery q(dtmDBGeral::dtbGeral());
     return q.exec(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")) && q.next() ? q.value(0).toInt() : -1;
 }
+
+QByteArray frameOf(const QByteArray &payload)
+{
+    QByteArray frame(Frame::HeaderSize, '\0');
+    qToBigEndian(quint32(payload.size()), frame.data());
+    return frame + payload;
+}
+
+// Passes bytes between a client and a server on a thread of its own, keeping a copy of
+// what the client sent: what anyone on the network between them would see.
+class Tap : public QThread
+{
+public:
+    explicit Tap(quint16 serverPort) : m_serverPort(serverPort) {}
+    ~Tap() override
+    {
+        m_stop = true;
+        wait();
+    }
+    quint16 listen()
+    {
+        start();
+        m_ready.acquire();
+        return m_port;
+    }
+    QByteArray seen() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_seen;
+    }
+
+protected:
+    void run() override
+    {
+        QTcpServer listener;
+        if (listener.listen(QHostAddress::LocalHost, 0))
+            m_port = listener.serverPort();
+        m_ready.release();
+        while (!m_stop) {
+            if (!listener.waitForNewConnection(50))
+                continue;
+            std::unique_ptr<QTcpSocket> client(listener.nextPendingConnection());
+            QTcpSocket server;
+            server.connectToHost(QHostAddress::LocalHost, m_serverPort);
+            if (!server.waitForConnected(5000))
+                continue;
+            while (!m_stop && client->state() == QAbstractSocket::ConnectedState
+                   && server.state() == QAbstractSocket::ConnectedState) {
+                client->waitForReadyRead(10);
+                const QByteArray up = client->readAll();
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_seen += up;
+                }
+                server.write(up);
+                server.waitForBytesWritten(10);
+                server.waitForReadyRead(10);
+                client->write(server.readAll());
+                client->waitForBytesWritten(10);
+            }
+        }
+    }
+
+private:
+    quint16 m_serverPort;
+    std::atomic<quint16> m_port{0};
+    std::atomic<bool> m_stop{false};
+    QSemaphore m_ready;
+    mutable QMutex m_mutex;
+    QByteArray m_seen;
+};
 
 QString refusedMessage(quint16 port)
 {
@@ -65,6 +143,15 @@ private slots:
     void idleLinkClosedByServerIsReopened();
     void executableRefusesBadArguments_data();
     void executableRefusesBadArguments();
+
+    void hostileServerReplies_data();
+    void hostileServerReplies();
+    void taggedReplyKeysSkipped();
+    void sessionWithoutFingerprintRefused();
+    void serverWithAnotherCertificateGetsNoToken();
+    void tokenNeverTravelsInClear();
+    void shortTokenNeverSent();
+    void sessionFileReadableByOwnerOnly();
 
 private:
     TNetConnection *connection(quint16 port);
@@ -105,7 +192,7 @@ void tst_NetConnection::cleanupTestCase()
 
 void tst_NetConnection::init()
 {
-    Session::current().serverToken = QStringLiteral("teste");
+    Session::current().serverToken = TestEnv::kToken;
 }
 
 TNetConnection *tst_NetConnection::connection(quint16 port)
@@ -217,7 +304,7 @@ void tst_NetConnection::notConfigured()
 void tst_NetConnection::wrongTokenRefused()
 {
     TNetConnection *net = connection(m_port);
-    net->setToken(QStringLiteral("errado"));
+    net->setToken(QStringLiteral("token-errado-0123456789"));
     net->setConnected(true);
     QVERIFY(!net->Connected());
     const QString prefix = QStringLiteral("O servidor de aplicação 127.0.0.1:%1 recusou a conexão: ").arg(m_port);
@@ -241,10 +328,10 @@ void tst_NetConnection::serverErrorRaisesItsText()
 void tst_NetConnection::tokenComesFromSessionWhenEmpty()
 {
     TNetConnection *net = connection(m_port);
-    Session::current().serverToken = QStringLiteral("outro");
+    Session::current().serverToken = QStringLiteral("outro-token-0123456789");
     net->setConnected(true);
     QVERIFY(!net->Connected());
-    Session::current().serverToken = QStringLiteral("teste");
+    Session::current().serverToken = TestEnv::kToken;
     net->setConnected(true);
     QVERIFY2(net->Connected(), qPrintable(net->LastError()));
 }
@@ -324,6 +411,17 @@ void tst_NetConnection::executableRefusesBadArguments_data()
     QTest::newRow("port in use") << QStringList{QStringLiteral("--config"), session, QStringLiteral("--port"),
                                                 QString::number(m_port)}
                                  << QStringLiteral("Não foi possível ouvir em 127.0.0.1:");
+    const auto other = [&](const char *name) {
+        return QStringList{QStringLiteral("--config"), m_env->dir() + QStringLiteral("/%1.ini").arg(QLatin1String(name)),
+                           QStringLiteral("--port"), QStringLiteral("0")};
+    };
+    QTest::newRow("short token") << other("tokencurto") << QStringLiteral("menos de 16 caracteres");
+    QTest::newRow("no certificate") << other("semcertificado") << QStringLiteral("Certificado");
+    QTest::newRow("key readable by others") << other("chaveaberta") << QStringLiteral("chmod 600");
+    // The database is checked before the server listens: nothing would answer the screen.
+    QTest::newRow("database file not a database")
+        << other("naobanco") << QStringLiteral("o arquivo não é um banco de dados SQLite");
+    QTest::newRow("database without the tables") << other("bancovazio") << QStringLiteral("a tabela FORNECEDOR não existe");
 }
 
 void tst_NetConnection::executableRefusesBadArguments()
@@ -334,6 +432,29 @@ void tst_NetConnection::executableRefusesBadArguments()
     Session withoutToken = Session::current();
     withoutToken.serverToken.clear();
     withoutToken.save(m_env->dir() + QStringLiteral("/semtoken.ini"));
+    Session shortToken = Session::current();
+    shortToken.serverToken = QStringLiteral("curto");
+    shortToken.save(m_env->dir() + QStringLiteral("/tokencurto.ini"));
+    Session noCertificate = Session::current();
+    noCertificate.serverCertificate.clear();
+    noCertificate.serverKey.clear();
+    noCertificate.save(m_env->dir() + QStringLiteral("/semcertificado.ini"));
+    Session openKey = Session::current();
+    openKey.serverKey = m_env->dir() + QStringLiteral("/aberta.key");
+    QFile::remove(openKey.serverKey);
+    QVERIFY(QFile::copy(Session::current().serverKey, openKey.serverKey));
+    QVERIFY(QFile::setPermissions(openKey.serverKey, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    openKey.save(m_env->dir() + QStringLiteral("/chaveaberta.ini"));
+    for (const auto &[name, bytes] : {std::pair{"naobanco", QByteArray("não é um banco\n").repeated(100)},
+                                      std::pair{"bancovazio", QByteArray()}}) {
+        Session broken = Session::current();
+        broken.db.database = m_env->dir() + QStringLiteral("/%1.db").arg(QLatin1String(name));
+        QFile file(broken.db.database);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        broken.save(m_env->dir() + QStringLiteral("/%1.ini").arg(QLatin1String(name)));
+    }
 
     QProcess process;
     process.start(QStringLiteral(LPR07700_EXE), arguments);
@@ -342,6 +463,165 @@ void tst_NetConnection::executableRefusesBadArguments()
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(err.contains(expected), qPrintable(err));
     QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+// A broken or hostile server (one with the right certificate) cannot crash the screen nor
+// make it hold many times what it sent: every reply ends in a message, the link closed.
+void tst_NetConnection::hostileServerReplies_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("close");
+    QTest::addColumn<QString>("expected");
+
+    // {"result": a two-byte text that is not UTF-8}: 11 bytes that crashed the screen.
+    QTest::newRow("text not UTF-8, 11 bytes") << frameOf(QByteArray("\xa1\x66result\x62\xc3\x28", 11)) << false
+                                              << QStringLiteral("UTF-8");
+    QByteArray truncated(Frame::HeaderSize, '\0');
+    qToBigEndian(quint32(100), truncated.data());
+    QTest::newRow("truncated frame, then closed") << truncated + QByteArray(10, 'x') << true
+                                                  << QStringLiteral("falhou durante a chamada GetFornecedor");
+    QByteArray huge(Frame::HeaderSize, '\0');
+    qToBigEndian(quint32(0x7fffffff), huge.data());
+    QTest::newRow("2 GiB announced") << huge << false << QStringLiteral("excede o limite de 16 MiB");
+    QTest::newRow("garbage") << frameOf(QByteArray("\x9f\x9f\x9f\xff\xfe\x00 lixo", 11)) << false
+                             << QStringLiteral("Resposta inválida");
+    QTest::newRow("error text not UTF-8") << frameOf(QByteArray("\xa1\x65" "error" "\x62\xff\xfe", 10)) << false
+                                          << QStringLiteral("UTF-8");
+    // Two million rows of empty values: 14 MB on the wire, within the cap, and some
+    // 500 MB once decoded.
+    DataPacket::Writer empties({{QStringLiteral("IDMARCADO"), 1}, {QStringLiteral("IDTPIJURFORN"), 1},
+                                {QStringLiteral("NRINSJURFORN"), 20}, {QStringLiteral("NMFANTFORN"), 40},
+                                {QStringLiteral("NMRAZSOCFORN"), 40}, {QStringLiteral("CDFORNECED"), 21}});
+    for (int i = 0; i < 2000000; ++i) {
+        empties.beginRow();
+        for (int c = 0; c < 6; ++c)
+            empties.addNull();
+        empties.endRow();
+    }
+    QTest::newRow("packet of empty values") << Frame::resultFrame(empties.finish()).join() << false
+                                            << QStringLiteral("vezes o tamanho do pacote");
+}
+
+void tst_NetConnection::hostileServerReplies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, close);
+    QFETCH(QString, expected);
+
+    ScriptedServer server(TestCertificate::shared());
+    QVERIFY(server.listen());
+    server.setReply(reply, close);
+    TNetConnection *net = connection(server.port());
+    net->setCallTimeout(5000);
+    try {
+        TClientDataSet cds;
+        cds.setData(net->call(QStringLiteral("GetFornecedor")));
+        QFAIL("accepted");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+    }
+}
+
+// An unknown key that holds a tagged value no longer hides the result behind it.
+void tst_NetConnection::taggedReplyKeysSkipped()
+{
+    DataPacket::Writer one({{QStringLiteral("CDFORNECED"), 21}});
+    one.addRow({QStringLiteral("000001")});
+    const QByteArray packet = one.finish();
+    const QByteArray head = Frame::resultFrame(packet).first().mid(Frame::HeaderSize + 1);   // "result" and the bytes head
+    ScriptedServer server(TestCertificate::shared());
+    QVERIFY(server.listen());
+    server.setReply(frameOf(QByteArray("\xa2\x64nota\xc1\x61x", 9) + head + packet), false);
+    TNetConnection *net = connection(server.port());
+    try {
+        QCOMPARE(net->call(QStringLiteral("GetFornecedor")).toByteArray(), packet);
+    } catch (const ESuiteError &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+}
+
+void tst_NetConnection::sessionWithoutFingerprintRefused()
+{
+    Session &session = Session::current();
+    const Session saved = session;
+    session.serverFingerprint.clear();
+    session.serverCertificate.clear();
+    TNetConnection *net = connection(m_port);
+    net->setConnected(true);
+    session = saved;
+    QVERIFY(!net->Connected());
+    QVERIFY2(net->LastError().contains(QStringLiteral("ImpressaoDigital=")), qPrintable(net->LastError()));
+
+    // Without ImpressaoDigital, the certificate file the session names is the pin.
+    session.serverFingerprint.clear();
+    net->setConnected(true);
+    session = saved;
+    QVERIFY2(net->Connected(), qPrintable(net->LastError()));
+}
+
+// Whatever answers on the server's address, without the pinned certificate, gets a TLS
+// handshake and nothing else: no token, no request.
+void tst_NetConnection::serverWithAnotherCertificateGetsNoToken()
+{
+    QTemporaryDir dir;
+    ScriptedServer impostor(TestCertificate::make(dir.path(), QStringLiteral("Impostor")));
+    QVERIFY(impostor.listen());
+    TNetConnection *net = connection(impostor.port());
+    net->setConnected(true);
+    QVERIFY(!net->Connected());
+    QVERIFY2(net->LastError().contains(QStringLiteral("não confere com a impressão digital")), qPrintable(net->LastError()));
+    QVERIFY2(net->LastError().contains(TestCertificate::shared().fingerprint), qPrintable(net->LastError()));
+    QTest::qWait(100);
+    QCOMPARE(impostor.received(), QByteArray());
+}
+
+void tst_NetConnection::tokenNeverTravelsInClear()
+{
+    Tap tap(m_port);
+    const quint16 port = tap.listen();
+    QVERIFY(port != 0);
+    TNetConnection *net = connection(port);
+    QVERIFY(!net->call(QStringLiteral("GetFornecedor")).toByteArray().isEmpty());
+    const QByteArray seen = tap.seen();
+    QVERIFY(seen.size() > 100);
+    QVERIFY(!seen.contains(TestEnv::kToken.toUtf8()));
+    QVERIFY(!seen.contains("GetFornecedor"));
+    QVERIFY(!seen.contains("rdmConsListaPreco"));
+}
+
+void tst_NetConnection::shortTokenNeverSent()
+{
+    ScriptedServer server(TestCertificate::shared());
+    QVERIFY(server.listen());
+    TNetConnection *net = connection(server.port());
+    net->setToken(QStringLiteral("curto"));
+    net->setConnected(true);
+    QVERIFY(!net->Connected());
+    QVERIFY2(net->LastError().contains(QStringLiteral("16 caracteres")), qPrintable(net->LastError()));
+    QTest::qWait(100);
+    QCOMPARE(server.received(), QByteArray());
+}
+
+// The session file holds the token and the database password.
+void tst_NetConnection::sessionFileReadableByOwnerOnly()
+{
+    const QFileDevice::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                            | QFile::WriteOther | QFile::ExeOther;
+    const QString fresh = m_env->dir() + QStringLiteral("/nova.ini");
+    Session::current().save(fresh);
+    QCOMPARE(QFile::permissions(fresh) & others, QFileDevice::Permissions());
+
+    const QString old = m_env->dir() + QStringLiteral("/antiga.ini");
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::setPermissions(old, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    Session::current().save(old);
+    QCOMPARE(QFile::permissions(old) & others, QFileDevice::Permissions());
+    Session back;
+    back.load(old);
+    QCOMPARE(back.serverToken, TestEnv::kToken);
+    QCOMPARE(back.serverFingerprint, TestCertificate::shared().fingerprint);
 }
 
 QTEST_GUILESS_MAIN(tst_NetConnection)

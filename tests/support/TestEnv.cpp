@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestCertificate.h"
 #include "Database.h"
 #include "EAbort.h"
 
@@ -96,7 +97,11 @@ void TestEnv::setSession(const DbConfig &db)
     s.db = db;
     s.serverHost = QStringLiteral("127.0.0.1");
     s.serverPort = 1;   // nothing listens there unless a test starts a server
-    s.serverToken = QStringLiteral("teste");
+    s.serverToken = kToken;
+    const TestCertificate &tls = TestCertificate::shared();
+    s.serverCertificate = tls.certificateFile;
+    s.serverKey = tls.keyFile;
+    s.serverFingerprint = tls.fingerprint;
     s.reportDir = sourceDir() + QStringLiteral("/reports");
     dtmDBGeral::open(s.db);
 }

@@ -13,7 +13,8 @@
 
 // A test's world: a temporary folder with a fresh SQLite demo database, opened as the
 // general read-only connection, and the session pointing at it (branch 0001, module 4,
-// not tied to the branch, reports from the project's reports folder). Restores the
+// not tied to the branch, reports from the project's reports folder, the application
+// server's token kToken and the certificate of TestCertificate::shared()). Restores the
 // previous session on destruction.
 //
 // Built with a server dialect, the same demo data goes into a fresh database on the
@@ -24,6 +25,8 @@
 class TestEnv
 {
 public:
+    static inline const QString kToken = QStringLiteral("token-de-teste-0123456789");
+
 #ifdef HAVE_LPRDB
     explicit TestEnv(const DemoOptions &options = DemoOptions());
     explicit TestEnv(SqlDialect dialect, const DemoOptions &options = DemoOptions());
