@@ -67,7 +67,7 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     btnDesmarcarTodos->setObjectName(QStringLiteral("btnDesmarcarTodos"));
     m_lblMarcados = new QLabel(this);
     m_lblMarcados->setObjectName(QStringLiteral("lblMarcados"));
-    auto *btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
+    auto *btnConfirmar = m_btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
     btnConfirmar->setObjectName(QStringLiteral("btnConfirmar"));
     btnConfirmar->setDefault(true);
     auto *btnCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
@@ -133,6 +133,7 @@ QVector<int> MultiSelectWindow::selectedRows() const
 void MultiSelectWindow::updateCount()
 {
     const int n = m_model->markedCount();
+    m_btnConfirmar->setEnabled(n > 0);
     m_lblMarcados->setText(n == 1 ? QStringLiteral("1 marcado") : QStringLiteral("%1 marcados").arg(n));
 }
 

@@ -24,6 +24,7 @@ private slots:
     void spaceTogglesSelectedRows();
     void clickOnMarkColumn();
     void searchFiltersAndMarkAllMarksShown();
+    void nothingMarkedCannotBeConfirmed();
     void markColumnFromIdMarcado();
     void textCallbackSeesItsRow();
 
@@ -186,12 +187,26 @@ void tst_MultiSelectDialog::searchFiltersAndMarkAllMarksShown()
         QTest::keyClick(searchBox(d), Qt::Key_Return);
     });
     QCOMPARE(result, (QStringList{"F'001", "F,002", "FÇ003", "F005"}));
+}
 
-    const QStringList none = runDialog({QStringLiteral("F'001"), QStringLiteral("F005")}, [](QDialog *d) {
+void tst_MultiSelectDialog::nothingMarkedCannotBeConfirmed()
+{
+    bool stillOpen = false;
+    const QStringList result = runDialog({QStringLiteral("F'001"), QStringLiteral("F005")}, [&](QDialog *d) {
+        QVERIFY(button(d, "btnConfirmar")->isEnabled());
         QTest::mouseClick(button(d, "btnDesmarcarTodos"), Qt::LeftButton);
+        QVERIFY(!button(d, "btnConfirmar")->isEnabled());
+        // Neither the button nor Enter confirms an empty choice.
         QTest::mouseClick(button(d, "btnConfirmar"), Qt::LeftButton);
+        QTest::keyClick(grid(d), Qt::Key_Return);
+        stillOpen = d->isVisible();
+        goToRow(d, 2);
+        QTest::keyClick(grid(d), Qt::Key_Space);
+        QVERIFY(button(d, "btnConfirmar")->isEnabled());
+        QTest::keyClick(grid(d), Qt::Key_Return);
     });
-    QCOMPARE(none, QStringList());
+    QVERIFY(stillOpen);
+    QCOMPARE(result, QStringList{QStringLiteral("FÇ003")});
 }
 
 void tst_MultiSelectDialog::markColumnFromIdMarcado()
