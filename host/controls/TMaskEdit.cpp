@@ -1,5 +1,9 @@
 #include "TMaskEdit.h"
 #include "DelphiMask.h"
+#include "EditEntry.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
 
 TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
 {
@@ -60,4 +64,25 @@ QString TMaskEdit::toQtInputMask(const QString &delphiMask)
 QString TMaskEdit::formatMasked(const QString &delphiMask, const QString &raw)
 {
     return DelphiMask::parse(delphiMask).format(raw);
+}
+
+void TMaskEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (EditEntry::startsEntry(event->reason()))
+        m_entryText = Text();
+    // After Qt's own handling, which puts the cursor of a masked edit on its first blank.
+    if (EditEntry::selectsAll(event->reason()))
+        selectAll();
+}
+
+void TMaskEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (EditEntry::isUndo(event) && Text() != m_entryText) {
+        setText(m_entryText);
+        selectAll();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
