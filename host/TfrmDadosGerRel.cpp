@@ -15,11 +15,13 @@
 #include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -140,6 +142,40 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     command(sbtPrint, &TfrmDadosGerRel::sbtPrintClick);
     command(sbtSalvarComo, &TfrmDadosGerRel::sbtSalvarComoClick);
     command(sbtReportEdit, &TfrmDadosGerRel::sbtReportEditClick);
+    commandKeys();
+}
+
+void TfrmDadosGerRel::commandKeys()
+{
+    // The keys press the buttons, so a disabled command stays disabled and the focus stays
+    // in the edit the person was in (the gates validate it first).
+    const struct { QToolButton *button; QKeySequence keys; } bindings[] = {
+        {sbtPreview, QKeySequence(Qt::Key_F5)},
+        {sbtPrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {sbtSalvarComo, QKeySequence(Qt::CTRL | Qt::Key_S)},
+    };
+    for (const auto &b : bindings) {
+        auto *shortcut = new QShortcut(b.keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, b.button, &QToolButton::click);
+        b.button->setToolTip(QStringLiteral("%1 (%2)").arg(b.button->toolTip(), b.keys.toString(QKeySequence::NativeText)));
+    }
+    // The report list is reached with Alt+R.
+    lblRelat->setText(QStringLiteral("&Relatório"));
+    lblRelat->setBuddy(cbbReportNames);
+}
+
+void TfrmDadosGerRel::keyPressEvent(QKeyEvent *event)
+{
+    // Enter reaches the form when the control did not use it: with the session's option it
+    // moves on as Tab does.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && Session::current().enterComoTab) {
+        focusNextChild();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;

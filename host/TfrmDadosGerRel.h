@@ -7,6 +7,7 @@
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMdiSubWindow;
@@ -94,11 +95,14 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     // Raises the "definition not found" message when the chosen report has no file.
     void requireDefinition();
 
 private:
+    // F5 previews, Ctrl+P prints, Ctrl+S saves; Alt+R reaches the report list.
+    void commandKeys();
     // Runs FormActivate through the guard; false when it ended in an exception.
     bool activated();
 
