@@ -528,8 +528,10 @@ void TfrmListaPrecRel::FormCreate(QObject *Sender)
     TfrmDadosGerRel::FormCreate(Sender);
     boPrimAtiv = true;
     Showavi::ActiveShowAvi(Application().MainForm(), 0);
-    if (!netConsListPreco->Connected())
+    if (!netConsListPreco->Connected()) {
         netConsListPreco->setConnected(true);
+        linkJustFailed = !netConsListPreco->Connected();
+    }
     Showavi::DeactiveShowAvi();
     chkOrdPrPI->setVisible(Geral::ModuloAtiv() == 34);
 }
@@ -540,7 +542,11 @@ void TfrmListaPrecRel::FormActivate(QObject *Sender)
     repaint();
     if (!boPrimAtiv)
         return;
+    primeiraAtivacao();
+}
 
+void TfrmListaPrecRel::primeiraAtivacao()
+{
     carregaFornecedores();
 
     qryPrimProd->Open();

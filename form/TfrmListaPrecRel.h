@@ -111,6 +111,9 @@ public:
     QString stListaComp;
     QString stListaRegiao;
     QChar chSepPagina;
+    // The link could not be made when the form was created: the first activation reports
+    // that failure instead of waiting for the same timeout again.
+    bool linkJustFailed = false;
 
     // Life cycle.
     void FormCreate(QObject *Sender) override;
@@ -172,6 +175,11 @@ private:
     void buildQueries();
     void bindHandlers();
     void loadMessages();
+    // Steps 4 to 18 of the first activation: the supplier list and the defaults.
+    void primeiraAtivacao();
+    // An output command on a form whose defaults are still missing (the first activation
+    // failed) retries them first; the command never runs on a half-made form.
+    void exigePrimeiraAtivacao();
     void carregaFornecedores();
     // Week box to date box, and date box to week and weekday boxes (twin handlers).
     void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
