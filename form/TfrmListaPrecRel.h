@@ -61,12 +61,14 @@ public:
     TRadioButton *rbtTodosComp;
     TRadioButton *rbtListaComp;
     TButtonFlat *sbtComprador;
+    QLabel *lblQtComp;          // how many buyers the list holds
 
     // Supplier group.
     QGroupBox *rdgFornecedor;
     TRadioButton *rbtTodosForn;
     TRadioButton *rbtListaForn;
     TButtonFlat *sbtFornecedor;
+    QLabel *lblQtForn;          // how many suppliers the list holds
     TCheckBox *chbFornecedor;
 
     // Validity group.
@@ -187,6 +189,8 @@ private:
     void saidaData(TDateEditPlus *date, TSpinEdit *week);
     void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField,
                   const QString &emptyKey, const QString &titleKey, QString &list);
+    // Beside each "Lista", how many are picked; the button's hint names the first few.
+    void mostraSelecao();
     void outputGate();
     void editingGate();
 };

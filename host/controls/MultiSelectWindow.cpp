@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -114,6 +115,13 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
 
     resize(qBound(460, total + 60, 1000), 480);
     updateCount();
+    // The search's folded texts are made a slice at a time while the list is on screen.
+    auto *prepare = new QTimer(this);
+    connect(prepare, &QTimer::timeout, this, [this, prepare] {
+        if (!m_model->prepareSearch(2000))
+            prepare->stop();
+    });
+    prepare->start(0);
     if (m_model->rowCount() > 0)
         m_grdLista->setCurrentIndex(m_model->index(0, 0));
     m_grdLista->setFocus();

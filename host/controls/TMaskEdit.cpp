@@ -3,6 +3,7 @@
 #include "EditEntry.h"
 
 #include <QFocusEvent>
+#include <QHash>
 #include <QKeyEvent>
 
 TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
@@ -63,7 +64,15 @@ QString TMaskEdit::toQtInputMask(const QString &delphiMask)
 
 QString TMaskEdit::formatMasked(const QString &delphiMask, const QString &raw)
 {
-    return DelphiMask::parse(delphiMask).format(raw);
+    // Lists format every row with one of a few masks: each is parsed once.
+    static thread_local QHash<QString, DelphiMask> parsed;
+    auto it = parsed.constFind(delphiMask);
+    if (it == parsed.constEnd()) {
+        if (parsed.size() > 64)
+            parsed.clear();
+        it = parsed.insert(delphiMask, DelphiMask::parse(delphiMask));
+    }
+    return it->format(raw);
 }
 
 void TMaskEdit::focusInEvent(QFocusEvent *event)
