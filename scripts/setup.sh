@@ -9,6 +9,7 @@ PACKAGES=(
   libxlsxwriter-dev libpq-dev libsqlite3-dev
   postgresql-15 postgresql-client-15 firebird3.0-server firebird3.0-utils
   sqlite3 xvfb xauth poppler-utils fonts-dejavu-core
+  qt6-translations-l10n
 )
 
 missing=()
