@@ -3,10 +3,12 @@
 #include "EAbort.h"
 #include "ExceptionGuard.h"
 #include "Interaction.h"
+#include "SaveLocation.h"
 #include "Session.h"
 #include "TApplication.h"
 #include "TMessages.h"
 #include "controls/FocusTracker.h"
+#include "controls/SavedNotice.h"
 #include "report/TReportDesignerDialog.h"
 
 #include <QCloseEvent>
@@ -111,6 +113,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
     grbDadosRel->setFlat(true);
     root->addWidget(grbDadosRel, 1);
+    lblStatus = new SavedNotice(this);
+    root->addWidget(lblStatus);
 
 
     msgPadrao = new TMessages(this);
@@ -367,13 +371,36 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
     requireDefinition();
     QString file = batchSaveFile;
     if (file.isEmpty()) {
-        const QString suggested = QDir::home().filePath(rpddPadrao->ReportCode + QStringLiteral(".pdf"));
-        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, suggested, svdSaveReport.Filter);
+        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, proposedSaveFile(), svdSaveReport.Filter);
         if (file.isEmpty())
             return;
     }
     svdSaveReport.FileName = file;
     rpddPadrao->SaveAs(this, currentReportName(), file);
+    if (batchSaveFile.isEmpty()) {
+        SaveLocation::remember(file);
+        lblStatus->showSaved(file);
+    }
+}
+
+QString TfrmDadosGerRel::proposedSaveFile()
+{
+    TParams params;
+    params.CreateParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
+    params.CreateParam(QStringLiteral("P_DTINI"), TFieldType::ftDate);
+    params.CreateParam(QStringLiteral("P_DTFIN"), TFieldType::ftDate);
+    if (rpddPadrao->BeforeGetQueryParams) {
+        bool flag = false;
+        // A name without the branch and period is still a name: a failure here is not the save's.
+        try {
+            rpddPadrao->BeforeGetQueryParams(params, flag);
+        } catch (const ESuiteError &) {
+            params.ParamByName(QStringLiteral("P_CDFILIAL")).Clear();
+        }
+    }
+    return SaveLocation::proposal(rpddPadrao->ReportCode, params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(),
+                                  params.ParamByName(QStringLiteral("P_DTINI")).AsDate(),
+                                  params.ParamByName(QStringLiteral("P_DTFIN")).AsDate());
 }
 
 void TfrmDadosGerRel::sbtReportEditClick(QObject *Sender)

@@ -24,6 +24,7 @@ public:
                               const QStringList &preselected)> onPickList;
     QStringList textAnswers;   // askText answers in order; none left = cancel
     QStringList saveAnswers;   // saveFileName answers in order; none left = cancel
+    QString lastSuggested;     // the path the last saveFileName proposed
 
     int lookupCalls = 0;
     int pickListCalls = 0;
