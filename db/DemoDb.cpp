@@ -112,6 +112,8 @@ void createIndexes(QSqlDatabase &db, SqlDialect dialect)
     }
     for (const QString &sql : SchemaDdl::createChangeMarks(dialect))
         execOrFail(db, dialect, sql);
+    for (const QString &sql : SchemaDdl::createSearch(dialect))
+        execOrFail(db, dialect, sql);
 }
 
 void createSchema(QSqlDatabase &db, SqlDialect dialect)

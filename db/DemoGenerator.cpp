@@ -5,6 +5,7 @@
 #include "DemoSchema.h"
 #include "EAbort.h"
 #include "SqliteLoadSettings.h"
+#include "controls/TextFold.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -317,7 +318,8 @@ void DemoGenerator::writeProducts()
         const QString name = pick(random, s.bases) + QLatin1Char(' ') + pick(random, brands) + QLatin1Char(' ')
             + pick(random, s.sizes);
         m_basePriceCents[p] = random.range(s.minCents, s.maxCents);
-        out.add({code(p + 1, 10), tree, clip(name, 50)});
+        const QString shown = clip(name, 50);
+        out.add({code(p + 1, 10), tree, shown, TextFold::fold(shown)});
         progressEvery(out, table, total, next);
     }
     out.flush();

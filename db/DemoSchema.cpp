@@ -55,12 +55,15 @@ QList<TableDef> tables()
               {index("IX_FILIAL_CDREGIAO", {QStringLiteral("CDREGIAO")}),
                index("IX_FILIAL_CDFILCENTCMP", {QStringLiteral("CDFILCENTCMP")})}});
 
+    // NMBUSCA: the name as searches compare it (small letters, no accents), kept by the
+    // schema (SchemaDdl::createSearch); the lookup list searches and orders by it.
     t.append({QStringLiteral("PRODUTO"),
-              {varchar("CDPRODUTO", 10, true), varchar("CDARVPROD", 20, true), varchar("NMPRODUTO", 50)},
+              {varchar("CDPRODUTO", 10, true), varchar("CDARVPROD", 20, true), varchar("NMPRODUTO", 50),
+               varchar("NMBUSCA", 50)},
               {QStringLiteral("CDPRODUTO")},
               {index("UX_PRODUTO_CDARVPROD", {QStringLiteral("CDARVPROD")}, true),
-               // Name then code: the order of the lookup list searched by name.
-               index("IX_PRODUTO_NMPRODUTO", {QStringLiteral("NMPRODUTO"), QStringLiteral("CDARVPROD")})}});
+               // Folded name then code: the order of the lookup list searched by name.
+               index("IX_PRODUTO_NMBUSCA", {QStringLiteral("NMBUSCA"), QStringLiteral("CDARVPROD")})}});
 
     t.append({QStringLiteral("OPERADOR"),
               {varchar("CDOPERADOR", 12, true), varchar("NMOPERADOR", 40)},

@@ -140,6 +140,85 @@ QStringList createChangeMarks(SqlDialect dialect)
     return statements;
 }
 
+namespace {
+
+// The accented letters of Portuguese (and their neighbours in Latin-1) and their plain
+// letters, both cases: the servers' own case mapping may not know them (PostgreSQL's
+// lower() in a database of collation C leaves "Á" as it is).
+const char16_t kAccented[] = u"ÁÀÂÃÄÉÈÊËÍÌÎÏÓÒÔÕÖÚÙÛÜÇÑÝáàâãäéèêëíìîïóòôõöúùûüçñýÿ";
+const char16_t kPlain[] = u"AAAAAEEEEIIIIOOOOOUUUUCNYaaaaaeeeeiiiiooooouuuucnyy";
+
+} // namespace
+
+QString foldExpression(const QString &text, SqlDialect dialect)
+{
+    const QString accented = QString::fromUtf16(kAccented);
+    const QString plain = QString::fromUtf16(kPlain);
+    if (dialect == SqlDialect::PostgreSQL)
+        return QStringLiteral("lower(translate(%1, '%2', '%3'))").arg(text, accented, plain);
+    QString expression = text;
+    for (qsizetype i = 0; i < accented.size(); ++i)
+        expression = QStringLiteral("REPLACE(%1, '%2', '%3')").arg(expression, accented.at(i), plain.at(i));
+    return QStringLiteral("LOWER(%1)").arg(expression);
+}
+
+QStringList createSearch(SqlDialect dialect)
+{
+    const QString folded = foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect);
+    switch (dialect) {
+    case SqlDialect::SQLite: {
+        // The trigram table keeps its own copy of the folded name and the code, so a search
+        // reads nothing else until it has its page of codes.
+        QStringList statements{
+            QStringLiteral("CREATE VIRTUAL TABLE PRODUTO_BUSCA USING fts5(NMBUSCA, CDARVPROD UNINDEXED, "
+                           "tokenize = 'trigram')"),
+            QStringLiteral("INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD) "
+                           "SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL ORDER BY NMBUSCA, CDARVPROD"),
+            QStringLiteral("CREATE TABLE PRODUTO_BUSCA_ORDEM (ATE INTEGER NOT NULL)"),
+            QStringLiteral("INSERT INTO PRODUTO_BUSCA_ORDEM (ATE) SELECT COALESCE(MAX(rowid), 0) FROM PRODUTO_BUSCA")};
+        // A changed name is added again; the row it had before no longer matches the
+        // product's folded name, and searches leave it out. SQLite's parser takes ten
+        // nested calls at a time, not fifty: the letters are replaced in steps.
+        const QString accented = QString::fromUtf16(kAccented);
+        const QString plain = QString::fromUtf16(kPlain);
+        QString body = QStringLiteral("BEGIN\n  UPDATE PRODUTO SET NMBUSCA = NEW.NMPRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n");
+        for (qsizetype i = 0; i < accented.size(); i += 10) {
+            QString step = QStringLiteral("NMBUSCA");
+            for (qsizetype j = i; j < qMin(i + 10, accented.size()); ++j)
+                step = QStringLiteral("REPLACE(%1, '%2', '%3')").arg(step, accented.at(j), plain.at(j));
+            body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = %1 WHERE CDPRODUTO = NEW.CDPRODUTO;\n").arg(step);
+        }
+        body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = LOWER(NMBUSCA) WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
+                               "  INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD)\n"
+                               "    SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
+                               "END");
+        statements << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_I AFTER INSERT ON PRODUTO\n") + body
+                   << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_U AFTER UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO\n")
+                          + body;
+        return statements;
+    }
+    case SqlDialect::PostgreSQL:
+        return {QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+                QStringLiteral("CREATE INDEX IX_PRODUTO_NMBUSCA_TRGM ON PRODUTO USING gin (NMBUSCA gin_trgm_ops)"),
+                QStringLiteral("CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                               "BEGIN\n"
+                               "  NEW.NMBUSCA := %1;\n"
+                               "  RETURN NEW;\n"
+                               "END $$")
+                    .arg(folded),
+                QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO ON PRODUTO "
+                               "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
+    case SqlDialect::Firebird:
+        return {QStringLiteral("CREATE OR ALTER TRIGGER TR_PRODUTO_NMBUSCA FOR PRODUTO ACTIVE\n"
+                               "BEFORE INSERT OR UPDATE POSITION 0 AS\n"
+                               "BEGIN\n"
+                               "  NEW.NMBUSCA = %1;\n"
+                               "END")
+                    .arg(folded)};
+    }
+    return {};
+}
+
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader)
 {
     QStringList statements;

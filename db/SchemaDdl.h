@@ -18,6 +18,16 @@ QStringList createRoutines(SqlDialect dialect);
 // Firebird only, created after the data is loaded: triggers that move a change mark when
 // suppliers or quotes change, and the descending index that MAX(CDARVPROD) needs.
 QStringList createChangeMarks(SqlDialect dialect);
+// The SQL expression that folds a text as TextFold::fold does for Portuguese (accents
+// removed, small letters), in the dialect.
+QString foldExpression(const QString &text, SqlDialect dialect);
+// Created after the data is loaded: what keeps PRODUTO.NMBUSCA (the folded name) filled
+// on later writes, and what finds a text anywhere in it through an index: a trigram index
+// on PostgreSQL (pg_trgm), a trigram full-text table on SQLite whose rows are loaded in
+// the folded order (PRODUTO_BUSCA, with PRODUTO_BUSCA_ORDEM holding the last row of that
+// ordered load; rows written later follow it). Firebird has no trigram index: its lists
+// walk the (NMBUSCA, CDARVPROD) index.
+QStringList createSearch(SqlDialect dialect);
 // Grants of a read-only user: SELECT on the tables, EXECUTE on the routines above.
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader);
 // The type a value of the column is bound as in a Firebird EXECUTE BLOCK.

@@ -225,8 +225,10 @@ void TfrmListaPrecRel::buildControls()
     auto *lists = new QHBoxLayout;
     lists->setSpacing(3);
     GroupBox2 = group(QStringLiteral("GroupBox2"), QStringLiteral("Comprador"), grbDadosRel);
-    auto *comp = new QHBoxLayout(GroupBox2);
-    comp->setContentsMargins(4, 0, 4, 2);
+    auto *compBox = new QVBoxLayout(GroupBox2);
+    compBox->setContentsMargins(4, 0, 4, 2);
+    compBox->setSpacing(0);
+    auto *comp = new QHBoxLayout;
     comp->setSpacing(4);
     rbtTodosComp = new TRadioButton(QStringLiteral("Todos"), GroupBox2);
     rbtTodosComp->setObjectName(QStringLiteral("rbtTodosComp"));
@@ -238,14 +240,21 @@ void TfrmListaPrecRel::buildControls()
     sbtComprador->setObjectName(QStringLiteral("sbtComprador"));
     sbtComprador->setToolTip(QStringLiteral("Pesquisar"));
     sbtComprador->setEnabled(false);
+    lblQtComp = new QLabel(GroupBox2);
+    lblQtComp->setObjectName(QStringLiteral("lblQtComp"));
     comp->addWidget(rbtTodosComp);
     comp->addWidget(rbtListaComp);
     comp->addWidget(sbtComprador);
+    comp->addStretch(1);
+    compBox->addLayout(comp);
+    compBox->addWidget(lblQtComp);
     normalFont(GroupBox2, plain);
 
     rdgFornecedor = group(QStringLiteral("rdgFornecedor"), QStringLiteral("Fornecedor"), grbDadosRel);
-    auto *forn = new QHBoxLayout(rdgFornecedor);
-    forn->setContentsMargins(4, 0, 4, 2);
+    auto *fornBox = new QVBoxLayout(rdgFornecedor);
+    fornBox->setContentsMargins(4, 0, 4, 2);
+    fornBox->setSpacing(0);
+    auto *forn = new QHBoxLayout;
     forn->setSpacing(2);
     rbtTodosForn = new TRadioButton(QStringLiteral("Todos"), rdgFornecedor);
     rbtTodosForn->setObjectName(QStringLiteral("rbtTodosForn"));
@@ -258,13 +267,24 @@ void TfrmListaPrecRel::buildControls()
     sbtFornecedor->setEnabled(false);
     chbFornecedor = new TCheckBox(QStringLiteral("Separar por Página"), rdgFornecedor);
     chbFornecedor->setObjectName(QStringLiteral("chbFornecedor"));
+    lblQtForn = new QLabel(rdgFornecedor);
+    lblQtForn->setObjectName(QStringLiteral("lblQtForn"));
     forn->addWidget(rbtTodosForn);
     forn->addWidget(rbtListaForn);
     forn->addWidget(sbtFornecedor);
     forn->addSpacing(2);
     normalFont(rdgFornecedor, plain);
     chbFornecedor->setFont(boldOf(chbFornecedor));
+    // The counts are information, not captions.
+    for (QLabel *count : {lblQtComp, lblQtForn}) {
+        QFont font = plain;
+        font.setBold(false);
+        count->setFont(font);
+    }
     forn->addWidget(chbFornecedor);
+    forn->addStretch(1);
+    fornBox->addLayout(forn);
+    fornBox->addWidget(lblQtForn);
     lists->addWidget(GroupBox2, 0);
     lists->addWidget(rdgFornecedor, 1);
     area->addLayout(lists);
@@ -369,9 +389,14 @@ void TfrmListaPrecRel::buildQueries()
         q->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
     };
     qryProduto = query(QStringLiteral("qryProduto"), this);
-    qryProduto->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
-                                  QStringLiteral("ORDER BY CDARVPROD")};
+    // With the folded name the schema keeps: the lookup finds a part of the name through it.
+    qryProduto->SQL = QStringList{QStringLiteral("SELECT ") + productColumns + QStringLiteral(", NMBUSCA"),
+                                  QStringLiteral("FROM PRODUTO"), QStringLiteral("ORDER BY CDARVPROD")};
     productFields(qryProduto);
+    qryProduto->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
+    TField &productName = qryProduto->FieldByName(QStringLiteral("NMPRODUTO"));
+    productName.SearchField = QStringLiteral("NMBUSCA");
+    productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
     __dtsProduto = new TDataSource(this, qryProduto);
     __dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
 
@@ -444,11 +469,14 @@ void TfrmListaPrecRel::buildQueries()
     cdsFornecedor = new TClientDataSet(this);
     cdsFornecedor->setObjectName(QStringLiteral("cdsFornecedor"));
     cdsFornecedor->AddField(QStringLiteral("IDMARCADO"), 1, QStringLiteral(" "), 2);
+    // The code is shown, first: buyers know their suppliers by it.
+    cdsFornecedor->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"), 8);
     cdsFornecedor->AddField(QStringLiteral("IDTPIJURFORN"), 1, QStringLiteral("Tipo        "));
     cdsFornecedor->AddField(QStringLiteral("NRINSJURFORN"), 20, QStringLiteral("Inscrição"));
     cdsFornecedor->AddField(QStringLiteral("NMFANTFORN"), 40, QStringLiteral("Nome Fantasia"));
     cdsFornecedor->AddField(QStringLiteral("NMRAZSOCFORN"), 40, QStringLiteral("Razão Social"));
-    cdsFornecedor->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"), 0, false);
+    // In the order people read names, whatever order the server sent.
+    cdsFornecedor->IndexFieldNames = QStringLiteral("NMFANTFORN;CDFORNECED");
     __dtsFornecedor = new TDataSource(this, cdsFornecedor);
     __dtsFornecedor->setObjectName(QStringLiteral("__dtsFornecedor"));
 
@@ -528,8 +556,10 @@ void TfrmListaPrecRel::FormCreate(QObject *Sender)
     TfrmDadosGerRel::FormCreate(Sender);
     boPrimAtiv = true;
     Showavi::ActiveShowAvi(Application().MainForm(), 0);
-    if (!netConsListPreco->Connected())
+    if (!netConsListPreco->Connected()) {
         netConsListPreco->setConnected(true);
+        linkJustFailed = !netConsListPreco->Connected();
+    }
     Showavi::DeactiveShowAvi();
     chkOrdPrPI->setVisible(Geral::ModuloAtiv() == 34);
 }
@@ -540,7 +570,11 @@ void TfrmListaPrecRel::FormActivate(QObject *Sender)
     repaint();
     if (!boPrimAtiv)
         return;
+    primeiraAtivacao();
+}
 
+void TfrmListaPrecRel::primeiraAtivacao()
+{
     carregaFornecedores();
 
     qryPrimProd->Open();
@@ -595,6 +629,7 @@ void TfrmListaPrecRel::FormActivate(QObject *Sender)
     }
 
     boPrimAtiv = false;
+    mostraSelecao();
 }
 
 void TfrmListaPrecRel::FormClose(QObject *Sender, TCloseAction &Action)

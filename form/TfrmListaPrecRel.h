@@ -61,12 +61,14 @@ public:
     TRadioButton *rbtTodosComp;
     TRadioButton *rbtListaComp;
     TButtonFlat *sbtComprador;
+    QLabel *lblQtComp;          // how many buyers the list holds
 
     // Supplier group.
     QGroupBox *rdgFornecedor;
     TRadioButton *rbtTodosForn;
     TRadioButton *rbtListaForn;
     TButtonFlat *sbtFornecedor;
+    QLabel *lblQtForn;          // how many suppliers the list holds
     TCheckBox *chbFornecedor;
 
     // Validity group.
@@ -111,6 +113,9 @@ public:
     QString stListaComp;
     QString stListaRegiao;
     QChar chSepPagina;
+    // The link could not be made when the form was created: the first activation reports
+    // that failure instead of waiting for the same timeout again.
+    bool linkJustFailed = false;
 
     // Life cycle.
     void FormCreate(QObject *Sender) override;
@@ -172,6 +177,11 @@ private:
     void buildQueries();
     void bindHandlers();
     void loadMessages();
+    // Steps 4 to 18 of the first activation: the supplier list and the defaults.
+    void primeiraAtivacao();
+    // An output command on a form whose defaults are still missing (the first activation
+    // failed) retries them first; the command never runs on a half-made form.
+    void exigePrimeiraAtivacao();
     void carregaFornecedores();
     // Week box to date box, and date box to week and weekday boxes (twin handlers).
     void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
@@ -179,6 +189,8 @@ private:
     void saidaData(TDateEditPlus *date, TSpinEdit *week);
     void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField,
                   const QString &emptyKey, const QString &titleKey, QString &list);
+    // Beside each "Lista", how many are picked; the button's hint names the first few.
+    void mostraSelecao();
     void outputGate();
     void editingGate();
 };

@@ -1,6 +1,7 @@
 #include "Consiste.h"
 #include "EAbort.h"
 #include "Interaction.h"
+#include "controls/EditEntry.h"
 
 #include <algorithm>
 
@@ -14,6 +15,7 @@ bool EmptyString(const QString &text)
 void MensErro(const QString &text, bool)
 {
     Interaction::instance()->showError(text);
+    EditEntry::selectFocused();
     throw EAbort();
 }
 
@@ -58,6 +60,17 @@ QDate DataSemana(int week, QChar which, int year)
     if (week == 1)
         return QDate(year, 1, 1);
     return monday;
+}
+
+int AnoCompleto(int year, int referenceYear)
+{
+    if (year < 0 || year > 99)
+        return year;
+    const int first = referenceYear - 50;
+    int full = first - first % 100 + year;
+    if (full < first)
+        full += 100;
+    return full;
 }
 
 QString NomeSemana(const QDate &date)

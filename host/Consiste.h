@@ -25,6 +25,10 @@ SUITE_EXPORT int NumeroSemana(const QDate &date);
 SUITE_EXPORT QDate DataSemana(int week, QChar which, int year);
 // Number of weeks of a year: 52 or 53.
 SUITE_EXPORT int SemanasDoAno(int year);
+// A year typed with two digits (0 to 99), read in the suite's 50-year window: from 50
+// years before the reference year to 49 after it (in 2026, 27 is 2027 and 80 is 1980).
+// Other years are returned as they are.
+SUITE_EXPORT int AnoCompleto(int year, int referenceYear = QDate::currentDate().year());
 // Weekday name in Portuguese ("Domingo" ... "Sábado"); empty for an invalid date.
 SUITE_EXPORT QString NomeSemana(const QDate &date);
 

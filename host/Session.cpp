@@ -29,6 +29,7 @@ void Session::load(const QString &file)
     filial = ini.value(QStringLiteral("Sessao/Filial")).toString().trimmed();
     vinculadoFilial = ini.value(QStringLiteral("Sessao/VinculadoFilial"), false).toBool();
     modulo = ini.value(QStringLiteral("Sessao/Modulo"), 4).toInt();
+    enterComoTab = ini.value(QStringLiteral("Sessao/EnterComoTab"), false).toBool();
 
     db.driver = ini.value(QStringLiteral("BancoDados/Driver"), QStringLiteral("QSQLITE")).toString();
     db.database = ini.value(QStringLiteral("BancoDados/Banco")).toString();
@@ -67,6 +68,7 @@ void Session::save(const QString &file) const
     ini.setValue(QStringLiteral("Sessao/Filial"), filial);
     ini.setValue(QStringLiteral("Sessao/VinculadoFilial"), vinculadoFilial);
     ini.setValue(QStringLiteral("Sessao/Modulo"), modulo);
+    ini.setValue(QStringLiteral("Sessao/EnterComoTab"), enterComoTab);
     ini.setValue(QStringLiteral("BancoDados/Driver"), db.driver);
     ini.setValue(QStringLiteral("BancoDados/Banco"), db.database);
     ini.setValue(QStringLiteral("BancoDados/Servidor"), db.host);

@@ -7,7 +7,7 @@
 
 // The user's session: read from the session file (INI) when the shell starts.
 //
-// [Sessao]            Filial, VinculadoFilial, Modulo
+// [Sessao]            Filial, VinculadoFilial, Modulo, EnterComoTab
 // [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha
 // [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
 //                     Chave (the server; files relative to the session file)
@@ -27,6 +27,7 @@ public:
     QString filial;            // processing branch
     bool vinculadoFilial = false;
     int modulo = 4;            // active suite module
+    bool enterComoTab = false; // Enter moves to the next field as Tab does
     DbConfig db;
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 21173;

@@ -1,8 +1,12 @@
 #include "TDataSet.h"
 #include "EAbort.h"
 #include "controls/TMaskEdit.h"
+#include "controls/TextFold.h"
 
 #include <QDate>
+
+#include <algorithm>
+#include <numeric>
 
 TField::TField(TDataSet *dataSet, const QString &name, int size)
     : FieldName(name), Size(size), m_dataSet(dataSet)
@@ -182,6 +186,44 @@ void TDataSet::beginData(const QStringList &columns)
     }
     for (auto &f : m_fields)
         f->setColumnIndex(columnOf(columns, f->FieldName));
+}
+
+void TDataSet::endData()
+{
+    m_complete = true;
+    if (IndexFieldNames.trimmed().isEmpty() || m_rows.size() < 2)
+        return;
+    QVector<int> columns;
+    for (const QString &name : IndexFieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (const int c = columnOf(m_columns, name.trimmed()); c >= 0)
+            columns << c;
+    if (columns.isEmpty())
+        return;
+    // Each text once: folded first, as written for ties.
+    struct Key { QStringList folded; QStringList raw; };
+    std::vector<Key> keys(m_rows.size());
+    for (size_t r = 0; r < m_rows.size(); ++r)
+        for (int c : columns) {
+            const QString text = m_rows[r].value(c).toString();
+            keys[r].folded << TextFold::fold(text);
+            keys[r].raw << text;
+        }
+    std::vector<size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        for (int i = 0; i < columns.size(); ++i) {
+            if (const int c = keys[a].folded.at(i).compare(keys[b].folded.at(i)); c != 0)
+                return c < 0;
+            if (const int c = keys[a].raw.at(i).compare(keys[b].raw.at(i)); c != 0)
+                return c < 0;
+        }
+        return false;
+    });
+    std::vector<QVector<QVariant>> sorted;
+    sorted.reserve(m_rows.size());
+    for (size_t r : order)
+        sorted.push_back(std::move(m_rows[r]));
+    m_rows = std::move(sorted);
 }
 
 void TDataSet::appendRow(QVector<QVariant> row)

@@ -28,6 +28,13 @@ public:
     bool Visible = true;
     QString EditMask;          // Delphi-style mask used to show the raw value
     GetTextEvent OnGetText;
+    // Searching this field by what is typed: SearchField names a column of the same data
+    // set holding its text folded (small letters, no accents; TextFold::fold), which the
+    // schema keeps and indexes; lists search and order by it. SearchTable, on SQLite, names
+    // the full-text table (trigram) over that column and the list's key column, its rows
+    // bulk-loaded in the folded order.
+    QString SearchField;
+    QString SearchTable;
 
     TDataSet *DataSet() const { return m_dataSet; }
     QString label() const { return DisplayLabel.isEmpty() ? FieldName : DisplayLabel; }
@@ -101,6 +108,11 @@ public:
     // Column names of the rows, in row order.
     QStringList columnNames() const { return m_columns; }
 
+    // For data sets filled whole (a client data set): the fields, separated by ';', that
+    // the rows are kept in order of once filled. Texts are compared as people read them:
+    // case and accents second ("Água" among the A's).
+    QString IndexFieldNames;
+
 signals:
     void opened();
     void closed();
@@ -109,7 +121,7 @@ protected:
     // Called by subclasses when data arrives.
     void beginData(const QStringList &columns);
     void appendRow(QVector<QVariant> row);
-    void endData() { m_complete = true; }
+    void endData();
     void setActive(bool active);
     void resetRows();
     void setCurrent(int row) { m_current = row; }

@@ -3,10 +3,12 @@
 #include "EAbort.h"
 #include "ExceptionGuard.h"
 #include "Interaction.h"
+#include "SaveLocation.h"
 #include "Session.h"
 #include "TApplication.h"
 #include "TMessages.h"
 #include "controls/FocusTracker.h"
+#include "controls/SavedNotice.h"
 #include "report/TReportDesignerDialog.h"
 
 #include <QCloseEvent>
@@ -15,11 +17,13 @@
 #include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -109,6 +113,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
     grbDadosRel->setFlat(true);
     root->addWidget(grbDadosRel, 1);
+    lblStatus = new SavedNotice(this);
+    root->addWidget(lblStatus);
 
 
     msgPadrao = new TMessages(this);
@@ -140,6 +146,40 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     command(sbtPrint, &TfrmDadosGerRel::sbtPrintClick);
     command(sbtSalvarComo, &TfrmDadosGerRel::sbtSalvarComoClick);
     command(sbtReportEdit, &TfrmDadosGerRel::sbtReportEditClick);
+    commandKeys();
+}
+
+void TfrmDadosGerRel::commandKeys()
+{
+    // The keys press the buttons, so a disabled command stays disabled and the focus stays
+    // in the edit the person was in (the gates validate it first).
+    const struct { QToolButton *button; QKeySequence keys; } bindings[] = {
+        {sbtPreview, QKeySequence(Qt::Key_F5)},
+        {sbtPrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {sbtSalvarComo, QKeySequence(Qt::CTRL | Qt::Key_S)},
+    };
+    for (const auto &b : bindings) {
+        auto *shortcut = new QShortcut(b.keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, b.button, &QToolButton::click);
+        b.button->setToolTip(QStringLiteral("%1 (%2)").arg(b.button->toolTip(), b.keys.toString(QKeySequence::NativeText)));
+    }
+    // The report list is reached with Alt+R.
+    lblRelat->setText(QStringLiteral("&Relatório"));
+    lblRelat->setBuddy(cbbReportNames);
+}
+
+void TfrmDadosGerRel::keyPressEvent(QKeyEvent *event)
+{
+    // Enter reaches the form when the control did not use it: with the session's option it
+    // moves on as Tab does.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && Session::current().enterComoTab) {
+        focusNextChild();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;
@@ -331,13 +371,36 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
     requireDefinition();
     QString file = batchSaveFile;
     if (file.isEmpty()) {
-        const QString suggested = QDir::home().filePath(rpddPadrao->ReportCode + QStringLiteral(".pdf"));
-        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, suggested, svdSaveReport.Filter);
+        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, proposedSaveFile(), svdSaveReport.Filter);
         if (file.isEmpty())
             return;
     }
     svdSaveReport.FileName = file;
     rpddPadrao->SaveAs(this, currentReportName(), file);
+    if (batchSaveFile.isEmpty()) {
+        SaveLocation::remember(file);
+        lblStatus->showSaved(file);
+    }
+}
+
+QString TfrmDadosGerRel::proposedSaveFile()
+{
+    TParams params;
+    params.CreateParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
+    params.CreateParam(QStringLiteral("P_DTINI"), TFieldType::ftDate);
+    params.CreateParam(QStringLiteral("P_DTFIN"), TFieldType::ftDate);
+    if (rpddPadrao->BeforeGetQueryParams) {
+        bool flag = false;
+        // A name without the branch and period is still a name: a failure here is not the save's.
+        try {
+            rpddPadrao->BeforeGetQueryParams(params, flag);
+        } catch (const ESuiteError &) {
+            params.ParamByName(QStringLiteral("P_CDFILIAL")).Clear();
+        }
+    }
+    return SaveLocation::proposal(rpddPadrao->ReportCode, params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(),
+                                  params.ParamByName(QStringLiteral("P_DTINI")).AsDate(),
+                                  params.ParamByName(QStringLiteral("P_DTFIN")).AsDate());
 }
 
 void TfrmDadosGerRel::sbtReportEditClick(QObject *Sender)

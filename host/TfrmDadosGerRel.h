@@ -7,10 +7,12 @@
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMdiSubWindow;
 class QToolButton;
+class SavedNotice;
 class TMessages;
 class TReportDesignerDialog;
 
@@ -71,6 +73,7 @@ public:
     TReportDesignerDialog *rpddPadrao;
     TSaveDialog svdSaveReport;
     QMenu *ppmSalvarRelatorio;
+    SavedNotice *lblStatus;   // where the last save went
 
     virtual void FormCreate(QObject *Sender);
     virtual void FormActivate(QObject *Sender);
@@ -81,7 +84,7 @@ public:
     virtual void sbtReportEditClick(QObject *Sender);
     virtual void ppmSalvarRelatorioClick(QObject *Sender);
 
-    // Client size of the frame (the parameter area grows to fill it).
+    // Client size of the frame (the parameter area grows to fill it, above the status line).
     void setClientSize(int width, int height);
 
     // Set by a batch run: save-as writes here without asking.
@@ -94,11 +97,17 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     // Raises the "definition not found" message when the chosen report has no file.
     void requireDefinition();
 
 private:
+    // F5 previews, Ctrl+P prints, Ctrl+S saves; Alt+R reaches the report list.
+    void commandKeys();
+    // Where the save dialog starts: the last folder and a name of the report code, and the
+    // branch and period the form hands its report (asked as the report engine asks).
+    QString proposedSaveFile();
     // Runs FormActivate through the guard; false when it ended in an exception.
     bool activated();
 

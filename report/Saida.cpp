@@ -3,14 +3,33 @@
 #include "TfrmListaPrecRel.h"
 
 #include "Consiste.h"
+#include "EAbort.h"
+#include "Interaction.h"
 #include "TMessages.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
 #include "controls/TSpinEdit.h"
 
+void TfrmListaPrecRel::exigePrimeiraAtivacao()
+{
+    if (!boPrimAtiv)
+        return;
+    // Raises, with one message, when the server is still away.
+    primeiraAtivacao();
+    // The defaults have just replaced whatever was typed on the half-made form: the
+    // person sees them before anything runs.
+    rbtTodosComp->setChecked(true);
+    rbtTodosForn->setChecked(true);
+    Interaction::instance()->showInfo(
+        QStringLiteral("O servidor de aplicação respondeu e a tela foi preenchida com os valores iniciais. "
+                       "Confira os parâmetros e repita o comando."));
+    throw EAbort();
+}
+
 void TfrmListaPrecRel::outputGate()
 {
+    exigePrimeiraAtivacao();
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
 
@@ -48,6 +67,7 @@ void TfrmListaPrecRel::outputGate()
 
 void TfrmListaPrecRel::editingGate()
 {
+    exigePrimeiraAtivacao();
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
 

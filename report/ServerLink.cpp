@@ -2,11 +2,14 @@
 #include "TfrmListaPrecRel.h"
 
 #include "Consiste.h"
+#include "EAbort.h"
 #include "TMessages.h"
 #include "Zelmora.h"
 #include "controls/TMaskEdit.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"
+
+#include <utility>
 
 void TfrmListaPrecRel::netConsListPrecoBeforeConnect(QObject *)
 {
@@ -16,6 +19,9 @@ void TfrmListaPrecRel::netConsListPrecoBeforeConnect(QObject *)
 
 void TfrmListaPrecRel::carregaFornecedores()
 {
+    // Only once: a later activation or command asks the server again.
+    if (std::exchange(linkJustFailed, false))
+        throw ESuiteError(netConsListPreco->LastError());
     const QVariant packet = netConsListPreco->call(QStringLiteral("GetFornecedor"));
     cdsFornecedor->setData(packet);
 }

@@ -7,6 +7,7 @@
 #include "ListString.h"
 #include "TDataSet.h"
 #include "TfrmDadosGerRel.h"
+#include "controls/DelphiMask.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
@@ -21,9 +22,30 @@
 #include <QJsonObject>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSet>
 #include <QTextStream>
 
+#include <optional>
+
 namespace {
+
+// The keys that the rows of source do not hold (a picker marks only rows it shows).
+QStringList keysNotIn(TDataSource *source, const QString &keyField, const QStringList &keys)
+{
+    TDataSet *rows = source ? source->DataSet() : nullptr;
+    if (!rows)
+        return keys;
+    QSet<QString> present;
+    const TField &key = rows->FieldByName(keyField);
+    const int count = rows->RecordCount();
+    for (int r = 0; r < count; ++r)
+        present.insert(rows->rowValue(r, key.columnIndex()).toString());
+    QStringList unknown;
+    for (const QString &k : keys)
+        if (!present.contains(k))
+            unknown << k;
+    return unknown;
+}
 
 // Answers the screen's questions from the command line and prints its messages.
 class BatchInteraction : public Interaction
@@ -39,9 +61,18 @@ public:
     }
     void showInfo(const QString &text) override { QTextStream(stderr) << text << Qt::endl; }
     bool lookup(QWidget *, TDataSource *, const QString &, const QString &, QString &) override { return false; }
-    QStringList pickList(QWidget *, TDataSource *, const QString &, const QString &, const QStringList &) override
+    QStringList pickList(QWidget *, TDataSource *source, const QString &keyField, const QString &title,
+                         const QStringList &) override
     {
-        return std::exchange(pendingPick, {});
+        const QStringList keys = std::exchange(pendingPick, {});
+        const QStringList unknown = keysNotIn(source, keyField, keys);
+        if (!unknown.isEmpty()) {
+            showError(QStringLiteral("%1 não está na lista \"%2\": %3. Nada foi gravado.")
+                          .arg(unknown.size() == 1 ? QStringLiteral("A chave") : QStringLiteral("As chaves"), title,
+                               unknown.join(QStringLiteral(", "))));
+            return {};
+        }
+        return keys;
     }
     bool askText(QWidget *, const QString &, const QString &, QString &) override { return false; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return QString(); }
@@ -53,11 +84,56 @@ public:
     }
 };
 
-bool truthy(const QString &v)
+// A yes/no value: true, false, or refused (nullopt) when it is neither.
+std::optional<bool> yesNo(const QString &v)
 {
     const QString t = v.trimmed().toUpper();
-    return t == QLatin1String("1") || t == QLatin1String("S") || t == QLatin1String("T")
-           || t == QLatin1String("TRUE") || t == QLatin1String("SIM");
+    for (const char *yes : {"1", "S", "T", "TRUE", "SIM"})
+        if (t == QLatin1String(yes))
+            return true;
+    for (const char *no : {"0", "N", "F", "FALSE", "NAO", "NÃO"})
+        if (t == QString::fromUtf8(no))
+            return false;
+    return std::nullopt;
+}
+
+// Why a value would be changed on its way into a control, as the control would change it
+// without a word: "" when it goes in as given. A person cannot type what a mask drops, a
+// week past the box's range or a date followed by other text; a batch run refuses them.
+QString maskRefusal(TMaskEdit *edit, const QString &value)
+{
+    if (!edit->EditMask().isEmpty())
+        return DelphiMask::parse(edit->EditMask()).misfit(value);
+    if (edit->maxLength() > 0 && value.size() > edit->maxLength())
+        return QStringLiteral("tem mais de %1 caracteres").arg(edit->maxLength());
+    return QString();
+}
+
+QString spinRefusal(TSpinEdit *spin, const QString &value)
+{
+    const QString t = value.trimmed();
+    if (t.isEmpty())
+        return QString();
+    bool ok = false;
+    const qlonglong number = t.toLongLong(&ok);
+    if (!ok)
+        return QStringLiteral("não é um número inteiro");
+    if (number < spin->MinValue || number > spin->MaxValue)
+        return QStringLiteral("está fora do intervalo de %1 a %2").arg(spin->MinValue).arg(spin->MaxValue);
+    return QString();
+}
+
+QString dateRefusal(const QString &value)
+{
+    if (value.trimmed().isEmpty() || TDateEditPlus::dateOf(value).isValid())
+        return QString();
+    return QStringLiteral("não é uma data no formato dd/mm/aaaa");
+}
+
+[[noreturn]] void refuse(BatchInteraction &io, const QString &name, const QString &value, const QString &why)
+{
+    io.showError(QStringLiteral("Valor '%1' recusado para %2: %3. Nada foi gravado.").arg(value, name, why));
+    throw EAbort();
 }
 
 // Leaves the control the way a person does: the focus goes on to the next control.
@@ -82,21 +158,36 @@ void setControl(QWidget *form, const QString &name, const QString &value, BatchI
     if (!w->isEnabled() && !qobject_cast<QAbstractButton *>(w))
         throw ESuiteError(QStringLiteral("Controle '%1' está desabilitado.").arg(name));
     if (auto *e = qobject_cast<TMaskEdit *>(w)) {
+        if (const QString why = maskRefusal(e, value); !why.isEmpty())
+            refuse(io, name, value, why);
         e->setFocus();
         e->setText(value);
         leave(e);
     } else if (auto *s = qobject_cast<TSpinEdit *>(w)) {
+        if (const QString why = spinRefusal(s, value); !why.isEmpty())
+            refuse(io, name, value, why);
         s->setFocus();
-        s->setText(value);
+        s->setText(value.trimmed());
         leave(s);
     } else if (auto *d = qobject_cast<TDateEditPlus *>(w)) {
+        if (const QString why = dateRefusal(value); !why.isEmpty())
+            refuse(io, name, value, why);
         d->setFocus();
-        d->setText(value);
+        // As the person's text reads: a two-digit year in the window, written in full.
+        d->SetDate(TDateEditPlus::dateOf(value));
         leave(d);
     } else if (auto *r = qobject_cast<TRadioButton *>(w)) {
-        if (truthy(value)) r->setChecked(true);
+        const std::optional<bool> on = yesNo(value);
+        if (!on)
+            refuse(io, name, value, QStringLiteral("use S ou N"));
+        if (!*on)
+            refuse(io, name, value, QStringLiteral("um botão de opção só é marcado; marque o outro botão do grupo"));
+        r->setChecked(true);
     } else if (auto *c = qobject_cast<TCheckBox *>(w)) {
-        c->setChecked(truthy(value));
+        const std::optional<bool> on = yesNo(value);
+        if (!on)
+            refuse(io, name, value, QStringLiteral("use S ou N"));
+        c->setChecked(*on);
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         // A picker: the keys to mark, comma separated or as a JSON array.
         io.pendingPick = value.startsWith(QLatin1Char('[')) ? ListString::decode(value)

@@ -9,6 +9,7 @@
 #include "ExceptionGuard.h"
 #include "ModuleRegistry.h"
 #include "Session.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -53,6 +54,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("suite"));
     QApplication::setOrganizationName(QStringLiteral("Suite"));
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    Translations::install(&app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Suíte de gestão: shell que carrega os módulos e abre suas telas."));

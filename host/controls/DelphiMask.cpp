@@ -202,3 +202,86 @@ QString DelphiMask::stripLiterals(const QString &typed) const
             out += c;
     return out;
 }
+
+bool DelphiMask::accepts(QChar maskChar, QChar c)
+{
+    switch (maskChar.unicode()) {
+    case 'L': case 'l': return c.isLetter();
+    case 'A': case 'a': return c.isLetterOrNumber();
+    case 'C': case 'c': return !c.isNull();
+    case '0': case '9': return c.isDigit();
+    case '#': return c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-');
+    default: return false;
+    }
+}
+
+bool DelphiMask::required(QChar maskChar)
+{
+    switch (maskChar.unicode()) {
+    case 'L': case 'A': case 'C': case '0': return true;
+    default: return false;
+    }
+}
+
+QString DelphiMask::text() const
+{
+    QString out;
+    for (const Position &p : m_positions)
+        out += p.ch;
+    return out;
+}
+
+QString DelphiMask::normalise(QString &code) const
+{
+    if (m_positions.isEmpty())
+        return QString();
+    QString literals;
+    QVector<const Position *> editable;
+    for (const Position &p : m_positions) {
+        if (p.literal)
+            literals += p.ch;
+        else
+            editable << &p;
+    }
+    const QString typed = code.trimmed();
+    QString raw;
+    for (QChar c : typed)
+        if (!literals.contains(c))
+            raw += c;
+    if (raw.size() > editable.size())
+        return QStringLiteral("O código '%1' tem mais caracteres do que a máscara %2 comporta.").arg(typed, text());
+    for (int i = 0; i < raw.size(); ++i) {
+        const Position &p = *editable.at(i);
+        if (!accepts(p.ch, raw.at(i)))
+            return QStringLiteral("O caractere '%1' não é aceito na posição %2 do código (máscara %3).")
+                .arg(raw.at(i)).arg(i + 1).arg(text());
+        raw[i] = applyCase(raw.at(i), p.letterCase);
+    }
+    for (qsizetype i = raw.size(); i < editable.size(); ++i)
+        if (required(editable.at(i)->ch))
+            return QStringLiteral("O código '%1' está incompleto para a máscara %2.").arg(typed, text());
+    code = raw;
+    return QString();
+}
+
+QString DelphiMask::misfit(const QString &raw) const
+{
+    if (m_positions.isEmpty())
+        return QString();
+    int r = 0;
+    for (const Position &p : m_positions) {
+        if (r >= raw.size())
+            break;
+        if (p.literal) {
+            if (raw.at(r) == p.ch)
+                ++r;
+            continue;
+        }
+        const QChar c = raw.at(r++);
+        if (c != m_blank && !accepts(p.ch, c))
+            return QStringLiteral("o caractere '%1' não cabe na posição %2 da máscara %3").arg(c).arg(r).arg(text());
+    }
+    if (r < raw.size())
+        return QStringLiteral("'%1' tem mais caracteres do que a máscara %2 comporta").arg(raw, text());
+    return QString();
+}

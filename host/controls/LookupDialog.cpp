@@ -41,6 +41,22 @@ QString nameFieldOf(const QVector<LookupModel::Column> &columns, const QString &
     return QString();
 }
 
+// A list read whole is searched in memory: anywhere in a name, without regard to case or
+// accents, in the order people read. A query whose name has a folded twin in the schema
+// is searched by the database (any size); one without is read whole when small.
+constexpr int kWholeRows = 5000;
+
+bool readWhole(TADOIBQuery *query, const QString &nameField)
+{
+    const TField *name = nameField.isEmpty() ? nullptr : query->FindField(nameField);
+    if (name && !name->SearchField.isEmpty())
+        return false;
+    if (!query->Active())
+        query->Open();
+    query->fetchTo(kWholeRows);
+    return query->fetchedAll();
+}
+
 } // namespace
 
 namespace LookupDialog {
@@ -59,7 +75,8 @@ bool run(QWidget *parent, TDataSource *source, const QString &title, const QStri
     const bool byKey = !pesqChave.isValid() || pesqChave.toBool();
 
     LookupModel *model = nullptr;
-    if (auto *query = qobject_cast<TADOIBQuery *>(dataSet)) {
+    auto *query = qobject_cast<TADOIBQuery *>(dataSet);
+    if (query && !readWhole(query, nameField)) {
         model = new LookupSqlModel(query, columns, keyName, nullptr);
     } else {
         if (!dataSet->Active())

@@ -1,6 +1,7 @@
 #include "LookupMemoryModel.h"
 #include "../TDataSet.h"
 #include "DataSetRows.h"
+#include "LookupSqlModel.h"
 #include "TextFold.h"
 
 #include <algorithm>
@@ -34,14 +35,20 @@ const LookupMemoryModel::Order &LookupMemoryModel::orderFor(const QString &field
     const int column = columnIndex(field);
     const int count = m_dataSet->fetchedCount();
     QStringList texts;
+    QStringList raw;
     texts.reserve(count);
-    for (int row = 0; row < count; ++row)
-        texts << TextFold::fold(m_dataSet->rowValue(row, column).toString());
+    raw.reserve(count);
+    for (int row = 0; row < count; ++row) {
+        raw << m_dataSet->rowValue(row, column).toString();
+        texts << TextFold::fold(raw.constLast());
+    }
     Order order;
     order.rows.resize(count);
     std::iota(order.rows.begin(), order.rows.end(), 0);
-    std::stable_sort(order.rows.begin(), order.rows.end(),
-                     [&](int a, int b) { return texts.at(a) < texts.at(b); });
+    std::stable_sort(order.rows.begin(), order.rows.end(), [&](int a, int b) {
+        const int c = texts.at(a).compare(texts.at(b));
+        return c != 0 ? c < 0 : raw.at(a) < raw.at(b);
+    });
     order.folded.reserve(count);
     for (int row : order.rows)
         order.folded << texts.at(row);
@@ -52,29 +59,35 @@ void LookupMemoryModel::search(const QString &field, const QString &text)
 {
     beginResetModel();
     m_order = &orderFor(field);
-    const QString wanted = TextFold::fold(text);
+    m_shown.clear();
     const QStringList &folded = m_order->folded;
-    auto first = std::lower_bound(folded.begin(), folded.end(), wanted);
-    auto last = first;
-    while (last != folded.end() && last->startsWith(wanted))
-        ++last;
-    m_begin = int(first - folded.begin());
-    m_end = int(last - folded.begin());
+    const QString part = TextFold::fold(text.simplified());
+    // A code, and a name of one or two characters, by their start; more, anywhere.
+    if (field.compare(m_keyField, Qt::CaseInsensitive) == 0 || part.size() < LookupSqlModel::minPartLength) {
+        const QString wanted = field.compare(m_keyField, Qt::CaseInsensitive) == 0 ? TextFold::fold(text) : part;
+        auto first = std::lower_bound(folded.begin(), folded.end(), wanted);
+        for (auto it = first; it != folded.end() && it->startsWith(wanted); ++it)
+            m_shown << int(it - folded.begin());
+    } else {
+        for (int i = 0; i < folded.size(); ++i)
+            if (folded.at(i).contains(part))
+                m_shown << i;
+    }
     endResetModel();
 }
 
 QVariant LookupMemoryModel::value(int row, int column) const
 {
-    if (!m_order || row < 0 || row >= m_end - m_begin || column < 0 || column >= m_dataColumns.size())
+    if (!m_order || row < 0 || row >= m_shown.size() || column < 0 || column >= m_dataColumns.size())
         return QVariant();
-    return m_dataSet->rowValue(m_order->rows.at(m_begin + row), m_dataColumns.at(column));
+    return m_dataSet->rowValue(m_order->rows.at(m_shown.at(row)), m_dataColumns.at(column));
 }
 
 QVariant LookupMemoryModel::keyValue(int row) const
 {
-    if (!m_order || row < 0 || row >= m_end - m_begin)
+    if (!m_order || row < 0 || row >= m_shown.size())
         return QVariant();
-    return m_dataSet->rowValue(m_order->rows.at(m_begin + row), m_keyColumn);
+    return m_dataSet->rowValue(m_order->rows.at(m_shown.at(row)), m_keyColumn);
 }
 
 QVariant LookupMemoryModel::data(const QModelIndex &index, int role) const
@@ -83,11 +96,11 @@ QVariant LookupMemoryModel::data(const QModelIndex &index, int role) const
         return QVariant();
     // Text callbacks read the current row: format with the data set on this row.
     DataSetRows::Keeper keep(m_dataSet);
-    DataSetRows::moveTo(m_dataSet, m_order->rows.at(m_begin + index.row()));
+    DataSetRows::moveTo(m_dataSet, m_order->rows.at(m_shown.at(index.row())));
     return LookupModel::data(index, role);
 }
 
 int LookupMemoryModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_order ? 0 : m_end - m_begin;
+    return parent.isValid() || !m_order ? 0 : int(m_shown.size());
 }

@@ -5,8 +5,11 @@
 #include <QHash>
 #include <QStringList>
 
-// Lookup rows of a data set held in memory (a client data set): every row is already
-// there, so the list keeps an order per searched column and narrows by binary search.
+// Lookup rows of a data set held in memory (a client data set, or a small query read
+// whole): every row is already there, so the list keeps an order per searched column
+// (folded text, then as written: "Água" among the A's), narrows a code by binary search
+// on its start and a name as LookupSqlModel does: by its start for one or two
+// characters, anywhere in it for more.
 class LookupMemoryModel : public LookupModel
 {
     Q_OBJECT
@@ -31,8 +34,7 @@ private:
 
     QHash<QString, Order> m_orders;
     const Order *m_order = nullptr;
-    int m_begin = 0;
-    int m_end = 0;
+    QVector<int> m_shown;         // positions in the order, of the rows shown
     QVector<int> m_dataColumns;   // data set column of each shown column
     int m_keyColumn = -1;
 };

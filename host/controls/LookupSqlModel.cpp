@@ -3,6 +3,10 @@
 #include "../ExceptionGuard.h"
 #include "../SqlBinding.h"
 #include "../TADOIBQuery.h"
+#include "TextFold.h"
+
+#include <QSet>
+#include <QSqlError>
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -124,6 +128,33 @@ QString upperBound(const QString &prefix)
     return QString();
 }
 
+// A LIKE pattern that finds text anywhere, its own % and _ taken as written.
+QString containsPattern(const QString &text)
+{
+    QString escaped;
+    for (QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+// The trigram table finds a phrase of three characters or more through its index.
+QString trigramPhrase(const QString &text)
+{
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// Orders rows by their searched column, then their key.
+bool rowBefore(const QVector<QVariant> &a, const QVector<QVariant> &b, int keyAt)
+{
+    const int c = a.at(keyAt + 1).toString().compare(b.at(keyAt + 1).toString());
+    if (c != 0)
+        return c < 0;
+    return a.at(keyAt).toString() < b.at(keyAt).toString();
+}
+
 } // namespace
 
 LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField,
@@ -142,16 +173,38 @@ SqlDialect LookupSqlModel::dialectOf(const QString &driverName)
     return SqlDialect::SQLite;
 }
 
-QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continuation, int limit) const
+QString LookupSqlModel::searchColumn(const QString &field) const
 {
-    const QString sort = QStringLiteral("LK.") + checkedName(field);
-    const QString key = QStringLiteral("LK.") + checkedName(m_keyField);
+    if (field.compare(m_keyField, Qt::CaseInsensitive) != 0)
+        if (const TField *f = m_query->FindField(field); f && !f->SearchField.isEmpty())
+            return f->SearchField;
+    return field;
+}
+
+bool LookupSqlModel::searchesName() const
+{
+    return m_field.compare(m_keyField, Qt::CaseInsensitive) != 0;
+}
+
+QString LookupSqlModel::pageSql(const QString &field, bool filtered, bool continuation, int limit,
+                                bool startOnly) const
+{
     const bool byKey = field.compare(m_keyField, Qt::CaseInsensitive) == 0;
+    const QString column = checkedName(searchColumn(field));
+    const QString sort = QStringLiteral("LK.") + column;
+    const QString key = QStringLiteral("LK.") + checkedName(m_keyField);
+    const bool folded = column.compare(field, Qt::CaseInsensitive) != 0;
 
     QStringList where{sort + QStringLiteral(" IS NOT NULL")};
-    if (prefix) {
+    if (filtered && byKey) {
         where << sort + QStringLiteral(" >= :LK__DE");
         where << sort + QStringLiteral(" < :LK__ATE");
+    } else if (filtered && startOnly) {
+        where << sort + QStringLiteral(" >= :LK__DE");
+        where << sort + QStringLiteral(" < :LK__ATE");
+    } else if (filtered) {
+        // A column without a folded twin is compared in small letters (accents as stored).
+        where << (folded ? sort : QStringLiteral("LOWER(%1)").arg(sort)) + QStringLiteral(" LIKE :LK__PARTE ESCAPE '\\'");
     }
     if (continuation) {
         if (byKey)
@@ -159,7 +212,7 @@ QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continua
         else if (m_dialect == SqlDialect::Firebird)
             // The same rows as below. Firebird would answer the OR with one index bitmap per
             // side, each over the rest of the table; a negation uses no index, so the page
-            // comes from walking the (field, key) index in order and stops after the limit.
+            // comes from walking the (column, key) index in order and stops after the limit.
             where << sort + QStringLiteral(" >= :LK__ULTIMO AND NOT (") + sort
                          + QStringLiteral(" = :LK__ULTIMO2 AND ") + key + QStringLiteral(" <= :LK__CHAVE)");
         else
@@ -177,18 +230,28 @@ QString LookupSqlModel::pageSql(const QString &field, bool prefix, bool continua
     return sql;
 }
 
-QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit)
+QVector<LookupSqlModel::Row> LookupSqlModel::readPage(bool continuation, int limit)
 {
-    const bool prefix = !m_prefix.isEmpty();
+    if (!m_trigramTable.isEmpty())
+        return readTrigramPage(limit);
+    return readSqlPage(continuation, limit);
+}
+
+QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int limit)
+{
+    const bool filtered = !m_text.isEmpty();
+    const bool byKey = !searchesName();
     TParams params = m_query->Params();
-    if (prefix) {
-        params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_prefix);
-        const QString bound = upperBound(m_prefix);
-        params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(bound);
+    const bool startOnly = !byKey && m_text.size() < minPartLength;
+    if (filtered && (byKey || startOnly)) {
+        params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_text);
+        params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(upperBound(m_text));
+    } else if (filtered) {
+        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(containsPattern(m_text));
     }
-    const bool byKey = m_field.compare(m_keyField, Qt::CaseInsensitive) == 0;
-    if (continuation && !m_rows.isEmpty()) {
-        const QVector<QVariant> &last = m_rows.constLast();
+    const bool continued = continuation && !m_rows.isEmpty();
+    if (continued) {
+        const Row &last = m_rows.constLast();
         const QVariant lastSort = last.at(m_columns.size() + 1);
         params.CreateParam(QStringLiteral("LK__ULTIMO")).setValue(lastSort);
         if (!byKey) {
@@ -197,7 +260,7 @@ QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit
         }
     }
     const PreparedSql prepared =
-        PreparedSql::prepare(pageSql(m_field, prefix, continuation && !m_rows.isEmpty(), limit), params, m_dialect);
+        PreparedSql::prepare(pageSql(m_field, filtered, continued, limit, startOnly), params, m_dialect);
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     prepared.exec(query);
@@ -206,12 +269,12 @@ QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit
     QVector<int> from;
     for (const Column &c : m_columns)
         from << record.indexOf(c.name);
-    from << record.indexOf(m_keyField) << record.indexOf(m_field);
+    from << record.indexOf(m_keyField) << record.indexOf(m_column);
 
-    QVector<QVector<QVariant>> rows;
+    QVector<Row> rows;
     rows.reserve(limit);
     while (query.next()) {
-        QVector<QVariant> row(from.size());
+        Row row(from.size());
         for (int i = 0; i < from.size(); ++i)
             if (from.at(i) >= 0)
                 row[i] = query.value(from.at(i));
@@ -220,45 +283,137 @@ QVector<QVector<QVariant>> LookupSqlModel::readPage(bool continuation, int limit
     return rows;
 }
 
-// The spellings tried, in order, when a name search finds nothing as typed: the index
-// compares exactly, and names are stored capitalised or in capitals.
-QStringList LookupSqlModel::caseVariants(const QString &text)
+QStringList LookupSqlModel::trigramKeys(const QString &extra, const QVariantList &extraValues, int limit)
 {
-    QStringList variants{text};
-    if (text.isEmpty())
-        return variants;
-    QString first = text;
-    first[0] = first.at(0).toUpper();
-    QString title = text.toLower();
-    for (int i = 0; i < title.size(); ++i)
-        if (i == 0 || title.at(i - 1).isSpace())
-            title[i] = title.at(i).toUpper();
-    for (const QString &v : {first, title, text.toUpper()})
-        if (!variants.contains(v))
-            variants << v;
-    return variants;
+    const QString table = checkedName(m_trigramTable);
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %2 MATCH ?").arg(checkedName(m_keyField), table)
+                  + extra + QStringLiteral(" ORDER BY rowid");
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
+    QSqlQuery query(m_query->database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
+    query.addBindValue(trigramPhrase(m_text));
+    for (const QVariant &v : extraValues)
+        query.addBindValue(v);
+    if (!query.exec())
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
+    QStringList keys;
+    while (query.next()) {
+        m_trigramLast = qMax(m_trigramLast, query.value(0).toLongLong());
+        keys << query.value(1).toString();
+    }
+    return keys;
+}
+
+QVector<LookupSqlModel::Row> LookupSqlModel::rowsOfKeys(const QStringList &keys)
+{
+    QVector<Row> rows;
+    if (keys.isEmpty())
+        return rows;
+    TParams params = m_query->Params();
+    QStringList marks;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString name = QStringLiteral("LK__K%1").arg(i);
+        params.CreateParam(name, TFieldType::ftString).setAsString(keys.at(i));
+        marks << QLatin1Char(':') + name;
+    }
+    const QString sql = QStringLiteral("SELECT * FROM (%1) LK WHERE LK.%2 IN (%3)")
+                            .arg(withoutFinalOrder(nestable(m_query->sqlFor(m_dialect))), checkedName(m_keyField),
+                                 marks.join(QStringLiteral(", ")));
+    QSqlQuery query(m_query->database());
+    query.setForwardOnly(true);
+    PreparedSql::prepare(sql, params, m_dialect).exec(query);
+    const QSqlRecord record = query.record();
+    QVector<int> from;
+    for (const Column &c : m_columns)
+        from << record.indexOf(c.name);
+    from << record.indexOf(m_keyField) << record.indexOf(m_column);
+    QSet<QString> seen;
+    while (query.next()) {
+        Row row(from.size());
+        for (int i = 0; i < from.size(); ++i)
+            if (from.at(i) >= 0)
+                row[i] = query.value(from.at(i));
+        // A row the table keeps for a name changed since no longer matches: left out.
+        const QString key = row.at(m_columns.size()).toString();
+        if (seen.contains(key) || !row.at(m_columns.size() + 1).toString().contains(m_text))
+            continue;
+        seen.insert(key);
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+QVector<LookupSqlModel::Row> LookupSqlModel::readTrigramPage(int limit)
+{
+    const int keyAt = int(m_columns.size());
+    if (m_trigramOrderedEnd < 0) {
+        QSqlQuery end(m_query->database());
+        m_trigramOrderedEnd = end.exec(QStringLiteral("SELECT ATE FROM %1_ORDEM").arg(checkedName(m_trigramTable))) && end.next()
+                                  ? end.value(0).toLongLong()
+                                  : 0;
+        // Written after the ordered load: few, all read now and merged in as the pages pass.
+        const QStringList later = trigramKeys(QStringLiteral(" AND rowid > ?"), {m_trigramOrderedEnd}, 0);
+        m_trigramLater = rowsOfKeys(later);
+        std::sort(m_trigramLater.begin(), m_trigramLater.end(),
+                  [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
+        m_trigramLast = 0;
+    }
+    QVector<Row> page;
+    if (!m_trigramOrderedDone) {
+        // Stale rows of the table are dropped from a page: read on until it is full.
+        while (page.size() < limit) {
+            const QStringList keys = trigramKeys(QStringLiteral(" AND rowid > ? AND rowid <= ?"),
+                                                 {m_trigramLast, m_trigramOrderedEnd}, limit);
+            page += rowsOfKeys(keys);
+            if (keys.size() < limit) {
+                m_trigramOrderedDone = true;
+                break;
+            }
+        }
+    }
+    std::sort(page.begin(), page.end(), [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
+    // The later rows that sort before the end of this page; once the ordered rows are
+    // all read, the rest a page at a time.
+    QVector<Row> merged;
+    auto later = m_trigramLater.begin();
+    while (later != m_trigramLater.end()
+           && (m_trigramOrderedDone ? page.size() + merged.size() < limit
+                                    : !page.isEmpty() && rowBefore(*later, page.constLast(), keyAt)))
+        merged << *later++;
+    m_trigramLater.erase(m_trigramLater.begin(), later);
+    page += merged;
+    std::sort(page.begin(), page.end(), [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
+    return page;
 }
 
 void LookupSqlModel::search(const QString &field, const QString &text)
 {
     beginResetModel();
     m_field = field;
+    m_column = searchColumn(field);
     m_rows.clear();
     m_exhausted = true;
-    const bool byKey = field.compare(m_keyField, Qt::CaseInsensitive) == 0;
+    const bool byKey = !searchesName();
+    // A name is compared folded; without a folded column, in small letters.
+    m_text = byKey ? text : m_column.compare(field, Qt::CaseInsensitive) != 0 ? TextFold::fold(text.simplified())
+                                                                            : text.simplified().toLower();
+    const TField *f = m_query->FindField(field);
+    m_trigramTable = !byKey && m_text.size() >= minPartLength && m_dialect == SqlDialect::SQLite && f ? f->SearchTable
+                                                                                                    : QString();
+    m_trigramLast = 0;
+    m_trigramOrderedEnd = -1;
+    m_trigramOrderedDone = false;
+    m_trigramLater.clear();
     try {
-        for (const QString &variant : byKey ? QStringList{text} : caseVariants(text)) {
-            m_prefix = variant;
-            m_rows = readPage(false, firstPage);
-            if (!m_rows.isEmpty())
-                break;
-        }
+        m_rows = readPage(false, firstPage);
     } catch (...) {
-        m_prefix = text;
         endResetModel();
         throw;
     }
-    m_exhausted = m_rows.size() < firstPage;
+    m_exhausted = m_trigramTable.isEmpty() ? m_rows.size() < firstPage : m_trigramOrderedDone && m_trigramLater.isEmpty();
     endResetModel();
 }
 
@@ -288,13 +443,13 @@ void LookupSqlModel::fetchMore(const QModelIndex &parent)
 {
     if (parent.isValid() || m_exhausted)
         return;
-    QVector<QVector<QVariant>> more;
+    QVector<Row> more;
     // Called by the view while it scrolls: a failure is shown, never thrown into Qt.
     if (!guarded([&] { more = readPage(true, nextPage); })) {
         m_exhausted = true;
         return;
     }
-    m_exhausted = more.size() < nextPage;
+    m_exhausted = m_trigramTable.isEmpty() ? more.size() < nextPage : m_trigramOrderedDone && m_trigramLater.isEmpty();
     if (more.isEmpty())
         return;
     beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size() + more.size() - 1));

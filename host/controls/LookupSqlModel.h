@@ -9,9 +9,14 @@
 class TADOIBQuery;
 
 // Lookup rows read from the database a page at a time: the query's own statement is
-// wrapped in a statement that orders by the searched column, restricts it to the typed
-// prefix and continues after the last row read (keyset paging), so opening and
-// narrowing cost the same on a thousand rows as on a million.
+// wrapped in a statement that orders by the searched column and continues after the last
+// row read (keyset paging), so opening and narrowing cost the same on a thousand rows as
+// on a million. A code is searched by its start. A name is compared without regard to
+// case or accents, through the folded column the field names (TField::SearchField): one
+// or two characters find the names that start with them, three or more are found
+// anywhere in the name (an index of three-letter groups answers that: on SQLite the
+// field's trigram table, TField::SearchTable, read in the folded order; on PostgreSQL a
+// trigram index on the column).
 class SUITE_EXPORT LookupSqlModel : public LookupModel
 {
     Q_OBJECT
@@ -19,12 +24,15 @@ public:
     LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField, QObject *parent);
 
     static SqlDialect dialectOf(const QString &driverName);
-    static QStringList caseVariants(const QString &text);
     // The statement without a final top-level ORDER BY (kept when a row limit follows it).
     static QString withoutFinalOrder(const QString &sql);
-    // The page statement for a search column, with a prefix range and/or a continuation
-    // after the last row read (exposed for plans and tests).
-    QString pageSql(const QString &field, bool prefix, bool continuation, int limit) const;
+    // The column a field is compared and ordered by: its SearchField, else itself.
+    QString searchColumn(const QString &field) const;
+    // The page statement for a search field: filtered by what was typed (a code's start,
+    // a name's part) and/or continued after the last row read (exposed for plans and
+    // tests).
+    // startOnly: a name's start (fewer than minPartLength characters typed).
+    QString pageSql(const QString &field, bool filtered, bool continuation, int limit, bool startOnly = false) const;
 
     void search(const QString &field, const QString &text) override;
     QVariant value(int row, int column) const override;
@@ -34,17 +42,33 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
+    static constexpr int minPartLength = 3;
     static constexpr int firstPage = 100;
     static constexpr int nextPage = 300;
 
 private:
+    using Row = QVector<QVariant>;   // the shown columns, then the key, then the column searched
     // Reads one page: from the start of the search, or after the last row held.
-    QVector<QVector<QVariant>> readPage(bool continuation, int limit);
+    QVector<Row> readPage(bool continuation, int limit);
+    QVector<Row> readSqlPage(bool continuation, int limit);
+    // SQLite with a trigram table: the next codes in its order, then their rows.
+    QVector<Row> readTrigramPage(int limit);
+    QVector<Row> rowsOfKeys(const QStringList &keys);
+    QStringList trigramKeys(const QString &extra, const QVariantList &extraValues, int limit);
+    bool searchesName() const;
 
     TADOIBQuery *m_query;
     SqlDialect m_dialect;
     QString m_field;
-    QString m_prefix;
-    QVector<QVector<QVariant>> m_rows;   // each row: the shown columns, then the key, then the field searched
+    QString m_column;
+    QString m_text;                 // the code's start, or the folded text to find
+    QString m_trigramTable;         // the field's SearchTable on SQLite, while a text is searched
+    QVector<Row> m_rows;
     bool m_exhausted = true;
+    // Trigram reading: the last table row read in order, the end of the ordered load, and
+    // the matches written after it (few), merged in as the ordered rows pass them.
+    qint64 m_trigramLast = 0;
+    qint64 m_trigramOrderedEnd = -1;
+    bool m_trigramOrderedDone = false;
+    QVector<Row> m_trigramLater;
 };

@@ -149,33 +149,70 @@ QStringList MultiSelectModel::markedKeys() const
     return keys;
 }
 
-void MultiSelectModel::buildHaystack()
+namespace {
+
+QString digitsOf(const QString &text)
+{
+    QString digits;
+    for (QChar c : text)
+        if (c.isDigit())
+            digits += c;
+    return digits;
+}
+
+// Digits, with at most the punctuation a code or registration number is written with.
+bool isNumber(const QString &text)
+{
+    bool digit = false;
+    for (QChar c : text) {
+        if (c.isDigit())
+            digit = true;
+        else if (!QStringLiteral("./- ").contains(c))
+            return false;
+    }
+    return digit;
+}
+
+} // namespace
+
+void MultiSelectModel::foldRow(int row)
+{
+    QString text;
+    QString digits;
+    for (int f = 0; f < m_fields.size(); ++f) {
+        const QString cell = cellText(row, f);
+        text += cell;
+        text += QChar(0x1F);   // keeps a match from running across two columns
+        digits += digitsOf(cell);
+        digits += QChar(0x1F);
+    }
+    m_haystack << TextFold::fold(text);
+    m_digits << digits;
+}
+
+bool MultiSelectModel::prepareSearch(int rows)
 {
     const int count = int(m_keys.size());
     m_haystack.reserve(count);
-    for (int row = 0; row < count; ++row) {
-        QString text;
-        for (int f = 0; f < m_fields.size(); ++f) {
-            text += cellText(row, f);
-            text += QChar(0x1F);   // keeps a match from running across two columns
-        }
-        m_haystack << TextFold::fold(text);
-    }
+    m_digits.reserve(count);
+    for (int row = int(m_haystack.size()); row < count && rows > 0; ++row, --rows)
+        foldRow(row);
+    return m_haystack.size() < count;
 }
 
 void MultiSelectModel::setFilter(const QString &text)
 {
     const QString wanted = TextFold::fold(text.trimmed());
+    const QString digits = isNumber(wanted) ? digitsOf(wanted) : QString();
     beginResetModel();
     m_shown.clear();
     if (wanted.isEmpty()) {
         m_shown.resize(m_keys.size());
         std::iota(m_shown.begin(), m_shown.end(), 0);
     } else {
-        if (m_haystack.isEmpty())
-            buildHaystack();
+        prepareSearch(INT_MAX);
         for (int row = 0; row < m_haystack.size(); ++row)
-            if (m_haystack.at(row).contains(wanted))
+            if (m_haystack.at(row).contains(wanted) || (!digits.isEmpty() && m_digits.at(row).contains(digits)))
                 m_shown << row;
     }
     endResetModel();

@@ -10,7 +10,9 @@ class TField;
 
 // The rows of the multi-selection dialog: a mark column, then the shown fields of the
 // data set. Holds the marks, not the rows (those stay in the data set), and filters the
-// rows shown by a text found in any shown column, ignoring case and accents.
+// rows shown by a text found in any shown column, ignoring case and accents; a text of
+// digits (punctuation allowed) also finds a code or a registration number by its digits,
+// as typed with or without the mask's dots, slash and dash.
 class MultiSelectModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -36,13 +38,17 @@ public:
     QStringList markedKeys() const;
 
     void setFilter(const QString &text);
+    // Folds the texts of up to rows more rows for the search (the dialog does it while the
+    // person looks at the list, so the first key does not wait for 50,000 rows); false
+    // once every row is ready. The search folds what is left itself.
+    bool prepareSearch(int rows);
 
 signals:
     void marksChanged();
 
 private:
     QString cellText(int dataRow, int fieldIndex) const;
-    void buildHaystack();
+    void foldRow(int row);
 
     TDataSet *m_dataSet;
     QVector<TField *> m_fields;
@@ -51,5 +57,6 @@ private:
     QVector<char> m_marks;         // per data set row
     QVector<int> m_shown;          // data set rows shown, in order
     QStringList m_haystack;        // folded texts of each row, built at the first search
+    QStringList m_digits;          // the digits of each column of each row, likewise
     int m_markedCount = 0;
 };

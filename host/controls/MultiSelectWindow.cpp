@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -67,7 +68,7 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     btnDesmarcarTodos->setObjectName(QStringLiteral("btnDesmarcarTodos"));
     m_lblMarcados = new QLabel(this);
     m_lblMarcados->setObjectName(QStringLiteral("lblMarcados"));
-    auto *btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
+    auto *btnConfirmar = m_btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
     btnConfirmar->setObjectName(QStringLiteral("btnConfirmar"));
     btnConfirmar->setDefault(true);
     auto *btnCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
@@ -114,6 +115,13 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
 
     resize(qBound(460, total + 60, 1000), 480);
     updateCount();
+    // The search's folded texts are made a slice at a time while the list is on screen.
+    auto *prepare = new QTimer(this);
+    connect(prepare, &QTimer::timeout, this, [this, prepare] {
+        if (!m_model->prepareSearch(2000))
+            prepare->stop();
+    });
+    prepare->start(0);
     if (m_model->rowCount() > 0)
         m_grdLista->setCurrentIndex(m_model->index(0, 0));
     m_grdLista->setFocus();
@@ -133,6 +141,7 @@ QVector<int> MultiSelectWindow::selectedRows() const
 void MultiSelectWindow::updateCount()
 {
     const int n = m_model->markedCount();
+    m_btnConfirmar->setEnabled(n > 0);
     m_lblMarcados->setText(n == 1 ? QStringLiteral("1 marcado") : QStringLiteral("%1 marcados").arg(n));
 }
 

@@ -5,11 +5,13 @@
 class MultiSelectModel;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTreeView;
 
 // The window of the multi-selection dialog: search box, the rows with their marks,
 // "Marcar todos", "Desmarcar todos", "Confirmar" and "Cancelar". A click on the mark
-// column or Space on the selected rows marks and unmarks.
+// column or Space on the selected rows marks and unmarks. "Confirmar" is enabled only
+// while some row is marked: confirming an empty choice would silently keep the old one.
 class MultiSelectWindow : public QDialog
 {
     Q_OBJECT
@@ -27,4 +29,5 @@ private:
     QLineEdit *m_edtPesquisa;
     QTreeView *m_grdLista;
     QLabel *m_lblMarcados;
+    QPushButton *m_btnConfirmar;
 };

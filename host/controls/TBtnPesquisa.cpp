@@ -5,6 +5,7 @@
 #include "Glyphs.h"
 #include "TMaskEdit.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
@@ -12,8 +13,40 @@ TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
     setFocusPolicy(Qt::NoFocus);
     setAutoRaise(true);
     setIcon(Glyphs::search());
-    setToolTip(QStringLiteral("Pesquisar"));
+    setToolTip(QStringLiteral("Pesquisar (F9)"));
     connect(this, &QToolButton::clicked, this, [this] { guarded([this] { Execute(); }); });
+}
+
+void TBtnPesquisa::showEvent(QShowEvent *event)
+{
+    watchAssociate();
+    QToolButton::showEvent(event);
+}
+
+void TBtnPesquisa::watchAssociate()
+{
+    if (m_watched == Associate)
+        return;
+    if (m_watched)
+        m_watched->removeEventFilter(this);
+    m_watched = Associate;
+    if (m_watched)
+        m_watched->installEventFilter(this);
+}
+
+bool TBtnPesquisa::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watched && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool f9 = key->key() == Qt::Key_F9 && mods == Qt::NoModifier;
+        const bool altDown = key->key() == Qt::Key_Down && mods == Qt::AltModifier;
+        if ((f9 || altDown) && isEnabled() && isVisible()) {
+            guarded([this] { Execute(); });
+            return true;
+        }
+    }
+    return QToolButton::eventFilter(watched, event);
 }
 
 namespace {

@@ -9,7 +9,7 @@
 class TDataSource;
 
 // The lookup button: opens a lookup list over DataSource for the edit in Associate.
-// Never takes the focus.
+// Never takes the focus; F9 or Alt+Down in the Associate edit does what a click does.
 class SUITE_EXPORT TBtnPesquisa : public QToolButton
 {
     Q_OBJECT
@@ -30,4 +30,13 @@ public:
 
     // Runs the lookup (what a click does). True when a row was chosen.
     bool Execute();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Listens to the keys of the Associate edit (set after construction).
+    void watchAssociate();
+    QPointer<QWidget> m_watched;
 };

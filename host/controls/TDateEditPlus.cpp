@@ -1,9 +1,12 @@
 #include "TDateEditPlus.h"
 #include "../Consiste.h"
+#include "CalendarWeeks.h"
+#include "EditEntry.h"
 #include "Glyphs.h"
 
 #include <QAction>
 #include <QCalendarWidget>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -31,9 +34,30 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : QLineEdit(parent)
     });
 }
 
+QDate TDateEditPlus::dateOf(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    if (parts.size() != 3)
+        return QDate();
+    int numbers[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const QString part = parts.at(i).trimmed();
+        const bool yearPart = i == 2;
+        if (part.isEmpty() || part.size() > (yearPart ? 4 : 2) || (yearPart && part.size() != 2 && part.size() != 4))
+            return QDate();
+        for (QChar c : part)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return QDate();
+        numbers[i] = part.toInt();
+        if (yearPart && part.size() == 2)
+            numbers[i] = Consiste::AnoCompleto(numbers[i]);
+    }
+    return QDate(numbers[2], numbers[1], numbers[0]);
+}
+
 QDate TDateEditPlus::GetDate() const
 {
-    return QDate::fromString(displayText(), dateFormat());
+    return dateOf(displayText());
 }
 
 void TDateEditPlus::SetDate(const QDate &date)
@@ -77,8 +101,35 @@ void TDateEditPlus::updateColor()
     setPalette(p);
 }
 
+void TDateEditPlus::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (EditEntry::startsEntry(event->reason()))
+        m_entryText = displayText();
+    if (EditEntry::selectsAll(event->reason()))
+        selectAll();
+}
+
+void TDateEditPlus::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    // A date typed with a two-digit year is shown as it was understood. Leaving for a
+    // pop-up (the calendar) or another window is not leaving the box.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+        return;
+    const QDate date = GetDate();
+    if (date.isValid() && displayText() != date.toString(dateFormat()))
+        SetDate(date);
+}
+
 void TDateEditPlus::keyPressEvent(QKeyEvent *event)
 {
+    if (EditEntry::isUndo(event) && displayText() != m_entryText) {
+        setText(m_entryText);
+        selectAll();
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F4
         || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
         showCalendar();
@@ -97,8 +148,8 @@ void TDateEditPlus::showCalendar()
         layout->setContentsMargins(1, 1, 1, 1);
         auto *calendar = new QCalendarWidget(m_popup);
         calendar->setObjectName(QStringLiteral("calendario"));
-        calendar->setFirstDayOfWeek(Qt::Sunday);
         calendar->setGridVisible(true);
+        CalendarWeeks::install(calendar);
         layout->addWidget(calendar);
         connect(calendar, &QCalendarWidget::activated, this, [this](QDate date) {
             m_popup->hide();

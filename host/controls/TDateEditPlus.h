@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QStringList>
 
+class QFocusEvent;
 class QKeyEvent;
 
 // A masked date edit (dd/mm/aaaa) that may be blank.
@@ -20,7 +21,8 @@ public:
     bool SaveTime = false;
     QColor ValidDateColor = Qt::blue;
 
-    // The date typed; invalid while blank or half typed.
+    // The date typed; invalid while blank or half typed. A two-digit year is read in the
+    // suite's 50-year window (Consiste::AnoCompleto).
     QDate GetDate() const;
     // Writes the date (an invalid date blanks the box) and raises DateChange.
     void SetDate(const QDate &date);
@@ -35,11 +37,17 @@ public:
     // Opens the calendar below the edit (also F4 or Alt+Down).
     void showCalendar();
 
+    // The date a text stands for: day, month and year of two or four digits between
+    // slashes, blanks around each part allowed, nothing else. Invalid otherwise.
+    static QDate dateOf(const QString &text);
+
 signals:
     // The date text changed: typed or written.
     void DateChange();
 
 protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -48,4 +56,5 @@ private:
     QColor m_textColor;
     bool m_writing = false;
     QWidget *m_popup = nullptr;
+    QString m_entryText;   // the text when the box was entered, put back by Esc
 };

@@ -1,5 +1,10 @@
 #include "TMaskEdit.h"
 #include "DelphiMask.h"
+#include "EditEntry.h"
+
+#include <QFocusEvent>
+#include <QHash>
+#include <QKeyEvent>
 
 TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
 {
@@ -59,5 +64,34 @@ QString TMaskEdit::toQtInputMask(const QString &delphiMask)
 
 QString TMaskEdit::formatMasked(const QString &delphiMask, const QString &raw)
 {
-    return DelphiMask::parse(delphiMask).format(raw);
+    // Lists format every row with one of a few masks: each is parsed once.
+    static thread_local QHash<QString, DelphiMask> parsed;
+    auto it = parsed.constFind(delphiMask);
+    if (it == parsed.constEnd()) {
+        if (parsed.size() > 64)
+            parsed.clear();
+        it = parsed.insert(delphiMask, DelphiMask::parse(delphiMask));
+    }
+    return it->format(raw);
+}
+
+void TMaskEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (EditEntry::startsEntry(event->reason()))
+        m_entryText = Text();
+    // After Qt's own handling, which puts the cursor of a masked edit on its first blank.
+    if (EditEntry::selectsAll(event->reason()))
+        selectAll();
+}
+
+void TMaskEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (EditEntry::isUndo(event) && Text() != m_entryText) {
+        setText(m_entryText);
+        selectAll();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }

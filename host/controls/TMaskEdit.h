@@ -31,8 +31,13 @@ signals:
     // The text changed (typed or written).
     void Change();
 
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QString m_editMask;
+    QString m_entryText;   // the text when the edit was entered, put back by Esc
     QString m_lastText;
     int m_maxLength = 0;
 };

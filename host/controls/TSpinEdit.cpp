@@ -1,4 +1,8 @@
 #include "TSpinEdit.h"
+#include "EditEntry.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
 
 #include <QLineEdit>
 #include <QStyle>
@@ -45,6 +49,26 @@ void TSpinEdit::stepBy(int steps)
     // From a blank (or unreadable) text the first step lands on the minimum.
     setValue(ok ? current + steps : MinValue);
     lineEdit()->selectAll();
+}
+
+void TSpinEdit::focusInEvent(QFocusEvent *event)
+{
+    QAbstractSpinBox::focusInEvent(event);
+    if (EditEntry::startsEntry(event->reason()))
+        m_entryText = Text();
+    if (EditEntry::selectsAll(event->reason()))
+        selectAll();
+}
+
+void TSpinEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (EditEntry::isUndo(event) && Text() != m_entryText) {
+        setText(m_entryText);
+        selectAll();
+        event->accept();
+        return;
+    }
+    QAbstractSpinBox::keyPressEvent(event);
 }
 
 QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const

@@ -29,7 +29,12 @@ signals:
     void Change();
 
 protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     StepEnabled stepEnabled() const override;
     QValidator::State validate(QString &input, int &pos) const override;
     void fixup(QString &input) const override;
+
+private:
+    QString m_entryText;   // the text when the box was entered, put back by Esc
 };

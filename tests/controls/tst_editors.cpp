@@ -1,16 +1,21 @@
 #include "EAbort.h"
+#include "Consiste.h"
 #include "ScriptedInteraction.h"
+#include "controls/CalendarWeeks.h"
 #include "controls/TDateEditPlus.h"
+#include "controls/TMaskEdit.h"
 #include "controls/TSpinEdit.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QVBoxLayout>
 
-// The spin edit (week boxes) and the date edit of the validity period.
+// The spin edit (week boxes) and the date edit of the validity period, and the keyboard
+// habits they share with the masked edit.
 class tst_Editors : public QObject
 {
     Q_OBJECT
@@ -34,9 +39,21 @@ private slots:
     void checkValidDate_data();
     void checkValidDate();
     void calendarPicksDate();
+    void twoDigitYear_data();
+    void twoDigitYear();
+    void calendarNumbersTheSuitesWeeks_data();
+    void calendarNumbersTheSuitesWeeks();
+
+    void keyboardEntrySelectsAll_data();
+    void keyboardEntrySelectsAll();
+    void escapePutsBackTheEnteredText_data();
+    void escapePutsBackTheEnteredText();
 
 private:
+    QWidget *editor(const QString &name) const;
+
     QWidget *m_window = nullptr;
+    TMaskEdit *m_mask = nullptr;
     TSpinEdit *m_spin = nullptr;
     TDateEditPlus *m_date = nullptr;
     QLineEdit *m_other = nullptr;
@@ -46,6 +63,10 @@ void tst_Editors::init()
 {
     m_window = new QWidget;
     auto *layout = new QVBoxLayout(m_window);
+    m_mask = new TMaskEdit(m_window);
+    m_mask->setEditMask(QStringLiteral(">aaaa;0; "));
+    m_mask->setMaxLength(4);
+    layout->addWidget(m_mask);
     m_spin = new TSpinEdit(m_window);
     m_spin->MinValue = 1;
     m_spin->MaxValue = 53;
@@ -262,6 +283,173 @@ void tst_Editors::calendarPicksDate()
     QTRY_VERIFY(!calendar->isVisible());
     QCOMPARE(m_date->GetDate(), QDate(2024, 3, 11));
     QVERIFY(change.count() >= 1);
+}
+
+void tst_Editors::twoDigitYear_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("shownAfterLeaving");
+    // Read in the 50-year window around today (these rows hold until 2075).
+    QTest::newRow("next year") << "150127" << QDate(2027, 1, 15) << "15/01/2027";
+    QTest::newRow("last century") << "010290" << QDate(1990, 2, 1) << "01/02/1990";
+    QTest::newRow("four digits unchanged") << "15012027" << QDate(2027, 1, 15) << "15/01/2027";
+    QTest::newRow("twenty") << "150120" << QDate(2020, 1, 15) << "15/01/2020";
+    QTest::newRow("three digits typed") << "1501202" << QDate() << "15/01/202 ";
+}
+
+void tst_Editors::twoDigitYear()
+{
+    QFETCH(QString, typed);
+    QFETCH(QDate, date);
+    QFETCH(QString, shownAfterLeaving);
+    m_date->setFocus();
+    QTest::keyClicks(m_date, typed);
+    QCOMPARE(m_date->GetDate(), date);
+    QTest::keyClick(m_date, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_other);
+    QCOMPARE(m_date->displayText(), shownAfterLeaving);
+    QCOMPARE(m_date->GetDate(), date);
+}
+
+void tst_Editors::calendarNumbersTheSuitesWeeks_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QList<int>>("weeks");
+    // 1 January 2027 is a Friday: ISO puts it in week 53 of 2026; the screen counts it in
+    // week 1, which runs to Sunday 10 January.
+    QTest::newRow("January 2027") << QDate(2027, 1, 15) << QList<int>{1, 1, 2, 3, 4, 5};
+    QTest::newRow("December 2026") << QDate(2026, 12, 7) << QList<int>{49, 50, 51, 52, 53, 1};
+    QTest::newRow("March 2024") << QDate(2024, 3, 10) << QList<int>{9, 10, 11, 12, 13, 14};
+}
+
+void tst_Editors::calendarNumbersTheSuitesWeeks()
+{
+    QFETCH(QDate, date);
+    QFETCH(QList<int>, weeks);
+    m_date->SetDate(date);
+    m_date->setFocus();
+    QTest::keyClick(m_date, Qt::Key_Down, Qt::AltModifier);
+    auto *calendar = m_date->findChild<QCalendarWidget *>();
+    QVERIFY(calendar);
+    QTRY_VERIFY(calendar->isVisible());
+    QCOMPARE(calendar->firstDayOfWeek(), Qt::Monday);
+    auto *view = calendar->findChild<QTableView *>();
+    auto *numbers = qobject_cast<CalendarWeeks *>(view->itemDelegate());
+    QVERIFY(numbers);
+    QList<int> shown;
+    for (int row = 1; row <= 6; ++row)
+        shown << numbers->weekOfRow(row);
+    QCOMPARE(shown, weeks);
+    // Every date of a row but the turn of the year has that row's number.
+    const QDate monday = QDate(date.year(), date.month(), 1).addDays(1 - QDate(date.year(), date.month(), 1).dayOfWeek());
+    for (int row = 1; row <= 6; ++row) {
+        const QDate day = monday.addDays(7 * (row - 1) + 3);   // Thursday
+        if (day.year() == date.year())
+            QCOMPARE(shown.at(row - 1), Consiste::NumeroSemana(day));
+    }
+    QVERIFY(!calendar->grab().isNull());   // the week column paints
+    QTest::keyClick(calendar->focusWidget() ? calendar->focusWidget() : calendar, Qt::Key_Escape);
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(m_date->GetDate(), date);
+}
+
+QWidget *tst_Editors::editor(const QString &name) const
+{
+    if (name == QLatin1String("mask"))
+        return m_mask;
+    if (name == QLatin1String("spin"))
+        return m_spin;
+    return m_date;
+}
+
+void tst_Editors::keyboardEntrySelectsAll_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    // Branch "0001" entered by the keyboard: what is typed replaces it.
+    QTest::newRow("mask, Tab") << "mask" << "tab" << "2" << "2";
+    QTest::newRow("mask, Shift+Tab") << "mask" << "backtab" << "2" << "2";
+    QTest::newRow("mask, put back by a refusal") << "mask" << "program" << "2" << "2";
+    QTest::newRow("spin, Tab") << "spin" << "tab" << "7" << "7";
+    QTest::newRow("spin, put back by a refusal") << "spin" << "program" << "7" << "7";
+    QTest::newRow("date, Tab") << "date" << "tab" << "150127" << "15/01/27  ";
+    QTest::newRow("date, Shift+Tab") << "date" << "backtab" << "1501" << "15/01/    ";
+    QTest::newRow("date, put back by a refusal") << "date" << "program" << "15012027" << "15/01/2027";
+    // A click places the cursor and selects nothing.
+    QTest::newRow("mask, mouse") << "mask" << "mouse" << "" << "0001";
+    QTest::newRow("date, mouse") << "date" << "mouse" << "" << "10/03/2024";
+}
+
+void tst_Editors::keyboardEntrySelectsAll()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, how);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    m_mask->setText(QStringLiteral("0001"));
+    m_spin->setValue(5);
+    m_date->SetDate(QDate(2024, 3, 10));
+    QWidget *target = editor(edit);
+    // The keys go from the control before the target (Tab) or after it (Shift+Tab).
+    QWidget *before = target == m_mask ? static_cast<QWidget *>(m_other) : target == m_spin ? static_cast<QWidget *>(m_mask) : m_spin;
+    QWidget *after = target == m_mask ? static_cast<QWidget *>(m_spin) : target == m_spin ? static_cast<QWidget *>(m_date) : m_other;
+    if (how == QLatin1String("tab")) {
+        before->setFocus();
+        QTest::keyClick(before, Qt::Key_Tab);
+    } else if (how == QLatin1String("backtab")) {
+        after->setFocus();
+        QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+    } else if (how == QLatin1String("program")) {
+        m_other->setFocus();
+        target->setFocus();
+    } else {
+        m_other->setFocus();
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(target->width() - 8, target->height() / 2));
+    }
+    QVERIFY(target->hasFocus());
+    auto *line = qobject_cast<QLineEdit *>(target) ? qobject_cast<QLineEdit *>(target) : target->findChild<QLineEdit *>();
+    QCOMPARE(line->hasSelectedText(), how != QLatin1String("mouse"));
+    if (!typed.isEmpty())
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+    const QString now = target == m_mask ? m_mask->Text() : target == m_spin ? m_spin->Text() : m_date->displayText();
+    QCOMPARE(now, text);
+}
+
+void tst_Editors::escapePutsBackTheEnteredText_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("mask") << "mask" << "0002" << "0001";
+    QTest::newRow("spin") << "spin" << "12" << "5";
+    QTest::newRow("date") << "date" << "01012025" << "10/03/2024";
+}
+
+void tst_Editors::escapePutsBackTheEnteredText()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    m_mask->setText(QStringLiteral("0001"));
+    m_spin->setValue(5);
+    m_date->SetDate(QDate(2024, 3, 10));
+    QWidget *target = editor(edit);
+    m_other->setFocus();
+    target->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(target, typed);
+    auto now = [&] {
+        return target == m_mask ? m_mask->Text() : target == m_spin ? m_spin->Text() : m_date->displayText();
+    };
+    QVERIFY(now() != text);
+    QTest::keyClick(target, Qt::Key_Escape);
+    QCOMPARE(now(), text);
+    QVERIFY(target->hasFocus());
+    // Typing again replaces the whole text, as on entering.
+    QTest::keyClicks(target, typed.left(1));
+    QCOMPARE(now().remove(QLatin1Char('/')).trimmed(), typed.left(1));
 }
 
 QTEST_MAIN(tst_Editors)

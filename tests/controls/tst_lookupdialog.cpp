@@ -4,6 +4,7 @@
 #include "TestEnv.h"
 #include "controls/LookupDialog.h"
 #include "controls/LookupSqlModel.h"
+#include "controls/TextFold.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,8 +29,12 @@ private slots:
 
     void pickByCodePrefix_data();
     void pickByCodePrefix();
-    void pickByNamePrefix_data();
-    void pickByNamePrefix();
+    void pickByNamePart_data();
+    void pickByNamePart();
+    void namesInReadingOrder();
+    void trigramTableAgreesWithTheColumn_data();
+    void trigramTableAgreesWithTheColumn();
+    void smallListReadWhole();
     void digitSwitchesToCode();
     void escapeCancels();
     void enterOnEmptyListPicksNothing();
@@ -83,12 +88,16 @@ void tst_LookupDialog::init()
 {
     m_owner = new QObject;
     m_query = new TADOIBQuery(m_owner);
-    m_query->SQL = QStringList{QStringLiteral("SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO"),
+    // The screen's product list, with the folded name the schema keeps.
+    m_query->SQL = QStringList{QStringLiteral("SELECT CDPRODUTO, CDARVPROD, NMPRODUTO, NMBUSCA FROM PRODUTO"),
                                QStringLiteral("ORDER BY CDARVPROD")};
     m_query->AddField(QStringLiteral("CDPRODUTO"), 10, QStringLiteral("Código"), 15, false);
     m_query->AddField(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código")).EditMask =
         QStringLiteral("99.999.9999;0; ");
-    m_query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
+    TField &name = m_query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
+    name.SearchField = QStringLiteral("NMBUSCA");
+    name.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    m_query->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
     m_source = new TDataSource(m_owner, m_query);
 }
 
@@ -152,16 +161,18 @@ void tst_LookupDialog::pickByCodePrefix()
         QCOMPARE(m_query->FieldByName(QStringLiteral("NMPRODUTO")).AsString(), name);
 }
 
-void tst_LookupDialog::pickByNamePrefix_data()
+void tst_LookupDialog::pickByNamePart_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("key");
     QTest::newRow("as stored") << "Água D'" << "Z'01";
-    QTest::newRow("small letters, stored in capitals") << "âncora ná" << "Z,02";
-    QTest::newRow("small letters, stored capitalised") << "pãozinho ze" << "ZÇÃO";
+    QTest::newRow("inside the name, no accents") << "d'ouro, gar" << "Z'01";
+    QTest::newRow("small letters, stored in capitals") << "nautica, 5" << "Z,02";
+    QTest::newRow("a quote inside") << "zeta \"mi" << "ZÇÃO";
+    QTest::newRow("blanks around and between") << "  pãozinho   zeta " << "ZÇÃO";
 }
 
-void tst_LookupDialog::pickByNamePrefix()
+void tst_LookupDialog::pickByNamePart()
 {
     QFETCH(QString, typed);
     QFETCH(QString, key);
@@ -175,6 +186,93 @@ void tst_LookupDialog::pickByNamePrefix()
     });
     QVERIFY(picked);
     QCOMPARE(chosen, key);
+}
+
+void tst_LookupDialog::namesInReadingOrder()
+{
+    QString key;
+    runLookup(m_source, QStringLiteral("CDARVPROD"), key, [&](QDialog *d) {
+        d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(1);
+        QAbstractItemModel *model = grid(d)->model();
+        while (model->canFetchMore(QModelIndex()))
+            model->fetchMore(QModelIndex());
+        QStringList folded;
+        int agua = -1, firstB = -1;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QString name = model->index(r, 1).data().toString();
+            folded << TextFold::fold(name);
+            if (name.startsWith(QStringLiteral("Água D'Ouro")))
+                agua = r;
+            if (firstB < 0 && folded.constLast().startsWith(QLatin1Char('b')))
+                firstB = r;
+        }
+        QStringList sorted = folded;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(folded, sorted);
+        // "Água" among the A's, not after the Z's.
+        QVERIFY(agua >= 0 && firstB > agua);
+    });
+}
+
+void tst_LookupDialog::trigramTableAgreesWithTheColumn_data()
+{
+    QTest::addColumn<QString>("typed");
+    // One or two characters find the names that start with them.
+    QTest::newRow("one letter") << "a";
+    QTest::newRow("two letters") << "Pã";
+    QTest::newRow("a word's start") << "acu";
+    QTest::newRow("inside a word") << "ranja";
+    QTest::newRow("words") << "suco de laranja";
+    QTest::newRow("equal names, and rows written after the load") << "mesmo";
+    QTest::newRow("written after the load") << "d'ouro";
+    QTest::newRow("nothing") << "xyzq";
+}
+
+void tst_LookupDialog::trigramTableAgreesWithTheColumn()
+{
+    QFETCH(QString, typed);
+    // Every row, in order, read through the trigram table and its pages ...
+    LookupSqlModel model(m_query, {}, QStringLiteral("CDARVPROD"), m_owner);
+    model.search(QStringLiteral("NMPRODUTO"), typed);
+    while (model.canFetchMore(QModelIndex()))
+        model.fetchMore(QModelIndex());
+    QStringList keys;
+    for (int r = 0; r < model.rowCount(); ++r)
+        keys << model.keyValue(r).toString();
+    // ... are the rows whose folded name holds the text, in the folded order.
+    const QString part = TextFold::fold(typed);
+    QSqlQuery q(m_query->database());
+    QVERIFY(q.prepare(QStringLiteral("SELECT CDARVPROD FROM PRODUTO WHERE instr(NMBUSCA, ?) %1 ORDER BY NMBUSCA, CDARVPROD")
+                          .arg(part.size() < LookupSqlModel::minPartLength ? QStringLiteral("= 1") : QStringLiteral("> 0"))));
+    q.addBindValue(part);
+    QVERIFY(q.exec());
+    QStringList expected;
+    while (q.next())
+        expected << q.value(0).toString();
+    QCOMPARE(keys, expected);
+}
+
+void tst_LookupDialog::smallListReadWhole()
+{
+    // A query without a folded name, small enough: read whole and searched in memory.
+    auto *branches = new TADOIBQuery(m_owner);
+    branches->SQL = QStringList{QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL")};
+    branches->AddField(QStringLiteral("CDFILIAL"), 4, QStringLiteral("Código"));
+    branches->AddField(QStringLiteral("NMFILIAL"), 30, QStringLiteral("Nome"));
+    TDataSource source(m_owner, branches);
+    QString chosen;
+    QStringList found;
+    const bool picked = runLookup(&source, QStringLiteral("CDFILIAL"), chosen, [&](QDialog *d) {
+        QVERIFY(!qobject_cast<LookupSqlModel *>(grid(d)->model()));
+        d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(1);
+        typeText(searchLine(d), QStringLiteral("camp"));
+        for (int r = 0; r < grid(d)->model()->rowCount(); ++r)
+            found << grid(d)->model()->index(r, 1).data().toString();
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+    });
+    QVERIFY(picked);
+    QCOMPARE(found, (QStringList{"Central de Compras Campinas", "Filial Campinas", "Loja Campinas"}));
+    QCOMPARE(chosen, QStringLiteral("0006"));
 }
 
 void tst_LookupDialog::digitSwitchesToCode()

@@ -1,3 +1,4 @@
+#include "Tabvalid.h"
 #include "controls/TMaskEdit.h"
 
 #include <QSignalSpy>
@@ -17,6 +18,8 @@ private slots:
     void formatMasked_data();
     void formatMasked();
     void plainEditWithMaxLength();
+    void validatedCodeIsTheShownCode_data();
+    void validatedCodeIsTheShownCode();
 };
 
 void tst_MaskEdit::conversion_data()
@@ -175,3 +178,33 @@ void tst_MaskEdit::plainEditWithMaxLength()
 
 QTEST_MAIN(tst_MaskEdit)
 #include "tst_maskedit.moc"
+
+void tst_MaskEdit::validatedCodeIsTheShownCode_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("code");
+    // "<>" together switches case forcing off: the code keeps the case typed.
+    QTest::newRow("case kept by <>") << "<>aaa;0; " << "abC" << "abC";
+    QTest::newRow("upper") << ">aaaa;0; " << "ab1c" << "AB1C";
+    QTest::newRow("lower, then kept") << "<aa<>aa;0; " << "ABCD" << "abCD";
+    QTest::newRow("upper, then lower") << ">aa<aa;0; " << "abCD" << "ABcd";
+    QTest::newRow("product digits") << "99.999.9999;0; " << "123456789" << "123456789";
+}
+
+void tst_MaskEdit::validatedCodeIsTheShownCode()
+{
+    QFETCH(QString, mask);
+    QFETCH(QString, typed);
+    QFETCH(QString, code);
+    TMaskEdit edit;
+    edit.setEditMask(mask);
+    edit.show();
+    edit.setFocus();
+    edit.setCursorPosition(0);
+    QTest::keyClicks(&edit, typed);
+    QCOMPARE(edit.Text(), code);
+    QString validated = edit.Text();
+    QCOMPARE(Tabvalid::normalise(mask, validated), QString());
+    QCOMPARE(validated, code);
+}

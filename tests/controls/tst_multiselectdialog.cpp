@@ -2,6 +2,7 @@
 #include "EAbort.h"
 #include "MemoryDataSet.h"
 #include "controls/MultiSelectDialog.h"
+#include "controls/TMaskEdit.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,10 @@ private slots:
     void spaceTogglesSelectedRows();
     void clickOnMarkColumn();
     void searchFiltersAndMarkAllMarksShown();
+    void nothingMarkedCannotBeConfirmed();
+    void digitsFindCodesAndRegistrationNumbers_data();
+    void digitsFindCodesAndRegistrationNumbers();
+    void rowsInReadingOrder();
     void markColumnFromIdMarcado();
     void textCallbackSeesItsRow();
 
@@ -186,12 +191,26 @@ void tst_MultiSelectDialog::searchFiltersAndMarkAllMarksShown()
         QTest::keyClick(searchBox(d), Qt::Key_Return);
     });
     QCOMPARE(result, (QStringList{"F'001", "F,002", "FÇ003", "F005"}));
+}
 
-    const QStringList none = runDialog({QStringLiteral("F'001"), QStringLiteral("F005")}, [](QDialog *d) {
+void tst_MultiSelectDialog::nothingMarkedCannotBeConfirmed()
+{
+    bool stillOpen = false;
+    const QStringList result = runDialog({QStringLiteral("F'001"), QStringLiteral("F005")}, [&](QDialog *d) {
+        QVERIFY(button(d, "btnConfirmar")->isEnabled());
         QTest::mouseClick(button(d, "btnDesmarcarTodos"), Qt::LeftButton);
+        QVERIFY(!button(d, "btnConfirmar")->isEnabled());
+        // Neither the button nor Enter confirms an empty choice.
         QTest::mouseClick(button(d, "btnConfirmar"), Qt::LeftButton);
+        QTest::keyClick(grid(d), Qt::Key_Return);
+        stillOpen = d->isVisible();
+        goToRow(d, 2);
+        QTest::keyClick(grid(d), Qt::Key_Space);
+        QVERIFY(button(d, "btnConfirmar")->isEnabled());
+        QTest::keyClick(grid(d), Qt::Key_Return);
     });
-    QCOMPARE(none, QStringList());
+    QVERIFY(stillOpen);
+    QCOMPARE(result, QStringList{QStringLiteral("FÇ003")});
 }
 
 void tst_MultiSelectDialog::markColumnFromIdMarcado()
@@ -235,6 +254,77 @@ void tst_MultiSelectDialog::textCallbackSeesItsRow()
         QCOMPARE(model->index(4, 1).data().toString(), QStringLiteral("Joinville:Épsilon, Filhos & Cia"));
     });
     QCOMPARE(m_data->RecNo(), before);   // the data set is left where it was
+}
+
+void tst_MultiSelectDialog::digitsFindCodesAndRegistrationNumbers_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("keys");
+    QTest::newRow("CNPJ as shown") << "12.345.678/0001-95" << QStringList{"000123"};
+    QTest::newRow("CNPJ without punctuation") << "12345678000195" << QStringList{"000123"};
+    QTest::newRow("root of the CNPJ") << "12345678" << QStringList{"000123"};
+    QTest::newRow("CPF without punctuation") << "98765432100" << QStringList{"004567"};
+    QTest::newRow("code") << "004567" << QStringList{"004567"};
+    // Digits are found in any number: part of a code is part of a CNPJ too.
+    QTest::newRow("part of two numbers") << "4567" << QStringList{"000123", "004567"};
+    QTest::newRow("digits in both") << "1" << QStringList{"000123", "004567", "009999"};
+    // Letters are a name: compared as text.
+    QTest::newRow("name with a digit") << "loja 1" << QStringList{"009999"};
+}
+
+void tst_MultiSelectDialog::digitsFindCodesAndRegistrationNumbers()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, keys);
+    auto *data = new MemoryDataSet(m_owner);
+    data->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"));
+    data->AddField(QStringLiteral("IDTPIJURFORN"), 1, QStringLiteral("Tipo"), 0, false);
+    TField &number = data->AddField(QStringLiteral("NRINSJURFORN"), 20, QStringLiteral("Inscrição"));
+    data->AddField(QStringLiteral("NMFANTFORN"), 40, QStringLiteral("Nome"));
+    // Shown under the mask of its kind, as the screen's supplier list does.
+    number.OnGetText = [data](TField &f, QString &text, bool) {
+        const bool company = data->FieldByName(QStringLiteral("IDTPIJURFORN")).AsString() == QLatin1String("J");
+        text = TMaskEdit::formatMasked(company ? QStringLiteral("99.999.999/9999-99;0;_")
+                                               : QStringLiteral("999.999.999-99;0;_"), f.AsString());
+    };
+    data->load({QStringLiteral("CDFORNECED"), QStringLiteral("IDTPIJURFORN"), QStringLiteral("NRINSJURFORN"),
+                QStringLiteral("NMFANTFORN")},
+               {{QStringLiteral("000123"), QStringLiteral("J"), QStringLiteral("12345678000195"), QStringLiteral("Moinho Real")},
+                {QStringLiteral("004567"), QStringLiteral("F"), QStringLiteral("98765432100"), QStringLiteral("Sítio Martins")},
+                {QStringLiteral("009999"), QStringLiteral("J"), QStringLiteral("55555555000155"), QStringLiteral("Loja 1 Ltda")}});
+    m_source->setDataSet(data);
+    QStringList shown;
+    runDialog({}, [&](QDialog *d) {
+        typeText(searchBox(d), typed);
+        for (int r = 0; r < grid(d)->model()->rowCount(); ++r)
+            shown << grid(d)->model()->index(r, 1).data().toString();
+    });
+    m_source->setDataSet(m_data);
+    QCOMPARE(shown, keys);
+}
+
+void tst_MultiSelectDialog::rowsInReadingOrder()
+{
+    // A client data set kept in order of a name: accents and case come second.
+    auto *data = new MemoryDataSet(m_owner);
+    data->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"));
+    data->AddField(QStringLiteral("NMFANTFORN"), 40, QStringLiteral("Nome"));
+    data->IndexFieldNames = QStringLiteral("NMFANTFORN;CDFORNECED");
+    data->load({QStringLiteral("CDFORNECED"), QStringLiteral("NMFANTFORN")},
+               {{QStringLiteral("5"), QStringLiteral("Zebu")},
+                {QStringLiteral("4"), QStringLiteral("Água Doce")},
+                {QStringLiteral("3"), QStringLiteral("azul")},
+                {QStringLiteral("2"), QStringLiteral("Abacate")},
+                {QStringLiteral("1"), QStringLiteral("Azul")},
+                {QStringLiteral("6"), QStringLiteral("Éden")}});
+    m_source->setDataSet(data);
+    QStringList names;
+    runDialog({}, [&](QDialog *d) {
+        for (int r = 0; r < grid(d)->model()->rowCount(); ++r)
+            names << grid(d)->model()->index(r, 2).data().toString();
+    });
+    m_source->setDataSet(m_data);
+    QCOMPARE(names, (QStringList{"Abacate", "Água Doce", "Azul", "azul", "Éden", "Zebu"}));
 }
 
 QTEST_MAIN(tst_MultiSelectDialog)

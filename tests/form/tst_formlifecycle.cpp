@@ -17,9 +17,11 @@
 #include "controls/TSpinEdit.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"
+#include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -29,7 +31,55 @@
 #include <QTest>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
+
+// A loopback port that takes connections and closes them at once, counting them: the
+// application server is away. Runs on a thread of its own, so the screen's blocking
+// connection attempts are answered while the test's thread waits in them.
+class ClosingPort
+{
+public:
+    ClosingPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), size) != 0 || ::listen(m_fd, 8) != 0
+            || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            qFatal("ClosingPort: no loopback port");
+        port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            for (;;) {
+                const int client = ::accept(m_fd, nullptr, nullptr);
+                if (client < 0)
+                    return;   // the listening socket was shut down
+                ++connections;
+                ::close(client);
+            }
+        });
+    }
+    ~ClosingPort()
+    {
+        ::shutdown(m_fd, SHUT_RDWR);
+        ::close(m_fd);
+        m_thread.join();
+    }
+    int port = 0;
+    std::atomic<int> connections{0};
+
+private:
+    int m_fd = -1;
+    std::thread m_thread;
+};
 
 // The first column of the first row; a failed statement comes back as its error text so
 // that the comparison using it shows the cause.
@@ -67,6 +117,7 @@ private slots:
     void tiedToBranch();
     void emptyProductTableLeavesRangeEmpty();
     void serverDownThenBack();
+    void failedStartNeverRunsTheReport();
     void supplierTextCallbacks_data();
     void supplierTextCallbacks();
 };
@@ -220,8 +271,9 @@ void tst_FormLifecycle::firstActivationDefaults()
     QCOMPARE(form->cdsFornecedor->RecordCount(),
              sqlValue(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")).toInt());
     QCOMPARE(form->cdsFornecedor->Fields(0).FieldName, QStringLiteral("IDMARCADO"));
-    QCOMPARE(form->cdsFornecedor->Fields(5).FieldName, QStringLiteral("CDFORNECED"));
-    QVERIFY(!form->cdsFornecedor->Fields(5).Visible);
+    // The picker shows the code, first after the mark.
+    QCOMPARE(form->cdsFornecedor->Fields(1).FieldName, QStringLiteral("CDFORNECED"));
+    QVERIFY(form->cdsFornecedor->Fields(1).Visible);
     QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
@@ -364,6 +416,62 @@ void tst_FormLifecycle::serverDownThenBack()
     QCOMPARE(f.io.errors.size(), 1);
     f.close();
     delete other;
+}
+
+void tst_FormLifecycle::failedStartNeverRunsTheReport()
+{
+    FormFixture f(DemoOptions(), false);
+    ServerProcess server(f.env);
+    ClosingPort away;
+    Session::current().serverPort = away.port;
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(form->boPrimAtiv);
+    QCOMPARE(f.io.errors.size(), 1);
+    // The creation tried once; the activation reports that failure without trying again
+    // (against a server that does not answer, a second wait for the connect timeout).
+    QCOMPARE(away.connections.load(), 1);
+
+    QStringList started;
+    connect(form, &TfrmDadosGerRel::commandStarted, form, [&](const QString &c) { started << c; });
+    const QString file = f.env.dir() + QStringLiteral("/lista.csv");
+    f.io.saveAnswers = {file, file};
+    auto save = [] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        QApplication::processEvents();
+    };
+
+    // What a person does on the half-made form: a branch and a save. The defaults are
+    // tried again first: one attempt, one message, nothing runs.
+    FormFixture::type(form->medCdFilial, QStringLiteral("0002"));
+    save();
+    QCOMPARE(away.connections.load(), 2);
+    QCOMPARE(f.io.errors.size(), 2);
+    QVERIFY(started.isEmpty());
+    QVERIFY(!QFile::exists(file));
+
+    // The server is back: the defaults are applied and shown, and still nothing runs.
+    QVERIFY(server.start());
+    save();
+    QCOMPARE(f.io.errors.size(), 2);
+    QCOMPARE(f.io.infos.size(), 1);
+    QVERIFY(started.isEmpty());
+    QVERIFY(!form->boPrimAtiv);
+    QCOMPARE(form->stListaForn, QStringLiteral("T"));
+    QCOMPARE(form->stListaComp, QStringLiteral("T"));
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    QVERIFY(!form->medCdProdIni->Text().isEmpty());
+    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
+
+    // The next save runs on the whole form.
+    save();
+    QCOMPARE(started, QStringList{QStringLiteral("sbtSalvarComoClick")});
+    QVERIFY(QFile::exists(file));
+    const TParams params = form->rpddPadrao->lastParams();
+    QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(), QStringLiteral("T"));
+    QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAOPER")).AsString(), QStringLiteral("T"));
+    QCOMPARE(params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0001"));
+    QCOMPARE(f.io.errors.size(), 2);
+    f.close();
 }
 
 void tst_FormLifecycle::supplierTextCallbacks_data()

@@ -16,6 +16,8 @@ private slots:
     void weekRuleFoldsNeighbouringYearDays_data();
     void weekRuleFoldsNeighbouringYearDays();
     void weekOutOfRangeIsClamped();
+    void twoDigitYearWindow_data();
+    void twoDigitYearWindow();
     void ajusta_data();
     void ajusta();
     void mensErroShowsAndAborts();
@@ -154,6 +156,30 @@ void tst_Consiste::listStringCarriesAnyKey()
     QCOMPARE(ListString::decode(QString()), QStringList());
 }
 
+void tst_Consiste::twoDigitYearWindow_data()
+{
+    QTest::addColumn<int>("typed");
+    QTest::addColumn<int>("reference");
+    QTest::addColumn<int>("year");
+    // The window runs from 50 years before the reference year to 49 after it.
+    QTest::newRow("next year") << 27 << 2026 << 2027;
+    QTest::newRow("first of the window") << 76 << 2026 << 1976;
+    QTest::newRow("last of the window") << 75 << 2026 << 2075;
+    QTest::newRow("zero") << 0 << 2026 << 2000;
+    QTest::newRow("99") << 99 << 2026 << 1999;
+    QTest::newRow("across a century") << 10 << 2061 << 2110;
+    QTest::newRow("a full year stays") << 2027 << 2026 << 2027;
+    QTest::newRow("three digits stay") << 202 << 2026 << 202;
+}
+
+void tst_Consiste::twoDigitYearWindow()
+{
+    QFETCH(int, typed);
+    QFETCH(int, reference);
+    QFETCH(int, year);
+    QCOMPARE(Consiste::AnoCompleto(typed, reference), year);
+}
+
 void tst_Consiste::normaliser_data()
 {
     QTest::addColumn<QString>("mask");
@@ -168,6 +194,8 @@ void tst_Consiste::normaliser_data()
     QTest::newRow("upper case forced") << ">aaaa;0; " << "ab1" << "AB1" << true;
     QTest::newRow("required digit missing") << "000;0; " << "12" << "" << false;
     QTest::newRow("no picture takes anything") << "" << "x y" << "x y" << true;
+    // "<>" switches case forcing off, as the masked edit reads it.
+    QTest::newRow("case kept by <>") << "<>aaa;0; " << "abC" << "abC" << true;
 }
 
 void tst_Consiste::normaliser()

@@ -57,6 +57,7 @@ private slots:
     void batchSetsControlsThroughTheirValidations();
     void batchRefusalPrintsTheMessage_data();
     void batchRefusalPrintsTheMessage();
+    void batchTakesWhatAPersonTypes();
     void noDisplaySaysSo();
     void localizedResourceModuleTakesPrecedence();
 
@@ -137,6 +138,46 @@ void tst_Shell::batchRefusalPrintsTheMessage_data()
                                               << QStringLiteral("Fornecedor deve ser informado.");
     QTest::newRow("unknown control") << QStringList{QStringLiteral("medNaoExiste=1")}
                                      << QStringLiteral("'medNaoExiste' não existe");
+    // What the controls would change without a word is refused.
+    QTest::newRow("a character the mask drops")
+        << QStringList{QStringLiteral("medCdFilial=00@1")}
+        << QStringLiteral("Valor '00@1' recusado para medCdFilial: o caractere '@' não cabe na posição 3");
+    QTest::newRow("a code longer than the mask")
+        << QStringList{QStringLiteral("medCdFilial=00012")}
+        << QStringLiteral("Valor '00012' recusado para medCdFilial: '00012' tem mais caracteres");
+    QTest::newRow("a week past the range")
+        << QStringList{QStringLiteral("speSemIni=99999999999")}
+        << QStringLiteral("Valor '99999999999' recusado para speSemIni: está fora do intervalo de 1 a 53");
+    QTest::newRow("a week that is no number")
+        << QStringList{QStringLiteral("speSemFin=dez")}
+        << QStringLiteral("Valor 'dez' recusado para speSemFin: não é um número inteiro");
+    QTest::newRow("a date with trailing text")
+        << QStringList{QStringLiteral("depDataIni=15/01/2027xyz")}
+        << QStringLiteral("Valor '15/01/2027xyz' recusado para depDataIni: não é uma data no formato dd/mm/aaaa");
+    QTest::newRow("a key the list does not have")
+        << QStringList{QStringLiteral("rbtListaForn=1"), QStringLiteral("sbtFornecedor=000001,999999")}
+        << QStringLiteral("A chave não está na lista \"Fornecedor cotado\": 999999");
+    QTest::newRow("an option unchecked") << QStringList{QStringLiteral("rbtListaForn=N")}
+                                         << QStringLiteral("um botão de opção só é marcado");
+    QTest::newRow("a yes/no that is neither") << QStringList{QStringLiteral("chbFornecedor=talvez")}
+                                              << QStringLiteral("use S ou N");
+}
+
+void tst_Shell::batchTakesWhatAPersonTypes()
+{
+    const QString file = m_fixture->env.dir() + QStringLiteral("/lista3.csv");
+    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                         QStringLiteral("--set"), QStringLiteral("medCdFilial=2"),
+                         QStringLiteral("--set"), QStringLiteral("depDataIni=15/01/27"),
+                         QStringLiteral("--set"), QStringLiteral("depDataFin=31/01/2027"),
+                         QStringLiteral("--set"), QStringLiteral("chbFornecedor=N"),
+                         QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QJsonObject params = paramsOf(r.out);
+    // A two-digit year is read in the 50-year window (this holds until 2075).
+    QCOMPARE(value(params, "P_DTINI"), QStringLiteral("15/01/2027"));
+    QCOMPARE(value(params, "P_DTFIN"), QStringLiteral("31/01/2027"));
+    QCOMPARE(value(params, "P_CDFILIAL"), QStringLiteral("0002"));
 }
 
 void tst_Shell::batchRefusalPrintsTheMessage()

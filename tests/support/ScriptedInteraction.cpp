@@ -33,7 +33,8 @@ bool ScriptedInteraction::askText(QWidget *, const QString &, const QString &, Q
     return true;
 }
 
-QString ScriptedInteraction::saveFileName(QWidget *, const QString &, const QString &, const QString &)
+QString ScriptedInteraction::saveFileName(QWidget *, const QString &, const QString &suggested, const QString &)
 {
+    lastSuggested = suggested;
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }

@@ -26,6 +26,7 @@ public:
     QStringList saveAnswers;   // saveFileName answers in order; none left = cancel
     QList<bool> confirmAnswers;  // confirm answers in order; none left = no
     QStringList questions;       // texts of the confirm questions asked, in order
+    QString lastSuggested;     // the path the last saveFileName proposed
 
     int lookupCalls = 0;
     int pickListCalls = 0;

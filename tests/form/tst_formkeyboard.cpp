@@ -1,0 +1,279 @@
+// The screen used from the keyboard alone, with real key presses: what typing does in a box
+// entered by Tab or put back by a refusal, Esc, the lookup and command keys, Enter used as
+// Tab, and the report list.
+#include "FormFixture.h"
+
+#include "Cli_Lpr07731.h"
+#include "Consiste.h"
+#include "TfrmListaPrecRel.h"
+#include "controls/TBtnPesquisa.h"
+#include "controls/TControls.h"
+#include "controls/TDateEditPlus.h"
+#include "controls/TMaskEdit.h"
+#include "controls/TSpinEdit.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+const QString kNaoCad = QStringLiteral("Filial não cadastrada.");
+
+QWidget *focused()
+{
+    return QApplication::focusWidget();
+}
+
+// Presses a key on whatever holds the focus, as the keyboard does.
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(focused(), key, modifiers);
+    QApplication::processEvents();
+}
+
+void typeKeys(const QString &text)
+{
+    QTest::keyClicks(focused(), text);
+    QApplication::processEvents();
+}
+
+} // namespace
+
+class tst_FormKeyboard : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void typingReplacesWhatTheKeyboardEntered();
+    void typingAfterARefusalReplacesTheRefusedCode();
+    void weekAndDateEnteredByTab();
+    void escapePutsBackTheBranch();
+    void lookupKeys_data();
+    void lookupKeys();
+    void commandKeys_data();
+    void commandKeys();
+    void enterMovesOnWhenTheSessionSaysSo_data();
+    void enterMovesOnWhenTheSessionSaysSo();
+    void reportListByKeyboard();
+};
+
+void tst_FormKeyboard::cleanup()
+{
+    QCOMPARE(boIdCriado, false);
+}
+
+void tst_FormKeyboard::typingReplacesWhatTheKeyboardEntered()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    const QString firstProduct = form->medCdProdIni->Text();
+    QVERIFY(!firstProduct.isEmpty());
+
+    // Back into the branch from the initial product, and a new branch typed over it.
+    FormFixture::focus(form->medCdProdIni);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(focused(), form->medCdFilial);
+    typeKeys(QStringLiteral("2"));
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("2"));
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), form->medCdProdIni);
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0002"));
+    QVERIFY(!form->edtNmFilial->text().isEmpty());
+
+    // On to the final product: the initial one's code typed over the last one's.
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), form->medCdProdFin);
+    typeKeys(firstProduct);
+    press(Qt::Key_Tab);
+    QCOMPARE(form->medCdProdFin->Text(), firstProduct);
+    QCOMPARE(form->edtNmProdFin->text(), form->edtNmProdIni->text());
+    QCOMPARE(f.io.errors, QStringList());
+    f.close();
+}
+
+void tst_FormKeyboard::typingAfterARefusalReplacesTheRefusedCode()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    FormFixture::focus(form->medCdProdIni);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    typeKeys(QStringLiteral("9999"));
+    press(Qt::Key_Tab);
+    QCOMPARE(f.io.errors, QStringList{kNaoCad});
+    QCOMPARE(focused(), form->medCdFilial);
+    // The person types the right code at once: it replaces the refused one.
+    typeKeys(QStringLiteral("3"));
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("3"));
+    press(Qt::Key_Tab);
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0003"));
+    QCOMPARE(f.io.errors, QStringList{kNaoCad});
+    QCOMPARE(focused(), form->medCdProdIni);
+    f.close();
+}
+
+void tst_FormKeyboard::weekAndDateEnteredByTab()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    const int year = form->depDataIni->GetDate().year();
+    FormFixture::focus(form->chbFornecedor);
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), form->speSemIni);
+    typeKeys(QStringLiteral("10"));
+    QCOMPARE(form->speSemIni->Text(), QStringLiteral("10"));
+    QCOMPARE(form->depDataIni->GetDate(), Consiste::DataSemana(10, QLatin1Char('I'), year));
+
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), form->depDataIni);
+    // A two-digit year, read in the 50-year window (this row holds until 2075).
+    typeKeys(QStringLiteral("150127"));
+    press(Qt::Key_Tab);
+    QCOMPARE(form->depDataIni->Text(), QStringLiteral("15/01/2027"));
+    QCOMPARE(form->speSemIni->Value(), Consiste::NumeroSemana(QDate(2027, 1, 15)));
+    QCOMPARE(f.io.errors, QStringList());
+    f.close();
+}
+
+void tst_FormKeyboard::escapePutsBackTheBranch()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    const QString name = form->edtNmFilial->text();
+    FormFixture::focus(form->medCdProdIni);
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    typeKeys(QStringLiteral("0002"));
+    QVERIFY(form->edtNmFilial->text().isEmpty());
+    press(Qt::Key_Escape);
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    press(Qt::Key_Tab);
+    QCOMPARE(form->edtNmFilial->text(), name);
+    QCOMPARE(f.io.errors, QStringList());
+    f.close();
+}
+
+void tst_FormKeyboard::lookupKeys_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("title");   // empty: no lookup opens
+    QTest::newRow("F9 on the branch") << "medCdFilial" << int(Qt::Key_F9) << 0 << "Filial";
+    QTest::newRow("Alt+Down on the branch") << "medCdFilial" << int(Qt::Key_Down) << int(Qt::AltModifier) << "Filial";
+    QTest::newRow("F9 on the final product") << "medCdProdFin" << int(Qt::Key_F9) << 0 << "Produto";
+    QTest::newRow("Alt+Down on the initial product")
+        << "medCdProdIni" << int(Qt::Key_Down) << int(Qt::AltModifier) << "Produto";
+    QTest::newRow("F9 on a week box has no lookup") << "speSemIni" << int(Qt::Key_F9) << 0 << QString();
+    QTest::newRow("Ctrl+F9 is not F9") << "medCdFilial" << int(Qt::Key_F9) << int(Qt::ControlModifier) << QString();
+}
+
+void tst_FormKeyboard::lookupKeys()
+{
+    QFETCH(QString, edit);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, title);
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    QWidget *box = form->findChild<QWidget *>(edit);
+    f.io.onLookup = [](TDataSource *, const QString &, const QString &, QString &) { return false; };
+    FormFixture::focus(box);
+    press(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(f.io.lookupCalls, title.isEmpty() ? 0 : 1);
+    if (!title.isEmpty())
+        QCOMPARE(f.io.lastTitle, title);
+    QCOMPARE(focused(), box);
+    f.close();
+}
+
+void tst_FormKeyboard::commandKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("F5 previews") << int(Qt::Key_F5) << 0 << "sbtPreviewClick";
+    QTest::newRow("Ctrl+P prints") << int(Qt::Key_P) << int(Qt::ControlModifier) << "sbtPrintClick";
+    QTest::newRow("Ctrl+S saves") << int(Qt::Key_S) << int(Qt::ControlModifier) << "sbtSalvarComoClick";
+}
+
+void tst_FormKeyboard::commandKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, command);
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    QStringList started;
+    connect(form, &TfrmDadosGerRel::commandStarted, form, [&](const QString &c) { started << c; });
+    f.io.saveAnswers.clear();   // the save dialog is cancelled
+
+    // From inside an edit holding a code that is not there: the gate checks it first and
+    // nothing starts.
+    FormFixture::type(form->medCdFilial, QStringLiteral("9999"));
+    press(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(f.io.errors, QStringList{kNaoCad});
+    QCOMPARE(started, QStringList());
+    QCOMPARE(focused(), form->medCdFilial);
+
+    typeKeys(QStringLiteral("0001"));
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    // The command may then succeed or fail on its own (no printer here); it started once.
+    press(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(started, QStringList{command});
+    f.close();
+}
+
+void tst_FormKeyboard::enterMovesOnWhenTheSessionSaysSo_data()
+{
+    QTest::addColumn<bool>("option");
+    QTest::newRow("EnterComoTab=true") << true;
+    QTest::newRow("EnterComoTab=false") << false;
+}
+
+void tst_FormKeyboard::enterMovesOnWhenTheSessionSaysSo()
+{
+    QFETCH(bool, option);
+    FormFixture f;
+    Session::current().enterComoTab = option;
+    TfrmListaPrecRel *form = f.open();
+    FormFixture::focus(form->medCdFilial);
+    typeKeys(QStringLiteral("2"));
+    press(Qt::Key_Return);
+    if (!option) {
+        QCOMPARE(focused(), form->medCdFilial);
+        f.close();
+        return;
+    }
+    // As Tab: the exit runs (the code is completed) and the next box is entered whole.
+    QCOMPARE(focused(), form->medCdProdIni);
+    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0002"));
+    typeKeys(QStringLiteral("9"));
+    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("9"));
+    press(Qt::Key_Escape);
+    FormFixture::focus(form->speSemFin);
+    press(Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(focused(), form->depDataIni);
+    QCOMPARE(f.io.errors, QStringList());
+    f.close();
+}
+
+void tst_FormKeyboard::reportListByKeyboard()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(form->cbbReportNames->count() >= 2);
+    FormFixture::focus(form->speSemIni);
+    press(Qt::Key_R, Qt::AltModifier);
+    QCOMPARE(focused(), form->cbbReportNames);
+    const int before = form->cbbReportNames->currentIndex();
+    press(Qt::Key_Down);
+    QCOMPARE(form->cbbReportNames->currentIndex(), before + 1);
+    f.close();
+}
+
+QTEST_MAIN(tst_FormKeyboard)
+#include "tst_formkeyboard.moc"

@@ -1,0 +1,78 @@
+// Qt's own dialogs in Portuguese once the suite's translations are installed, as the shell
+// does at start.
+#include "Translations.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class tst_Translations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void standardButtons_data();
+    void standardButtons();
+    void printDialog();
+    void fileDialog();
+};
+
+void tst_Translations::initTestCase()
+{
+    const QString file = Translations::install(qApp);
+    QVERIFY2(!file.isEmpty(), "Qt's Brazilian Portuguese translations are not installed (qt6-translations-l10n)");
+}
+
+void tst_Translations::standardButtons_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Cancel") << int(QDialogButtonBox::Cancel) << "&Cancelar";
+    QTest::newRow("Save") << int(QDialogButtonBox::Save) << "&Salvar";
+    QTest::newRow("Yes") << int(QDialogButtonBox::Yes) << "&Sim";
+    QTest::newRow("No") << int(QDialogButtonBox::No) << "&Não";
+    QTest::newRow("Close") << int(QDialogButtonBox::Close) << "&Fechar";
+}
+
+void tst_Translations::standardButtons()
+{
+    QFETCH(int, button);
+    QFETCH(QString, text);
+    QDialogButtonBox box{QDialogButtonBox::StandardButtons(button)};
+    QCOMPARE(box.button(QDialogButtonBox::StandardButton(button))->text().remove(QLatin1Char('&')),
+             text.remove(QLatin1Char('&')));
+}
+
+void tst_Translations::printDialog()
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer);
+    QStringList texts;
+    for (QPushButton *b : dialog.findChildren<QPushButton *>())
+        texts << b->text().remove(QLatin1Char('&'));
+    for (const char *english : {"Cancel", "Options >>", "Print"})
+        QVERIFY2(!texts.contains(QLatin1String(english)), qPrintable(texts.join(QLatin1String(" | "))));
+    QVERIFY2(texts.contains(QStringLiteral("Cancelar")), qPrintable(texts.join(QLatin1String(" | "))));
+}
+
+void tst_Translations::fileDialog()
+{
+    QFileDialog dialog(nullptr, QStringLiteral("Salvar Relatório"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QStringList texts;
+    for (QPushButton *b : dialog.findChildren<QPushButton *>())
+        texts << b->text().remove(QLatin1Char('&'));
+    QVERIFY2(texts.contains(QStringLiteral("Salvar")), qPrintable(texts.join(QLatin1String(" | "))));
+    QVERIFY2(!texts.contains(QStringLiteral("Save")) && !texts.contains(QStringLiteral("Cancel")),
+             qPrintable(texts.join(QLatin1String(" | "))));
+}
+
+QTEST_MAIN(tst_Translations)
+#include "tst_translations.moc"
