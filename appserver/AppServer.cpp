@@ -16,8 +16,11 @@ namespace {
 constexpr qint64 kSocketBuffer = 256 * 1024;   // bytes handed to a socket ahead of the peer
 constexpr qint64 kChunk = 64 * 1024;
 constexpr int kClosingGraceMs = 2000;
-// A pending link that has received nothing for this long may give its place to a newcomer.
+// A pending link may give its place to a newcomer once it is this old without having sent
+// a byte (a client sends its TLS greeting at once; a socket left silent never does), or,
+// its handshake done, once it has received nothing for this long.
 constexpr qint64 kQuietMs = 1000;
+constexpr qint64 kHandshakeMs = 250;
 // Wrong tokens from an address are forgotten after this long without another.
 constexpr qint64 kFailureMemoryMs = 10 * 60 * 1000;
 constexpr int kMaxTokenDelayMs = 8000;
@@ -55,6 +58,7 @@ struct AppServer::Peer
     FrameReader reader{Frame::MaxHelloSize};
     bool identified = false;
     bool held = false;             // a late refusal is waiting: nothing more is read
+    bool spoke = false;            // a byte has come (the TLS handshake has started)
     QElapsedTimer since;           // connected
     QElapsedTimer lastByte;        // last bytes received
     bool closing = false;          // a refusal is on its way; then the link closes
@@ -192,10 +196,19 @@ void AppServer::acceptConnections()
         m_peers.emplace(socket, std::move(peer));
 
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            if (Peer *p = find(socket)) {
-                p->lastByte.start();
-                processInput(*p);
+            Peer *p = find(socket);
+            if (!p)
+                return;
+            p->lastByte.start();
+            auto *tls = qobject_cast<QSslSocket *>(socket);
+            if (tls && !p->spoke) {
+                // The client's first bytes (its TLS greeting, left in the socket for the
+                // handshake to read): only now is a handshake spent on the link.
+                p->spoke = true;
+                tls->startServerEncryption();
+                return;
             }
+            processInput(*p);
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
             if (Peer *p = find(socket)) {
@@ -225,7 +238,6 @@ void AppServer::acceptConnections()
                 if (Peer *p = find(socket))
                     p->lastByte.start();
             });
-            tls->startServerEncryption();
         }
     }
 }
@@ -278,8 +290,14 @@ AppServer::Peer *AppServer::quietestPending(const QString &address) const
 {
     Peer *oldest = nullptr;
     for (const auto &[s, peer] : m_peers) {
-        // A link waiting for its late refusal is going anyway.
-        if (peer->gone || peer->identified || (!peer->held && peer->lastByte.elapsed() < kQuietMs))
+        if (peer->gone || peer->identified)
+            continue;
+        // A link waiting for its late refusal is going anyway; a handshake under way is
+        // left to the hello deadline.
+        const auto *tls = qobject_cast<const QSslSocket *>(peer->socket);
+        const bool stalled = !peer->spoke ? peer->since.elapsed() >= kHandshakeMs
+                                          : (!tls || tls->isEncrypted()) && peer->lastByte.elapsed() >= kQuietMs;
+        if (!peer->held && !stalled)
             continue;
         if (!address.isEmpty() && peer->address != address)
             continue;

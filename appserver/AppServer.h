@@ -29,8 +29,9 @@ class rdmConsListaPreco;
 // maxPendingPerAddress from one address (more are refused) and maxPending in all,
 // which keeps the rest of maxConnections for identified clients. A newcomer over
 // either limit, or over maxConnections, takes the place of the oldest pending link
-// that has gone quiet (nothing received for a second), so that idle sockets cannot
-// keep a real client out. A wrong token is answered late, later at each new
+// that has stalled (not a byte in a quarter of a second, or nothing for a second after its
+// TLS handshake), so that idle sockets cannot keep a real client out. The handshake
+// starts only when the client's first bytes arrive. A wrong token is answered late, later at each new
 // failure from the same address. Refusals are logged a few per second at most.
 class AppServer : public QObject
 {
