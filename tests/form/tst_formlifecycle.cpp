@@ -40,7 +40,7 @@
 
 namespace {
 
-// A loopback port that takes connections and closes them at once, counting them: the
+// A loopback port where something else answers and closes, counting the connections: the
 // application server is away. Runs on a thread of its own, so the screen's blocking
 // connection attempts are answered while the test's thread waits in them.
 class ClosingPort
@@ -63,6 +63,11 @@ public:
                 if (client < 0)
                     return;   // the listening socket was shut down
                 ++connections;
+                // Something that is not our server: the link gives up at once (a link
+                // closed before its handshake would be taken for a busy server and retried).
+                const char answer[] = "HTTP/1.1 400 Bad Request\r\n\r\n";
+                [[maybe_unused]] const auto sent = ::send(client, answer, sizeof answer - 1, MSG_NOSIGNAL);
+                ::shutdown(client, SHUT_RDWR);
                 ::close(client);
             }
         });
