@@ -11,7 +11,7 @@
 // [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha
 // [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
 //                     Chave (the server; files relative to the session file)
-// [Relatorios]        Diretorio
+// [Relatorios]        Diretorio (TempoLimite, LimiteLinhas, LimiteArquivoMB: see ReportLimits)
 class SUITE_EXPORT Session
 {
 public:

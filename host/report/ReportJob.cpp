@@ -91,7 +91,7 @@ void ReportJob::work(ReportSink &sink)
         m_failure = std::make_exception_ptr(EAbort());
     else if (m_stop.load() == Stop::Timeout)
         m_failure = std::make_exception_ptr(ESuiteError(
-            QStringLiteral("O relatório foi interrompido: passou do tempo limite de %1 segundos. Restrinja os "
+            QStringLiteral("O relatório foi interrompido: passou do tempo limite (%1 s). Restrinja os "
                            "parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
                 .arg(m_limits.seconds)));
     m_running = false;

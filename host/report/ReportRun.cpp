@@ -1,4 +1,5 @@
 #include "ReportRun.h"
+#include "../Database.h"
 #include "../EAbort.h"
 #include "../SqlBinding.h"
 #include "../SqlGuard.h"
@@ -255,7 +256,7 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("Relatório '%1': a leitura dos dados foi interrompida por um erro "
                                             "do banco de dados: %2")
-                                 .arg(m_def.title, query.lastError().text()));
+                                 .arg(m_def.title, databaseCause(query.lastError())));
     if (rows > 0)
         closeGroups(0);
     if (!m_def.summaryLabel.isEmpty() || !summary.totals.isEmpty()) {

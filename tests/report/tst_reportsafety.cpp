@@ -110,7 +110,7 @@ void tst_ReportSafety::timeLimitStopsAQueryBeforeItsFirstRow()
         designer->SaveAs(nullptr, semFim, out->filePath(QStringLiteral("sem-fim.csv")));
         QFAIL("a query without end finished");
     } catch (const ESuiteError &e) {
-        QVERIFY2(e.message().contains(QStringLiteral("tempo limite de 1 segundos")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("tempo limite (1 s)")), qPrintable(e.message()));
     }
     QCOMPARE(filesLeft(), QStringList());
 }
