@@ -270,6 +270,13 @@ void PdfReportWriter::encodeText(std::string &out, const PageItem &item, const Q
 
 void PdfReportWriter::page(const ReportPage &page)
 {
+    // Everything about the page, from its operators to the file, happens on the queue's
+    // thread while the run lays out the next ones.
+    later([this, page] { writePage(page); });
+}
+
+void PdfReportWriter::writePage(const ReportPage &page)
+{
     std::string &out = m_content;
     out.clear();
     m_inText = false;
@@ -346,16 +353,11 @@ void PdfReportWriter::page(const ReportPage &page)
     QList<QPair<int, QByteArray>> pages;
     for (int copy = 0; copy < (m_collate ? 1 : m_copies); ++copy)
         pages << pageObject(sheet);
-    // Compressing and writing happen on the queue's thread while the next page is laid out.
-    later([this, content = std::move(out), contentObject, pages] {
-        writeStream(contentObject, content.data(), content.size());
-        for (const auto &[number, dictionary] : pages) {
-            startObject(number);
-            write(dictionary);
-        }
-    });
-    m_content = std::string();
-    m_content.reserve(512 * 1024);
+    writeStream(contentObject, out.data(), out.size());
+    for (const auto &[number, dictionary] : pages) {
+        startObject(number);
+        write(dictionary);
+    }
 }
 
 void PdfReportWriter::setCopies(int copies, bool collate)

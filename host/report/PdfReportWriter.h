@@ -55,6 +55,7 @@ private:
     // Work on the file: on the queue's thread while pages come, inline at the end.
     void later(std::function<void()> work);
     QPair<int, QByteArray> pageObject(size_t sheet);
+    void writePage(const ReportPage &page);
     void startObject(int number);
     void write(const QByteArray &bytes);
     void writeStream(int number, const QByteArray &content, const QByteArray &extra = QByteArray());
@@ -69,7 +70,7 @@ private:
     QString m_creator;
     PageSetup m_setup;
     qint64 m_offset = 0;
-    int m_objectCount = 0;                 // numbers handed out (layout's thread)
+    int m_objectCount = 0;                 // numbers handed out
     std::vector<qint64> m_objectOffsets;   // by object number (writing thread); 0 = not yet written
     std::unique_ptr<WriteQueue> m_queue;
     std::unique_ptr<Font> m_fonts[2];
