@@ -122,6 +122,8 @@ void ReportPreviewDialog::buildToolBar()
     bar->addWidget(m_pageBox);
     m_pageTotal = new QLabel(bar);
     m_pageTotal->setObjectName(QStringLiteral("previewPageTotal"));
+    // Wide enough for a large count, so the bar does not shift while the count grows.
+    m_pageTotal->setMinimumWidth(m_pageTotal->fontMetrics().horizontalAdvance(QStringLiteral(" de 9.999.999… ")));
     bar->addWidget(m_pageTotal);
     iconOnly(action("go-next", QStyle::SP_MediaSeekForward, QStringLiteral("Próxima"), QStringLiteral("Próxima página"),
                     QKeySequence(Qt::Key_PageDown), [this] { showPage(currentPage() + 1); }));

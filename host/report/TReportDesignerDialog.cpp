@@ -2,6 +2,7 @@
 #include "../Database.h"
 #include "../EAbort.h"
 #include "../Interaction.h"
+#include "../SaveLocation.h"
 #include "../SqlBinding.h"
 #include "../TfrmDadosGerRel.h"
 #include "CsvReportWriter.h"
@@ -273,6 +274,16 @@ void TReportDesignerDialog::deliverPrint(ReportFile &spool, const PrintRequest &
     m_lastPageCount = pageCount;
 }
 
+QString TReportDesignerDialog::proposedFile() const
+{
+    const auto value = [this](const char *name) {
+        const TParam *p = m_lastParams.FindParam(QLatin1String(name));
+        return p ? p->Value() : QVariant();
+    };
+    return SaveLocation::proposal(ReportCode.trimmed(), value("P_CDFILIAL").toString(), value("P_DTINI").toDate(),
+                                  value("P_DTFIN").toDate());
+}
+
 QString TReportDesignerDialog::spoolPath() const
 {
     return QDir::temp().filePath(QStringLiteral("impressao-%1-%2.pdf")
@@ -338,11 +349,14 @@ bool TReportDesignerDialog::offerPdfInstead(QWidget *parent, const QString &repo
                                           QStringLiteral("Nenhuma impressora está instalada neste computador.\n"
                                                          "Deseja salvar o relatório em PDF?")))
         return true;
-    const QString file = Interaction::instance()->saveFileName(
-        parent, QStringLiteral("Salvar em PDF"), QDir::home().filePath(ReportCode.trimmed() + QStringLiteral(".pdf")),
-        QStringLiteral("PDF (*.pdf)"));
-    if (!file.isEmpty())
-        savePdf(file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".pdf"));
+    QString file = Interaction::instance()->saveFileName(parent, QStringLiteral("Salvar em PDF"), proposedFile(),
+                                                         QStringLiteral("PDF (*.pdf)"));
+    if (file.isEmpty())
+        return true;
+    if (!file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        file += QStringLiteral(".pdf");
+    savePdf(file);
+    SaveLocation::remember(file);
     return true;
 }
 
@@ -412,8 +426,7 @@ void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageS
                                         const QString &reportName)
 {
     const QString file = Interaction::instance()->saveFileName(
-        &dialog, QStringLiteral("Salvar relatório"),
-        QDir::home().filePath(ReportCode.trimmed() + QStringLiteral(".pdf")),
+        &dialog, QStringLiteral("Salvar relatório"), proposedFile(),
         QStringLiteral("PDF (*.pdf);;CSV (*.csv);;Excel (*.xlsx);;HTML (*.html)"));
     if (file.isEmpty())
         return;
@@ -421,6 +434,7 @@ void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageS
         savePreviewPdf(dialog, store, job, file);
     else
         SaveAs(&dialog, reportName, file);   // another output: another pass over the data
+    SaveLocation::remember(file);
 }
 
 void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)

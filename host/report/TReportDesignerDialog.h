@@ -115,6 +115,8 @@ private:
     bool askPrinter(QWidget *parent, QPrinter &printer, const QString &title, bool currentPage) const;
     void setUpPrinter(QPrinter &printer, const ReportRunInfo &info) const;
     QString spoolPath() const;
+    // Where the save dialog starts: the last folder, a name of the report, branch and period.
+    QString proposedFile() const;
     void printRun(QWidget *parent, ReportRun &run, const PrintRequest &request, ReportProgress &progress);
     void printStore(QWidget *parent, const PageStore &store, const PrintRequest &request, ReportProgress &progress);
     void deliverPrint(ReportFile &spool, const PrintRequest &request, int selected, int pageCount);
