@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -247,6 +248,12 @@ bool ReportPreviewDialog::find(const QString &text, bool backwards)
     int page = m_matchItem >= 0 ? m_matchPage : currentPage();
     int item = m_matchItem;
     for (int visited = 0; visited <= pages; ++visited) {
+        if (visited > 0 && visited % 200 == 0) {
+            // A long search says where it is and keeps the window drawn.
+            m_status->setText(QStringLiteral("Procurando \"%1\"... página %2 de %3")
+                                  .arg(text.trimmed(), count(page), count(pages)));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
         const ReportPage content = m_store.page(page - 1);
         const int n = int(content.items.size());
         if (item < 0 && backwards)
