@@ -264,15 +264,17 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int 
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     prepared.exec(query);
+    return readRows(query);
+}
 
+QVector<LookupSqlModel::Row> LookupSqlModel::readRows(QSqlQuery &query) const
+{
     const QSqlRecord record = query.record();
     QVector<int> from;
     for (const Column &c : m_columns)
         from << record.indexOf(c.name);
     from << record.indexOf(m_keyField) << record.indexOf(m_column);
-
     QVector<Row> rows;
-    rows.reserve(limit);
     while (query.next()) {
         Row row(from.size());
         for (int i = 0; i < from.size(); ++i)
@@ -325,17 +327,8 @@ QVector<LookupSqlModel::Row> LookupSqlModel::rowsOfKeys(const QStringList &keys)
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     PreparedSql::prepare(sql, params, m_dialect).exec(query);
-    const QSqlRecord record = query.record();
-    QVector<int> from;
-    for (const Column &c : m_columns)
-        from << record.indexOf(c.name);
-    from << record.indexOf(m_keyField) << record.indexOf(m_column);
     QSet<QString> seen;
-    while (query.next()) {
-        Row row(from.size());
-        for (int i = 0; i < from.size(); ++i)
-            if (from.at(i) >= 0)
-                row[i] = query.value(from.at(i));
+    for (Row &row : readRows(query)) {
         // A row the table keeps for a name changed since no longer matches: left out.
         const QString key = row.at(m_columns.size()).toString();
         if (seen.contains(key) || !row.at(m_columns.size() + 1).toString().contains(m_text))

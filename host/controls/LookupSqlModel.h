@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+class QSqlQuery;
 class TADOIBQuery;
 
 // Lookup rows read from the database a page at a time: the query's own statement is
@@ -54,6 +55,8 @@ private:
     // SQLite with a trigram table: the next codes in its order, then their rows.
     QVector<Row> readTrigramPage(int limit);
     QVector<Row> rowsOfKeys(const QStringList &keys);
+    // The rows of an executed page statement, in the model's layout.
+    QVector<Row> readRows(QSqlQuery &query) const;
     QStringList trigramKeys(const QString &extra, const QVariantList &extraValues, int limit);
     bool searchesName() const;
 

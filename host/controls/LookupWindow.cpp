@@ -39,7 +39,7 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
 
     m_edtPesquisa = new QLineEdit(this);
     m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
-    m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou do nome"));
+    m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou parte do nome"));
     m_edtPesquisa->installEventFilter(this);
 
     // A table, not a tree: a tree view reads one more page at every layout.
