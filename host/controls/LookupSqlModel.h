@@ -15,9 +15,10 @@ class TADOIBQuery;
 // on a million. A code is searched by its start. A name is compared without regard to
 // case or accents, through the folded column the field names (TField::SearchField): one
 // or two characters find the names that start with them, three or more are found
-// anywhere in the name (an index of three-letter groups answers that: on SQLite the
-// field's trigram table, TField::SearchTable, read in the folded order; on PostgreSQL a
-// trigram index on the column).
+// anywhere in the name: on SQLite through the field's trigram table (TField::SearchTable)
+// read in the folded order; on the servers through the words that hold the part
+// (TField::SearchVocabulary), each read in the folded order from the word table
+// (TField::SearchWords) and merged. Without those tables the folded column is walked.
 class SUITE_EXPORT LookupSqlModel : public LookupModel
 {
     Q_OBJECT
@@ -44,6 +45,8 @@ public:
     void fetchMore(const QModelIndex &parent) override;
 
     static constexpr int minPartLength = 3;
+    // More words than this hold the part: it is common, and the column walk is quicker.
+    static constexpr int maxWords = 20;
     static constexpr int firstPage = 100;
     static constexpr int nextPage = 300;
 
@@ -58,7 +61,17 @@ private:
     // The rows of an executed page statement, in the model's layout.
     QVector<Row> readRows(QSqlQuery &query) const;
     QStringList trigramKeys(const QString &extra, const QVariantList &extraValues, int limit);
+    // The servers: the words that hold the longest typed part (false when too many, as
+    // for a common part: the column walk then finds its rows at once).
+    bool startWords(const TField &field);
+    QVector<Row> readWordPage(int limit);
+    struct WordStream;
+    void refill(WordStream &stream, int rows);
     bool searchesName() const;
+    // The state of a new search: what is compared, and which index answers it.
+    void startSearch(const QString &field, const QString &text);
+    // Whether a search has no more rows to read (shortPage: the last page was not full).
+    bool exhausted(bool shortPage) const;
 
     TADOIBQuery *m_query;
     SqlDialect m_dialect;
@@ -74,4 +87,16 @@ private:
     qint64 m_trigramOrderedEnd = -1;
     bool m_trigramOrderedDone = false;
     QVector<Row> m_trigramLater;
+    // Word reading: one stream of (folded name, key) per word, merged in order.
+    struct WordStream
+    {
+        QString word;
+        QVector<QPair<QString, QString>> buffer;
+        int next = 0;
+        bool done = false;
+    };
+    QString m_wordTable;
+    QVector<WordStream> m_streams;
+    QPair<QString, QString> m_lastMerged;
+    bool m_wordsDone = false;
 };
