@@ -4,6 +4,7 @@
 #include "../SqlBinding.h"
 #include "../TADOIBQuery.h"
 #include "TextFold.h"
+#include "WordSearch.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -164,6 +165,8 @@ LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, cons
 {
 }
 
+LookupSqlModel::~LookupSqlModel() = default;
+
 SqlDialect LookupSqlModel::dialectOf(const QString &driverName)
 {
     if (driverName.startsWith(QLatin1String("QPSQL")))
@@ -234,109 +237,9 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readPage(bool continuation, int lim
 {
     if (!m_trigramTable.isEmpty())
         return readTrigramPage(limit);
-    if (!m_wordTable.isEmpty())
+    if (m_words)
         return readWordPage(limit);
     return readSqlPage(continuation, limit);
-}
-
-bool LookupSqlModel::startWords(const TField &field)
-{
-    // The longest part between blanks lies inside one word of every name that holds the text.
-    QString part;
-    for (const QString &p : m_text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        if (p.size() > part.size())
-            part = p;
-    QSqlQuery query(m_query->database());
-    query.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT PALAVRA FROM %1 WHERE PALAVRA LIKE ? ESCAPE '\\'")
-                            .arg(checkedName(field.SearchVocabulary));
-    if (!query.prepare(sql))
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(field.SearchVocabulary, query.lastError().text()));
-    query.addBindValue(containsPattern(part));
-    if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(field.SearchVocabulary, query.lastError().text()));
-    m_streams.clear();
-    while (query.next()) {
-        if (m_streams.size() == maxWords)
-            return false;
-        WordStream stream;
-        stream.word = query.value(0).toString();
-        m_streams << stream;
-    }
-    m_lastMerged = {};
-    m_wordsDone = m_streams.isEmpty();
-    return true;
-}
-
-void LookupSqlModel::refill(WordStream &stream, int rows)
-{
-    const QString table = checkedName(m_wordTable);
-    const bool continued = !stream.buffer.isEmpty();
-    QString sql = QStringLiteral("SELECT NMBUSCA, %1 FROM %2 WHERE PALAVRA = ?").arg(checkedName(m_keyField), table);
-    if (continued)
-        // As the pages' continuation: Firebird walks the index only through a negation.
-        sql += m_dialect == SqlDialect::Firebird
-                   ? QStringLiteral(" AND NMBUSCA >= ? AND NOT (NMBUSCA = ? AND %1 <= ?)").arg(checkedName(m_keyField))
-                   : QStringLiteral(" AND NMBUSCA >= ? AND (NMBUSCA > ? OR %1 > ?)").arg(checkedName(m_keyField));
-    sql += QStringLiteral(" ORDER BY NMBUSCA, %1").arg(checkedName(m_keyField));
-    sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(rows) : QStringLiteral(" LIMIT %1").arg(rows);
-    QSqlQuery query(m_query->database());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
-    query.addBindValue(stream.word);
-    if (continued) {
-        const QPair<QString, QString> last = stream.buffer.constLast();
-        query.addBindValue(last.first);
-        query.addBindValue(last.first);
-        query.addBindValue(last.second);
-    }
-    if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
-    QVector<QPair<QString, QString>> read;
-    while (query.next())
-        read.append({query.value(0).toString(), query.value(1).toString()});
-    stream.done = read.size() < rows;
-    stream.buffer = read;
-    stream.next = 0;
-}
-
-QVector<LookupSqlModel::Row> LookupSqlModel::readWordPage(int limit)
-{
-    // The streams merged in (folded name, key) order, as the servers' C collation orders
-    // them; a name met through two of its words is taken once; what does not hold the
-    // whole text is passed over. A part met in thousands of names that do not hold the
-    // whole text ends the page early: the list asks for the next one as it is shown.
-    constexpr int budget = 2000;
-    // A word's first reading is a share of the page; a word read through is dense, and
-    // is read on a page at a time.
-    const int share = qBound(20, 2 * limit / qMax(1, int(m_streams.size())), nextPage);
-    QStringList keys;
-    int examined = 0;
-    while (keys.size() < limit && examined < budget) {
-        WordStream *best = nullptr;
-        for (WordStream &s : m_streams) {
-            if (s.next == s.buffer.size() && !s.done)
-                refill(s, s.buffer.isEmpty() ? share : nextPage);
-            if (s.next < s.buffer.size() && (!best || s.buffer.at(s.next) < best->buffer.at(best->next)))
-                best = &s;
-        }
-        if (!best) {
-            m_wordsDone = true;
-            break;
-        }
-        const QPair<QString, QString> head = best->buffer.at(best->next++);
-        ++examined;
-        if (head == m_lastMerged)
-            continue;
-        m_lastMerged = head;
-        if (head.first.contains(m_text))
-            keys << head.second;
-    }
-    QVector<Row> rows = rowsOfKeys(keys);
-    const int keyAt = int(m_columns.size());
-    std::sort(rows.begin(), rows.end(), [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
-    return rows;
 }
 
 QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int limit)
@@ -484,6 +387,15 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readTrigramPage(int limit)
     return page;
 }
 
+
+QVector<LookupSqlModel::Row> LookupSqlModel::readWordPage(int limit)
+{
+    QVector<Row> rows = rowsOfKeys(m_words->next(limit));
+    const int keyAt = int(m_columns.size());
+    std::sort(rows.begin(), rows.end(), [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
+    return rows;
+}
+
 void LookupSqlModel::search(const QString &field, const QString &text)
 {
     beginResetModel();
@@ -513,15 +425,19 @@ void LookupSqlModel::startSearch(const QString &field, const QString &text)
     m_trigramOrderedEnd = -1;
     m_trigramOrderedDone = false;
     m_trigramLater.clear();
-    m_wordTable.clear();
-    m_streams.clear();
+    m_words.reset();
     const TField *f = m_query->FindField(field);
     if (byKey || m_text.size() < minPartLength || !f)
         return;
     if (m_dialect == SqlDialect::SQLite)
         m_trigramTable = f->SearchTable;
-    else if (!f->SearchWords.isEmpty() && !f->SearchVocabulary.isEmpty() && startWords(*f))
-        m_wordTable = f->SearchWords;
+    else if (!f->SearchWords.isEmpty() && !f->SearchVocabulary.isEmpty()) {
+        m_words = std::make_unique<WordSearch>(m_query->database(), m_dialect, checkedName(f->SearchWords),
+                                               checkedName(f->SearchVocabulary), checkedName(m_keyField), m_text);
+        // A common text is met at once by the column walk.
+        if (!m_words->start())
+            m_words.reset();
+    }
 }
 
 QVariant LookupSqlModel::value(int row, int column) const
@@ -545,8 +461,8 @@ bool LookupSqlModel::exhausted(bool shortPage) const
 {
     if (!m_trigramTable.isEmpty())
         return m_trigramOrderedDone && m_trigramLater.isEmpty();
-    if (!m_wordTable.isEmpty())
-        return m_wordsDone;
+    if (m_words)
+        return m_words->done();
     return shortPage;
 }
 

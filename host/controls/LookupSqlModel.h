@@ -6,8 +6,11 @@
 
 #include <QStringList>
 
+#include <memory>
+
 class QSqlQuery;
 class TADOIBQuery;
+class WordSearch;
 
 // Lookup rows read from the database a page at a time: the query's own statement is
 // wrapped in a statement that orders by the searched column and continues after the last
@@ -24,6 +27,7 @@ class SUITE_EXPORT LookupSqlModel : public LookupModel
     Q_OBJECT
 public:
     LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField, QObject *parent);
+    ~LookupSqlModel() override;
 
     static SqlDialect dialectOf(const QString &driverName);
     // The statement without a final top-level ORDER BY (kept when a row limit follows it).
@@ -45,8 +49,6 @@ public:
     void fetchMore(const QModelIndex &parent) override;
 
     static constexpr int minPartLength = 3;
-    // More words than this hold the part: it is common, and the column walk is quicker.
-    static constexpr int maxWords = 20;
     static constexpr int firstPage = 100;
     static constexpr int nextPage = 300;
 
@@ -61,12 +63,8 @@ private:
     // The rows of an executed page statement, in the model's layout.
     QVector<Row> readRows(QSqlQuery &query) const;
     QStringList trigramKeys(const QString &extra, const QVariantList &extraValues, int limit);
-    // The servers: the words that hold the longest typed part (false when too many, as
-    // for a common part: the column walk then finds its rows at once).
-    bool startWords(const TField &field);
+    // The servers: the next rows found through the words of the names.
     QVector<Row> readWordPage(int limit);
-    struct WordStream;
-    void refill(WordStream &stream, int rows);
     bool searchesName() const;
     // The state of a new search: what is compared, and which index answers it.
     void startSearch(const QString &field, const QString &text);
@@ -87,16 +85,5 @@ private:
     qint64 m_trigramOrderedEnd = -1;
     bool m_trigramOrderedDone = false;
     QVector<Row> m_trigramLater;
-    // Word reading: one stream of (folded name, key) per word, merged in order.
-    struct WordStream
-    {
-        QString word;
-        QVector<QPair<QString, QString>> buffer;
-        int next = 0;
-        bool done = false;
-    };
-    QString m_wordTable;
-    QVector<WordStream> m_streams;
-    QPair<QString, QString> m_lastMerged;
-    bool m_wordsDone = false;
+    std::unique_ptr<WordSearch> m_words;   // the servers, while a part of a name is searched
 };
