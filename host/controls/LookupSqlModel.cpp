@@ -129,18 +129,6 @@ QString upperBound(const QString &prefix)
     return QString();
 }
 
-// A LIKE pattern that finds text anywhere, its own % and _ taken as written.
-QString containsPattern(const QString &text)
-{
-    QString escaped;
-    for (QChar c : text) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 // The trigram table finds a phrase of three characters or more through its index.
 QString trigramPhrase(const QString &text)
 {
@@ -252,7 +240,7 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int 
         params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_text);
         params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(upperBound(m_text));
     } else if (filtered) {
-        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(containsPattern(m_text));
+        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(WordSearch::likeAnywhere(m_text));
     }
     const bool continued = continuation && !m_rows.isEmpty();
     if (continued) {

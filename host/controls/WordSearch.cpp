@@ -11,7 +11,9 @@ constexpr int kFirstRows = 100;   // a seek's reading, and a lone word's first
 constexpr int kNextRows = 300;    // a word read through is dense: read on in bigger steps
 constexpr int kPageReads = 60;    // statements one page may run
 
-QString likeAnywhere(const QString &text)
+} // namespace
+
+QString WordSearch::likeAnywhere(const QString &text)
 {
     QString escaped;
     for (QChar c : text) {
@@ -21,8 +23,6 @@ QString likeAnywhere(const QString &text)
     }
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
-
-} // namespace
 
 WordSearch::WordSearch(const QSqlDatabase &db, SqlDialect dialect, const QString &wordTable, const QString &vocabulary,
                        const QString &keyField, const QString &text)

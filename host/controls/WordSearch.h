@@ -34,6 +34,10 @@ public:
     QStringList next(int limit);
     bool done() const { return m_done; }
 
+    // A LIKE pattern (escape character backslash) that finds text anywhere, its own % and _
+    // taken as written.
+    static QString likeAnywhere(const QString &text);
+
     static constexpr int maxWords = 20;
     static constexpr int maxParts = 3;
 
