@@ -162,6 +162,62 @@ QString foldExpression(const QString &text, SqlDialect dialect)
     return QStringLiteral("LOWER(%1)").arg(expression);
 }
 
+namespace {
+
+// The words of the folded names, each with the name and the code, in the order a list by
+// name reads them; and the words once each, for finding the words that hold a part.
+QString wordTable()
+{
+    return QStringLiteral("CREATE TABLE PRODUTO_PALAVRA (\n"
+                          "  PALAVRA VARCHAR(50) NOT NULL,\n"
+                          "  NMBUSCA VARCHAR(50) NOT NULL,\n"
+                          "  CDARVPROD VARCHAR(20) NOT NULL\n"
+                          ")");
+}
+
+QString wordVocabulary()
+{
+    return QStringLiteral("CREATE TABLE PRODUTO_VOCABULO (\n"
+                          "  PALAVRA VARCHAR(50) NOT NULL,\n"
+                          "  CONSTRAINT PK_PRODUTO_VOCABULO PRIMARY KEY (PALAVRA)\n"
+                          ")");
+}
+
+QString wordIndex()
+{
+    return QStringLiteral("CREATE INDEX IX_PRODUTO_PALAVRA ON PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)");
+}
+
+QString firebirdWordDeclarations()
+{
+    return QStringLiteral("  DECLARE RESTO VARCHAR(60);\n"
+                          "  DECLARE P VARCHAR(50);\n"
+                          "  DECLARE N INTEGER;\n");
+}
+
+// One row per word of name (blank-separated), with the name and the code; in a trigger
+// the words go into the vocabulary too.
+QString firebirdWordLoop(const QString &name, const QString &code, bool vocabulary)
+{
+    return QStringLiteral("    RESTO = %1 || ' ';\n"
+                          "    WHILE (CHAR_LENGTH(RESTO) > 0) DO\n"
+                          "    BEGIN\n"
+                          "      N = POSITION(' ' IN RESTO);\n"
+                          "      P = SUBSTRING(RESTO FROM 1 FOR N - 1);\n"
+                          "      RESTO = SUBSTRING(RESTO FROM N + 1);\n"
+                          "      IF (P <> '') THEN\n"
+                          "      BEGIN\n"
+                          "        INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD) VALUES (:P, %1, %2);\n"
+                          "%3"
+                          "      END\n"
+                          "    END\n")
+        .arg(name, code,
+             vocabulary ? QStringLiteral("        UPDATE OR INSERT INTO PRODUTO_VOCABULO (PALAVRA) VALUES (:P) MATCHING (PALAVRA);\n")
+                        : QString());
+}
+
+} // namespace
+
 QStringList createSearch(SqlDialect dialect)
 {
     const QString folded = foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect);
@@ -198,23 +254,55 @@ QStringList createSearch(SqlDialect dialect)
         return statements;
     }
     case SqlDialect::PostgreSQL:
-        return {QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
-                QStringLiteral("CREATE INDEX IX_PRODUTO_NMBUSCA_TRGM ON PRODUTO USING gin (NMBUSCA gin_trgm_ops)"),
+        return {wordTable(), wordVocabulary(),
+                QStringLiteral("INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+                               "  SELECT P, NMBUSCA, CDARVPROD FROM PRODUTO, regexp_split_to_table(NMBUSCA, ' ') P\n"
+                               "  WHERE P <> ''"),
+                QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
+                wordIndex(),
+                QStringLiteral("ANALYZE PRODUTO_PALAVRA"),
+                QStringLiteral("ANALYZE PRODUTO_VOCABULO"),
                 QStringLiteral("CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
                                "BEGIN\n"
                                "  NEW.NMBUSCA := %1;\n"
+                               "  INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+                               "    SELECT P, NEW.NMBUSCA, NEW.CDARVPROD FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> '';\n"
+                               "  INSERT INTO PRODUTO_VOCABULO (PALAVRA)\n"
+                               "    SELECT DISTINCT P FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> ''\n"
+                               "    ON CONFLICT DO NOTHING;\n"
                                "  RETURN NEW;\n"
                                "END $$")
                     .arg(folded),
-                QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO ON PRODUTO "
+                QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO "
                                "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
     case SqlDialect::Firebird:
-        return {QStringLiteral("CREATE OR ALTER TRIGGER TR_PRODUTO_NMBUSCA FOR PRODUTO ACTIVE\n"
-                               "BEFORE INSERT OR UPDATE POSITION 0 AS\n"
+        return {wordTable(), wordVocabulary(),
+                QStringLiteral("EXECUTE BLOCK AS\n"
+                               "  DECLARE NM VARCHAR(50);\n"
+                               "  DECLARE CD VARCHAR(20);\n"
+                               "%1"
                                "BEGIN\n"
-                               "  NEW.NMBUSCA = %1;\n"
+                               "  FOR SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL INTO :NM, :CD DO\n"
+                               "  BEGIN\n"
+                               "%2"
+                               "  END\n"
                                "END")
-                    .arg(folded)};
+                    .arg(firebirdWordDeclarations(), firebirdWordLoop(QStringLiteral(":NM"), QStringLiteral(":CD"), false)),
+                QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
+                wordIndex(),
+                QStringLiteral("CREATE OR ALTER TRIGGER TR_PRODUTO_NMBUSCA FOR PRODUTO ACTIVE\n"
+                               "BEFORE INSERT OR UPDATE POSITION 0 AS\n"
+                               "%1"
+                               "BEGIN\n"
+                               "  NEW.NMBUSCA = %2;\n"
+                               "  IF (NEW.NMBUSCA IS NOT NULL AND (INSERTING OR NEW.NMBUSCA IS DISTINCT FROM OLD.NMBUSCA\n"
+                               "      OR NEW.CDARVPROD IS DISTINCT FROM OLD.CDARVPROD)) THEN\n"
+                               "  BEGIN\n"
+                               "%3"
+                               "  END\n"
+                               "END")
+                    .arg(firebirdWordDeclarations(), foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect),
+                         firebirdWordLoop(QStringLiteral("NEW.NMBUSCA"), QStringLiteral("NEW.CDARVPROD"), true))};
     }
     return {};
 }
@@ -230,10 +318,14 @@ QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, con
         for (const TableDef &t : tables)
             statements << QStringLiteral("GRANT SELECT ON %1 TO %2").arg(t.name, reader);
         statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR(VARCHAR, VARCHAR) TO %1").arg(reader);
+        for (const char *words : {"PRODUTO_PALAVRA", "PRODUTO_VOCABULO"})
+            statements << QStringLiteral("GRANT SELECT ON %1 TO %2").arg(QLatin1String(words), reader);
         break;
     case SqlDialect::Firebird:
         for (const TableDef &t : tables)
             statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(t.name, reader);
+        for (const char *words : {"PRODUTO_PALAVRA", "PRODUTO_VOCABULO"})
+            statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(QLatin1String(words), reader);
         statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR TO USER %1").arg(reader)
                    << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(reader)
                    << QStringLiteral("GRANT USAGE ON SEQUENCE G_VERSAO_DADOS TO USER %1").arg(reader);

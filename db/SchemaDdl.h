@@ -22,11 +22,12 @@ QStringList createChangeMarks(SqlDialect dialect);
 // removed, small letters), in the dialect.
 QString foldExpression(const QString &text, SqlDialect dialect);
 // Created after the data is loaded: what keeps PRODUTO.NMBUSCA (the folded name) filled
-// on later writes, and what finds a text anywhere in it through an index: a trigram index
-// on PostgreSQL (pg_trgm), a trigram full-text table on SQLite whose rows are loaded in
-// the folded order (PRODUTO_BUSCA, with PRODUTO_BUSCA_ORDEM holding the last row of that
-// ordered load; rows written later follow it). Firebird has no trigram index: its lists
-// walk the (NMBUSCA, CDARVPROD) index.
+// on later writes, and what finds a text anywhere in it through an index. SQLite: a
+// trigram full-text table whose rows are loaded in the folded order (PRODUTO_BUSCA, with
+// PRODUTO_BUSCA_ORDEM holding the last row of that ordered load; rows written later
+// follow it). PostgreSQL and Firebird: the words of the folded names with the name and the
+// code (PRODUTO_PALAVRA, indexed in that order) and the words once each
+// (PRODUTO_VOCABULO); triggers add the words of names written later.
 QStringList createSearch(SqlDialect dialect);
 // Grants of a read-only user: SELECT on the tables, EXECUTE on the routines above.
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader);

@@ -397,6 +397,8 @@ void TfrmListaPrecRel::buildQueries()
     TField &productName = qryProduto->FieldByName(QStringLiteral("NMPRODUTO"));
     productName.SearchField = QStringLiteral("NMBUSCA");
     productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    productName.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
+    productName.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
     __dtsProduto = new TDataSource(this, qryProduto);
     __dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
 

@@ -32,9 +32,13 @@ public:
     // set holding its text folded (small letters, no accents; TextFold::fold), which the
     // schema keeps and indexes; lists search and order by it. SearchTable, on SQLite, names
     // the full-text table (trigram) over that column and the list's key column, its rows
-    // bulk-loaded in the folded order.
+    // bulk-loaded in the folded order. On the servers, SearchWords names the table of the
+    // words of the folded texts (PALAVRA, the folded text, the list's key; indexed in that
+    // order) and SearchVocabulary the table of those words once each (PALAVRA).
     QString SearchField;
     QString SearchTable;
+    QString SearchWords;
+    QString SearchVocabulary;
 
     TDataSet *DataSet() const { return m_dataSet; }
     QString label() const { return DisplayLabel.isEmpty() ? FieldName : DisplayLabel; }

@@ -146,6 +146,8 @@ int main(int argc, char **argv)
     TField &productName = query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
     productName.SearchField = QStringLiteral("NMBUSCA");
     productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    productName.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
+    productName.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
     query->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
     auto *source = new TDataSource(&owner, query);
 

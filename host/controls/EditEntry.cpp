@@ -5,9 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-namespace EditEntry {
-
-bool selectsAll(Qt::FocusReason reason)
+bool EditEntry::selectsAll(Qt::FocusReason reason)
 {
     switch (reason) {
     case Qt::TabFocusReason:
@@ -20,17 +18,12 @@ bool selectsAll(Qt::FocusReason reason)
     }
 }
 
-bool startsEntry(Qt::FocusReason reason)
+bool EditEntry::startsEntry(Qt::FocusReason reason)
 {
     return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
 }
 
-bool isUndo(const QKeyEvent *event)
-{
-    return event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-}
-
-void selectFocused()
+void EditEntry::selectFocused()
 {
     QWidget *focus = QApplication::focusWidget();
     if (auto *line = qobject_cast<QLineEdit *>(focus); line && !line->isReadOnly())
@@ -39,4 +32,21 @@ void selectFocused()
         spin->selectAll();
 }
 
-} // namespace EditEntry
+void EditEntry::focusIn(Qt::FocusReason reason, const QString &text, const std::function<void()> &selectAll)
+{
+    if (startsEntry(reason))
+        m_text = text;
+    if (selectsAll(reason))
+        selectAll();
+}
+
+bool EditEntry::escape(const QKeyEvent *event, const QString &text, const std::function<void(const QString &)> &write,
+                       const std::function<void()> &selectAll)
+{
+    const bool plainEsc = event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plainEsc || text == m_text)
+        return false;
+    write(m_text);
+    selectAll();
+    return true;
+}

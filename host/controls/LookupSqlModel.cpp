@@ -4,6 +4,7 @@
 #include "../SqlBinding.h"
 #include "../TADOIBQuery.h"
 #include "TextFold.h"
+#include "WordSearch.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -128,18 +129,6 @@ QString upperBound(const QString &prefix)
     return QString();
 }
 
-// A LIKE pattern that finds text anywhere, its own % and _ taken as written.
-QString containsPattern(const QString &text)
-{
-    QString escaped;
-    for (QChar c : text) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 // The trigram table finds a phrase of three characters or more through its index.
 QString trigramPhrase(const QString &text)
 {
@@ -163,6 +152,8 @@ LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, cons
       m_dialect(dialectOf(query->database().driverName()))
 {
 }
+
+LookupSqlModel::~LookupSqlModel() = default;
 
 SqlDialect LookupSqlModel::dialectOf(const QString &driverName)
 {
@@ -234,6 +225,8 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readPage(bool continuation, int lim
 {
     if (!m_trigramTable.isEmpty())
         return readTrigramPage(limit);
+    if (m_words)
+        return readWordPage(limit);
     return readSqlPage(continuation, limit);
 }
 
@@ -247,7 +240,7 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int 
         params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_text);
         params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(upperBound(m_text));
     } else if (filtered) {
-        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(containsPattern(m_text));
+        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(WordSearch::likeAnywhere(m_text));
     }
     const bool continued = continuation && !m_rows.isEmpty();
     if (continued) {
@@ -264,15 +257,17 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int 
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     prepared.exec(query);
+    return readRows(query);
+}
 
+QVector<LookupSqlModel::Row> LookupSqlModel::readRows(QSqlQuery &query) const
+{
     const QSqlRecord record = query.record();
     QVector<int> from;
     for (const Column &c : m_columns)
         from << record.indexOf(c.name);
     from << record.indexOf(m_keyField) << record.indexOf(m_column);
-
     QVector<Row> rows;
-    rows.reserve(limit);
     while (query.next()) {
         Row row(from.size());
         for (int i = 0; i < from.size(); ++i)
@@ -325,17 +320,8 @@ QVector<LookupSqlModel::Row> LookupSqlModel::rowsOfKeys(const QStringList &keys)
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     PreparedSql::prepare(sql, params, m_dialect).exec(query);
-    const QSqlRecord record = query.record();
-    QVector<int> from;
-    for (const Column &c : m_columns)
-        from << record.indexOf(c.name);
-    from << record.indexOf(m_keyField) << record.indexOf(m_column);
     QSet<QString> seen;
-    while (query.next()) {
-        Row row(from.size());
-        for (int i = 0; i < from.size(); ++i)
-            if (from.at(i) >= 0)
-                row[i] = query.value(from.at(i));
+    for (Row &row : readRows(query)) {
         // A row the table keeps for a name changed since no longer matches: left out.
         const QString key = row.at(m_columns.size()).toString();
         if (seen.contains(key) || !row.at(m_columns.size() + 1).toString().contains(m_text))
@@ -389,32 +375,57 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readTrigramPage(int limit)
     return page;
 }
 
+
+QVector<LookupSqlModel::Row> LookupSqlModel::readWordPage(int limit)
+{
+    QVector<Row> rows = rowsOfKeys(m_words->next(limit));
+    const int keyAt = int(m_columns.size());
+    std::sort(rows.begin(), rows.end(), [keyAt](const Row &a, const Row &b) { return rowBefore(a, b, keyAt); });
+    return rows;
+}
+
 void LookupSqlModel::search(const QString &field, const QString &text)
 {
     beginResetModel();
+    try {
+        startSearch(field, text);
+        m_rows = readPage(false, firstPage);
+    } catch (...) {
+        m_exhausted = true;
+        endResetModel();
+        throw;
+    }
+    m_exhausted = exhausted(m_rows.size() < firstPage);
+    endResetModel();
+}
+
+void LookupSqlModel::startSearch(const QString &field, const QString &text)
+{
     m_field = field;
     m_column = searchColumn(field);
     m_rows.clear();
-    m_exhausted = true;
     const bool byKey = !searchesName();
     // A name is compared folded; without a folded column, in small letters.
     m_text = byKey ? text : m_column.compare(field, Qt::CaseInsensitive) != 0 ? TextFold::fold(text.simplified())
                                                                             : text.simplified().toLower();
-    const TField *f = m_query->FindField(field);
-    m_trigramTable = !byKey && m_text.size() >= minPartLength && m_dialect == SqlDialect::SQLite && f ? f->SearchTable
-                                                                                                    : QString();
+    m_trigramTable.clear();
     m_trigramLast = 0;
     m_trigramOrderedEnd = -1;
     m_trigramOrderedDone = false;
     m_trigramLater.clear();
-    try {
-        m_rows = readPage(false, firstPage);
-    } catch (...) {
-        endResetModel();
-        throw;
+    m_words.reset();
+    const TField *f = m_query->FindField(field);
+    if (byKey || m_text.size() < minPartLength || !f)
+        return;
+    if (m_dialect == SqlDialect::SQLite)
+        m_trigramTable = f->SearchTable;
+    else if (!f->SearchWords.isEmpty() && !f->SearchVocabulary.isEmpty()) {
+        m_words = std::make_unique<WordSearch>(m_query->database(), m_dialect, checkedName(f->SearchWords),
+                                               checkedName(f->SearchVocabulary), checkedName(m_keyField), m_text);
+        // A common text is met at once by the column walk.
+        if (!m_words->start())
+            m_words.reset();
     }
-    m_exhausted = m_trigramTable.isEmpty() ? m_rows.size() < firstPage : m_trigramOrderedDone && m_trigramLater.isEmpty();
-    endResetModel();
 }
 
 QVariant LookupSqlModel::value(int row, int column) const
@@ -434,6 +445,15 @@ int LookupSqlModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_rows.size());
 }
 
+bool LookupSqlModel::exhausted(bool shortPage) const
+{
+    if (!m_trigramTable.isEmpty())
+        return m_trigramOrderedDone && m_trigramLater.isEmpty();
+    if (m_words)
+        return m_words->done();
+    return shortPage;
+}
+
 bool LookupSqlModel::canFetchMore(const QModelIndex &parent) const
 {
     return !parent.isValid() && !m_exhausted;
@@ -449,7 +469,7 @@ void LookupSqlModel::fetchMore(const QModelIndex &parent)
         m_exhausted = true;
         return;
     }
-    m_exhausted = m_trigramTable.isEmpty() ? more.size() < nextPage : m_trigramOrderedDone && m_trigramLater.isEmpty();
+    m_exhausted = exhausted(more.size() < nextPage);
     if (more.isEmpty())
         return;
     beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size() + more.size() - 1));

@@ -6,7 +6,11 @@
 
 #include <QStringList>
 
+#include <memory>
+
+class QSqlQuery;
 class TADOIBQuery;
+class WordSearch;
 
 // Lookup rows read from the database a page at a time: the query's own statement is
 // wrapped in a statement that orders by the searched column and continues after the last
@@ -14,14 +18,16 @@ class TADOIBQuery;
 // on a million. A code is searched by its start. A name is compared without regard to
 // case or accents, through the folded column the field names (TField::SearchField): one
 // or two characters find the names that start with them, three or more are found
-// anywhere in the name (an index of three-letter groups answers that: on SQLite the
-// field's trigram table, TField::SearchTable, read in the folded order; on PostgreSQL a
-// trigram index on the column).
+// anywhere in the name: on SQLite through the field's trigram table (TField::SearchTable)
+// read in the folded order; on the servers through the words that hold the part
+// (TField::SearchVocabulary), each read in the folded order from the word table
+// (TField::SearchWords) and merged. Without those tables the folded column is walked.
 class SUITE_EXPORT LookupSqlModel : public LookupModel
 {
     Q_OBJECT
 public:
     LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField, QObject *parent);
+    ~LookupSqlModel() override;
 
     static SqlDialect dialectOf(const QString &driverName);
     // The statement without a final top-level ORDER BY (kept when a row limit follows it).
@@ -54,8 +60,16 @@ private:
     // SQLite with a trigram table: the next codes in its order, then their rows.
     QVector<Row> readTrigramPage(int limit);
     QVector<Row> rowsOfKeys(const QStringList &keys);
+    // The rows of an executed page statement, in the model's layout.
+    QVector<Row> readRows(QSqlQuery &query) const;
     QStringList trigramKeys(const QString &extra, const QVariantList &extraValues, int limit);
+    // The servers: the next rows found through the words of the names.
+    QVector<Row> readWordPage(int limit);
     bool searchesName() const;
+    // The state of a new search: what is compared, and which index answers it.
+    void startSearch(const QString &field, const QString &text);
+    // Whether a search has no more rows to read (shortPage: the last page was not full).
+    bool exhausted(bool shortPage) const;
 
     TADOIBQuery *m_query;
     SqlDialect m_dialect;
@@ -71,4 +85,5 @@ private:
     qint64 m_trigramOrderedEnd = -1;
     bool m_trigramOrderedDone = false;
     QVector<Row> m_trigramLater;
+    std::unique_ptr<WordSearch> m_words;   // the servers, while a part of a name is searched
 };

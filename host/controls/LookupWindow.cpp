@@ -39,7 +39,7 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
 
     m_edtPesquisa = new QLineEdit(this);
     m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
-    m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou do nome"));
+    m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou parte do nome"));
     m_edtPesquisa->installEventFilter(this);
 
     // A table, not a tree: a tree view reads one more page at every layout.
@@ -114,6 +114,12 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
         m_edtPesquisa->setFocus();
     });
     connect(m_grdLista, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
+    // A search that ends a page early goes on as the list is shown: rows may come later.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+        m_lblVazio->hide();
+        if (!m_grdLista->currentIndex().isValid())
+            selectRow(0);
+    });
 }
 
 QString LookupWindow::searchField() const
@@ -127,14 +133,14 @@ void LookupWindow::runSearch()
     if (searchField() == m_model->keyField() && m_keyFieldDef && !m_keyFieldDef->EditMask.isEmpty())
         text = DelphiMask::parse(m_keyFieldDef->EditMask).stripLiterals(text);
     m_model->search(searchField(), text);
-    m_lblVazio->setVisible(m_model->rowCount() == 0);
+    m_lblVazio->setVisible(m_model->rowCount() == 0 && !m_model->canFetchMore(QModelIndex()));
     selectRow(0);
 }
 
 void LookupWindow::start(const QString &key)
 {
     m_model->search(searchField(), QString());
-    m_lblVazio->setVisible(m_model->rowCount() == 0);
+    m_lblVazio->setVisible(m_model->rowCount() == 0 && !m_model->canFetchMore(QModelIndex()));
     int row = 0;
     if (!key.isEmpty())
         for (int r = 0; r < m_model->rowCount(); ++r)

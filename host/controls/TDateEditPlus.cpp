@@ -104,10 +104,7 @@ void TDateEditPlus::updateColor()
 void TDateEditPlus::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
-    if (EditEntry::startsEntry(event->reason()))
-        m_entryText = displayText();
-    if (EditEntry::selectsAll(event->reason()))
-        selectAll();
+    m_entry.focusIn(event->reason(), displayText(), [this] { selectAll(); });
 }
 
 void TDateEditPlus::focusOutEvent(QFocusEvent *event)
@@ -124,12 +121,8 @@ void TDateEditPlus::focusOutEvent(QFocusEvent *event)
 
 void TDateEditPlus::keyPressEvent(QKeyEvent *event)
 {
-    if (EditEntry::isUndo(event) && displayText() != m_entryText) {
-        setText(m_entryText);
-        selectAll();
-        event->accept();
+    if (m_entry.escape(event, displayText(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
         return;
-    }
     if (event->key() == Qt::Key_F4
         || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
         showCalendar();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "EditEntry.h"
 
 #include <QColor>
 #include <QDate>
@@ -56,5 +57,5 @@ private:
     QColor m_textColor;
     bool m_writing = false;
     QWidget *m_popup = nullptr;
-    QString m_entryText;   // the text when the box was entered, put back by Esc
+    EditEntry m_entry;
 };

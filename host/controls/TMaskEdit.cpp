@@ -77,21 +77,13 @@ QString TMaskEdit::formatMasked(const QString &delphiMask, const QString &raw)
 
 void TMaskEdit::focusInEvent(QFocusEvent *event)
 {
-    QLineEdit::focusInEvent(event);
-    if (EditEntry::startsEntry(event->reason()))
-        m_entryText = Text();
     // After Qt's own handling, which puts the cursor of a masked edit on its first blank.
-    if (EditEntry::selectsAll(event->reason()))
-        selectAll();
+    QLineEdit::focusInEvent(event);
+    m_entry.focusIn(event->reason(), Text(), [this] { selectAll(); });
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (EditEntry::isUndo(event) && Text() != m_entryText) {
-        setText(m_entryText);
-        selectAll();
-        event->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(event);
+    if (!m_entry.escape(event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
+        QLineEdit::keyPressEvent(event);
 }

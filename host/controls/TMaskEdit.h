@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "EditEntry.h"
 
 #include <QLineEdit>
 
@@ -37,7 +38,7 @@ protected:
 
 private:
     QString m_editMask;
-    QString m_entryText;   // the text when the edit was entered, put back by Esc
+    EditEntry m_entry;
     QString m_lastText;
     int m_maxLength = 0;
 };

@@ -54,21 +54,13 @@ void TSpinEdit::stepBy(int steps)
 void TSpinEdit::focusInEvent(QFocusEvent *event)
 {
     QAbstractSpinBox::focusInEvent(event);
-    if (EditEntry::startsEntry(event->reason()))
-        m_entryText = Text();
-    if (EditEntry::selectsAll(event->reason()))
-        selectAll();
+    m_entry.focusIn(event->reason(), Text(), [this] { selectAll(); });
 }
 
 void TSpinEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (EditEntry::isUndo(event) && Text() != m_entryText) {
-        setText(m_entryText);
-        selectAll();
-        event->accept();
-        return;
-    }
-    QAbstractSpinBox::keyPressEvent(event);
+    if (!m_entry.escape(event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
+        QAbstractSpinBox::keyPressEvent(event);
 }
 
 QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const

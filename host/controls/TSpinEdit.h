@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../suite_export.h"
+#include "EditEntry.h"
 
 #include <QAbstractSpinBox>
 
@@ -36,5 +37,5 @@ protected:
     void fixup(QString &input) const override;
 
 private:
-    QString m_entryText;   // the text when the box was entered, put back by Esc
+    EditEntry m_entry;
 };

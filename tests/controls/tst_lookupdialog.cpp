@@ -97,6 +97,8 @@ void tst_LookupDialog::init()
     TField &name = m_query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
     name.SearchField = QStringLiteral("NMBUSCA");
     name.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    name.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
+    name.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
     m_query->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
     m_source = new TDataSource(m_owner, m_query);
 }

@@ -3,9 +3,7 @@
 #include "Translations.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -17,8 +15,6 @@ class tst_Translations : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void standardButtons_data();
-    void standardButtons();
     void printDialog();
     void fileDialog();
 };
@@ -27,26 +23,6 @@ void tst_Translations::initTestCase()
 {
     const QString file = Translations::install(qApp);
     QVERIFY2(!file.isEmpty(), "Qt's Brazilian Portuguese translations are not installed (qt6-translations-l10n)");
-}
-
-void tst_Translations::standardButtons_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("Cancel") << int(QDialogButtonBox::Cancel) << "&Cancelar";
-    QTest::newRow("Save") << int(QDialogButtonBox::Save) << "&Salvar";
-    QTest::newRow("Yes") << int(QDialogButtonBox::Yes) << "&Sim";
-    QTest::newRow("No") << int(QDialogButtonBox::No) << "&Não";
-    QTest::newRow("Close") << int(QDialogButtonBox::Close) << "&Fechar";
-}
-
-void tst_Translations::standardButtons()
-{
-    QFETCH(int, button);
-    QFETCH(QString, text);
-    QDialogButtonBox box{QDialogButtonBox::StandardButtons(button)};
-    QCOMPARE(box.button(QDialogButtonBox::StandardButton(button))->text().remove(QLatin1Char('&')),
-             text.remove(QLatin1Char('&')));
 }
 
 void tst_Translations::printDialog()

@@ -97,6 +97,8 @@ void tst_LookupPaging::init()
     TField &name = m_query->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
     name.SearchField = QStringLiteral("NMBUSCA");
     name.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    name.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
+    name.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
     m_query->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
 }
 
@@ -180,6 +182,8 @@ void tst_LookupPaging::pagesReadEveryRowOnce_data()
         QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, whole list"))) << d << "NMPRODUTO" << "";
         QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, equal names"))) << d << "NMPRODUTO" << "Mesmo";
         QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, a part"))) << d << "NMPRODUTO" << "smo n";
+        // Two parts, each read through its words and met where the other is.
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two parts"))) << d << "NMPRODUTO" << "mesmo nome";
         QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two letters"))) << d << "NMPRODUTO" << "Me";
     }
 }
