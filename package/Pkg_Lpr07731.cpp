@@ -3,6 +3,8 @@
 
 #include "ModuleRegistry.h"
 
+#include <SuiteVersion.h>
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QResource>
@@ -69,7 +71,12 @@ const PackageInfoTable *GetPackageInfoTable()
 
 const char *ModuleVersion()
 {
-    return "6.00.004";
+    return LPR07731_VERSION;
+}
+
+const char *SuiteVersion()
+{
+    return SUITE_VERSION;
 }
 
 }

@@ -30,6 +30,9 @@ LPR_EXPORT void Initialize();
 // Runs the units' finalization in reverse order.
 LPR_EXPORT void Finalize();
 LPR_EXPORT const PackageInfoTable *GetPackageInfoTable();
-// "6.00.004".
+// The module's version as the suite shows it ("6.00.004").
 LPR_EXPORT const char *ModuleVersion();
+// The version of libsuite the module was built against: the shell refuses the module
+// when the libsuite it runs with is another.
+LPR_EXPORT const char *SuiteVersion();
 }

@@ -10,8 +10,9 @@
 class LoadedModule
 {
 public:
-    // Loads the library, resolves its entries and runs its Initialize. Raises ESuiteError.
-    LoadedModule(const QString &fileName);
+    // Loads the library, checks its entries and the libsuite it was built against, and
+    // runs its Initialize. Raises ESuiteError saying why a module cannot be used.
+    explicit LoadedModule(const QString &fileName);
     ~LoadedModule();
 
     QString fileName() const { return m_library.fileName(); }
@@ -19,6 +20,9 @@ public:
     void iniProc(const QVariant &value) const;
 
 private:
+    void checkEntries();
+    void checkSuiteVersion();
+
     QLibrary m_library;
     void (*m_iniProc)(QVariant) = nullptr;
     void (*m_finalize)() = nullptr;

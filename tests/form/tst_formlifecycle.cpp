@@ -26,10 +26,12 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <SuiteVersion.h>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -136,7 +138,10 @@ void tst_FormLifecycle::moduleRegistersItself()
 {
     const ModuleInfo *info = ModuleRegistry::find(QStringLiteral("Lpr07731"));
     QVERIFY(info);
-    QCOMPARE(info->version, QStringLiteral("6.00.004"));
+    // The version comes from the build (project VERSION), shown as MAJOR.MM.PPP.
+    QCOMPARE(info->version, QStringLiteral(LPR07731_VERSION));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d{2}\\.\\d{3}$")).match(info->version).hasMatch(),
+             qPrintable(info->version));
     QVERIFY(info->units.contains(QStringLiteral("Cli_Lpr07731")));
     QVERIFY(info->units.contains(QStringLiteral("Pkg_Lpr07731")));
     const PackageInfoTable *table = GetPackageInfoTable();
