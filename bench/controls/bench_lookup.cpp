@@ -7,8 +7,8 @@
 //
 // --keep DIR: generate the product database into DIR and reuse it on later runs.
 
-#include "../common/BenchUtil.h"
-#include "../../tests/controls/DialogDriver.h"
+#include "BenchUtil.h"
+#include "controls/DialogDriver.h"
 #include "Database.h"
 #include "DemoDb.h"
 #include "EAbort.h"

@@ -5,7 +5,7 @@
 //
 // --quick leaves out the big case (1M products, 50k suppliers, 5k branches, 5M quotes).
 
-#include "../common/BenchUtil.h"
+#include "BenchUtil.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 

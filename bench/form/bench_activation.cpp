@@ -1,6 +1,6 @@
 // Time from IniProc to the end of the screen's first activation (server call, first and last
 // product, branch, dates), on demo databases of growing size. Baseline: the small database.
-#include "../../tests/form/FormFixture.h"
+#include "form/FormFixture.h"
 
 #include "Cli_Lpr07731.h"
 #include "TfrmListaPrecRel.h"

@@ -11,7 +11,7 @@
 // Then the price list by product of branch 0001, about --pdf-lines lines (100k by
 // default), is saved as PDF on each, timed once.
 
-#include "../common/BenchUtil.h"
+#include "BenchUtil.h"
 #include "Database.h"
 #include "DbServers.h"
 #include "DemoDb.h"

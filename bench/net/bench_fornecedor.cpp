@@ -6,7 +6,7 @@
 // --quick: 500k quotes instead of 5M in the big case (faster set-up, same supplier count).
 // --keep DIR: generate the databases into DIR and reuse them on later runs.
 
-#include "../common/BenchUtil.h"
+#include "BenchUtil.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "Session.h"

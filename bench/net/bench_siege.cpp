@@ -17,8 +17,8 @@
 // Prints a table per part: latencies (p50, p99), failures, refusals the server logged, and
 // memory (peak resident size of the server or of this process).
 
-#include "../common/BenchUtil.h"
-#include "../../tests/form/FormFixture.h"
+#include "BenchUtil.h"
+#include "form/FormFixture.h"
 #include "EAbort.h"
 #include "ScriptedServer.h"
 #include "Session.h"

@@ -1,5 +1,5 @@
 #include "CalendarWeeks.h"
-#include "../Consiste.h"
+#include "Consiste.h"
 
 #include <QCalendarWidget>
 #include <QPainter>

@@ -1,5 +1,5 @@
 #include "DataSetRows.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 
 namespace DataSetRows {
 

@@ -1,5 +1,5 @@
 #include "FocusTracker.h"
-#include "../ExceptionGuard.h"
+#include "ExceptionGuard.h"
 
 #include <QApplication>
 #include <QVector>

@@ -1,6 +1,6 @@
 #include "LookupDialog.h"
-#include "../TADOIBQuery.h"
-#include "../TDataSet.h"
+#include "TADOIBQuery.h"
+#include "TDataSet.h"
 #include "LookupMemoryModel.h"
 #include "LookupSqlModel.h"
 #include "LookupWindow.h"

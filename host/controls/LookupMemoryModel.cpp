@@ -1,5 +1,5 @@
 #include "LookupMemoryModel.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 #include "DataSetRows.h"
 #include "LookupSqlModel.h"
 #include "TextFold.h"

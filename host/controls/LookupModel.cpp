@@ -1,5 +1,5 @@
 #include "LookupModel.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 
 LookupModel::LookupModel(TDataSet *dataSet, QVector<Column> columns, const QString &keyField,
                          QObject *parent)

@@ -1,8 +1,8 @@
 #include "LookupSqlModel.h"
-#include "../EAbort.h"
-#include "../ExceptionGuard.h"
-#include "../SqlBinding.h"
-#include "../TADOIBQuery.h"
+#include "EAbort.h"
+#include "ExceptionGuard.h"
+#include "SqlBinding.h"
+#include "TADOIBQuery.h"
 #include "TextFold.h"
 #include "WordSearch.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../SqlDialect.h"
-#include "../suite_export.h"
+#include "SqlDialect.h"
+#include "suite_export.h"
 #include "LookupModel.h"
 
 #include <QStringList>

@@ -1,5 +1,5 @@
 #include "MultiSelectDialog.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 #include "DataSetRows.h"
 #include "MultiSelectModel.h"
 #include "MultiSelectWindow.h"

@@ -1,5 +1,5 @@
 #include "MultiSelectModel.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 #include "DataSetRows.h"
 #include "TextFold.h"
 

@@ -1,7 +1,7 @@
 #include "TBtnPesquisa.h"
-#include "../ExceptionGuard.h"
-#include "../Interaction.h"
-#include "../TDataSet.h"
+#include "ExceptionGuard.h"
+#include "Interaction.h"
+#include "TDataSet.h"
 #include "Glyphs.h"
 #include "TMaskEdit.h"
 

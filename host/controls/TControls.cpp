@@ -1,5 +1,5 @@
 #include "TControls.h"
-#include "../ExceptionGuard.h"
+#include "ExceptionGuard.h"
 #include "Glyphs.h"
 
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #include "TDateEditPlus.h"
-#include "../Consiste.h"
+#include "Consiste.h"
 #include "CalendarWeeks.h"
 #include "EditEntry.h"
 #include "Glyphs.h"

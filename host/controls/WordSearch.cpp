@@ -1,5 +1,5 @@
 #include "WordSearch.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QSqlError>
 

@@ -1,5 +1,5 @@
 #include "HtmlReportWriter.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "ReportFile.h"
 #include "ReportFormat.h"
 

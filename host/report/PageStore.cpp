@@ -1,5 +1,5 @@
 #include "PageStore.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "ReportFile.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "PdfReportWriter.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "ReportFonts.h"
 #include "WriteQueue.h"
 

@@ -1,5 +1,5 @@
 #include "ReportConnection.h"
-#include "../SqlGuard.h"
+#include "SqlGuard.h"
 
 #include <QAtomicInt>
 #include <QSqlDriver>

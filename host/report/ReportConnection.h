@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../Database.h"
-#include "../suite_export.h"
+#include "Database.h"
+#include "suite_export.h"
 
 #include <QMutex>
 #include <QSqlDatabase>

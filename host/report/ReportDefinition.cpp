@@ -1,6 +1,6 @@
 #include "ReportDefinition.h"
-#include "../EAbort.h"
-#include "../SqlBinding.h"
+#include "EAbort.h"
+#include "SqlBinding.h"
 #include "ReportFormat.h"
 #include "ReportTemplate.h"
 

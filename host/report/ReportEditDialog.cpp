@@ -1,6 +1,6 @@
 #include "ReportEditDialog.h"
-#include "../EAbort.h"
-#include "../Interaction.h"
+#include "EAbort.h"
+#include "Interaction.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,5 +1,5 @@
 #include "ReportFile.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QDir>
 #include <QFileInfo>

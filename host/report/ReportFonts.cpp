@@ -1,5 +1,5 @@
 #include "ReportFonts.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "ReportJob.h"
-#include "../EAbort.h"
-#include "../Session.h"
+#include "EAbort.h"
+#include "Session.h"
 #include "ReportConnection.h"
 #include "ReportFormat.h"
 #include "ReportProgress.h"

@@ -1,5 +1,5 @@
 #include "ReportPreviewView.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "PagePainter.h"
 #include "PageStore.h"
 

@@ -1,5 +1,5 @@
 #include "ReportPrinter.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QFile>
 #include <QPrintEngine>

@@ -1,5 +1,5 @@
 #include "ReportProgress.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

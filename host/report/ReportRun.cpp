@@ -1,8 +1,8 @@
 #include "ReportRun.h"
-#include "../Database.h"
-#include "../EAbort.h"
-#include "../SqlBinding.h"
-#include "../SqlGuard.h"
+#include "Database.h"
+#include "EAbort.h"
+#include "SqlBinding.h"
+#include "SqlGuard.h"
 #include "ReportFormat.h"
 #include "ReportTemplate.h"
 

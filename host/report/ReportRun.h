@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../SqlDialect.h"
-#include "../TParams.h"
-#include "../suite_export.h"
+#include "SqlDialect.h"
+#include "TParams.h"
+#include "suite_export.h"
 #include "ReportDefinition.h"
 #include "ReportSink.h"
 

@@ -1,6 +1,6 @@
 #include "ReportTemplate.h"
-#include "../EAbort.h"
-#include "../ListString.h"
+#include "EAbort.h"
+#include "ListString.h"
 #include "ReportFormat.h"
 
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../TParams.h"
-#include "../suite_export.h"
+#include "TParams.h"
+#include "suite_export.h"
 
 #include <QList>
 #include <QString>

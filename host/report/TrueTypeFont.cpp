@@ -1,5 +1,5 @@
 #include "TrueTypeFont.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 
 #include <QDir>
 #include <QFile>

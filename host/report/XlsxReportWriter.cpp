@@ -1,5 +1,5 @@
 #include "XlsxReportWriter.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "WriteQueue.h"
 #include "ZipWriter.h"
 

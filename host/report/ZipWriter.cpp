@@ -1,5 +1,5 @@
 #include "ZipWriter.h"
-#include "../EAbort.h"
+#include "EAbort.h"
 #include "ReportFile.h"
 
 #include <QIODevice>

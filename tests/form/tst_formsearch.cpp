@@ -3,7 +3,7 @@
 // the rows, what a picker leaves in its list and what the form then tells.
 #include "FormFixture.h"
 
-#include "../controls/DialogDriver.h"
+#include "controls/DialogDriver.h"
 #include "Cli_Lpr07731.h"
 #include "Database.h"
 #include "ListString.h"

@@ -1,6 +1,6 @@
 // The shell as an administrator and a display-less run use it: the module list and the
 // batch issue of the price list, refusals included.
-#include "../form/FormFixture.h"
+#include "form/FormFixture.h"
 
 #include "Consiste.h"
 #include "ListString.h"

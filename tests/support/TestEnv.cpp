@@ -18,24 +18,17 @@ QString TestEnv::sourceDir()
     return dir.isEmpty() ? QStringLiteral(".") : QString::fromLocal8Bit(dir);
 }
 
-#ifdef HAVE_LPRDB
 TestEnv::TestEnv(const DemoOptions &options)
-#else
-TestEnv::TestEnv()
-#endif
     : m_saved(Session::current()), m_writableName(QStringLiteral("testenvWritable%1").arg(++g_serial))
 {
     m_dbFile = m_dir.filePath(QStringLiteral("suite.db"));
-#ifdef HAVE_LPRDB
     DemoDb::createSqlite(m_dbFile, options);
-#endif
     DbConfig db;
     db.database = m_dbFile;
     m_ownerConfig = db;
     setSession(db);
 }
 
-#ifdef HAVE_LPRDB
 SqlDialect TestEnv::dialectFromEnvironment()
 {
     const QString name = QString::fromLocal8Bit(qgetenv("LPR_TEST_DIALECT")).trimmed().toLower();
@@ -81,7 +74,6 @@ TestEnv::TestEnv(SqlDialect dialect, const DemoOptions &options)
         throw;
     }
 }
-#endif
 
 DbConfig TestEnv::config() const
 {
@@ -114,7 +106,6 @@ TestEnv::~TestEnv()
     }
     dtmDBGeral::close();
     Session::current() = m_saved;
-#ifdef HAVE_LPRDB
     if (!m_serverDb.isEmpty()) {
         try {
             DbServers::fromEnvironment().dropDatabase(m_dialect, m_serverDb);
@@ -122,7 +113,6 @@ TestEnv::~TestEnv()
             qWarning("%s", qPrintable(e.message()));
         }
     }
-#endif
 }
 
 QSqlDatabase TestEnv::writable()

@@ -6,10 +6,8 @@
 #include <QTemporaryDir>
 #include <QVariantList>
 
-#ifdef HAVE_LPRDB
 #include "DbServers.h"
 #include "DemoDb.h"
-#endif
 
 // A test's world: a temporary folder with a fresh SQLite demo database, opened as the
 // general read-only connection, and the session pointing at it (branch 0001, module 4,
@@ -27,12 +25,8 @@ class TestEnv
 public:
     static inline const QString kToken = QStringLiteral("token-de-teste-0123456789");
 
-#ifdef HAVE_LPRDB
     explicit TestEnv(const DemoOptions &options = DemoOptions());
     explicit TestEnv(SqlDialect dialect, const DemoOptions &options = DemoOptions());
-#else
-    TestEnv();
-#endif
     ~TestEnv();
 
     QString dir() const { return m_dir.path(); }
@@ -50,10 +44,8 @@ public:
     void reopen();
 
     static QString sourceDir();
-#ifdef HAVE_LPRDB
     // The database LPR_TEST_DIALECT names (sqlite, postgresql or firebird; SQLite when unset).
     static SqlDialect dialectFromEnvironment();
-#endif
 
 private:
     void setSession(const DbConfig &db);
