@@ -1,7 +1,7 @@
 #include "LookupWindow.h"
 #include "DialogTitle.h"
-#include "../ExceptionGuard.h"
-#include "../TDataSet.h"
+#include "ExceptionGuard.h"
+#include "TDataSet.h"
 #include "DelphiMask.h"
 #include "LookupModel.h"
 
@@ -28,13 +28,28 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
         if (c.name.compare(model->keyField(), Qt::CaseInsensitive) == 0)
             m_keyFieldDef = c.field;
 
+    QLayout *top = buildSearchRow(byKey);
+    const int listWidth = buildList();
+    QLayout *bottom = buildBottomRow();
+    QLabel *lblTitulo = dialogTitle(windowTitle(), this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitulo);
+    layout->addLayout(top);
+    layout->addWidget(m_grdLista, 1);
+    layout->addLayout(bottom);
+    resize(qBound(420, listWidth + 60, 900), 440);
+    connectSearch();
+}
+
+QLayout *LookupWindow::buildSearchRow(bool byKey)
+{
     auto *lblCampo = new QLabel(QStringLiteral("Pesquisar por:"), this);
     m_cbbCampo = new QComboBox(this);
     m_cbbCampo->setObjectName(QStringLiteral("cbbCampo"));
     m_cbbCampo->addItem(QStringLiteral("Código"));
-    if (!nameField.isEmpty())
+    if (!m_nameField.isEmpty())
         m_cbbCampo->addItem(QStringLiteral("Nome"));
-    m_cbbCampo->setCurrentIndex(byKey || nameField.isEmpty() ? 0 : 1);
+    m_cbbCampo->setCurrentIndex(byKey || m_nameField.isEmpty() ? 0 : 1);
     m_cbbCampo->setFocusPolicy(Qt::NoFocus);
 
     m_edtPesquisa = new QLineEdit(this);
@@ -42,6 +57,15 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     m_edtPesquisa->setPlaceholderText(QStringLiteral("Digite o início do código ou parte do nome"));
     m_edtPesquisa->installEventFilter(this);
 
+    auto *top = new QHBoxLayout;
+    top->addWidget(lblCampo);
+    top->addWidget(m_cbbCampo);
+    top->addWidget(m_edtPesquisa, 1);
+    return top;
+}
+
+int LookupWindow::buildList()
+{
     // A table, not a tree: a tree view reads one more page at every layout.
     m_grdLista = new QTableView(this);
     m_grdLista->setObjectName(QStringLiteral("grdLista"));
@@ -56,7 +80,7 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     m_grdLista->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdLista->setAlternatingRowColors(true);
-    m_grdLista->setModel(model);
+    m_grdLista->setModel(m_model);
     m_grdLista->horizontalHeader()->setStretchLastSection(true);
     m_grdLista->horizontalHeader()->setSectionsClickable(false);
     m_grdLista->horizontalHeader()->setHighlightSections(false);
@@ -64,12 +88,16 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
 
     const int charWidth = fontMetrics().averageCharWidth();
     int total = 0;
-    for (int i = 0; i < model->columns().size(); ++i) {
-        const int width = qBound(50, model->columns().at(i).chars * charWidth + 16, 420);
+    for (int i = 0; i < m_model->columns().size(); ++i) {
+        const int width = qBound(50, m_model->columns().at(i).chars * charWidth + 16, 420);
         m_grdLista->setColumnWidth(i, width);
         total += width;
     }
+    return total;
+}
 
+QLayout *LookupWindow::buildBottomRow()
+{
     m_lblVazio = new QLabel(QStringLiteral("Nenhum registro encontrado."), this);
     m_lblVazio->setObjectName(QStringLiteral("lblVazio"));
     m_lblVazio->hide();
@@ -85,22 +113,14 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     connect(buttons, &QDialogButtonBox::accepted, this, &LookupWindow::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &LookupWindow::reject);
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(lblCampo);
-    top->addWidget(m_cbbCampo);
-    top->addWidget(m_edtPesquisa, 1);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_lblVazio, 1);
     bottom->addWidget(buttons);
-    QLabel *lblTitulo = dialogTitle(windowTitle(), this);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitulo);
-    layout->addLayout(top);
-    layout->addWidget(m_grdLista, 1);
-    layout->addLayout(bottom);
+    return bottom;
+}
 
-    resize(qBound(420, total + 60, 900), 440);
-
+void LookupWindow::connectSearch()
+{
     connect(m_edtPesquisa, &QLineEdit::textEdited, this, [this](const QString &text) {
         // A code starts with a digit: such a text always searches the code column.
         if (!text.isEmpty() && text.at(0).isDigit() && m_cbbCampo->currentIndex() != 0) {
@@ -115,7 +135,7 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     });
     connect(m_grdLista, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
     // A search that ends a page early goes on as the list is shown: rows may come later.
-    connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
         m_lblVazio->hide();
         if (!m_grdLista->currentIndex().isValid())
             selectRow(0);

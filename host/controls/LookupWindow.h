@@ -6,6 +6,7 @@
 class LookupModel;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QTableView;
 class TField;
@@ -32,6 +33,11 @@ protected:
 private:
     QString searchField() const;
     void runSearch();
+    // The parts of the window, built in this order by the constructor.
+    QLayout *buildSearchRow(bool byKey);
+    int buildList();   // returns the width the columns ask for
+    QLayout *buildBottomRow();
+    void connectSearch();
     void selectRow(int row);
 
     LookupModel *m_model;

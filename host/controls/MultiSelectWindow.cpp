@@ -1,6 +1,6 @@
 #include "MultiSelectWindow.h"
 #include "DialogTitle.h"
-#include "../TDataSet.h"
+#include "TDataSet.h"
 #include "MultiSelectModel.h"
 
 #include <QApplication>
@@ -24,6 +24,34 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     setWindowTitle(title);
     model->setParent(this);
 
+    const int listWidth = buildList();
+    QLayout *marks = buildMarkButtons();
+    QLayout *bottom = buildCloseButtons();
+    connectList();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(dialogTitle(title, this));
+    layout->addWidget(m_edtPesquisa);
+    layout->addWidget(m_grdLista, 1);
+    layout->addLayout(marks);
+    layout->addLayout(bottom);
+
+    resize(qBound(460, listWidth + 60, 1000), 480);
+    updateCount();
+    // The search's folded texts are made a slice at a time while the list is on screen.
+    auto *prepare = new QTimer(this);
+    connect(prepare, &QTimer::timeout, this, [this, prepare] {
+        if (!m_model->prepareSearch(2000))
+            prepare->stop();
+    });
+    prepare->start(0);
+    if (m_model->rowCount() > 0)
+        m_grdLista->setCurrentIndex(m_model->index(0, 0));
+    m_grdLista->setFocus();
+}
+
+int MultiSelectWindow::buildList()
+{
     m_edtPesquisa = new QLineEdit(this);
     m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
     m_edtPesquisa->setPlaceholderText(QStringLiteral("Pesquisar (parte do código ou do nome)"));
@@ -40,7 +68,7 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     m_grdLista->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdLista->setAlternatingRowColors(true);
-    m_grdLista->setModel(model);
+    m_grdLista->setModel(m_model);
     m_grdLista->header()->setStretchLastSection(true);
     m_grdLista->header()->setSectionsClickable(false);
     m_grdLista->installEventFilter(this);
@@ -50,7 +78,7 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
     m_grdLista->setColumnWidth(0, 28 + (m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole)
                                             .toString().size() * charWidth));
     int total = m_grdLista->columnWidth(0);
-    const QVector<TField *> fields = model->shownFields();
+    const QVector<TField *> fields = m_model->shownFields();
     for (int i = 0; i < fields.size(); ++i) {
         // The column title counts too: a title padded with blanks asks for a wider column.
         const int chars = std::max<int>(int(fields.at(i)->label().size()) + 1,
@@ -61,25 +89,51 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
         m_grdLista->setColumnWidth(i + 1, width);
         total += width;
     }
+    return total;
+}
 
+QLayout *MultiSelectWindow::buildMarkButtons()
+{
     auto *btnMarcarTodos = new QPushButton(QStringLiteral("Marcar todos"), this);
     btnMarcarTodos->setObjectName(QStringLiteral("btnMarcarTodos"));
     auto *btnDesmarcarTodos = new QPushButton(QStringLiteral("Desmarcar todos"), this);
     btnDesmarcarTodos->setObjectName(QStringLiteral("btnDesmarcarTodos"));
     m_lblMarcados = new QLabel(this);
     m_lblMarcados->setObjectName(QStringLiteral("lblMarcados"));
+    for (QPushButton *b : {btnMarcarTodos, btnDesmarcarTodos})
+        b->setFocusPolicy(Qt::NoFocus);
+    connect(btnMarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(true); });
+    connect(btnDesmarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(false); });
+
+    auto *marks = new QHBoxLayout;
+    marks->addWidget(btnMarcarTodos);
+    marks->addWidget(btnDesmarcarTodos);
+    marks->addStretch(1);
+    marks->addWidget(m_lblMarcados);
+    return marks;
+}
+
+QLayout *MultiSelectWindow::buildCloseButtons()
+{
     auto *btnConfirmar = m_btnConfirmar = new QPushButton(QStringLiteral("Confirmar"), this);
     btnConfirmar->setObjectName(QStringLiteral("btnConfirmar"));
     btnConfirmar->setDefault(true);
     auto *btnCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     btnCancelar->setObjectName(QStringLiteral("btnCancelar"));
-    for (QPushButton *b : {btnMarcarTodos, btnDesmarcarTodos, btnConfirmar, btnCancelar})
+    for (QPushButton *b : {btnConfirmar, btnCancelar})
         b->setFocusPolicy(Qt::NoFocus);
-
-    connect(btnMarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(true); });
-    connect(btnDesmarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(false); });
     connect(btnConfirmar, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancelar, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(btnConfirmar);
+    bottom->addWidget(btnCancelar);
+    return bottom;
+}
+
+void MultiSelectWindow::connectList()
+{
     connect(m_model, &MultiSelectModel::marksChanged, this, &MultiSelectWindow::updateCount);
     connect(m_grdLista, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         if (index.column() == 0)
@@ -94,37 +148,6 @@ MultiSelectWindow::MultiSelectWindow(QWidget *parent, const QString &title, Mult
         if (m_model->rowCount() > 0)
             m_grdLista->setCurrentIndex(m_model->index(0, 0));
     });
-
-    auto *marks = new QHBoxLayout;
-    marks->addWidget(btnMarcarTodos);
-    marks->addWidget(btnDesmarcarTodos);
-    marks->addStretch(1);
-    marks->addWidget(m_lblMarcados);
-    auto *bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    bottom->addWidget(btnConfirmar);
-    bottom->addWidget(btnCancelar);
-    QLabel *lblTitulo = dialogTitle(title, this);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitulo);
-    layout->addWidget(m_edtPesquisa);
-    layout->addWidget(m_grdLista, 1);
-    layout->addLayout(marks);
-    layout->addLayout(bottom);
-
-    resize(qBound(460, total + 60, 1000), 480);
-    updateCount();
-    // The search's folded texts are made a slice at a time while the list is on screen.
-    auto *prepare = new QTimer(this);
-    connect(prepare, &QTimer::timeout, this, [this, prepare] {
-        if (!m_model->prepareSearch(2000))
-            prepare->stop();
-    });
-    prepare->start(0);
-    if (m_model->rowCount() > 0)
-        m_grdLista->setCurrentIndex(m_model->index(0, 0));
-    m_grdLista->setFocus();
 }
 
 QVector<int> MultiSelectWindow::selectedRows() const

@@ -4,6 +4,7 @@
 
 class MultiSelectModel;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
@@ -24,6 +25,11 @@ protected:
 private:
     QVector<int> selectedRows() const;
     void updateCount();
+    // The parts of the window, built in this order by the constructor.
+    int buildList();   // returns the width the columns ask for
+    QLayout *buildMarkButtons();
+    QLayout *buildCloseButtons();
+    void connectList();
 
     MultiSelectModel *m_model;
     QLineEdit *m_edtPesquisa;

@@ -1,7 +1,7 @@
 #include "ReportPreviewDialog.h"
-#include "../EAbort.h"
-#include "../ExceptionGuard.h"
-#include "../controls/TextFold.h"
+#include "EAbort.h"
+#include "ExceptionGuard.h"
+#include "controls/TextFold.h"
 #include "PagePainter.h"
 #include "PageStore.h"
 #include "ReportFormat.h"
@@ -83,36 +83,52 @@ void ReportPreviewDialog::buildToolBar()
     bar->setIconSize(QSize(18, 18));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     layout()->addWidget(bar);
-    // An action of the bar: icon from the desktop's theme when there is one, text always.
-    auto action = [&](const char *theme, QStyle::StandardPixmap fallback, const QString &text,
-                      const QString &tip, const QKeySequence &key, const std::function<void()> &slot) {
-        QIcon icon = QIcon::fromTheme(QLatin1String(theme));
-        if (icon.isNull() && fallback != QStyle::SP_CustomBase)
-            icon = style()->standardIcon(fallback);
-        QAction *a = bar->addAction(icon, text);
-        a->setShortcut(key);
-        a->setToolTip(key.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    action("document-save", QStyle::SP_DialogSaveButton, QStringLiteral("Salvar"),
-           QStringLiteral("Salvar o relatório em PDF, CSV, Excel ou HTML"), QKeySequence::Save, [this] {
-               runCommand(save);
-           })->setObjectName(QStringLiteral("previewSave"));
-    action("document-print", QStyle::SP_CustomBase, QStringLiteral("Imprimir"),
-           QStringLiteral("Imprimir o relatório"), QKeySequence::Print, [this] {
-               runCommand(print);
-           })->setObjectName(QStringLiteral("previewPrint"));
+    addBarAction(bar, "document-save", QStyle::SP_DialogSaveButton, QStringLiteral("Salvar"),
+                 QStringLiteral("Salvar o relatório em PDF, CSV, Excel ou HTML"), QKeySequence::Save, [this] {
+                     runCommand(save);
+                 })->setObjectName(QStringLiteral("previewSave"));
+    addBarAction(bar, "document-print", QStyle::SP_CustomBase, QStringLiteral("Imprimir"),
+                 QStringLiteral("Imprimir o relatório"), QKeySequence::Print, [this] {
+                     runCommand(print);
+                 })->setObjectName(QStringLiteral("previewPrint"));
     bar->addSeparator();
+    buildPageControls(bar);
+    bar->addSeparator();
+    buildZoomControls(bar);
+    bar->addSeparator();
+    buildFindControls(bar);
+    bar->addSeparator();
+    addBarAction(bar, "window-close", QStyle::SP_CustomBase, QStringLiteral("Fechar"),
+                 QStringLiteral("Fechar a visualização"), QKeySequence(), [this] { reject(); });
+}
+
+QAction *ReportPreviewDialog::addBarAction(QToolBar *bar, const char *theme, QStyle::StandardPixmap fallback,
+                                           const QString &text, const QString &tip, const QKeySequence &key,
+                                           const std::function<void()> &slot)
+{
+    // Icon from the desktop's theme when there is one, text always.
+    QIcon icon = QIcon::fromTheme(QLatin1String(theme));
+    if (icon.isNull() && fallback != QStyle::SP_CustomBase)
+        icon = style()->standardIcon(fallback);
+    QAction *a = bar->addAction(icon, text);
+    a->setShortcut(key);
+    a->setToolTip(key.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+}
+
+void ReportPreviewDialog::buildPageControls(QToolBar *bar)
+{
     const auto iconOnly = [bar](QAction *a) {
         if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
             button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     };
-    iconOnly(action("go-first", QStyle::SP_MediaSkipBackward, QStringLiteral("Primeira"),
-                    QStringLiteral("Primeira página"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { showPage(1); }));
-    iconOnly(action("go-previous", QStyle::SP_MediaSeekBackward, QStringLiteral("Anterior"),
-                    QStringLiteral("Página anterior"), QKeySequence(Qt::Key_PageUp),
-                    [this] { showPage(currentPage() - 1); }));
+    iconOnly(addBarAction(bar, "go-first", QStyle::SP_MediaSkipBackward, QStringLiteral("Primeira"),
+                          QStringLiteral("Primeira página"), QKeySequence(Qt::CTRL | Qt::Key_Home),
+                          [this] { showPage(1); }));
+    iconOnly(addBarAction(bar, "go-previous", QStyle::SP_MediaSeekBackward, QStringLiteral("Anterior"),
+                          QStringLiteral("Página anterior"), QKeySequence(Qt::Key_PageUp),
+                          [this] { showPage(currentPage() - 1); }));
     m_pageBox = new QSpinBox(bar);
     m_pageBox->setObjectName(QStringLiteral("previewPage"));
     m_pageBox->setRange(1, 1);
@@ -126,16 +142,21 @@ void ReportPreviewDialog::buildToolBar()
     // Wide enough for a large count, so the bar does not shift while the count grows.
     m_pageTotal->setMinimumWidth(m_pageTotal->fontMetrics().horizontalAdvance(QStringLiteral(" de 9.999.999… ")));
     bar->addWidget(m_pageTotal);
-    iconOnly(action("go-next", QStyle::SP_MediaSeekForward, QStringLiteral("Próxima"), QStringLiteral("Próxima página"),
-                    QKeySequence(Qt::Key_PageDown), [this] { showPage(currentPage() + 1); }));
-    iconOnly(action("go-last", QStyle::SP_MediaSkipForward, QStringLiteral("Última"), QStringLiteral("Última página"),
-                    QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showPage(m_store.pageCount()); }));
-    bar->addSeparator();
-    action("zoom-out", QStyle::SP_CustomBase, QStringLiteral("−"), QStringLiteral("Reduzir"), QKeySequence::ZoomOut,
-           [this] {
-               m_view->setFit(ReportPreviewView::Fit::None);
-               m_view->setZoom(m_view->zoom() / 1.2);
-           });
+    iconOnly(addBarAction(bar, "go-next", QStyle::SP_MediaSeekForward, QStringLiteral("Próxima"),
+                          QStringLiteral("Próxima página"), QKeySequence(Qt::Key_PageDown),
+                          [this] { showPage(currentPage() + 1); }));
+    iconOnly(addBarAction(bar, "go-last", QStyle::SP_MediaSkipForward, QStringLiteral("Última"),
+                          QStringLiteral("Última página"), QKeySequence(Qt::CTRL | Qt::Key_End),
+                          [this] { showPage(m_store.pageCount()); }));
+}
+
+void ReportPreviewDialog::buildZoomControls(QToolBar *bar)
+{
+    addBarAction(bar, "zoom-out", QStyle::SP_CustomBase, QStringLiteral("−"), QStringLiteral("Reduzir"),
+                 QKeySequence::ZoomOut, [this] {
+                     m_view->setFit(ReportPreviewView::Fit::None);
+                     m_view->setZoom(m_view->zoom() / 1.2);
+                 });
     m_zoomBox = new QComboBox(bar);
     m_zoomBox->setObjectName(QStringLiteral("previewZoom"));
     m_zoomBox->addItem(QStringLiteral("Largura da página"));
@@ -145,11 +166,15 @@ void ReportPreviewDialog::buildToolBar()
     m_zoomBox->setToolTip(QStringLiteral("Zoom (também Ctrl + roda do mouse)"));
     connect(m_zoomBox, &QComboBox::activated, this, &ReportPreviewDialog::zoomChosen);
     bar->addWidget(m_zoomBox);
-    action("zoom-in", QStyle::SP_CustomBase, QStringLiteral("+"), QStringLiteral("Ampliar"), QKeySequence::ZoomIn, [this] {
-        m_view->setFit(ReportPreviewView::Fit::None);
-        m_view->setZoom(m_view->zoom() * 1.2);
-    });
-    bar->addSeparator();
+    addBarAction(bar, "zoom-in", QStyle::SP_CustomBase, QStringLiteral("+"), QStringLiteral("Ampliar"),
+                 QKeySequence::ZoomIn, [this] {
+                     m_view->setFit(ReportPreviewView::Fit::None);
+                     m_view->setZoom(m_view->zoom() * 1.2);
+                 });
+}
+
+void ReportPreviewDialog::buildFindControls(QToolBar *bar)
+{
     m_findBox = new QLineEdit(bar);
     m_findBox->setObjectName(QStringLiteral("previewFind"));
     m_findBox->setPlaceholderText(QStringLiteral("Localizar (Ctrl+F)"));
@@ -159,10 +184,10 @@ void ReportPreviewDialog::buildToolBar()
     auto findNext = [this] { findAndSay(false); };
     connect(m_findBox, &QLineEdit::returnPressed, this, findNext);
     connect(m_findBox, &QLineEdit::textChanged, this, [this] { m_matchItem = -1; });
-    action("go-down", QStyle::SP_CustomBase, QStringLiteral("Próximo"), QStringLiteral("Localizar o próximo"),
-           QKeySequence::FindNext, findNext);
-    action("go-up", QStyle::SP_CustomBase, QStringLiteral("Anterior"), QStringLiteral("Localizar o anterior"),
-           QKeySequence::FindPrevious, [this] { findAndSay(true); });
+    addBarAction(bar, "go-down", QStyle::SP_CustomBase, QStringLiteral("Próximo"), QStringLiteral("Localizar o próximo"),
+                 QKeySequence::FindNext, findNext);
+    addBarAction(bar, "go-up", QStyle::SP_CustomBase, QStringLiteral("Anterior"), QStringLiteral("Localizar o anterior"),
+                 QKeySequence::FindPrevious, [this] { findAndSay(true); });
     auto *focusFind = new QAction(this);
     focusFind->setShortcut(QKeySequence::Find);
     connect(focusFind, &QAction::triggered, this, [this] {
@@ -170,9 +195,6 @@ void ReportPreviewDialog::buildToolBar()
         m_findBox->selectAll();
     });
     addAction(focusFind);
-    bar->addSeparator();
-    action("window-close", QStyle::SP_CustomBase, QStringLiteral("Fechar"), QStringLiteral("Fechar a visualização"),
-           QKeySequence(), [this] { reject(); });
 }
 
 void ReportPreviewDialog::findAndSay(bool backwards)

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "../suite_export.h"
+#include "suite_export.h"
 
 #include <QDialog>
+#include <QKeySequence>
+#include <QStyle>
 #include <QTimer>
 #include <functional>
 
@@ -13,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QToolBar;
 class ReportJob;
 class ReportPreviewView;
 
@@ -47,6 +50,12 @@ protected:
 
 private:
     void buildToolBar();
+    // The tool bar's parts, left to right.
+    void buildPageControls(QToolBar *bar);
+    void buildZoomControls(QToolBar *bar);
+    void buildFindControls(QToolBar *bar);
+    QAction *addBarAction(QToolBar *bar, const char *theme, QStyle::StandardPixmap fallback, const QString &text,
+                          const QString &tip, const QKeySequence &key, const std::function<void()> &slot);
     void poll();
     void updateStatus();
     void runCommand(const std::function<void(ReportPreviewDialog &)> &command);
