@@ -216,93 +216,107 @@ QString firebirdWordLoop(const QString &name, const QString &code, bool vocabula
                         : QString());
 }
 
+// The product search per database: SQLite a trigram table, the servers a table of words.
+QStringList sqliteSearch()
+{
+    // The trigram table keeps its own copy of the folded name and the code, so a search
+    // reads nothing else until it has its page of codes.
+    QStringList statements{
+        QStringLiteral("CREATE VIRTUAL TABLE PRODUTO_BUSCA USING fts5(NMBUSCA, CDARVPROD UNINDEXED, "
+                       "tokenize = 'trigram')"),
+        QStringLiteral("INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD) "
+                       "SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL ORDER BY NMBUSCA, CDARVPROD"),
+        QStringLiteral("CREATE TABLE PRODUTO_BUSCA_ORDEM (ATE INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO PRODUTO_BUSCA_ORDEM (ATE) SELECT COALESCE(MAX(rowid), 0) FROM PRODUTO_BUSCA")};
+    // A changed name is added again; the row it had before no longer matches the
+    // product's folded name, and searches leave it out. SQLite's parser takes ten
+    // nested calls at a time, not fifty: the letters are replaced in steps.
+    const QString accented = QString::fromUtf16(kAccented);
+    const QString plain = QString::fromUtf16(kPlain);
+    QString body = QStringLiteral("BEGIN\n  UPDATE PRODUTO SET NMBUSCA = NEW.NMPRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n");
+    for (qsizetype i = 0; i < accented.size(); i += 10) {
+        QString step = QStringLiteral("NMBUSCA");
+        for (qsizetype j = i; j < qMin(i + 10, accented.size()); ++j)
+            step = QStringLiteral("REPLACE(%1, '%2', '%3')").arg(step, accented.at(j), plain.at(j));
+        body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = %1 WHERE CDPRODUTO = NEW.CDPRODUTO;\n").arg(step);
+    }
+    body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = LOWER(NMBUSCA) WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
+                           "  INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD)\n"
+                           "    SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
+                           "END");
+    statements << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_I AFTER INSERT ON PRODUTO\n") + body
+               << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_U AFTER UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO\n")
+                      + body;
+    return statements;
+}
+
+QStringList postgresSearch(const QString &folded)
+{
+    return {wordTable(), wordVocabulary(),
+            QStringLiteral("INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+                           "  SELECT P, NMBUSCA, CDARVPROD FROM PRODUTO, regexp_split_to_table(NMBUSCA, ' ') P\n"
+                           "  WHERE P <> ''"),
+            QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
+            wordIndex(),
+            QStringLiteral("ANALYZE PRODUTO_PALAVRA"),
+            QStringLiteral("ANALYZE PRODUTO_VOCABULO"),
+            QStringLiteral("CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                           "BEGIN\n"
+                           "  NEW.NMBUSCA := %1;\n"
+                           "  INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+                           "    SELECT P, NEW.NMBUSCA, NEW.CDARVPROD FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> '';\n"
+                           "  INSERT INTO PRODUTO_VOCABULO (PALAVRA)\n"
+                           "    SELECT DISTINCT P FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> ''\n"
+                           "    ON CONFLICT DO NOTHING;\n"
+                           "  RETURN NEW;\n"
+                           "END $$")
+                .arg(folded),
+            QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO "
+                           "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
+}
+
+QStringList firebirdSearch()
+{
+    return {wordTable(), wordVocabulary(),
+            QStringLiteral("EXECUTE BLOCK AS\n"
+                           "  DECLARE NM VARCHAR(50);\n"
+                           "  DECLARE CD VARCHAR(20);\n"
+                           "%1"
+                           "BEGIN\n"
+                           "  FOR SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL INTO :NM, :CD DO\n"
+                           "  BEGIN\n"
+                           "%2"
+                           "  END\n"
+                           "END")
+                .arg(firebirdWordDeclarations(), firebirdWordLoop(QStringLiteral(":NM"), QStringLiteral(":CD"), false)),
+            QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
+            wordIndex(),
+            QStringLiteral("CREATE OR ALTER TRIGGER TR_PRODUTO_NMBUSCA FOR PRODUTO ACTIVE\n"
+                           "BEFORE INSERT OR UPDATE POSITION 0 AS\n"
+                           "%1"
+                           "BEGIN\n"
+                           "  NEW.NMBUSCA = %2;\n"
+                           "  IF (NEW.NMBUSCA IS NOT NULL AND (INSERTING OR NEW.NMBUSCA IS DISTINCT FROM OLD.NMBUSCA\n"
+                           "      OR NEW.CDARVPROD IS DISTINCT FROM OLD.CDARVPROD)) THEN\n"
+                           "  BEGIN\n"
+                           "%3"
+                           "  END\n"
+                           "END")
+                .arg(firebirdWordDeclarations(), foldExpression(QStringLiteral("NEW.NMPRODUTO"), SqlDialect::Firebird),
+                     firebirdWordLoop(QStringLiteral("NEW.NMBUSCA"), QStringLiteral("NEW.CDARVPROD"), true))};
+}
+
 } // namespace
 
 QStringList createSearch(SqlDialect dialect)
 {
-    const QString folded = foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect);
     switch (dialect) {
-    case SqlDialect::SQLite: {
-        // The trigram table keeps its own copy of the folded name and the code, so a search
-        // reads nothing else until it has its page of codes.
-        QStringList statements{
-            QStringLiteral("CREATE VIRTUAL TABLE PRODUTO_BUSCA USING fts5(NMBUSCA, CDARVPROD UNINDEXED, "
-                           "tokenize = 'trigram')"),
-            QStringLiteral("INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD) "
-                           "SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL ORDER BY NMBUSCA, CDARVPROD"),
-            QStringLiteral("CREATE TABLE PRODUTO_BUSCA_ORDEM (ATE INTEGER NOT NULL)"),
-            QStringLiteral("INSERT INTO PRODUTO_BUSCA_ORDEM (ATE) SELECT COALESCE(MAX(rowid), 0) FROM PRODUTO_BUSCA")};
-        // A changed name is added again; the row it had before no longer matches the
-        // product's folded name, and searches leave it out. SQLite's parser takes ten
-        // nested calls at a time, not fifty: the letters are replaced in steps.
-        const QString accented = QString::fromUtf16(kAccented);
-        const QString plain = QString::fromUtf16(kPlain);
-        QString body = QStringLiteral("BEGIN\n  UPDATE PRODUTO SET NMBUSCA = NEW.NMPRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n");
-        for (qsizetype i = 0; i < accented.size(); i += 10) {
-            QString step = QStringLiteral("NMBUSCA");
-            for (qsizetype j = i; j < qMin(i + 10, accented.size()); ++j)
-                step = QStringLiteral("REPLACE(%1, '%2', '%3')").arg(step, accented.at(j), plain.at(j));
-            body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = %1 WHERE CDPRODUTO = NEW.CDPRODUTO;\n").arg(step);
-        }
-        body += QStringLiteral("  UPDATE PRODUTO SET NMBUSCA = LOWER(NMBUSCA) WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
-                               "  INSERT INTO PRODUTO_BUSCA (NMBUSCA, CDARVPROD)\n"
-                               "    SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n"
-                               "END");
-        statements << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_I AFTER INSERT ON PRODUTO\n") + body
-                   << QStringLiteral("CREATE TRIGGER TR_PRODUTO_BUSCA_U AFTER UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO\n")
-                          + body;
-        return statements;
-    }
+    case SqlDialect::SQLite:
+        return sqliteSearch();
     case SqlDialect::PostgreSQL:
-        return {wordTable(), wordVocabulary(),
-                QStringLiteral("INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
-                               "  SELECT P, NMBUSCA, CDARVPROD FROM PRODUTO, regexp_split_to_table(NMBUSCA, ' ') P\n"
-                               "  WHERE P <> ''"),
-                QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
-                wordIndex(),
-                QStringLiteral("ANALYZE PRODUTO_PALAVRA"),
-                QStringLiteral("ANALYZE PRODUTO_VOCABULO"),
-                QStringLiteral("CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-                               "BEGIN\n"
-                               "  NEW.NMBUSCA := %1;\n"
-                               "  INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
-                               "    SELECT P, NEW.NMBUSCA, NEW.CDARVPROD FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> '';\n"
-                               "  INSERT INTO PRODUTO_VOCABULO (PALAVRA)\n"
-                               "    SELECT DISTINCT P FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> ''\n"
-                               "    ON CONFLICT DO NOTHING;\n"
-                               "  RETURN NEW;\n"
-                               "END $$")
-                    .arg(folded),
-                QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO "
-                               "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
+        return postgresSearch(foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect));
     case SqlDialect::Firebird:
-        return {wordTable(), wordVocabulary(),
-                QStringLiteral("EXECUTE BLOCK AS\n"
-                               "  DECLARE NM VARCHAR(50);\n"
-                               "  DECLARE CD VARCHAR(20);\n"
-                               "%1"
-                               "BEGIN\n"
-                               "  FOR SELECT NMBUSCA, CDARVPROD FROM PRODUTO WHERE NMBUSCA IS NOT NULL INTO :NM, :CD DO\n"
-                               "  BEGIN\n"
-                               "%2"
-                               "  END\n"
-                               "END")
-                    .arg(firebirdWordDeclarations(), firebirdWordLoop(QStringLiteral(":NM"), QStringLiteral(":CD"), false)),
-                QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
-                wordIndex(),
-                QStringLiteral("CREATE OR ALTER TRIGGER TR_PRODUTO_NMBUSCA FOR PRODUTO ACTIVE\n"
-                               "BEFORE INSERT OR UPDATE POSITION 0 AS\n"
-                               "%1"
-                               "BEGIN\n"
-                               "  NEW.NMBUSCA = %2;\n"
-                               "  IF (NEW.NMBUSCA IS NOT NULL AND (INSERTING OR NEW.NMBUSCA IS DISTINCT FROM OLD.NMBUSCA\n"
-                               "      OR NEW.CDARVPROD IS DISTINCT FROM OLD.CDARVPROD)) THEN\n"
-                               "  BEGIN\n"
-                               "%3"
-                               "  END\n"
-                               "END")
-                    .arg(firebirdWordDeclarations(), foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect),
-                         firebirdWordLoop(QStringLiteral("NEW.NMBUSCA"), QStringLiteral("NEW.CDARVPROD"), true))};
+        return firebirdSearch();
     }
     return {};
 }

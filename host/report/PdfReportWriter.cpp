@@ -95,6 +95,50 @@ void appendHex16(Out &out, quint32 v)
     out += hexDigits[v & 15];
 }
 
+// A subset's name: a tag made from the glyphs it holds (so the same subset gets the same
+// name), "+", the font's PostScript name.
+QByteArray subsetName(const std::vector<bool> &used, const TrueTypeFont &ttf)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (size_t g = 0; g < used.size(); ++g)
+        if (used[g])
+            hash.addData(QByteArrayView(reinterpret_cast<const char *>(&g), sizeof g));
+    const QByteArray digest = hash.result();
+    QByteArray name;
+    for (int i = 0; i < 6; ++i)
+        name += char('A' + quint8(digest.at(i)) % 26);
+    return name + '+' + ttf.postScriptName().toLatin1();
+}
+
+// The map from the glyphs used back to their characters, so the text can be copied and
+// searched.
+QByteArray toUnicodeCMap(const std::vector<bool> &used, const std::vector<char16_t> &unicodeOf)
+{
+    QByteArray cmap("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                    "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                    "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
+    QList<quint16> mapped;
+    for (size_t g = 0; g < used.size(); ++g)
+        if (used[g] && unicodeOf[g])
+            mapped << quint16(g);
+    for (qsizetype i = 0; i < mapped.size(); i += 100) {
+        const qsizetype n = qMin<qsizetype>(100, mapped.size() - i);
+        appendInt(cmap, n);
+        cmap += " beginbfchar\n";
+        for (qsizetype k = i; k < i + n; ++k) {
+            cmap += '<';
+            appendHex16(cmap, mapped.at(k));
+            cmap += "> <";
+            appendHex16(cmap, unicodeOf[mapped.at(k)]);
+            cmap += ">\n";
+        }
+        cmap += "endbfchar\n";
+    }
+    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return cmap;
+}
+
 } // namespace
 
 // Compresses page streams. libdeflate rather than zlib: the same format, in a third of
@@ -276,6 +320,41 @@ void PdfReportWriter::page(const ReportPage &page)
     later([this, page] { writePage(page); });
 }
 
+void PdfReportWriter::drawFill(std::string &out, const PageItem &item, double height)
+{
+    setFill(out, item.color);
+    appendNumber(out, item.x);
+    out += ' ';
+    appendNumber(out, height - item.y - item.h);
+    out += ' ';
+    appendNumber(out, item.w);
+    out += ' ';
+    appendNumber(out, item.h);
+    out += " re f\n";
+}
+
+void PdfReportWriter::drawRule(std::string &out, const PageItem &item, double height)
+{
+    if (m_stroke != item.color) {
+        m_stroke = item.color;
+        appendColor(out, item.color);
+        out += "RG\n";
+    }
+    if (m_lineWidth != item.size) {
+        m_lineWidth = item.size;
+        appendNumber(out, item.size);
+        out += " w\n";
+    }
+    appendNumber(out, item.x);
+    out += ' ';
+    appendNumber(out, height - item.y);
+    out += " m ";
+    appendNumber(out, item.x + item.w);
+    out += ' ';
+    appendNumber(out, height - item.y - item.h);
+    out += " l S\n";
+}
+
 void PdfReportWriter::writePage(const ReportPage &page)
 {
     std::string &out = m_content;
@@ -300,35 +379,10 @@ void PdfReportWriter::writePage(const ReportPage &page)
             encodeText(out, item, item.text);
             break;
         case PageItem::Fill:
-            setFill(out, item.color);
-            appendNumber(out, item.x);
-            out += ' ';
-            appendNumber(out, height - item.y - item.h);
-            out += ' ';
-            appendNumber(out, item.w);
-            out += ' ';
-            appendNumber(out, item.h);
-            out += " re f\n";
+            drawFill(out, item, height);
             break;
         case PageItem::Rule:
-            if (m_stroke != item.color) {
-                m_stroke = item.color;
-                appendColor(out, item.color);
-                out += "RG\n";
-            }
-            if (m_lineWidth != item.size) {
-                m_lineWidth = item.size;
-                appendNumber(out, item.size);
-                out += " w\n";
-            }
-            appendNumber(out, item.x);
-            out += ' ';
-            appendNumber(out, height - item.y);
-            out += " m ";
-            appendNumber(out, item.x + item.w);
-            out += ' ';
-            appendNumber(out, height - item.y - item.h);
-            out += " l S\n";
+            drawRule(out, item, height);
             break;
         case PageItem::PageNumber:
             spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text};
@@ -418,17 +472,7 @@ void PdfReportWriter::writeFont(Font &font)
     const TrueTypeFont &ttf = *font.ttf;
     const double unit = 1000.0 / ttf.unitsPerEm();
     auto scaled = [unit](double v) { return qint64(std::llround(v * unit)); };
-
-    // A subset tag made from the glyphs it holds, so the same subset gets the same name.
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (size_t g = 0; g < font.used.size(); ++g)
-        if (font.used[g])
-            hash.addData(QByteArrayView(reinterpret_cast<const char *>(&g), sizeof g));
-    const QByteArray digest = hash.result();
-    QByteArray name;
-    for (int i = 0; i < 6; ++i)
-        name += char('A' + quint8(digest.at(i)) % 26);
-    name += '+' + ttf.postScriptName().toLatin1();
+    const QByteArray name = subsetName(font.used, ttf);
 
     QByteArray out;
     startObject(font.type0);
@@ -457,9 +501,22 @@ void PdfReportWriter::writeFont(Font &font)
     out += "] >>\nendobj\n";
     write(out);
 
+    writeFontDescriptor(font, name);
+    const QByteArray subset = ttf.subset(font.used);
+    QByteArray length1(" /Length1 ");
+    appendInt(length1, subset.size());
+    writeStream(font.file, subset, length1);
+    writeStream(font.toUnicode, toUnicodeCMap(font.used, font.unicodeOf));
+}
+
+void PdfReportWriter::writeFontDescriptor(const Font &font, const QByteArray &name)
+{
+    const TrueTypeFont &ttf = *font.ttf;
+    const double unit = 1000.0 / ttf.unitsPerEm();
+    auto scaled = [unit](double v) { return qint64(std::llround(v * unit)); };
     startObject(font.descriptor);
     const auto box = ttf.boundingBox();
-    out = "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox [";
+    QByteArray out = "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox [";
     for (int v : box) {
         appendInt(out, scaled(v));
         out += ' ';
@@ -476,35 +533,6 @@ void PdfReportWriter::writeFont(Font &font)
     appendInt(out, font.file);
     out += " 0 R >>\nendobj\n";
     write(out);
-
-    const QByteArray subset = ttf.subset(font.used);
-    QByteArray length1(" /Length1 ");
-    appendInt(length1, subset.size());
-    writeStream(font.file, subset, length1);
-
-    QByteArray cmap("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-                    "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-                    "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
-    QList<quint16> mapped;
-    for (size_t g = 0; g < font.used.size(); ++g)
-        if (font.used[g] && font.unicodeOf[g])
-            mapped << quint16(g);
-    for (qsizetype i = 0; i < mapped.size(); i += 100) {
-        const qsizetype n = qMin<qsizetype>(100, mapped.size() - i);
-        appendInt(cmap, n);
-        cmap += " beginbfchar\n";
-        for (qsizetype k = i; k < i + n; ++k) {
-            cmap += '<';
-            appendHex16(cmap, mapped.at(k));
-            cmap += "> <";
-            appendHex16(cmap, font.unicodeOf[mapped.at(k)]);
-            cmap += ">\n";
-        }
-        cmap += "endbfchar\n";
-    }
-    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    writeStream(font.toUnicode, cmap);
 }
 
 void PdfReportWriter::endDocument(int pageCount)

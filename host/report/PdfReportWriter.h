@@ -58,6 +58,8 @@ private:
     void later(std::function<void()> work);
     QPair<int, QByteArray> pageObject(size_t sheet);
     void writePage(const ReportPage &page);
+    void drawFill(std::string &out, const PageItem &item, double height);
+    void drawRule(std::string &out, const PageItem &item, double height);
     void startObject(int number);
     void write(const QByteArray &bytes);
     void writeStream(int number, const QByteArray &content, const QByteArray &extra = QByteArray());
@@ -67,6 +69,7 @@ private:
     void setFill(std::string &out, QRgb color);
     void writeNumbers(int pageCount);
     void writeFont(Font &font);
+    void writeFontDescriptor(const Font &font, const QByteArray &name);
 
     QIODevice *m_out;
     QString m_creator;
