@@ -129,6 +129,10 @@ QString refusal(const QString &name, const QString &value, const QString &why)
 // Leaves the control the way a person does: the focus goes on to the next control.
 void leave(QWidget *w)
 {
+    // Qt reports focus moves, and so the exits run, only in the active window: a value
+    // entered while the window opens behind another would otherwise go in unvalidated.
+    if (!w->isActiveWindow())
+        QApplication::setActiveWindow(w->window());
     w->setFocus();
     QApplication::processEvents();
     for (QWidget *next = w->nextInFocusChain(); next && next != w; next = next->nextInFocusChain()) {
