@@ -114,6 +114,7 @@ TfrmListaPrecRel::TfrmListaPrecRel(QWidget *parent) : TfrmDadosGerRel(parent)
     buildQueries();
     loadMessages();
     bindHandlers();
+    ofereceRecentes();
     setClientSize(491, 383);
 }
 

@@ -172,10 +172,18 @@ public:
     void sbtSalvarComoClick(QObject *Sender) override;
     void sbtReportEditClick(QObject *Sender) override;
 
+    // Parameter sets.
+    QList<Choice> parameterChoices() const override;
+    QString choiceValue(const QString &control) const override;
+    QStringList periodControls() const override;
+    QDate periodToday() const override;
+
 private:
     void buildControls();
     void buildQueries();
     void bindHandlers();
+    // The branch and product edits offer the codes this user used last.
+    void ofereceRecentes();
     void loadMessages();
     // Steps 4 to 18 of the first activation: the supplier list and the defaults.
     void primeiraAtivacao();

@@ -1,6 +1,7 @@
 #include "Interaction.h"
 #include "controls/LookupDialog.h"
 #include "controls/MultiSelectDialog.h"
+#include "controls/ParameterSetDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -60,11 +61,20 @@ public:
     {
         return QFileDialog::getSaveFileName(dialogParent(parent), title, suggested, filter);
     }
+    bool askParameterSet(QWidget *parent, ParameterSetQuestion &question) override
+    {
+        return ParameterSetDialog::run(dialogParent(parent), question);
+    }
 };
 
 Interaction *g_installed = nullptr;
 
 } // namespace
+
+bool Interaction::askParameterSet(QWidget *, ParameterSetQuestion &)
+{
+    return false;
+}
 
 Interaction *Interaction::instance()
 {

@@ -7,6 +7,7 @@
 
 class QWidget;
 class TDataSource;
+struct ParameterSetQuestion;
 
 // Everything that waits for a person goes through here: the Qt dialogs in the
 // application, a scripted stand-in in the tests.
@@ -39,6 +40,11 @@ public:
     // Asks for a file to save to; empty when cancelled. filter uses Qt's filter syntax.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                                  const QString &filter) = 0;
+
+    // Saving a report form's choices as a parameter set: the name, the period and whether
+    // the screen applies it when it opens. False when cancelled (and by default: a
+    // stand-in that does not answer it).
+    virtual bool askParameterSet(QWidget *parent, ParameterSetQuestion &question);
 
     static Interaction *instance();
     // Installs a stand-in (tests); nullptr restores the Qt dialogs. Returns the previous one.

@@ -48,6 +48,7 @@ void Session::load(const QString &file)
     serverKey = path(ini.value(QStringLiteral("ServidorAplicacao/Chave")).toString().trimmed());
 
     reportDir = path(ini.value(QStringLiteral("Relatorios/Diretorio")).toString());
+    sharedSetsDir = path(ini.value(QStringLiteral("Relatorios/ConjuntosCompartilhados")).toString().trimmed());
 }
 
 void Session::save(const QString &file) const
@@ -82,6 +83,8 @@ void Session::save(const QString &file) const
     ini.setValue(QStringLiteral("ServidorAplicacao/Certificado"), serverCertificate);
     ini.setValue(QStringLiteral("ServidorAplicacao/Chave"), serverKey);
     ini.setValue(QStringLiteral("Relatorios/Diretorio"), reportDir);
+    if (!sharedSetsDir.isEmpty())
+        ini.setValue(QStringLiteral("Relatorios/ConjuntosCompartilhados"), sharedSetsDir);
     ini.sync();
     if (ini.status() != QSettings::NoError)
         throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo de sessão '%1'.").arg(file));

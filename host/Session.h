@@ -11,7 +11,8 @@
 // [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha
 // [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
 //                     Chave (the server; files relative to the session file)
-// [Relatorios]        Diretorio (TempoLimite, LimiteLinhas, LimiteArquivoMB: see ReportLimits)
+// [Relatorios]        Diretorio (TempoLimite, LimiteLinhas, LimiteArquivoMB: see ReportLimits),
+//                     ConjuntosCompartilhados (folder of the shared parameter sets)
 class SUITE_EXPORT Session
 {
 public:
@@ -36,4 +37,5 @@ public:
     QString serverCertificate;   // PEM files of the server (absolute once loaded)
     QString serverKey;
     QString reportDir;
+    QString sharedSetsDir;     // parameter sets an administrator shares (read-only); may be empty
 };

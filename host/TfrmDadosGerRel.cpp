@@ -2,12 +2,15 @@
 #include "Consiste.h"
 #include "EAbort.h"
 #include "ExceptionGuard.h"
+#include "ControlInput.h"
 #include "Interaction.h"
+#include "ParameterSetBar.h"
 #include "SaveLocation.h"
 #include "Session.h"
 #include "TApplication.h"
 #include "TMessages.h"
 #include "controls/FocusTracker.h"
+#include "controls/RecentCompleter.h"
 #include "controls/SavedNotice.h"
 #include "report/TReportDesignerDialog.h"
 
@@ -29,6 +32,8 @@
 #include <QVBoxLayout>
 
 namespace {
+
+bool g_applyDefaultSets = true;
 
 QToolButton *commandButton(QWidget *parent, const QString &name, const QString &text,
                            QStyle::StandardPixmap icon, const QString &hint)
@@ -102,6 +107,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     relat->addWidget(cbbReportNames, 1);
     relat->addWidget(lblCodTela);
     root->addWidget(panRelat);
+    panConjunto = new ParameterSetBar(this);
+    root->addWidget(panConjunto);
 
     bvlSeparator = new QFrame(this);
     bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));
@@ -147,6 +154,14 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     command(sbtSalvarComo, &TfrmDadosGerRel::sbtSalvarComoClick);
     command(sbtReportEdit, &TfrmDadosGerRel::sbtReportEditClick);
     commandKeys();
+    // The codes of a report a person issues become their recent ones (a display-less run
+    // leaves the person's preferences alone, as it does the last folder).
+    connect(this, &TfrmDadosGerRel::commandStarted, this, [this](const QString &command) {
+        if (command == QLatin1String("sbtReportEditClick") || !batchSaveFile.isEmpty())
+            return;
+        for (RecentCompleter *recent : findChildren<RecentCompleter *>())
+            recent->rememberCurrent();
+    });
 }
 
 void TfrmDadosGerRel::commandKeys()
@@ -191,7 +206,8 @@ void TfrmDadosGerRel::DoCreate()
 
 void TfrmDadosGerRel::setClientSize(int width, int height)
 {
-    setFixedSize(width, height);
+    // The row of the parameter sets comes on top of what the screen asks for itself.
+    setFixedSize(width, height + panConjunto->sizeHint().height() + layout()->spacing());
 }
 
 void TfrmDadosGerRel::setFormStyle(TFormStyle style)
@@ -291,7 +307,42 @@ bool TfrmDadosGerRel::event(QEvent *e)
 
 bool TfrmDadosGerRel::activated()
 {
-    return guarded([this] { FormActivate(this); });
+    if (!guarded([this] { FormActivate(this); }))
+        return false;
+    // After the screen's own first-activation defaults: the sets, and the default one.
+    if (!std::exchange(m_setsStarted, true))
+        guarded([this] {
+            if (g_applyDefaultSets)
+                panConjunto->applyDefault();
+            else
+                panConjunto->refresh();
+        });
+    return true;
+}
+
+void TfrmDadosGerRel::setApplyDefaultSets(bool on)
+{
+    g_applyDefaultSets = on;
+}
+
+QList<TfrmDadosGerRel::Choice> TfrmDadosGerRel::parameterChoices() const
+{
+    return {};
+}
+
+QString TfrmDadosGerRel::choiceValue(const QString &control) const
+{
+    return ControlInput::valueOf(findChild<QWidget *>(control));
+}
+
+QStringList TfrmDadosGerRel::periodControls() const
+{
+    return {};
+}
+
+QDate TfrmDadosGerRel::periodToday() const
+{
+    return QDate::currentDate();
 }
 
 void TfrmDadosGerRel::closeEvent(QCloseEvent *e)

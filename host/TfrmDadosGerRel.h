@@ -2,6 +2,8 @@
 
 #include "suite_export.h"
 
+#include <QDate>
+#include <QList>
 #include <QWidget>
 
 class QComboBox;
@@ -12,6 +14,7 @@ class QLabel;
 class QMenu;
 class QMdiSubWindow;
 class QToolButton;
+class ParameterSetBar;
 class SavedNotice;
 class TMessages;
 class TReportDesignerDialog;
@@ -74,6 +77,29 @@ public:
     TSaveDialog svdSaveReport;
     QMenu *ppmSalvarRelatorio;
     SavedNotice *lblStatus;   // where the last save went
+    ParameterSetBar *panConjunto;   // the screen's parameter sets
+
+    // What the screen's parameter sets are made of. A descendant names the controls of its
+    // choices in the order they are entered, each with the caption a person knows it by;
+    // the period's date controls are not among them (periodControls).
+    struct Choice
+    {
+        QString control;
+        QString caption;
+    };
+    virtual QList<Choice> parameterChoices() const;
+    // The value a set keeps of a choice: ControlInput::valueOf the control; a screen
+    // answers for its pickers with their keys (a JSON array).
+    virtual QString choiceValue(const QString &control) const;
+    // The date controls of the screen's first and last day (none: no period); their weeks,
+    // if any, follow them by the screen's rules.
+    virtual QStringList periodControls() const;
+    // The day a relative period counts from (the processing date); today by default.
+    virtual QDate periodToday() const;
+
+    // Whether a screen applies its default parameter set after its first activation (a
+    // display-less run applies only the set it is given).
+    static void setApplyDefaultSets(bool on);
 
     virtual void FormCreate(QObject *Sender);
     virtual void FormActivate(QObject *Sender);
@@ -116,4 +142,5 @@ private:
     QMdiSubWindow *m_subWindow = nullptr;
     bool m_closing = false;
     bool m_activationFailed = false;
+    bool m_setsStarted = false;
 };

@@ -8,6 +8,7 @@
 #include "EAbort.h"
 #include "ExceptionGuard.h"
 #include "ModuleRegistry.h"
+#include "RelativePeriod.h"
 #include "Session.h"
 #include "Translations.h"
 
@@ -68,7 +69,13 @@ int main(int argc, char **argv)
     QCommandLineOption set(QStringLiteral("set"), QStringLiteral("CONTROLE=VALOR, preenchido como uma pessoa faria."), QStringLiteral("atribuicao"));
     QCommandLineOption save(QStringLiteral("save"), QStringLiteral("Arquivo a gravar (pdf, csv, xlsx, html)."), QStringLiteral("arquivo"));
     QCommandLineOption dump(QStringLiteral("dump-params"), QStringLiteral("Imprime em JSON os parâmetros que a consulta recebeu."));
-    parser.addOptions({config, open, modules, batch, report, set, save, dump});
+    QCommandLineOption variant(QStringLiteral("variant"), QStringLiteral("Aplica antes o conjunto de parâmetros de nome NOME."), QStringLiteral("nome"));
+    QCommandLineOption period(QStringLiteral("period"),
+                              QStringLiteral("Período: \"semana atual\", \"próxima semana\", \"semana atual + N\", \"mês atual\" ou \"dd/mm/aaaa a dd/mm/aaaa\"."),
+                              QStringLiteral("periodo"));
+    QCommandLineOption saveVariant(QStringLiteral("save-variant"), QStringLiteral("Grava as escolhas da execução como o conjunto NOME."), QStringLiteral("nome"));
+    QCommandLineOption listVariants(QStringLiteral("list-variants"), QStringLiteral("Lista os conjuntos de parâmetros da tela."));
+    parser.addOptions({config, open, modules, batch, report, set, save, dump, variant, period, saveVariant, listVariants});
     parser.process(app);
 
     try {
@@ -105,15 +112,25 @@ int main(int argc, char **argv)
 
     MainWindow window(loader);
     if (parser.isSet(batch)) {
-        if (!parser.isSet(save)) {
-            QTextStream(stderr) << "suite: --batch precisa de --save ARQUIVO." << Qt::endl;
+        if (!parser.isSet(save) && !parser.isSet(saveVariant) && !parser.isSet(listVariants)) {
+            QTextStream(stderr) << "suite: --batch precisa de --save ARQUIVO (ou --save-variant NOME, ou --list-variants)." << Qt::endl;
             return 1;
         }
         BatchOptions options;
         options.screen = parser.value(batch);
+        options.variant = parser.value(variant);
         options.report = parser.value(report);
         options.saveFile = parser.value(save);
+        options.saveVariant = parser.value(saveVariant);
+        options.listVariants = parser.isSet(listVariants);
         options.dumpParams = parser.isSet(dump);
+        if (parser.isSet(period)) {
+            options.period = RelativePeriod::parse(parser.value(period));
+            if (!options.period) {
+                QTextStream(stderr) << "suite: período não reconhecido: " << parser.value(period) << Qt::endl;
+                return 1;
+            }
+        }
         for (const QString &s : parser.values(set)) {
             const int eq = int(s.indexOf(QLatin1Char('=')));
             if (eq <= 0) {

@@ -4,6 +4,8 @@
 
 #include "Consiste.h"
 #include "ListString.h"
+#include "RelativePeriod.h"
+#include "Zelmora.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +61,9 @@ private slots:
     void batchRefusalPrintsTheMessage_data();
     void batchRefusalPrintsTheMessage();
     void batchTakesWhatAPersonTypes();
+    void batchSavesAndAppliesAVariant();
+    void batchVariantRefusal_data();
+    void batchVariantRefusal();
     void noDisplaySaysSo();
     void localizedResourceModuleTakesPrecedence();
 
@@ -72,6 +77,8 @@ void tst_Shell::initTestCase()
     m_fixture = std::make_unique<FormFixture>();
     m_ini = m_fixture->env.dir() + QStringLiteral("/suite.ini");
     Session::current().save(m_ini);
+    // The runs keep their parameter sets in a folder of the test, not the person's.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_fixture->env.dir() + QStringLiteral("/config")));
 }
 
 void tst_Shell::cleanupTestCase()
@@ -193,6 +200,74 @@ void tst_Shell::batchRefusalPrintsTheMessage()
     const Run r = suite(args);
     QVERIFY(r.code != 0);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(!QFile::exists(file));
+}
+
+// What a run was given, stored under a name, gives the next run the same parameters; the
+// period stored is the relative one, resolved against the branch's processing date.
+void tst_Shell::batchSavesAndAppliesAVariant()
+{
+    const QStringList base{QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731")};
+    const Run given = suite(base + QStringList{
+        QStringLiteral("--set"), QStringLiteral("medCdFilial=0002"),
+        QStringLiteral("--set"), QStringLiteral("rbtListaForn=S"),
+        QStringLiteral("--set"), QStringLiteral("sbtFornecedor=000001,000003"),
+        QStringLiteral("--set"), QStringLiteral("chkVariPreco=S"),
+        QStringLiteral("--period"), QStringLiteral("próxima semana"),
+        QStringLiteral("--save-variant"), QStringLiteral("Semanal Curitiba"),
+        QStringLiteral("--save"), m_fixture->env.dir() + QStringLiteral("/dada.csv"), QStringLiteral("--dump-params")});
+    QVERIFY2(given.code == 0, qPrintable(given.err));
+    QVERIFY(given.out.contains(QStringLiteral("Conjunto \"Semanal Curitiba\" gravado")));
+
+    const QString file = m_fixture->env.dir() + QStringLiteral("/semanal.csv");
+    const Run byName = suite(base + QStringList{QStringLiteral("--variant"), QStringLiteral("Semanal Curitiba"),
+                                                QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    QVERIFY2(byName.code == 0, qPrintable(byName.err));
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(paramsOf(byName.out), paramsOf(given.out));
+    const QDate today = Zelmora::DataProc(QStringLiteral("0002"));
+    QCOMPARE(value(paramsOf(byName.out), "P_DTINI"),
+             RelativePeriod::week(1).resolvedFrom(today).toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(value(paramsOf(byName.out), "P_CDFILIAL"), QStringLiteral("0002"));
+
+    const Run list = suite(base + QStringList{QStringLiteral("--list-variants")});
+    QCOMPARE(list.code, 0);
+    QVERIFY2(list.out.contains(QStringLiteral("Semanal Curitiba  (próxima semana; do usuário)")), qPrintable(list.out));
+}
+
+void tst_Shell::batchVariantRefusal_data()
+{
+    QTest::addColumn<QByteArray>("set");   // the file of the set "Antigo"; empty: none
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("a branch now rescinded")
+        << QByteArray(R"({"formato": 1, "tela": "LPR07731", "nome": "Antigo", "valores": {"medCdFilial": "0004"}})")
+        << 2 << QStringList{QStringLiteral("• Filial 0004: Filial com contrato rescindido."), QStringLiteral("Nada foi gravado.")};
+    QTest::newRow("cut short") << QByteArray(R"({"formato": 1, "tela": "LPR07731", "nome": "Antigo", "val)") << 1
+                               << QStringList{QStringLiteral("incompleto ou danificado")};
+    QTest::newRow("no such set") << QByteArray() << 1 << QStringList{QStringLiteral("--list-variants")};
+}
+
+void tst_Shell::batchVariantRefusal()
+{
+    QFETCH(QByteArray, set);
+    QFETCH(int, code);
+    QFETCH(QStringList, messages);
+    const QString folder = m_fixture->env.dir() + QStringLiteral("/config/Suite/conjuntos/LPR07731");
+    QVERIFY(QDir().mkpath(folder));
+    QFile f(folder + QStringLiteral("/Antigo.json"));
+    if (!set.isEmpty()) {
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(set);
+        f.close();
+    }
+    const QString file = m_fixture->env.dir() + QStringLiteral("/antigo.pdf");
+    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                         QStringLiteral("--variant"), QStringLiteral("Antigo"), QStringLiteral("--save"), file});
+    f.remove();
+    QCOMPARE(r.code, code);
+    for (const QString &m : messages)
+        QVERIFY2(r.err.contains(m), qPrintable(r.err));
     QVERIFY(!QFile::exists(file));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Interaction.h"
+#include "ParameterSet.h"
 
 #include <QStringList>
 #include <functional>
@@ -27,6 +28,9 @@ public:
     QList<bool> confirmAnswers;  // confirm answers in order; none left = no
     QStringList questions;       // texts of the confirm questions asked, in order
     QString lastSuggested;     // the path the last saveFileName proposed
+    // Saving a parameter set: answers in the question; default cancels.
+    std::function<bool(ParameterSetQuestion &question)> onAskParameterSet;
+    ParameterSetQuestion lastSetQuestion;   // the last question as it was asked
 
     int lookupCalls = 0;
     int pickListCalls = 0;
@@ -44,6 +48,11 @@ public:
     bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) override;
     QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                          const QString &filter) override;
+    bool askParameterSet(QWidget *, ParameterSetQuestion &question) override
+    {
+        lastSetQuestion = question;
+        return onAskParameterSet && onAskParameterSet(question);
+    }
     bool confirm(QWidget *, const QString &, const QString &text) override
     {
         questions << text;

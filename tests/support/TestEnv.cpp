@@ -4,6 +4,7 @@
 #include "EAbort.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -96,6 +97,20 @@ void TestEnv::setSession(const DbConfig &db)
     s.serverFingerprint = tls.fingerprint;
     s.reportDir = sourceDir() + QStringLiteral("/reports");
     dtmDBGeral::open(s.db);
+}
+
+TestEnv::ConfigHome::ConfigHome(const QString &dir)
+    : m_previous(qgetenv("XDG_CONFIG_HOME")), m_wasSet(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir));
+}
+
+TestEnv::ConfigHome::~ConfigHome()
+{
+    if (m_wasSet)
+        qputenv("XDG_CONFIG_HOME", m_previous);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
 }
 
 TestEnv::~TestEnv()

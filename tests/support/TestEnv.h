@@ -12,8 +12,10 @@
 // A test's world: a temporary folder with a fresh SQLite demo database, opened as the
 // general read-only connection, and the session pointing at it (branch 0001, module 4,
 // not tied to the branch, reports from the project's reports folder, the application
-// server's token kToken and the certificate of TestCertificate::shared()). Restores the
-// previous session on destruction.
+// server's token kToken and the certificate of TestCertificate::shared()); the user's
+// configuration folder (preferences, parameter sets, recent codes) is one inside it
+// (XDG_CONFIG_HOME), so a test neither reads nor writes the person's. Restores the previous
+// session and folder on destruction.
 //
 // Built with a server dialect, the same demo data goes into a fresh database on the
 // PostgreSQL or Firebird server of scripts/dbservers.sh (settings file named by
@@ -50,7 +52,20 @@ public:
 private:
     void setSession(const DbConfig &db);
 
+    // Points XDG_CONFIG_HOME at a folder while it lives.
+    class ConfigHome
+    {
+    public:
+        explicit ConfigHome(const QString &dir);
+        ~ConfigHome();
+
+    private:
+        QByteArray m_previous;
+        bool m_wasSet;
+    };
+
     QTemporaryDir m_dir;
+    ConfigHome m_configHome{m_dir.filePath(QStringLiteral("config"))};
     QString m_dbFile;
     Session m_saved;
     SqlDialect m_dialect = SqlDialect::SQLite;

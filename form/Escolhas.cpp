@@ -1,0 +1,58 @@
+// Remembered choices: which controls make up the screen's parameter sets, how its period is
+// kept, and the code edits that offer the user's recent codes.
+#include "TfrmListaPrecRel.h"
+
+#include "ListString.h"
+#include "Zelmora.h"
+#include "controls/RecentCompleter.h"
+#include "controls/TMaskEdit.h"
+
+#include <QLineEdit>
+
+void TfrmListaPrecRel::ofereceRecentes()
+{
+    new RecentCompleter(medCdFilial, QStringLiteral("Filial"), edtNmFilial);
+    new RecentCompleter(medCdProdIni, QStringLiteral("Produto"), edtNmProdIni);
+    new RecentCompleter(medCdProdFin, QStringLiteral("Produto"), edtNmProdFin);
+}
+
+QList<TfrmDadosGerRel::Choice> TfrmListaPrecRel::parameterChoices() const
+{
+    // In the order a person fills the screen: a "Lista" is marked before its picker.
+    return {
+        {QStringLiteral("medCdFilial"), QStringLiteral("Filial")},
+        {QStringLiteral("medCdProdIni"), QStringLiteral("Produto inicial")},
+        {QStringLiteral("medCdProdFin"), QStringLiteral("Produto final")},
+        {QStringLiteral("rbtTodos"), QStringLiteral("Produtos: Todos")},
+        {QStringLiteral("rbtCompFili"), QStringLiteral("Produtos: Somente Comprados na Filial")},
+        {QStringLiteral("rbtTodosComp"), QStringLiteral("Comprador: Todos")},
+        {QStringLiteral("rbtListaComp"), QStringLiteral("Comprador: Lista")},
+        {QStringLiteral("sbtComprador"), QStringLiteral("Comprador")},
+        {QStringLiteral("rbtTodosForn"), QStringLiteral("Fornecedor: Todos")},
+        {QStringLiteral("rbtListaForn"), QStringLiteral("Fornecedor: Lista")},
+        {QStringLiteral("sbtFornecedor"), QStringLiteral("Fornecedor")},
+        {QStringLiteral("chbFornecedor"), QStringLiteral("Separar por Página")},
+        {QStringLiteral("chkVariPreco"), QStringLiteral("Indicador de Variação de Preço")},
+        {QStringLiteral("chkOrdPrPI"), QStringLiteral("Ordenar pelo Preço Econômico com PI/DSV")},
+    };
+}
+
+QString TfrmListaPrecRel::choiceValue(const QString &control) const
+{
+    if (control == QLatin1String("sbtComprador"))
+        return ListString::encode(ListString::decode(stListaComp));
+    if (control == QLatin1String("sbtFornecedor"))
+        return ListString::encode(ListString::decode(stListaForn));
+    return TfrmDadosGerRel::choiceValue(control);
+}
+
+QStringList TfrmListaPrecRel::periodControls() const
+{
+    // The week boxes follow the dates (Validade.cpp).
+    return {QStringLiteral("depDataIni"), QStringLiteral("depDataFin")};
+}
+
+QDate TfrmListaPrecRel::periodToday() const
+{
+    return Zelmora::DataProc(medCdFilial->Text());
+}
