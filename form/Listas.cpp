@@ -1,15 +1,23 @@
 // Supplier, buyer and region lists: "Todos"/"Lista" choices, the pickers and the page break.
 #include "TfrmListaPrecRel.h"
 
+#include "net/TNetConnection.h"
+#include "TDataSet.h"
 #include "Consiste.h"
+#include "controls/TControls.h"
+#include "FormWidgets.h"
+#include "ListString.h"
+#include "net/TClientDataSet.h"
 #include "Pesqlista.h"
 #include "TADOIBQuery.h"
 #include "TMessages.h"
-#include "ListString.h"
-#include "controls/TControls.h"
-#include "net/TClientDataSet.h"
 
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QVBoxLayout>
+
+using namespace FormWidgets;
 
 namespace {
 
@@ -140,4 +148,115 @@ void TfrmListaPrecRel::rbtListaFornKeyDown(QObject *, quint16 &Key, Qt::Keyboard
 void TfrmListaPrecRel::chbFornecedorClick(QObject *)
 {
     chSepPagina = chbFornecedor->isChecked() ? QLatin1Char('T') : QLatin1Char('F');
+}
+
+// The group's controls, built once by buildControls.
+QWidget *TfrmListaPrecRel::buildBuyerGroup(const QFont &plain)
+{
+    GroupBox2 = group(QStringLiteral("GroupBox2"), QStringLiteral("Comprador"), grbDadosRel);
+    auto *compBox = new QVBoxLayout(GroupBox2);
+    compBox->setContentsMargins(4, 0, 4, 2);
+    compBox->setSpacing(0);
+    auto *comp = new QHBoxLayout;
+    comp->setSpacing(4);
+    rbtTodosComp = new TRadioButton(QStringLiteral("Todos"), GroupBox2);
+    rbtTodosComp->setObjectName(QStringLiteral("rbtTodosComp"));
+    rbtTodosComp->setChecked(true);
+    rbtListaComp = new TRadioButton(QStringLiteral("Lista"), GroupBox2);
+    comp->setSpacing(2);
+    rbtListaComp->setObjectName(QStringLiteral("rbtListaComp"));
+    sbtComprador = new TButtonFlat(GroupBox2);
+    sbtComprador->setObjectName(QStringLiteral("sbtComprador"));
+    sbtComprador->setToolTip(QStringLiteral("Pesquisar"));
+    sbtComprador->setEnabled(false);
+    lblQtComp = new QLabel(GroupBox2);
+    lblQtComp->setObjectName(QStringLiteral("lblQtComp"));
+    comp->addWidget(rbtTodosComp);
+    comp->addWidget(rbtListaComp);
+    comp->addWidget(sbtComprador);
+    comp->addStretch(1);
+    compBox->addLayout(comp);
+    compBox->addWidget(lblQtComp);
+    normalFont(GroupBox2, plain);
+    lblQtComp->setFont(countFont(plain));
+    return GroupBox2;
+}
+
+QWidget *TfrmListaPrecRel::buildSupplierGroup(const QFont &plain)
+{
+    rdgFornecedor = group(QStringLiteral("rdgFornecedor"), QStringLiteral("Fornecedor"), grbDadosRel);
+    auto *fornBox = new QVBoxLayout(rdgFornecedor);
+    fornBox->setContentsMargins(4, 0, 4, 2);
+    fornBox->setSpacing(0);
+    auto *forn = new QHBoxLayout;
+    forn->setSpacing(2);
+    rbtTodosForn = new TRadioButton(QStringLiteral("Todos"), rdgFornecedor);
+    rbtTodosForn->setObjectName(QStringLiteral("rbtTodosForn"));
+    rbtTodosForn->setChecked(true);
+    rbtListaForn = new TRadioButton(QStringLiteral("Lista"), rdgFornecedor);
+    rbtListaForn->setObjectName(QStringLiteral("rbtListaForn"));
+    sbtFornecedor = new TButtonFlat(rdgFornecedor);
+    sbtFornecedor->setObjectName(QStringLiteral("sbtFornecedor"));
+    sbtFornecedor->setToolTip(QStringLiteral("Pesquisar"));
+    sbtFornecedor->setEnabled(false);
+    chbFornecedor = new TCheckBox(QStringLiteral("Separar por Página"), rdgFornecedor);
+    chbFornecedor->setObjectName(QStringLiteral("chbFornecedor"));
+    lblQtForn = new QLabel(rdgFornecedor);
+    lblQtForn->setObjectName(QStringLiteral("lblQtForn"));
+    forn->addWidget(rbtTodosForn);
+    forn->addWidget(rbtListaForn);
+    forn->addWidget(sbtFornecedor);
+    forn->addSpacing(2);
+    normalFont(rdgFornecedor, plain);
+    chbFornecedor->setFont(boldOf(chbFornecedor));
+    lblQtForn->setFont(countFont(plain));
+    forn->addWidget(chbFornecedor);
+    forn->addStretch(1);
+    fornBox->addLayout(forn);
+    fornBox->addWidget(lblQtForn);
+
+    return rdgFornecedor;
+}
+
+// The group's queries and lookup, built once by buildQueries.
+void TfrmListaPrecRel::buildListQueries()
+{
+    qryComprador = query(QStringLiteral("qryComprador"), this);
+    qryComprador->SQL = QStringList{
+        QStringLiteral("SELECT"), QStringLiteral("  COM.CDOPERADOR,"), QStringLiteral("  OPE.NMOPERADOR"),
+        QStringLiteral("FROM"), QStringLiteral("  COMPRADOR COM,"), QStringLiteral("  OPERADOR OPE"),
+        QStringLiteral("WHERE"), QStringLiteral("  (COM.CDOPERADOR = OPE.CDOPERADOR)"),
+        QStringLiteral("ORDER BY"), QStringLiteral("   COM.CDOPERADOR"), QStringLiteral("  ")};
+    qryComprador->AddField(QStringLiteral("CDOPERADOR"), 12, QStringLiteral("Código"), 14);
+    qryComprador->AddField(QStringLiteral("NMOPERADOR"), 40, QStringLiteral("Nome"));
+    __dtsComprador = new TDataSource(this, qryComprador);
+    __dtsComprador->setObjectName(QStringLiteral("__dtsComprador"));
+
+    qryRegiao = query(QStringLiteral("qryRegiao"), this);
+    qryRegiao->SQL = QStringList{QStringLiteral("SELECT"), QStringLiteral("   CDREGIAO, NMREGIAO"),
+                                 QStringLiteral("FROM"), QStringLiteral("   REGIAO"),
+                                 QStringLiteral("ORDER BY"), QStringLiteral("   CDREGIAO")};
+    qryRegiao->AddField(QStringLiteral("CDREGIAO"), 3, QStringLiteral("Código"));
+    qryRegiao->AddField(QStringLiteral("NMREGIAO"), 30, QStringLiteral("Nome"));
+    dtsRegiao = new TDataSource(this, qryRegiao);
+    dtsRegiao->setObjectName(QStringLiteral("dtsRegiao"));
+
+    cdsFornecedor = new TClientDataSet(this);
+    cdsFornecedor->setObjectName(QStringLiteral("cdsFornecedor"));
+    cdsFornecedor->AddField(QStringLiteral("IDMARCADO"), 1, QStringLiteral(" "), 2);
+    // The code is shown, first: buyers know their suppliers by it.
+    cdsFornecedor->AddField(QStringLiteral("CDFORNECED"), 21, QStringLiteral("Código"), 8);
+    cdsFornecedor->AddField(QStringLiteral("IDTPIJURFORN"), 1, QStringLiteral("Tipo        "));
+    cdsFornecedor->AddField(QStringLiteral("NRINSJURFORN"), 20, QStringLiteral("Inscrição"));
+    cdsFornecedor->AddField(QStringLiteral("NMFANTFORN"), 40, QStringLiteral("Nome Fantasia"));
+    cdsFornecedor->AddField(QStringLiteral("NMRAZSOCFORN"), 40, QStringLiteral("Razão Social"));
+    // In the order people read names, whatever order the server sent.
+    cdsFornecedor->IndexFieldNames = QStringLiteral("NMFANTFORN;CDFORNECED");
+    __dtsFornecedor = new TDataSource(this, cdsFornecedor);
+    __dtsFornecedor->setObjectName(QStringLiteral("__dtsFornecedor"));
+
+    netConsListPreco = new TNetConnection(this);
+    netConsListPreco->setObjectName(QStringLiteral("netConsListPreco"));
+    netConsListPreco->setServerName(QStringLiteral("Lpr07700.rdmConsListaPreco"));
+    netConsListPreco->setThrowException(false);
 }

@@ -1,14 +1,25 @@
 // Product range: validation of the two tree codes, lookups and change events.
 #include "TfrmListaPrecRel.h"
 
+#include "TDataSet.h"
 #include "Consiste.h"
+#include "controls/TBtnPesquisa.h"
+#include "controls/TControls.h"
+#include "controls/TMaskEdit.h"
 #include "Cp1252.h"
+#include "FormWidgets.h"
+#include "Tabvalid.h"
 #include "TADOIBQuery.h"
 #include "TMessages.h"
-#include "Tabvalid.h"
-#include "controls/TMaskEdit.h"
 
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+
+using namespace FormWidgets;
 
 QString TfrmListaPrecRel::Vd_CdProduto(TMaskEdit *medProduto, bool boObrigatorio)
 {
@@ -70,4 +81,106 @@ void TfrmListaPrecRel::sbtProdFinAfterPesq(QObject *)
 {
     medCdProdFin->setText(qryProduto->FieldByName(QStringLiteral("CDARVPROD")).AsString());
     edtNmProdFin->setText(qryProduto->FieldByName(QStringLiteral("NMPRODUTO")).AsString());
+}
+
+// The group's controls, built once by buildControls.
+QWidget *TfrmListaPrecRel::buildProductGroup(const QFont &plain)
+{
+    GroupBox1 = group(QStringLiteral("GroupBox1"), QStringLiteral("Produto"), grbDadosRel);
+    auto *prod = new QGridLayout(GroupBox1);
+    prod->setContentsMargins(6, 2, 6, 2);
+    prod->setHorizontalSpacing(4);
+    prod->setVerticalSpacing(2);
+    lblProdutoInc = boldLabel(QStringLiteral("lblProdutoInc"), QStringLiteral("Inicial"), GroupBox1);
+    medCdProdIni = inputBox(new TMaskEdit(GroupBox1), QStringLiteral("medCdProdIni"));
+    sbtProdIni = new TBtnPesquisa(GroupBox1);
+    sbtProdIni->setObjectName(QStringLiteral("sbtProdIni"));
+    edtNmProdIni = displayBox(QStringLiteral("edtNmProdIni"), GroupBox1);
+    lblProdutoFin = boldLabel(QStringLiteral("lblProdutoFin"), QStringLiteral("Final"), GroupBox1);
+    medCdProdFin = inputBox(new TMaskEdit(GroupBox1), QStringLiteral("medCdProdFin"));
+    sbtProdFin = new TBtnPesquisa(GroupBox1);
+    sbtProdFin->setObjectName(QStringLiteral("sbtProdFin"));
+    edtNmProdFin = displayBox(QStringLiteral("edtNmProdFin"), GroupBox1);
+    for (TMaskEdit *e : {medCdProdIni, medCdProdFin})
+        e->setFixedWidth(110);
+    for (TBtnPesquisa *b : {sbtProdIni, sbtProdFin})
+        b->setToolTip(QStringLiteral("Pesquisar"));
+    Bevel2 = new QFrame(GroupBox1);
+    Bevel2->setObjectName(QStringLiteral("Bevel2"));
+    Bevel2->setFrameShape(QFrame::HLine);
+    Bevel2->setFrameShadow(QFrame::Sunken);
+    rbtTodos = new TRadioButton(QStringLiteral("Todos"), GroupBox1);
+    rbtTodos->setObjectName(QStringLiteral("rbtTodos"));
+    rbtTodos->setChecked(true);
+    rbtCompFili = new TRadioButton(QStringLiteral("Somente Comprados na Filial"), GroupBox1);
+    rbtCompFili->setObjectName(QStringLiteral("rbtCompFili"));
+    prod->addWidget(lblProdutoInc, 0, 0);
+    prod->addWidget(medCdProdIni, 0, 1);
+    prod->addWidget(sbtProdIni, 0, 2);
+    prod->addWidget(edtNmProdIni, 0, 3);
+    prod->addWidget(lblProdutoFin, 1, 0);
+    prod->addWidget(medCdProdFin, 1, 1);
+    prod->addWidget(sbtProdFin, 1, 2);
+    prod->addWidget(edtNmProdFin, 1, 3);
+    prod->addWidget(Bevel2, 2, 0, 1, 4);
+    auto *radios = new QHBoxLayout;
+    radios->addWidget(rbtTodos);
+    radios->addSpacing(16);
+    radios->addWidget(rbtCompFili);
+    radios->addStretch(1);
+    prod->addLayout(radios, 3, 0, 1, 4);
+    prod->setColumnStretch(3, 1);
+    normalFont(GroupBox1, plain);
+
+    return GroupBox1;
+}
+
+// The group's queries and lookup, built once by buildQueries.
+void TfrmListaPrecRel::buildProductQueries()
+{
+    const QString productColumns = QStringLiteral("CDPRODUTO, CDARVPROD, NMPRODUTO");
+    auto productFields = [](TADOIBQuery *q) {
+        q->AddField(QStringLiteral("CDPRODUTO"), 10, QStringLiteral("Código"), 15, false);
+        q->AddField(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código"));
+        q->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
+    };
+    qryProduto = query(QStringLiteral("qryProduto"), this);
+    // With the folded name the schema keeps: the lookup finds a part of the name through it.
+    qryProduto->SQL = QStringList{QStringLiteral("SELECT ") + productColumns + QStringLiteral(", NMBUSCA"),
+                                  QStringLiteral("FROM PRODUTO"), QStringLiteral("ORDER BY CDARVPROD")};
+    productFields(qryProduto);
+    qryProduto->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
+    TField &productName = qryProduto->FieldByName(QStringLiteral("NMPRODUTO"));
+    productName.SearchField = QStringLiteral("NMBUSCA");
+    productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
+    productName.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
+    productName.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
+    __dtsProduto = new TDataSource(this, qryProduto);
+    __dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
+
+    qryPrimProd = query(QStringLiteral("qryPrimProd"), this);
+    qryPrimProd->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
+                                   QStringLiteral("WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)")};
+    productFields(qryPrimProd);
+    qryUltiProd = query(QStringLiteral("qryUltiProd"), this);
+    qryUltiProd->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
+                                   QStringLiteral("WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)")};
+    productFields(qryUltiProd);
+    qryVdProduto = query(QStringLiteral("qryVdProduto"), this);
+    qryVdProduto->SQL = QStringList{QStringLiteral("SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO"),
+                                    QStringLiteral("FROM PRODUTO P"),
+                                    QStringLiteral("WHERE (P.CDARVPROD = :P_CDPRODUTO)")};
+    qryVdProduto->DeclareParam(QStringLiteral("P_CDPRODUTO"), TFieldType::ftString);
+    productFields(qryVdProduto);
+
+    // The lookup buttons.
+    for (TBtnPesquisa *b : {sbtProdIni, sbtProdFin}) {
+        b->Title = QStringLiteral("Produto");
+        b->DataSource = __dtsProduto;
+        b->EmptyError = QStringLiteral("Não há produto cadastrado.");
+        b->PesqChave = true;
+        b->KeyField = QStringLiteral("CDARVPROD");
+    }
+    sbtProdIni->Associate = medCdProdIni;
+    sbtProdFin->Associate = medCdProdFin;
 }

@@ -180,7 +180,18 @@ public:
 
 private:
     void buildControls();
+    // One builder per group, in the group's own source; each returns the group.
+    QWidget *buildBranchPanel();                        // Filial.cpp
+    QWidget *buildProductGroup(const QFont &plain);     // Produto.cpp
+    QWidget *buildBuyerGroup(const QFont &plain);       // Listas.cpp
+    QWidget *buildSupplierGroup(const QFont &plain);    // Listas.cpp
+    QWidget *buildValidityGroup(const QFont &plain);    // Validade.cpp
+    QWidget *buildOptionsGroup();
     void buildQueries();
+    // The queries, data sources and lookups of each group, in the group's own source.
+    void buildBranchQueries();     // Filial.cpp
+    void buildProductQueries();    // Produto.cpp
+    void buildListQueries();       // Listas.cpp
     void bindHandlers();
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();

@@ -2,11 +2,17 @@
 #include "TfrmListaPrecRel.h"
 
 #include "Consiste.h"
-#include "TMessages.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TSpinEdit.h"
+#include "FormWidgets.h"
+#include "TMessages.h"
 
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+
+using namespace FormWidgets;
 
 void TfrmListaPrecRel::semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which)
 {
@@ -98,4 +104,54 @@ void TfrmListaPrecRel::Vd_Validade()
             depDataFin->setFocus();
         throw;
     }
+}
+
+// The group's controls, built once by buildControls.
+QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
+{
+    // Validity group: "Semana" [ini] "a" [fin], [date ini] (day) "a" [date fin] (day).
+    GroupBox3 = group(QStringLiteral("GroupBox3"), QStringLiteral("Validade"), grbDadosRel);
+    auto *val = new QHBoxLayout(GroupBox3);
+    val->setContentsMargins(6, 0, 6, 2);
+    val->setSpacing(3);
+    lblValFin = boldLabel(QStringLiteral("lblValFin"), QStringLiteral("Semana"), GroupBox3);
+    speSemIni = inputBox(new TSpinEdit(GroupBox3), QStringLiteral("speSemIni"));
+    Label1 = boldLabel(QStringLiteral("Label1"), QStringLiteral("a"), GroupBox3);
+    speSemFin = inputBox(new TSpinEdit(GroupBox3), QStringLiteral("speSemFin"));
+    for (TSpinEdit *s : {speSemIni, speSemFin}) {
+        s->MinValue = 1;
+        s->MaxValue = 53;
+        s->setValue(1);
+        s->setFixedWidth(40);
+    }
+    const QStringList dayNames = {QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
+                                  QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                                  QStringLiteral("Sábado")};
+    depDataIni = inputBox(new TDateEditPlus(GroupBox3), QStringLiteral("depDataIni"));
+    edtDataIni = displayBox(QStringLiteral("edtDataIni"), GroupBox3);
+    Label2 = boldLabel(QStringLiteral("Label2"), QStringLiteral("a"), GroupBox3);
+    depDataFin = inputBox(new TDateEditPlus(GroupBox3), QStringLiteral("depDataFin"));
+    edtDataFin = displayBox(QStringLiteral("edtDataFin"), GroupBox3);
+    for (TDateEditPlus *d : {depDataIni, depDataFin}) {
+        d->NomeSemana = dayNames;
+        d->SaveTime = false;
+        d->ValidDateColor = Qt::blue;
+        d->setFixedWidth(104);
+    }
+    for (QLineEdit *e : {edtDataIni, edtDataFin})
+        e->setFixedWidth(34);
+    val->addWidget(lblValFin);
+    val->addWidget(speSemIni);
+    val->addWidget(Label1);
+    val->addWidget(speSemFin);
+    val->addSpacing(4);
+    val->addWidget(depDataIni);
+    val->addWidget(edtDataIni);
+    val->addWidget(Label2);
+    val->addWidget(depDataFin);
+    val->addWidget(edtDataFin);
+    val->addStretch(1);
+    normalFont(GroupBox3, plain);
+
+    return GroupBox3;
 }
