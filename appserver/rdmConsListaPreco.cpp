@@ -131,8 +131,8 @@ QByteArray rdmConsListaPreco::queryFornecedor()
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(fornecedorSql(sqlite)) || !query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível consultar os fornecedores cotados: %1")
-                                 .arg(causeOf(db, query.lastError())));
+        throw EDatabaseError(QStringLiteral("Não foi possível consultar os fornecedores cotados"),
+                             causeOf(db, query.lastError()));
 
     DataPacket::Writer writer(fornecedorFields());
     while (query.next()) {
@@ -148,7 +148,7 @@ QByteArray rdmConsListaPreco::queryFornecedor()
         writer.endRow();
     }
     if (query.lastError().isValid())
-        throw EDatabaseError(QStringLiteral("Não foi possível ler os fornecedores cotados: %1")
-                                 .arg(causeOf(db, query.lastError())));
+        throw EDatabaseError(QStringLiteral("Não foi possível ler os fornecedores cotados"),
+                             causeOf(db, query.lastError()));
     return writer.finish();
 }

@@ -59,9 +59,18 @@ QString serverMeaning(const QString &code, const QString &text)
     return QString();
 }
 
-QString causeOf(const QSqlError &error)
+// A failure whose sentence names the database it happened on.
+DatabaseFailure named(const QString &failed, const DbConfig &config, const QSqlError &error = QSqlError(),
+                      const QString &advice = QString())
 {
-    return databaseCause(error);
+    DatabaseFailure failure;
+    failure.failed = failed;
+    if (error.isValid())
+        failure.cause = databaseCause(error);
+    failure.advice = advice;
+    failure.database = config.describe();
+    failure.databaseInText = true;
+    return failure;
 }
 } // namespace
 
@@ -112,8 +121,9 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
         QSqlDatabase::removeDatabase(name);
     }
     if (!QSqlDatabase::isDriverAvailable(config.driver))
-        throw EDatabaseError(QStringLiteral("O driver de banco de dados %1 não está instalado (banco %2).")
-                                 .arg(config.driver, config.describe()));
+        throw EDatabaseError(named(QStringLiteral("O driver de banco de dados %1 não está instalado (banco %2).")
+                                       .arg(config.driver, config.describe()),
+                                   config));
     QSqlDatabase db = QSqlDatabase::addDatabase(config.driver, name);
     db.setDatabaseName(config.database);
     if (!config.host.isEmpty())
@@ -127,7 +137,7 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
 
     if (config.dialect() == SqlDialect::SQLite) {
         if (!QFileInfo::exists(config.database))
-            throw EDatabaseError(QStringLiteral("O banco de dados %1 não foi encontrado.").arg(config.describe()));
+            throw EDatabaseError(named(QStringLiteral("O banco de dados %1 não foi encontrado.").arg(config.describe()), config));
         if (readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
     } else if (config.dialect() == SqlDialect::Firebird) {
@@ -141,8 +151,8 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
                                  ? QString()
                                  : QStringLiteral(" Verifique se o servidor de banco está em execução e se o servidor, a porta, "
                                                   "o usuário e a senha da seção [BancoDados] da sessão estão certos.");
-        throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2.%3")
-                                 .arg(config.describe(), causeOf(db.lastError()), hint));
+        throw EDatabaseError(named(QStringLiteral("Não foi possível abrir o banco de dados %1").arg(config.describe()),
+                                   config, db.lastError(), QStringLiteral(".") + hint));
     }
     if (config.dialect() == SqlDialect::SQLite) {
         // SQLite opens any file and reads it only at the first statement: a file that is
@@ -150,8 +160,8 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
         // middle of the screen's work.
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
-            throw EDatabaseError(QStringLiteral("Não foi possível usar o banco de dados %1: %2.")
-                                     .arg(config.describe(), causeOf(probe.lastError())));
+            throw EDatabaseError(named(QStringLiteral("Não foi possível usar o banco de dados %1").arg(config.describe()),
+                                       config, probe.lastError(), QStringLiteral(".")));
     }
     if (readOnly) {
         QSqlQuery q(db);
@@ -167,8 +177,9 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
             break;
         }
         if (!ok)
-            throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1 somente para leitura: %2")
-                                     .arg(config.describe(), causeOf(q.lastError())));
+            throw EDatabaseError(named(QStringLiteral("Não foi possível abrir o banco de dados %1 somente para leitura")
+                                           .arg(config.describe()),
+                                       config, q.lastError()));
     }
     return db;
 }

@@ -176,11 +176,11 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
 void PreparedSql::exec(QSqlQuery &query) const
 {
     if (!query.prepare(text))
-        throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados: %1")
-                                 .arg(databaseCause(query.lastError())));
+        throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"),
+                             databaseCause(query.lastError()));
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados: %1")
-                                 .arg(databaseCause(query.lastError())));
+        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
+                             databaseCause(query.lastError()));
 }

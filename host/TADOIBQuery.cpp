@@ -28,6 +28,15 @@ QString nestable(QString sql)
     return sql;
 }
 
+DatabaseFailure notOpen()
+{
+    DatabaseFailure failure;
+    failure.database = dtmDBGeral::config().describe();
+    failure.failed = QStringLiteral("O banco de dados %1 não está aberto.").arg(failure.database);
+    failure.databaseInText = true;
+    return failure;
+}
+
 } // namespace
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
@@ -104,8 +113,7 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
 {
     auto run = [&](QSqlDatabase db) {
         if (!db.isOpen())
-            throw EDatabaseError(QStringLiteral("O banco de dados %1 não está aberto.")
-                                     .arg(dtmDBGeral::config().describe()));
+            throw EDatabaseError(notOpen());
         const PreparedSql prepared = PreparedSql::prepare(sql, params, dialectOf(db));
         auto query = std::make_unique<QSqlQuery>(db);
         query->setForwardOnly(true);
@@ -124,9 +132,8 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
             query = run(database());
         }
     } catch (const EDatabaseError &e) {
-        if (e.message().contains(dtmDBGeral::config().describe()))
-            throw;
-        throw EDatabaseError(QStringLiteral("%1\nBanco: %2").arg(e.message(), dtmDBGeral::config().describe()));
+        // Every failure says which database it happened on, once.
+        throw e.on(dtmDBGeral::config().describe());
     }
     QStringList columns;
     const QSqlRecord record = query->record();
@@ -142,8 +149,8 @@ void TADOIBQuery::execute(const QString &sql, const TParams &params)
     if (m_query && m_query->lastError().isValid()) {
         const QString cause = databaseCause(m_query->lastError());
         Close();
-        throw EDatabaseError(QStringLiteral("Erro ao ler o resultado da consulta no banco de dados: %1\nBanco: %2")
-                                 .arg(cause, dtmDBGeral::config().describe()));
+        throw EDatabaseError(QStringLiteral("Erro ao ler o resultado da consulta no banco de dados"), cause,
+                             dtmDBGeral::config().describe());
     }
 }
 

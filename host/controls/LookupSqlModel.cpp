@@ -288,12 +288,12 @@ QStringList LookupSqlModel::trigramKeys(const QString &extra, const QVariantList
     QSqlQuery query(m_query->database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(table), query.lastError().text());
     query.addBindValue(trigramPhrase(m_text));
     for (const QVariant &v : extraValues)
         query.addBindValue(v);
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(table, query.lastError().text()));
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(table), query.lastError().text());
     QStringList keys;
     while (query.next()) {
         m_trigramLast = qMax(m_trigramLast, query.value(0).toLongLong());

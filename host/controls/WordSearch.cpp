@@ -37,7 +37,7 @@ QSqlQuery &WordSearch::statement(const QString &sql)
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
         if (!query.prepare(sql))
-            throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(m_wordTable, query.lastError().text()));
+            throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable), query.lastError().text());
         it = m_statements.insert(sql, query);
     }
     return *it;
@@ -48,7 +48,7 @@ QStringList WordSearch::wordsHolding(const QString &part)
     QSqlQuery &query = statement(QStringLiteral("SELECT PALAVRA FROM %1 WHERE PALAVRA LIKE ? ESCAPE '\\'").arg(m_vocabulary));
     query.addBindValue(likeAnywhere(part));
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(m_vocabulary, query.lastError().text()));
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_vocabulary), query.lastError().text());
     QStringList words;
     while (query.next() && words.size() <= maxWords)
         words << query.value(0).toString();
@@ -110,7 +110,7 @@ void WordSearch::read(Stream &stream, const Entry *target, int rows)
         query.addBindValue(from.second);
     }
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1: %2").arg(m_wordTable, query.lastError().text()));
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable), query.lastError().text());
     ++m_reads;
     QVector<Entry> entries;
     while (query.next())

@@ -4,6 +4,7 @@
 #include "WriteQueue.h"
 
 #include <QCryptographicHash>
+#include <algorithm>
 #include <QIODevice>
 #include <cmath>
 #include <libdeflate.h>
@@ -521,6 +522,8 @@ void PdfReportWriter::endDocument(int pageCount)
     for (auto &font : m_fonts)
         writeFont(*font);
 
+    if (m_reverse)
+        std::reverse(m_pageObjects.begin(), m_pageObjects.end());
     QByteArray out;
     startObject(2);
     out = "<< /Type /Pages /Count ";

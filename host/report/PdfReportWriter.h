@@ -34,6 +34,8 @@ public:
     // Copies of every page in the file: collated (the whole run, then again) or not (each
     // page repeated in place). The copies share the page's drawing, so they cost little.
     void setCopies(int copies, bool collate);
+    // The pages in the file last first (the order of the pages' list only).
+    void setReverse(bool reverse) { m_reverse = reverse; }
 
     void beginDocument(const PageSetup &setup) override;
     void page(const ReportPage &page) override;
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<Deflater> m_deflater;
     int m_copies = 1;
     bool m_collate = true;
+    bool m_reverse = false;
     std::vector<int> m_pageObjects;        // every page object, copies included, in order
     std::vector<int> m_contentObjects;     // per page laid out: its drawing
     std::vector<int> m_pageNumbers;        // per page laid out: its number in the run

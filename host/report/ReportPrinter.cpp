@@ -37,6 +37,7 @@ PrintRequest PrintRequest::fromPrinter(const QPrinter &printer, int currentPage)
     PrintRequest r;
     r.copies = qMax(1, printer.copyCount());
     r.collate = printer.collateCopies();
+    r.reverse = printer.pageOrder() == QPrinter::LastPageFirst;
     r.title = printer.docName();
     r.printerName = printer.printerName();
     if (printer.outputFormat() == QPrinter::PdfFormat)

@@ -22,6 +22,7 @@ struct SUITE_EXPORT PrintRequest
     QList<QPair<int, int>> ranges;   // inclusive, 1-based; empty = every page
     int copies = 1;
     bool collate = true;
+    bool reverse = false;            // last page first
     QString outputFile;              // print to file; empty = to a printer
     QString printerName;
     QString title;

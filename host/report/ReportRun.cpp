@@ -88,6 +88,165 @@ QString keyOf(const QVariant &v)
     return v.isNull() ? QStringLiteral("\x01null") : v.toString();
 }
 
+// A report's definition bound to its query's fields: where each cell, group key and total
+// comes from, and the group and summary texts ready to expand.
+struct BoundReport
+{
+    int width = 0;
+    QList<int> cellField;
+    QList<int> groupField;
+    QList<ReportTemplate> headers;
+    QList<bool> pageBreaks;
+    QList<Band> footers;
+    Band summary;
+};
+
+class ReportBinder
+{
+public:
+    ReportBinder(const ReportDefinition &def, const ReportRunInfo &info, const TParams &params,
+                 const QSqlRecord &record)
+        : m_def(def), m_info(info), m_params(params), m_record(record) {}
+
+    BoundReport bind() const
+    {
+        BoundReport r;
+        r.width = int(m_info.columns.size());
+        for (const ReportColumn &c : m_info.columns)
+            r.cellField << fieldIndex(c.field, QStringLiteral("a coluna \"%1\"").arg(c.title));
+        r.footers.resize(m_def.groups.size());
+        for (qsizetype g = 0; g < m_def.groups.size(); ++g) {
+            const ReportGroup &group = m_def.groups.at(g);
+            r.groupField << fieldIndex(group.field, QStringLiteral("o grupo"));
+            r.headers << ReportTemplate::compile(group.header, m_params, m_record);
+            r.footers[g].text = ReportTemplate::compile(group.footer, m_params, m_record);
+            bindTotals(group.totals, r, r.footers[g]);
+            r.pageBreaks << ReportDefinition::conditionHolds(group.pageBreak, m_params, false);
+        }
+        r.summary.text = ReportTemplate::compile(m_def.summaryLabel, m_params, m_record);
+        bindTotals(m_def.summaryTotals, r, r.summary);
+        return r;
+    }
+
+private:
+    int fieldIndex(const QString &field, const QString &what) const
+    {
+        const int i = m_record.indexOf(field);
+        if (i < 0)
+            throw ESuiteError(QStringLiteral("Relatório '%1': %2 usa o campo %3, que a consulta não retorna. "
+                                             "Corrija a definição do relatório.")
+                                  .arg(m_def.title, what, field));
+        return i;
+    }
+
+    void bindTotals(const QList<ReportTotal> &totals, const BoundReport &r, Band &band) const
+    {
+        for (const ReportTotal &t : totals) {
+            int cell = -1;
+            for (int i = 0; i < r.width; ++i)
+                if (m_info.columns.at(i).field.compare(t.column, Qt::CaseInsensitive) == 0)
+                    cell = i;
+            if (cell < 0)
+                continue;   // its column is hidden in this run
+            band.totals << BoundTotal{r.cellField.at(cell), cell, t.op};
+            band.acc << Accumulator();
+        }
+    }
+
+    const ReportDefinition &m_def;
+    const ReportRunInfo &m_info;
+    const TParams &m_params;
+    const QSqlRecord &m_record;
+};
+
+BoundReport bindReport(const ReportDefinition &def, const ReportRunInfo &info, const TParams &params,
+                       const QSqlRecord &record)
+{
+    return ReportBinder(def, info, params, record).bind();
+}
+
+// Writes the rows into the sink in order: opens and closes the groups around them and
+// keeps the totals of each group and of the whole report.
+class RowWriter
+{
+public:
+    RowWriter(BoundReport &report, ReportSink &sink)
+        : m_r(report), m_sink(sink), m_groups(int(report.groupField.size())),
+          m_cells(report.width), m_groupRow(m_groups), m_keys(m_groups) {}
+
+    // Closes the groups whose key this row changes and opens them anew, then counts it.
+    void open(const QVariantList &row, bool first)
+    {
+        int opened = m_groups;
+        for (int g = 0; g < m_groups; ++g) {
+            if (first || keyOf(row.at(m_r.groupField.at(g))) != m_keys.at(g)) {
+                opened = g;
+                break;
+            }
+        }
+        if (opened < m_groups) {
+            if (!first)
+                closeGroups(opened);
+            for (int g = opened; g < m_groups; ++g) {
+                m_keys[g] = keyOf(row.at(m_r.groupField.at(g)));
+                m_groupRow[g] = row;
+                m_r.footers[g].reset();
+                m_sink.groupHeader(g, m_r.headers.at(g).expand(row), m_r.pageBreaks.at(g));
+            }
+        }
+        for (int g = 0; g < m_groups; ++g)
+            m_r.footers[g].add(row);
+        m_r.summary.add(row);
+    }
+
+    // Whether the row the query stands on belongs to another group than the last one.
+    bool groupEndsBefore(const QSqlQuery &query) const
+    {
+        for (int g = 0; g < m_groups; ++g)
+            if (keyOf(query.value(m_r.groupField.at(g))) != m_keys.at(g))
+                return true;
+        return false;
+    }
+
+    void detail(const QVariantList &row, bool footerFollows)
+    {
+        for (int c = 0; c < m_r.width; ++c)
+            m_cells[c] = row.at(m_r.cellField.at(c));
+        m_sink.detail(m_cells, footerFollows);
+    }
+
+    // The last groups' footers, the summary and the end of the report.
+    void finish(qint64 rows, const QVariantList &lastRow, bool summaryLabelled)
+    {
+        if (rows > 0)
+            closeGroups(0);
+        if (summaryLabelled || !m_r.summary.totals.isEmpty()) {
+            m_r.summary.cells(m_r.width, m_totalCells, m_totalFormats);
+            m_sink.summary(m_r.summary.text.expand(lastRow, m_r.summary.count), m_totalCells, m_totalFormats);
+        }
+        m_sink.finish(rows);
+    }
+
+private:
+    void closeGroups(int from)
+    {
+        for (int g = m_groups - 1; g >= from; --g) {
+            const Band &footer = m_r.footers.at(g);
+            footer.cells(m_r.width, m_totalCells, m_totalFormats);
+            m_sink.groupFooter(g, footer.text.expand(m_groupRow.at(g), footer.count), m_totalCells, m_totalFormats);
+        }
+    }
+
+    BoundReport &m_r;
+    ReportSink &m_sink;
+    const int m_groups;
+    QVariantList m_cells;
+    QList<QVariantList> m_groupRow;
+    QStringList m_keys;
+    QVariantList m_totalCells;
+    QStringList m_totalFormats;
+};
+
 } // namespace
 
 ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
@@ -104,8 +263,7 @@ QString ReportRun::runLookup(const QString &sql) const
     try {
         PreparedSql::prepare(sql, m_params, m_dialect).exec(query);
     } catch (const EDatabaseError &e) {
-        throw EDatabaseError(QStringLiteral("Relatório '%1': a consulta do cabeçalho falhou. %2")
-                                 .arg(m_def.title, e.message()));
+        throw e.within(QStringLiteral("Relatório '%1': a consulta do cabeçalho falhou. ").arg(m_def.title));
     }
     return query.next() ? query.value(0).toString().trimmed() : QString();
 }
@@ -150,120 +308,30 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     try {
         PreparedSql::prepare(sql, m_params, m_dialect).exec(query);
     } catch (const EDatabaseError &e) {
-        throw EDatabaseError(QStringLiteral("Relatório '%1': %2").arg(m_def.title, e.message()));
+        throw e.within(QStringLiteral("Relatório '%1': ").arg(m_def.title));
     }
-    const QSqlRecord record = query.record();
-    const int fieldCount = record.count();
-
-    auto fieldIndex = [&](const QString &field, const QString &what) {
-        const int i = record.indexOf(field);
-        if (i < 0)
-            throw ESuiteError(QStringLiteral("Relatório '%1': %2 usa o campo %3, que a consulta não retorna. "
-                                             "Corrija a definição do relatório.")
-                                  .arg(m_def.title, what, field));
-        return i;
-    };
-    const int width = int(m_info.columns.size());
-    QList<int> cellField;
-    for (const ReportColumn &c : m_info.columns)
-        cellField << fieldIndex(c.field, QStringLiteral("a coluna \"%1\"").arg(c.title));
-
-    auto bindTotals = [&](const QList<ReportTotal> &totals, Band &band) {
-        for (const ReportTotal &t : totals) {
-            int cell = -1;
-            for (int i = 0; i < width; ++i)
-                if (m_info.columns.at(i).field.compare(t.column, Qt::CaseInsensitive) == 0)
-                    cell = i;
-            if (cell < 0)
-                continue;   // its column is hidden in this run
-            band.totals << BoundTotal{cellField.at(cell), cell, t.op};
-            band.acc << Accumulator();
-        }
-    };
-
-    const int groupCount = int(m_def.groups.size());
-    QList<int> groupField;
-    QList<ReportTemplate> headers;
-    QList<bool> pageBreaks;
-    QList<Band> footers(groupCount);
-    for (int g = 0; g < groupCount; ++g) {
-        const ReportGroup &group = m_def.groups.at(g);
-        groupField << fieldIndex(group.field, QStringLiteral("o grupo"));
-        headers << ReportTemplate::compile(group.header, m_params, record);
-        footers[g].text = ReportTemplate::compile(group.footer, m_params, record);
-        bindTotals(group.totals, footers[g]);
-        pageBreaks << ReportDefinition::conditionHolds(group.pageBreak, m_params, false);
-    }
-    Band summary;
-    summary.text = ReportTemplate::compile(m_def.summaryLabel, m_params, record);
-    bindTotals(m_def.summaryTotals, summary);
-
-    QVariantList row(fieldCount);
-    QVariantList cells(width);
-    QList<QVariantList> groupRow(groupCount);
-    QStringList keys(groupCount);
-    QVariantList totalCells;
-    QStringList totalFormats;
-
-    auto closeGroups = [&](int from) {
-        for (int g = groupCount - 1; g >= from; --g) {
-            footers[g].cells(width, totalCells, totalFormats);
-            sink.groupFooter(g, footers.at(g).text.expand(groupRow.at(g), footers.at(g).count), totalCells,
-                             totalFormats);
-        }
-    };
-
+    BoundReport report = bindReport(m_def, m_info, m_params, query.record());
+    RowWriter writer(report, sink);
     sink.begin(m_info);
     qint64 rows = 0;
+    QVariantList row(query.record().count());
     bool more = query.next();
     while (more) {
-        for (int i = 0; i < fieldCount; ++i)
+        for (int i = 0; i < row.size(); ++i)
             row[i] = query.value(i);
-
-        int opened = groupCount;
-        for (int g = 0; g < groupCount; ++g) {
-            if (rows == 0 || keyOf(row.at(groupField.at(g))) != keys.at(g)) {
-                opened = g;
-                break;
-            }
-        }
-        if (opened < groupCount) {
-            if (rows > 0)
-                closeGroups(opened);
-            for (int g = opened; g < groupCount; ++g) {
-                keys[g] = keyOf(row.at(groupField.at(g)));
-                groupRow[g] = row;
-                footers[g].reset();
-                sink.groupHeader(g, headers.at(g).expand(row), pageBreaks.at(g));
-            }
-        }
-        for (int g = 0; g < groupCount; ++g)
-            footers[g].add(row);
-        summary.add(row);
-
-        for (int c = 0; c < width; ++c)
-            cells[c] = row.at(cellField.at(c));
+        writer.open(row, rows == 0);
         // One row ahead tells whether a footer comes after this one.
         more = query.next();
-        bool footerFollows = !more;
-        for (int g = 0; more && !footerFollows && g < groupCount; ++g)
-            footerFollows = keyOf(query.value(groupField.at(g))) != keys.at(g);
-        sink.detail(cells, footerFollows);
+        writer.detail(row, !more || writer.groupEndsBefore(query));
         ++rows;
         if (progress && (rows & 127) == 0)
             progress(rows, sink.pagesDone());
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("Relatório '%1': a leitura dos dados foi interrompida por um erro "
-                                            "do banco de dados: %2")
-                                 .arg(m_def.title, databaseCause(query.lastError())));
-    if (rows > 0)
-        closeGroups(0);
-    if (!m_def.summaryLabel.isEmpty() || !summary.totals.isEmpty()) {
-        summary.cells(width, totalCells, totalFormats);
-        sink.summary(summary.text.expand(row, summary.count), totalCells, totalFormats);
-    }
-    sink.finish(rows);
+                                            "do banco de dados").arg(m_def.title),
+                             databaseCause(query.lastError()));
+    writer.finish(rows, row, !m_def.summaryLabel.isEmpty());
     if (progress)
         progress(rows, sink.pagesDone());
     return rows;

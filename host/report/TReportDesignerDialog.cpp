@@ -301,6 +301,7 @@ void TReportDesignerDialog::printRun(QWidget *parent, ReportRun &run, const Prin
     PdfReportWriter writer(&spool, creatorOf(run));
     // A printer makes its copies itself; a file gets them written in.
     writer.setCopies(request.outputFile.isEmpty() ? 1 : request.copies, request.collate);
+    writer.setReverse(request.reverse);
     PageSelection selection(request, writer);
     ReportLayout layout(selection);
     progress.setPhase(QStringLiteral("Imprimindo..."));
@@ -331,6 +332,7 @@ void TReportDesignerDialog::printStore(QWidget *parent, const PageStore &store, 
     spool.setSizeLimit(limits().fileBytes);
     PdfReportWriter writer(&spool, QStringLiteral("Suite - relatório %1").arg(store.setup().code));
     writer.setCopies(request.outputFile.isEmpty() ? 1 : request.copies, request.collate);
+    writer.setReverse(request.reverse);
     PageSelection selection(request, writer);
     progress.setPhase(QStringLiteral("Imprimindo..."), store.finalCount());
     store.replay(selection, 0, store.finalCount(), [&](int page) { progress.update(0, page + 1); });

@@ -1,5 +1,6 @@
 #include "DemoDb.h"
 #include "EAbort.h"
+#include "GerabaseOptions.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,8 @@ private slots:
     void failedLoadRollsBack();
     void gerabaseCommandLine_data();
     void gerabaseCommandLine();
+    void gerabaseOptions_data();
+    void gerabaseOptions();
 
 private:
     QSqlDatabase open(const QString &file, const QString &name);
@@ -587,6 +590,44 @@ void tst_DemoDb::gerabaseCommandLine()
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("cli"));
+    }
+}
+
+// The options of a server database, read without running the generator.
+void tst_DemoDb::gerabaseOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");          // part of the error; empty: none
+    QTest::addColumn<QString>("described");     // the target's description when accepted
+
+    const QStringList pg{"--driver", "qpsql", "--database", "compras", "--user", "dono"};
+    QTest::newRow("server with its port") << pg + QStringList{"--port", "5433", "--reader", "leitor"} << 0 << QString()
+                                          << "PostgreSQL (QPSQL) compras em 127.0.0.1:5433";
+    QTest::newRow("server on another host") << pg + QStringList{"--host", "db.local"} << 0 << QString()
+                                            << "PostgreSQL (QPSQL) compras em db.local";
+    QTest::newRow("port out of range") << pg + QStringList{"--port", "70000"} << 2 << "Valor inválido para --port"
+                                       << QString();
+    QTest::newRow("server without its database") << QStringList{"--driver", "QIBASE"} << 2 << "--database" << QString();
+    QTest::newRow("unknown driver") << QStringList{"--driver", "QMYSQL", "--database", "x"} << 2
+                                    << "Driver desconhecido: QMYSQL" << QString();
+    QTest::newRow("unknown flag") << QStringList{"--out", "a.db", "--rows", "3"} << 1 << "rows" << QString();
+    QTest::newRow("size checked after the target") << pg + QStringList{"--buyers", "x"} << 2
+                                                   << "Valor inválido para --buyers" << QString();
+}
+
+void tst_DemoDb::gerabaseOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(QString, described);
+    const GerabaseCommandLine line = parseGerabaseOptions(QStringList{"gerabase"} + args);
+    QCOMPARE(line.exitCode, exitCode);
+    QVERIFY2(said.isEmpty() ? line.error.isEmpty() : line.error.contains(said), qPrintable(line.error));
+    if (exitCode == 0) {
+        QVERIFY(line.options.onServer());
+        QCOMPARE(line.options.server.describe(), described);
     }
 }
 

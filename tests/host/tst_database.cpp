@@ -62,6 +62,8 @@ private slots:
     void damagedTableNamedWhenRead();
     void unreachableServerNamed_data();
     void unreachableServerNamed();
+    void failedStatementToldInParts();
+    void databaseNamedOnce();
 };
 
 void tst_Database::cleanup()
@@ -153,6 +155,44 @@ void tst_Database::unreachableServerNamed()
     QVERIFY2(message.contains(QStringLiteral("o servidor recusou a conexão"))
                  || message.contains(QStringLiteral("a conexão com o servidor de banco falhou")),
              qPrintable(message));
+}
+
+// A statement the database refuses: what failed, the database's words and the database
+// come apart, and the message puts them together once.
+void tst_Database::failedStatementToldInParts()
+{
+    TestEnv env;
+    TADOIBQuery q;
+    q.SQL = QStringList{QStringLiteral("SELECT X FROM TABELA_QUE_NAO_EXISTE")};
+    try {
+        q.Open();
+        QFAIL("the statement ran");
+    } catch (const EDatabaseError &e) {
+        const QString database = dtmDBGeral::config().describe();
+        QCOMPARE(e.failure().failed, QStringLiteral("Erro ao preparar a consulta no banco de dados"));
+        QVERIFY2(e.cause().contains(QStringLiteral("TABELA_QUE_NAO_EXISTE")), qPrintable(e.cause()));
+        QCOMPARE(e.failure().database, database);
+        QCOMPARE(e.message(), e.failure().failed + QStringLiteral(": ") + e.cause() + QStringLiteral("\nBanco: ") + database);
+    }
+}
+
+// Told on a database, or as part of a report, a failure names its database once, whether
+// its own sentence names it or not.
+void tst_Database::databaseNamedOnce()
+{
+    DatabaseFailure inText;
+    inText.failed = QStringLiteral("O banco de dados SQLite (QSQLITE) a.db não está aberto.");
+    inText.database = QStringLiteral("SQLite (QSQLITE) a.db");
+    inText.databaseInText = true;
+    const EDatabaseError named = EDatabaseError(inText).on(QStringLiteral("SQLite (QSQLITE) b.db"));
+    QCOMPARE(named.message(), inText.failed);
+
+    const EDatabaseError plain(QStringLiteral("Erro ao executar a consulta no banco de dados"), QStringLiteral("disco cheio"));
+    const EDatabaseError told = plain.on(QStringLiteral("SQLite (QSQLITE) a.db")).on(QStringLiteral("SQLite (QSQLITE) b.db"));
+    QCOMPARE(told.message(), QStringLiteral("Erro ao executar a consulta no banco de dados: disco cheio\nBanco: SQLite (QSQLITE) a.db"));
+    const EDatabaseError inReport = told.within(QStringLiteral("Relatório 'Preços': "));
+    QCOMPARE(inReport.message(), QStringLiteral("Relatório 'Preços': ") + told.message());
+    QCOMPARE(inReport.cause(), QStringLiteral("disco cheio"));
 }
 
 QTEST_GUILESS_MAIN(tst_Database)

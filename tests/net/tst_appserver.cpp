@@ -11,6 +11,7 @@
 #include "net/FrameReader.h"
 #include "net/LinkTls.h"
 #include "rdmConsListaPreco.h"
+#include "ServerOptions.h"
 
 #include <QCborArray>
 #include <QFile>
@@ -139,6 +140,8 @@ private slots:
     void databaseCutShortUnderTheServer();
     void stillAnswersAfterAll();
     void cachedListFollowsTheData();
+    void commandLine_data();
+    void commandLine();
 
 private:
     void restoreLimits();
@@ -558,6 +561,42 @@ void tst_AppServer::stillAnswersAfterAll()
     const Frame::Reply list = client.reply();
     QVERIFY2(list.ok, qPrintable(list.error));
     QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), int(quotedSuppliers().size()));
+}
+
+// The server's command line: what it is read into, and what it refuses before it starts.
+void tst_AppServer::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("said");   // part of the refusal; empty: accepted
+    QTest::addColumn<int>("port");       // the port chosen with the session's 21173; -1: refused
+    QTest::addColumn<int>("cache");
+
+    const QStringList config{"--config", "s.ini"};
+    QTest::newRow("defaults") << config << QString() << 21173 << 10;
+    QTest::newRow("a free port, no cache") << config + QStringList{"--port", "0", "--cache", "0"} << QString() << 0 << 0;
+    QTest::newRow("no session") << QStringList{"--port", "1"} << "--config" << -1 << 0;
+    QTest::newRow("port not a number") << config + QStringList{"--port", "x"} << QString() << -1 << 10;
+    QTest::newRow("port too high") << config + QStringList{"--port", "65536"} << QString() << -1 << 10;
+    QTest::newRow("idle of zero") << config + QStringList{"--idle-timeout", "0"} << "--idle-timeout" << -1 << 0;
+    QTest::newRow("hello over a day") << config + QStringList{"--hello-timeout", "86401"} << "--hello-timeout" << -1 << 0;
+    QTest::newRow("negative cache") << config + QStringList{"--cache", "-1"} << "--cache" << -1 << 0;
+    QTest::newRow("unknown flag") << config + QStringList{"--verbose"} << "verbose" << -1 << 0;
+}
+
+void tst_AppServer::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, said);
+    QFETCH(int, port);
+    QFETCH(int, cache);
+    const ServerCommandLine line = parseServerOptions(QStringList{"Lpr07700"} + args);
+    QVERIFY2(said.isEmpty() ? line.error.isEmpty() : line.error.contains(said), qPrintable(line.error));
+    if (!said.isEmpty())
+        return;
+    QCOMPARE(line.options.cacheSeconds, cache);
+    QString error;
+    QCOMPARE(line.options.portFor(21173, &error), port);
+    QCOMPARE(error.isEmpty(), port >= 0);
 }
 
 QTEST_GUILESS_MAIN(tst_AppServer)

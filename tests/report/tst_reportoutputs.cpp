@@ -83,7 +83,8 @@ private slots:
 
 private:
     QString save(const QString &title, const QString &suffix);
-    QString print(const QString &name, int from, int to, int copies, bool collate, int currentPage = 0);
+    QString print(const QString &name, int from, int to, int copies, bool collate, int currentPage = 0,
+                  bool reverse = false);
 
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<QTemporaryDir> reports;
@@ -135,7 +136,8 @@ QString tst_ReportOutputs::save(const QString &title, const QString &suffix)
     return file;
 }
 
-QString tst_ReportOutputs::print(const QString &name, int from, int to, int copies, bool collate, int currentPage)
+QString tst_ReportOutputs::print(const QString &name, int from, int to, int copies, bool collate, int currentPage,
+                                 bool reverse)
 {
     const QString file = out->filePath(name);
     QPrinter printer(QPrinter::HighResolution);
@@ -149,6 +151,7 @@ QString tst_ReportOutputs::print(const QString &name, int from, int to, int copi
     }
     printer.setCopyCount(copies);
     printer.setCollateCopies(collate);
+    printer.setPageOrder(reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
     designer->PrintTo(printer, porProduto, currentPage);
     return file;
 }
@@ -259,12 +262,14 @@ void tst_ReportOutputs::printHonoursRangeCopiesAndCollation_data()
     QTest::addColumn<int>("copies");
     QTest::addColumn<bool>("collate");
     QTest::addColumn<int>("current");
+    QTest::addColumn<bool>("reverse");
     QTest::addColumn<QList<int>>("expected");   // page numbers printed, in order
-    QTest::newRow("pages 2 to 3") << 2 << 3 << 1 << true << 0 << QList<int>{2, 3};
-    QTest::newRow("two copies, collated") << 2 << 3 << 2 << true << 0 << QList<int>{2, 3, 2, 3};
-    QTest::newRow("two copies, page by page") << 2 << 3 << 2 << false << 0 << QList<int>{2, 2, 3, 3};
-    QTest::newRow("current page") << 0 << 0 << 1 << true << 3 << QList<int>{3};
-    QTest::newRow("from a page to one past the end") << 4 << 9999 << 1 << true << 0 << QList<int>{};
+    QTest::newRow("pages 2 to 3") << 2 << 3 << 1 << true << 0 << false << QList<int>{2, 3};
+    QTest::newRow("two copies, collated") << 2 << 3 << 2 << true << 0 << false << QList<int>{2, 3, 2, 3};
+    QTest::newRow("two copies, page by page") << 2 << 3 << 2 << false << 0 << false << QList<int>{2, 2, 3, 3};
+    QTest::newRow("last page first") << 2 << 4 << 1 << true << 0 << true << QList<int>{4, 3, 2};
+    QTest::newRow("current page") << 0 << 0 << 1 << true << 3 << false << QList<int>{3};
+    QTest::newRow("from a page to one past the end") << 4 << 9999 << 1 << true << 0 << false << QList<int>{};
 }
 
 void tst_ReportOutputs::printHonoursRangeCopiesAndCollation()
@@ -274,8 +279,9 @@ void tst_ReportOutputs::printHonoursRangeCopiesAndCollation()
     QFETCH(int, copies);
     QFETCH(bool, collate);
     QFETCH(int, current);
+    QFETCH(bool, reverse);
     QFETCH(QList<int>, expected);
-    const QString pdf = print(QStringLiteral("impresso.pdf"), from, to, copies, collate, current);
+    const QString pdf = print(QStringLiteral("impresso.pdf"), from, to, copies, collate, current, reverse);
     const int pageCount = designer->lastPageCount();
     QVERIFY(pageCount >= 5);
     if (expected.isEmpty())   // "to the end": every page from `from` on
