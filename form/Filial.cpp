@@ -142,8 +142,8 @@ void TfrmListaPrecRel::buildBranchQueries()
     qryFilial->AddField(QStringLiteral("IDCNTRRESC"), 1, QString(), 0, false);
     qryFilial->AddField(QStringLiteral("CDFILCENTCMP"), 4, QString(), 0, false);
     qryFilial->AddField(QStringLiteral("CDREGIAO"), 3, QStringLiteral("Código"), 0, false);
-    __dtsFilial = new TDataSource(this, qryFilial);
-    __dtsFilial->setObjectName(QStringLiteral("__dtsFilial"));
+    dtsFilial = new TDataSource(this, qryFilial);
+    dtsFilial->setObjectName(QStringLiteral("__dtsFilial"));
 
     qryCentComp = query(QStringLiteral("qryCentComp"), this);
     qryCentComp->SQL = QStringList{
@@ -179,7 +179,7 @@ void TfrmListaPrecRel::buildBranchQueries()
     // The lookup button.
     sbtFilial->Associate = medCdFilial;
     sbtFilial->Title = QStringLiteral("Filial");
-    sbtFilial->DataSource = __dtsFilial;
+    sbtFilial->DataSource = dtsFilial;
     sbtFilial->EmptyError = QStringLiteral("Não há filial cadastrada.");
     sbtFilial->KeyField = QStringLiteral("CDFILIAL");
 }

@@ -117,13 +117,13 @@ void TfrmListaPrecRel::pickList(TDataSource *source, TADOIBQuery *query, const Q
 
 void TfrmListaPrecRel::sbtFornecedorClick(QObject *)
 {
-    pickList(__dtsFornecedor, nullptr, QStringLiteral("CDFORNECED"), QStringLiteral("forn_cad"),
+    pickList(dtsFornecedor, nullptr, QStringLiteral("CDFORNECED"), QStringLiteral("forn_cad"),
              QStringLiteral("Fornecedor"), stListaForn);
 }
 
 void TfrmListaPrecRel::sbtCompradorClick(QObject *)
 {
-    pickList(__dtsComprador, qryComprador, QStringLiteral("CDOPERADOR"), QStringLiteral("comp_cad"),
+    pickList(dtsComprador, qryComprador, QStringLiteral("CDOPERADOR"), QStringLiteral("comp_cad"),
              QStringLiteral("Comprador"), stListaComp);
 }
 
@@ -229,8 +229,8 @@ void TfrmListaPrecRel::buildListQueries()
         QStringLiteral("ORDER BY"), QStringLiteral("   COM.CDOPERADOR"), QStringLiteral("  ")};
     qryComprador->AddField(QStringLiteral("CDOPERADOR"), 12, QStringLiteral("Código"), 14);
     qryComprador->AddField(QStringLiteral("NMOPERADOR"), 40, QStringLiteral("Nome"));
-    __dtsComprador = new TDataSource(this, qryComprador);
-    __dtsComprador->setObjectName(QStringLiteral("__dtsComprador"));
+    dtsComprador = new TDataSource(this, qryComprador);
+    dtsComprador->setObjectName(QStringLiteral("__dtsComprador"));
 
     qryRegiao = query(QStringLiteral("qryRegiao"), this);
     qryRegiao->SQL = QStringList{QStringLiteral("SELECT"), QStringLiteral("   CDREGIAO, NMREGIAO"),
@@ -252,8 +252,8 @@ void TfrmListaPrecRel::buildListQueries()
     cdsFornecedor->AddField(QStringLiteral("NMRAZSOCFORN"), 40, QStringLiteral("Razão Social"));
     // In the order people read names, whatever order the server sent.
     cdsFornecedor->IndexFieldNames = QStringLiteral("NMFANTFORN;CDFORNECED");
-    __dtsFornecedor = new TDataSource(this, cdsFornecedor);
-    __dtsFornecedor->setObjectName(QStringLiteral("__dtsFornecedor"));
+    dtsFornecedor = new TDataSource(this, cdsFornecedor);
+    dtsFornecedor->setObjectName(QStringLiteral("__dtsFornecedor"));
 
     netConsListPreco = new TNetConnection(this);
     netConsListPreco->setObjectName(QStringLiteral("netConsListPreco"));

@@ -34,7 +34,7 @@ QString TfrmListaPrecRel::Vd_CdProduto(TMaskEdit *medProduto, bool boObrigatorio
         if (vazio)
             return result;
 
-        Tabvalid::ValidEx(__dtsProduto, TPictType::ptProduto, codigo, 0, QString(), true);
+        Tabvalid::ValidEx(dtsProduto, TPictType::ptProduto, codigo, 0, QString(), true);
 
         qryVdProduto->Close();
         qryVdProduto->ParamByName(QStringLiteral("P_CDPRODUTO")).setValue(codigo);
@@ -155,8 +155,8 @@ void TfrmListaPrecRel::buildProductQueries()
     productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
     productName.SearchWords = QStringLiteral("PRODUTO_PALAVRA");
     productName.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
-    __dtsProduto = new TDataSource(this, qryProduto);
-    __dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
+    dtsProduto = new TDataSource(this, qryProduto);
+    dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
 
     qryPrimProd = query(QStringLiteral("qryPrimProd"), this);
     qryPrimProd->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
@@ -176,7 +176,7 @@ void TfrmListaPrecRel::buildProductQueries()
     // The lookup buttons.
     for (TBtnPesquisa *b : {sbtProdIni, sbtProdFin}) {
         b->Title = QStringLiteral("Produto");
-        b->DataSource = __dtsProduto;
+        b->DataSource = dtsProduto;
         b->EmptyError = QStringLiteral("Não há produto cadastrado.");
         b->PesqChave = true;
         b->KeyField = QStringLiteral("CDARVPROD");

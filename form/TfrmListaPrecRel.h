@@ -90,20 +90,21 @@ public:
 
     QLineEdit *edtCdRegiao;
 
-    // Data access.
-    TDataSource *__dtsFilial;
+    // Data access. The data sources keep the object names "__dtsFilial" and the like; C++
+    // reserves names that begin with two underscores, so the members go without them.
+    TDataSource *dtsFilial;
     TADOIBQuery *qryFilial;
-    TDataSource *__dtsProduto;
+    TDataSource *dtsProduto;
     TADOIBQuery *qryProduto;
     TADOIBQuery *qryPrimProd;
     TADOIBQuery *qryUltiProd;
     TADOIBQuery *qryVdProduto;
-    TDataSource *__dtsComprador;
+    TDataSource *dtsComprador;
     TADOIBQuery *qryComprador;
     TADOIBQuery *qryRegiao;
     TDataSource *dtsRegiao;
     TADOIBQuery *qryCentComp;
-    TDataSource *__dtsFornecedor;
+    TDataSource *dtsFornecedor;
     TClientDataSet *cdsFornecedor;
     TNetConnection *netConsListPreco;
 
