@@ -1,6 +1,8 @@
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "GerabaseOptions.h"
+#include "TADOIBQuery.h"
+#include "TfrmListaPrecRel.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 // The demo database: its data is reproducible, holds the cases the screens must meet, and
 // answers the screen's own queries.
@@ -52,12 +55,16 @@ private:
     QSqlDatabase open(const QString &file, const QString &name);
     QStringList rows(QSqlDatabase db, const QString &sql, const QVariantList &values = {});
     qint64 count(QSqlDatabase db, const QString &sql);
+    // The text the screen runs on SQLite for one of its queries, read from the form itself
+    // so that a change there is what these tests see.
+    QString formSql(const char *query) const;
 
     QTemporaryDir m_dir;
     DemoOptions m_options;
     QSqlDatabase m_db;       // default options
     QSqlDatabase m_twin;     // same options again
     QSqlDatabase m_other;    // another seed
+    std::unique_ptr<TfrmListaPrecRel> m_form;
 };
 
 QSqlDatabase tst_DemoDb::open(const QString &file, const QString &name)
@@ -109,10 +116,20 @@ void tst_DemoDb::initTestCase()
     m_db = open(m_dir.filePath(QStringLiteral("a.db")), QStringLiteral("a"));
     m_twin = open(m_dir.filePath(QStringLiteral("b.db")), QStringLiteral("b"));
     m_other = open(m_dir.filePath(QStringLiteral("c.db")), QStringLiteral("c"));
+    m_form = std::make_unique<TfrmListaPrecRel>();
+}
+
+QString tst_DemoDb::formSql(const char *query) const
+{
+    const auto *q = m_form->findChild<TADOIBQuery *>(QLatin1String(query));
+    if (!q)
+        qFatal("the form has no query %s", query);
+    return q->sqlFor(SqlDialect::SQLite);
 }
 
 void tst_DemoDb::cleanupTestCase()
 {
+    m_form.reset();
     for (QSqlDatabase *db : {&m_db, &m_twin, &m_other}) {
         const QString name = db->connectionName();
         db->close();
@@ -309,12 +326,6 @@ void tst_DemoDb::registrationNumbers()
     }
 }
 
-// The branch query of the screen, as it is written there.
-static const char *branchSql =
-    "SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO "
-    "FROM FILIAL, REGIAO "
-    "WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND FILIAL.CDREGIAO = REGIAO.CDREGIAO "
-    "ORDER BY FILIAL.CDREGIAO";
 
 void tst_DemoDb::branchQuery_data()
 {
@@ -335,7 +346,7 @@ void tst_DemoDb::branchQuery()
     QFETCH(QString, code);
     QFETCH(QString, expected);
     QSqlQuery q(m_db);
-    QVERIFY(q.prepare(QString::fromLatin1(branchSql)));
+    QVERIFY(q.prepare(formSql("qryFilial")));
     q.bindValue(QStringLiteral(":P_CDFILIAL"), code);
     q.bindValue(QStringLiteral(":P_TCDFILIAL"), QString());
     QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
@@ -352,7 +363,7 @@ void tst_DemoDb::branchQuery()
 void tst_DemoDb::branchLookupListsBranchesWithRegion()
 {
     QSqlQuery q(m_db);
-    QVERIFY(q.prepare(QString::fromLatin1(branchSql)));
+    QVERIFY(q.prepare(formSql("qryFilial")));
     q.bindValue(QStringLiteral(":P_CDFILIAL"), QStringLiteral(" "));
     q.bindValue(QStringLiteral(":P_TCDFILIAL"), QStringLiteral("T"));
     QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
@@ -384,16 +395,12 @@ void tst_DemoDb::purchasingCentre_data()
     QTest::newRow("unknown branch") << "9999" << "";
 }
 
-// The purchasing-centre lookup with the SQLite spelling of its null replacement.
+// The purchasing-centre lookup in its SQLite spelling (COALESCE for the null replacement).
 void tst_DemoDb::purchasingCentre()
 {
     QFETCH(QString, branch);
     QFETCH(QString, centre);
-    const QStringList r = rows(m_db, QStringLiteral(
-        "SELECT CAST(COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP, "
-        "FILCENT.NMFILIAL AS NMFILIAL FROM FILIAL FILCENT, FILIAL "
-        "WHERE FILIAL.CDFILIAL = ? AND COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL"),
-        {branch});
+    const QStringList r = rows(m_db, formSql("qryCentComp"), {branch});
     QCOMPARE(r.size(), centre.isEmpty() ? 0 : 1);
     if (!centre.isEmpty())
         QCOMPARE(r.first().section(QLatin1Char('|'), 0, 0), centre);
@@ -401,12 +408,8 @@ void tst_DemoDb::purchasingCentre()
 
 void tst_DemoDb::productRange()
 {
-    const QStringList first = rows(m_db, QStringLiteral(
-        "SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO "
-        "WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)"));
-    const QStringList last = rows(m_db, QStringLiteral(
-        "SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO "
-        "WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)"));
+    const QStringList first = rows(m_db, formSql("qryPrimProd"));
+    const QStringList last = rows(m_db, formSql("qryUltiProd"));
     QCOMPARE(first.size(), 1);
     QCOMPARE(last.size(), 1);
     const QString firstTree = first.first().section(QLatin1Char('|'), 1, 1);
@@ -417,17 +420,14 @@ void tst_DemoDb::productRange()
     QCOMPARE(ordered.first(), firstTree);
     QCOMPARE(ordered.last(), lastTree);
 
-    const QStringList found = rows(m_db, QStringLiteral(
-        "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO FROM PRODUTO P WHERE (P.CDARVPROD = ?)"), {lastTree});
+    const QStringList found = rows(m_db, formSql("qryVdProduto"), {lastTree});
     QCOMPARE(found, last);
     QVERIFY(!last.first().section(QLatin1Char('|'), 2).isEmpty());
 }
 
 void tst_DemoDb::buyersQuery()
 {
-    const QStringList buyers = rows(m_db, QStringLiteral(
-        "SELECT\n  COM.CDOPERADOR,\n  OPE.NMOPERADOR\nFROM\n  COMPRADOR COM,\n  OPERADOR OPE\nWHERE\n"
-        "  (COM.CDOPERADOR = OPE.CDOPERADOR)\nORDER BY\n   COM.CDOPERADOR\n  "));
+    const QStringList buyers = rows(m_db, formSql("qryComprador"));
     QCOMPARE(buyers.size(), m_options.buyers);
     QStringList sorted = buyers;
     std::sort(sorted.begin(), sorted.end());
@@ -435,7 +435,7 @@ void tst_DemoDb::buyersQuery()
     for (const QString &b : buyers)
         QVERIFY2(!b.section(QLatin1Char('|'), 1).trimmed().isEmpty(), qPrintable(b));
 
-    const QStringList regions = rows(m_db, QStringLiteral("SELECT\n   CDREGIAO, NMREGIAO\nFROM\n   REGIAO\nORDER BY\n   CDREGIAO"));
+    const QStringList regions = rows(m_db, formSql("qryRegiao"));
     QCOMPARE(regions.size(), m_options.regions);
 }
 
@@ -631,5 +631,5 @@ void tst_DemoDb::gerabaseOptions()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_DemoDb)
+QTEST_MAIN(tst_DemoDb)   // the form is a widget
 #include "tst_demodb.moc"
