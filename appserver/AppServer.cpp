@@ -13,7 +13,7 @@
 #include <QTimer>
 
 namespace {
-constexpr qint64 kSocketBuffer = 256 * 1024;   // bytes handed to a socket ahead of the peer
+constexpr qint64 kSocketBuffer = 256 * 1024; // bytes handed to a socket ahead of the peer
 constexpr qint64 kChunk = 64 * 1024;
 constexpr int kClosingGraceMs = 2000;
 // A pending link may give its place to a newcomer once it is this old without having sent
@@ -57,25 +57,23 @@ struct AppServer::Peer
     QString name;
     FrameReader reader{Frame::MaxHelloSize};
     bool identified = false;
-    bool held = false;             // a late refusal is waiting: nothing more is read
-    bool spoke = false;            // a byte has come (the TLS handshake has started)
-    QElapsedTimer since;           // connected
-    QElapsedTimer lastByte;        // last bytes received
-    bool closing = false;          // a refusal is on its way; then the link closes
-    bool gone = false;             // disconnected; removed at the next turn of the loop
+    bool held = false;      // a late refusal is waiting: nothing more is read
+    bool spoke = false;     // a byte has come (the TLS handshake has started)
+    QElapsedTimer since;    // connected
+    QElapsedTimer lastByte; // last bytes received
+    bool closing = false;   // a refusal is on its way; then the link closes
+    bool gone = false;      // disconnected; removed at the next turn of the loop
     bool processing = false;
-    QElapsedTimer idleSince;       // last complete request or last reply sent
-    QElapsedTimer frameSince;      // first byte of the request in progress
-    QElapsedTimer writeSince;      // last progress of the reply being sent
+    QElapsedTimer idleSince;  // last complete request or last reply sent
+    QElapsedTimer frameSince; // first byte of the request in progress
+    QElapsedTimer writeSince; // last progress of the reply being sent
     QElapsedTimer closingSince;
-    QByteArrayList out;            // reply parts not yet handed to the socket
+    QByteArrayList out; // reply parts not yet handed to the socket
     qsizetype outOffset = 0;
 };
 
 AppServer::AppServer(const QString &connectionName, QObject *parent)
-    : QObject(parent),
-      m_server(new TlsServer(this)),
-      m_sweep(new QTimer(this)),
+    : QObject(parent), m_server(new TlsServer(this)), m_sweep(new QTimer(this)),
       m_module(std::make_unique<rdmConsListaPreco>(connectionName))
 {
     connect(m_server, &QTcpServer::newConnection, this, &AppServer::acceptConnections);
@@ -152,8 +150,9 @@ void AppServer::listen(const QString &host, quint16 port)
     if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         address = QHostAddress(QHostAddress::LocalHost);
     else if (!address.setAddress(host))
-        throw ESuiteError(QStringLiteral("Endereço de escuta inválido: \"%1\". Informe um endereço IP, por exemplo 127.0.0.1.")
-                              .arg(host));
+        throw ESuiteError(
+            QStringLiteral("Endereço de escuta inválido: \"%1\". Informe um endereço IP, por exemplo 127.0.0.1.")
+                .arg(host));
     m_server->setListenBacklogSize(128);
     if (!m_server->listen(address, port))
         throw ESuiteError(QStringLiteral("Não foi possível ouvir em %1:%2 (%3). Verifique se a porta já está em uso.")
@@ -270,9 +269,9 @@ bool AppServer::admit(QTcpSocket *socket, const QString &address)
         return true;
     };
     if (fromAddress >= m_maxPendingPerAddress
-        && !makeRoom(address, QStringLiteral("%1 conexões sem identificação vindas de %2")
-                                  .arg(m_maxPendingPerAddress)
-                                  .arg(address)))
+        && !makeRoom(
+            address,
+            QStringLiteral("%1 conexões sem identificação vindas de %2").arg(m_maxPendingPerAddress).arg(address)))
         return false;
     if (pending >= m_maxPending
         && !makeRoom(QString(), QStringLiteral("%1 conexões sem identificação").arg(m_maxPending)))
@@ -381,7 +380,8 @@ void AppServer::handleRequest(Peer &peer, const QByteArray &payload)
     try {
         args = Frame::parseArgs(payload, request);
     } catch (const ESuiteError &e) {
-        refuse(peer, QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
+        refuse(peer,
+               QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
         return;
     }
     QByteArrayList reply;
@@ -393,8 +393,8 @@ void AppServer::handleRequest(Peer &peer, const QByteArray &payload)
     } catch (const std::exception &e) {
         log(QStringLiteral("chamada %1 de %2 falhou: %3")
                 .arg(request.method.left(100), peer.name, QString::fromLocal8Bit(e.what())));
-        reply = {Frame::errorFrame(QStringLiteral("Erro interno do servidor de aplicação: %1")
-                                       .arg(QString::fromLocal8Bit(e.what())))};
+        reply = {Frame::errorFrame(
+            QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())))};
     }
     send(peer, reply);
 }

@@ -115,7 +115,7 @@ private:
     QTimer *m_sweep;
     std::unique_ptr<rdmConsListaPreco> m_module;
     std::unordered_map<QTcpSocket *, std::unique_ptr<Peer>> m_peers;
-    QHash<QString, Failures> m_failures;   // by address
+    QHash<QString, Failures> m_failures; // by address
     QString m_token;
     int m_idleMs = 300000;
     int m_frameMs = 5000;

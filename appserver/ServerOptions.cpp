@@ -15,9 +15,10 @@ QList<QCommandLineOption> serverOptions()
          QStringLiteral("PORTA")},
         {QStringLiteral("idle-timeout"), QStringLiteral("Fecha conexões sem requisição por S segundos (padrão 300)."),
          QStringLiteral("S")},
-        {QStringLiteral("hello-timeout"), QStringLiteral("Fecha conexões que não se identificam em S segundos (padrão 5)."),
-         QStringLiteral("S")},
-        {QStringLiteral("cache"), QStringLiteral("Reaproveita a lista de fornecedores por S segundos (padrão 10; 0 desliga)."),
+        {QStringLiteral("hello-timeout"),
+         QStringLiteral("Fecha conexões que não se identificam em S segundos (padrão 5)."), QStringLiteral("S")},
+        {QStringLiteral("cache"),
+         QStringLiteral("Reaproveita a lista de fornecedores por S segundos (padrão 10; 0 desliga)."),
          QStringLiteral("S")},
     };
 }

@@ -10,7 +10,7 @@ class TlsServer : public QTcpServer
 {
     Q_OBJECT
 public:
-    explicit TlsServer(QObject *parent = nullptr) : QTcpServer(parent) {}
+    explicit TlsServer(QObject *parent = nullptr) : QTcpServer(parent) { }
 
     void setConfiguration(const QSslConfiguration &configuration) { m_configuration = configuration; }
     const QSslConfiguration &configuration() const { return m_configuration; }

@@ -63,8 +63,8 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
     server.setHelloTimeout(options.helloSeconds * 1000);
     server.setCacheTime(options.cacheSeconds * 1000);
     QObject::connect(&server, &AppServer::logMessage, qApp, [](const QString &line) {
-        printLine(stderr, QStringLiteral("%1 Lpr07700: %2")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
+        printLine(stderr,
+                  QStringLiteral("%1 Lpr07700: %2").arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
     });
     // The database is checked before anything listens: the list the screen asks for
     // is built once (and kept when the cache is on, so the first screen does not wait).
@@ -74,11 +74,12 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
         return fail(QStringLiteral("o banco de dados não pode ser usado. %1").arg(e.message()));
     }
     server.listen(options.host, quint16(port));
-    printLine(stdout, QStringLiteral("Lpr07700 ouvindo em %1:%2")
-                          .arg(server.serverAddress().toString())
-                          .arg(server.serverPort()));
-    printLine(stdout, QStringLiteral("Certificado do servidor (SHA-256): %1")
-                          .arg(LinkTls::fingerprint(tls.localCertificate())));
+    printLine(
+        stdout,
+        QStringLiteral("Lpr07700 ouvindo em %1:%2").arg(server.serverAddress().toString()).arg(server.serverPort()));
+    printLine(
+        stdout,
+        QStringLiteral("Certificado do servidor (SHA-256): %1").arg(LinkTls::fingerprint(tls.localCertificate())));
     return QCoreApplication::exec();
 }
 

@@ -48,10 +48,7 @@ QString causeOf(const QSqlDatabase &db, const QSqlError &error)
 
 } // namespace
 
-rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName)
-    : m_connectionName(connectionName)
-{
-}
+rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName) : m_connectionName(connectionName) { }
 
 QVariant rdmConsListaPreco::invoke(const QString &method, const QVariantList &args)
 {

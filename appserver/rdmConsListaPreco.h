@@ -44,5 +44,5 @@ private:
     QByteArray m_cached;
     QElapsedTimer m_cachedAt;
     QElapsedTimer m_builtAt;
-    QString m_cachedVersion;   // the data version the cached packet was built at
+    QString m_cachedVersion; // the data version the cached packet was built at
 };

@@ -10,14 +10,8 @@
 #include <sqlite3.h>
 
 BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef &table, const QString &dbLabel)
-    : m_db(db),
-      m_table(table),
-      m_dialect(dialect),
-      m_dbLabel(dbLabel),
-      m_columns(int(table.columns.size())),
-      m_rowsPerInsert(SchemaDdl::maxRowsPerInsert(table, dialect)),
-      m_many(db),
-      m_one(db)
+    : m_db(db), m_table(table), m_dialect(dialect), m_dbLabel(dbLabel), m_columns(int(table.columns.size())),
+      m_rowsPerInsert(SchemaDdl::maxRowsPerInsert(table, dialect)), m_many(db), m_one(db)
 {
     m_buffer.reserve(qsizetype(m_columns) * m_rowsPerInsert);
     if (dialect == SqlDialect::SQLite && db.driver()) {
@@ -27,7 +21,8 @@ BulkInserter::BulkInserter(QSqlDatabase &db, SqlDialect dialect, const TableDef 
     }
     if (dialect == SqlDialect::PostgreSQL && db.driver()) {
         const QVariant handle = db.driver()->handle();
-        if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+        if (handle.isValid()
+            && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
             m_pg = *static_cast<PGconn *const *>(handle.constData());
     }
     if (m_pg)
@@ -55,7 +50,8 @@ void BulkInserter::startCopy()
     QStringList names;
     for (const ColumnDef &c : m_table.columns)
         names << c.name;
-    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table.name, names.join(QStringLiteral(", "))).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table.name, names.join(QStringLiteral(", "))).toUtf8();
     PGresult *r = PQexec(m_pg, sql.constData());
     const bool ok = PQresultStatus(r) == PGRES_COPY_IN;
     const QString cause = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
@@ -99,7 +95,8 @@ void BulkInserter::sendCopy()
     if (m_copyBuffer.isEmpty())
         return;
     if (PQputCopyData(m_pg, m_copyBuffer.constData(), int(m_copyBuffer.size())) != 1)
-        fail(QStringLiteral("gravar na tabela %1").arg(m_table.name), QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
+        fail(QStringLiteral("gravar na tabela %1").arg(m_table.name),
+             QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
     m_copyBuffer.clear();
 }
 
@@ -220,12 +217,8 @@ void BulkInserter::execNative(sqlite3_stmt *stmt, qsizetype firstValue, int coun
             case QMetaType::Int:
             case QMetaType::LongLong:
             case QMetaType::UInt:
-            case QMetaType::ULongLong:
-                rc = sqlite3_bind_int64(stmt, at, v.toLongLong());
-                break;
-            case QMetaType::Double:
-                rc = sqlite3_bind_double(stmt, at, v.toDouble());
-                break;
+            case QMetaType::ULongLong: rc = sqlite3_bind_int64(stmt, at, v.toLongLong()); break;
+            case QMetaType::Double: rc = sqlite3_bind_double(stmt, at, v.toDouble()); break;
             case QMetaType::QDate: {
                 const QByteArray text = v.toDate().toString(Qt::ISODate).toLatin1();
                 rc = sqlite3_bind_text(stmt, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);

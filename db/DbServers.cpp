@@ -16,8 +16,8 @@ void checkName(const QString &name)
 {
     static const QRegularExpression valid(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,50}$"));
     if (!valid.match(name).hasMatch())
-        throw EDatabaseError(QStringLiteral("Nome de base inválido: \"%1\". Use letras, dígitos e '_', começando por letra.")
-                                 .arg(name));
+        throw EDatabaseError(
+            QStringLiteral("Nome de base inválido: \"%1\". Use letras, dígitos e '_', começando por letra.").arg(name));
 }
 
 // Runs statements on a connection of its own that lives only for the call.
@@ -34,7 +34,8 @@ void execOn(const DbConfig &config, const QStringList &statements)
         db.setUserName(config.user);
         db.setPassword(config.password);
         if (!db.open()) {
-            failure = QStringLiteral("Não foi possível conectar ao banco %1: %2").arg(config.describe(), db.lastError().text());
+            failure = QStringLiteral("Não foi possível conectar ao banco %1: %2")
+                          .arg(config.describe(), db.lastError().text());
         } else {
             for (const QString &sql : statements) {
                 QSqlQuery q(db);
@@ -68,9 +69,10 @@ DbServers DbServers::fromEnvironment()
 {
     const QString file = environmentFile();
     if (file.isEmpty())
-        throw EDatabaseError(QStringLiteral("A variável LPR_SERVERS_ENV não diz onde estão as configurações dos servidores "
-                                            "de banco. Inicie-os com 'scripts/dbservers.sh start PASTA' e aponte "
-                                            "LPR_SERVERS_ENV para PASTA/servers.env."));
+        throw EDatabaseError(
+            QStringLiteral("A variável LPR_SERVERS_ENV não diz onde estão as configurações dos servidores "
+                           "de banco. Inicie-os com 'scripts/dbservers.sh start PASTA' e aponte "
+                           "LPR_SERVERS_ENV para PASTA/servers.env."));
     return fromFile(file);
 }
 
@@ -92,7 +94,8 @@ DbServers DbServers::fromFile(const QString &file)
         if (eq > 0)
             s.m_values.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
     }
-    for (const char *key : {"PG_PORT", "PG_OWNER", "PG_READER", "FB_PORT", "FB_OWNER", "FB_READER", "FB_DATA_DIR", "FB_ISQL"})
+    for (const char *key :
+         {"PG_PORT", "PG_OWNER", "PG_READER", "FB_PORT", "FB_OWNER", "FB_READER", "FB_DATA_DIR", "FB_ISQL"})
         s.value(QString::fromLatin1(key));
     return s;
 }
@@ -101,7 +104,8 @@ QString DbServers::value(const QString &key) const
 {
     const auto it = m_values.constFind(key);
     if (it == m_values.constEnd() || it->isEmpty())
-        throw EDatabaseError(QStringLiteral("Falta %1 nas configurações dos servidores de banco (%2).").arg(key, m_file));
+        throw EDatabaseError(
+            QStringLiteral("Falta %1 nas configurações dos servidores de banco (%2).").arg(key, m_file));
     return *it;
 }
 
@@ -118,8 +122,7 @@ DbConfig DbServers::reader(SqlDialect dialect, const QString &name) const
 {
     DbConfig c;
     switch (dialect) {
-    case SqlDialect::SQLite:
-        throw EDatabaseError(QStringLiteral("SQLite não roda em servidor: a base é um arquivo."));
+    case SqlDialect::SQLite: throw EDatabaseError(QStringLiteral("SQLite não roda em servidor: a base é um arquivo."));
     case SqlDialect::PostgreSQL:
         c.driver = QStringLiteral("QPSQL");
         c.host = value(QStringLiteral("PG_HOST"));
@@ -132,8 +135,9 @@ DbConfig DbServers::reader(SqlDialect dialect, const QString &name) const
         c.driver = QStringLiteral("QIBASE");
         c.host = value(QStringLiteral("FB_HOST"));
         c.port = value(QStringLiteral("FB_PORT")).toInt();
-        c.database = name.contains(QLatin1Char('/')) ? name
-                                                      : value(QStringLiteral("FB_DATA_DIR")) + QLatin1Char('/') + name + QStringLiteral(".fdb");
+        c.database = name.contains(QLatin1Char('/'))
+                         ? name
+                         : value(QStringLiteral("FB_DATA_DIR")) + QLatin1Char('/') + name + QStringLiteral(".fdb");
         c.user = value(QStringLiteral("FB_READER"));
         c.password = value(QStringLiteral("FB_READER_PASSWORD"));
         break;
@@ -158,8 +162,9 @@ void DbServers::createDatabase(SqlDialect dialect, const QString &name) const
         const DbConfig server = owner(dialect, QStringLiteral("postgres"));
         execOn(server, {QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(name)});
         // Nobody but the owner and the reader connects (PUBLIC gets CONNECT by default).
-        execOn(owner(dialect, name), {QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(name),
-                                      QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(name, readerUser(dialect))});
+        execOn(owner(dialect, name),
+               {QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(name),
+                QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(name, readerUser(dialect))});
         return;
     }
     if (dialect == SqlDialect::Firebird) {
@@ -196,8 +201,9 @@ void DbServers::runIsql(const QString &script, const QString &what) const
     isql.setProcessChannelMode(QProcess::MergedChannels);
     isql.start(value(QStringLiteral("FB_ISQL")), {QStringLiteral("-q"), QStringLiteral("-b")});
     if (!isql.waitForStarted(10000))
-        throw EDatabaseError(QStringLiteral("Não foi possível %1: o isql-fb não iniciou (%2). Instale firebird3.0-utils.")
-                                 .arg(what, isql.errorString()));
+        throw EDatabaseError(
+            QStringLiteral("Não foi possível %1: o isql-fb não iniciou (%2). Instale firebird3.0-utils.")
+                .arg(what, isql.errorString()));
     isql.write(script.toUtf8());
     isql.closeWriteChannel();
     if (!isql.waitForFinished(30000)) {
@@ -207,5 +213,6 @@ void DbServers::runIsql(const QString &script, const QString &what) const
     }
     const QString output = QString::fromUtf8(isql.readAll()).trimmed();
     if (isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0)
-        throw EDatabaseError(QStringLiteral("Não foi possível %1: %2").arg(what, output.isEmpty() ? QStringLiteral("isql-fb falhou") : output));
+        throw EDatabaseError(QStringLiteral("Não foi possível %1: %2")
+                                 .arg(what, output.isEmpty() ? QStringLiteral("isql-fb falhou") : output));
 }

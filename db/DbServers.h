@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"     // from host/: DbConfig
+#include "Database.h" // from host/: DbConfig
 #include "SqlDialect.h"
 
 #include <QHash>

@@ -33,37 +33,42 @@ void requireOpen(const QSqlDatabase &db, SqlDialect dialect)
 
 void optionError(const QString &where, const QString &cause)
 {
-    throw EDatabaseError(QStringLiteral("Não é possível gerar a base %1: %2. Corrija os tamanhos pedidos.")
-                             .arg(where, cause));
+    throw EDatabaseError(
+        QStringLiteral("Não é possível gerar a base %1: %2. Corrija os tamanhos pedidos.").arg(where, cause));
 }
 
 void checkOptionsFor(const DemoOptions &o, const QString &where)
 {
-    const struct { int value; int max; const char *what; } sizes[] = {
-        {o.products, 0, "produtos"},
-        {o.suppliers, 999999, "fornecedores"},
-        {o.branches, 9999, "filiais"},
-        {o.regions, 998, "regiões"},
-        {o.operators, 999999, "operadores"},
-        {o.buyers, 999999, "compradores"},
+    const struct
+    {
+        int value;
+        int max;
+        const char *what;
+    } sizes[] = {
+        {o.products, 0, "produtos"}, {o.suppliers, 999999, "fornecedores"}, {o.branches, 9999, "filiais"},
+        {o.regions, 998, "regiões"}, {o.operators, 999999, "operadores"},   {o.buyers, 999999, "compradores"},
         {o.quotes, 0, "cotações"},
     };
     for (const auto &s : sizes) {
         if (s.value < 0)
             optionError(where, QStringLiteral("o número de %1 não pode ser negativo (%2)")
-                                   .arg(QString::fromUtf8(s.what)).arg(s.value));
+                                   .arg(QString::fromUtf8(s.what))
+                                   .arg(s.value));
         if (s.max > 0 && s.value > s.max)
             optionError(where, QStringLiteral("o número de %1 (%2) passa do máximo de %3")
-                                   .arg(QString::fromUtf8(s.what)).arg(s.value).arg(s.max));
+                                   .arg(QString::fromUtf8(s.what))
+                                   .arg(s.value)
+                                   .arg(s.max));
     }
     // Each section holds up to 9999 items in each of ten section codes.
     const qint64 maxProducts = qint64(DemoNames::sections().size()) * 9999 * 10;
     if (o.products > maxProducts)
-        optionError(where, QStringLiteral("o número de produtos (%1) passa do máximo de %2")
-                               .arg(o.products).arg(maxProducts));
+        optionError(where,
+                    QStringLiteral("o número de produtos (%1) passa do máximo de %2").arg(o.products).arg(maxProducts));
     if (o.buyers > o.operators)
         optionError(where, QStringLiteral("o número de compradores (%1) passa do número de operadores (%2)")
-                               .arg(o.buyers).arg(o.operators));
+                               .arg(o.buyers)
+                               .arg(o.operators));
     if (!o.processingDate.isValid())
         optionError(where, QStringLiteral("a data de processamento não é válida"));
     if (o.productPicture.size() > 60)
@@ -193,7 +198,8 @@ void createSqlite(const QString &file, const DemoOptions &options, const DemoPro
         try {
             if (!db.isValid())
                 throw EDatabaseError(QStringLiteral("Não foi possível abrir a base %1: o driver QSQLITE não "
-                                                    "está instalado.").arg(where));
+                                                    "está instalado.")
+                                         .arg(where));
             if (!db.open())
                 throw EDatabaseError(QStringLiteral("Não foi possível criar a base %1: %2. Verifique se a pasta "
                                                     "existe e pode ser gravada.")

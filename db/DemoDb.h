@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqlDialect.h"   // from host/: enum class SqlDialect { SQLite, PostgreSQL, Firebird };
+#include "SqlDialect.h" // from host/: enum class SqlDialect { SQLite, PostgreSQL, Firebird };
 
 #include <QDate>
 #include <QSqlDatabase>
@@ -8,17 +8,18 @@
 #include <functional>
 
 // Sizes and seed of the demo data.
-struct DemoOptions {
-    int products = 300;      // PRODUTO rows
-    int suppliers = 60;      // FORNECEDOR rows (about 4/5 of them get quotes = "quoted")
-    int branches = 12;       // FILIAL rows
-    int regions = 6;         // REGIAO rows (at least one region without branches)
-    int operators = 15;      // OPERADOR rows
-    int buyers = 8;          // COMPRADOR rows (a subset of operators)
-    int quotes = 0;          // COTACAO lines; 0 = about 3 per product
-    quint32 seed = 77310;    // deterministic: same options, same data
-    QString productPicture = QStringLiteral("99.999.9999;0; ");  // PICTURA row 0
-    QDate processingDate = QDate(2026, 12, 7);                     // FILIAL.DTPROCESSO base
+struct DemoOptions
+{
+    int products = 300;   // PRODUTO rows
+    int suppliers = 60;   // FORNECEDOR rows (about 4/5 of them get quotes = "quoted")
+    int branches = 12;    // FILIAL rows
+    int regions = 6;      // REGIAO rows (at least one region without branches)
+    int operators = 15;   // OPERADOR rows
+    int buyers = 8;       // COMPRADOR rows (a subset of operators)
+    int quotes = 0;       // COTACAO lines; 0 = about 3 per product
+    quint32 seed = 77310; // deterministic: same options, same data
+    QString productPicture = QStringLiteral("99.999.9999;0; "); // PICTURA row 0
+    QDate processingDate = QDate(2026, 12, 7);                  // FILIAL.DTPROCESSO base
 };
 
 // Called while a table is written: its name, the rows written so far and the rows it
@@ -38,12 +39,10 @@ void createIndexes(QSqlDatabase &db, SqlDialect dialect);
 
 // Fills the tables. Fast: one transaction, prepared statements, batches.
 void generate(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options);
-void generate(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
-              const DemoProgress &progress);
+void generate(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, const DemoProgress &progress);
 
 // Tables, data, then indices and planner statistics: the fast way to a full database.
-void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
-           const DemoProgress &progress = {});
+void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, const DemoProgress &progress = {});
 
 // Lets `reader` read every table and run the routines the suite's SQL calls, and nothing
 // else (servers only; a SQLite file is opened read-only instead).
@@ -60,4 +59,4 @@ void checkOptions(const DemoOptions &options);
 
 // "SQLite /tmp/demo.db": how messages name a database.
 QString describe(const QSqlDatabase &db, SqlDialect dialect);
-}
+} // namespace DemoDb

@@ -51,7 +51,10 @@ QString cnpj(DemoRandom &random)
     std::array<int, 14> d{};
     for (int i = 0; i < 8; ++i)
         d[i] = random.bounded(10);
-    d[8] = 0; d[9] = 0; d[10] = 0; d[11] = 1;
+    d[8] = 0;
+    d[9] = 0;
+    d[10] = 0;
+    d[11] = 1;
     static constexpr int w1[12] = {5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
     static constexpr int w2[13] = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
     int sum = 0;
@@ -94,7 +97,7 @@ QString digits(DemoRandom &random, int count)
     return out;
 }
 
-template <typename List>
+template<typename List>
 const auto &pick(DemoRandom &random, const List &list)
 {
     return list.at(random.bounded(int(list.size())));
@@ -104,30 +107,26 @@ const auto &pick(DemoRandom &random, const List &list)
 struct FixedBranch
 {
     const char *name;
-    int regionSlot;        // 0: a region code that has no REGIAO row
-    const char *centre;    // nullptr: no purchasing centre
+    int regionSlot;     // 0: a region code that has no REGIAO row
+    const char *centre; // nullptr: no purchasing centre
     bool rescinded;
 };
 
 constexpr FixedBranch kFixedBranches[] = {
-    {"Matriz Curitiba", 1, nullptr, false},                 // 0001 head office, purchasing centre
-    {"Loja Centro Curitiba", 1, "0001", false},
-    {"Filial Londrina", 1, nullptr, false},                 // independent: no centre
-    {"Filial Maringá", 1, "0001", true},                    // rescinded contract
-    {"Depósito Contagem", 2, "0001", false},
-    {"Central de Compras Campinas", 2, "0006", false},      // its own centre
-    {"Filial Campinas", 2, "0006", false},                  // under another centre
-    {"Loja Jundiaí", 0, "0006", false},                     // region without REGIAO row
+    {"Matriz Curitiba", 1, nullptr, false}, // 0001 head office, purchasing centre
+    {"Loja Centro Curitiba", 1, "0001", false}, {"Filial Londrina", 1, nullptr, false}, // independent: no centre
+    {"Filial Maringá", 1, "0001", true},                                                // rescinded contract
+    {"Depósito Contagem", 2, "0001", false},    {"Central de Compras Campinas", 2, "0006", false}, // its own centre
+    {"Filial Campinas", 2, "0006", false}, // under another centre
+    {"Loja Jundiaí", 0, "0006", false},    // region without REGIAO row
 };
 
 } // namespace
 
 DemoGenerator::DemoGenerator(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
                              const DemoProgress &progress)
-    : m_db(db), m_dialect(dialect), m_options(options), m_progress(progress),
-      m_label(DemoDb::describe(db, dialect)),
-      m_firstNames(DemoNames::firstNames()),
-      m_surnames(DemoNames::surnames())
+    : m_db(db), m_dialect(dialect), m_options(options), m_progress(progress), m_label(DemoDb::describe(db, dialect)),
+      m_firstNames(DemoNames::firstNames()), m_surnames(DemoNames::surnames())
 {
     m_firstDateOffset = -kDatesBefore;
     m_dates.reserve(kDatesBefore + kDatesAfter + 1);
@@ -192,8 +191,8 @@ void DemoGenerator::run()
     if (!m_db.commit()) {
         const QString cause = m_db.lastError().text();
         m_db.rollback();
-        throw EDatabaseError(QStringLiteral("Não foi possível confirmar a gravação na base %1: %2")
-                                 .arg(m_label, cause));
+        throw EDatabaseError(
+            QStringLiteral("Não foi possível confirmar a gravação na base %1: %2").arg(m_label, cause));
     }
 }
 
@@ -205,7 +204,7 @@ QString DemoGenerator::regionCode(int number) const
 QString DemoGenerator::personName(DemoRandom &random) const
 {
     return pick(random, m_firstNames) + QLatin1Char(' ') + pick(random, m_surnames) + QLatin1Char(' ')
-        + pick(random, m_surnames);
+           + pick(random, m_surnames);
 }
 
 void DemoGenerator::writeRegions()
@@ -270,7 +269,7 @@ void DemoGenerator::writeBranches()
             else if (u < 0.85)
                 centre = QStringLiteral("0006");
             else if (u < 0.92)
-                centre = cd;   // its own purchasing centre
+                centre = cd; // its own purchasing centre
             // else: none
             rescinded = random.chance(0.03);
         }
@@ -315,8 +314,8 @@ void DemoGenerator::writeProducts()
         const int section = s.section + 100 * (item / 9999);
         const QString tree = code(s.department, 2) + code(section, 3) + code(item % 9999 + 1, 4);
 
-        const QString name = pick(random, s.bases) + QLatin1Char(' ') + pick(random, brands) + QLatin1Char(' ')
-            + pick(random, s.sizes);
+        const QString name =
+            pick(random, s.bases) + QLatin1Char(' ') + pick(random, brands) + QLatin1Char(' ') + pick(random, s.sizes);
         m_basePriceCents[p] = random.range(s.minCents, s.maxCents);
         const QString shown = clip(name, 50);
         out.add({code(p + 1, 10), tree, shown, TextFold::fold(shown)});
@@ -405,9 +404,9 @@ void DemoGenerator::writeSuppliers()
             const QString core = pick(random, cores);
             const QString region = pick(random, regions);
             trade = pick(random, prefixes) + QLatin1Char(' ') + core
-                + (region.isEmpty() ? QString() : QLatin1Char(' ') + region);
+                    + (region.isEmpty() ? QString() : QLatin1Char(' ') + region);
             company = core + QLatin1Char(' ') + pick(random, activities)
-                + (random.chance(0.7) ? QStringLiteral(" Ltda") : QStringLiteral(" S.A."));
+                      + (random.chance(0.7) ? QStringLiteral(" Ltda") : QStringLiteral(" S.A."));
         }
         const QString cd = code(f, 6);
         out.add({cd, QString(type), number, clip(trade, 40), clip(company, 40)});
@@ -454,8 +453,8 @@ void DemoGenerator::writeQuotes()
         const int base = m_basePriceCents.at(p);
         for (int start : starts) {
             const double u = random.unit();
-            const QString &branch = (!m_centres.isEmpty() && u < 0.6) ? pick(random, m_centres)
-                                                                       : pick(random, m_activeBranches);
+            const QString &branch =
+                (!m_centres.isEmpty() && u < 0.6) ? pick(random, m_centres) : pick(random, m_activeBranches);
             const QString &supplier = pick(random, m_quotedSuppliers);
             const QVariant buyer = buyers.isEmpty() ? nullText() : QVariant(pick(random, buyers));
             const int length = random.range(7, 35);
@@ -466,8 +465,8 @@ void DemoGenerator::writeQuotes()
             static constexpr double ipiRates[] = {0.0, 0.0, 0.0, 0.0, 5.0, 10.0, 15.0};
             const double ipi = ipiRates[random.bounded(int(std::size(ipiRates)))];
             const double discount = random.chance(0.6) ? 0.0 : random.range(1, 16) * 0.5;
-            out.add({++number, branch, supplier, product, buyer, dateValue(start), dateValue(start + length),
-                     price, ipi, discount});
+            out.add({++number, branch, supplier, product, buyer, dateValue(start), dateValue(start + length), price,
+                     ipi, discount});
             progressEvery(out, table, total, next);
         }
         written = upTo;
@@ -481,7 +480,7 @@ void DemoGenerator::writeProductBranches()
     const QString table = QStringLiteral("PRODFILIAL");
     DemoRandom random(m_options.seed, sProductBranches);
     const int active = int(m_activeBranches.size());
-    const int first = m_options.branches >= 1 ? 0 : -1;    // indices into m_branchCodes
+    const int first = m_options.branches >= 1 ? 0 : -1; // indices into m_branchCodes
     const int second = m_options.branches >= 2 ? 1 : -1;
 
     // Pairs (branch, product) drawn per product, then written in key order: appending to

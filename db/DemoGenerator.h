@@ -19,8 +19,7 @@ class DemoRandom;
 class DemoGenerator
 {
 public:
-    DemoGenerator(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options,
-                  const DemoProgress &progress);
+    DemoGenerator(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, const DemoProgress &progress);
     void run();
 
 private:
@@ -47,14 +46,14 @@ private:
     QStringList m_firstNames;
     QStringList m_surnames;
 
-    QVector<QVariant> m_dates;       // bound values of the days around the processing date
+    QVector<QVariant> m_dates; // bound values of the days around the processing date
     int m_firstDateOffset = 0;
     QStringList m_branchCodes;
-    QStringList m_activeBranches;    // not rescinded
+    QStringList m_activeBranches; // not rescinded
     QVector<int> m_activeBranchIndex;
-    QStringList m_centres;           // purchasing centres that quote most
+    QStringList m_centres; // purchasing centres that quote most
     QStringList m_quotedSuppliers;
     QStringList m_buyerCodes;
     QStringList m_operatorCodes;
-    QVector<int> m_basePriceCents;   // per product
+    QVector<int> m_basePriceCents; // per product
 };

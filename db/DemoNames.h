@@ -10,8 +10,8 @@ struct DemoSection
 {
     int department = 0;
     int section = 0;
-    QStringList bases;    // "Arroz Tipo 1", "Arroz Integral" ...
-    QStringList sizes;    // "1kg", "5kg" ...
+    QStringList bases; // "Arroz Tipo 1", "Arroz Integral" ...
+    QStringList sizes; // "1kg", "5kg" ...
     int minCents = 100;
     int maxCents = 1000;
 };
@@ -32,4 +32,4 @@ QStringList supplierRegions();
 QStringList supplierActivities();
 QStringList farmKinds();
 QStringList otherKinds();
-}
+} // namespace DemoNames

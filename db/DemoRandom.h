@@ -10,7 +10,8 @@ class DemoRandom
 {
 public:
     DemoRandom(quint64 seed, quint64 stream)
-        : m_state(seed * 0x9E3779B97F4A7C15ULL + stream * 0xD1B54A32D192ED03ULL + 0x632BE59BD9B4E019ULL) {}
+        : m_state(seed * 0x9E3779B97F4A7C15ULL + stream * 0xD1B54A32D192ED03ULL + 0x632BE59BD9B4E019ULL)
+    { }
 
     quint64 next()
     {

@@ -70,27 +70,24 @@ QList<TableDef> tables()
               {QStringLiteral("CDOPERADOR")},
               {}});
 
-    t.append({QStringLiteral("COMPRADOR"),
-              {varchar("CDOPERADOR", 12, true)},
-              {QStringLiteral("CDOPERADOR")},
-              {}});
+    t.append({QStringLiteral("COMPRADOR"), {varchar("CDOPERADOR", 12, true)}, {QStringLiteral("CDOPERADOR")}, {}});
 
     t.append({QStringLiteral("FORNECEDOR"),
-              {varchar("CDFORNECED", 21, true), fixedChar("IDTPIJURFORN", 1, true),
-               varchar("NRINSJURFORN", 20), varchar("NMFANTFORN", 40), varchar("NMRAZSOCFORN", 40)},
+              {varchar("CDFORNECED", 21, true), fixedChar("IDTPIJURFORN", 1, true), varchar("NRINSJURFORN", 20),
+               varchar("NMFANTFORN", 40), varchar("NMRAZSOCFORN", 40)},
               {QStringLiteral("CDFORNECED")},
               {index("IX_FORNECEDOR_NMFANTFORN", {QStringLiteral("NMFANTFORN")})}});
 
-    t.append({QStringLiteral("COTACAO"),
-              {integer("NRCOTACAO", true), varchar("CDFILIAL", 4, true), varchar("CDFORNECED", 21, true),
-               varchar("CDPRODUTO", 10, true), varchar("CDOPERADOR", 12), date("DTVALINI", true),
-               date("DTVALFIN", true), numeric("VRPRECO", 15, 4, true), numeric("PCIPI", 7, 4),
-               numeric("PCDESCONTO", 7, 4)},
-              {QStringLiteral("NRCOTACAO")},
-              {index("IX_COTACAO_CDFORNECED", {QStringLiteral("CDFORNECED")}),
-               index("IX_COTACAO_PRODUTO_DTVALINI", {QStringLiteral("CDPRODUTO"), QStringLiteral("DTVALINI")}),
-               index("IX_COTACAO_FILIAL_DTVALINI", {QStringLiteral("CDFILIAL"), QStringLiteral("DTVALINI")}),
-               index("IX_COTACAO_CDOPERADOR", {QStringLiteral("CDOPERADOR")})}});
+    t.append(
+        {QStringLiteral("COTACAO"),
+         {integer("NRCOTACAO", true), varchar("CDFILIAL", 4, true), varchar("CDFORNECED", 21, true),
+          varchar("CDPRODUTO", 10, true), varchar("CDOPERADOR", 12), date("DTVALINI", true), date("DTVALFIN", true),
+          numeric("VRPRECO", 15, 4, true), numeric("PCIPI", 7, 4), numeric("PCDESCONTO", 7, 4)},
+         {QStringLiteral("NRCOTACAO")},
+         {index("IX_COTACAO_CDFORNECED", {QStringLiteral("CDFORNECED")}),
+          index("IX_COTACAO_PRODUTO_DTVALINI", {QStringLiteral("CDPRODUTO"), QStringLiteral("DTVALINI")}),
+          index("IX_COTACAO_FILIAL_DTVALINI", {QStringLiteral("CDFILIAL"), QStringLiteral("DTVALINI")}),
+          index("IX_COTACAO_CDOPERADOR", {QStringLiteral("CDOPERADOR")})}});
 
     t.append({QStringLiteral("PRODFILIAL"),
               {varchar("CDFILIAL", 4, true), varchar("CDPRODUTO", 10, true)},

@@ -11,4 +11,4 @@ namespace DemoSchema {
 QList<TableDef> tables();
 // The description of one table; raises EDatabaseError for an unknown name.
 TableDef table(const QString &name);
-}
+} // namespace DemoSchema

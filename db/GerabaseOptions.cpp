@@ -8,22 +8,33 @@ namespace {
 QList<QCommandLineOption> gerabaseOptions()
 {
     return {
-        {QStringLiteral("out"), QStringLiteral("Arquivo da base a criar (substituído se existir)."), QStringLiteral("arquivo")},
-        {QStringLiteral("driver"), QStringLiteral("Driver do banco: QSQLITE (arquivo, --out), QPSQL ou QIBASE (servidor, --database)."), QStringLiteral("driver"), QStringLiteral("QSQLITE")},
-        {QStringLiteral("host"), QStringLiteral("Servidor do banco (QPSQL, QIBASE)."), QStringLiteral("host"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("out"), QStringLiteral("Arquivo da base a criar (substituído se existir)."),
+         QStringLiteral("arquivo")},
+        {QStringLiteral("driver"),
+         QStringLiteral("Driver do banco: QSQLITE (arquivo, --out), QPSQL ou QIBASE (servidor, --database)."),
+         QStringLiteral("driver"), QStringLiteral("QSQLITE")},
+        {QStringLiteral("host"), QStringLiteral("Servidor do banco (QPSQL, QIBASE)."), QStringLiteral("host"),
+         QStringLiteral("127.0.0.1")},
         {QStringLiteral("port"), QStringLiteral("Porta do servidor do banco."), QStringLiteral("porta")},
         {QStringLiteral("user"), QStringLiteral("Usuário dono da base (cria as tabelas)."), QStringLiteral("usuario")},
         {QStringLiteral("password"), QStringLiteral("Senha do usuário dono."), QStringLiteral("senha")},
-        {QStringLiteral("database"), QStringLiteral("Base no servidor: nome (QPSQL) ou caminho do arquivo no servidor (QIBASE). Deve existir e estar vazia."), QStringLiteral("base")},
-        {QStringLiteral("reader"), QStringLiteral("Usuário somente leitura que recebe permissão de consulta (opcional)."), QStringLiteral("usuario")},
+        {QStringLiteral("database"),
+         QStringLiteral(
+             "Base no servidor: nome (QPSQL) ou caminho do arquivo no servidor (QIBASE). Deve existir e estar vazia."),
+         QStringLiteral("base")},
+        {QStringLiteral("reader"),
+         QStringLiteral("Usuário somente leitura que recebe permissão de consulta (opcional)."),
+         QStringLiteral("usuario")},
         {QStringLiteral("products"), QStringLiteral("Número de produtos."), QStringLiteral("n")},
         {QStringLiteral("suppliers"), QStringLiteral("Número de fornecedores."), QStringLiteral("n")},
         {QStringLiteral("branches"), QStringLiteral("Número de filiais."), QStringLiteral("n")},
         {QStringLiteral("regions"), QStringLiteral("Número de regiões."), QStringLiteral("n")},
         {QStringLiteral("operators"), QStringLiteral("Número de operadores."), QStringLiteral("n")},
         {QStringLiteral("buyers"), QStringLiteral("Número de compradores (entre os operadores)."), QStringLiteral("n")},
-        {QStringLiteral("quotes"), QStringLiteral("Número de cotações (0: cerca de 3 por produto)."), QStringLiteral("n")},
-        {QStringLiteral("seed"), QStringLiteral("Semente dos dados (mesma semente, mesmos dados)."), QStringLiteral("n")},
+        {QStringLiteral("quotes"), QStringLiteral("Número de cotações (0: cerca de 3 por produto)."),
+         QStringLiteral("n")},
+        {QStringLiteral("seed"), QStringLiteral("Semente dos dados (mesma semente, mesmos dados)."),
+         QStringLiteral("n")},
     };
 }
 
@@ -44,8 +55,8 @@ QString readSize(const QCommandLineParser &parser, const QString &name, int &val
 QString readSizes(const QCommandLineParser &parser, DemoOptions &o)
 {
     const std::pair<const char *, int *> sizes[] = {
-        {"products", &o.products}, {"suppliers", &o.suppliers}, {"branches", &o.branches}, {"regions", &o.regions},
-        {"operators", &o.operators}, {"buyers", &o.buyers}, {"quotes", &o.quotes},
+        {"products", &o.products},   {"suppliers", &o.suppliers}, {"branches", &o.branches}, {"regions", &o.regions},
+        {"operators", &o.operators}, {"buyers", &o.buyers},       {"quotes", &o.quotes},
     };
     for (const auto &[name, value] : sizes) {
         const QString error = readSize(parser, QString::fromLatin1(name), *value);

@@ -7,21 +7,23 @@
 
 // What gerabase is asked to do: a demo database in an SQLite file, or in an existing empty
 // database of a server (through its owner, granting reads to `reader`).
-struct GerabaseOptions {
+struct GerabaseOptions
+{
     DemoOptions demo;
-    DbConfig server;       // the server's database; driver QSQLITE: a file
-    QString out;           // the SQLite file (absolute)
-    QString reader;        // read-only user of a server database (optional)
+    DbConfig server; // the server's database; driver QSQLITE: a file
+    QString out;     // the SQLite file (absolute)
+    QString reader;  // read-only user of a server database (optional)
     bool onServer() const { return server.driver != QLatin1String("QSQLITE"); }
 };
 
 // The command line read into options. `error` says what is wrong with it in Portuguese
 // (empty: nothing), and `help` is set when only the usage was asked for; either way the
 // returned options are not to be used.
-struct GerabaseCommandLine {
+struct GerabaseCommandLine
+{
     GerabaseOptions options;
     QString error;
-    int exitCode = 0;      // with an error: 1 the line cannot be read, 2 a value is wrong
+    int exitCode = 0; // with an error: 1 the line cannot be read, 2 a value is wrong
     bool help = false;
     QString usage;
 };

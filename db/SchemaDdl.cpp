@@ -6,8 +6,7 @@ QString columnType(const ColumnDef &column, SqlDialect dialect)
 {
     // The types below are common to SQLite, PostgreSQL and Firebird 3, but one.
     switch (column.type) {
-    case ColumnType::Varchar:
-        return QStringLiteral("VARCHAR(%1)").arg(column.size);
+    case ColumnType::Varchar: return QStringLiteral("VARCHAR(%1)").arg(column.size);
     case ColumnType::Char:
         // Firebird's client hands a UTF-8 CHAR(n) back padded to 4n bytes ("N" comes
         // back as "N   "): the fixed-width codes are kept as VARCHAR there, compared
@@ -15,13 +14,11 @@ QString columnType(const ColumnDef &column, SqlDialect dialect)
         if (dialect == SqlDialect::Firebird)
             return QStringLiteral("VARCHAR(%1)").arg(column.size);
         return QStringLiteral("CHAR(%1)").arg(column.size);
-    case ColumnType::Integer:
-        return QStringLiteral("INTEGER");
+    case ColumnType::Integer: return QStringLiteral("INTEGER");
     case ColumnType::Date:
         // SQLite keeps dates as ISO text 'YYYY-MM-DD'; the declared type documents it.
         return QStringLiteral("DATE");
-    case ColumnType::Numeric:
-        return QStringLiteral("NUMERIC(%1,%2)").arg(column.size).arg(column.scale);
+    case ColumnType::Numeric: return QStringLiteral("NUMERIC(%1,%2)").arg(column.size).arg(column.scale);
     }
     return QString();
 }
@@ -32,8 +29,8 @@ QString createTable(const TableDef &table, SqlDialect dialect)
     for (const ColumnDef &c : table.columns) {
         // Firebird requires primary-key columns to be declared NOT NULL.
         const bool notNull = c.notNull || table.primaryKey.contains(c.name);
-        lines << QStringLiteral("  %1 %2%3").arg(c.name, columnType(c, dialect),
-                                                 notNull ? QStringLiteral(" NOT NULL") : QString());
+        lines << QStringLiteral("  %1 %2%3")
+                     .arg(c.name, columnType(c, dialect), notNull ? QStringLiteral(" NOT NULL") : QString());
     }
     if (!table.primaryKey.isEmpty()) {
         lines << QStringLiteral("  CONSTRAINT PK_%1 PRIMARY KEY (%2)")
@@ -57,61 +54,62 @@ QStringList createIndexes(const TableDef &table, SqlDialect dialect)
 QStringList createRoutines(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::SQLite:
-        return {};
+    case SqlDialect::SQLite: return {};
     case SqlDialect::PostgreSQL:
         return {QStringLiteral("CREATE OR REPLACE FUNCTION NVLSTR(A VARCHAR, B VARCHAR) RETURNS VARCHAR\n"
                                "LANGUAGE SQL IMMUTABLE AS 'SELECT COALESCE(A, B)'")};
     case SqlDialect::Firebird:
-        return {// Moves once per committed transaction that changed suppliers or quotes (see
-                // createChangeMarks): the application server keeps its supplier list while
-                // it stays put.
-                QStringLiteral("CREATE SEQUENCE G_VERSAO_DADOS"),
-                QStringLiteral("CREATE OR ALTER FUNCTION NVLSTR (A VARCHAR(254), B VARCHAR(254))\n"
-                               "RETURNS VARCHAR(254)\n"
-                               "AS\n"
-                               "BEGIN\n"
-                               "  RETURN COALESCE(A, B);\n"
-                               "END"),
-                // The elements of a long list parameter, sent as one text of items
-                // "<length>:<value>" (length in characters), so that any character may
-                // appear in a value. The text is read in slices into a VARCHAR buffer:
-                // work on the BLOB itself would rescan it from the start at every step.
-                QStringLiteral("CREATE OR ALTER PROCEDURE LISTA_VALORES (LISTA BLOB SUB_TYPE TEXT CHARACTER SET UTF8)\n"
-                               "RETURNS (VALOR VARCHAR(60) CHARACTER SET UTF8)\n"
-                               "AS\n"
-                               "  DECLARE BUF VARCHAR(8000) CHARACTER SET UTF8;\n"
-                               "  DECLARE BUFLEN INTEGER;\n"
-                               "  DECLARE POS INTEGER;\n"
-                               "  DECLARE TOTAL BIGINT;\n"
-                               "  DECLARE TAKEN BIGINT;\n"
-                               "  DECLARE SEP INTEGER;\n"
-                               "  DECLARE LEN INTEGER;\n"
-                               "BEGIN\n"
-                               "  IF (LISTA IS NULL) THEN EXIT;\n"
-                               "  TOTAL = CHAR_LENGTH(LISTA);\n"
-                               "  TAKEN = 0;\n"
-                               "  BUF = '';\n"
-                               "  BUFLEN = 0;\n"
-                               "  POS = 1;\n"
-                               "  WHILE (1 = 1) DO\n"
-                               "  BEGIN\n"
-                               "    IF (BUFLEN - POS < 200 AND TAKEN < TOTAL) THEN\n"
-                               "    BEGIN\n"
-                               "      BUF = SUBSTRING(BUF FROM POS) || CAST(SUBSTRING(LISTA FROM TAKEN + 1 FOR 3000) AS VARCHAR(3000) CHARACTER SET UTF8);\n"
-                               "      TAKEN = TAKEN + 3000;\n"
-                               "      BUFLEN = CHAR_LENGTH(BUF);\n"
-                               "      POS = 1;\n"
-                               "    END\n"
-                               "    IF (POS > BUFLEN) THEN LEAVE;\n"
-                               "    SEP = POSITION(':', BUF, POS);\n"
-                               "    IF (SEP = 0) THEN LEAVE;\n"
-                               "    LEN = CAST(SUBSTRING(BUF FROM POS FOR SEP - POS) AS INTEGER);\n"
-                               "    VALOR = SUBSTRING(BUF FROM SEP + 1 FOR LEN);\n"
-                               "    POS = SEP + 1 + LEN;\n"
-                               "    SUSPEND;\n"
-                               "  END\n"
-                               "END")};
+        return {
+            // Moves once per committed transaction that changed suppliers or quotes (see
+            // createChangeMarks): the application server keeps its supplier list while
+            // it stays put.
+            QStringLiteral("CREATE SEQUENCE G_VERSAO_DADOS"),
+            QStringLiteral("CREATE OR ALTER FUNCTION NVLSTR (A VARCHAR(254), B VARCHAR(254))\n"
+                           "RETURNS VARCHAR(254)\n"
+                           "AS\n"
+                           "BEGIN\n"
+                           "  RETURN COALESCE(A, B);\n"
+                           "END"),
+            // The elements of a long list parameter, sent as one text of items
+            // "<length>:<value>" (length in characters), so that any character may
+            // appear in a value. The text is read in slices into a VARCHAR buffer:
+            // work on the BLOB itself would rescan it from the start at every step.
+            QStringLiteral(
+                "CREATE OR ALTER PROCEDURE LISTA_VALORES (LISTA BLOB SUB_TYPE TEXT CHARACTER SET UTF8)\n"
+                "RETURNS (VALOR VARCHAR(60) CHARACTER SET UTF8)\n"
+                "AS\n"
+                "  DECLARE BUF VARCHAR(8000) CHARACTER SET UTF8;\n"
+                "  DECLARE BUFLEN INTEGER;\n"
+                "  DECLARE POS INTEGER;\n"
+                "  DECLARE TOTAL BIGINT;\n"
+                "  DECLARE TAKEN BIGINT;\n"
+                "  DECLARE SEP INTEGER;\n"
+                "  DECLARE LEN INTEGER;\n"
+                "BEGIN\n"
+                "  IF (LISTA IS NULL) THEN EXIT;\n"
+                "  TOTAL = CHAR_LENGTH(LISTA);\n"
+                "  TAKEN = 0;\n"
+                "  BUF = '';\n"
+                "  BUFLEN = 0;\n"
+                "  POS = 1;\n"
+                "  WHILE (1 = 1) DO\n"
+                "  BEGIN\n"
+                "    IF (BUFLEN - POS < 200 AND TAKEN < TOTAL) THEN\n"
+                "    BEGIN\n"
+                "      BUF = SUBSTRING(BUF FROM POS) || CAST(SUBSTRING(LISTA FROM TAKEN + 1 FOR 3000) AS VARCHAR(3000) CHARACTER SET UTF8);\n"
+                "      TAKEN = TAKEN + 3000;\n"
+                "      BUFLEN = CHAR_LENGTH(BUF);\n"
+                "      POS = 1;\n"
+                "    END\n"
+                "    IF (POS > BUFLEN) THEN LEAVE;\n"
+                "    SEP = POSITION(':', BUF, POS);\n"
+                "    IF (SEP = 0) THEN LEAVE;\n"
+                "    LEN = CAST(SUBSTRING(BUF FROM POS FOR SEP - POS) AS INTEGER);\n"
+                "    VALOR = SUBSTRING(BUF FROM SEP + 1 FOR LEN);\n"
+                "    POS = SEP + 1 + LEN;\n"
+                "    SUSPEND;\n"
+                "  END\n"
+                "END")};
     }
     return {};
 }
@@ -119,7 +117,7 @@ QStringList createRoutines(SqlDialect dialect)
 QStringList createChangeMarks(SqlDialect dialect)
 {
     if (dialect != SqlDialect::Firebird)
-        return {};   // SQLite and PostgreSQL offer a change mark of their own
+        return {}; // SQLite and PostgreSQL offer a change mark of their own
     QStringList statements;
     // Firebird walks an ascending index for MIN only: the last product by tree code (MAX)
     // needs a descending one, or it reads the whole table.
@@ -212,7 +210,8 @@ QString firebirdWordLoop(const QString &name, const QString &code, bool vocabula
                           "      END\n"
                           "    END\n")
         .arg(name, code,
-             vocabulary ? QStringLiteral("        UPDATE OR INSERT INTO PRODUTO_VOCABULO (PALAVRA) VALUES (:P) MATCHING (PALAVRA);\n")
+             vocabulary ? QStringLiteral(
+                 "        UPDATE OR INSERT INTO PRODUTO_VOCABULO (PALAVRA) VALUES (:P) MATCHING (PALAVRA);\n")
                         : QString());
 }
 
@@ -233,7 +232,8 @@ QStringList sqliteSearch()
     // nested calls at a time, not fifty: the letters are replaced in steps.
     const QString accented = QString::fromUtf16(kAccented);
     const QString plain = QString::fromUtf16(kPlain);
-    QString body = QStringLiteral("BEGIN\n  UPDATE PRODUTO SET NMBUSCA = NEW.NMPRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n");
+    QString body =
+        QStringLiteral("BEGIN\n  UPDATE PRODUTO SET NMBUSCA = NEW.NMPRODUTO WHERE CDPRODUTO = NEW.CDPRODUTO;\n");
     for (qsizetype i = 0; i < accented.size(); i += 10) {
         QString step = QStringLiteral("NMBUSCA");
         for (qsizetype j = i; j < qMin(i + 10, accented.size()); ++j)
@@ -252,32 +252,36 @@ QStringList sqliteSearch()
 
 QStringList postgresSearch(const QString &folded)
 {
-    return {wordTable(), wordVocabulary(),
-            QStringLiteral("INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
-                           "  SELECT P, NMBUSCA, CDARVPROD FROM PRODUTO, regexp_split_to_table(NMBUSCA, ' ') P\n"
-                           "  WHERE P <> ''"),
-            QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
-            wordIndex(),
-            QStringLiteral("ANALYZE PRODUTO_PALAVRA"),
-            QStringLiteral("ANALYZE PRODUTO_VOCABULO"),
-            QStringLiteral("CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-                           "BEGIN\n"
-                           "  NEW.NMBUSCA := %1;\n"
-                           "  INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
-                           "    SELECT P, NEW.NMBUSCA, NEW.CDARVPROD FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> '';\n"
-                           "  INSERT INTO PRODUTO_VOCABULO (PALAVRA)\n"
-                           "    SELECT DISTINCT P FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> ''\n"
-                           "    ON CONFLICT DO NOTHING;\n"
-                           "  RETURN NEW;\n"
-                           "END $$")
-                .arg(folded),
-            QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO "
-                           "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
+    return {
+        wordTable(),
+        wordVocabulary(),
+        QStringLiteral("INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+                       "  SELECT P, NMBUSCA, CDARVPROD FROM PRODUTO, regexp_split_to_table(NMBUSCA, ' ') P\n"
+                       "  WHERE P <> ''"),
+        QStringLiteral("INSERT INTO PRODUTO_VOCABULO (PALAVRA) SELECT DISTINCT PALAVRA FROM PRODUTO_PALAVRA"),
+        wordIndex(),
+        QStringLiteral("ANALYZE PRODUTO_PALAVRA"),
+        QStringLiteral("ANALYZE PRODUTO_VOCABULO"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION PRODUTO_NMBUSCA() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+            "BEGIN\n"
+            "  NEW.NMBUSCA := %1;\n"
+            "  INSERT INTO PRODUTO_PALAVRA (PALAVRA, NMBUSCA, CDARVPROD)\n"
+            "    SELECT P, NEW.NMBUSCA, NEW.CDARVPROD FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> '';\n"
+            "  INSERT INTO PRODUTO_VOCABULO (PALAVRA)\n"
+            "    SELECT DISTINCT P FROM regexp_split_to_table(NEW.NMBUSCA, ' ') P WHERE P <> ''\n"
+            "    ON CONFLICT DO NOTHING;\n"
+            "  RETURN NEW;\n"
+            "END $$")
+            .arg(folded),
+        QStringLiteral("CREATE TRIGGER TR_PRODUTO_NMBUSCA BEFORE INSERT OR UPDATE OF NMPRODUTO, CDARVPROD ON PRODUTO "
+                       "FOR EACH ROW EXECUTE FUNCTION PRODUTO_NMBUSCA()")};
 }
 
 QStringList firebirdSearch()
 {
-    return {wordTable(), wordVocabulary(),
+    return {wordTable(),
+            wordVocabulary(),
             QStringLiteral("EXECUTE BLOCK AS\n"
                            "  DECLARE NM VARCHAR(50);\n"
                            "  DECLARE CD VARCHAR(20);\n"
@@ -311,12 +315,9 @@ QStringList firebirdSearch()
 QStringList createSearch(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::SQLite:
-        return sqliteSearch();
-    case SqlDialect::PostgreSQL:
-        return postgresSearch(foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect));
-    case SqlDialect::Firebird:
-        return firebirdSearch();
+    case SqlDialect::SQLite: return sqliteSearch();
+    case SqlDialect::PostgreSQL: return postgresSearch(foldExpression(QStringLiteral("NEW.NMPRODUTO"), dialect));
+    case SqlDialect::Firebird: return firebirdSearch();
     }
     return {};
 }
@@ -325,8 +326,7 @@ QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, con
 {
     QStringList statements;
     switch (dialect) {
-    case SqlDialect::SQLite:
-        break;   // a file has no users: the connection itself is opened read-only
+    case SqlDialect::SQLite: break; // a file has no users: the connection itself is opened read-only
     case SqlDialect::PostgreSQL:
         statements << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(reader);
         for (const TableDef &t : tables)
@@ -352,12 +352,9 @@ QString firebirdParamType(const ColumnDef &column)
 {
     switch (column.type) {
     case ColumnType::Varchar:
-    case ColumnType::Char:
-        return QStringLiteral("VARCHAR(%1)").arg(column.size);
-    case ColumnType::Integer:
-        return QStringLiteral("INTEGER");
-    case ColumnType::Date:
-        return QStringLiteral("DATE");
+    case ColumnType::Char: return QStringLiteral("VARCHAR(%1)").arg(column.size);
+    case ColumnType::Integer: return QStringLiteral("INTEGER");
+    case ColumnType::Date: return QStringLiteral("DATE");
     case ColumnType::Numeric:
         // Decimal text: the server converts it exactly (a double would be truncated on
         // its way through the client into the scaled integer).
@@ -374,7 +371,8 @@ int maxRowsPerInsert(const TableDef &table, SqlDialect dialect)
         int rowBytes = 0;
         for (const ColumnDef &c : table.columns)
             rowBytes += (c.type == ColumnType::Varchar || c.type == ColumnType::Char || c.type == ColumnType::Numeric)
-                            ? (c.size + 2) * 4 + 4 : 12;
+                            ? (c.size + 2) * 4 + 4
+                            : 12;
         return qBound(1, 40000 / qMax(1, rowBytes), qMin(64, 900 / columns));
     }
     // Keeps well under the smallest limit of bound values per statement (999 in old SQLite).
@@ -396,12 +394,14 @@ QString insert(const TableDef &table, SqlDialect dialect, int rows)
                 inputs << QStringLiteral("%1 %2 = ?").arg(name, firebirdParamType(table.columns.at(c)));
                 names << QLatin1Char(':') + name;
             }
-            inserts << QStringLiteral("  INSERT INTO %1 (%2) VALUES (%3);").arg(table.name, columns, names.join(QLatin1Char(',')));
+            inserts << QStringLiteral("  INSERT INTO %1 (%2) VALUES (%3);")
+                           .arg(table.name, columns, names.join(QLatin1Char(',')));
         }
         if (rows == 1 && table.columns.size() > 0) {
             QStringList marks;
             marks.fill(QStringLiteral("?"), table.columns.size());
-            return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table.name, columns, marks.join(QLatin1Char(',')));
+            return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table.name, columns, marks.join(QLatin1Char(',')));
         }
         return QStringLiteral("EXECUTE BLOCK (%1)\nAS\nBEGIN\n%2\nEND")
             .arg(inputs.join(QStringLiteral(", ")), inserts.join(QLatin1Char('\n')));

@@ -38,4 +38,4 @@ QString firebirdParamType(const ColumnDef &column);
 QString insert(const TableDef &table, SqlDialect dialect, int rows = 1);
 // How many rows one INSERT (or Firebird block) may carry on the dialect.
 int maxRowsPerInsert(const TableDef &table, SqlDialect dialect);
-}
+} // namespace SchemaDdl

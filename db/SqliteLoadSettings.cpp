@@ -2,8 +2,7 @@
 
 #include <QSqlQuery>
 
-SqliteLoadSettings::SqliteLoadSettings(QSqlDatabase &db)
-    : m_db(db)
+SqliteLoadSettings::SqliteLoadSettings(QSqlDatabase &db) : m_db(db)
 {
     // The rollback journal in memory costs nothing for the new pages of a load and still
     // lets a failed load roll back; nothing is synced to disk until the end.

@@ -13,8 +13,8 @@ struct ColumnDef
 {
     QString name;
     ColumnType type = ColumnType::Varchar;
-    int size = 0;      // characters (Varchar, Char) or precision (Numeric)
-    int scale = 0;     // Numeric only
+    int size = 0;  // characters (Varchar, Char) or precision (Numeric)
+    int scale = 0; // Numeric only
     bool notNull = false;
 };
 
@@ -30,7 +30,7 @@ struct TableDef
     QString name;
     QList<ColumnDef> columns;
     QStringList primaryKey;
-    QList<IndexDef> indexes;   // created after the data is loaded
+    QList<IndexDef> indexes; // created after the data is loaded
 
     QStringList columnNames() const
     {

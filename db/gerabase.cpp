@@ -70,9 +70,9 @@ void ProgressPrinter::operator()(const QString &name, qint64 done, qint64 planne
         m_lastLine.start();
     if (planned >= 0 && done == planned) {
         if (indexes) {
-            out() << QStringLiteral("  índices e estatísticas criados em %1 s")
-                         .arg(m_table.elapsed() / 1000.0, 0, 'f', 1)
-                  << Qt::endl;
+            out()
+                << QStringLiteral("  índices e estatísticas criados em %1 s").arg(m_table.elapsed() / 1000.0, 0, 'f', 1)
+                << Qt::endl;
         } else {
             m_rows += done;
             out() << QStringLiteral("  %1: %2 linhas em %3 s")
@@ -83,7 +83,7 @@ void ProgressPrinter::operator()(const QString &name, qint64 done, qint64 planne
     } else if (indexes) {
         out() << "  criando índices ..." << Qt::endl;
     } else if (m_lastLine.elapsed() < 2000) {
-        return;   // a line every two seconds is enough to show a big load moving
+        return; // a line every two seconds is enough to show a big load moving
     } else if (planned > 0) {
         out() << QStringLiteral("  %1: %2 de %3 (%4%)")
                      .arg(name.leftJustified(10), number(done), number(planned))

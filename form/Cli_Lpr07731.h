@@ -24,4 +24,4 @@ namespace Cli_Lpr07731 {
 void initialization();
 // True for the variant that stands for null.
 LPR_EXPORT bool isNullVariant(const QVariant &value);
-}
+} // namespace Cli_Lpr07731

@@ -128,12 +128,11 @@ QWidget *TfrmListaPrecRel::buildBranchPanel()
 void TfrmListaPrecRel::buildBranchQueries()
 {
     qryFilial = query(QStringLiteral("qryFilial"), this);
-    qryFilial->SQL = QStringList{
-        QStringLiteral("SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO"),
-        QStringLiteral("FROM FILIAL, REGIAO"),
-        QStringLiteral("WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND"),
-        QStringLiteral("FILIAL.CDREGIAO = REGIAO.CDREGIAO"),
-        QStringLiteral("ORDER BY FILIAL.CDREGIAO")};
+    qryFilial->SQL =
+        QStringList{QStringLiteral("SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO"),
+                    QStringLiteral("FROM FILIAL, REGIAO"),
+                    QStringLiteral("WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND"),
+                    QStringLiteral("FILIAL.CDREGIAO = REGIAO.CDREGIAO"), QStringLiteral("ORDER BY FILIAL.CDREGIAO")};
     qryFilial->DeclareParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
     qryFilial->DeclareParam(QStringLiteral("P_TCDFILIAL"), TFieldType::ftString);
     qryFilial->AddField(QStringLiteral("CDFILIAL"), 4, QStringLiteral("Código"), 8);
@@ -149,28 +148,47 @@ void TfrmListaPrecRel::buildBranchQueries()
     qryCentComp->SQL = QStringList{
         QStringLiteral("SELECT"),
         QStringLiteral("  CAST(NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"), QStringLiteral("FROM "), QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL "), QStringLiteral("WHERE"), QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
+        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
+        QStringLiteral("FROM "),
+        QStringLiteral("  FILIAL FILCENT,"),
+        QStringLiteral("  FILIAL "),
+        QStringLiteral("WHERE"),
+        QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
         QStringLiteral("  NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
     qryCentComp->SQL_IB = qryCentComp->SQL;
     qryCentComp->SQL_IB << QString();
-    qryCentComp->SQL_ORACLE = QStringList{
-        QStringLiteral("SELECT"), QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"), QStringLiteral("FROM"), QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL"), QStringLiteral("WHERE"), QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-        QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
-    qryCentComp->SQL_MSSQL = QStringList{
-        QStringLiteral("SELECT"), QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"), QStringLiteral("FROM"), QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL"), QStringLiteral("WHERE"), QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-        QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL"), QString(),
-        QStringLiteral(" ")};
+    qryCentComp->SQL_ORACLE =
+        QStringList{QStringLiteral("SELECT"),
+                    QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
+                    QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
+                    QStringLiteral("FROM"),
+                    QStringLiteral("  FILIAL FILCENT,"),
+                    QStringLiteral("  FILIAL"),
+                    QStringLiteral("WHERE"),
+                    QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
+                    QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
+    qryCentComp->SQL_MSSQL =
+        QStringList{QStringLiteral("SELECT"),
+                    QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
+                    QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
+                    QStringLiteral("FROM"),
+                    QStringLiteral("  FILIAL FILCENT,"),
+                    QStringLiteral("  FILIAL"),
+                    QStringLiteral("WHERE"),
+                    QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
+                    QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL"),
+                    QString(),
+                    QStringLiteral(" ")};
     // The databases we run: COALESCE in place of the InterBase function.
     qryCentComp->SQL_SQLITE = QStringList{
         QStringLiteral("SELECT"),
         QStringLiteral("  CAST(COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"), QStringLiteral("FROM"), QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL"), QStringLiteral("WHERE"), QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
+        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
+        QStringLiteral("FROM"),
+        QStringLiteral("  FILIAL FILCENT,"),
+        QStringLiteral("  FILIAL"),
+        QStringLiteral("WHERE"),
+        QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
         QStringLiteral("  COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
     qryCentComp->SQL_PG = qryCentComp->SQL_SQLITE;
     qryCentComp->DeclareParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);

@@ -45,18 +45,20 @@ QStringList firstNames(TDataSet *rows, const QString &keyField, const QString &n
 void showPicked(TRadioButton *lista, const QString &list, QLabel *count, TButtonFlat *button, TDataSet *rows,
                 const QString &keyField, const QString &nameField)
 {
-    const QStringList keys = lista->isChecked() && list != QLatin1String("T") ? ListString::decode(list) : QStringList();
+    const QStringList keys =
+        lista->isChecked() && list != QLatin1String("T") ? ListString::decode(list) : QStringList();
     const int n = int(keys.size());
     if (!lista->isChecked())
         count->clear();
     else
-        count->setText(n == 0 ? QStringLiteral("nenhum selecionado")
+        count->setText(n == 0   ? QStringLiteral("nenhum selecionado")
                        : n == 1 ? QStringLiteral("1 selecionado")
                                 : QStringLiteral("%1 selecionados").arg(n));
     constexpr int shown = 5;
     QString hint = QStringLiteral("Pesquisar");
     if (n > 0) {
-        hint += QStringLiteral("\nSelecionados:\n") + firstNames(rows, keyField, nameField, keys, shown).join(QLatin1Char('\n'));
+        hint += QStringLiteral("\nSelecionados:\n")
+                + firstNames(rows, keyField, nameField, keys, shown).join(QLatin1Char('\n'));
         if (n > shown)
             hint += QStringLiteral("\ne mais %1").arg(n - shown);
     }
@@ -222,19 +224,25 @@ QWidget *TfrmListaPrecRel::buildSupplierGroup(const QFont &plain)
 void TfrmListaPrecRel::buildListQueries()
 {
     qryComprador = query(QStringLiteral("qryComprador"), this);
-    qryComprador->SQL = QStringList{
-        QStringLiteral("SELECT"), QStringLiteral("  COM.CDOPERADOR,"), QStringLiteral("  OPE.NMOPERADOR"),
-        QStringLiteral("FROM"), QStringLiteral("  COMPRADOR COM,"), QStringLiteral("  OPERADOR OPE"),
-        QStringLiteral("WHERE"), QStringLiteral("  (COM.CDOPERADOR = OPE.CDOPERADOR)"),
-        QStringLiteral("ORDER BY"), QStringLiteral("   COM.CDOPERADOR"), QStringLiteral("  ")};
+    qryComprador->SQL = QStringList{QStringLiteral("SELECT"),
+                                    QStringLiteral("  COM.CDOPERADOR,"),
+                                    QStringLiteral("  OPE.NMOPERADOR"),
+                                    QStringLiteral("FROM"),
+                                    QStringLiteral("  COMPRADOR COM,"),
+                                    QStringLiteral("  OPERADOR OPE"),
+                                    QStringLiteral("WHERE"),
+                                    QStringLiteral("  (COM.CDOPERADOR = OPE.CDOPERADOR)"),
+                                    QStringLiteral("ORDER BY"),
+                                    QStringLiteral("   COM.CDOPERADOR"),
+                                    QStringLiteral("  ")};
     qryComprador->AddField(QStringLiteral("CDOPERADOR"), 12, QStringLiteral("Código"), 14);
     qryComprador->AddField(QStringLiteral("NMOPERADOR"), 40, QStringLiteral("Nome"));
     dtsComprador = new TDataSource(this, qryComprador);
     dtsComprador->setObjectName(QStringLiteral("__dtsComprador"));
 
     qryRegiao = query(QStringLiteral("qryRegiao"), this);
-    qryRegiao->SQL = QStringList{QStringLiteral("SELECT"), QStringLiteral("   CDREGIAO, NMREGIAO"),
-                                 QStringLiteral("FROM"), QStringLiteral("   REGIAO"),
+    qryRegiao->SQL = QStringList{QStringLiteral("SELECT"),   QStringLiteral("   CDREGIAO, NMREGIAO"),
+                                 QStringLiteral("FROM"),     QStringLiteral("   REGIAO"),
                                  QStringLiteral("ORDER BY"), QStringLiteral("   CDREGIAO")};
     qryRegiao->AddField(QStringLiteral("CDREGIAO"), 3, QStringLiteral("Código"));
     qryRegiao->AddField(QStringLiteral("NMREGIAO"), 30, QStringLiteral("Nome"));

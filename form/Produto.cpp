@@ -29,7 +29,7 @@ QString TfrmListaPrecRel::Vd_CdProduto(TMaskEdit *medProduto, bool boObrigatorio
         QString codigo = medProduto->Text();
         if (boObrigatorio && vazio)
             Consiste::MensErro(msgPadrao->Msg(medProduto == medCdProdIni ? QStringLiteral("PRODINI_DEVE")
-                                                                        : QStringLiteral("PRODFIN_DEVE")),
+                                                                         : QStringLiteral("PRODFIN_DEVE")),
                                true);
         if (vazio)
             return result;
@@ -167,9 +167,9 @@ void TfrmListaPrecRel::buildProductQueries()
                                    QStringLiteral("WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)")};
     productFields(qryUltiProd);
     qryVdProduto = query(QStringLiteral("qryVdProduto"), this);
-    qryVdProduto->SQL = QStringList{QStringLiteral("SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO"),
-                                    QStringLiteral("FROM PRODUTO P"),
-                                    QStringLiteral("WHERE (P.CDARVPROD = :P_CDPRODUTO)")};
+    qryVdProduto->SQL =
+        QStringList{QStringLiteral("SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO"), QStringLiteral("FROM PRODUTO P"),
+                    QStringLiteral("WHERE (P.CDARVPROD = :P_CDPRODUTO)")};
     qryVdProduto->DeclareParam(QStringLiteral("P_CDPRODUTO"), TFieldType::ftString);
     productFields(qryVdProduto);
 

@@ -93,9 +93,9 @@ void TfrmListaPrecRel::buildControls()
     edtCdRegiao->setFixedWidth(0);
 
     // Tab order: report list, branch, products, buyers, suppliers, validity, options.
-    QWidget *order[] = {cbbReportNames, medCdFilial, medCdProdIni, medCdProdFin, rbtTodos, rbtCompFili,
-                        rbtTodosComp, rbtListaComp, rbtTodosForn, rbtListaForn, chbFornecedor,
-                        speSemIni, speSemFin, depDataIni, depDataFin, chkVariPreco, chkOrdPrPI, edtCdRegiao};
+    QWidget *order[] = {cbbReportNames, medCdFilial,  medCdProdIni, medCdProdFin, rbtTodos,      rbtCompFili,
+                        rbtTodosComp,   rbtListaComp, rbtTodosForn, rbtListaForn, chbFornecedor, speSemIni,
+                        speSemFin,      depDataIni,   depDataFin,   chkVariPreco, chkOrdPrPI,    edtCdRegiao};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

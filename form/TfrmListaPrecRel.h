@@ -61,14 +61,14 @@ public:
     TRadioButton *rbtTodosComp;
     TRadioButton *rbtListaComp;
     TButtonFlat *sbtComprador;
-    QLabel *lblQtComp;          // how many buyers the list holds
+    QLabel *lblQtComp; // how many buyers the list holds
 
     // Supplier group.
     QGroupBox *rdgFornecedor;
     TRadioButton *rbtTodosForn;
     TRadioButton *rbtListaForn;
     TButtonFlat *sbtFornecedor;
-    QLabel *lblQtForn;          // how many suppliers the list holds
+    QLabel *lblQtForn; // how many suppliers the list holds
     TCheckBox *chbFornecedor;
 
     // Validity group.
@@ -182,17 +182,17 @@ public:
 private:
     void buildControls();
     // One builder per group, in the group's own source; each returns the group.
-    QWidget *buildBranchPanel();                        // Filial.cpp
-    QWidget *buildProductGroup(const QFont &plain);     // Produto.cpp
-    QWidget *buildBuyerGroup(const QFont &plain);       // Listas.cpp
-    QWidget *buildSupplierGroup(const QFont &plain);    // Listas.cpp
-    QWidget *buildValidityGroup(const QFont &plain);    // Validade.cpp
+    QWidget *buildBranchPanel();                     // Filial.cpp
+    QWidget *buildProductGroup(const QFont &plain);  // Produto.cpp
+    QWidget *buildBuyerGroup(const QFont &plain);    // Listas.cpp
+    QWidget *buildSupplierGroup(const QFont &plain); // Listas.cpp
+    QWidget *buildValidityGroup(const QFont &plain); // Validade.cpp
     QWidget *buildOptionsGroup();
     void buildQueries();
     // The queries, data sources and lookups of each group, in the group's own source.
-    void buildBranchQueries();     // Filial.cpp
-    void buildProductQueries();    // Produto.cpp
-    void buildListQueries();       // Listas.cpp
+    void buildBranchQueries();  // Filial.cpp
+    void buildProductQueries(); // Produto.cpp
+    void buildListQueries();    // Listas.cpp
     void bindHandlers();
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();
@@ -207,8 +207,8 @@ private:
     void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
     void dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday);
     void saidaData(TDateEditPlus *date, TSpinEdit *week);
-    void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField,
-                  const QString &emptyKey, const QString &titleKey, QString &list);
+    void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField, const QString &emptyKey,
+                  const QString &titleKey, QString &list);
     // Beside each "Lista", how many are picked; the button's hint names the first few.
     void mostraSelecao();
     void outputGate();

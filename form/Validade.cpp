@@ -125,7 +125,7 @@ QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
         s->setFixedWidth(40);
     }
     const QStringList dayNames = {QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
-                                  QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                                  QStringLiteral("Quarta"),  QStringLiteral("Quinta"),  QStringLiteral("Sexta"),
                                   QStringLiteral("Sábado")};
     depDataIni = inputBox(new TDateEditPlus(GroupBox3), QStringLiteral("depDataIni"));
     edtDataIni = displayBox(QStringLiteral("edtDataIni"), GroupBox3);

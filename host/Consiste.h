@@ -35,4 +35,4 @@ SUITE_EXPORT QString NomeSemana(const QDate &date);
 // Display mask of a registration number of person kind "J", "F" or "O".
 SUITE_EXPORT QString PictPess(const QString &kind);
 SUITE_EXPORT QString Replicate(const QString &text, int count);
-}
+} // namespace Consiste

@@ -40,7 +40,7 @@ QStringList keysNotIn(TDataSource *source, const QString &keyField, const QStrin
 class EntryInteraction final : public Interaction
 {
 public:
-    EntryInteraction() : m_previous(Interaction::install(this)) {}
+    EntryInteraction() : m_previous(Interaction::install(this)) { }
     ~EntryInteraction() override { Interaction::install(m_previous); }
 
     QStringList messages;
@@ -172,7 +172,8 @@ QStringList enterInto(QWidget *w, const QString &name, const QString &value, Ent
         if (!ok)
             return {refusal(name, value, QStringLiteral("use S ou N"))};
         if (!on)
-            return {refusal(name, value, QStringLiteral("um botão de opção só é marcado; marque o outro botão do grupo"))};
+            return {
+                refusal(name, value, QStringLiteral("um botão de opção só é marcado; marque o outro botão do grupo"))};
         r->setChecked(true);
     } else if (auto *c = qobject_cast<TCheckBox *>(w)) {
         bool ok = false;
@@ -182,7 +183,7 @@ QStringList enterInto(QWidget *w, const QString &name, const QString &value, Ent
         c->setChecked(on);
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         io.keys = value.startsWith(QLatin1Char('[')) ? ListString::decode(value)
-                                                      : value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+                                                     : value.split(QLatin1Char(','), Qt::SkipEmptyParts);
         b->click();
     } else {
         throw ESuiteError(QStringLiteral("Controle '%1' não pode ser preenchido por nome.").arg(name));
@@ -192,7 +193,7 @@ QStringList enterInto(QWidget *w, const QString &name, const QString &value, Ent
 
 } // namespace
 
-ControlInput::ControlInput(QWidget *form) : m_form(form) {}
+ControlInput::ControlInput(QWidget *form) : m_form(form) { }
 
 bool ControlInput::yesNo(const QString &value, bool *ok)
 {
@@ -246,4 +247,3 @@ QStringList ControlInput::enter(const QString &name, const QString &value)
     }
     return io.messages;
 }
-

@@ -12,4 +12,4 @@ SUITE_EXPORT QString toUnicode(const QByteArray &bytes);
 // Compares two texts as plain byte strings in the code page (unsigned, a proper prefix
 // below the longer text): <0, 0 or >0.
 SUITE_EXPORT int compareBytes(const QString &a, const QString &b);
-}
+} // namespace Cp1252

@@ -20,7 +20,8 @@ QString sqliteMeaning(int code, const QString &text)
     case 10: return QStringLiteral("erro de leitura ou gravação no disco");
     case 11: return QStringLiteral("o arquivo do banco está corrompido");
     case 13: return QStringLiteral("o disco está cheio");
-    case 14: return QStringLiteral("o arquivo não pode ser aberto (não existe, falta permissão ou a pasta é inacessível)");
+    case 14:
+        return QStringLiteral("o arquivo não pode ser aberto (não existe, falta permissão ou a pasta é inacessível)");
     case 23: return QStringLiteral("acesso negado");
     case 26: return QStringLiteral("o arquivo não é um banco de dados SQLite");
     default: break;
@@ -39,7 +40,8 @@ QString serverMeaning(const QString &code, const QString &text)
         return QStringLiteral("o banco de dados não existe no servidor");
     if (code.startsWith(QLatin1String("57P0")))
         return QStringLiteral("o servidor de banco foi desligado ou reiniciado");
-    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("335544721") || code == QLatin1String("335544726"))
+    if (code.startsWith(QLatin1String("08")) || code == QLatin1String("335544721")
+        || code == QLatin1String("335544726"))
         return QStringLiteral("a conexão com o servidor de banco falhou");
     if (code == QLatin1String("42501") || code == QLatin1String("335544352"))
         return QStringLiteral("o usuário não tem permissão");
@@ -137,7 +139,8 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
 
     if (config.dialect() == SqlDialect::SQLite) {
         if (!QFileInfo::exists(config.database))
-            throw EDatabaseError(named(QStringLiteral("O banco de dados %1 não foi encontrado.").arg(config.describe()), config));
+            throw EDatabaseError(
+                named(QStringLiteral("O banco de dados %1 não foi encontrado.").arg(config.describe()), config));
         if (readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
     } else if (config.dialect() == SqlDialect::Firebird) {
@@ -147,10 +150,11 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
         db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     }
     if (!db.open()) {
-        const QString hint = config.dialect() == SqlDialect::SQLite
-                                 ? QString()
-                                 : QStringLiteral(" Verifique se o servidor de banco está em execução e se o servidor, a porta, "
-                                                  "o usuário e a senha da seção [BancoDados] da sessão estão certos.");
+        const QString hint =
+            config.dialect() == SqlDialect::SQLite
+                ? QString()
+                : QStringLiteral(" Verifique se o servidor de banco está em execução e se o servidor, a porta, "
+                                 "o usuário e a senha da seção [BancoDados] da sessão estão certos.");
         throw EDatabaseError(named(QStringLiteral("Não foi possível abrir o banco de dados %1").arg(config.describe()),
                                    config, db.lastError(), QStringLiteral(".") + hint));
     }
@@ -160,8 +164,9 @@ QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool re
         // middle of the screen's work.
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
-            throw EDatabaseError(named(QStringLiteral("Não foi possível usar o banco de dados %1").arg(config.describe()),
-                                       config, probe.lastError(), QStringLiteral(".")));
+            throw EDatabaseError(
+                named(QStringLiteral("Não foi possível usar o banco de dados %1").arg(config.describe()), config,
+                      probe.lastError(), QStringLiteral(".")));
     }
     if (readOnly) {
         QSqlQuery q(db);
@@ -227,8 +232,7 @@ bool ensureAlive()
     QSqlDatabase db = dtbGeral();
     if (db.isOpen()) {
         QSqlQuery q(db);
-        const char *probe = g_config.dialect() == SqlDialect::Firebird
-                                ? "SELECT 1 FROM RDB$DATABASE" : "SELECT 1";
+        const char *probe = g_config.dialect() == SqlDialect::Firebird ? "SELECT 1 FROM RDB$DATABASE" : "SELECT 1";
         if (q.exec(QString::fromLatin1(probe)))
             return false;
     }

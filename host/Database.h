@@ -10,8 +10,8 @@
 // Where the suite's database is and how to reach it (the session file's [BancoDados]).
 struct SUITE_EXPORT DbConfig
 {
-    QString driver = QStringLiteral("QSQLITE");   // QSQLITE, QPSQL or QIBASE
-    QString database;                              // file (SQLite) or database name/path
+    QString driver = QStringLiteral("QSQLITE"); // QSQLITE, QPSQL or QIBASE
+    QString database;                           // file (SQLite) or database name/path
     QString host;
     int port = 0;
     QString user;
@@ -30,7 +30,10 @@ SUITE_EXPORT QString databaseCause(const QSqlError &error);
 
 // The general data module: the one read-only connection every query of the screen uses.
 namespace dtmDBGeral {
-inline const char *connectionName() { return "dtbGeral"; }
+inline const char *connectionName()
+{
+    return "dtbGeral";
+}
 
 // Opens (or re-opens) the general connection read-only. Raises EDatabaseError with a
 // message in Portuguese naming the database and the cause.
@@ -47,4 +50,4 @@ SUITE_EXPORT QSqlDatabase openConnection(const DbConfig &config, const QString &
 // (a database server restarted, a dropped link). True when it was reopened; raises
 // EDatabaseError naming the database and the cause when it cannot be reopened.
 SUITE_EXPORT bool ensureAlive();
-}
+} // namespace dtmDBGeral

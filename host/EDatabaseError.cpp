@@ -2,18 +2,13 @@
 
 EDatabaseError::EDatabaseError(const QString &message)
     : EDatabaseError(DatabaseFailure{QString(), message, QString(), QString(), QString(), false})
-{
-}
+{ }
 
-EDatabaseError::EDatabaseError(const DatabaseFailure &failure)
-    : ESuiteError(format(failure)), m_failure(failure)
-{
-}
+EDatabaseError::EDatabaseError(const DatabaseFailure &failure) : ESuiteError(format(failure)), m_failure(failure) { }
 
 EDatabaseError::EDatabaseError(const QString &failed, const QString &cause, const QString &database)
     : EDatabaseError(DatabaseFailure{QString(), failed, cause, QString(), database, false})
-{
-}
+{ }
 
 EDatabaseError EDatabaseError::on(const QString &database) const
 {

@@ -7,12 +7,12 @@
 // database is already named, or what the database said, asks the parts, not the text.
 struct SUITE_EXPORT DatabaseFailure
 {
-    QString task;      // the larger work it interrupted, told first ("Relatório 'X': ")
-    QString failed;    // what failed ("Erro ao executar a consulta no banco de dados")
-    QString cause;     // why, in the database's own words (databaseCause); may be empty
-    QString advice;    // what follows the cause: closing punctuation, what to check
-    QString database;  // the database concerned (DbConfig::describe()); may be empty
-    bool databaseInText = false;  // `failed` names the database itself
+    QString task;                // the larger work it interrupted, told first ("Relatório 'X': ")
+    QString failed;              // what failed ("Erro ao executar a consulta no banco de dados")
+    QString cause;               // why, in the database's own words (databaseCause); may be empty
+    QString advice;              // what follows the cause: closing punctuation, what to check
+    QString database;            // the database concerned (DbConfig::describe()); may be empty
+    bool databaseInText = false; // `failed` names the database itself
 };
 
 // A database could not be reached, or a statement failed.

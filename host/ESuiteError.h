@@ -9,8 +9,7 @@
 class SUITE_EXPORT ESuiteError : public std::runtime_error
 {
 public:
-    explicit ESuiteError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ESuiteError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) { }
     QString message() const { return m_message; }
 
 private:

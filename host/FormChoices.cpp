@@ -33,14 +33,15 @@ void applyReport(TfrmDadosGerRel &form, const ParameterSet &set, QStringList &li
         return;
     const int index = form.cbbReportNames->findText(set.report);
     if (index < 0)
-        lines << QStringLiteral("Relatório \"%1\": não existe mais; ficou \"%2\".").arg(set.report, form.currentReportName());
+        lines << QStringLiteral("Relatório \"%1\": não existe mais; ficou \"%2\".")
+                     .arg(set.report, form.currentReportName());
     else
         form.cbbReportNames->setCurrentIndex(index);
 }
 
 // Enters one value; a refusal is reported and the control gets back what it held.
-void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRel::Choice &choice,
-                const QString &value, QStringList &lines)
+void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRel::Choice &choice, const QString &value,
+                QStringList &lines)
 {
     QWidget *w = form.findChild<QWidget *>(choice.control);
     if (!w || w->isHidden())
@@ -50,7 +51,8 @@ void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRe
     try {
         refused = input.enter(choice.control, value);
     } catch (const ESuiteError &) {
-        refused << QStringLiteral("não pode ser alterado nesta sessão; ficou %1.").arg(previous.isEmpty() ? QStringLiteral("em branco") : previous);
+        refused << QStringLiteral("não pode ser alterado nesta sessão; ficou %1.")
+                       .arg(previous.isEmpty() ? QStringLiteral("em branco") : previous);
     }
     if (refused.isEmpty())
         return;

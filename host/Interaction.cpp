@@ -33,16 +33,15 @@ public:
     {
         return LookupDialog::run(dialogParent(parent), source, title, keyField, key);
     }
-    QStringList pickList(QWidget *parent, TDataSource *source, const QString &keyField,
-                         const QString &title, const QStringList &preselected) override
+    QStringList pickList(QWidget *parent, TDataSource *source, const QString &keyField, const QString &title,
+                         const QStringList &preselected) override
     {
         return MultiSelectDialog::run(dialogParent(parent), source, keyField, title, preselected);
     }
     bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) override
     {
         bool ok = false;
-        const QString text = QInputDialog::getText(dialogParent(parent), title, prompt,
-                                                   QLineEdit::Normal, value, &ok);
+        const QString text = QInputDialog::getText(dialogParent(parent), title, prompt, QLineEdit::Normal, value, &ok);
         if (ok)
             value = text;
         return ok;

@@ -22,17 +22,16 @@ public:
 
     // The lookup list of a TBtnPesquisa. Returns true when the person chose a row;
     // the data set of source is then positioned on it (key holds its key value).
-    virtual bool lookup(QWidget *parent, TDataSource *source, const QString &title,
-                        const QString &keyField, QString &key) = 0;
+    virtual bool lookup(QWidget *parent, TDataSource *source, const QString &title, const QString &keyField,
+                        QString &key) = 0;
 
     // The multi-selection dialog of Pesqlista. Returns the keys the person marked
     // (empty when cancelled or nothing marked).
-    virtual QStringList pickList(QWidget *parent, TDataSource *source, const QString &keyField,
-                                 const QString &title, const QStringList &preselected) = 0;
+    virtual QStringList pickList(QWidget *parent, TDataSource *source, const QString &keyField, const QString &title,
+                                 const QStringList &preselected) = 0;
 
     // Asks for a line of text; false when cancelled.
-    virtual bool askText(QWidget *parent, const QString &title, const QString &prompt,
-                         QString &value) = 0;
+    virtual bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) = 0;
 
     // A yes/no question; true for yes.
     virtual bool confirm(QWidget *parent, const QString &title, const QString &text) = 0;

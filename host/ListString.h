@@ -12,4 +12,4 @@ namespace ListString {
 SUITE_EXPORT QString encode(const QStringList &keys);
 // "T" gives {"T"}, "" gives {}, a JSON array its elements, any other text itself alone.
 SUITE_EXPORT QStringList decode(const QString &list);
-}
+} // namespace ListString

@@ -22,8 +22,7 @@ const char kSavedKey[] = "gravadoEm";
 std::optional<QString> valueText(const QJsonValue &v)
 {
     switch (v.type()) {
-    case QJsonValue::String:
-        return v.toString();
+    case QJsonValue::String: return v.toString();
     case QJsonValue::Array: {
         QStringList keys;
         for (const QJsonValue &k : v.toArray()) {
@@ -37,10 +36,8 @@ std::optional<QString> valueText(const QJsonValue &v)
         if (v.toDouble() == double(qint64(v.toDouble())))
             return QString::number(qint64(v.toDouble()));
         return std::nullopt;
-    case QJsonValue::Bool:
-        return v.toBool() ? QStringLiteral("S") : QStringLiteral("N");
-    default:
-        return std::nullopt;
+    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("S") : QStringLiteral("N");
+    default: return std::nullopt;
     }
 }
 
@@ -94,7 +91,8 @@ std::optional<ParameterSet> ParameterSet::fromJson(const QByteArray &data, QStri
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError) {
-        *why = QStringLiteral("incompleto ou danificado (%1, no caractere %2)").arg(error.errorString()).arg(error.offset);
+        *why =
+            QStringLiteral("incompleto ou danificado (%1, no caractere %2)").arg(error.errorString()).arg(error.offset);
         return std::nullopt;
     }
     const QJsonObject o = doc.object();

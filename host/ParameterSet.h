@@ -26,8 +26,8 @@ struct SUITE_EXPORT ParameterSet
 
     QString name;
     QString screen;
-    QString report;                   // report title; empty: the screen's choice stays
-    QMap<QString, QString> values;    // control name -> value as typed
+    QString report;                // report title; empty: the screen's choice stays
+    QMap<QString, QString> values; // control name -> value as typed
     std::optional<RelativePeriod> period;
 
     // Where it was read from, and whether it is a shared set (read-only to the screens).
@@ -49,12 +49,12 @@ struct SUITE_EXPORT ParameterSet
 // the same fields.
 struct SUITE_EXPORT ParameterSetQuestion
 {
-    QString name;               // proposed, then the answer
-    QStringList ownNames;       // the user's sets of the screen (a name among them is replaced)
-    bool hasPeriod = false;     // the screen has a period
-    RelativePeriod period;      // proposed (what the screen's dates are today), then the answer
-    QDate from;                 // the screen's dates now
+    QString name;           // proposed, then the answer
+    QStringList ownNames;   // the user's sets of the screen (a name among them is replaced)
+    bool hasPeriod = false; // the screen has a period
+    RelativePeriod period;  // proposed (what the screen's dates are today), then the answer
+    QDate from;             // the screen's dates now
     QDate to;
-    QDate today;                // the processing date a relative period counts from
-    bool makeDefault = false;   // applied when the screen opens
+    QDate today;              // the processing date a relative period counts from
+    bool makeDefault = false; // applied when the screen opens
 };

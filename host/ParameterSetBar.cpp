@@ -124,7 +124,8 @@ void ParameterSetBar::refresh(const QString &current)
     for (const ParameterSetStore::Damaged &d : store().damaged()) {
         cbbConjuntos->addItem(QStringLiteral("%1 (danificado)").arg(QFileInfo(d.file).completeBaseName()));
         const int i = cbbConjuntos->count() - 1;
-        cbbConjuntos->setItemData(i, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(d.file), d.why), Qt::ToolTipRole);
+        cbbConjuntos->setItemData(i, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(d.file), d.why),
+                                  Qt::ToolTipRole);
         if (model)
             model->item(i)->setEnabled(false);
     }
@@ -168,8 +169,10 @@ void ParameterSetBar::applyDefault()
     if (name.isEmpty())
         return;
     if (!store().find(name))
-        throw ESuiteError(QStringLiteral("O conjunto %1, que esta tela aplicava ao abrir, não existe mais; a tela abriu com os seus valores iniciais.")
-                              .arg(quoted(name)));
+        throw ESuiteError(
+            QStringLiteral(
+                "O conjunto %1, que esta tela aplicava ao abrir, não existe mais; a tela abriu com os seus valores iniciais.")
+                .arg(quoted(name)));
     apply(name);
 }
 
@@ -192,8 +195,9 @@ void ParameterSetBar::saveCurrent()
     if (!Interaction::instance()->askParameterSet(m_form, question))
         return;
     if (question.ownNames.contains(question.name) && question.name != currentName()
-        && !Interaction::instance()->confirm(m_form, QStringLiteral("Salvar conjunto de parâmetros"),
-                                             QStringLiteral("Já existe o conjunto %1. Substituí-lo?").arg(quoted(question.name))))
+        && !Interaction::instance()->confirm(
+            m_form, QStringLiteral("Salvar conjunto de parâmetros"),
+            QStringLiteral("Já existe o conjunto %1. Substituí-lo?").arg(quoted(question.name))))
         return;
     set.name = question.name;
     if (set.period)

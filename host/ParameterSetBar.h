@@ -27,7 +27,7 @@ public:
     QLabel *lblConjunto;
     QComboBox *cbbConjuntos;
     QToolButton *sbtSalvarConjunto;
-    QToolButton *sbtConjuntos;   // menu: Renomear..., Excluir..., Aplicar ao abrir a tela
+    QToolButton *sbtConjuntos; // menu: Renomear..., Excluir..., Aplicar ao abrir a tela
     QAction *actRenomear;
     QAction *actExcluir;
     QAction *actPadrao;

@@ -25,11 +25,9 @@ QString quoted(const QString &name)
 } // namespace
 
 ParameterSetStore::ParameterSetStore(const QString &screen, const QString &userFolder, const QString &sharedFolder)
-    : m_screen(screen),
-      m_userFolder(userFolder.isEmpty() ? defaultUserFolder() : userFolder),
+    : m_screen(screen), m_userFolder(userFolder.isEmpty() ? defaultUserFolder() : userFolder),
       m_sharedFolder(sharedFolder.isEmpty() ? Session::current().sharedSetsDir : sharedFolder)
-{
-}
+{ }
 
 QString ParameterSetStore::defaultUserFolder()
 {
@@ -68,8 +66,8 @@ void ParameterSetStore::readFolder(const QString &dir, bool shared, QList<Parame
 {
     if (dir.isEmpty())
         return;
-    const QFileInfoList files = QDir(dir).entryInfoList({QStringLiteral("*") + QLatin1String(kSuffix)}, QDir::Files,
-                                                        QDir::Name);
+    const QFileInfoList files =
+        QDir(dir).entryInfoList({QStringLiteral("*") + QLatin1String(kSuffix)}, QDir::Files, QDir::Name);
     for (const QFileInfo &info : files) {
         QFile f(info.absoluteFilePath());
         if (!f.open(QIODevice::ReadOnly)) {
@@ -149,8 +147,8 @@ void ParameterSetStore::removeLeftovers() const
     // The temporary of a write that a crash interrupted ("NAME.json.XXXXXX"); an hour old,
     // so a write under way in another window is not one.
     const QDateTime before = QDateTime::currentDateTime().addSecs(-3600);
-    const QFileInfoList files = QDir(userDir()).entryInfoList({QStringLiteral("*") + QLatin1String(kSuffix) + QStringLiteral(".*")},
-                                                              QDir::Files);
+    const QFileInfoList files = QDir(userDir()).entryInfoList(
+        {QStringLiteral("*") + QLatin1String(kSuffix) + QStringLiteral(".*")}, QDir::Files);
     for (const QFileInfo &info : files)
         if (info.lastModified() < before)
             QFile::remove(info.absoluteFilePath());
@@ -182,8 +180,9 @@ void ParameterSetStore::rename(const QString &from, const QString &to)
     set.name = name;
     write(userFile(name), set.toJson());
     if (!QFile::remove(oldFile))
-        throw ESuiteError(QStringLiteral("O conjunto foi gravado como %1, mas o arquivo antigo '%2' não pôde ser removido.")
-                              .arg(quoted(name), QDir::toNativeSeparators(oldFile)));
+        throw ESuiteError(
+            QStringLiteral("O conjunto foi gravado como %1, mas o arquivo antigo '%2' não pôde ser removido.")
+                .arg(quoted(name), QDir::toNativeSeparators(oldFile)));
     if (wasDefault)
         setDefaultName(name);
 }

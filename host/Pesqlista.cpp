@@ -7,12 +7,11 @@
 
 namespace Pesqlista {
 
-bool PesquisaLista(TDataSource *dataSource, const QString &keyField, const QString &title, bool,
-                   QString &list)
+bool PesquisaLista(TDataSource *dataSource, const QString &keyField, const QString &title, bool, QString &list)
 {
     const QStringList preselected = (list == QLatin1String("T")) ? QStringList() : ListString::decode(list);
-    const QStringList keys = Interaction::instance()->pickList(QApplication::activeWindow(), dataSource,
-                                                               keyField, title, preselected);
+    const QStringList keys =
+        Interaction::instance()->pickList(QApplication::activeWindow(), dataSource, keyField, title, preselected);
     if (keys.isEmpty())
         return false;
     list = ListString::encode(keys);

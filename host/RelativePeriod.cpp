@@ -78,14 +78,12 @@ RelativePeriod RelativePeriod::currentMonth()
 QDate RelativePeriod::resolvedFrom(const QDate &today) const
 {
     switch (m_kind) {
-    case Kind::Fixed:
-        return m_from;
+    case Kind::Fixed: return m_from;
     case Kind::Week: {
         const YearWeek w = addWeeks(weekOf(today), m_offset);
         return Consiste::DataSemana(w.week, QLatin1Char('I'), w.year);
     }
-    case Kind::Month:
-        return QDate(today.year(), today.month(), 1);
+    case Kind::Month: return QDate(today.year(), today.month(), 1);
     }
     return QDate();
 }
@@ -93,14 +91,12 @@ QDate RelativePeriod::resolvedFrom(const QDate &today) const
 QDate RelativePeriod::resolvedTo(const QDate &today) const
 {
     switch (m_kind) {
-    case Kind::Fixed:
-        return m_to;
+    case Kind::Fixed: return m_to;
     case Kind::Week: {
         const YearWeek w = addWeeks(weekOf(today), m_offset);
         return Consiste::DataSemana(w.week, QLatin1Char('F'), w.year);
     }
-    case Kind::Month:
-        return QDate(today.year(), today.month(), today.daysInMonth());
+    case Kind::Month: return QDate(today.year(), today.month(), today.daysInMonth());
     }
     return QDate();
 }
@@ -108,16 +104,16 @@ QDate RelativePeriod::resolvedTo(const QDate &today) const
 QString RelativePeriod::text() const
 {
     switch (m_kind) {
-    case Kind::Fixed:
-        return QStringLiteral("de %1 a %2").arg(brDate(m_from), brDate(m_to));
+    case Kind::Fixed: return QStringLiteral("de %1 a %2").arg(brDate(m_from), brDate(m_to));
     case Kind::Week:
         if (m_offset == 0)
             return QStringLiteral("semana atual");
         if (m_offset == 1)
             return QStringLiteral("próxima semana");
-        return QStringLiteral("semana atual %1 %2").arg(m_offset > 0 ? QLatin1Char('+') : QLatin1Char('-')).arg(std::abs(m_offset));
-    case Kind::Month:
-        return QStringLiteral("mês atual");
+        return QStringLiteral("semana atual %1 %2")
+            .arg(m_offset > 0 ? QLatin1Char('+') : QLatin1Char('-'))
+            .arg(std::abs(m_offset));
+    case Kind::Month: return QStringLiteral("mês atual");
     }
     return QString();
 }
@@ -166,12 +162,9 @@ RelativePeriod RelativePeriod::infer(const QDate &from, const QDate &to, const Q
 QJsonObject RelativePeriod::toJson() const
 {
     switch (m_kind) {
-    case Kind::Week:
-        return {{QStringLiteral("tipo"), QStringLiteral("semana")}, {QStringLiteral("semanas"), m_offset}};
-    case Kind::Month:
-        return {{QStringLiteral("tipo"), QStringLiteral("mes")}};
-    case Kind::Fixed:
-        break;
+    case Kind::Week: return {{QStringLiteral("tipo"), QStringLiteral("semana")}, {QStringLiteral("semanas"), m_offset}};
+    case Kind::Month: return {{QStringLiteral("tipo"), QStringLiteral("mes")}};
+    case Kind::Fixed: break;
     }
     return {{QStringLiteral("tipo"), QStringLiteral("datas")},
             {QStringLiteral("de"), isoDate(m_from)},

@@ -11,8 +11,8 @@
 namespace SaveLocation {
 // "LPR077 Filial 0001 2026-12-07 a 2026-12-13.pdf": the parts that are given, one date
 // when the period is one day; characters a file name cannot hold become "-".
-SUITE_EXPORT QString proposedName(const QString &reportCode, const QString &branch, const QDate &from,
-                                  const QDate &to, const QString &extension = QStringLiteral("pdf"));
+SUITE_EXPORT QString proposedName(const QString &reportCode, const QString &branch, const QDate &from, const QDate &to,
+                                  const QString &extension = QStringLiteral("pdf"));
 // The folder of this user's last save while it exists; else the Documents folder; else
 // the home folder.
 SUITE_EXPORT QString lastFolder();
@@ -23,4 +23,4 @@ SUITE_EXPORT QString proposal(const QString &reportCode, const QString &branch, 
                               const QString &extension = QStringLiteral("pdf"));
 // The file of the user's preferences that keeps the folder.
 SUITE_EXPORT QString settingsFile();
-}
+} // namespace SaveLocation

@@ -59,7 +59,8 @@ void Session::save(const QString &file) const
     {
         QFile f(file);
         if (!f.exists() && !f.open(QIODevice::WriteOnly))
-            throw ESuiteError(QStringLiteral("Não foi possível gravar o arquivo de sessão '%1' (%2).").arg(file, f.errorString()));
+            throw ESuiteError(
+                QStringLiteral("Não foi possível gravar o arquivo de sessão '%1' (%2).").arg(file, f.errorString()));
         f.close();
         if (!f.setPermissions(ownerOnly))
             throw ESuiteError(QStringLiteral("Não foi possível restringir o arquivo de sessão '%1' ao dono (%2).")

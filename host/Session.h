@@ -25,7 +25,7 @@ public:
     void save(const QString &fileName) const;
 
     QString fileName;
-    QString filial;            // processing branch
+    QString filial; // processing branch
     bool vinculadoFilial = false;
     int modulo = 4;            // active suite module
     bool enterComoTab = false; // Enter moves to the next field as Tab does
@@ -33,9 +33,9 @@ public:
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 21173;
     QString serverToken;
-    QString serverFingerprint;   // SHA-256 of the server's certificate, as LinkTls reads it
-    QString serverCertificate;   // PEM files of the server (absolute once loaded)
+    QString serverFingerprint; // SHA-256 of the server's certificate, as LinkTls reads it
+    QString serverCertificate; // PEM files of the server (absolute once loaded)
     QString serverKey;
     QString reportDir;
-    QString sharedSetsDir;     // parameter sets an administrator shares (read-only); may be empty
+    QString sharedSetsDir; // parameter sets an administrator shares (read-only); may be empty
 };

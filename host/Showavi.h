@@ -9,4 +9,4 @@ namespace Showavi {
 SUITE_EXPORT void ActiveShowAvi(QWidget *form, int kind = 0);
 SUITE_EXPORT void DeactiveShowAvi();
 SUITE_EXPORT bool isShowing();
-}
+} // namespace Showavi

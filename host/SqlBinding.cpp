@@ -16,7 +16,8 @@ bool isNameChar(QChar c)
 
 // Walks the text, calling onParam(name, start, end) for each :NAME outside literals and
 // comments.
-template <class F> void scanParams(const QString &sql, F onParam)
+template<class F>
+void scanParams(const QString &sql, F onParam)
 {
     const int n = int(sql.size());
     int i = 0;
@@ -27,7 +28,10 @@ template <class F> void scanParams(const QString &sql, F onParam)
             ++i;
             while (i < n) {
                 if (sql.at(i) == quote) {
-                    if (i + 1 < n && sql.at(i + 1) == quote) { i += 2; continue; }
+                    if (i + 1 < n && sql.at(i + 1) == quote) {
+                        i += 2;
+                        continue;
+                    }
                     break;
                 }
                 ++i;
@@ -40,7 +44,10 @@ template <class F> void scanParams(const QString &sql, F onParam)
             const int end = int(sql.indexOf(QLatin1String("*/"), i + 2));
             i = end < 0 ? n : end + 2;
         } else if (c == QLatin1Char(':')) {
-            if (i + 1 < n && sql.at(i + 1) == QLatin1Char(':')) { i += 2; continue; } // cast
+            if (i + 1 < n && sql.at(i + 1) == QLatin1Char(':')) {
+                i += 2;
+                continue;
+            } // cast
             int j = i + 1;
             while (j < n && isNameChar(sql.at(j)))
                 ++j;
@@ -60,17 +67,25 @@ template <class F> void scanParams(const QString &sql, F onParam)
 bool insideIn(const QString &sql, int start, int end, int &openParen, int &closeParen)
 {
     int i = start - 1;
-    while (i >= 0 && sql.at(i).isSpace()) --i;
-    if (i < 0 || sql.at(i) != QLatin1Char('(')) return false;
+    while (i >= 0 && sql.at(i).isSpace())
+        --i;
+    if (i < 0 || sql.at(i) != QLatin1Char('('))
+        return false;
     openParen = i;
     --i;
-    while (i >= 0 && sql.at(i).isSpace()) --i;
-    if (i < 1) return false;
-    if (sql.mid(i - 1, 2).compare(QLatin1String("IN"), Qt::CaseInsensitive) != 0) return false;
-    if (i - 2 >= 0 && isNameChar(sql.at(i - 2))) return false;
+    while (i >= 0 && sql.at(i).isSpace())
+        --i;
+    if (i < 1)
+        return false;
+    if (sql.mid(i - 1, 2).compare(QLatin1String("IN"), Qt::CaseInsensitive) != 0)
+        return false;
+    if (i - 2 >= 0 && isNameChar(sql.at(i - 2)))
+        return false;
     int k = end;
-    while (k < sql.size() && sql.at(k).isSpace()) ++k;
-    if (k >= sql.size() || sql.at(k) != QLatin1Char(')')) return false;
+    while (k < sql.size() && sql.at(k).isSpace())
+        ++k;
+    if (k >= sql.size() || sql.at(k) != QLatin1Char(')'))
+        return false;
     closeParen = k;
     return true;
 }
@@ -91,7 +106,7 @@ QString marker(const QVariant &value, SqlDialect dialect)
     if (dialect != SqlDialect::Firebird || value.typeId() != QMetaType::QString)
         return QStringLiteral("?");
     const qsizetype length = value.toString().toUcs4().size();
-    if (length > 8191)   // longest VARCHAR in UTF-8; past that the column decides
+    if (length > 8191) // longest VARCHAR in UTF-8; past that the column decides
         return QStringLiteral("?");
     return QStringLiteral("CAST(? AS VARCHAR(%1))").arg(qMax<qsizetype>(1, length));
 }
@@ -114,15 +129,21 @@ QStringList PreparedSql::parameterNames(const QString &sql)
     scanParams(sql, [&](const QString &name, int, int) {
         bool seen = false;
         for (const QString &n : names)
-            if (n.compare(name, Qt::CaseInsensitive) == 0) seen = true;
-        if (!seen) names << name;
+            if (n.compare(name, Qt::CaseInsensitive) == 0)
+                seen = true;
+        if (!seen)
+            names << name;
     });
     return names;
 }
 
 PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlDialect dialect)
 {
-    struct Marker { QString name; int start, end; };
+    struct Marker
+    {
+        QString name;
+        int start, end;
+    };
     std::vector<Marker> markers;
     scanParams(sql, [&](const QString &name, int s, int e) { markers.push_back({name, s, e}); });
 
@@ -133,8 +154,8 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
         if (!p)
             throw ESuiteError(QStringLiteral("Parâmetro '%1' sem valor na consulta.").arg(m.name));
         int open = -1, close = -1;
-        const bool isList = m.name.startsWith(QLatin1String("L_"), Qt::CaseInsensitive)
-                            && insideIn(sql, m.start, m.end, open, close);
+        const bool isList =
+            m.name.startsWith(QLatin1String("L_"), Qt::CaseInsensitive) && insideIn(sql, m.start, m.end, open, close);
         if (!isList) {
             const QVariant value = p->boundValue();
             out.text += sql.mid(pos, m.start - pos) + marker(value, dialect);
@@ -150,7 +171,10 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
                 out.text += QStringLiteral("NULL");
             } else {
                 QStringList marks;
-                for (const QString &k : keys) { marks << marker(k, dialect); out.values << k; }
+                for (const QString &k : keys) {
+                    marks << marker(k, dialect);
+                    out.values << k;
+                }
                 out.text += marks.join(QLatin1Char(','));
             }
             continue;
@@ -163,7 +187,8 @@ PreparedSql PreparedSql::prepare(const QString &sql, const TParams &params, SqlD
             continue;
         }
         QJsonArray array;
-        for (const QString &k : keys) array.append(k);
+        for (const QString &k : keys)
+            array.append(k);
         const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
         out.text += dialect == SqlDialect::SQLite ? QStringLiteral("SELECT value FROM json_each(?)")
                                                   : QStringLiteral("SELECT json_array_elements_text(CAST(? AS json))");

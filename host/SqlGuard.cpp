@@ -57,13 +57,11 @@ int authorize(void *, int action, const char *first, const char *second, const c
     case SQLITE_SELECT:
     case SQLITE_READ:
     case SQLITE_FUNCTION:
-    case SQLITE_RECURSIVE:
-        return SQLITE_OK;
+    case SQLITE_RECURSIVE: return SQLITE_OK;
     case SQLITE_PRAGMA:
         // Reading a pragma ("PRAGMA data_version") is harmless; setting one is not.
         return second ? SQLITE_DENY : SQLITE_OK;
-    default:
-        return SQLITE_DENY;
+    default: return SQLITE_DENY;
     }
 }
 
@@ -74,11 +72,13 @@ void requireSingleSelect(const QString &sql, const QString &what)
     QString code = codeOnly(sql).trimmed();
     while (code.endsWith(QLatin1Char(';')))
         code = code.chopped(1).trimmed();
-    const QString first = code.section(QRegularExpression(QStringLiteral("[^A-Za-z_]")), 0, 0, QString::SectionSkipEmpty);
+    const QString first =
+        code.section(QRegularExpression(QStringLiteral("[^A-Za-z_]")), 0, 0, QString::SectionSkipEmpty);
     if (code.isEmpty())
         throw ESuiteError(QStringLiteral("%1 está vazia.").arg(what));
     if (code.contains(QLatin1Char(';')))
-        throw ESuiteError(QStringLiteral("%1 tem mais de um comando SQL; só uma consulta (SELECT) é aceita.").arg(what));
+        throw ESuiteError(
+            QStringLiteral("%1 tem mais de um comando SQL; só uma consulta (SELECT) é aceita.").arg(what));
     if (first.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) != 0
         && first.compare(QLatin1String("WITH"), Qt::CaseInsensitive) != 0)
         throw ESuiteError(QStringLiteral("%1 não é uma consulta: começa com \"%2\", e só SELECT ou WITH são aceitos.")
@@ -95,4 +95,4 @@ void restrictToReading(const QSqlDatabase &db)
             sqlite3_set_authorizer(native, authorize, nullptr);
 }
 
-}
+} // namespace SqlGuard

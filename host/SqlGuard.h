@@ -19,4 +19,4 @@ SUITE_EXPORT void requireSingleSelect(const QString &sql, const QString &what);
 // SQLite: an authorizer that lets statements read tables and call functions and nothing
 // else (no ATTACH, VACUUM, writes, or pragma changes). No effect on other databases.
 SUITE_EXPORT void restrictToReading(const QSqlDatabase &db);
-}
+} // namespace SqlGuard

@@ -39,7 +39,7 @@ DatabaseFailure notOpen()
 
 } // namespace
 
-TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
+TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) { }
 
 TADOIBQuery::~TADOIBQuery() = default;
 

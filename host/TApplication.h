@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QWidget>
 
-
 // The suite's application object: knows the main window and its child-window area.
 class SUITE_EXPORT TApplication
 {
@@ -18,7 +17,8 @@ public:
     void setMainForm(QWidget *mainForm, QMdiArea *mdiArea);
 
     // Creates a form owned by the application (the main window when there is one).
-    template <class T> T *CreateForm()
+    template<class T>
+    T *CreateForm()
     {
         return new T(nullptr);
     }

@@ -8,10 +8,7 @@
 #include <algorithm>
 #include <numeric>
 
-TField::TField(TDataSet *dataSet, const QString &name, int size)
-    : FieldName(name), Size(size), m_dataSet(dataSet)
-{
-}
+TField::TField(TDataSet *dataSet, const QString &name, int size) : FieldName(name), Size(size), m_dataSet(dataSet) { }
 
 QVariant TField::Value() const
 {
@@ -39,9 +36,8 @@ QString TField::textFor(const QVariant &value, bool displayText) const
 {
     QString text;
     if (!value.isNull())
-        text = value.metaType().id() == QMetaType::QDate
-                   ? value.toDate().toString(QStringLiteral("dd/MM/yyyy"))
-                   : value.toString();
+        text = value.metaType().id() == QMetaType::QDate ? value.toDate().toString(QStringLiteral("dd/MM/yyyy"))
+                                                         : value.toString();
     if (OnGetText) {
         // The callback reads the data set's current row; lists that format other rows
         // position the data set there first (see TDataSet::rowValue users).
@@ -63,12 +59,11 @@ int columnOf(const QStringList &columns, const QString &name)
 }
 } // namespace
 
-TDataSet::TDataSet(QObject *parent) : QObject(parent) {}
+TDataSet::TDataSet(QObject *parent) : QObject(parent) { }
 
 TDataSet::~TDataSet() = default;
 
-TField &TDataSet::AddField(const QString &name, int size, const QString &displayLabel,
-                           int displayWidth, bool visible)
+TField &TDataSet::AddField(const QString &name, int size, const QString &displayLabel, int displayWidth, bool visible)
 {
     auto field = std::make_unique<TField>(this, name, size);
     field->DisplayLabel = displayLabel;
@@ -127,7 +122,8 @@ int TDataSet::RecordCount()
 {
     if (!m_active)
         return 0;
-    while (!m_complete && fetchMore()) {}
+    while (!m_complete && fetchMore()) {
+    }
     return int(m_rows.size());
 }
 
@@ -200,7 +196,11 @@ void TDataSet::endData()
     if (columns.isEmpty())
         return;
     // Each text once: folded first, as written for ties.
-    struct Key { QStringList folded; QStringList raw; };
+    struct Key
+    {
+        QStringList folded;
+        QStringList raw;
+    };
     std::vector<Key> keys(m_rows.size());
     for (size_t r = 0; r < m_rows.size(); ++r)
         for (int c : columns) {

@@ -23,10 +23,10 @@ public:
 
     QString FieldName;
     int Size = 0;
-    QString DisplayLabel;      // empty: the field name
-    int DisplayWidth = 0;      // in characters; 0: from Size
+    QString DisplayLabel; // empty: the field name
+    int DisplayWidth = 0; // in characters; 0: from Size
     bool Visible = true;
-    QString EditMask;          // Delphi-style mask used to show the raw value
+    QString EditMask; // Delphi-style mask used to show the raw value
     GetTextEvent OnGetText;
     // Searching this field by what is typed: SearchField names a column of the same data
     // set holding its text folded (small letters, no accents; TextFold::fold), which the
@@ -74,8 +74,8 @@ public:
     ~TDataSet() override;
 
     // Persistent fields: declared before the data set is opened.
-    TField &AddField(const QString &name, int size = 0, const QString &displayLabel = QString(),
-                     int displayWidth = 0, bool visible = true);
+    TField &AddField(const QString &name, int size = 0, const QString &displayLabel = QString(), int displayWidth = 0,
+                     bool visible = true);
 
     int FieldCount() const { return int(m_fields.size()); }
     TField &Fields(int index) const { return *m_fields.at(size_t(index)); }
@@ -84,7 +84,7 @@ public:
     TField &FieldByName(const QString &name) const;
 
     // Opens (runs) the data set; a data set filled from outside does nothing here.
-    virtual void Open() {}
+    virtual void Open() { }
     virtual void Close();
 
     bool Active() const { return m_active; }
@@ -95,7 +95,11 @@ public:
     int RecNo() const { return m_current; }
     // Positions on a row (lists position the data set before they ask a field for the
     // text of a row, so text callbacks read the row being shown).
-    void setRecNo(int row) { fetchTo(row); m_current = row; }
+    void setRecNo(int row)
+    {
+        fetchTo(row);
+        m_current = row;
+    }
     // Fetches every row: use only on data sets known to be small.
     int RecordCount();
 
@@ -147,8 +151,8 @@ class SUITE_EXPORT TDataSource : public QObject
 {
     Q_OBJECT
 public:
-    explicit TDataSource(QObject *parent = nullptr, TDataSet *dataSet = nullptr)
-        : QObject(parent), m_dataSet(dataSet) {}
+    explicit TDataSource(QObject *parent = nullptr, TDataSet *dataSet = nullptr) : QObject(parent), m_dataSet(dataSet)
+    { }
     TDataSet *DataSet() const { return m_dataSet; }
     void setDataSet(TDataSet *dataSet) { m_dataSet = dataSet; }
 

@@ -10,7 +10,7 @@ class SUITE_EXPORT TMessages : public QObject
 {
     Q_OBJECT
 public:
-    explicit TMessages(QObject *parent = nullptr) : QObject(parent) {}
+    explicit TMessages(QObject *parent = nullptr) : QObject(parent) { }
 
     void setMessages(const QStringList &lines) { m_lines = lines; }
     QStringList Messages() const { return m_lines; }

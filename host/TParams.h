@@ -16,8 +16,7 @@ SUITE_EXPORT QString fieldTypeName(TFieldType type);
 class SUITE_EXPORT TParam
 {
 public:
-    explicit TParam(const QString &name, TFieldType type = TFieldType::ftUnknown)
-        : m_name(name), m_type(type) {}
+    explicit TParam(const QString &name, TFieldType type = TFieldType::ftUnknown) : m_name(name), m_type(type) { }
 
     QString Name() const { return m_name; }
     TFieldType DataType() const { return m_type; }

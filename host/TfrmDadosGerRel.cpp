@@ -35,8 +35,8 @@ namespace {
 
 bool g_applyDefaultSets = true;
 
-QToolButton *commandButton(QWidget *parent, const QString &name, const QString &text,
-                           QStyle::StandardPixmap icon, const QString &hint)
+QToolButton *commandButton(QWidget *parent, const QString &name, const QString &text, QStyle::StandardPixmap icon,
+                           const QString &hint)
 {
     auto *b = new QToolButton(parent);
     b->setObjectName(name);
@@ -123,11 +123,11 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     lblStatus = new SavedNotice(this);
     root->addWidget(lblStatus);
 
-
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
     msgPadrao->setMessages({
-        QStringLiteral("Arq_Rel_Err|O arquivo contendo a definição do Relatório de código '%s' não foi encontrado no diretório '%s'."),
+        QStringLiteral(
+            "Arq_Rel_Err|O arquivo contendo a definição do Relatório de código '%s' não foi encontrado no diretório '%s'."),
         QStringLiteral("NovoCaption|Título do Relatório"),
         QStringLiteral("NovoPrompt|Informe o título do relatório:"),
     });
@@ -168,7 +168,11 @@ void TfrmDadosGerRel::commandKeys()
 {
     // The keys press the buttons, so a disabled command stays disabled and the focus stays
     // in the edit the person was in (the gates validate it first).
-    const struct { QToolButton *button; QKeySequence keys; } bindings[] = {
+    const struct
+    {
+        QToolButton *button;
+        QKeySequence keys;
+    } bindings[] = {
         {sbtPreview, QKeySequence(Qt::Key_F5)},
         {sbtPrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
         {sbtSalvarComo, QKeySequence(Qt::CTRL | Qt::Key_S)},
@@ -177,7 +181,8 @@ void TfrmDadosGerRel::commandKeys()
         auto *shortcut = new QShortcut(b.keys, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, b.button, &QToolButton::click);
-        b.button->setToolTip(QStringLiteral("%1 (%2)").arg(b.button->toolTip(), b.keys.toString(QKeySequence::NativeText)));
+        b.button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(b.button->toolTip(), b.keys.toString(QKeySequence::NativeText)));
     }
     // The report list is reached with Alt+R.
     lblRelat->setText(QStringLiteral("&Relatório"));
@@ -264,8 +269,8 @@ void TfrmDadosGerRel::Show()
         m_subWindow->raise();
         return;
     }
-    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                            | Qt::MSWindowsFixedSizeDialogHint;
     flags.setFlag(Qt::WindowMinimizeButtonHint, m_minimizeButton);
     setWindowFlags(flags);
     show();
@@ -353,12 +358,13 @@ void TfrmDadosGerRel::closeEvent(QCloseEvent *e)
         return;
     }
     switch (action) {
-    case TCloseAction::caNone:
-        e->ignore();
-        return;
+    case TCloseAction::caNone: e->ignore(); return;
     case TCloseAction::caMinimize:
         e->ignore();
-        if (m_subWindow) m_subWindow->showMinimized(); else showMinimized();
+        if (m_subWindow)
+            m_subWindow->showMinimized();
+        else
+            showMinimized();
         return;
     case TCloseAction::caHide:
         e->accept();
@@ -383,9 +389,7 @@ void TfrmDadosGerRel::FormCreate(QObject *)
     cbbReportNames->addItems(rpddPadrao->reportNames());
 }
 
-void TfrmDadosGerRel::FormActivate(QObject *)
-{
-}
+void TfrmDadosGerRel::FormActivate(QObject *) { }
 
 void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &Action)
 {
@@ -422,7 +426,8 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
     requireDefinition();
     QString file = batchSaveFile;
     if (file.isEmpty()) {
-        file = Interaction::instance()->saveFileName(this, svdSaveReport.Title, proposedSaveFile(), svdSaveReport.Filter);
+        file =
+            Interaction::instance()->saveFileName(this, svdSaveReport.Title, proposedSaveFile(), svdSaveReport.Filter);
         if (file.isEmpty())
             return;
     }

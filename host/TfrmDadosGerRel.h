@@ -76,8 +76,8 @@ public:
     TReportDesignerDialog *rpddPadrao;
     TSaveDialog svdSaveReport;
     QMenu *ppmSalvarRelatorio;
-    SavedNotice *lblStatus;   // where the last save went
-    ParameterSetBar *panConjunto;   // the screen's parameter sets
+    SavedNotice *lblStatus;       // where the last save went
+    ParameterSetBar *panConjunto; // the screen's parameter sets
 
     // What the screen's parameter sets are made of. A descendant names the controls of its
     // choices in the order they are entered, each with the caption a person knows it by;

@@ -13,4 +13,4 @@ namespace Translations {
 // Installs Qt's translations for the locale on the application; returns the file loaded,
 // empty when none was found (the dialogs then speak English, nothing else changes).
 SUITE_EXPORT QString install(QCoreApplication *app, const QString &locale = QStringLiteral("pt_BR"));
-}
+} // namespace Translations

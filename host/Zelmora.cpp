@@ -3,7 +3,6 @@
 #include "Session.h"
 #include "TADOIBQuery.h"
 
-
 namespace {
 // One value of the session's tables, through the query component (bound value, the
 // database named in any failure, the link reopened when the server came back).
@@ -11,8 +10,8 @@ QVariant lookupOne(const QString &sql, const QVariant &key)
 {
     TADOIBQuery q;
     q.SQL = QStringList{sql};
-    q.DeclareParam(QStringLiteral("CHAVE"), key.metaType().id() == QMetaType::Int ? TFieldType::ftInteger
-                                                                              : TFieldType::ftString);
+    q.DeclareParam(QStringLiteral("CHAVE"),
+                   key.metaType().id() == QMetaType::Int ? TFieldType::ftInteger : TFieldType::ftString);
     q.ParamByName(QStringLiteral("CHAVE")).setValue(key);
     q.Open();
     return q.IsEmpty() ? QVariant() : q.Fields(0).Value();
@@ -34,15 +33,15 @@ bool ModuFili()
 QDate DataProc(const QString &branch)
 {
     const QVariant v = lookupOne(QStringLiteral("SELECT DTPROCESSO FROM FILIAL WHERE CDFILIAL = :CHAVE"), branch);
-    QDate d = v.metaType().id() == QMetaType::QDate ? v.toDate()
-                                                     : QDate::fromString(v.toString().left(10), Qt::ISODate);
+    QDate d =
+        v.metaType().id() == QMetaType::QDate ? v.toDate() : QDate::fromString(v.toString().left(10), Qt::ISODate);
     return d.isValid() ? d : QDate::currentDate();
 }
 
 QString DBPict(TPictType pictType)
 {
-    return lookupOne(QStringLiteral("SELECT DSMASCARA FROM PICTURA WHERE IDPICTURA = :CHAVE"),
-                     int(pictType)).toString();
+    return lookupOne(QStringLiteral("SELECT DSMASCARA FROM PICTURA WHERE IDPICTURA = :CHAVE"), int(pictType))
+        .toString();
 }
 
 QString WebURL()

@@ -17,7 +17,7 @@ SUITE_EXPORT QDate DataProc(const QString &branch);
 SUITE_EXPORT QString DBPict(TPictType pictType);
 SUITE_EXPORT QString WebURL();
 SUITE_EXPORT int WebPort();
-}
+} // namespace Zelmora
 
 namespace Geral {
 SUITE_EXPORT quint8 ModuloAtiv();

@@ -3,7 +3,7 @@
 #include <QtCore/qglobal.h>
 
 #if defined(SUITE_LIBRARY)
-#  define SUITE_EXPORT Q_DECL_EXPORT
+#    define SUITE_EXPORT Q_DECL_EXPORT
 #else
-#  define SUITE_EXPORT Q_DECL_IMPORT
+#    define SUITE_EXPORT Q_DECL_IMPORT
 #endif

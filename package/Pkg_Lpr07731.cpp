@@ -12,8 +12,8 @@
 
 namespace {
 
-void noFinalization() {}
-void startupInitialization() {}
+void noFinalization() { }
+void startupInitialization() { }
 
 const char *const requiredModules[] = {"libsuite", "Qt6Widgets", "Qt6Sql", "Qt6Network", nullptr};
 
@@ -78,7 +78,6 @@ const char *SuiteVersion()
 {
     return SUITE_VERSION;
 }
-
 }
 
 // The load notification: records the module, takes resources from a localized resource
@@ -99,11 +98,10 @@ __attribute__((constructor)) static void moduleAttach()
     const QFileInfo fi(file);
     const QString base = fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName().section(QLatin1Char('.'), 0, 0);
     const QString localeName = QLocale::system().name();
-    for (const QString &candidate : {base + QLatin1Char('.') + localeName + QStringLiteral(".rcc"),
-                                     base + QLatin1Char('.') + localeName.section(QLatin1Char('_'), 0, 0)
-                                         + QStringLiteral(".rcc")}) {
-        if (QFileInfo::exists(candidate)
-            && QResource::registerResource(candidate, QStringLiteral("/Lpr07731_loc"))) {
+    for (const QString &candidate :
+         {base + QLatin1Char('.') + localeName + QStringLiteral(".rcc"),
+          base + QLatin1Char('.') + localeName.section(QLatin1Char('_'), 0, 0) + QStringLiteral(".rcc")}) {
+        if (QFileInfo::exists(candidate) && QResource::registerResource(candidate, QStringLiteral("/Lpr07731_loc"))) {
             info.resourceModule = candidate;
             qstrncpy(resourceModulePath, candidate.toLocal8Bit().constData(), sizeof(resourceModulePath));
             break;

@@ -12,15 +12,15 @@ struct PackageUnitEntry
 
 struct PackageInfoTable
 {
-    unsigned flags;                 // PackageFlags
-    const char *const *requires_;   // required modules, null-terminated
+    unsigned flags;               // PackageFlags
+    const char *const *requires_; // required modules, null-terminated
     int unitCount;
     const PackageUnitEntry *units;
 };
 
 enum PackageFlags : unsigned {
-    pfRunOnly = 0x1,      // run-time module only
-    pfNeverBuild = 0x2,   // never rebuilt by the host
+    pfRunOnly = 0x1,    // run-time module only
+    pfNeverBuild = 0x2, // never rebuilt by the host
     pfLibrary = 0x4,
 };
 

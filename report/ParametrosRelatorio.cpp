@@ -48,7 +48,8 @@ void TfrmListaPrecRel::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)
         param("P_CDPRODINI").setValue(trimControls(medCdProdIni->Text()));
     if (exists("P_CDPRODFIN")) {
         const QString texto = medCdProdFin->Text();
-        param("P_CDPRODFIN").setValue(trimControls(texto) + Consiste::Replicate(QStringLiteral("Z"), 10 - int(texto.size())));
+        param("P_CDPRODFIN")
+            .setValue(trimControls(texto) + Consiste::Replicate(QStringLiteral("Z"), 10 - int(texto.size())));
     }
     if (exists("L_LISTAOPER"))
         param("L_LISTAOPER").setAsString(stListaComp);

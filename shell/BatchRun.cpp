@@ -101,8 +101,9 @@ void applyVariant(TfrmDadosGerRel *form, const QString &name, BatchInteraction &
 {
     const std::optional<ParameterSet> set = form->panConjunto->store().find(name);
     if (!set)
-        throw ESuiteError(QStringLiteral("Não há conjunto de parâmetros com o nome \"%1\" na tela %2. Veja --list-variants.")
-                              .arg(name, form->lblCodTela->text()));
+        throw ESuiteError(
+            QStringLiteral("Não há conjunto de parâmetros com o nome \"%1\" na tela %2. Veja --list-variants.")
+                .arg(name, form->lblCodTela->text()));
     if (const QStringList leftOut = FormChoices::apply(*form, *set); !leftOut.isEmpty())
         refuse(io, {FormChoices::leftOutMessage(set->name, leftOut)});
 }
@@ -129,8 +130,9 @@ void saveVariant(TfrmDadosGerRel *form, const BatchOptions &options)
     ParameterSet set = FormChoices::capture(*form, options.saveVariant);
     if (set.period) {
         const QDate today = form->periodToday();
-        set.period = options.period ? *options.period
-                                    : RelativePeriod::fixed(set.period->resolvedFrom(today), set.period->resolvedTo(today));
+        set.period = options.period
+                         ? *options.period
+                         : RelativePeriod::fixed(set.period->resolvedFrom(today), set.period->resolvedTo(today));
     }
     form->panConjunto->store().save(set);
     QTextStream(stdout) << QStringLiteral("Conjunto \"%1\" gravado em %2")
@@ -152,7 +154,8 @@ void listVariants(TfrmDadosGerRel *form)
         out << set.name << QStringLiteral("  (") << notes.join(QStringLiteral("; ")) << ')' << Qt::endl;
     }
     for (const ParameterSetStore::Damaged &d : store.damaged())
-        QTextStream(stderr) << QStringLiteral("O arquivo '%1' não é um conjunto válido: %2.").arg(d.file, d.why) << Qt::endl;
+        QTextStream(stderr) << QStringLiteral("O arquivo '%1' não é um conjunto válido: %2.").arg(d.file, d.why)
+                            << Qt::endl;
 }
 
 // Runs save-as into the file; 0 when it was written, 2 when the screen refused.

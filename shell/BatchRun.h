@@ -16,13 +16,13 @@ class MainWindow;
 struct BatchOptions
 {
     QString screen;
-    QString variant;                                    // parameter set applied first
-    QString report;                                     // report title; default: the first
-    std::vector<std::pair<QString, QString>> settings;  // control name, value, in order
-    std::optional<RelativePeriod> period;               // applied after the settings
-    QString saveFile;                                   // empty: nothing issued
-    QString saveVariant;                                // the run's choices stored under this name
-    bool listVariants = false;                          // lists the screen's sets instead
+    QString variant;                                   // parameter set applied first
+    QString report;                                    // report title; default: the first
+    std::vector<std::pair<QString, QString>> settings; // control name, value, in order
+    std::optional<RelativePeriod> period;              // applied after the settings
+    QString saveFile;                                  // empty: nothing issued
+    QString saveVariant;                               // the run's choices stored under this name
+    bool listVariants = false;                         // lists the screen's sets instead
     bool dumpParams = false;
 };
 

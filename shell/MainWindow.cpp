@@ -60,7 +60,8 @@ void MainWindow::showModules()
 {
     QStringList lines;
     for (const ModuleInfo &m : ModuleRegistry::modules())
-        lines << QStringLiteral("%1 %2 (%3)\nUnidades: %4").arg(m.name, m.version, m.fileName, m.units.join(QStringLiteral(", ")));
+        lines << QStringLiteral("%1 %2 (%3)\nUnidades: %4")
+                     .arg(m.name, m.version, m.fileName, m.units.join(QStringLiteral(", ")));
     Interaction::instance()->showInfo(lines.isEmpty() ? QStringLiteral("Nenhum módulo carregado.")
                                                       : lines.join(QStringLiteral("\n\n")));
 }

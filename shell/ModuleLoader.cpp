@@ -19,7 +19,8 @@ LoadedModule::LoadedModule(const QString &fileName) : m_library(fileName)
     // is refused here, not when the missing function is first called.
     m_library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     if (!m_library.load())
-        throw ESuiteError(QStringLiteral("Não foi possível carregar o módulo %1: %2").arg(fileName, m_library.errorString()));
+        throw ESuiteError(
+            QStringLiteral("Não foi possível carregar o módulo %1: %2").arg(fileName, m_library.errorString()));
     checkEntries();
     checkSuiteVersion();
     auto initialize = reinterpret_cast<void (*)()>(m_library.resolve("Initialize"));

@@ -15,19 +15,25 @@ QString defaultConfig()
 QList<QCommandLineOption> shellOptions()
 {
     return {
-        {QStringLiteral("config"), QStringLiteral("Arquivo de sessão (INI)."), QStringLiteral("arquivo"), defaultConfig()},
+        {QStringLiteral("config"), QStringLiteral("Arquivo de sessão (INI)."), QStringLiteral("arquivo"),
+         defaultConfig()},
         {QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."), QStringLiteral("tela")},
         {QStringLiteral("modules"), QStringLiteral("Lista os módulos carregados e sai.")},
         {QStringLiteral("batch"), QStringLiteral("Emite o relatório da tela sem display."), QStringLiteral("tela")},
-        {QStringLiteral("report"), QStringLiteral("Título do relatório (execução sem tela)."), QStringLiteral("titulo")},
-        {QStringLiteral("set"), QStringLiteral("CONTROLE=VALOR, preenchido como uma pessoa faria."), QStringLiteral("atribuicao")},
+        {QStringLiteral("report"), QStringLiteral("Título do relatório (execução sem tela)."),
+         QStringLiteral("titulo")},
+        {QStringLiteral("set"), QStringLiteral("CONTROLE=VALOR, preenchido como uma pessoa faria."),
+         QStringLiteral("atribuicao")},
         {QStringLiteral("save"), QStringLiteral("Arquivo a gravar (pdf, csv, xlsx, html)."), QStringLiteral("arquivo")},
         {QStringLiteral("dump-params"), QStringLiteral("Imprime em JSON os parâmetros que a consulta recebeu.")},
-        {QStringLiteral("variant"), QStringLiteral("Aplica antes o conjunto de parâmetros de nome NOME."), QStringLiteral("nome")},
+        {QStringLiteral("variant"), QStringLiteral("Aplica antes o conjunto de parâmetros de nome NOME."),
+         QStringLiteral("nome")},
         {QStringLiteral("period"),
-         QStringLiteral("Período: \"semana atual\", \"próxima semana\", \"semana atual + N\", \"mês atual\" ou \"dd/mm/aaaa a dd/mm/aaaa\"."),
+         QStringLiteral(
+             "Período: \"semana atual\", \"próxima semana\", \"semana atual + N\", \"mês atual\" ou \"dd/mm/aaaa a dd/mm/aaaa\"."),
          QStringLiteral("periodo")},
-        {QStringLiteral("save-variant"), QStringLiteral("Grava as escolhas da execução como o conjunto NOME."), QStringLiteral("nome")},
+        {QStringLiteral("save-variant"), QStringLiteral("Grava as escolhas da execução como o conjunto NOME."),
+         QStringLiteral("nome")},
         {QStringLiteral("list-variants"), QStringLiteral("Lista os conjuntos de parâmetros da tela.")},
     };
 }
@@ -65,7 +71,8 @@ ShellCommandLine parseShellOptions(const QStringList &arguments)
 {
     ShellCommandLine line;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Suíte de gestão: shell que carrega os módulos e abre suas telas."));
+    parser.setApplicationDescription(
+        QStringLiteral("Suíte de gestão: shell que carrega os módulos e abre suas telas."));
     const QCommandLineOption help = parser.addHelpOption();
     parser.addOptions(shellOptions());
     if (!parser.parse(arguments)) {

@@ -10,8 +10,8 @@
 // open its window (and a screen in it).
 struct ShellOptions
 {
-    QString config;                    // the session file
-    QString open;                      // screen opened at start; empty: none
+    QString config; // the session file
+    QString open;   // screen opened at start; empty: none
     bool listModules = false;
     std::optional<BatchOptions> batch; // a display-less run
 };

@@ -41,9 +41,8 @@ int listModules(ModuleLoader &loader)
     QTextStream out(stdout);
     for (const ModuleInfo &m : ModuleRegistry::modules())
         out << m.name << ' ' << m.version << ' ' << m.fileName << "\n  unidades: " << m.units.join(QStringLiteral(", "))
-            << "\n  requer: " << m.requiredModules.join(QStringLiteral(", "))
-            << "\n  recursos localizados: " << (m.resourceModule.isEmpty() ? QStringLiteral("(nenhum)") : m.resourceModule)
-            << Qt::endl;
+            << "\n  requer: " << m.requiredModules.join(QStringLiteral(", ")) << "\n  recursos localizados: "
+            << (m.resourceModule.isEmpty() ? QStringLiteral("(nenhum)") : m.resourceModule) << Qt::endl;
     return 0;
 }
 
@@ -68,7 +67,9 @@ int run(const ShellOptions &options)
     if (options.batch)
         return runBatch(window, *options.batch);
     if (!dtmDBGeral::isOpen())
-        guarded([] { throw ESuiteError(QStringLiteral("Banco de dados indisponível: %1").arg(Session::current().db.describe())); });
+        guarded([] {
+            throw ESuiteError(QStringLiteral("Banco de dados indisponível: %1").arg(Session::current().db.describe()));
+        });
     window.show();
     if (!options.open.isEmpty())
         window.openScreen(options.open, false);
@@ -85,7 +86,8 @@ int main(int argc, char **argv)
     if (headlessRun(arguments))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     else if (!haveDisplay())
-        return fail(QStringLiteral("suite: não há display gráfico (defina DISPLAY ou use --batch para emitir sem tela)."));
+        return fail(
+            QStringLiteral("suite: não há display gráfico (defina DISPLAY ou use --batch para emitir sem tela)."));
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("suite"));

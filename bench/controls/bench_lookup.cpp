@@ -39,7 +39,6 @@ namespace {
 
 using namespace bench;
 
-
 // Paints the dialog now, as the screen would show it.
 int paint(QDialog *d)
 {
@@ -61,8 +60,8 @@ public:
         TField &doc = AddField(QStringLiteral("NRINSJURFORN"), 14, QStringLiteral("Inscrição"));
         doc.OnGetText = [this](TField &, QString &text, bool) {
             const bool company = FieldByName(QStringLiteral("IDTPIJURFORN")).AsString() == QLatin1String("J");
-            text = TMaskEdit::formatMasked(company ? QStringLiteral("99.999.999/9999-99;0;_")
-                                                   : QStringLiteral("999.999.999-99;0;_"), text);
+            text = TMaskEdit::formatMasked(
+                company ? QStringLiteral("99.999.999/9999-99;0;_") : QStringLiteral("999.999.999-99;0;_"), text);
         };
         static const char *const first[] = {"Comercial", "Distribuidora", "Atacado", "Indústria", "Mercantil"};
         static const char *const second[] = {"São João", "Boa Vista", "Três Irmãos", "Paraná", "Aurora", "Líder"};
@@ -72,8 +71,9 @@ public:
         for (int i = 0; i < count; ++i) {
             const bool company = i % 3 != 0;
             appendRow({QStringLiteral("%1").arg(i + 1, 21, 10, QLatin1Char('0')),
-                       QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(first[i % 5]),
-                                                      QString::fromUtf8(second[(i / 5) % 6])).arg(i),
+                       QStringLiteral("%1 %2 %3")
+                           .arg(QString::fromUtf8(first[i % 5]), QString::fromUtf8(second[(i / 5) % 6]))
+                           .arg(i),
                        company ? QStringLiteral("J") : QStringLiteral("F"),
                        company ? QStringLiteral("%1").arg(10000000000000LL + i * 7919LL, 14, 10, QLatin1Char('0'))
                                : QStringLiteral("%1").arg(10000000000LL + i * 7919LL, 11, 10, QLatin1Char('0'))});
@@ -87,7 +87,7 @@ struct Row
 {
     QString what;
     std::vector<double> samples;
-    double target;   // 0: no target, shown for information
+    double target; // 0: no target, shown for information
 };
 
 } // namespace
@@ -101,12 +101,12 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addOption({QStringLiteral("products"), QStringLiteral("Products in the database."), QStringLiteral("N"),
                       QStringLiteral("1000000")});
-    parser.addOption({QStringLiteral("suppliers"), QStringLiteral("Quoted suppliers in memory."),
-                      QStringLiteral("N"), QStringLiteral("50000")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs per measure."), QStringLiteral("N"),
-                      QStringLiteral("7")});
-    parser.addOption({QStringLiteral("keep"), QStringLiteral("Folder to keep the database in."),
-                      QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("suppliers"), QStringLiteral("Quoted suppliers in memory."), QStringLiteral("N"),
+                      QStringLiteral("50000")});
+    parser.addOption(
+        {QStringLiteral("runs"), QStringLiteral("Runs per measure."), QStringLiteral("N"), QStringLiteral("7")});
+    parser.addOption(
+        {QStringLiteral("keep"), QStringLiteral("Folder to keep the database in."), QStringLiteral("DIR")});
     parser.process(app);
     const int products = parser.value(QStringLiteral("products")).toInt();
     const int suppliers = parser.value(QStringLiteral("suppliers")).toInt();
@@ -158,55 +158,61 @@ int main(int argc, char **argv)
         if (q.exec(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = '%1'")
                        .arg(products / 2, 10, 10, QLatin1Char('0')))
             && q.next())
-            namePrefix = q.value(0).toString().left(4).toLower();   // typed in small letters
+            namePrefix = q.value(0).toString().left(4).toLower(); // typed in small letters
     }
 
     // Texts a buyer types into the name search, key by key: a part of a brand spread over
     // the whole list, words at the start of names late in the alphabet, a part inside a
     // word, and one that matches nothing.
-    const QStringList nameTexts = {namePrefix, QStringLiteral("camp"), QStringLiteral("suco de laranja"),
-                                   QStringLiteral("ranja"), QStringLiteral("açúcar"), QStringLiteral("xyzq")};
+    const QStringList nameTexts = {namePrefix,
+                                   QStringLiteral("camp"),
+                                   QStringLiteral("suco de laranja"),
+                                   QStringLiteral("ranja"),
+                                   QStringLiteral("açúcar"),
+                                   QStringLiteral("xyzq")};
     std::vector<double> open, codeKey, nameKey, page;
     int firstRows = 0;
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer t;
-        whenDialogOpens([&](QDialog *d) {
-            firstRows = paint(d);
-            open.push_back(msSince(t));
-            auto *line = d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
-            for (QChar c : QStringLiteral("0100")) {
-                QElapsedTimer k;
-                k.start();
-                QTest::keyClick(line, c.toLatin1());
-                paint(d);
-                codeKey.push_back(msSince(k));
-            }
-            d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(1);
-            for (const QString &text : nameTexts) {
-                line->clear();
-                for (QChar c : text) {
+        whenDialogOpens(
+            [&](QDialog *d) {
+                firstRows = paint(d);
+                open.push_back(msSince(t));
+                auto *line = d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
+                for (QChar c : QStringLiteral("0100")) {
                     QElapsedTimer k;
                     k.start();
-                    if (c.unicode() < 128)
-                        QTest::keyClick(line, c.toLatin1());
-                    else
-                        QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, QString(c), Qt::NoModifier);
+                    QTest::keyClick(line, c.toLatin1());
                     paint(d);
-                    nameKey.push_back(msSince(k));
+                    codeKey.push_back(msSince(k));
                 }
-            }
-            QTest::keyClick(line, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClick(line, Qt::Key_Backspace);   // the whole list again
-            auto *view = d->findChild<QAbstractItemView *>(QStringLiteral("grdLista"));
-            for (int i = 0; i < 3; ++i) {
-                QElapsedTimer k;
-                k.start();
-                view->model()->fetchMore(QModelIndex());
-                paint(d);
-                page.push_back(msSince(k));
-            }
-            d->reject();
-        }, 0);
+                d->findChild<QComboBox *>(QStringLiteral("cbbCampo"))->setCurrentIndex(1);
+                for (const QString &text : nameTexts) {
+                    line->clear();
+                    for (QChar c : text) {
+                        QElapsedTimer k;
+                        k.start();
+                        if (c.unicode() < 128)
+                            QTest::keyClick(line, c.toLatin1());
+                        else
+                            QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, QString(c), Qt::NoModifier);
+                        paint(d);
+                        nameKey.push_back(msSince(k));
+                    }
+                }
+                QTest::keyClick(line, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClick(line, Qt::Key_Backspace); // the whole list again
+                auto *view = d->findChild<QAbstractItemView *>(QStringLiteral("grdLista"));
+                for (int i = 0; i < 3; ++i) {
+                    QElapsedTimer k;
+                    k.start();
+                    view->model()->fetchMore(QModelIndex());
+                    paint(d);
+                    page.push_back(msSince(k));
+                }
+                d->reject();
+            },
+            0);
         QString key;
         t.start();
         LookupDialog::run(nullptr, source, QStringLiteral("Produto"), QStringLiteral("CDARVPROD"), key);
@@ -217,33 +223,35 @@ int main(int argc, char **argv)
     std::vector<double> multiOpen, multiSearch, multiSearchLater, multiDigits;
     for (int run = 0; run < 2 * runs; ++run) {
         QElapsedTimer t;
-        whenDialogOpens([&](QDialog *d) {
-            paint(d);
-            multiOpen.push_back(msSince(t));
-            auto *line = d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
-            // Odd runs type at once; even runs give the list the half second a person
-            // takes to look at it before typing.
-            if (run % 2 == 0)
-                QTest::qWait(500);
-            QElapsedTimer k;
-            k.start();
-            QTest::keyClick(line, 'v');
-            paint(d);
-            (run % 2 == 0 ? multiSearchLater : multiSearch).push_back(msSince(k));
-            // A registration number typed without its punctuation, key by key.
-            line->clear();
-            for (QChar c : QStringLiteral("1000000")) {
-                QElapsedTimer n;
-                n.start();
-                QTest::keyClick(line, c.toLatin1());
+        whenDialogOpens(
+            [&](QDialog *d) {
                 paint(d);
-                multiDigits.push_back(msSince(n));
-            }
-            d->reject();
-        }, 0);
+                multiOpen.push_back(msSince(t));
+                auto *line = d->findChild<QLineEdit *>(QStringLiteral("edtPesquisa"));
+                // Odd runs type at once; even runs give the list the half second a person
+                // takes to look at it before typing.
+                if (run % 2 == 0)
+                    QTest::qWait(500);
+                QElapsedTimer k;
+                k.start();
+                QTest::keyClick(line, 'v');
+                paint(d);
+                (run % 2 == 0 ? multiSearchLater : multiSearch).push_back(msSince(k));
+                // A registration number typed without its punctuation, key by key.
+                line->clear();
+                for (QChar c : QStringLiteral("1000000")) {
+                    QElapsedTimer n;
+                    n.start();
+                    QTest::keyClick(line, c.toLatin1());
+                    paint(d);
+                    multiDigits.push_back(msSince(n));
+                }
+                d->reject();
+            },
+            0);
         t.start();
-        MultiSelectDialog::run(nullptr, &quotedSource, QStringLiteral("CDFORNECED"), QStringLiteral("Fornecedor cotado"),
-                               {});
+        MultiSelectDialog::run(nullptr, &quotedSource, QStringLiteral("CDFORNECED"),
+                               QStringLiteral("Fornecedor cotado"), {});
     }
 
     const QList<Row> rows = {
@@ -258,9 +266,15 @@ int main(int argc, char **argv)
     };
     say(QString());
     say(QStringLiteral("bench_lookup: %1 produtos (SQLite), %2 fornecedores em memória, mediana de %3 execuções")
-            .arg(products).arg(suppliers).arg(runs));
-    say(QStringLiteral("%1 | %2 | %3 | %4 | %5").arg(QStringLiteral("medida"), -62).arg(QStringLiteral("mediana"), 8)
-            .arg(QStringLiteral("pior"), 8).arg(QStringLiteral("alvo"), 6).arg(QStringLiteral("ok")));
+            .arg(products)
+            .arg(suppliers)
+            .arg(runs));
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5")
+            .arg(QStringLiteral("medida"), -62)
+            .arg(QStringLiteral("mediana"), 8)
+            .arg(QStringLiteral("pior"), 8)
+            .arg(QStringLiteral("alvo"), 6)
+            .arg(QStringLiteral("ok")));
     say(QString(99, QLatin1Char('-')));
     bool allOk = true;
     for (const Row &r : rows) {
@@ -274,7 +288,8 @@ int main(int argc, char **argv)
                 .arg(r.target > 0 ? QString::number(r.target) : QStringLiteral("-"), 6)
                 .arg(r.target > 0 ? (ok ? QStringLiteral("sim") : QStringLiteral("NÃO")) : QStringLiteral("")));
     }
-    say(QStringLiteral("primeira página do lookup: %1 linhas; textos no nome: %2").arg(firstRows)
+    say(QStringLiteral("primeira página do lookup: %1 linhas; textos no nome: %2")
+            .arg(firstRows)
             .arg(nameTexts.join(QStringLiteral(", "))));
     dtmDBGeral::close();
     return allOk ? 0 : 2;

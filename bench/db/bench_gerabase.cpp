@@ -23,7 +23,7 @@ struct Case
 {
     QString name;
     DemoOptions options;
-    double targetSeconds;   // whole build: tables, data, indices, statistics
+    double targetSeconds; // whole build: tables, data, indices, statistics
 };
 
 struct Result

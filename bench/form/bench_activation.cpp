@@ -71,8 +71,11 @@ int main(int argc, char **argv)
     out << "Primeira ativação (IniProc até o fim de FormActivate), mediana de 5; meta <= 150 ms com 1M/50k\n";
     out << "  fria: o servidor monta a lista a cada chamada; pronta: o servidor como é instalado (lista mantida)\n";
     out << "Validação do produto na saída (Vd_CdProduto), mediana de 200; meta <= 2 ms\n";
-    out << qSetFieldWidth(34) << Qt::left << "base" << qSetFieldWidth(14) << "cotados" << "fria ms" << "x base"
-        << "pronta ms" << "validação ms" << qSetFieldWidth(0) << "\n";
+    out << qSetFieldWidth(34) << Qt::left << "base" << qSetFieldWidth(14) << "cotados"
+        << "fria ms"
+        << "x base"
+        << "pronta ms"
+        << "validação ms" << qSetFieldWidth(0) << "\n";
     double baseline = 0;
     for (const Row &r : rows) {
         DemoOptions o;

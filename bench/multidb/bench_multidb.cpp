@@ -67,14 +67,9 @@ struct Measure
 // What a person waits for: leaving the branch or a product code, opening the screen
 // (supplier list), and a page of the product lookup.
 constexpr Measure kMeasures[] = {
-    {"validação da filial", 20},
-    {"validação do produto", 20},
-    {"GetFornecedor", 60},
-    {"pesquisa: abrir (1ª página)", 100},
-    {"pesquisa: página seguinte", 100},
-    {"pesquisa: tecla no código", 30},
-    {"pesquisa: tecla no nome", 30},
-    {"pesquisa: pior tecla no nome", 30},
+    {"validação da filial", 20},          {"validação do produto", 20},         {"GetFornecedor", 60},
+    {"pesquisa: abrir (1ª página)", 100}, {"pesquisa: página seguinte", 100},   {"pesquisa: tecla no código", 30},
+    {"pesquisa: tecla no nome", 30},      {"pesquisa: pior tecla no nome", 30},
 };
 
 // What a buyer types into the product search, one key at a time: a code's start; a part
@@ -116,7 +111,8 @@ public:
         m_dir.emplace(QStringLiteral("/tmp/lprbench-XXXXXX"));
         // The servers run as their own system users: they must reach the folder.
         QFile::setPermissions(m_dir->path(), QFile::permissions(m_dir->path()) | QFileDevice::ExeGroup
-                                                 | QFileDevice::ReadGroup | QFileDevice::ExeOther | QFileDevice::ReadOther);
+                                                 | QFileDevice::ReadGroup | QFileDevice::ExeOther
+                                                 | QFileDevice::ReadOther);
         m_script = QString::fromLocal8Bit(qgetenv("SUITE_SOURCE_DIR"));
         if (m_script.isEmpty())
             m_script = QStringLiteral(LPR_SOURCE_DIR);
@@ -153,9 +149,9 @@ struct Result
 {
     double loadSeconds = 0;
     double ms[kMeasureCount] = {};
-    double firstSupplierMs = 0;    // first GetFornecedor of a fresh connection
-    bool skipped = false;          // left out by --only
-    QString slowestKey;            // the text typed when the slowest name key came
+    double firstSupplierMs = 0; // first GetFornecedor of a fresh connection
+    bool skipped = false;       // left out by --only
+    QString slowestKey;         // the text typed when the slowest name key came
     double pdfSeconds = 0;
     qint64 pdfRows = 0;
     int pdfPages = 0;
@@ -167,8 +163,9 @@ struct Result
 QString rangeEnd(qint64 lines)
 {
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    if (!q.exec(QStringLiteral("SELECT P.CDARVPROD, COUNT(*) FROM COTACAO C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
-                               "WHERE C.CDFILIAL = '0001' GROUP BY P.CDARVPROD ORDER BY P.CDARVPROD")))
+    if (!q.exec(
+            QStringLiteral("SELECT P.CDARVPROD, COUNT(*) FROM COTACAO C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+                           "WHERE C.CDFILIAL = '0001' GROUP BY P.CDARVPROD ORDER BY P.CDARVPROD")))
         throw EDatabaseError(q.lastError().text());
     qint64 total = 0;
     QString last = QStringLiteral("ZZZZZZZZZZ");
@@ -194,11 +191,13 @@ void savePriceListPdf(const QString &file, const QString &lastProduct, Result &r
     designer.BeforeGetQueryParams = [&](TParams &params, bool &) {
         const QList<QPair<const char *, QVariant>> values = {
             {"P_CDFILIAL", QStringLiteral("0001")}, {"P_CDFILCENTCMP", QStringLiteral("0001")},
-            {"P_CDREGIAO", QStringLiteral("001")}, {"P_CDPRODINI", QString()}, {"P_CDPRODFIN", lastProduct},
-            {"L_LISTAOPER", QStringLiteral("T")}, {"L_LISTAOPER1", QStringLiteral("T")},
-            {"L_LISTAFORNE", QStringLiteral("T")}, {"L_LISTAFORNE1", QStringLiteral("T")},
-            {"P_DTINI", QDate(2000, 1, 1)}, {"P_DTFIN", QDate(2099, 12, 31)}, {"P_SISTEMA", QStringLiteral("CMP")},
-            {"P_VARIPRECO", QStringLiteral("S")}, {"P_ORDPI", QStringLiteral("N")}, {"P_TODOSPROD", QStringLiteral("T")}};
+            {"P_CDREGIAO", QStringLiteral("001")},  {"P_CDPRODINI", QString()},
+            {"P_CDPRODFIN", lastProduct},           {"L_LISTAOPER", QStringLiteral("T")},
+            {"L_LISTAOPER1", QStringLiteral("T")},  {"L_LISTAFORNE", QStringLiteral("T")},
+            {"L_LISTAFORNE1", QStringLiteral("T")}, {"P_DTINI", QDate(2000, 1, 1)},
+            {"P_DTFIN", QDate(2099, 12, 31)},       {"P_SISTEMA", QStringLiteral("CMP")},
+            {"P_VARIPRECO", QStringLiteral("S")},   {"P_ORDPI", QStringLiteral("N")},
+            {"P_TODOSPROD", QStringLiteral("T")}};
         for (const auto &[name, value] : values) {
             TParam *p = params.FindParam(QLatin1String(name));
             if (!p)
@@ -221,10 +220,12 @@ void savePriceListPdf(const QString &file, const QString &lastProduct, Result &r
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Consultas da tela em SQLite, PostgreSQL e Firebird, lado a lado."));
+    parser.setApplicationDescription(
+        QStringLiteral("Consultas da tela em SQLite, PostgreSQL e Firebird, lado a lado."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("quick"), QStringLiteral("Tamanho dos testes (300 produtos).")},
@@ -233,8 +234,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("branches"), QStringLiteral("Número de filiais."), QStringLiteral("n")},
         {QStringLiteral("suppliers"), QStringLiteral("Número de fornecedores."), QStringLiteral("n")},
         {QStringLiteral("quotes"), QStringLiteral("Número de cotações."), QStringLiteral("n")},
-        {QStringLiteral("runs"), QStringLiteral("Medições por consulta (mediana)."), QStringLiteral("n"), QStringLiteral("15")},
-        {QStringLiteral("only"), QStringLiteral("Só este banco: sqlite, postgresql ou firebird."), QStringLiteral("banco")},
+        {QStringLiteral("runs"), QStringLiteral("Medições por consulta (mediana)."), QStringLiteral("n"),
+         QStringLiteral("15")},
+        {QStringLiteral("only"), QStringLiteral("Só este banco: sqlite, postgresql ou firebird."),
+         QStringLiteral("banco")},
         {QStringLiteral("pdf-lines"), QStringLiteral("Linhas da lista de preços salva em PDF (0: não salva)."),
          QStringLiteral("n"), QStringLiteral("100000")},
     });
@@ -242,11 +245,21 @@ int main(int argc, char *argv[])
 
     DemoOptions o;
     if (parser.isSet(QStringLiteral("full"))) {
-        o.products = 1000000; o.branches = 5000; o.suppliers = 50000; o.quotes = 5000000;
+        o.products = 1000000;
+        o.branches = 5000;
+        o.suppliers = 50000;
+        o.quotes = 5000000;
     } else if (!parser.isSet(QStringLiteral("quick"))) {
-        o.products = 50000; o.branches = 1000; o.suppliers = 10000; o.quotes = 250000;
+        o.products = 50000;
+        o.branches = 1000;
+        o.suppliers = 10000;
+        o.quotes = 250000;
     }
-    const struct { const char *flag; int *value; } sizes[] = {
+    const struct
+    {
+        const char *flag;
+        int *value;
+    } sizes[] = {
         {"products", &o.products}, {"branches", &o.branches}, {"suppliers", &o.suppliers}, {"quotes", &o.quotes}};
     for (const auto &s : sizes) {
         if (!parser.isSet(QLatin1String(s.flag)))
@@ -254,18 +267,23 @@ int main(int argc, char *argv[])
         bool ok = false;
         const int v = parser.value(QLatin1String(s.flag)).toInt(&ok);
         if (!ok || v < 0) {
-            say(QStringLiteral("Valor inválido para --%1. Informe um número inteiro não negativo.").arg(QLatin1String(s.flag)));
+            say(QStringLiteral("Valor inválido para --%1. Informe um número inteiro não negativo.")
+                    .arg(QLatin1String(s.flag)));
             return 2;
         }
         *s.value = v;
     }
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
     const qint64 pdfLines = qMax(0LL, parser.value(QStringLiteral("pdf-lines")).toLongLong());
-    QString lastProduct;   // the same product range on every database
+    QString lastProduct; // the same product range on every database
     o.buyers = qMin(o.buyers, o.operators);
 
     say(QStringLiteral("Base: %1 produtos, %2 filiais, %3 fornecedores, %4 cotações; mediana de %5 medições.")
-            .arg(o.products).arg(o.branches).arg(o.suppliers).arg(o.quotes).arg(runs));
+            .arg(o.products)
+            .arg(o.branches)
+            .arg(o.suppliers)
+            .arg(o.quotes)
+            .arg(runs));
 
     const SqlDialect dialects[] = {SqlDialect::SQLite, SqlDialect::PostgreSQL, SqlDialect::Firebird};
     Result results[3];
@@ -295,7 +313,8 @@ int main(int argc, char *argv[])
                     s.dropDatabase(dialect, name);
                     s.createDatabase(dialect, name);
                     {
-                        QSqlDatabase owner = dtmDBGeral::openConnection(s.owner(dialect, name), QStringLiteral("benchLoad"), false);
+                        QSqlDatabase owner =
+                            dtmDBGeral::openConnection(s.owner(dialect, name), QStringLiteral("benchLoad"), false);
                         DemoDb::build(owner, dialect, o);
                         DemoDb::grantReadOnly(owner, dialect, s.readerUser(dialect));
                         owner.close();
@@ -313,61 +332,70 @@ int main(int argc, char *argv[])
                     QSqlQuery q(dtmDBGeral::dtbGeral());
                     q.exec(QStringLiteral("SELECT CDFILIAL FROM FILIAL ORDER BY CDFILIAL"));
                     QStringList all;
-                    while (q.next()) all << q.value(0).toString();
-                    for (int i = 0; i < runs + 1 && !all.isEmpty(); ++i) branches << all.at(qsizetype(i) * 7919 % all.size());
+                    while (q.next())
+                        all << q.value(0).toString();
+                    for (int i = 0; i < runs + 1 && !all.isEmpty(); ++i)
+                        branches << all.at(qsizetype(i) * 7919 % all.size());
                     q.exec(QStringLiteral("SELECT CDARVPROD FROM PRODUTO ORDER BY CDARVPROD"));
                     QStringList codes;
-                    while (q.next()) codes << q.value(0).toString();
-                    for (int i = 0; i < runs + 1 && !codes.isEmpty(); ++i) products << codes.at(qsizetype(i) * 104729 % codes.size());
+                    while (q.next())
+                        codes << q.value(0).toString();
+                    for (int i = 0; i < runs + 1 && !codes.isEmpty(); ++i)
+                        products << codes.at(qsizetype(i) * 104729 % codes.size());
                 }
 
-                {   // everything holding the connection goes before it closes
-                TfrmListaPrecRel form;
-                r.ms[0] = timeMs(runs, [&](int i) {
-                    TADOIBQuery *q = form.qryFilial;
-                    q->Close();
-                    q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(branches.value(i));
-                    q->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
-                    q->Open();
-                    q->FieldByName(QStringLiteral("NMFILIAL")).AsString();
-                });
-                r.ms[1] = timeMs(runs, [&](int i) {
-                    TADOIBQuery *q = form.qryVdProduto;
-                    q->Close();
-                    q->ParamByName(QStringLiteral("P_CDPRODUTO")).setValue(products.value(i));
-                    q->Open();
-                    q->FieldByName(QStringLiteral("NMPRODUTO")).AsString();
-                });
-                rdmConsListaPreco rdm(QString::fromLatin1(dtmDBGeral::connectionName()));
-                rdm.setCacheTime(0);
-                r.ms[2] = timeMs(qMin(runs, 5), [&](int) { rdm.GetFornecedor(); }, &r.firstSupplierMs);
+                { // everything holding the connection goes before it closes
+                    TfrmListaPrecRel form;
+                    r.ms[0] = timeMs(runs, [&](int i) {
+                        TADOIBQuery *q = form.qryFilial;
+                        q->Close();
+                        q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(branches.value(i));
+                        q->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
+                        q->Open();
+                        q->FieldByName(QStringLiteral("NMFILIAL")).AsString();
+                    });
+                    r.ms[1] = timeMs(runs, [&](int i) {
+                        TADOIBQuery *q = form.qryVdProduto;
+                        q->Close();
+                        q->ParamByName(QStringLiteral("P_CDPRODUTO")).setValue(products.value(i));
+                        q->Open();
+                        q->FieldByName(QStringLiteral("NMPRODUTO")).AsString();
+                    });
+                    rdmConsListaPreco rdm(QString::fromLatin1(dtmDBGeral::connectionName()));
+                    rdm.setCacheTime(0);
+                    r.ms[2] = timeMs(
+                        qMin(runs, 5), [&](int) { rdm.GetFornecedor(); }, &r.firstSupplierMs);
 
-                QVector<LookupModel::Column> columns;
-                for (const char *field : {"CDARVPROD", "NMPRODUTO"}) {
-                    LookupModel::Column c;
-                    c.field = &form.qryProduto->FieldByName(QLatin1String(field));
-                    c.name = QLatin1String(field);
-                    columns << c;
-                }
-                LookupSqlModel model(form.qryProduto, columns, QStringLiteral("CDARVPROD"), &app);
-                r.ms[3] = timeMs(runs, [&](int) { model.search(QStringLiteral("NMPRODUTO"), QString()); });
-                r.ms[4] = timeMs(runs, [&](int) {
-                    if (!model.canFetchMore(QModelIndex()))
-                        model.search(QStringLiteral("NMPRODUTO"), QString());
-                    model.fetchMore(QModelIndex());
-                });
-                perKey(model, QStringLiteral("NMPRODUTO"), kNameTyped);   // warms the caches
-                r.ms[5] = median(perKey(model, QStringLiteral("CDARVPROD"), kCodeTyped));
-                const std::vector<double> nameKeys = perKey(model, QStringLiteral("NMPRODUTO"), kNameTyped, &r.slowestKey);
-                r.ms[6] = median(nameKeys);
-                r.ms[7] = worst(nameKeys);
+                    QVector<LookupModel::Column> columns;
+                    for (const char *field : {"CDARVPROD", "NMPRODUTO"}) {
+                        LookupModel::Column c;
+                        c.field = &form.qryProduto->FieldByName(QLatin1String(field));
+                        c.name = QLatin1String(field);
+                        columns << c;
+                    }
+                    LookupSqlModel model(form.qryProduto, columns, QStringLiteral("CDARVPROD"), &app);
+                    r.ms[3] = timeMs(runs, [&](int) { model.search(QStringLiteral("NMPRODUTO"), QString()); });
+                    r.ms[4] = timeMs(runs, [&](int) {
+                        if (!model.canFetchMore(QModelIndex()))
+                            model.search(QStringLiteral("NMPRODUTO"), QString());
+                        model.fetchMore(QModelIndex());
+                    });
+                    perKey(model, QStringLiteral("NMPRODUTO"), kNameTyped); // warms the caches
+                    r.ms[5] = median(perKey(model, QStringLiteral("CDARVPROD"), kCodeTyped));
+                    const std::vector<double> nameKeys =
+                        perKey(model, QStringLiteral("NMPRODUTO"), kNameTyped, &r.slowestKey);
+                    r.ms[6] = median(nameKeys);
+                    r.ms[7] = worst(nameKeys);
                 }
                 if (pdfLines > 0) {
                     if (lastProduct.isEmpty())
                         lastProduct = rangeEnd(pdfLines);
                     savePriceListPdf(dir.filePath(QStringLiteral("lista.pdf")), lastProduct, r);
                     say(QStringLiteral("  %1: lista em PDF, %2 linhas, %3 páginas, %4 s")
-                            .arg(dialectName(dialect)).arg(r.pdfRows).arg(r.pdfPages).arg(r.pdfSeconds, 0, 'f', 1));
+                            .arg(dialectName(dialect))
+                            .arg(r.pdfRows)
+                            .arg(r.pdfPages)
+                            .arg(r.pdfSeconds, 0, 'f', 1));
                 }
                 dtmDBGeral::close();
                 if (dialect != SqlDialect::SQLite)

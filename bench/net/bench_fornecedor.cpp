@@ -51,7 +51,7 @@ struct Result
     double coldMs = 0;
     double warmMs = 0;
     double loadMs = 0;
-    double serverCpuMs = 0;   // per uncached call
+    double serverCpuMs = 0; // per uncached call
 };
 
 int scalar(const QString &file, const QString &sql)
@@ -147,7 +147,7 @@ double measure(int port, int runs, bool load, qint64 *packetBytes = nullptr, int
         if (load)
             cds.setData(packet);
         const double ms = clock.nsecsElapsed() / 1e6;
-        if (i > 0)   // the first call also warms the database's page cache
+        if (i > 0) // the first call also warms the database's page cache
             times.push_back(ms);
         if (packetBytes)
             *packetBytes = packet.toByteArray().size();
@@ -164,10 +164,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOptions({{QStringLiteral("quick"), QStringLiteral("500 mil cotações no caso grande, em vez de 5 milhões.")},
-                       {QStringLiteral("runs"), QStringLiteral("Chamadas medidas por caso (padrão 20)."), QStringLiteral("N"),
-                        QStringLiteral("20")},
-                       {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."), QStringLiteral("DIR")}});
+    parser.addOptions(
+        {{QStringLiteral("quick"), QStringLiteral("500 mil cotações no caso grande, em vez de 5 milhões.")},
+         {QStringLiteral("runs"), QStringLiteral("Chamadas medidas por caso (padrão 20)."), QStringLiteral("N"),
+          QStringLiteral("20")},
+         {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."),
+          QStringLiteral("DIR")}});
     parser.process(app);
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
 
@@ -191,7 +193,9 @@ int main(int argc, char *argv[])
             const QString file = QStringLiteral("%1/fornecedor_%2_%3.db").arg(dir, c.name).arg(c.options.quotes);
             if (!QFileInfo::exists(file)) {
                 say(QStringLiteral("Gerando a base %1 (%2 fornecedores, %3 cotações)...")
-                        .arg(c.name).arg(c.options.suppliers).arg(c.options.quotes));
+                        .arg(c.name)
+                        .arg(c.options.suppliers)
+                        .arg(c.options.quotes));
                 QElapsedTimer clock;
                 clock.start();
                 DemoDb::createSqlite(file, c.options);
@@ -222,10 +226,12 @@ int main(int argc, char *argv[])
                 r.loadMs = measure(server.port, runs, true, nullptr, &rows);
                 if (rows != r.quoted)
                     throw ESuiteError(QStringLiteral("o caso %1 trouxe %2 fornecedores, a base tem %3 cotados")
-                                          .arg(c.name).arg(rows).arg(r.quoted));
+                                          .arg(c.name)
+                                          .arg(rows)
+                                          .arg(r.quoted));
             }
             {
-                ServerProcess server(sessionFile, 10);   // the default
+                ServerProcess server(sessionFile, 10); // the default
                 r.warmMs = measure(server.port, runs, false);
             }
             results.push_back(r);
@@ -261,12 +267,15 @@ int main(int argc, char *argv[])
                 .arg(QStringLiteral("%1 ms").arg(r.coldMs, 0, 'f', 2), 10)
                 .arg(QStringLiteral("%1 ms").arg(r.loadMs, 0, 'f', 2), 12)
                 .arg(QStringLiteral("%1 ms").arg(r.serverCpuMs, 0, 'f', 1), 12)
-                .arg(big ? QStringLiteral("<= %1 ms: %2").arg(kTargetMs).arg(met ? QStringLiteral("OK") : QStringLiteral("ACIMA"))
+                .arg(big ? QStringLiteral("<= %1 ms: %2")
+                               .arg(kTargetMs)
+                               .arg(met ? QStringLiteral("OK") : QStringLiteral("ACIMA"))
                          : QStringLiteral("-")));
     }
-    say(QStringLiteral("com cache: o pacote montado é reaproveitado por 10 s (padrão de --cache).\n"
-                       "sem cache: cada chamada monta a lista no banco (o caso da primeira chamada após o cache expirar);\n"
-                       "s/cache+cds: o mesmo, mais a carga do pacote no TClientDataSet do cliente;\n"
-                       "CPU servidor: tempo de CPU do Lpr07700 por chamada sem cache (independe da carga da máquina)."));
+    say(QStringLiteral(
+        "com cache: o pacote montado é reaproveitado por 10 s (padrão de --cache).\n"
+        "sem cache: cada chamada monta a lista no banco (o caso da primeira chamada após o cache expirar);\n"
+        "s/cache+cds: o mesmo, mais a carga do pacote no TClientDataSet do cliente;\n"
+        "CPU servidor: tempo de CPU do Lpr07700 por chamada sem cache (independe da carga da máquina)."));
     return allMet ? 0 : 2;
 }

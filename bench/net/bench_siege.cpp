@@ -115,7 +115,7 @@ int refusals(const QByteArray &log)
 class IdleFlood : public QThread
 {
 public:
-    IdleFlood(quint16 port, QHostAddress from, int count) : m_port(port), m_from(std::move(from)), m_count(count) {}
+    IdleFlood(quint16 port, QHostAddress from, int count) : m_port(port), m_from(std::move(from)), m_count(count) { }
     ~IdleFlood() override
     {
         m_stop = true;
@@ -196,7 +196,8 @@ void header()
 
 void floods(ServerProcess &server, int calls)
 {
-    say(QStringLiteral("\n1. Lpr07700 com conexões ociosas que não se identificam (cada chamada: conexão nova + GetFornecedor)"));
+    say(QStringLiteral(
+        "\n1. Lpr07700 com conexões ociosas que não se identificam (cada chamada: conexão nova + GetFornecedor)"));
     header();
     const quint16 port = quint16(server.port());
     Calls alone;
@@ -204,8 +205,9 @@ void floods(ServerProcess &server, int calls)
         openScreen(port, alone);
     row(QStringLiteral("sozinho"), alone, refusals(server.takeLog()), memoryMb(server.pid()));
 
-    for (const auto &[name, from] : {std::pair{QStringLiteral("300 ociosas de outro endereço"), QHostAddress(QStringLiteral("127.0.0.2"))},
-                                     std::pair{QStringLiteral("300 ociosas do mesmo endereço"), QHostAddress(QStringLiteral("127.0.0.1"))}}) {
+    for (const auto &[name, from] :
+         {std::pair{QStringLiteral("300 ociosas de outro endereço"), QHostAddress(QStringLiteral("127.0.0.2"))},
+          std::pair{QStringLiteral("300 ociosas do mesmo endereço"), QHostAddress(QStringLiteral("127.0.0.1"))}}) {
         IdleFlood flood(port, from, 300);
         flood.start();
         QThread::msleep(1500);
@@ -217,14 +219,18 @@ void floods(ServerProcess &server, int calls)
         const int open = flood.open();
         row(name, c, refusals(server.takeLog()), memoryMb(server.pid()),
             QStringLiteral("ociosas abertas no fim %1, reabertas %2 vezes em %3 s%4")
-                .arg(open).arg(flood.reopened()).arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+                .arg(open)
+                .arg(flood.reopened())
+                .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
                 .arg(c.firstError.isEmpty() ? QString() : QStringLiteral("; ") + c.firstError.left(120)));
     }
 }
 
 void concurrentCallers(ServerProcess &server, int callers, int callsEach)
 {
-    say(QStringLiteral("\n2. %1 chamadores simultâneos, cada um em sua thread e conexão, %2 chamadas cada").arg(callers).arg(callsEach));
+    say(QStringLiteral("\n2. %1 chamadores simultâneos, cada um em sua thread e conexão, %2 chamadas cada")
+            .arg(callers)
+            .arg(callsEach));
     header();
     std::mutex lock;
     Calls all;
@@ -269,7 +275,8 @@ void concurrentCallers(ServerProcess &server, int callers, int callsEach)
         t->wait();
     row(QStringLiteral("%1 chamadores").arg(callers), all, refusals(server.takeLog()), memoryMb(server.pid()),
         QStringLiteral("%1 chamadas em %2 s%3")
-            .arg(all.ms.size() + size_t(all.failed)).arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+            .arg(all.ms.size() + size_t(all.failed))
+            .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
             .arg(all.firstError.isEmpty() ? QString() : QStringLiteral("; ") + all.firstError.left(120)));
 }
 
@@ -282,9 +289,13 @@ QByteArray frameOf(const QByteArray &payload)
 
 void hostileServer()
 {
-    say(QStringLiteral("\n3. Servidor hostil (certificado certo, respostas erradas): o componente da tela responde com mensagem"));
-    say(QStringLiteral("%1 | %2 | %3 | %4").arg(QStringLiteral("resposta"), -34).arg(QStringLiteral("bytes"), 10)
-            .arg(QStringLiteral("pico +MiB"), 9).arg(QStringLiteral("o que a tela recebe")));
+    say(QStringLiteral(
+        "\n3. Servidor hostil (certificado certo, respostas erradas): o componente da tela responde com mensagem"));
+    say(QStringLiteral("%1 | %2 | %3 | %4")
+            .arg(QStringLiteral("resposta"), -34)
+            .arg(QStringLiteral("bytes"), 10)
+            .arg(QStringLiteral("pico +MiB"), 9)
+            .arg(QStringLiteral("o que a tela recebe")));
     QByteArray truncated(Frame::HeaderSize, '\0');
     qToBigEndian(quint32(1000), truncated.data());
     QByteArray huge(Frame::HeaderSize, '\0');
@@ -292,9 +303,12 @@ void hostileServer()
     QByteArray garbage(4096, '\0');
     for (qsizetype i = 0; i < garbage.size(); ++i)
         garbage[i] = char((i * 2654435761u) >> 13);
-    DataPacket::Writer empties({{QStringLiteral("IDMARCADO"), 1}, {QStringLiteral("IDTPIJURFORN"), 1},
-                                {QStringLiteral("NRINSJURFORN"), 20}, {QStringLiteral("NMFANTFORN"), 40},
-                                {QStringLiteral("NMRAZSOCFORN"), 40}, {QStringLiteral("CDFORNECED"), 21}});
+    DataPacket::Writer empties({{QStringLiteral("IDMARCADO"), 1},
+                                {QStringLiteral("IDTPIJURFORN"), 1},
+                                {QStringLiteral("NRINSJURFORN"), 20},
+                                {QStringLiteral("NMFANTFORN"), 40},
+                                {QStringLiteral("NMRAZSOCFORN"), 40},
+                                {QStringLiteral("CDFORNECED"), 21}});
     for (int i = 0; i < 2300000; ++i) {
         empties.beginRow();
         for (int c = 0; c < 6; ++c)
@@ -325,8 +339,11 @@ void hostileServer()
         } catch (const ESuiteError &e) {
             outcome = e.message().left(150);
         }
-        say(QStringLiteral("%1 | %2 | %3 | %4").arg(name, -34).arg(bytes.size(), 10)
-                .arg(memoryMb(QCoreApplication::applicationPid()) - before, 9, 'f', 0).arg(outcome));
+        say(QStringLiteral("%1 | %2 | %3 | %4")
+                .arg(name, -34)
+                .arg(bytes.size(), 10)
+                .arg(memoryMb(QCoreApplication::applicationPid()) - before, 9, 'f', 0)
+                .arg(outcome));
     }
 }
 
@@ -341,7 +358,8 @@ QByteArray digest(const QString &file)
 
 void databaseVanishes(ServerProcess &server, const QString &dbFile, int calls)
 {
-    say(QStringLiteral("\n4. O banco some no meio das chamadas (arquivo SQLite danificado, truncado, depois devolvido), sem cache"));
+    say(QStringLiteral(
+        "\n4. O banco some no meio das chamadas (arquivo SQLite danificado, truncado, depois devolvido), sem cache"));
     header();
     const QByteArray before = digest(dbFile);
     const quint16 port = quint16(server.port());
@@ -419,7 +437,8 @@ int main(int argc, char *argv[])
         options.quotes = quick ? 10000 : 60000;
         FormFixture fixture(options, false);
         say(QStringLiteral("bench_siege: banco de demonstração com %1 fornecedores, %2 cotações; Lpr07700 com TLS")
-                .arg(options.suppliers).arg(options.quotes));
+                .arg(options.suppliers)
+                .arg(options.quotes));
         hostileServer();
         {
             ServerProcess server(fixture.env, 10);

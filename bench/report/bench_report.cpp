@@ -44,9 +44,9 @@ struct Options
 {
     QList<int> sizes{10000, 100000};
     QString keep;
-    QString db;            // an existing database instead of generated ones (one size)
-    int runs = 1;          // each case this many times, the median kept
-    QStringList caseArgs;  // --case KIND DB OUT
+    QString db;           // an existing database instead of generated ones (one size)
+    int runs = 1;         // each case this many times, the median kept
+    QStringList caseArgs; // --case KIND DB OUT
 };
 
 Options parseOptions(const QStringList &args)
@@ -87,11 +87,11 @@ qint64 statusValue(const char *key)
 
 void fill(TParams &params)
 {
-    const QMap<QString, QString> text = {
-        {"P_CDFILIAL", "0001"}, {"P_CDFILCENTCMP", "0001"}, {"P_TODOSPROD", "T"}, {"P_CDPRODINI", ""},
-        {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"}, {"L_LISTAOPER1", "T"}, {"L_LISTAFORNE", "T"},
-        {"L_LISTAFORNE1", "T"}, {"P_CDREGIAO", "001"}, {"P_SISTEMA", "CMP"}, {"P_ORDPI", "N"}, {"P_PAGINA", "F"},
-        {"P_VARIPRECO", "N"}};
+    const QMap<QString, QString> text = {{"P_CDFILIAL", "0001"}, {"P_CDFILCENTCMP", "0001"},    {"P_TODOSPROD", "T"},
+                                         {"P_CDPRODINI", ""},    {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"},
+                                         {"L_LISTAOPER1", "T"},  {"L_LISTAFORNE", "T"},         {"L_LISTAFORNE1", "T"},
+                                         {"P_CDREGIAO", "001"},  {"P_SISTEMA", "CMP"},          {"P_ORDPI", "N"},
+                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "N"}};
     for (auto it = text.constBegin(); it != text.constEnd(); ++it)
         if (TParam *p = params.FindParam(it.key()))
             p->setValue(it.value());
@@ -106,14 +106,14 @@ struct CaseResult
     double seconds = 0;
     qint64 rows = 0;
     int pages = 0;
-    double firstRow = 0;   // seconds to the first row (bare query) or first page (preview)
+    double firstRow = 0; // seconds to the first row (bare query) or first page (preview)
 };
 
 // The report's SQL with the run's values, read to its end: the floor of every output.
 CaseResult bareQuery()
 {
-    const ReportDefinition def = ReportDefinition::load(QDir(QString::fromUtf8(REPORTS_DIR)).filePath(
-        QStringLiteral("LPR077-01-produto.json")));
+    const ReportDefinition def =
+        ReportDefinition::load(QDir(QString::fromUtf8(REPORTS_DIR)).filePath(QStringLiteral("LPR077-01-produto.json")));
     TParams params = def.collectParams(dtmDBGeral::dialect());
     fill(params);
     CaseResult r;
@@ -177,7 +177,7 @@ CaseResult previewFirstPage()
     CaseResult r;
     while (dialog.currentPage() < 1 && !job.isFinished())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    dialog.view()->viewport()->grab();   // paints page 1
+    dialog.view()->viewport()->grab(); // paints page 1
     r.firstRow = clock.nsecsElapsed() / 1e9;
     r.pages = store.pageCount();
     r.rows = job.rows();
@@ -200,8 +200,8 @@ int runCase(const QStringList &args)
                                                                 : saveAs(outFile);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-                           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        const double cpu =
+            usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         QTextStream(stdout) << r.seconds << ' ' << r.rows << ' ' << r.pages << ' ' << r.firstRow << ' '
                             << statusValue("VmHWM") << ' ' << cpu << Qt::endl;
         return 0;
@@ -288,7 +288,7 @@ void printTable(const QList<Row> &rows)
                .arg(QStringLiteral("x consulta"), 10)
                .arg(QStringLiteral("x LibreOffice"), 13)
                .arg(QStringLiteral("páginas"), 8)
-               .arg(QStringLiteral("1ª linha (s)"), 12)   // preview: to page 1 painted
+               .arg(QStringLiteral("1ª linha (s)"), 12) // preview: to page 1 painted
                .arg(QStringLiteral("pico (MB)"), 10);
     for (const Row &row : rows) {
         auto sameSize = [&](const char *kind) -> const Row * {
@@ -312,8 +312,10 @@ void printTable(const QList<Row> &rows)
             continue;
         }
         if (row.missing) {
-            out << QStringLiteral("%1  %2 %3\n").arg(row.lines, 8).arg(row.kind, -8).arg(
-                QStringLiteral("(soffice não instalado)"));
+            out << QStringLiteral("%1  %2 %3\n")
+                       .arg(row.lines, 8)
+                       .arg(row.kind, -8)
+                       .arg(QStringLiteral("(soffice não instalado)"));
             continue;
         }
         const Row *query = sameSize("query");

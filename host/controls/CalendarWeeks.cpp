@@ -8,8 +8,7 @@
 
 CalendarWeeks::CalendarWeeks(QCalendarWidget *calendar, QAbstractItemDelegate *original)
     : QStyledItemDelegate(calendar), m_calendar(calendar), m_original(original)
-{
-}
+{ }
 
 void CalendarWeeks::install(QCalendarWidget *calendar)
 {

@@ -9,7 +9,7 @@ void moveTo(TDataSet *dataSet, int row)
         dataSet->setRecNo(row);
 }
 
-Keeper::Keeper(TDataSet *dataSet) : m_dataSet(dataSet), m_row(dataSet ? dataSet->RecNo() : 0) {}
+Keeper::Keeper(TDataSet *dataSet) : m_dataSet(dataSet), m_row(dataSet ? dataSet->RecNo() : 0) { }
 
 Keeper::~Keeper()
 {

@@ -19,4 +19,4 @@ private:
     TDataSet *m_dataSet;
     int m_row;
 };
-}
+} // namespace DataSetRows

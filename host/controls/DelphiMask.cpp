@@ -5,11 +5,16 @@ namespace {
 bool isMaskChar(QChar c)
 {
     switch (c.unicode()) {
-    case 'L': case 'l': case 'A': case 'a': case 'C': case 'c':
-    case '0': case '9': case '#':
-        return true;
-    default:
-        return false;
+    case 'L':
+    case 'l':
+    case 'A':
+    case 'a':
+    case 'C':
+    case 'c':
+    case '0':
+    case '9':
+    case '#': return true;
+    default: return false;
     }
 }
 
@@ -95,7 +100,7 @@ QString DelphiMask::toQtInputMask() const
     Case current = Case::Keep;
     for (const Position &p : m_positions) {
         if (p.letterCase != current) {
-            out += p.letterCase == Case::Upper ? QLatin1Char('>')
+            out += p.letterCase == Case::Upper   ? QLatin1Char('>')
                    : p.letterCase == Case::Lower ? QLatin1Char('<')
                                                  : QLatin1Char('!');
             current = p.letterCase;
@@ -162,7 +167,7 @@ QString DelphiMask::format(const QString &raw) const
     QString out;
     QVector<bool> filled;
     if (!place(raw, out, filled))
-        return raw;   // longer than the mask: show it whole rather than lose characters
+        return raw; // longer than the mask: show it whole rather than lose characters
     const int last = int(filled.lastIndexOf(true));
     return last < 0 ? QString() : out.left(last + 1);
 }
@@ -172,7 +177,7 @@ QString DelphiMask::extract(const QString &display) const
     if (m_positions.isEmpty())
         return display;
     QString out;
-    int keep = 0;   // length of out up to its last filled character
+    int keep = 0; // length of out up to its last filled character
     const int n = qMin(int(m_positions.size()), int(display.size()));
     for (int i = 0; i < n; ++i) {
         const Position &p = m_positions.at(i);
@@ -206,10 +211,14 @@ QString DelphiMask::stripLiterals(const QString &typed) const
 bool DelphiMask::accepts(QChar maskChar, QChar c)
 {
     switch (maskChar.unicode()) {
-    case 'L': case 'l': return c.isLetter();
-    case 'A': case 'a': return c.isLetterOrNumber();
-    case 'C': case 'c': return !c.isNull();
-    case '0': case '9': return c.isDigit();
+    case 'L':
+    case 'l': return c.isLetter();
+    case 'A':
+    case 'a': return c.isLetterOrNumber();
+    case 'C':
+    case 'c': return !c.isNull();
+    case '0':
+    case '9': return c.isDigit();
     case '#': return c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-');
     default: return false;
     }
@@ -218,7 +227,10 @@ bool DelphiMask::accepts(QChar maskChar, QChar c)
 bool DelphiMask::required(QChar maskChar)
 {
     switch (maskChar.unicode()) {
-    case 'L': case 'A': case 'C': case '0': return true;
+    case 'L':
+    case 'A':
+    case 'C':
+    case '0': return true;
     default: return false;
     }
 }
@@ -254,7 +266,9 @@ QString DelphiMask::normalise(QString &code) const
         const Position &p = *editable.at(i);
         if (!accepts(p.ch, raw.at(i)))
             return QStringLiteral("O caractere '%1' não é aceito na posição %2 do código (máscara %3).")
-                .arg(raw.at(i)).arg(i + 1).arg(text());
+                .arg(raw.at(i))
+                .arg(i + 1)
+                .arg(text());
         raw[i] = applyCase(raw.at(i), p.letterCase);
     }
     for (qsizetype i = raw.size(); i < editable.size(); ++i)

@@ -17,7 +17,7 @@ public:
     struct Position
     {
         bool literal = false;
-        QChar ch;              // the literal, or the mask character (L l A a C c 0 9 #)
+        QChar ch; // the literal, or the mask character (L l A a C c 0 9 #)
         Case letterCase = Case::Keep;
     };
 

@@ -11,10 +11,8 @@ bool EditEntry::selectsAll(Qt::FocusReason reason)
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
     case Qt::ShortcutFocusReason:
-    case Qt::OtherFocusReason:
-        return true;
-    default:
-        return false;
+    case Qt::OtherFocusReason: return true;
+    default: return false;
     }
 }
 
@@ -43,7 +41,8 @@ void EditEntry::focusIn(Qt::FocusReason reason, const QString &text, const std::
 bool EditEntry::escape(const QKeyEvent *event, const QString &text, const std::function<void(const QString &)> &write,
                        const std::function<void()> &selectAll)
 {
-    const bool plainEsc = event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool plainEsc =
+        event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!plainEsc || text == m_text)
         return false;
     write(m_text);

@@ -18,8 +18,8 @@ FocusTracker::FocusTracker() : QObject(QCoreApplication::instance())
 FocusTracker &FocusTracker::instance()
 {
     // Lives as a child of the application object, created on first use.
-    auto *tracker = QCoreApplication::instance()->findChild<FocusTracker *>(
-        QLatin1String(kTrackerName), Qt::FindDirectChildrenOnly);
+    auto *tracker = QCoreApplication::instance()->findChild<FocusTracker *>(QLatin1String(kTrackerName),
+                                                                            Qt::FindDirectChildrenOnly);
     if (!tracker)
         tracker = new FocusTracker;
     return *tracker;
@@ -85,7 +85,7 @@ void FocusTracker::runExits(QWidget *form, QWidget *left)
             continue;
         const std::function<void()> handler = m_handlers.value(w);
         if (handler && !guarded(handler))
-            break;   // a failed exit stops the exits of the enclosing panels
+            break; // a failed exit stops the exits of the enclosing panels
     }
     --m_running;
 }

@@ -7,4 +7,4 @@
 namespace Glyphs {
 QIcon search();
 QIcon calendar();
-}
+} // namespace Glyphs

@@ -11,7 +11,7 @@ LookupMemoryModel::LookupMemoryModel(TDataSet *dataSet, QVector<Column> columns,
                                      QObject *parent)
     : LookupModel(dataSet, std::move(columns), keyField, parent)
 {
-    dataSet->RecordCount();   // rows in memory: make sure all are at hand
+    dataSet->RecordCount(); // rows in memory: make sure all are at hand
     for (const Column &c : m_columns)
         m_dataColumns << columnIndex(c.name);
     m_keyColumn = columnIndex(keyField);

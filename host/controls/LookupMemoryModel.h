@@ -26,15 +26,15 @@ public:
 private:
     struct Order
     {
-        QVector<int> rows;         // data set rows sorted by the folded text
-        QStringList folded;        // folded text, in that order
+        QVector<int> rows;  // data set rows sorted by the folded text
+        QStringList folded; // folded text, in that order
     };
     const Order &orderFor(const QString &field);
     int columnIndex(const QString &name) const;
 
     QHash<QString, Order> m_orders;
     const Order *m_order = nullptr;
-    QVector<int> m_shown;         // positions in the order, of the rows shown
-    QVector<int> m_dataColumns;   // data set column of each shown column
+    QVector<int> m_shown;       // positions in the order, of the rows shown
+    QVector<int> m_dataColumns; // data set column of each shown column
     int m_keyColumn = -1;
 };

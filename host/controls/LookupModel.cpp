@@ -1,11 +1,9 @@
 #include "LookupModel.h"
 #include "TDataSet.h"
 
-LookupModel::LookupModel(TDataSet *dataSet, QVector<Column> columns, const QString &keyField,
-                         QObject *parent)
+LookupModel::LookupModel(TDataSet *dataSet, QVector<Column> columns, const QString &keyField, QObject *parent)
     : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns)), m_keyField(keyField)
-{
-}
+{ }
 
 int LookupModel::columnCount(const QModelIndex &parent) const
 {
@@ -23,8 +21,7 @@ QVariant LookupModel::data(const QModelIndex &index, int role) const
 
 QVariant LookupModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < m_columns.size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
         return m_columns.at(section).label;
     return QAbstractTableModel::headerData(section, orientation, role);
 }

@@ -20,7 +20,7 @@ public:
         TField *field = nullptr;
         QString name;
         QString label;
-        int chars = 10;   // display width in characters
+        int chars = 10; // display width in characters
     };
 
     LookupModel(TDataSet *dataSet, QVector<Column> columns, const QString &keyField, QObject *parent);

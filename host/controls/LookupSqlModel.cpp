@@ -74,7 +74,8 @@ QVector<Word> topLevelWords(const QString &sql)
             ++i;
         } else if (c.isLetter() || c == QLatin1Char('_')) {
             const qsizetype start = i;
-            while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('_') || sql.at(i) == QLatin1Char('$')))
+            while (i < n
+                   && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('_') || sql.at(i) == QLatin1Char('$')))
                 ++i;
             if (depth == 0)
                 words.append({sql.mid(start, i - start).toUpper(), start});
@@ -103,8 +104,8 @@ QString LookupSqlModel::withoutFinalOrder(const QString &sql)
     }
     if (order < 0)
         return sql;
-    static const QStringList keeps = {QStringLiteral("LIMIT"), QStringLiteral("OFFSET"), QStringLiteral("ROWS"),
-                                      QStringLiteral("FETCH"), QStringLiteral("FOR"), QStringLiteral("UNION"),
+    static const QStringList keeps = {QStringLiteral("LIMIT"),  QStringLiteral("OFFSET"),   QStringLiteral("ROWS"),
+                                      QStringLiteral("FETCH"),  QStringLiteral("FOR"),      QStringLiteral("UNION"),
                                       QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT")};
     for (qsizetype w = order + 2; w < words.size(); ++w)
         if (keeps.contains(words.at(w).text))
@@ -146,12 +147,10 @@ bool rowBefore(const QVector<QVariant> &a, const QVector<QVariant> &b, int keyAt
 
 } // namespace
 
-LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField,
-                               QObject *parent)
+LookupSqlModel::LookupSqlModel(TADOIBQuery *query, QVector<Column> columns, const QString &keyField, QObject *parent)
     : LookupModel(query, std::move(columns), keyField, parent), m_query(query),
       m_dialect(dialectOf(query->database().driverName()))
-{
-}
+{ }
 
 LookupSqlModel::~LookupSqlModel() = default;
 
@@ -177,8 +176,7 @@ bool LookupSqlModel::searchesName() const
     return m_field.compare(m_keyField, Qt::CaseInsensitive) != 0;
 }
 
-QString LookupSqlModel::pageSql(const QString &field, bool filtered, bool continuation, int limit,
-                                bool startOnly) const
+QString LookupSqlModel::pageSql(const QString &field, bool filtered, bool continuation, int limit, bool startOnly) const
 {
     const bool byKey = field.compare(m_keyField, Qt::CaseInsensitive) == 0;
     const QString column = checkedName(searchColumn(field));
@@ -195,7 +193,8 @@ QString LookupSqlModel::pageSql(const QString &field, bool filtered, bool contin
         where << sort + QStringLiteral(" < :LK__ATE");
     } else if (filtered) {
         // A column without a folded twin is compared in small letters (accents as stored).
-        where << (folded ? sort : QStringLiteral("LOWER(%1)").arg(sort)) + QStringLiteral(" LIKE :LK__PARTE ESCAPE '\\'");
+        where << (folded ? sort : QStringLiteral("LOWER(%1)").arg(sort))
+                     + QStringLiteral(" LIKE :LK__PARTE ESCAPE '\\'");
     }
     if (continuation) {
         if (byKey)
@@ -204,18 +203,19 @@ QString LookupSqlModel::pageSql(const QString &field, bool filtered, bool contin
             // The same rows as below. Firebird would answer the OR with one index bitmap per
             // side, each over the rest of the table; a negation uses no index, so the page
             // comes from walking the (column, key) index in order and stops after the limit.
-            where << sort + QStringLiteral(" >= :LK__ULTIMO AND NOT (") + sort
-                         + QStringLiteral(" = :LK__ULTIMO2 AND ") + key + QStringLiteral(" <= :LK__CHAVE)");
+            where << sort + QStringLiteral(" >= :LK__ULTIMO AND NOT (") + sort + QStringLiteral(" = :LK__ULTIMO2 AND ")
+                         + key + QStringLiteral(" <= :LK__CHAVE)");
         else
-            where << sort + QStringLiteral(" >= :LK__ULTIMO AND (") + sort
-                         + QStringLiteral(" > :LK__ULTIMO2 OR ") + key + QStringLiteral(" > :LK__CHAVE)");
+            where << sort + QStringLiteral(" >= :LK__ULTIMO AND (") + sort + QStringLiteral(" > :LK__ULTIMO2 OR ") + key
+                         + QStringLiteral(" > :LK__CHAVE)");
     }
     QString order = sort;
     if (!byKey)
         order += QStringLiteral(", ") + key;
 
-    QString sql = QStringLiteral("SELECT * FROM (%1) LK WHERE %2 ORDER BY %3")
-                      .arg(withoutFinalOrder(nestable(m_query->sqlFor(m_dialect))), where.join(QStringLiteral(" AND ")), order);
+    QString sql =
+        QStringLiteral("SELECT * FROM (%1) LK WHERE %2 ORDER BY %3")
+            .arg(withoutFinalOrder(nestable(m_query->sqlFor(m_dialect))), where.join(QStringLiteral(" AND ")), order);
     sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(limit)
                                              : QStringLiteral(" LIMIT %1").arg(limit);
     return sql;
@@ -240,7 +240,8 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readSqlPage(bool continuation, int 
         params.CreateParam(QStringLiteral("LK__DE"), TFieldType::ftString).setAsString(m_text);
         params.CreateParam(QStringLiteral("LK__ATE"), TFieldType::ftString).setAsString(upperBound(m_text));
     } else if (filtered) {
-        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString).setAsString(WordSearch::likeAnywhere(m_text));
+        params.CreateParam(QStringLiteral("LK__PARTE"), TFieldType::ftString)
+            .setAsString(WordSearch::likeAnywhere(m_text));
     }
     const bool continued = continuation && !m_rows.isEmpty();
     if (continued) {
@@ -337,9 +338,10 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readTrigramPage(int limit)
     const int keyAt = int(m_columns.size());
     if (m_trigramOrderedEnd < 0) {
         QSqlQuery end(m_query->database());
-        m_trigramOrderedEnd = end.exec(QStringLiteral("SELECT ATE FROM %1_ORDEM").arg(checkedName(m_trigramTable))) && end.next()
-                                  ? end.value(0).toLongLong()
-                                  : 0;
+        m_trigramOrderedEnd =
+            end.exec(QStringLiteral("SELECT ATE FROM %1_ORDEM").arg(checkedName(m_trigramTable))) && end.next()
+                ? end.value(0).toLongLong()
+                : 0;
         // Written after the ordered load: few, all read now and merged in as the pages pass.
         const QStringList later = trigramKeys(QStringLiteral(" AND rowid > ?"), {m_trigramOrderedEnd}, 0);
         m_trigramLater = rowsOfKeys(later);
@@ -375,7 +377,6 @@ QVector<LookupSqlModel::Row> LookupSqlModel::readTrigramPage(int limit)
     return page;
 }
 
-
 QVector<LookupSqlModel::Row> LookupSqlModel::readWordPage(int limit)
 {
     QVector<Row> rows = rowsOfKeys(m_words->next(limit));
@@ -406,8 +407,9 @@ void LookupSqlModel::startSearch(const QString &field, const QString &text)
     m_rows.clear();
     const bool byKey = !searchesName();
     // A name is compared folded; without a folded column, in small letters.
-    m_text = byKey ? text : m_column.compare(field, Qt::CaseInsensitive) != 0 ? TextFold::fold(text.simplified())
-                                                                            : text.simplified().toLower();
+    m_text = byKey                                               ? text
+             : m_column.compare(field, Qt::CaseInsensitive) != 0 ? TextFold::fold(text.simplified())
+                                                                 : text.simplified().toLower();
     m_trigramTable.clear();
     m_trigramLast = 0;
     m_trigramOrderedEnd = -1;

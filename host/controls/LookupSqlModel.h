@@ -53,7 +53,7 @@ public:
     static constexpr int nextPage = 300;
 
 private:
-    using Row = QVector<QVariant>;   // the shown columns, then the key, then the column searched
+    using Row = QVector<QVariant>; // the shown columns, then the key, then the column searched
     // Reads one page: from the start of the search, or after the last row held.
     QVector<Row> readPage(bool continuation, int limit);
     QVector<Row> readSqlPage(bool continuation, int limit);
@@ -75,8 +75,8 @@ private:
     SqlDialect m_dialect;
     QString m_field;
     QString m_column;
-    QString m_text;                 // the code's start, or the folded text to find
-    QString m_trigramTable;         // the field's SearchTable on SQLite, while a text is searched
+    QString m_text;         // the code's start, or the folded text to find
+    QString m_trigramTable; // the field's SearchTable on SQLite, while a text is searched
     QVector<Row> m_rows;
     bool m_exhausted = true;
     // Trigram reading: the last table row read in order, the end of the ordered load, and
@@ -85,5 +85,5 @@ private:
     qint64 m_trigramOrderedEnd = -1;
     bool m_trigramOrderedDone = false;
     QVector<Row> m_trigramLater;
-    std::unique_ptr<WordSearch> m_words;   // the servers, while a part of a name is searched
+    std::unique_ptr<WordSearch> m_words; // the servers, while a part of a name is searched
 };

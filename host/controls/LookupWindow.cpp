@@ -17,8 +17,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *model,
-                           const QString &nameField, bool byKey)
+LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *model, const QString &nameField,
+                           bool byKey)
     : QDialog(parent), m_model(model), m_nameField(nameField)
 {
     setObjectName(QStringLiteral("LookupDialog"));
@@ -185,7 +185,7 @@ void LookupWindow::accept()
 {
     const QModelIndex current = m_grdLista->currentIndex();
     if (!current.isValid())
-        return;   // nothing to choose: Enter on an empty list does nothing
+        return; // nothing to choose: Enter on an empty list does nothing
     m_chosen = m_model->keyValue(current.row());
     QDialog::accept();
 }
@@ -204,8 +204,7 @@ bool LookupWindow::eventFilter(QObject *watched, QEvent *event)
             // Moving through the list while the search line keeps the keyboard.
             QApplication::sendEvent(m_grdLista, event);
             return true;
-        default:
-            break;
+        default: break;
         }
     } else if (watched == m_grdLista) {
         const QString text = key->text();

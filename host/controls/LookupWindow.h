@@ -17,8 +17,7 @@ class LookupWindow : public QDialog
 {
     Q_OBJECT
 public:
-    LookupWindow(QWidget *parent, const QString &title, LookupModel *model, const QString &nameField,
-                 bool byKey);
+    LookupWindow(QWidget *parent, const QString &title, LookupModel *model, const QString &nameField, bool byKey);
 
     // Runs the first search (raises the database's error) and selects the row of key
     // when the first page has it.
@@ -35,7 +34,7 @@ private:
     void runSearch();
     // The parts of the window, built in this order by the constructor.
     QLayout *buildSearchRow(bool byKey);
-    int buildList();   // returns the width the columns ask for
+    int buildList(); // returns the width the columns ask for
     QLayout *buildBottomRow();
     void connectSearch();
     void selectRow(int row);

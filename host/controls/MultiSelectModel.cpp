@@ -10,13 +10,12 @@ namespace {
 bool markedValue(const QVariant &v)
 {
     const QString s = v.toString().trimmed().toUpper();
-    return s == QLatin1String("S") || s == QLatin1String("T") || s == QLatin1String("1")
-           || s == QLatin1String("TRUE");
+    return s == QLatin1String("S") || s == QLatin1String("T") || s == QLatin1String("1") || s == QLatin1String("TRUE");
 }
 } // namespace
 
-MultiSelectModel::MultiSelectModel(TDataSet *dataSet, const QString &keyField,
-                                   const QSet<QString> &preselected, QObject *parent)
+MultiSelectModel::MultiSelectModel(TDataSet *dataSet, const QString &keyField, const QSet<QString> &preselected,
+                                   QObject *parent)
     : QAbstractTableModel(parent), m_dataSet(dataSet)
 {
     // The field IDMARCADO, when the data set has one, is the mark column itself.
@@ -182,7 +181,7 @@ void MultiSelectModel::foldRow(int row)
     for (int f = 0; f < m_fields.size(); ++f) {
         const QString cell = cellText(row, f);
         text += cell;
-        text += QChar(0x1F);   // keeps a match from running across two columns
+        text += QChar(0x1F); // keeps a match from running across two columns
         digits += digitsOf(cell);
         digits += QChar(0x1F);
     }

@@ -17,8 +17,7 @@ class MultiSelectModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    MultiSelectModel(TDataSet *dataSet, const QString &keyField, const QSet<QString> &preselected,
-                     QObject *parent);
+    MultiSelectModel(TDataSet *dataSet, const QString &keyField, const QSet<QString> &preselected, QObject *parent);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -32,7 +31,7 @@ public:
     void setMarked(const QVector<int> &rows, bool marked);
     // Marks the rows when any of them is unmarked, else unmarks them all.
     void toggle(const QVector<int> &rows);
-    void setAllMarked(bool marked);   // the rows shown
+    void setAllMarked(bool marked); // the rows shown
     int markedCount() const { return m_markedCount; }
     // Keys of the marked rows in data set order (filter or not).
     QStringList markedKeys() const;
@@ -53,10 +52,10 @@ private:
     TDataSet *m_dataSet;
     QVector<TField *> m_fields;
     QString m_markLabel;
-    QStringList m_keys;            // per data set row
-    QVector<char> m_marks;         // per data set row
-    QVector<int> m_shown;          // data set rows shown, in order
-    QStringList m_haystack;        // folded texts of each row, built at the first search
-    QStringList m_digits;          // the digits of each column of each row, likewise
+    QStringList m_keys;     // per data set row
+    QVector<char> m_marks;  // per data set row
+    QVector<int> m_shown;   // data set rows shown, in order
+    QStringList m_haystack; // folded texts of each row, built at the first search
+    QStringList m_digits;   // the digits of each column of each row, likewise
     int m_markedCount = 0;
 };

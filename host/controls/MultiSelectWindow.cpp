@@ -75,8 +75,8 @@ int MultiSelectWindow::buildList()
 
     // Widths from the fields' sizes, never from the contents (that would read every row).
     const int charWidth = fontMetrics().averageCharWidth();
-    m_grdLista->setColumnWidth(0, 28 + (m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole)
-                                            .toString().size() * charWidth));
+    m_grdLista->setColumnWidth(
+        0, 28 + (m_model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString().size() * charWidth));
     int total = m_grdLista->columnWidth(0);
     const QVector<TField *> fields = m_model->shownFields();
     for (int i = 0; i < fields.size(); ++i) {
@@ -179,15 +179,13 @@ bool MultiSelectWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint()
-            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (!text.isEmpty() && text.at(0).isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             // Typing on the list goes on in the search box.
             m_edtPesquisa->setFocus();
             QApplication::sendEvent(m_edtPesquisa, event);
             return true;
         }
-    } else if (watched == m_edtPesquisa
-               && (key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown)) {
+    } else if (watched == m_edtPesquisa && (key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown)) {
         m_grdLista->setFocus();
         QApplication::sendEvent(m_grdLista, event);
         return true;

@@ -26,7 +26,7 @@ private:
     QVector<int> selectedRows() const;
     void updateCount();
     // The parts of the window, built in this order by the constructor.
-    int buildList();   // returns the width the columns ask for
+    int buildList(); // returns the width the columns ask for
     QLayout *buildMarkButtons();
     QLayout *buildCloseButtons();
     void connectList();

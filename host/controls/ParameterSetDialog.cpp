@@ -95,12 +95,8 @@ ParameterSetDialog::ParameterSetDialog(const ParameterSetQuestion &question, QWi
 void ParameterSetDialog::selectPeriod(const RelativePeriod &period)
 {
     switch (period.kind()) {
-    case RelativePeriod::Kind::Fixed:
-        m_period->setCurrentIndex(rowFixed);
-        break;
-    case RelativePeriod::Kind::Month:
-        m_period->setCurrentIndex(rowMonth);
-        break;
+    case RelativePeriod::Kind::Fixed: m_period->setCurrentIndex(rowFixed); break;
+    case RelativePeriod::Kind::Month: m_period->setCurrentIndex(rowMonth); break;
     case RelativePeriod::Kind::Week:
         if (period.offset() == 0 || period.offset() == 1) {
             m_period->setCurrentIndex(period.offset() == 0 ? rowCurrentWeek : rowNextWeek);
@@ -115,16 +111,11 @@ void ParameterSetDialog::selectPeriod(const RelativePeriod &period)
 RelativePeriod ParameterSetDialog::chosenPeriod() const
 {
     switch (m_period->currentIndex()) {
-    case rowCurrentWeek:
-        return RelativePeriod::week(0);
-    case rowNextWeek:
-        return RelativePeriod::week(1);
-    case rowWeeks:
-        return RelativePeriod::week(m_weeks->value());
-    case rowMonth:
-        return RelativePeriod::currentMonth();
-    default:
-        return RelativePeriod::fixed(m_question.from, m_question.to);
+    case rowCurrentWeek: return RelativePeriod::week(0);
+    case rowNextWeek: return RelativePeriod::week(1);
+    case rowWeeks: return RelativePeriod::week(m_weeks->value());
+    case rowMonth: return RelativePeriod::currentMonth();
+    default: return RelativePeriod::fixed(m_question.from, m_question.to);
     }
 }
 

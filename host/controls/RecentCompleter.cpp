@@ -69,8 +69,8 @@ QRect RecentCompleter::popupRect() const
 {
     // As wide as the codes with their names, not as narrow as the box.
     QAbstractItemView *popup = m_completer->popup();
-    const int width = popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width()
-                      + 2 * popup->frameWidth();
+    const int width =
+        popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width() + 2 * popup->frameWidth();
     return QRect(0, 0, std::max(width, m_edit->width()), m_edit->height());
 }
 

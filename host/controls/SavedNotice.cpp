@@ -42,7 +42,9 @@ void SavedNotice::render()
                               .arg(QLatin1String(kOpenFile), QLatin1String(kOpenFolder));
     const QString lead = QStringLiteral("Salvo em ");
     // The path is shortened in its middle to what the line holds beside the links.
-    const int room = qMax(80, contentsRect().width() - fontMetrics().horizontalAdvance(lead + QStringLiteral(" — abrir · abrir a pasta")) - 8);
+    const int room =
+        qMax(80, contentsRect().width()
+                     - fontMetrics().horizontalAdvance(lead + QStringLiteral(" — abrir · abrir a pasta")) - 8);
     const QString path = fontMetrics().elidedText(QDir::toNativeSeparators(m_file), Qt::ElideMiddle, room);
     setText(lead + path.toHtmlEscaped() + links);
 }

@@ -92,8 +92,8 @@ bool TBtnPesquisa::Execute()
     }
 
     if (dataSet->IsEmpty()) {
-        Interaction::instance()->showError(
-            EmptyError.isEmpty() ? QStringLiteral("Não há registros para pesquisar.") : EmptyError);
+        Interaction::instance()->showError(EmptyError.isEmpty() ? QStringLiteral("Não há registros para pesquisar.")
+                                                                : EmptyError);
         return false;
     }
 

@@ -19,9 +19,9 @@ public:
     QPointer<QWidget> Associate;
     QString Title;
     TDataSource *DataSource = nullptr;
-    QString EmptyError;       // shown by the button when the data set has no rows
-    bool PesqChave = false;   // the list searches by the key column first
-    QString KeyField;         // the column written into Associate (first visible one when empty)
+    QString EmptyError;     // shown by the button when the data set has no rows
+    bool PesqChave = false; // the list searches by the key column first
+    QString KeyField;       // the column written into Associate (first visible one when empty)
 
     // Raised before the list is shown; a button without it opens its data set itself.
     std::function<void(QObject *sender, bool &flag)> OnBeforePesq;

@@ -9,9 +9,9 @@ quint16 virtualKeyCode(int qtKey)
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
         return quint16(0x70 + (qtKey - Qt::Key_F1));
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return quint16(qtKey);   // same codes: 'A' .. 'Z'
+        return quint16(qtKey); // same codes: 'A' .. 'Z'
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return quint16(qtKey);   // '0' .. '9'
+        return quint16(qtKey); // '0' .. '9'
     switch (qtKey) {
     case Qt::Key_Backspace: return 0x08;
     case Qt::Key_Tab:

@@ -21,7 +21,7 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : QLineEdit(parent)
 {
     setInputMask(QStringLiteral("99/99/9999; "));
     NomeSemana = {QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
-                  QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                  QStringLiteral("Quarta"),  QStringLiteral("Quinta"),  QStringLiteral("Sexta"),
                   QStringLiteral("Sábado")};
     m_textColor = palette().color(QPalette::Text);
     QAction *open = addAction(Glyphs::calendar(), QLineEdit::TrailingPosition);
@@ -121,10 +121,10 @@ void TDateEditPlus::focusOutEvent(QFocusEvent *event)
 
 void TDateEditPlus::keyPressEvent(QKeyEvent *event)
 {
-    if (m_entry.escape(event, displayText(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
+    if (m_entry.escape(
+            event, displayText(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
         return;
-    if (event->key() == Qt::Key_F4
-        || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
+    if (event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
         showCalendar();
         return;
     }

@@ -18,7 +18,7 @@ class SUITE_EXPORT TDateEditPlus : public QLineEdit
 public:
     explicit TDateEditPlus(QWidget *parent = nullptr);
 
-    QStringList NomeSemana;          // weekday names, Sunday first
+    QStringList NomeSemana; // weekday names, Sunday first
     bool SaveTime = false;
     QColor ValidDateColor = Qt::blue;
 

@@ -84,6 +84,7 @@ void TMaskEdit::focusInEvent(QFocusEvent *event)
 
 void TMaskEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (!m_entry.escape(event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
+    if (!m_entry.escape(
+            event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
         QLineEdit::keyPressEvent(event);
 }

@@ -14,7 +14,7 @@ TSpinEdit::TSpinEdit(QWidget *parent) : QAbstractSpinBox(parent)
 {
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] {
-        update();   // the arrows' enabled state follows the text
+        update(); // the arrows' enabled state follows the text
         emit Change();
     });
 }
@@ -59,7 +59,8 @@ void TSpinEdit::focusInEvent(QFocusEvent *event)
 
 void TSpinEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (!m_entry.escape(event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
+    if (!m_entry.escape(
+            event, Text(), [this](const QString &text) { setText(text); }, [this] { selectAll(); }))
         QAbstractSpinBox::keyPressEvent(event);
 }
 
@@ -92,9 +93,7 @@ QValidator::State TSpinEdit::validate(QString &input, int &) const
     return QValidator::Acceptable;
 }
 
-void TSpinEdit::fixup(QString &) const
-{
-}
+void TSpinEdit::fixup(QString &) const { }
 
 QSize TSpinEdit::sizeHint() const
 {

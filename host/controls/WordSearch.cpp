@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr int kFirstRows = 100;   // a seek's reading, and a lone word's first
-constexpr int kNextRows = 300;    // a word read through is dense: read on in bigger steps
-constexpr int kPageReads = 60;    // statements one page may run
+constexpr int kFirstRows = 100; // a seek's reading, and a lone word's first
+constexpr int kNextRows = 300;  // a word read through is dense: read on in bigger steps
+constexpr int kPageReads = 60;  // statements one page may run
 
 } // namespace
 
@@ -27,8 +27,7 @@ QString WordSearch::likeAnywhere(const QString &text)
 WordSearch::WordSearch(const QSqlDatabase &db, SqlDialect dialect, const QString &wordTable, const QString &vocabulary,
                        const QString &keyField, const QString &text)
     : m_db(db), m_dialect(dialect), m_wordTable(wordTable), m_vocabulary(vocabulary), m_keyField(keyField), m_text(text)
-{
-}
+{ }
 
 QSqlQuery &WordSearch::statement(const QString &sql)
 {
@@ -37,7 +36,8 @@ QSqlQuery &WordSearch::statement(const QString &sql)
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
         if (!query.prepare(sql))
-            throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable), query.lastError().text());
+            throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable),
+                                 query.lastError().text());
         it = m_statements.insert(sql, query);
     }
     return *it;
@@ -45,10 +45,12 @@ QSqlQuery &WordSearch::statement(const QString &sql)
 
 QStringList WordSearch::wordsHolding(const QString &part)
 {
-    QSqlQuery &query = statement(QStringLiteral("SELECT PALAVRA FROM %1 WHERE PALAVRA LIKE ? ESCAPE '\\'").arg(m_vocabulary));
+    QSqlQuery &query =
+        statement(QStringLiteral("SELECT PALAVRA FROM %1 WHERE PALAVRA LIKE ? ESCAPE '\\'").arg(m_vocabulary));
     query.addBindValue(likeAnywhere(part));
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_vocabulary), query.lastError().text());
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_vocabulary),
+                             query.lastError().text());
     QStringList words;
     while (query.next() && words.size() <= maxWords)
         words << query.value(0).toString();
@@ -69,9 +71,9 @@ bool WordSearch::start()
             break;
         const QStringList words = wordsHolding(p);
         if (words.size() > maxWords)
-            continue;   // common: the check against the whole text covers it
+            continue; // common: the check against the whole text covers it
         if (words.isEmpty()) {
-            m_done = true;   // no word holds it: no name does
+            m_done = true; // no word holds it: no name does
             m_parts.clear();
             return true;
         }
@@ -96,11 +98,13 @@ void WordSearch::read(Stream &stream, const Entry *target, int rows)
                                                   : QStringLiteral(" AND NMBUSCA >= ? AND (NMBUSCA > ? OR %1 >= ?)"))
                    .arg(m_keyField);
     else if (after)
-        sql += (m_dialect == SqlDialect::Firebird ? QStringLiteral(" AND NMBUSCA >= ? AND NOT (NMBUSCA = ? AND %1 <= ?)")
-                                                  : QStringLiteral(" AND NMBUSCA >= ? AND (NMBUSCA > ? OR %1 > ?)"))
-                   .arg(m_keyField);
+        sql +=
+            (m_dialect == SqlDialect::Firebird ? QStringLiteral(" AND NMBUSCA >= ? AND NOT (NMBUSCA = ? AND %1 <= ?)")
+                                               : QStringLiteral(" AND NMBUSCA >= ? AND (NMBUSCA > ? OR %1 > ?)"))
+                .arg(m_keyField);
     sql += QStringLiteral(" ORDER BY NMBUSCA, %1").arg(m_keyField);
-    sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(rows) : QStringLiteral(" LIMIT %1").arg(rows);
+    sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(rows)
+                                             : QStringLiteral(" LIMIT %1").arg(rows);
     QSqlQuery &query = statement(sql);
     query.addBindValue(stream.word);
     if (target || after) {
@@ -110,7 +114,8 @@ void WordSearch::read(Stream &stream, const Entry *target, int rows)
         query.addBindValue(from.second);
     }
     if (!query.exec())
-        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable), query.lastError().text());
+        throw EDatabaseError(QStringLiteral("Não foi possível pesquisar em %1").arg(m_wordTable),
+                             query.lastError().text());
     ++m_reads;
     QVector<Entry> entries;
     while (query.next())
@@ -194,7 +199,7 @@ QStringList WordSearch::next(int limit)
             aligned = aligned && *lowest == target;
         }
         if (!aligned)
-            continue;   // a part is further on: the next round seeks the others there
+            continue; // a part is further on: the next round seeks the others there
         for (Part &part : m_parts)
             pass(part, target);
         if (target.first.contains(m_text))

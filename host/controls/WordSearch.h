@@ -42,7 +42,7 @@ public:
     static constexpr int maxParts = 3;
 
 private:
-    using Entry = QPair<QString, QString>;   // folded text, key
+    using Entry = QPair<QString, QString>; // folded text, key
     struct Stream
     {
         QString word;
@@ -73,7 +73,7 @@ private:
     QString m_keyField;
     QString m_text;
     QVector<Part> m_parts;
-    QHash<QString, QSqlQuery> m_statements;   // by text: prepared once per search
+    QHash<QString, QSqlQuery> m_statements; // by text: prepared once per search
     int m_reads = 0;
     bool m_done = false;
 };

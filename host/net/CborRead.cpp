@@ -22,7 +22,7 @@ constexpr qint64 kBlockCost = 32;
 class ValueReader
 {
 public:
-    ValueReader(QCborStreamReader &reader, qint64 budget) : m_reader(reader), m_left(budget) {}
+    ValueReader(QCborStreamReader &reader, qint64 budget) : m_reader(reader), m_left(budget) { }
 
     QVariant read(int depth)
     {
@@ -84,20 +84,14 @@ public:
             charge(text.isEmpty() ? 0 : kBlockCost + 2 * text.size());
             return QVariant(std::move(text));
         }
-        case QCborStreamReader::Array:
-            return readArray(depth);
-        case QCborStreamReader::Map:
-            return readMap(depth);
-        default:
-            fail(QStringLiteral("item CBOR de tipo desconhecido"));
+        case QCborStreamReader::Array: return readArray(depth);
+        case QCborStreamReader::Map: return readMap(depth);
+        default: fail(QStringLiteral("item CBOR de tipo desconhecido"));
         }
     }
 
 private:
-    [[noreturn]] void fail(const QString &what)
-    {
-        throw ESuiteError(what);
-    }
+    [[noreturn]] void fail(const QString &what) { throw ESuiteError(what); }
     void check(const QString &what = QString())
     {
         if (!fine(m_reader))
@@ -209,7 +203,8 @@ void skipTags(QCborStreamReader &reader)
 
 namespace {
 // A string whole, from the chunks read() hands out one after the other.
-template <typename Out, typename Read> bool readChunks(Out &out, bool isKind, Read read)
+template<typename Out, typename Read>
+bool readChunks(Out &out, bool isKind, Read read)
 {
     out.clear();
     if (!isKind)

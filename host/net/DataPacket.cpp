@@ -27,8 +27,7 @@ class PacketReader
 public:
     explicit PacketReader(const QByteArray &bytes)
         : m_bytes(bytes), m_reader(bytes), m_budget(kMemoryRatio * bytes.size() + kMemoryFloor)
-    {
-    }
+    { }
 
     DataPacket read()
     {
@@ -183,7 +182,9 @@ private:
             leave();
             if (row.size() != columns)
                 invalid(QStringLiteral("linha %1 com %2 valores para %3 campos")
-                            .arg(rowNumber).arg(row.size()).arg(columns));
+                            .arg(rowNumber)
+                            .arg(row.size())
+                            .arg(columns));
             packet.rows.push_back(std::move(row));
         }
         leave();
@@ -209,8 +210,7 @@ DataPacket DataPacket::decode(const QByteArray &packet)
     return PacketReader(packet).read();
 }
 
-DataPacket::Writer::Writer(const QList<Field> &fields)
-    : m_writer(&m_data), m_fieldCount(int(fields.size()))
+DataPacket::Writer::Writer(const QList<Field> &fields) : m_writer(&m_data), m_fieldCount(int(fields.size()))
 {
     m_writer.startMap(2);
     m_writer.append(QLatin1StringView("fields"));
@@ -269,7 +269,8 @@ void DataPacket::Writer::endRow()
 {
     if (m_inRow != m_fieldCount)
         throw ESuiteError(QStringLiteral("Pacote de dados: linha com %1 valores para %2 campos.")
-                              .arg(qMax(0, m_inRow)).arg(m_fieldCount));
+                              .arg(qMax(0, m_inRow))
+                              .arg(m_fieldCount));
     m_writer.endArray();
     m_inRow = -1;
     ++m_rows;

@@ -30,7 +30,8 @@ void finishFrame(QByteArray &frame, qint64 extra = 0)
 }
 
 // A whole frame whose payload write() produces.
-template <class Write> QByteArray buildFrame(Write write)
+template<class Write>
+QByteArray buildFrame(Write write)
 {
     QByteArray frame = startFrame();
     {
@@ -90,7 +91,7 @@ qint64 valueBudget(qsizetype payloadSize)
 
 // Walks a CBOR map whose keys are texts, handing each key to visit() with the reader
 // on its value; visit() must consume the value (skipValue() for a key it ignores).
-template <typename Visit>
+template<typename Visit>
 void readMap(const QByteArray &payload, Visit visit)
 {
     if (payload.isEmpty())
@@ -104,7 +105,7 @@ void readMap(const QByteArray &payload, Visit visit)
         QString key;
         if (!CborRead::readText(reader, key))
             fail(reader.lastError() != QCborError::NoError ? CborRead::describe(reader.lastError())
-                                                            : QStringLiteral("chave do mapa não é texto"));
+                                                           : QStringLiteral("chave do mapa não é texto"));
         if (!reader.hasNext() && reader.lastError() == QCborError::NoError)
             fail(QStringLiteral("chave \"%1\" sem valor").arg(key.left(64)));
         visit(reader, key);
@@ -184,8 +185,8 @@ QByteArrayList Frame::resultFrame(const QVariant &result)
         // A data packet goes out as it is, after a head written here: no copy of it.
         QByteArray frame = startFrame();
         const QByteArray bytes = result.toByteArray();
-        appendCborHead(frame, 5, 1);    // map of one pair
-        appendCborHead(frame, 3, 6);    // text "result"
+        appendCborHead(frame, 5, 1); // map of one pair
+        appendCborHead(frame, 3, 6); // text "result"
         frame.append("result", 6);
         appendCborHead(frame, 2, quint64(bytes.size()));
         finishFrame(frame, bytes.size());
@@ -244,8 +245,8 @@ QVariantList Frame::parseArgs(const QByteArray &payload, const Request &request)
 {
     if (request.argsOffset < 0 || request.argsOffset >= payload.size())
         return {};
-    const QByteArray rest = QByteArray::fromRawData(payload.constData() + request.argsOffset,
-                                                    payload.size() - request.argsOffset);
+    const QByteArray rest =
+        QByteArray::fromRawData(payload.constData() + request.argsOffset, payload.size() - request.argsOffset);
     QCborStreamReader reader(rest);
     const QVariant args = CborRead::readValue(reader, valueBudget(payload.size()));
     if (args.metaType().id() != QMetaType::QVariantList)

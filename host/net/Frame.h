@@ -27,7 +27,7 @@ class SUITE_EXPORT Frame
 {
 public:
     static constexpr int HeaderSize = 4;
-    static constexpr qint64 MaxRequestSize = qint64(1) << 20;    // what the server accepts
+    static constexpr qint64 MaxRequestSize = qint64(1) << 20; // what the server accepts
     // What the server accepts from a link that has not identified itself yet: a hello
     // is a few dozen bytes.
     static constexpr qint64 MaxHelloSize = 4096;
@@ -40,9 +40,9 @@ public:
     {
         enum Kind { Hello, Call };
         Kind kind = Hello;
-        QString server;      // hello
-        QString token;       // hello
-        QString method;      // call
+        QString server; // hello
+        QString token;  // hello
+        QString method; // call
         // Where the "args" array starts in the payload (-1: none); see parseArgs().
         qsizetype argsOffset = -1;
     };

@@ -7,8 +7,8 @@
 FrameReader::Status FrameReader::read(QIODevice *device)
 {
     while (m_headerRead < Frame::HeaderSize) {
-        const qint64 n = device->read(reinterpret_cast<char *>(m_header) + m_headerRead,
-                                      Frame::HeaderSize - m_headerRead);
+        const qint64 n =
+            device->read(reinterpret_cast<char *>(m_header) + m_headerRead, Frame::HeaderSize - m_headerRead);
         if (n <= 0)
             return Status::Incomplete;
         m_headerRead += int(n);

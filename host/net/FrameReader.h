@@ -16,7 +16,7 @@ class SUITE_EXPORT FrameReader
 public:
     enum class Status { Incomplete, Complete, TooLarge };
 
-    explicit FrameReader(qint64 maxPayload) : m_max(maxPayload) {}
+    explicit FrameReader(qint64 maxPayload) : m_max(maxPayload) { }
 
     // Consumes what the device has of the current frame.
     Status read(QIODevice *device);

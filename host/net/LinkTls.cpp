@@ -18,14 +18,15 @@ QByteArray readPem(const QString &file, const QString &what)
         throw ESuiteError(QStringLiteral("Falta o arquivo %1 do servidor de aplicação.").arg(what));
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        throw ESuiteError(QStringLiteral("Não foi possível ler o arquivo %1 %2 (%3).").arg(what, file, f.errorString()));
+        throw ESuiteError(
+            QStringLiteral("Não foi possível ler o arquivo %1 %2 (%3).").arg(what, file, f.errorString()));
     return f.readAll();
 }
 
 QList<QSslCertificate> certificatesOf(const QString &file)
 {
-    const QList<QSslCertificate> chain = QSslCertificate::fromData(readPem(file, QStringLiteral("de certificado")),
-                                                                   QSsl::Pem);
+    const QList<QSslCertificate> chain =
+        QSslCertificate::fromData(readPem(file, QStringLiteral("de certificado")), QSsl::Pem);
     if (chain.isEmpty() || chain.first().isNull())
         throw ESuiteError(QStringLiteral("O arquivo %1 não contém um certificado no formato PEM "
                                          "(\"-----BEGIN CERTIFICATE-----\").")
@@ -46,8 +47,8 @@ QSslKey keyOf(const QString &file)
         if (!key.isNull())
             return key;
     }
-    throw ESuiteError(QStringLiteral("O arquivo %1 não contém uma chave privada EC ou RSA sem senha no formato PEM.")
-                          .arg(file));
+    throw ESuiteError(
+        QStringLiteral("O arquivo %1 não contém uma chave privada EC ou RSA sem senha no formato PEM.").arg(file));
 }
 
 } // namespace

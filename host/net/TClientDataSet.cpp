@@ -4,14 +4,13 @@
 
 #include <QStringList>
 
-TClientDataSet::TClientDataSet(QObject *parent) : TDataSet(parent) {}
+TClientDataSet::TClientDataSet(QObject *parent) : TDataSet(parent) { }
 
 void TClientDataSet::setData(const QVariant &data)
 {
     if (data.metaType().id() != QMetaType::QByteArray)
         throw ESuiteError(QStringLiteral("Pacote de dados inválido: o valor recebido (%1) não é um pacote de dados.")
-                              .arg(data.isValid() ? QString::fromLatin1(data.typeName())
-                                                  : QStringLiteral("vazio")));
+                              .arg(data.isValid() ? QString::fromLatin1(data.typeName()) : QStringLiteral("vazio")));
     setData(data.toByteArray());
 }
 
@@ -31,8 +30,7 @@ void TClientDataSet::setData(const QByteArray &packet)
             if (!columns.contains(name, Qt::CaseInsensitive))
                 throw ESuiteError(
                     QStringLiteral("Pacote de dados inválido: falta o campo %1, que %2 exige (campos recebidos: %3).")
-                        .arg(name,
-                             objectName().isEmpty() ? QStringLiteral("o conjunto de dados") : objectName(),
+                        .arg(name, objectName().isEmpty() ? QStringLiteral("o conjunto de dados") : objectName(),
                              columns.join(QStringLiteral(", "))));
         }
     }

@@ -18,8 +18,7 @@ QString seconds(int ms)
 }
 } // namespace
 
-TNetConnection::TNetConnection(QObject *parent)
-    : QObject(parent), m_socket(new QSslSocket(this))
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
     setReplyLimit(QStringLiteral("GetFornecedor"), qint64(16) << 20);
 }
@@ -95,10 +94,11 @@ bool TNetConnection::pinnedFingerprint(QByteArray &pin)
     }
     const QString file = session.fileName.isEmpty() ? QStringLiteral("de sessão") : session.fileName;
     if (text.isEmpty()) {
-        m_lastError = QStringLiteral("O arquivo de sessão %1 não informa a impressão digital do certificado do servidor "
-                                     "de aplicação %2. Peça ao administrador o valor SHA-256 que o servidor %3 mostra "
-                                     "ao iniciar e inclua-o como ImpressaoDigital=... na seção [ServidorAplicacao].")
-                          .arg(file, where(), serverModule());
+        m_lastError =
+            QStringLiteral("O arquivo de sessão %1 não informa a impressão digital do certificado do servidor "
+                           "de aplicação %2. Peça ao administrador o valor SHA-256 que o servidor %3 mostra "
+                           "ao iniciar e inclua-o como ImpressaoDigital=... na seção [ServidorAplicacao].")
+                .arg(file, where(), serverModule());
         return false;
     }
     pin = LinkTls::fingerprintBytes(text);
@@ -127,10 +127,11 @@ bool TNetConnection::open()
     }
     const QString token = m_token.isEmpty() ? Session::current().serverToken : m_token;
     if (token.size() < LinkTls::MinTokenLength) {
-        m_lastError = QStringLiteral("O Token da seção [ServidorAplicacao] do arquivo de sessão está vazio ou tem menos "
-                                     "de %1 caracteres. Use o mesmo token longo e aleatório do servidor %2.")
-                          .arg(LinkTls::MinTokenLength)
-                          .arg(serverModule());
+        m_lastError =
+            QStringLiteral("O Token da seção [ServidorAplicacao] do arquivo de sessão está vazio ou tem menos "
+                           "de %1 caracteres. Use o mesmo token longo e aleatório do servidor %2.")
+                .arg(LinkTls::MinTokenLength)
+                .arg(serverModule());
         return false;
     }
     QByteArray pin;
@@ -185,19 +186,20 @@ TNetConnection::Attempt TNetConnection::attempt(const QString &token, const QByt
     }
     const QByteArray presented = m_socket->peerCertificate().digest(QCryptographicHash::Sha256);
     if (presented != pin) {
-        m_lastError = QStringLiteral("O certificado do servidor de aplicação %1 não confere com a impressão digital do "
-                                     "arquivo de sessão (recebido %2, esperado %3). Pode ser outro programa respondendo "
-                                     "nesse endereço; se o certificado do servidor %4 foi trocado, atualize "
-                                     "ImpressaoDigital na seção [ServidorAplicacao].")
-                          .arg(where(), LinkTls::fingerprint(m_socket->peerCertificate()),
-                               QString::fromLatin1(pin.toHex(':').toUpper()), serverModule());
+        m_lastError =
+            QStringLiteral("O certificado do servidor de aplicação %1 não confere com a impressão digital do "
+                           "arquivo de sessão (recebido %2, esperado %3). Pode ser outro programa respondendo "
+                           "nesse endereço; se o certificado do servidor %4 foi trocado, atualize "
+                           "ImpressaoDigital na seção [ServidorAplicacao].")
+                .arg(where(), LinkTls::fingerprint(m_socket->peerCertificate()),
+                     QString::fromLatin1(pin.toHex(':').toUpper()), serverModule());
         return Attempt::Failed;
     }
 
     QByteArray payload;
     QString cause;
-    const Outcome outcome = exchange(Frame::helloFrame(m_serverName, token), m_connectTimeout,
-                                     Frame::MaxHelloReplySize, payload, cause);
+    const Outcome outcome =
+        exchange(Frame::helloFrame(m_serverName, token), m_connectTimeout, Frame::MaxHelloReplySize, payload, cause);
     if (outcome != Outcome::Done) {
         m_lastError = unreachable(cause);
         return outcome == Outcome::Closed ? Attempt::Retry : Attempt::Failed;
@@ -248,9 +250,7 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
     FrameReader reader(maxReply);
     for (;;) {
         switch (reader.read(m_socket)) {
-        case FrameReader::Status::Complete:
-            payload = reader.takePayload();
-            return Outcome::Done;
+        case FrameReader::Status::Complete: payload = reader.takePayload(); return Outcome::Done;
         case FrameReader::Status::TooLarge:
             cause = QStringLiteral("resposta de %1 bytes excede o limite de %2")
                         .arg(reader.declaredSize())
@@ -258,8 +258,7 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
                                  ? QStringLiteral("%1 MiB").arg(maxReply >> 20)
                                  : QStringLiteral("%1 bytes").arg(maxReply));
             return Outcome::Failed;
-        case FrameReader::Status::Incomplete:
-            break;
+        case FrameReader::Status::Incomplete: break;
         }
         if (!m_socket->waitForReadyRead(timeoutMs))
             return failure(reader.started());
@@ -291,9 +290,10 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
                                              "Tente novamente; se persistir, verifique o servidor %4.")
                                   .arg(where(), method, cause, serverModule());
             else
-                m_lastError = QStringLiteral("A conexão com o servidor de aplicação %1 falhou durante a chamada %2 (%3). "
-                                             "Tente novamente; se persistir, verifique o servidor %4.")
-                                  .arg(where(), method, cause, serverModule());
+                m_lastError =
+                    QStringLiteral("A conexão com o servidor de aplicação %1 falhou durante a chamada %2 (%3). "
+                                   "Tente novamente; se persistir, verifique o servidor %4.")
+                        .arg(where(), method, cause, serverModule());
             throw ESuiteError(m_lastError);
         }
 

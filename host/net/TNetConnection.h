@@ -104,5 +104,5 @@ private:
     int m_callTimeout = 30000;
     bool m_identified = false;
     QString m_lastError;
-    QHash<QString, qint64> m_replyLimits;   // by method name in lower case
+    QHash<QString, qint64> m_replyLimits; // by method name in lower case
 };

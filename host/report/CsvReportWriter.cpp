@@ -5,7 +5,7 @@
 
 #include <QIODevice>
 
-CsvReportWriter::CsvReportWriter(QIODevice *out) : m_out(out) {}
+CsvReportWriter::CsvReportWriter(QIODevice *out) : m_out(out) { }
 
 QString CsvReportWriter::quoted(const QString &field)
 {
@@ -114,9 +114,10 @@ void CsvReportWriter::detail(const QVariantList &cells, bool)
             continue;
         // A text a spreadsheet would take for a formula gets an apostrophe in front.
         const QChar first = text.at(0);
-        const bool guard = !style.numeric()
-                           && (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
-                               || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'));
+        const bool guard =
+            !style.numeric()
+            && (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
+                || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'));
         const bool quote = needsQuotes(text);
         if (quote)
             m_line += '"';
@@ -131,4 +132,4 @@ void CsvReportWriter::detail(const QVariantList &cells, bool)
         throw ESuiteError(ReportFile::failure(m_out, QStringLiteral("o arquivo CSV")));
 }
 
-void CsvReportWriter::finish(qint64) {}
+void CsvReportWriter::finish(qint64) { }

@@ -22,10 +22,10 @@ public:
     static QString quoted(const QString &field);
 
     void begin(const ReportRunInfo &info) override;
-    void groupHeader(int, const QString &, bool) override {}
+    void groupHeader(int, const QString &, bool) override { }
     void detail(const QVariantList &cells, bool footerFollows) override;
-    void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override {}
-    void summary(const QString &, const QVariantList &, const QStringList &) override {}
+    void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override { }
+    void summary(const QString &, const QVariantList &, const QStringList &) override { }
     void finish(qint64 rows) override;
 
 private:

@@ -10,9 +10,9 @@ QString esc(const QString &text)
 {
     return text.toHtmlEscaped();
 }
-}
+} // namespace
 
-HtmlReportWriter::HtmlReportWriter(QIODevice *out) : m_out(out) {}
+HtmlReportWriter::HtmlReportWriter(QIODevice *out) : m_out(out) { }
 
 void HtmlReportWriter::write(const QString &html)
 {
@@ -46,23 +46,22 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
     QString h;
     h += QStringLiteral("<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n");
     h += QStringLiteral("<title>%1 - %2</title>\n").arg(esc(info.code), esc(info.heading));
-    h += QStringLiteral(
-        "<style>\n"
-        "body{font-family:'DejaVu Sans',Arial,sans-serif;font-size:10pt;margin:1.5em;color:#111}\n"
-        "h1{font-size:14pt;margin:0 0 .3em}\n"
-        ".cod{color:#555;font-weight:bold;margin-right:1em}\n"
-        ".crit{font-size:9pt;color:#333;margin:.1em 0}\n"
-        "table{border-collapse:collapse;width:100%;margin-top:.8em}\n"
-        "th,td{padding:2px 6px;font-size:9pt;white-space:nowrap}\n"
-        "thead th{border-bottom:1px solid #555;text-align:left}\n"
-        "tbody tr:nth-child(even) td{background:#f2f4f7}\n"
-        "tr.g0 th,tr.g1 th,tr.g2 th{background:#e1e7ef;text-align:left;padding-top:6px}\n"
-        "tr.tot td{font-weight:bold;border-top:1px solid #777;background:#fff}\n"
-        "tr.sum td{font-weight:bold;border-top:3px double #555;background:#fff}\n"
-        ".r{text-align:right}.c{text-align:center}\n"
-        ".up{color:#b01e1e}.down{color:#1e7a2e}\n"
-        "footer{margin-top:1em;font-size:8pt;color:#555}\n"
-        "</style>\n</head>\n<body>\n");
+    h += QStringLiteral("<style>\n"
+                        "body{font-family:'DejaVu Sans',Arial,sans-serif;font-size:10pt;margin:1.5em;color:#111}\n"
+                        "h1{font-size:14pt;margin:0 0 .3em}\n"
+                        ".cod{color:#555;font-weight:bold;margin-right:1em}\n"
+                        ".crit{font-size:9pt;color:#333;margin:.1em 0}\n"
+                        "table{border-collapse:collapse;width:100%;margin-top:.8em}\n"
+                        "th,td{padding:2px 6px;font-size:9pt;white-space:nowrap}\n"
+                        "thead th{border-bottom:1px solid #555;text-align:left}\n"
+                        "tbody tr:nth-child(even) td{background:#f2f4f7}\n"
+                        "tr.g0 th,tr.g1 th,tr.g2 th{background:#e1e7ef;text-align:left;padding-top:6px}\n"
+                        "tr.tot td{font-weight:bold;border-top:1px solid #777;background:#fff}\n"
+                        "tr.sum td{font-weight:bold;border-top:3px double #555;background:#fff}\n"
+                        ".r{text-align:right}.c{text-align:center}\n"
+                        ".up{color:#b01e1e}.down{color:#1e7a2e}\n"
+                        "footer{margin-top:1em;font-size:8pt;color:#555}\n"
+                        "</style>\n</head>\n<body>\n");
     h += QStringLiteral("<h1><span class=\"cod\">%1</span>%2</h1>\n").arg(esc(info.code), esc(info.heading));
     for (const QString &c : info.criteria)
         h += QStringLiteral("<p class=\"crit\">%1</p>\n").arg(esc(c));

@@ -17,19 +17,17 @@ public:
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
-    void groupFooter(int level, const QString &label, const QVariantList &cells,
-                     const QStringList &formats) override;
+    void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void finish(qint64 rows) override;
 
 private:
     void write(const QString &html);
-    void totalsRow(const char *cssClass, const QString &label, const QVariantList &cells,
-                   const QStringList &formats);
+    void totalsRow(const char *cssClass, const QString &label, const QVariantList &cells, const QStringList &formats);
     QString cellClass(int column) const;
 
     QIODevice *m_out;
-    ReportRunInfo m_info;   // columns: the printed ones
-    QList<int> m_printed;   // their places among the run's cells
+    ReportRunInfo m_info; // columns: the printed ones
+    QList<int> m_printed; // their places among the run's cells
     QList<ReportFormat::ValueFormat> m_valueFormats;
 };

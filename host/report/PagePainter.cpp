@@ -60,9 +60,7 @@ void paint(QPainter &painter, const ReportPage &page, int pageCount)
     painter.save();
     for (const PageItem &item : page.items) {
         switch (item.kind) {
-        case PageItem::Text:
-            drawText(painter, item, item.text, item.x);
-            break;
+        case PageItem::Text: drawText(painter, item, item.text, item.x); break;
         case PageItem::Fill:
             painter.fillRect(QRectF(item.x, item.y, item.w, item.h), QColor::fromRgba(item.color));
             break;
@@ -81,4 +79,4 @@ void paint(QPainter &painter, const ReportPage &page, int pageCount)
     painter.restore();
 }
 
-}
+} // namespace PagePainter

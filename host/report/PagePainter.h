@@ -17,4 +17,4 @@ SUITE_EXPORT void paint(QPainter &painter, const ReportPage &page, int pageCount
 
 // The rectangle (points) a text item covers, for showing a match of a search.
 SUITE_EXPORT QRectF bounds(const PageItem &item);
-}
+} // namespace PagePainter

@@ -17,18 +17,24 @@ namespace {
 struct Writer
 {
     QByteArray &out;
-    template<typename T> void put(T v) { out.append(reinterpret_cast<const char *>(&v), sizeof v); }
+    template<typename T>
+    void put(T v)
+    {
+        out.append(reinterpret_cast<const char *>(&v), sizeof v);
+    }
 };
 
 struct Reader
 {
     const QByteArray &in;
     qsizetype at = 0;
-    template<typename T> T get()
+    template<typename T>
+    T get()
     {
         T v{};
         if (at + qsizetype(sizeof v) > in.size())
-            throw ESuiteError(QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
+            throw ESuiteError(
+                QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
         std::memcpy(&v, in.constData() + at, sizeof v);
         at += sizeof v;
         return v;
@@ -104,8 +110,8 @@ ReportPage PageStore::decode(const QByteArray &packed)
         throw ESuiteError(QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
     uLongf size = qFromLittleEndian<quint32>(packed.constData());
     QByteArray raw(qsizetype(size), Qt::Uninitialized);
-    if (uncompress(reinterpret_cast<Bytef *>(raw.data()), &size, reinterpret_cast<const Bytef *>(packed.constData() + 4),
-                   uLong(packed.size() - 4))
+    if (uncompress(reinterpret_cast<Bytef *>(raw.data()), &size,
+                   reinterpret_cast<const Bytef *>(packed.constData() + 4), uLong(packed.size() - 4))
             != Z_OK
         || qsizetype(size) != raw.size())
         throw ESuiteError(QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
@@ -128,7 +134,8 @@ ReportPage PageStore::decode(const QByteArray &packed)
         }
         const quint16 length = r.get<quint16>();
         if (r.at + length > raw.size())
-            throw ESuiteError(QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
+            throw ESuiteError(
+                QStringLiteral("As páginas do relatório guardadas para a visualização estão corrompidas."));
         item.text = QString::fromUtf8(raw.constData() + r.at, length);
         r.at += length;
         page.items << item;

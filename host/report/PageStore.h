@@ -44,7 +44,7 @@ private:
     int m_fd = -1;
     mutable QMutex m_mutex;
     PageSetup m_setup;
-    std::vector<qint64> m_offsets;   // start of each page, and the end of the last
+    std::vector<qint64> m_offsets; // start of each page, and the end of the last
     qint64 m_end = 0;
     std::atomic<int> m_count{0};
     std::atomic<int> m_final{0};

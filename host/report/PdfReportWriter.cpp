@@ -146,7 +146,7 @@ QByteArray toUnicodeCMap(const std::vector<bool> &used, const std::vector<char16
 class PdfReportWriter::Deflater
 {
 public:
-    Deflater() : m_compressor(libdeflate_alloc_compressor(compressionLevel)) {}
+    Deflater() : m_compressor(libdeflate_alloc_compressor(compressionLevel)) { }
     ~Deflater() { libdeflate_free_compressor(m_compressor); }
     Deflater(const Deflater &) = delete;
     Deflater &operator=(const Deflater &) = delete;
@@ -172,10 +172,10 @@ struct PdfReportWriter::Font
     std::shared_ptr<const TrueTypeFont> ttf;
     int type0 = 0, cidFont = 0, descriptor = 0, file = 0, toUnicode = 0;
     std::vector<bool> used;
-    std::vector<char16_t> unicodeOf;   // by glyph: the first character drawn with it
+    std::vector<char16_t> unicodeOf; // by glyph: the first character drawn with it
 };
 
-PdfReportWriter::PdfReportWriter(QIODevice *out, const QString &creator) : m_out(out), m_creator(creator) {}
+PdfReportWriter::PdfReportWriter(QIODevice *out, const QString &creator) : m_out(out), m_creator(creator) { }
 
 PdfReportWriter::~PdfReportWriter() = default;
 
@@ -234,10 +234,10 @@ void PdfReportWriter::beginDocument(const PageSetup &setup)
     m_setup = setup;
     m_created = QDateTime::currentDateTime();
     m_objectOffsets.assign(1024, 0);
-    m_objectCount = 1;              // object 0 is the head of the free list
-    newObject();                    // 1 catalog
-    newObject();                    // 2 page tree
-    newObject();                    // 3 document information
+    m_objectCount = 1; // object 0 is the head of the free list
+    newObject();       // 1 catalog
+    newObject();       // 2 page tree
+    newObject();       // 3 document information
     for (int f = 0; f < 2; ++f) {
         auto font = std::make_unique<Font>();
         font->ttf = ReportFonts::face(f == 0 ? PageItem::Regular : PageItem::Bold);
@@ -302,9 +302,20 @@ void PdfReportWriter::encodeText(std::string &out, const PageItem &item, const Q
         }
         for (const char b : {char(g >> 8), char(g & 0xFF)}) {
             switch (b) {
-            case '(': case ')': case '\\': *p++ = '\\'; *p++ = b; break;
-            case '\r': *p++ = '\\'; *p++ = 'r'; break;
-            case '\n': *p++ = '\\'; *p++ = 'n'; break;
+            case '(':
+            case ')':
+            case '\\':
+                *p++ = '\\';
+                *p++ = b;
+                break;
+            case '\r':
+                *p++ = '\\';
+                *p++ = 'r';
+                break;
+            case '\n':
+                *p++ = '\\';
+                *p++ = 'n';
+                break;
             default: *p++ = b;
             }
         }
@@ -375,15 +386,9 @@ void PdfReportWriter::writePage(const ReportPage &page)
             m_lineX = m_lineY = 0;
         }
         switch (item.kind) {
-        case PageItem::Text:
-            encodeText(out, item, item.text);
-            break;
-        case PageItem::Fill:
-            drawFill(out, item, height);
-            break;
-        case PageItem::Rule:
-            drawRule(out, item, height);
-            break;
+        case PageItem::Text: encodeText(out, item, item.text); break;
+        case PageItem::Fill: drawFill(out, item, height); break;
+        case PageItem::Rule: drawRule(out, item, height); break;
         case PageItem::PageNumber:
             spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text};
             break;
@@ -569,9 +574,9 @@ void PdfReportWriter::endDocument(int pageCount)
 
     startObject(3);
     const QDateTime utc = m_created.toUTC();
-    out = "<< /Title " + textString(m_setup.title) + " /Creator " + textString(m_creator)
-          + " /Producer " + textString(QStringLiteral("Suite - relatórios")) + " /CreationDate (D:"
-          + utc.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z) >>\nendobj\n";
+    out = "<< /Title " + textString(m_setup.title) + " /Creator " + textString(m_creator) + " /Producer "
+          + textString(QStringLiteral("Suite - relatórios"))
+          + " /CreationDate (D:" + utc.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z) >>\nendobj\n";
     write(out);
 
     const qint64 xref = m_offset;

@@ -75,20 +75,20 @@ private:
     QString m_creator;
     PageSetup m_setup;
     qint64 m_offset = 0;
-    int m_objectCount = 0;                 // numbers handed out
-    std::vector<qint64> m_objectOffsets;   // by object number (writing thread); 0 = not yet written
+    int m_objectCount = 0;               // numbers handed out
+    std::vector<qint64> m_objectOffsets; // by object number (writing thread); 0 = not yet written
     std::unique_ptr<WriteQueue> m_queue;
     std::unique_ptr<Font> m_fonts[2];
     std::unique_ptr<Deflater> m_deflater;
     int m_copies = 1;
     bool m_collate = true;
     bool m_reverse = false;
-    std::vector<int> m_pageObjects;        // every page object, copies included, in order
-    std::vector<int> m_contentObjects;     // per page laid out: its drawing
-    std::vector<int> m_pageNumbers;        // per page laid out: its number in the run
-    std::vector<int> m_numberObjects;      // per page laid out: the stream holding its page numbers
-    std::vector<quint16> m_pageSpots;      // per page: which list of m_spotLists it has
-    QList<QList<NumberSpot>> m_spotLists;  // the distinct page-number places (usually one list)
+    std::vector<int> m_pageObjects;       // every page object, copies included, in order
+    std::vector<int> m_contentObjects;    // per page laid out: its drawing
+    std::vector<int> m_pageNumbers;       // per page laid out: its number in the run
+    std::vector<int> m_numberObjects;     // per page laid out: the stream holding its page numbers
+    std::vector<quint16> m_pageSpots;     // per page: which list of m_spotLists it has
+    QList<QList<NumberSpot>> m_spotLists; // the distinct page-number places (usually one list)
     std::string m_content;
     QByteArray m_compressed;
     // Text state while a page's content is set down.
@@ -98,6 +98,6 @@ private:
     QRgb m_fill = 0;
     QRgb m_stroke = 0;
     float m_lineWidth = -1;
-    double m_lineX = 0, m_lineY = 0;   // start of the current text line (points, PDF space)
+    double m_lineX = 0, m_lineY = 0; // start of the current text line (points, PDF space)
     QDateTime m_created;
 };

@@ -85,7 +85,7 @@ void ReportConnection::attachNative()
     const char *type = handle.typeName();
     if (qstrcmp(type, "sqlite3*") == 0) {
         m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());
-    } else if (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0) {   // the driver names its struct
+    } else if (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0) { // the driver names its struct
         if (PGconn *pg = *static_cast<PGconn *const *>(handle.constData()))
             m_pgCancel = PQgetCancel(pg);
     } else if (m_config.dialect() == SqlDialect::Firebird && handle.metaType().sizeOf() == sizeof(unsigned int)) {

@@ -41,7 +41,7 @@ private:
     DbConfig m_config;
     QString m_name;
     QMutex m_mutex;
-    void *m_sqlite = nullptr;       // sqlite3*
-    void *m_pgCancel = nullptr;     // PGcancel*
-    unsigned int m_firebird = 0;    // isc_db_handle
+    void *m_sqlite = nullptr;    // sqlite3*
+    void *m_pgCancel = nullptr;  // PGcancel*
+    unsigned int m_firebird = 0; // isc_db_handle
 };

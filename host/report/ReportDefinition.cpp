@@ -14,7 +14,7 @@
 namespace {
 
 const char *const typeNames[] = {"string", "date", "datetime", "integer", "float", "boolean"};
-const TFieldType typeValues[] = {TFieldType::ftString, TFieldType::ftDate, TFieldType::ftDateTime,
+const TFieldType typeValues[] = {TFieldType::ftString,  TFieldType::ftDate,  TFieldType::ftDateTime,
                                  TFieldType::ftInteger, TFieldType::ftFloat, TFieldType::ftBoolean};
 
 bool typeFromName(const QString &name, TFieldType &type)
@@ -75,7 +75,7 @@ void putIf(QJsonObject &o, const char *key, const QString &value)
 
 bool knownFormat(const QString &format)
 {
-    static const char *const kinds[] = {"text", "integer", "number", "money", "percent",
+    static const char *const kinds[] = {"text", "integer",  "number",    "money", "percent",
                                         "date", "datetime", "variation", "mask"};
     const QString kind = ReportFormat::kindOf(format);
     for (const char *k : kinds)
@@ -88,8 +88,7 @@ bool validCondition(const QString &condition)
 {
     const QString c = condition.trimmed();
     return c.isEmpty() || c.compare(QLatin1String("always"), Qt::CaseInsensitive) == 0
-           || c.compare(QLatin1String("never"), Qt::CaseInsensitive) == 0
-           || c.indexOf(QLatin1Char('=')) > 0;
+           || c.compare(QLatin1String("never"), Qt::CaseInsensitive) == 0 || c.indexOf(QLatin1Char('=')) > 0;
 }
 
 void appendUnique(QStringList &names, const QStringList &more)
@@ -117,10 +116,10 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error)
-            *error = parseError.error != QJsonParseError::NoError
-                         ? QStringLiteral("erro de sintaxe na posição %1 (%2)")
-                               .arg(parseError.offset).arg(parseError.errorString())
-                         : QStringLiteral("o conteúdo não é um objeto JSON");
+            *error = parseError.error != QJsonParseError::NoError ? QStringLiteral("erro de sintaxe na posição %1 (%2)")
+                                                                        .arg(parseError.offset)
+                                                                        .arg(parseError.errorString())
+                                                                  : QStringLiteral("o conteúdo não é um objeto JSON");
         return d;
     }
     const QJsonObject o = doc.object();
@@ -129,8 +128,10 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     d.description = o.value(QStringLiteral("description")).toString();
     d.heading = o.value(QStringLiteral("heading")).toString();
     d.footer = o.value(QStringLiteral("footer")).toString();
-    d.landscape = o.value(QStringLiteral("orientation")).toString(QStringLiteral("landscape"))
-                      .compare(QLatin1String("portrait"), Qt::CaseInsensitive) != 0;
+    d.landscape = o.value(QStringLiteral("orientation"))
+                      .toString(QStringLiteral("landscape"))
+                      .compare(QLatin1String("portrait"), Qt::CaseInsensitive)
+                  != 0;
 
     const QJsonObject q = o.value(QStringLiteral("query")).toObject();
     d.sql = sqlText(q.value(QStringLiteral("sql")));
@@ -204,9 +205,11 @@ QByteArray ReportDefinition::toJson() const
 
     QJsonObject q;
     q.insert(QStringLiteral("sql"), sqlLines(sql));
-    const std::pair<const char *, const QString *> variants[] = {
-        {"sql_sqlite", &sqlSqlite}, {"sql_pg", &sqlPg}, {"sql_ib", &sqlIb},
-        {"sql_oracle", &sqlOracle}, {"sql_mssql", &sqlMssql}};
+    const std::pair<const char *, const QString *> variants[] = {{"sql_sqlite", &sqlSqlite},
+                                                                 {"sql_pg", &sqlPg},
+                                                                 {"sql_ib", &sqlIb},
+                                                                 {"sql_oracle", &sqlOracle},
+                                                                 {"sql_mssql", &sqlMssql}};
     for (const auto &[key, text] : variants)
         if (!text->trimmed().isEmpty())
             q.insert(QLatin1String(key), sqlLines(*text));
@@ -216,10 +219,9 @@ QByteArray ReportDefinition::toJson() const
     for (const ReportParamDecl &p : this->params) {
         QJsonObject po{{QStringLiteral("name"), p.name}, {QStringLiteral("type"), fieldTypeName(p.type)}};
         if (p.defaultValue.isValid())
-            po.insert(QStringLiteral("default"),
-                      p.defaultValue.metaType().id() == QMetaType::QDate
-                          ? QJsonValue(p.defaultValue.toDate().toString(Qt::ISODate))
-                          : QJsonValue::fromVariant(p.defaultValue));
+            po.insert(QStringLiteral("default"), p.defaultValue.metaType().id() == QMetaType::QDate
+                                                     ? QJsonValue(p.defaultValue.toDate().toString(Qt::ISODate))
+                                                     : QJsonValue::fromVariant(p.defaultValue));
         params.append(po);
     }
     o.insert(QStringLiteral("params"), params);
@@ -235,8 +237,10 @@ QByteArray ReportDefinition::toJson() const
 
     QJsonArray columns;
     for (const ReportColumn &c : this->columns) {
-        QJsonObject co{{QStringLiteral("field"), c.field}, {QStringLiteral("title"), c.title},
-                       {QStringLiteral("width"), c.width}, {QStringLiteral("align"), c.align},
+        QJsonObject co{{QStringLiteral("field"), c.field},
+                       {QStringLiteral("title"), c.title},
+                       {QStringLiteral("width"), c.width},
+                       {QStringLiteral("align"), c.align},
                        {QStringLiteral("format"), c.format}};
         putIf(co, "visible_when", c.visibleWhen);
         if (c.dataOnly)

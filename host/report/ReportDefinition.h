@@ -20,7 +20,7 @@ struct SUITE_EXPORT ReportColumn
     QString field;
     QString title;
     double width = 20;
-    QString align = QStringLiteral("left");   // left, right, center
+    QString align = QStringLiteral("left"); // left, right, center
     QString format = QStringLiteral("text");
     QString visibleWhen;
     bool dataOnly = false;
@@ -75,18 +75,18 @@ public:
     QString code;
     QString title;
     QString description;
-    QString heading;          // title line of each page (template over the parameters)
-    QString footer;           // footer line of each page
+    QString heading; // title line of each page (template over the parameters)
+    QString footer;  // footer line of each page
     bool landscape = true;
 
-    QString sql;              // the main text, standard SQL
+    QString sql; // the main text, standard SQL
     QString sqlSqlite, sqlPg, sqlIb, sqlOracle, sqlMssql;
 
     QList<ReportParamDecl> params;
     QList<ReportCriterion> criteria;
     QList<ReportColumn> columns;
     QList<ReportGroup> groups;
-    QString summaryLabel;     // the report's closing line (template; {@count} = rows)
+    QString summaryLabel; // the report's closing line (template; {@count} = rows)
     QList<ReportTotal> summaryTotals;
 
     // Reads a definition; raises ESuiteError naming the file and the cause.

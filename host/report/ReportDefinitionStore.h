@@ -13,4 +13,4 @@ SUITE_EXPORT std::optional<ReportDefinition> edited(const QString &fileName);
 SUITE_EXPORT void keep(const QString &fileName, const ReportDefinition &definition);
 SUITE_EXPORT void discard(const QString &fileName);
 SUITE_EXPORT void discardAll();
-}
+} // namespace ReportDefinitionStore

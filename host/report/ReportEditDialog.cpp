@@ -121,7 +121,8 @@ void ReportEditDialog::addColumn(const ReportColumn &column)
     tblColunas->insertRow(row);
     tblColunas->setItem(row, ColField, new QTableWidgetItem(column.field));
     tblColunas->setItem(row, ColTitle, new QTableWidgetItem(column.title));
-    tblColunas->setItem(row, ColWidth, new QTableWidgetItem(QString::number(column.width).replace(QLatin1Char('.'), QLatin1Char(','))));
+    tblColunas->setItem(
+        row, ColWidth, new QTableWidgetItem(QString::number(column.width).replace(QLatin1Char('.'), QLatin1Char(','))));
     auto *align = new QComboBox(tblColunas);
     for (size_t i = 0; i < std::size(alignValues); ++i)
         align->addItem(QString::fromUtf8(alignNames[i]), QString::fromLatin1(alignValues[i]));

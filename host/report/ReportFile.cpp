@@ -30,8 +30,7 @@ const QRegularExpression &staleName()
 
 ReportFile::ReportFile(const QString &target, QObject *parent)
     : QIODevice(parent), m_target(QFileInfo(target).absoluteFilePath())
-{
-}
+{ }
 
 ReportFile::~ReportFile()
 {
@@ -94,7 +93,8 @@ void ReportFile::create()
 {
     const QFileInfo target(m_target);
     auto cannotCreate = [this](int error) {
-        return ESuiteError(QStringLiteral("Não foi possível criar o arquivo '%1': %2.").arg(native(m_target), causeOf(error)));
+        return ESuiteError(
+            QStringLiteral("Não foi possível criar o arquivo '%1': %2.").arg(native(m_target), causeOf(error)));
     };
     if (target.isDir())
         throw cannotCreate(EISDIR);
@@ -102,9 +102,10 @@ void ReportFile::create()
         throw cannotCreate(ENOENT);
     removeStale(target.absolutePath());
     for (int attempt = 0; m_fd < 0; ++attempt) {
-        m_tempPath = target.absoluteDir().filePath(
-            QStringLiteral(".%1.%2.tmp").arg(target.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                                   QLatin1Char('0')));
+        m_tempPath =
+            target.absoluteDir().filePath(QStringLiteral(".%1.%2.tmp")
+                                              .arg(target.fileName())
+                                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         m_fd = ::open(QFile::encodeName(m_tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (m_fd < 0 && (errno != EEXIST || attempt > 20))
             throw cannotCreate(errno);

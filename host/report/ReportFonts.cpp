@@ -36,8 +36,8 @@ std::shared_ptr<const TrueTypeFont> face(PageItem::Face which)
     const QMutexLocker lock(&mutex);
     std::shared_ptr<const TrueTypeFont> &slot = loaded[which == PageItem::Bold ? 1 : 0];
     if (!slot) {
-        const QString name = which == PageItem::Bold ? QStringLiteral("DejaVuSans-Bold.ttf")
-                                                     : QStringLiteral("DejaVuSans.ttf");
+        const QString name =
+            which == PageItem::Bold ? QStringLiteral("DejaVuSans-Bold.ttf") : QStringLiteral("DejaVuSans.ttf");
         const QString path = findFile(name);
         if (path.isEmpty())
             throw ESuiteError(QStringLiteral("A fonte dos relatórios (%1) não foi encontrada. Instale o pacote "
@@ -48,4 +48,4 @@ std::shared_ptr<const TrueTypeFont> face(PageItem::Face which)
     return slot;
 }
 
-}
+} // namespace ReportFonts

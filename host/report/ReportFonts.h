@@ -19,4 +19,4 @@ inline double width(const TrueTypeFont &font, double size, QStringView text)
 {
     return double(font.width(text)) * size / font.unitsPerEm();
 }
-}
+} // namespace ReportFonts

@@ -26,11 +26,11 @@ int fixedDigits(double magnitude, int decimals, char *out, int size)
     if (std::fabs(fraction - 0.5) > 1e-6 || scaled > 1e15)
         return n;
     char exact[400];
-    const std::to_chars_result e = std::to_chars(exact, exact + sizeof exact, magnitude, std::chars_format::fixed,
-                                                 decimals + 60);
+    const std::to_chars_result e =
+        std::to_chars(exact, exact + sizeof exact, magnitude, std::chars_format::fixed, decimals + 60);
     if (e.ec != std::errc())
         return n;
-    const int keep = int(e.ptr - exact) - 60;   // the digits up to `decimals` decimals
+    const int keep = int(e.ptr - exact) - 60; // the digits up to `decimals` decimals
     if (exact[keep] < '5')
         return n;
     // Round the kept digits up, carrying as far as needed.
@@ -129,8 +129,10 @@ int formatDate(char *out, const QDate &value)
     value.getDate(&y, &m, &d);
     if (!value.isValid() || y < 1 || y > 9999)
         return 0;
-    const char text[10] = {char('0' + d / 10), char('0' + d % 10), '/', char('0' + m / 10), char('0' + m % 10), '/',
-                           char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10)};
+    const char text[10] = {char('0' + d / 10),   char('0' + d % 10),       '/',
+                           char('0' + m / 10),   char('0' + m % 10),       '/',
+                           char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
+                           char('0' + y % 10)};
     std::memcpy(out, text, sizeof text);
     return int(sizeof text);
 }
@@ -151,8 +153,8 @@ QString mask(const QString &value, const QString &pattern)
     for (QChar m : pattern) {
         if (next >= value.size())
             break;
-        if (m == QLatin1Char('9') || m == QLatin1Char('A') || m == QLatin1Char('a')
-            || m == QLatin1Char('X') || m == QLatin1Char('#'))
+        if (m == QLatin1Char('9') || m == QLatin1Char('A') || m == QLatin1Char('a') || m == QLatin1Char('X')
+            || m == QLatin1Char('#'))
             out += value.at(next++);
         else
             out += m;
@@ -213,12 +215,8 @@ double toNumber(const QVariant &value, bool *ok)
         case QMetaType::LongLong:
         case QMetaType::ULongLong:
         case QMetaType::Double:
-        case QMetaType::Float:
-            result = value.toDouble(&good);
-            break;
-        default:
-            result = value.toString().trimmed().toDouble(&good);
-            break;
+        case QMetaType::Float: result = value.toDouble(&good); break;
+        default: result = value.toString().trimmed().toDouble(&good); break;
         }
     }
     if (ok)
@@ -253,9 +251,8 @@ int decimalsOf(const QString &format)
 bool isNumeric(const QString &format)
 {
     const QString kind = kindOf(format);
-    return kind == QLatin1String("integer") || kind == QLatin1String("number")
-           || kind == QLatin1String("money") || kind == QLatin1String("percent")
-           || kind == QLatin1String("variation");
+    return kind == QLatin1String("integer") || kind == QLatin1String("number") || kind == QLatin1String("money")
+           || kind == QLatin1String("percent") || kind == QLatin1String("variation");
 }
 
 namespace {
@@ -301,10 +298,8 @@ QString render(const QVariant &value, const ValueFormat &style, bool forPeople)
         const QDateTime dt = value.toDateTime();
         return dt.isValid() ? dt.toString(QStringLiteral("dd/MM/yyyy hh:mm")) : textOf(value);
     }
-    case ValueFormat::Mask:
-        return mask(textOf(value).trimmed(), style.mask);
-    case ValueFormat::Text:
-        break;
+    case ValueFormat::Mask: return mask(textOf(value).trimmed(), style.mask);
+    case ValueFormat::Text: break;
     }
     return textOf(value);
 }
@@ -314,8 +309,8 @@ QString render(const QVariant &value, const ValueFormat &style, bool forPeople)
 ValueFormat ValueFormat::parse(const QString &format)
 {
     static const std::pair<const char *, Kind> kinds[] = {
-        {"integer", Integer}, {"number", Number}, {"money", Money},       {"percent", Percent},
-        {"variation", Variation}, {"date", Date}, {"datetime", DateTime}, {"mask", Mask}};
+        {"integer", Integer},     {"number", Number}, {"money", Money},       {"percent", Percent},
+        {"variation", Variation}, {"date", Date},     {"datetime", DateTime}, {"mask", Mask}};
     ValueFormat style;
     const QString kind = kindOf(format);
     for (const auto &[name, value] : kinds)

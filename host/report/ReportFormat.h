@@ -61,4 +61,4 @@ SUITE_EXPORT QString display(const QVariant &value, const QString &format);
 // dd/MM/yyyy, masks applied.
 SUITE_EXPORT QString plain(const QVariant &value, const ValueFormat &style);
 SUITE_EXPORT QString plain(const QVariant &value, const QString &format);
-}
+} // namespace ReportFormat

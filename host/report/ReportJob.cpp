@@ -90,16 +90,19 @@ void ReportJob::work(ReportSink &sink)
     if (m_stop.load() == Stop::Cancel)
         m_failure = std::make_exception_ptr(EAbort());
     else if (m_stop.load() == Stop::Timeout)
-        m_failure = std::make_exception_ptr(ESuiteError(
-            QStringLiteral("O relatório foi interrompido: passou do tempo limite (%1 s). Restrinja os "
-                           "parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
-                .arg(m_limits.seconds)));
+        m_failure = std::make_exception_ptr(
+            ESuiteError(QStringLiteral("O relatório foi interrompido: passou do tempo limite (%1 s). Restrinja os "
+                                       "parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
+                            .arg(m_limits.seconds)));
     m_running = false;
     m_finished = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_deadline.stop();
-        emit finished();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_deadline.stop();
+            emit finished();
+        },
+        Qt::QueuedConnection);
 }
 
 void ReportJob::interrupt(Stop why)
@@ -157,7 +160,7 @@ void ReportJob::wait(ReportProgress &progress, const std::function<void()> &onTi
     }
     m_thread->wait();
     if (!cancelled && !m_failure)
-        progress.update(rows(), pages());   // the last word (its hook may still cancel)
+        progress.update(rows(), pages()); // the last word (its hook may still cancel)
     if (cancelled && !m_failure)
         throw EAbort();
     rethrow();

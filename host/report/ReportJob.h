@@ -20,8 +20,8 @@ class ReportSink;
 // Limits every report run keeps (the session's [Relatorios] section).
 struct SUITE_EXPORT ReportLimits
 {
-    int seconds = 600;              // TempoLimite: from the start of the query to its last row
-    qint64 rows = 5'000'000;        // LimiteLinhas
+    int seconds = 600;               // TempoLimite: from the start of the query to its last row
+    qint64 rows = 5'000'000;         // LimiteLinhas
     qint64 fileBytes = 2048LL << 20; // LimiteArquivoMB
 
     static ReportLimits fromSession();
@@ -37,7 +37,7 @@ class SUITE_EXPORT ReportJob : public QObject
     Q_OBJECT
 public:
     ReportJob(ReportRun &run, const DbConfig &config, const ReportLimits &limits, QObject *parent = nullptr);
-    ~ReportJob() override;   // cancels and waits
+    ~ReportJob() override; // cancels and waits
 
     void start(ReportSink &sink);
     // Any thread. The running statement is interrupted; the job ends with EAbort.
@@ -72,7 +72,7 @@ private:
     QThread *m_thread = nullptr;
     QTimer m_deadline;
     QMutex m_mutex;
-    ReportConnection *m_connection = nullptr;   // while the worker holds one
+    ReportConnection *m_connection = nullptr; // while the worker holds one
     std::atomic<Stop> m_stop{Stop::None};
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_finished{false};

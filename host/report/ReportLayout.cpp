@@ -17,7 +17,7 @@ const QString ellipsis = QStringLiteral("…");
 
 } // namespace
 
-ReportLayout::ReportLayout(PageSink &out) : m_out(out) {}
+ReportLayout::ReportLayout(PageSink &out) : m_out(out) { }
 
 ReportLayout::~ReportLayout() = default;
 
@@ -148,8 +148,7 @@ void ReportLayout::text(const Style &s, double x, double y, double w, double h, 
 void ReportLayout::cell(int column, const Style &s, double y, double h, const QString &value, QRgb color)
 {
     const double pad = 0.8 * m_mm;
-    text(s, m_colX.at(column) + pad, y, m_colW.at(column) - 2 * pad, h, m_cols.at(column).alignment(), value,
-         color);
+    text(s, m_colX.at(column) + pad, y, m_colW.at(column) - 2 * pad, h, m_cols.at(column).alignment(), value, color);
 }
 
 void ReportLayout::fill(double x, double y, double w, double h, QRgb color)
@@ -323,8 +322,7 @@ void ReportLayout::drawTotals(const QString &label, const QVariantList &cells, c
     m_bodyUsed = true;
 }
 
-void ReportLayout::groupFooter(int level, const QString &label, const QVariantList &cells,
-                               const QStringList &formats)
+void ReportLayout::groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats)
 {
     bool any = !label.isEmpty();
     for (const QVariant &v : cells)

@@ -30,8 +30,7 @@ public:
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
-    void groupFooter(int level, const QString &label, const QVariantList &cells,
-                     const QStringList &formats) override;
+    void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void finish(qint64 rows) override;
     int pagesDone() const override { return m_page; }
@@ -51,8 +50,7 @@ private:
     void endPage();
     void drawHeader();
     void drawGroupHeader(int level, const QString &text);
-    void drawTotals(const QString &label, const QVariantList &cells, const QStringList &formats,
-                    bool doubleRule);
+    void drawTotals(const QString &label, const QVariantList &cells, const QStringList &formats, bool doubleRule);
     // A text in a box (content coordinates), aligned and cut with "…" to fit its width.
     void text(const Style &s, double x, double y, double w, double h, Qt::Alignment align, const QString &text,
               QRgb color = 0xFF000000);
@@ -67,13 +65,13 @@ private:
     std::shared_ptr<const TrueTypeFont> m_regular, m_boldFont;
     Style m_body, m_bold, m_title, m_small;
     double m_mm = 72.0 / 25.4;
-    double m_left = 0, m_top = 0;       // margins
-    double m_width = 0, m_height = 0;   // the area inside the margins
+    double m_left = 0, m_top = 0;     // margins
+    double m_width = 0, m_height = 0; // the area inside the margins
     double m_lineH = 0, m_groupH = 0, m_titleH = 0, m_smallH = 0;
     double m_headerBottom = 0, m_bodyBottom = 0;
-    QList<ReportColumn> m_cols;   // the printed columns
+    QList<ReportColumn> m_cols; // the printed columns
     QList<ReportFormat::ValueFormat> m_valueFormats;
-    QList<int> m_printed;         // their places among the run's cells
+    QList<int> m_printed; // their places among the run's cells
     QList<double> m_colX, m_colW;
     QStringList m_criteriaLines;
 

@@ -16,26 +16,26 @@ struct PageItem
 
     Kind kind = Text;
     Face face = Regular;
-    float size = 0;        // text: font size in points; rule: line width
+    float size = 0; // text: font size in points; rule: line width
     QRgb color = 0xFF000000;
-    float x = 0, y = 0;    // text: left end of the baseline (page number: right end);
-                           // fill: top left corner; rule: start
-    float w = 0, h = 0;    // fill: width and height; rule: end minus start
-    QString text;          // text; page number: what comes before "Página N de M"
+    float x = 0, y = 0; // text: left end of the baseline (page number: right end);
+                        // fill: top left corner; rule: start
+    float w = 0, h = 0; // fill: width and height; rule: end minus start
+    QString text;       // text; page number: what comes before "Página N de M"
 };
 
 struct ReportPage
 {
-    int number = 0;        // 1-based
+    int number = 0; // 1-based
     QList<PageItem> items;
 };
 
 // The sheet every page of a run is laid out on.
 struct PageSetup
 {
-    QSizeF size;           // points, orientation applied
+    QSizeF size; // points, orientation applied
     bool landscape = true;
-    QString title;         // the run's heading, for the document's properties
+    QString title; // the run's heading, for the document's properties
     QString code;
 };
 

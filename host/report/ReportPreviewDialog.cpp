@@ -34,8 +34,7 @@ const double zoomSteps[] = {0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
 
 } // namespace
 
-ReportPreviewDialog::ReportPreviewDialog(const PageStore &store, ReportJob &job, const QString &title,
-                                         QWidget *parent)
+ReportPreviewDialog::ReportPreviewDialog(const PageStore &store, ReportJob &job, const QString &title, QWidget *parent)
     : QDialog(parent), m_store(store), m_job(job)
 {
     setWindowTitle(title);
@@ -84,13 +83,12 @@ void ReportPreviewDialog::buildToolBar()
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     layout()->addWidget(bar);
     addBarAction(bar, "document-save", QStyle::SP_DialogSaveButton, QStringLiteral("Salvar"),
-                 QStringLiteral("Salvar o relatório em PDF, CSV, Excel ou HTML"), QKeySequence::Save, [this] {
-                     runCommand(save);
-                 })->setObjectName(QStringLiteral("previewSave"));
+                 QStringLiteral("Salvar o relatório em PDF, CSV, Excel ou HTML"), QKeySequence::Save,
+                 [this] { runCommand(save); })
+        ->setObjectName(QStringLiteral("previewSave"));
     addBarAction(bar, "document-print", QStyle::SP_CustomBase, QStringLiteral("Imprimir"),
-                 QStringLiteral("Imprimir o relatório"), QKeySequence::Print, [this] {
-                     runCommand(print);
-                 })->setObjectName(QStringLiteral("previewPrint"));
+                 QStringLiteral("Imprimir o relatório"), QKeySequence::Print, [this] { runCommand(print); })
+        ->setObjectName(QStringLiteral("previewPrint"));
     bar->addSeparator();
     buildPageControls(bar);
     bar->addSeparator();
@@ -184,10 +182,10 @@ void ReportPreviewDialog::buildFindControls(QToolBar *bar)
     auto findNext = [this] { findAndSay(false); };
     connect(m_findBox, &QLineEdit::returnPressed, this, findNext);
     connect(m_findBox, &QLineEdit::textChanged, this, [this] { m_matchItem = -1; });
-    addBarAction(bar, "go-down", QStyle::SP_CustomBase, QStringLiteral("Próximo"), QStringLiteral("Localizar o próximo"),
-                 QKeySequence::FindNext, findNext);
-    addBarAction(bar, "go-up", QStyle::SP_CustomBase, QStringLiteral("Anterior"), QStringLiteral("Localizar o anterior"),
-                 QKeySequence::FindPrevious, [this] { findAndSay(true); });
+    addBarAction(bar, "go-down", QStyle::SP_CustomBase, QStringLiteral("Próximo"),
+                 QStringLiteral("Localizar o próximo"), QKeySequence::FindNext, findNext);
+    addBarAction(bar, "go-up", QStyle::SP_CustomBase, QStringLiteral("Anterior"),
+                 QStringLiteral("Localizar o anterior"), QKeySequence::FindPrevious, [this] { findAndSay(true); });
     auto *focusFind = new QAction(this);
     focusFind->setShortcut(QKeySequence::Find);
     connect(focusFind, &QAction::triggered, this, [this] {
@@ -272,8 +270,8 @@ bool ReportPreviewDialog::find(const QString &text, bool backwards)
     for (int visited = 0; visited <= pages; ++visited) {
         if (visited > 0 && visited % 200 == 0) {
             // A long search says where it is and keeps the window drawn.
-            m_status->setText(QStringLiteral("Procurando \"%1\"... página %2 de %3")
-                                  .arg(text.trimmed(), count(page), count(pages)));
+            m_status->setText(
+                QStringLiteral("Procurando \"%1\"... página %2 de %3").arg(text.trimmed(), count(page), count(pages)));
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
         const ReportPage content = m_store.page(page - 1);

@@ -8,9 +8,9 @@
 #include <QWheelEvent>
 
 namespace {
-constexpr int gap = 12;          // pixels between pages and around them
-constexpr int cacheSize = 8;     // pages kept drawn
-}
+constexpr int gap = 12;      // pixels between pages and around them
+constexpr int cacheSize = 8; // pages kept drawn
+} // namespace
 
 ReportPreviewView::ReportPreviewView(const PageStore &store, QWidget *parent)
     : QAbstractScrollArea(parent), m_store(store)
@@ -42,7 +42,7 @@ void ReportPreviewView::setPageCount(int count, int finalCount)
     m_count = count;
     m_final = finalCount;
     if (totalChanged)
-        m_cache.clear();   // the pages drawn so far say "Página N" without "de M"
+        m_cache.clear(); // the pages drawn so far say "Página N" without "de M"
     updateScrollBars();
     viewport()->update();
 }

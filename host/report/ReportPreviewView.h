@@ -22,13 +22,13 @@ public:
 
     // Pages that can be shown now (grows while the run lays out pages).
     void setPageCount(int count, int finalCount);
-    int currentPage() const;   // 1-based; the page at the top of the view
+    int currentPage() const; // 1-based; the page at the top of the view
     void showPage(int page);
     // Marks a text found on a page (points) and brings it into view; an empty rect clears.
     void setMatch(int page, const QRectF &rect);
 
     double zoom() const { return m_zoom; }
-    void setZoom(double zoom);          // 1.0 = 100%
+    void setZoom(double zoom); // 1.0 = 100%
     void setFit(Fit fit);
     Fit fit() const { return m_fit; }
 
@@ -43,7 +43,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    double scale() const;               // pixels per point
+    double scale() const; // pixels per point
     double pageHeightPx() const;
     double pageWidthPx() const;
     QImage rendered(int index);

@@ -51,11 +51,10 @@ PrintRequest PrintRequest::fromPrinter(const QPrinter &printer, int currentPage)
         if (currentPage > 0)
             r.ranges << qMakePair(currentPage, currentPage);
         break;
-    default:
-        break;
+    default: break;
     }
-    const QStringList options = printer.printEngine() ? printer.printEngine()->property(printSystemOptions).toStringList()
-                                                      : QStringList();
+    const QStringList options =
+        printer.printEngine() ? printer.printEngine()->property(printSystemOptions).toStringList() : QStringList();
     for (qsizetype i = 0; i + 1 < options.size(); i += 2) {
         // Pages typed as text are chosen here, like the dialog's "de ... até", so that both
         // ways print the same pages with the same numbers.
@@ -120,12 +119,12 @@ void submit(const QString &pdfFile, const PrintRequest &request)
         list << cups_option_t{name.data(), value.data()};
     // The print system wants the queue's name without the instance.
     const QByteArray queue = request.printerName.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
-    const int job = cupsPrintFile(queue.constData(), QFile::encodeName(pdfFile).constData(),
-                                  request.title.toUtf8().constData(), int(list.size()),
-                                  list.isEmpty() ? nullptr : list.data());
+    const int job =
+        cupsPrintFile(queue.constData(), QFile::encodeName(pdfFile).constData(), request.title.toUtf8().constData(),
+                      int(list.size()), list.isEmpty() ? nullptr : list.data());
     if (job <= 0)
         throw ESuiteError(QStringLiteral("Não foi possível enviar o relatório para a impressora '%1': %2.")
                               .arg(request.printerName, QString::fromUtf8(cupsLastErrorString())));
 }
 
-}
+} // namespace ReportPrinter

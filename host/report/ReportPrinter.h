@@ -19,14 +19,14 @@ class QPrinter;
 // system (CUPS) with the dialog's options when the run ends.
 struct SUITE_EXPORT PrintRequest
 {
-    QList<QPair<int, int>> ranges;   // inclusive, 1-based; empty = every page
+    QList<QPair<int, int>> ranges; // inclusive, 1-based; empty = every page
     int copies = 1;
     bool collate = true;
-    bool reverse = false;            // last page first
-    QString outputFile;              // print to file; empty = to a printer
+    bool reverse = false; // last page first
+    QString outputFile;   // print to file; empty = to a printer
     QString printerName;
     QString title;
-    QStringList options;             // further print-system options, name and value in turn
+    QStringList options; // further print-system options, name and value in turn
 
     // Reads a printer as the print dialog left it. currentPage: the page shown when the
     // dialog came from the preview (for "página atual"), else 0.
@@ -45,7 +45,7 @@ struct SUITE_EXPORT PrintRequest
 class SUITE_EXPORT PageSelection : public PageSink
 {
 public:
-    PageSelection(const PrintRequest &request, PageSink &out) : m_request(request), m_out(out) {}
+    PageSelection(const PrintRequest &request, PageSink &out) : m_request(request), m_out(out) { }
     void beginDocument(const PageSetup &setup) override { m_out.beginDocument(setup); }
     void page(const ReportPage &page) override
     {
@@ -67,4 +67,4 @@ private:
 namespace ReportPrinter {
 // Sends a finished PDF to the print system; raises ESuiteError with the cause.
 SUITE_EXPORT void submit(const QString &pdfFile, const PrintRequest &request);
-}
+} // namespace ReportPrinter

@@ -12,7 +12,7 @@ QString count(qint64 n)
         digits.insert(i, QLatin1Char('.'));
     return digits;
 }
-}
+} // namespace
 
 ReportProgress::ReportProgress(QWidget *parent, bool withDialog, Hook hook, const QString &title)
     : m_parent(parent), m_withDialog(withDialog), m_hook(std::move(hook)), m_title(title)

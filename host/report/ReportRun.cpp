@@ -73,10 +73,14 @@ struct Band
                 v = a.n;
                 formats[t.cell] = QStringLiteral("integer");
             } else if (a.n > 0) {
-                if (t.op == QLatin1String("sum")) v = a.sum;
-                else if (t.op == QLatin1String("avg")) v = a.sum / double(a.n);
-                else if (t.op == QLatin1String("min")) v = a.min;
-                else if (t.op == QLatin1String("max")) v = a.max;
+                if (t.op == QLatin1String("sum"))
+                    v = a.sum;
+                else if (t.op == QLatin1String("avg"))
+                    v = a.sum / double(a.n);
+                else if (t.op == QLatin1String("min"))
+                    v = a.min;
+                else if (t.op == QLatin1String("max"))
+                    v = a.max;
             }
             values[t.cell] = v;
         }
@@ -106,7 +110,8 @@ class ReportBinder
 public:
     ReportBinder(const ReportDefinition &def, const ReportRunInfo &info, const TParams &params,
                  const QSqlRecord &record)
-        : m_def(def), m_info(info), m_params(params), m_record(record) {}
+        : m_def(def), m_info(info), m_params(params), m_record(record)
+    { }
 
     BoundReport bind() const
     {
@@ -147,7 +152,7 @@ private:
                 if (m_info.columns.at(i).field.compare(t.column, Qt::CaseInsensitive) == 0)
                     cell = i;
             if (cell < 0)
-                continue;   // its column is hidden in this run
+                continue; // its column is hidden in this run
             band.totals << BoundTotal{r.cellField.at(cell), cell, t.op};
             band.acc << Accumulator();
         }
@@ -171,8 +176,9 @@ class RowWriter
 {
 public:
     RowWriter(BoundReport &report, ReportSink &sink)
-        : m_r(report), m_sink(sink), m_groups(int(report.groupField.size())),
-          m_cells(report.width), m_groupRow(m_groups), m_keys(m_groups) {}
+        : m_r(report), m_sink(sink), m_groups(int(report.groupField.size())), m_cells(report.width),
+          m_groupRow(m_groups), m_keys(m_groups)
+    { }
 
     // Closes the groups whose key this row changes and opens them anew, then counts it.
     void open(const QVariantList &row, bool first)
@@ -252,8 +258,7 @@ private:
 ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
                      const QSqlDatabase &db)
     : m_def(definition), m_params(params), m_dialect(dialect), m_db(db)
-{
-}
+{ }
 
 QString ReportRun::runLookup(const QString &sql) const
 {
@@ -273,8 +278,7 @@ void ReportRun::prepare()
     m_def.validate();
     m_info = ReportRunInfo();
     m_info.code = m_def.code;
-    m_info.heading = ReportTemplate::expandParams(m_def.heading.isEmpty() ? m_def.title : m_def.heading,
-                                                  m_params);
+    m_info.heading = ReportTemplate::expandParams(m_def.heading.isEmpty() ? m_def.title : m_def.heading, m_params);
     m_info.footer = ReportTemplate::expandParams(m_def.footer, m_params);
     m_info.issued = QDateTime::currentDateTime();
     m_info.landscape = m_def.landscape;
@@ -329,7 +333,8 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("Relatório '%1': a leitura dos dados foi interrompida por um erro "
-                                            "do banco de dados").arg(m_def.title),
+                                            "do banco de dados")
+                                 .arg(m_def.title),
                              databaseCause(query.lastError()));
     writer.finish(rows, row, !m_def.summaryLabel.isEmpty());
     if (progress)

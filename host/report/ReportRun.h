@@ -19,8 +19,7 @@ public:
     // Called every few rows with the rows read and pages done; throws EAbort to cancel.
     using Progress = std::function<void(qint64 rows, int pages)>;
 
-    ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
-              const QSqlDatabase &db);
+    ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect, const QSqlDatabase &db);
 
     // Runs the criteria lookups; raises ESuiteError/EDatabaseError with the cause.
     void prepare();

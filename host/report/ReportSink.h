@@ -12,12 +12,12 @@
 struct ReportRunInfo
 {
     QString code;
-    QString heading;              // title line, parameters filled in
-    QStringList criteria;         // "Filial: 0001 - Loja Centro", ...
+    QString heading;      // title line, parameters filled in
+    QStringList criteria; // "Filial: 0001 - Loja Centro", ...
     QString footer;
     QDateTime issued;
     bool landscape = true;
-    QList<ReportColumn> columns;  // the visible columns, in order (data-only ones included)
+    QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
     int groupCount = 0;
 };
 

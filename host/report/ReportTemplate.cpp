@@ -10,8 +10,7 @@ namespace {
 
 const QRegularExpression &placeholder()
 {
-    static const QRegularExpression re(
-        QStringLiteral("\\{(:?[A-Za-z_][A-Za-z0-9_]*|@count)((?:\\|[^|{}]*)*)\\}"));
+    static const QRegularExpression re(QStringLiteral("\\{(:?[A-Za-z_][A-Za-z0-9_]*|@count)((?:\\|[^|{}]*)*)\\}"));
     return re;
 }
 
@@ -111,8 +110,8 @@ QString ReportTemplate::expandParams(const QString &text, const TParams &params)
             continue;
         out += text.mid(pos, m.capturedStart() - pos);
         const TParam *p = params.FindParam(name.mid(1));
-        const QVariant value = p ? (p->DataType() == TFieldType::ftDate ? QVariant(p->AsDate()) : p->Value())
-                                 : QVariant();
+        const QVariant value =
+            p ? (p->DataType() == TFieldType::ftDate ? QVariant(p->AsDate()) : p->Value()) : QVariant();
         out += applyFormats(value, formatsOf(m.captured(2)));
         pos = m.capturedEnd();
     }
@@ -167,15 +166,11 @@ QString ReportTemplate::expand(const QVariantList &row, qint64 count) const
     QString out;
     for (const Segment &s : m_segments) {
         switch (s.kind) {
-        case Segment::Literal:
-            out += s.text;
-            break;
+        case Segment::Literal: out += s.text; break;
         case Segment::Count:
             out += applyFormats(count, s.formats.isEmpty() ? QStringList{QStringLiteral("integer")} : s.formats);
             break;
-        case Segment::Field:
-            out += applyFormats(s.index < row.size() ? row.at(s.index) : QVariant(), s.formats);
-            break;
+        case Segment::Field: out += applyFormats(s.index < row.size() ? row.at(s.index) : QVariant(), s.formats); break;
         }
     }
     return out;

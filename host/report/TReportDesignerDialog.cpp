@@ -75,7 +75,7 @@ QString native(const QString &path)
 
 } // namespace
 
-TReportDesignerDialog::TReportDesignerDialog(QObject *parent) : QObject(parent) {}
+TReportDesignerDialog::TReportDesignerDialog(QObject *parent) : QObject(parent) { }
 
 TReportDesignerDialog::~TReportDesignerDialog() = default;
 
@@ -247,16 +247,16 @@ QString TReportDesignerDialog::creatorOf(const ReportRun &run)
 
 bool TReportDesignerDialog::confirmLongPrint(QWidget *parent, int sheets, bool known) const
 {
-    const QString text = known ? QStringLiteral("Serão impressas %1 páginas. Deseja continuar?")
-                                     .arg(ReportFormat::number(double(sheets), 0))
-                               : QStringLiteral("O relatório já passa de %1 páginas para imprimir e ainda não terminou. "
-                                                "Deseja continuar a impressão?")
-                                     .arg(longPrint);
+    const QString text = known
+                             ? QStringLiteral("Serão impressas %1 páginas. Deseja continuar?")
+                                   .arg(ReportFormat::number(double(sheets), 0))
+                             : QStringLiteral("O relatório já passa de %1 páginas para imprimir e ainda não terminou. "
+                                              "Deseja continuar a impressão?")
+                                   .arg(longPrint);
     return Interaction::instance()->confirm(parent, QStringLiteral("Imprimir"), text);
 }
 
-void TReportDesignerDialog::deliverPrint(ReportFile &spool, const PrintRequest &request, int selected,
-                                         int pageCount)
+void TReportDesignerDialog::deliverPrint(ReportFile &spool, const PrintRequest &request, int selected, int pageCount)
 {
     if (selected == 0)
         throw ESuiteError(QStringLiteral("Nenhuma página do intervalo escolhido existe no relatório, que tem %1 "
@@ -286,9 +286,8 @@ QString TReportDesignerDialog::proposedFile() const
 
 QString TReportDesignerDialog::spoolPath() const
 {
-    return QDir::temp().filePath(QStringLiteral("impressao-%1-%2.pdf")
-                                     .arg(QCoreApplication::applicationPid())
-                                     .arg(quintptr(this), 0, 16));
+    return QDir::temp().filePath(
+        QStringLiteral("impressao-%1-%2.pdf").arg(QCoreApplication::applicationPid()).arg(quintptr(this), 0, 16));
 }
 
 void TReportDesignerDialog::printRun(QWidget *parent, ReportRun &run, const PrintRequest &request,
@@ -362,8 +361,7 @@ bool TReportDesignerDialog::offerPdfInstead(QWidget *parent, const QString &repo
     return true;
 }
 
-bool TReportDesignerDialog::askPrinter(QWidget *parent, QPrinter &printer, const QString &title,
-                                       bool currentPage) const
+bool TReportDesignerDialog::askPrinter(QWidget *parent, QPrinter &printer, const QString &title, bool currentPage) const
 {
     if (!interactive(parent))
         return true;
@@ -435,7 +433,7 @@ void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageS
     if (QFileInfo(file).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
         savePreviewPdf(dialog, store, job, file);
     else
-        SaveAs(&dialog, reportName, file);   // another output: another pass over the data
+        SaveAs(&dialog, reportName, file); // another output: another pass over the data
     SaveLocation::remember(file);
 }
 
@@ -471,7 +469,8 @@ void TReportDesignerDialog::Print(QWidget *parent, const QString &reportName)
     std::unique_ptr<ReportRun> run = startRun(reportName);
     const QString title = QStringLiteral("Imprimir - %1").arg(reportName);
     ReportProgress progress(parent, interactive(parent), OnProgress, title);
-    if (offerPdfInstead(parent, reportName, [&](const QString &file) { saveRun(*run, file, QStringLiteral("pdf"), progress); }))
+    if (offerPdfInstead(parent, reportName,
+                        [&](const QString &file) { saveRun(*run, file, QStringLiteral("pdf"), progress); }))
         return;
     QPrinter printer(QPrinter::HighResolution);
     setUpPrinter(printer, run->info());
@@ -497,8 +496,7 @@ void TReportDesignerDialog::SaveAs(QWidget *parent, const QString &reportName, c
                                          "CSV (.csv), Excel (.xlsx) ou HTML (.html).")
                               .arg(QFileInfo(fileName).fileName()));
     std::unique_ptr<ReportRun> run = startRun(reportName);
-    ReportProgress progress(parent, interactive(parent), OnProgress,
-                            QStringLiteral("Salvar - %1").arg(reportName));
+    ReportProgress progress(parent, interactive(parent), OnProgress, QStringLiteral("Salvar - %1").arg(reportName));
     saveRun(*run, fileName, type == QLatin1String("htm") ? QStringLiteral("html") : type, progress);
 }
 
@@ -539,12 +537,9 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
     auto *dialog = new ReportEditDialog(def, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QPointer<TReportDesignerDialog> self(this);
-    dialog->checkQuery = [self](const ReportDefinition &d) {
-        return self ? self->checkQuery(d) : QString();
-    };
-    connect(dialog, &QDialog::accepted, this, [dialog, file] {
-        ReportDefinitionStore::keep(file, dialog->definition());
-    });
+    dialog->checkQuery = [self](const ReportDefinition &d) { return self ? self->checkQuery(d) : QString(); };
+    connect(dialog, &QDialog::accepted, this,
+            [dialog, file] { ReportDefinitionStore::keep(file, dialog->definition()); });
     dialog->open();
 }
 
@@ -555,8 +550,8 @@ void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportNam
         throw ESuiteError(QStringLiteral("Informe o título do novo relatório."));
     for (const Entry &e : entries())
         if (e.title.compare(title, Qt::CaseInsensitive) == 0)
-            throw ESuiteError(QStringLiteral("Já existe um relatório com o título '%1'. Informe outro título.")
-                                  .arg(title));
+            throw ESuiteError(
+                QStringLiteral("Já existe um relatório com o título '%1'. Informe outro título.").arg(title));
     ReportDefinition def = definition(reportName);
     if (!def.title.isEmpty())
         def.heading.replace(def.title, title);

@@ -93,8 +93,8 @@ private:
     struct Entry
     {
         QString file;
-        QString title;          // as edited in this session, else as in the file
-        QString fileTitle;      // as in the file
+        QString title;     // as edited in this session, else as in the file
+        QString fileTitle; // as in the file
     };
     QList<Entry> entries() const;
     // Collects the parameters and raises BeforeGetQueryParams.
@@ -108,7 +108,7 @@ private:
     static QString creatorOf(const ReportRun &run);
 
     // Printing.
-    static constexpr int longPrint = 200;   // pages above which printing asks first
+    static constexpr int longPrint = 200; // pages above which printing asks first
     bool confirmLongPrint(QWidget *parent, int sheets, bool known) const;
     bool offerPdfInstead(QWidget *parent, const QString &reportName,
                          const std::function<void(const QString &)> &savePdf);

@@ -107,7 +107,8 @@ void TrueTypeFont::parse(const QString &name)
     const Reader r{m_data, name};
     const quint32 version = r.u32(0);
     if (version != 0x00010000 && version != tagOf("true"))
-        throw ESuiteError(QStringLiteral("O arquivo '%1' não é uma fonte TrueType.").arg(QDir::toNativeSeparators(name)));
+        throw ESuiteError(
+            QStringLiteral("O arquivo '%1' não é uma fonte TrueType.").arg(QDir::toNativeSeparators(name)));
     const int count = r.u16(4);
     for (int i = 0; i < count; ++i) {
         const quint64 at = 12 + quint64(i) * 16;
@@ -153,7 +154,7 @@ void TrueTypeFont::parse(const QString &name)
             const quint32 at = strings + r.u16(rec + 10);
             r.need(at, length);
             QString text;
-            if (r.u16(rec) == 3) {   // Windows: UTF-16BE
+            if (r.u16(rec) == 3) { // Windows: UTF-16BE
                 for (quint32 k = 0; k + 1 < length; k += 2)
                     text += QChar(r.u16(at + k));
             } else {
@@ -184,8 +185,8 @@ void TrueTypeFont::parseCmap(const Table &cmap, const QString &name)
             sub = at;
     }
     if (!sub)
-        throw ESuiteError(QStringLiteral("A fonte '%1' não tem um mapa de caracteres Unicode.")
-                              .arg(QDir::toNativeSeparators(name)));
+        throw ESuiteError(
+            QStringLiteral("A fonte '%1' não tem um mapa de caracteres Unicode.").arg(QDir::toNativeSeparators(name)));
     const int segments = r.u16(sub + 6) / 2;
     const quint32 ends = sub + 14, starts = ends + 2 + quint32(segments) * 2;
     const quint32 deltas = starts + quint32(segments) * 2, ranges = deltas + quint32(segments) * 2;
@@ -238,7 +239,7 @@ void TrueTypeFont::addComponents(quint16 glyph, std::vector<bool> &used, int dep
         return;
     const Reader r{g, m_postScriptName};
     if (r.s16(0) >= 0)
-        return;   // a simple glyph
+        return; // a simple glyph
     quint64 at = 10;
     for (;;) {
         const quint16 flags = r.u16(at);
@@ -298,8 +299,8 @@ QByteArray TrueTypeFont::subset(const std::vector<bool> &wanted) const
         else
             continue;
         if (!std::strcmp(tag, "head") && bytes.size() >= 54) {
-            set32(bytes, 8, 0);      // checkSumAdjustment, set below
-            set16(bytes, 50, 1);     // long loca offsets
+            set32(bytes, 8, 0);  // checkSumAdjustment, set below
+            set16(bytes, 50, 1); // long loca offsets
         }
         tables << Out{tag, bytes};
     }

@@ -24,8 +24,8 @@ public:
     const QByteArray &data() const { return m_data; }
     QString postScriptName() const { return m_postScriptName; }
     int unitsPerEm() const { return m_unitsPerEm; }
-    int ascent() const { return m_ascent; }     // font units, positive
-    int descent() const { return m_descent; }   // font units, positive (below the baseline)
+    int ascent() const { return m_ascent; }   // font units, positive
+    int descent() const { return m_descent; } // font units, positive (below the baseline)
     int capHeight() const { return m_capHeight; }
     int glyphCount() const { return m_glyphCount; }
     // xMin, yMin, xMax, yMax in font units.
@@ -33,10 +33,7 @@ public:
     double italicAngle() const { return m_italicAngle; }
 
     quint16 glyph(char16_t c) const { return m_cmap[c]; }
-    int advance(quint16 glyph) const
-    {
-        return glyph < m_advances.size() ? m_advances[glyph] : m_advances.back();
-    }
+    int advance(quint16 glyph) const { return glyph < m_advances.size() ? m_advances[glyph] : m_advances.back(); }
     // Width of a text in font units (no kerning: the layout and every backend place
     // glyphs by their advances alone).
     qint64 width(QStringView text) const
@@ -77,6 +74,6 @@ private:
     double m_italicAngle = 0;
     std::array<int, 4> m_bbox{};
     std::vector<quint16> m_advances;
-    std::vector<quint16> m_cmap;          // 65536 entries
-    std::vector<quint16> m_charAdvance;   // advance of each character's glyph
+    std::vector<quint16> m_cmap;        // 65536 entries
+    std::vector<quint16> m_charAdvance; // advance of each character's glyph
 };

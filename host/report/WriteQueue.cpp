@@ -1,6 +1,6 @@
 #include "WriteQueue.h"
 
-WriteQueue::WriteQueue(int depth) : m_depth(qMax(1, depth)), m_thread([this] { loop(); }) {}
+WriteQueue::WriteQueue(int depth) : m_depth(qMax(1, depth)), m_thread([this] { loop(); }) { }
 
 WriteQueue::~WriteQueue()
 {

@@ -18,7 +18,7 @@ class SUITE_EXPORT WriteQueue
 {
 public:
     explicit WriteQueue(int depth = 8);
-    ~WriteQueue();   // drops what is still waiting and stops
+    ~WriteQueue(); // drops what is still waiting and stops
     WriteQueue(const WriteQueue &) = delete;
     WriteQueue &operator=(const WriteQueue &) = delete;
 

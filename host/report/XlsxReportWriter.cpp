@@ -10,7 +10,7 @@ namespace {
 
 constexpr qsizetype chunkSize = 256 * 1024;
 constexpr int titleStyle = 1;
-constexpr int firstColumnStyle = 2;   // column c has style firstColumnStyle + c
+constexpr int firstColumnStyle = 2; // column c has style firstColumnStyle + c
 
 const char *const contentTypes =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -91,11 +91,11 @@ void appendNumber(std::string &out, double v)
 
 } // namespace
 
-XlsxReportWriter::XlsxReportWriter(QIODevice *out) : m_out(out) {}
+XlsxReportWriter::XlsxReportWriter(QIODevice *out) : m_out(out) { }
 
 XlsxReportWriter::~XlsxReportWriter()
 {
-    m_queue.reset();   // stops the writing thread before the archive it writes goes
+    m_queue.reset(); // stops the writing thread before the archive it writes goes
 }
 
 QByteArray XlsxReportWriter::formatCode(const QString &format)
@@ -127,9 +127,10 @@ QByteArray XlsxReportWriter::stylesXml() const
         int id = 0;
         if (!code.isEmpty()) {
             id = 164 + formatCount++;
-            formats += "<numFmt numFmtId=\"" + QByteArray::number(id) + "\" formatCode=\""
-                       + QString::fromUtf8(code).toHtmlEscaped().replace(QLatin1Char('"'), QLatin1String("&quot;")).toUtf8()
-                       + "\"/>";
+            formats +=
+                "<numFmt numFmtId=\"" + QByteArray::number(id) + "\" formatCode=\""
+                + QString::fromUtf8(code).toHtmlEscaped().replace(QLatin1Char('"'), QLatin1String("&quot;")).toUtf8()
+                + "\"/>";
         }
         QByteArray align;
         if (col.align.compare(QLatin1String("right"), Qt::CaseInsensitive) == 0)
@@ -138,27 +139,28 @@ QByteArray XlsxReportWriter::stylesXml() const
             align = "center";
         cells += "<xf numFmtId=\"" + QByteArray::number(id) + "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\""
                  + (id ? QByteArray(" applyNumberFormat=\"1\"") : QByteArray());
-        cells += align.isEmpty() ? QByteArray("/>")
-                                 : " applyAlignment=\"1\"><alignment horizontal=\"" + align + "\"/></xf>";
+        cells +=
+            align.isEmpty() ? QByteArray("/>") : " applyAlignment=\"1\"><alignment horizontal=\"" + align + "\"/></xf>";
     }
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
     if (formatCount)
         xml += "<numFmts count=\"" + QByteArray::number(formatCount) + "\">" + formats + "</numFmts>";
-    xml += "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-           "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
-           "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-           "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-           "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
-           "<border><left/><right/><top/><bottom style=\"thin\"><color auto=\"1\"/></bottom><diagonal/></border></borders>"
-           "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-           "<cellXfs count=\""
-           + QByteArray::number(firstColumnStyle + m_info.columns.size())
-           + "\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-             "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"1\" xfId=\"0\" applyFont=\"1\" applyBorder=\"1\"/>"
-           + cells
-           + "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-             "</styleSheet>";
+    xml +=
+        "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+        "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+        "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+        "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
+        "<border><left/><right/><top/><bottom style=\"thin\"><color auto=\"1\"/></bottom><diagonal/></border></borders>"
+        "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+        "<cellXfs count=\""
+        + QByteArray::number(firstColumnStyle + m_info.columns.size())
+        + "\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+          "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"1\" xfId=\"0\" applyFont=\"1\" applyBorder=\"1\"/>"
+        + cells
+        + "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+          "</styleSheet>";
     return xml;
 }
 
@@ -236,7 +238,7 @@ void XlsxReportWriter::appendText(QStringView text)
         default: break;
         }
         if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
-            continue;   // not allowed in XML
+            continue; // not allowed in XML
         if (c < 0x80) {
             m_chunk += char(c);
             continue;
@@ -280,7 +282,8 @@ void XlsxReportWriter::detail(const QVariantList &cells, bool)
             bool ok = false;
             double n = ReportFormat::toNumber(v, &ok);
             if (ok) {
-                if (style.kind == ReportFormat::ValueFormat::Percent || style.kind == ReportFormat::ValueFormat::Variation)
+                if (style.kind == ReportFormat::ValueFormat::Percent
+                    || style.kind == ReportFormat::ValueFormat::Variation)
                     n /= 100.0;
                 cellStart(c, firstColumnStyle + c);
                 m_chunk += "><v>";
@@ -329,7 +332,8 @@ void XlsxReportWriter::finish(qint64)
 {
     m_chunk += "</sheetData>";
     if (!m_info.columns.isEmpty())
-        m_chunk += "<autoFilter ref=\"A1:" + std::string(m_columnNames.last().constData()) + std::to_string(m_row) + "\"/>";
+        m_chunk +=
+            "<autoFilter ref=\"A1:" + std::string(m_columnNames.last().constData()) + std::to_string(m_row) + "\"/>";
     m_chunk += "</worksheet>";
     flush(true);
     m_queue->finish();
@@ -342,14 +346,15 @@ void XlsxReportWriter::finish(qint64)
                     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
                     "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
                     "<Application>Suite</Application></Properties>");
-    m_zip->addEntry(QStringLiteral("docProps/core.xml"),
-                    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                    "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
-                    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
-                    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><dc:title>"
-                        + escaped(m_info.heading) + "</dc:title><dc:creator>Suite</dc:creator>"
-                        + "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" + created.toLatin1()
-                        + "</dcterms:created></cp:coreProperties>");
+    m_zip->addEntry(
+        QStringLiteral("docProps/core.xml"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><dc:title>"
+            + escaped(m_info.heading) + "</dc:title><dc:creator>Suite</dc:creator>"
+            + "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" + created.toLatin1()
+            + "</dcterms:created></cp:coreProperties>");
     m_zip->addEntry(QStringLiteral("xl/workbook.xml"), workbookXml());
     m_zip->addEntry(QStringLiteral("xl/_rels/workbook.xml.rels"), QByteArray(workbookRelations));
     m_zip->addEntry(QStringLiteral("xl/styles.xml"), stylesXml());

@@ -29,10 +29,10 @@ public:
     static constexpr qint64 maxRows = 1048576;
 
     void begin(const ReportRunInfo &info) override;
-    void groupHeader(int, const QString &, bool) override {}
+    void groupHeader(int, const QString &, bool) override { }
     void detail(const QVariantList &cells, bool footerFollows) override;
-    void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override {}
-    void summary(const QString &, const QVariantList &, const QStringList &) override {}
+    void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override { }
+    void summary(const QString &, const QVariantList &, const QStringList &) override { }
     void finish(qint64 rows) override;
 
     // Excel's format code for a report format ("#,##0.0000", "0.00%", "dd/mm/yyyy"...);
@@ -49,7 +49,7 @@ private:
     QIODevice *m_out;
     ReportRunInfo m_info;
     QList<ReportFormat::ValueFormat> m_valueFormats;
-    QList<QByteArray> m_columnNames;   // A, B, ... AA
+    QList<QByteArray> m_columnNames; // A, B, ... AA
     std::unique_ptr<ZipWriter> m_zip;
     std::unique_ptr<WriteQueue> m_queue;
     std::string m_chunk;

@@ -18,7 +18,7 @@ void le32(QByteArray &out, quint32 v)
     le16(out, quint16(v >> 16));
 }
 
-constexpr quint16 flagDescriptor = 0x0008;   // sizes and checksum follow the data
+constexpr quint16 flagDescriptor = 0x0008; // sizes and checksum follow the data
 constexpr quint16 flagUtf8 = 0x0800;
 constexpr quint16 methodDeflate = 8;
 constexpr quint16 versionNeeded = 20;
@@ -146,7 +146,7 @@ void ZipWriter::finish()
     QByteArray directory;
     for (const Entry &e : m_entries) {
         le32(directory, 0x02014b50);
-        le16(directory, versionNeeded | (3 << 8));   // made on Unix
+        le16(directory, versionNeeded | (3 << 8)); // made on Unix
         le16(directory, versionNeeded);
         le16(directory, flagDescriptor | flagUtf8);
         le16(directory, methodDeflate);
@@ -160,7 +160,7 @@ void ZipWriter::finish()
         le16(directory, 0);
         le16(directory, 0);
         le16(directory, 0);
-        le32(directory, 0100644u << 16);             // -rw-r--r--
+        le32(directory, 0100644u << 16); // -rw-r--r--
         le32(directory, quint32(e.offset));
         directory += e.name;
     }

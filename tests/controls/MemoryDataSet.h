@@ -7,7 +7,7 @@
 class MemoryDataSet : public TDataSet
 {
 public:
-    explicit MemoryDataSet(QObject *parent) : TDataSet(parent) {}
+    explicit MemoryDataSet(QObject *parent) : TDataSet(parent) { }
 
     int openCalls = 0;
 

@@ -121,10 +121,10 @@ void tst_Buttons::radioClickOnlyWhenBecomingChecked()
 
     QTest::mouseClick(lista, Qt::LeftButton);
     QCOMPARE(listaClick.count(), 1);
-    QCOMPARE(todosClick.count(), 0);   // becoming unchecked is no click
+    QCOMPARE(todosClick.count(), 0); // becoming unchecked is no click
     QTest::mouseClick(lista, Qt::LeftButton);
-    QCOMPARE(listaClick.count(), 1);   // already checked: nothing
-    todos->setChecked(true);           // by the program
+    QCOMPARE(listaClick.count(), 1); // already checked: nothing
+    todos->setChecked(true);         // by the program
     QCOMPARE(todosClick.count(), 1);
     QCOMPARE(listaClick.count(), 1);
 }
@@ -165,7 +165,7 @@ void tst_Buttons::checkBoxClickOnEveryChange()
     QTest::mouseClick(box, Qt::LeftButton);
     QTest::mouseClick(box, Qt::LeftButton);
     box->setChecked(true);
-    box->setChecked(true);   // no change
+    box->setChecked(true); // no change
     QCOMPARE(click.count(), 3);
 }
 
@@ -234,7 +234,7 @@ void tst_Buttons::lookupPickWritesKey()
     m_edit->setText(QStringLiteral("0001"));
     m_other->setFocus();
     QVERIFY(m_button->Execute());
-    QCOMPARE(keyOffered, QStringLiteral("0001"));   // the list opens at the current code
+    QCOMPARE(keyOffered, QStringLiteral("0001")); // the list opens at the current code
     QCOMPARE(m_edit->Text(), QStringLiteral("0002"));
     QCOMPARE(m_data->FieldByName(QStringLiteral("NMFILIAL")).AsString(), QStringLiteral("São Paulo"));
     QCOMPARE(QApplication::focusWidget(), m_edit);
@@ -248,13 +248,11 @@ void tst_Buttons::lookupPickRunsAfterPesq()
         return true;
     };
     QString name;
-    m_button->OnAfterPesq = [&](QObject *) {
-        name = m_data->FieldByName(QStringLiteral("NMFILIAL")).AsString();
-    };
+    m_button->OnAfterPesq = [&](QObject *) { name = m_data->FieldByName(QStringLiteral("NMFILIAL")).AsString(); };
     m_edit->setText(QStringLiteral("0001"));
     QVERIFY(m_button->Execute());
-    QCOMPARE(name, QStringLiteral("Curitiba"));           // positioned on the chosen row
-    QCOMPARE(m_edit->Text(), QStringLiteral("0001"));     // the handler writes, not the button
+    QCOMPARE(name, QStringLiteral("Curitiba"));       // positioned on the chosen row
+    QCOMPARE(m_edit->Text(), QStringLiteral("0001")); // the handler writes, not the button
 }
 
 void tst_Buttons::lookupCancelled()

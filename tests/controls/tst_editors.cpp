@@ -131,13 +131,13 @@ void tst_Editors::spinTyping()
     m_spin->setText(QString());
     QSignalSpy change(m_spin, &TSpinEdit::Change);
     m_spin->setFocus();
-    QTest::keyClicks(m_spin, QStringLiteral("6x0"));   // the letter is refused
+    QTest::keyClicks(m_spin, QStringLiteral("6x0")); // the letter is refused
     QCOMPARE(m_spin->Text(), QStringLiteral("60"));
     QCOMPARE(m_spin->Value(), 60);
     QCOMPARE(change.count(), 2);
-    m_spin->setValue(60 - 7);                          // 53: a change
+    m_spin->setValue(60 - 7); // 53: a change
     QCOMPARE(change.count(), 3);
-    m_spin->setValue(53);                              // same text: no change
+    m_spin->setValue(53); // same text: no change
     QCOMPARE(change.count(), 3);
     QTest::keyClick(m_spin, Qt::Key_Backspace);
     QTest::keyClick(m_spin, Qt::Key_Backspace);
@@ -189,12 +189,18 @@ void tst_Editors::dateStates_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("date");
-    QTest::newRow("blank") << "" << "" << QDate();
-    QTest::newRow("half typed") << "1202" << "12/02/    " << QDate();
-    QTest::newRow("valid") << "01022024" << "01/02/2024" << QDate(2024, 2, 1);
-    QTest::newRow("leap day") << "29022024" << "29/02/2024" << QDate(2024, 2, 29);
-    QTest::newRow("no such day") << "29022023" << "29/02/2023" << QDate();
-    QTest::newRow("no such month") << "01132024" << "01/13/2024" << QDate();
+    QTest::newRow("blank") << ""
+                           << "" << QDate();
+    QTest::newRow("half typed") << "1202"
+                                << "12/02/    " << QDate();
+    QTest::newRow("valid") << "01022024"
+                           << "01/02/2024" << QDate(2024, 2, 1);
+    QTest::newRow("leap day") << "29022024"
+                              << "29/02/2024" << QDate(2024, 2, 29);
+    QTest::newRow("no such day") << "29022023"
+                                 << "29/02/2023" << QDate();
+    QTest::newRow("no such month") << "01132024"
+                                   << "01/13/2024" << QDate();
 }
 
 void tst_Editors::dateStates()
@@ -232,7 +238,7 @@ void tst_Editors::setDateRaisesOnce()
     m_date->SetDate(QDate(2026, 12, 7));
     QCOMPARE(m_date->Text(), QStringLiteral("07/12/2026"));
     QCOMPARE(change.count(), 1);
-    m_date->SetDate(QDate(2026, 12, 7));   // unchanged text still reports the date written
+    m_date->SetDate(QDate(2026, 12, 7)); // unchanged text still reports the date written
     QCOMPARE(change.count(), 2);
     m_date->SetDate(QDate());
     QCOMPARE(m_date->Text(), QString());
@@ -244,10 +250,14 @@ void tst_Editors::checkValidDate_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("blank passes") << "" << "";
-    QTest::newRow("valid passes") << "10/03/2024" << "";
-    QTest::newRow("no such day") << "31/02/2024" << "'31/02/2024' não é uma data válida.";
-    QTest::newRow("half typed") << "10/03/2" << "'10/03/2' não é uma data válida.";
+    QTest::newRow("blank passes") << ""
+                                  << "";
+    QTest::newRow("valid passes") << "10/03/2024"
+                                  << "";
+    QTest::newRow("no such day") << "31/02/2024"
+                                 << "'31/02/2024' não é uma data válida.";
+    QTest::newRow("half typed") << "10/03/2"
+                                << "'10/03/2' não é uma data válida.";
 }
 
 void tst_Editors::checkValidDate()
@@ -342,13 +352,14 @@ void tst_Editors::calendarNumbersTheSuitesWeeks()
         shown << numbers->weekOfRow(row);
     QCOMPARE(shown, weeks);
     // Every date of a row but the turn of the year has that row's number.
-    const QDate monday = QDate(date.year(), date.month(), 1).addDays(1 - QDate(date.year(), date.month(), 1).dayOfWeek());
+    const QDate monday =
+        QDate(date.year(), date.month(), 1).addDays(1 - QDate(date.year(), date.month(), 1).dayOfWeek());
     for (int row = 1; row <= 6; ++row) {
-        const QDate day = monday.addDays(7 * (row - 1) + 3);   // Thursday
+        const QDate day = monday.addDays(7 * (row - 1) + 3); // Thursday
         if (day.year() == date.year())
             QCOMPARE(shown.at(row - 1), Consiste::NumeroSemana(day));
     }
-    QVERIFY(!calendar->grab().isNull());   // the week column paints
+    QVERIFY(!calendar->grab().isNull()); // the week column paints
     QTest::keyClick(calendar->focusWidget() ? calendar->focusWidget() : calendar, Qt::Key_Escape);
     QTRY_VERIFY(!calendar->isVisible());
     QCOMPARE(m_date->GetDate(), date);
@@ -370,17 +381,47 @@ void tst_Editors::keyboardEntrySelectsAll_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
     // Branch "0001" entered by the keyboard: what is typed replaces it.
-    QTest::newRow("mask, Tab") << "mask" << "tab" << "2" << "2";
-    QTest::newRow("mask, Shift+Tab") << "mask" << "backtab" << "2" << "2";
-    QTest::newRow("mask, put back by a refusal") << "mask" << "program" << "2" << "2";
-    QTest::newRow("spin, Tab") << "spin" << "tab" << "7" << "7";
-    QTest::newRow("spin, put back by a refusal") << "spin" << "program" << "7" << "7";
-    QTest::newRow("date, Tab") << "date" << "tab" << "150127" << "15/01/27  ";
-    QTest::newRow("date, Shift+Tab") << "date" << "backtab" << "1501" << "15/01/    ";
-    QTest::newRow("date, put back by a refusal") << "date" << "program" << "15012027" << "15/01/2027";
+    QTest::newRow("mask, Tab") << "mask"
+                               << "tab"
+                               << "2"
+                               << "2";
+    QTest::newRow("mask, Shift+Tab") << "mask"
+                                     << "backtab"
+                                     << "2"
+                                     << "2";
+    QTest::newRow("mask, put back by a refusal") << "mask"
+                                                 << "program"
+                                                 << "2"
+                                                 << "2";
+    QTest::newRow("spin, Tab") << "spin"
+                               << "tab"
+                               << "7"
+                               << "7";
+    QTest::newRow("spin, put back by a refusal") << "spin"
+                                                 << "program"
+                                                 << "7"
+                                                 << "7";
+    QTest::newRow("date, Tab") << "date"
+                               << "tab"
+                               << "150127"
+                               << "15/01/27  ";
+    QTest::newRow("date, Shift+Tab") << "date"
+                                     << "backtab"
+                                     << "1501"
+                                     << "15/01/    ";
+    QTest::newRow("date, put back by a refusal") << "date"
+                                                 << "program"
+                                                 << "15012027"
+                                                 << "15/01/2027";
     // A click places the cursor and selects nothing.
-    QTest::newRow("mask, mouse") << "mask" << "mouse" << "" << "0001";
-    QTest::newRow("date, mouse") << "date" << "mouse" << "" << "10/03/2024";
+    QTest::newRow("mask, mouse") << "mask"
+                                 << "mouse"
+                                 << ""
+                                 << "0001";
+    QTest::newRow("date, mouse") << "date"
+                                 << "mouse"
+                                 << ""
+                                 << "10/03/2024";
 }
 
 void tst_Editors::keyboardEntrySelectsAll()
@@ -394,8 +435,12 @@ void tst_Editors::keyboardEntrySelectsAll()
     m_date->SetDate(QDate(2024, 3, 10));
     QWidget *target = editor(edit);
     // The keys go from the control before the target (Tab) or after it (Shift+Tab).
-    QWidget *before = target == m_mask ? static_cast<QWidget *>(m_other) : target == m_spin ? static_cast<QWidget *>(m_mask) : m_spin;
-    QWidget *after = target == m_mask ? static_cast<QWidget *>(m_spin) : target == m_spin ? static_cast<QWidget *>(m_date) : m_other;
+    QWidget *before = target == m_mask   ? static_cast<QWidget *>(m_other)
+                      : target == m_spin ? static_cast<QWidget *>(m_mask)
+                                         : m_spin;
+    QWidget *after = target == m_mask   ? static_cast<QWidget *>(m_spin)
+                     : target == m_spin ? static_cast<QWidget *>(m_date)
+                                        : m_other;
     if (how == QLatin1String("tab")) {
         before->setFocus();
         QTest::keyClick(before, Qt::Key_Tab);
@@ -410,7 +455,8 @@ void tst_Editors::keyboardEntrySelectsAll()
         QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(target->width() - 8, target->height() / 2));
     }
     QVERIFY(target->hasFocus());
-    auto *line = qobject_cast<QLineEdit *>(target) ? qobject_cast<QLineEdit *>(target) : target->findChild<QLineEdit *>();
+    auto *line =
+        qobject_cast<QLineEdit *>(target) ? qobject_cast<QLineEdit *>(target) : target->findChild<QLineEdit *>();
     QCOMPARE(line->hasSelectedText(), how != QLatin1String("mouse"));
     if (!typed.isEmpty())
         QTest::keyClicks(QApplication::focusWidget(), typed);
@@ -423,9 +469,15 @@ void tst_Editors::escapePutsBackTheEnteredText_data()
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
-    QTest::newRow("mask") << "mask" << "0002" << "0001";
-    QTest::newRow("spin") << "spin" << "12" << "5";
-    QTest::newRow("date") << "date" << "01012025" << "10/03/2024";
+    QTest::newRow("mask") << "mask"
+                          << "0002"
+                          << "0001";
+    QTest::newRow("spin") << "spin"
+                          << "12"
+                          << "5";
+    QTest::newRow("date") << "date"
+                          << "01012025"
+                          << "10/03/2024";
 }
 
 void tst_Editors::escapePutsBackTheEnteredText()

@@ -32,9 +32,9 @@ private:
     QWidget *m_window = nullptr;
     QWidget *m_form = nullptr;
     TPanel *m_panel = nullptr;
-    QLineEdit *m_a = nullptr;    // inside the panel
-    QLineEdit *m_a2 = nullptr;   // inside the panel
-    QLineEdit *m_b = nullptr;    // outside the panel
+    QLineEdit *m_a = nullptr;  // inside the panel
+    QLineEdit *m_a2 = nullptr; // inside the panel
+    QLineEdit *m_b = nullptr;  // outside the panel
     QStringList m_log;
 };
 
@@ -88,10 +88,10 @@ void tst_FocusTracker::exitOnMoveWithinForm()
 {
     focus(m_a2);
     QCOMPARE(m_log, QStringList{QStringLiteral("a")});
-    QTest::keyClick(m_a2, Qt::Key_Tab);   // by the keyboard: a2 -> b
+    QTest::keyClick(m_a2, Qt::Key_Tab); // by the keyboard: a2 -> b
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_b));
     QCOMPARE(m_log, (QStringList{QStringLiteral("a"), QStringLiteral("a2"), QStringLiteral("panel")}));
-    QTest::mouseClick(m_a, Qt::LeftButton);   // by the mouse: b -> a
+    QTest::mouseClick(m_a, Qt::LeftButton); // by the mouse: b -> a
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_a));
     QCOMPARE(m_log.last(), QStringLiteral("b"));
 }
@@ -141,7 +141,7 @@ void tst_FocusTracker::panelExitOnlyWhenLeavingPanel()
     QCOMPARE(m_log, (QStringList{QStringLiteral("a"), QStringLiteral("a2")}));
     m_log.clear();
     focus(m_b);
-    focus(m_a);   // entering the panel fires nothing of the panel
+    focus(m_a); // entering the panel fires nothing of the panel
     QCOMPARE(m_log, (QStringList{QStringLiteral("a"), QStringLiteral("panel"), QStringLiteral("b")}));
 }
 
@@ -156,7 +156,7 @@ void tst_FocusTracker::failedExitStopsPanelExit()
     m_b->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_a));
     QCOMPARE(m_log, QStringList{QStringLiteral("a")});
-    QCOMPARE(person.errors, QStringList());   // the abort is silent
+    QCOMPARE(person.errors, QStringList()); // the abort is silent
 
     // A failure other than the abort is shown, and the panel's exit does not run either.
     OnExit(m_a, [this] {

@@ -133,12 +133,17 @@ void tst_LookupDialog::pickByCodePrefix_data()
     QTest::addColumn<int>("downs");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("name");
-    QTest::newRow("quote in the code") << "Z'" << 0 << "Z'01" << "Água D'Ouro, garrafa";
-    QTest::newRow("comma in the code") << "Z," << 0 << "Z,02" << "ÂNCORA NÁUTICA, 5 KG";
-    QTest::newRow("accent in the code") << "ZÇ" << 0 << "ZÇÃO" << "Pãozinho Zeta \"mineiro\"";
-    QTest::newRow("second of a prefix") << "Z" << 1 << "Z,02" << "ÂNCORA NÁUTICA, 5 KG";
+    QTest::newRow("quote in the code") << "Z'" << 0 << "Z'01"
+                                       << "Água D'Ouro, garrafa";
+    QTest::newRow("comma in the code") << "Z," << 0 << "Z,02"
+                                       << "ÂNCORA NÁUTICA, 5 KG";
+    QTest::newRow("accent in the code") << "ZÇ" << 0 << "ZÇÃO"
+                                        << "Pãozinho Zeta \"mineiro\"";
+    QTest::newRow("second of a prefix") << "Z" << 1 << "Z,02"
+                                        << "ÂNCORA NÁUTICA, 5 KG";
     // The mask's literals typed by the person are not part of the stored code.
-    QTest::newRow("typed with literals") << "01.001.000" << 0 << "010010001" << "";
+    QTest::newRow("typed with literals") << "01.001.000" << 0 << "010010001"
+                                         << "";
 }
 
 void tst_LookupDialog::pickByCodePrefix()
@@ -167,11 +172,16 @@ void tst_LookupDialog::pickByNamePart_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("key");
-    QTest::newRow("as stored") << "Água D'" << "Z'01";
-    QTest::newRow("inside the name, no accents") << "d'ouro, gar" << "Z'01";
-    QTest::newRow("small letters, stored in capitals") << "nautica, 5" << "Z,02";
-    QTest::newRow("a quote inside") << "zeta \"mi" << "ZÇÃO";
-    QTest::newRow("blanks around and between") << "  pãozinho   zeta " << "ZÇÃO";
+    QTest::newRow("as stored") << "Água D'"
+                               << "Z'01";
+    QTest::newRow("inside the name, no accents") << "d'ouro, gar"
+                                                 << "Z'01";
+    QTest::newRow("small letters, stored in capitals") << "nautica, 5"
+                                                       << "Z,02";
+    QTest::newRow("a quote inside") << "zeta \"mi"
+                                    << "ZÇÃO";
+    QTest::newRow("blanks around and between") << "  pãozinho   zeta "
+                                               << "ZÇÃO";
 }
 
 void tst_LookupDialog::pickByNamePart()
@@ -181,7 +191,7 @@ void tst_LookupDialog::pickByNamePart()
     QString chosen;
     const bool picked = runLookup(m_source, QStringLiteral("CDARVPROD"), chosen, [&](QDialog *d) {
         auto *by = d->findChild<QComboBox *>(QStringLiteral("cbbCampo"));
-        by->setCurrentIndex(1);   // "Nome"
+        by->setCurrentIndex(1); // "Nome"
         typeText(searchLine(d), typed);
         QCOMPARE(grid(d)->model()->rowCount(), 1);
         QTest::keyClick(searchLine(d), Qt::Key_Return);
@@ -244,8 +254,9 @@ void tst_LookupDialog::trigramTableAgreesWithTheColumn()
     // ... are the rows whose folded name holds the text, in the folded order.
     const QString part = TextFold::fold(typed);
     QSqlQuery q(m_query->database());
-    QVERIFY(q.prepare(QStringLiteral("SELECT CDARVPROD FROM PRODUTO WHERE instr(NMBUSCA, ?) %1 ORDER BY NMBUSCA, CDARVPROD")
-                          .arg(part.size() < LookupSqlModel::minPartLength ? QStringLiteral("= 1") : QStringLiteral("> 0"))));
+    QVERIFY(q.prepare(
+        QStringLiteral("SELECT CDARVPROD FROM PRODUTO WHERE instr(NMBUSCA, ?) %1 ORDER BY NMBUSCA, CDARVPROD")
+            .arg(part.size() < LookupSqlModel::minPartLength ? QStringLiteral("= 1") : QStringLiteral("> 0"))));
     q.addBindValue(part);
     QVERIFY(q.exec());
     QStringList expected;
@@ -279,7 +290,7 @@ void tst_LookupDialog::smallListReadWhole()
 
 void tst_LookupDialog::digitSwitchesToCode()
 {
-    m_source->setProperty("pesqChave", false);   // opens searching by name
+    m_source->setProperty("pesqChave", false); // opens searching by name
     QString chosen;
     runLookup(m_source, QStringLiteral("CDARVPROD"), chosen, [&](QDialog *d) {
         auto *by = d->findChild<QComboBox *>(QStringLiteral("cbbCampo"));
@@ -288,7 +299,7 @@ void tst_LookupDialog::digitSwitchesToCode()
         QCOMPARE(by->currentText(), QStringLiteral("Código"));
         QVERIFY(grid(d)->model()->rowCount() > 0);
         const QString first = grid(d)->model()->index(0, 0).data().toString();
-        QVERIFY2(first.startsWith(QLatin1String("01.")), qPrintable(first));   // shown under the mask
+        QVERIFY2(first.startsWith(QLatin1String("01.")), qPrintable(first)); // shown under the mask
         QTest::keyClick(searchLine(d), Qt::Key_Escape);
     });
 }
@@ -312,7 +323,7 @@ void tst_LookupDialog::enterOnEmptyListPicksNothing()
         QCOMPARE(grid(d)->model()->rowCount(), 0);
         QVERIFY(d->findChild<QWidget *>(QStringLiteral("lblVazio"))->isVisible());
         QTest::keyClick(searchLine(d), Qt::Key_Return);
-        QVERIFY(d->isVisible());   // still open: nothing to choose
+        QVERIFY(d->isVisible()); // still open: nothing to choose
     });
     QVERIFY(!picked);
 }
@@ -347,7 +358,7 @@ void tst_LookupDialog::scrollingReadsFurtherPages()
         QStringList keys;
         for (int r = 0; r < model->rowCount(); ++r)
             keys << static_cast<LookupSqlModel *>(model)->keyValue(r).toString();
-        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), expected);   // no row twice
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), expected); // no row twice
         QStringList sorted = keys;
         std::sort(sorted.begin(), sorted.end());
         if (!byName)
@@ -383,9 +394,8 @@ void tst_LookupDialog::pageStatementsUseIndex()
     const QString all = steps.join(QLatin1String(" | "));
     QVERIFY2(all.contains(QLatin1String("USING INDEX")) || all.contains(QLatin1String("USING COVERING INDEX")),
              qPrintable(all));
-    for (const QString &step : steps)   // walking an index in order is fine; the table is not
-        QVERIFY2(!(step.startsWith(QLatin1String("SCAN")) && !step.contains(QLatin1String("INDEX"))),
-                 qPrintable(all));
+    for (const QString &step : steps) // walking an index in order is fine; the table is not
+        QVERIFY2(!(step.startsWith(QLatin1String("SCAN")) && !step.contains(QLatin1String("INDEX"))), qPrintable(all));
     QVERIFY2(!all.contains(QLatin1String("TEMP B-TREE FOR ORDER BY")), qPrintable(all));
 }
 
@@ -394,9 +404,12 @@ void tst_LookupDialog::memoryDataSet_data()
     QTest::addColumn<int>("byName");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("key");
-    QTest::newRow("code with quote") << 0 << "b'" << "B'2";
-    QTest::newRow("name without accents or case") << 1 << "joao" << "C,3";
-    QTest::newRow("name with accents") << 1 << "ÁRVORE" << "A\"1";
+    QTest::newRow("code with quote") << 0 << "b'"
+                                     << "B'2";
+    QTest::newRow("name without accents or case") << 1 << "joao"
+                                                  << "C,3";
+    QTest::newRow("name with accents") << 1 << "ÁRVORE"
+                                       << "A\"1";
 }
 
 void tst_LookupDialog::memoryDataSet()

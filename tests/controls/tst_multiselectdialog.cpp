@@ -85,12 +85,10 @@ void tst_MultiSelectDialog::cleanup()
 }
 
 QStringList tst_MultiSelectDialog::runDialog(const QStringList &preselected,
-                                             const std::function<void(QDialog *)> &script,
-                                             const QString &keyField)
+                                             const std::function<void(QDialog *)> &script, const QString &keyField)
 {
     whenDialogOpens(script);
-    return MultiSelectDialog::run(nullptr, m_source, keyField,
-                                  QStringLiteral("Fornecedor cotado"), preselected);
+    return MultiSelectDialog::run(nullptr, m_source, keyField, QStringLiteral("Fornecedor cotado"), preselected);
 }
 
 void tst_MultiSelectDialog::marksAndReturnsKeysInOrder_data()
@@ -99,15 +97,11 @@ void tst_MultiSelectDialog::marksAndReturnsKeysInOrder_data()
     QTest::addColumn<QList<int>>("spaceOn");
     QTest::addColumn<QStringList>("keys");
     QTest::newRow("none") << QStringList() << QList<int>() << QStringList();
-    QTest::newRow("two, in data set order") << QStringList() << QList<int>{3, 0}
-                                            << QStringList{"F'001", "F\"004"};
-    QTest::newRow("preselected kept") << QStringList{"F,002"} << QList<int>{4}
-                                      << QStringList{"F,002", "F005"};
-    QTest::newRow("preselected unmarked") << QStringList{"F,002", "FÇ003"} << QList<int>{1}
-                                          << QStringList{"FÇ003"};
+    QTest::newRow("two, in data set order") << QStringList() << QList<int>{3, 0} << QStringList{"F'001", "F\"004"};
+    QTest::newRow("preselected kept") << QStringList{"F,002"} << QList<int>{4} << QStringList{"F,002", "F005"};
+    QTest::newRow("preselected unmarked") << QStringList{"F,002", "FÇ003"} << QList<int>{1} << QStringList{"FÇ003"};
     // A key that is no longer in the data set is not returned.
-    QTest::newRow("unknown preselected dropped") << QStringList{"GONE"} << QList<int>{2}
-                                                 << QStringList{"FÇ003"};
+    QTest::newRow("unknown preselected dropped") << QStringList{"GONE"} << QList<int>{2} << QStringList{"FÇ003"};
 }
 
 void tst_MultiSelectDialog::marksAndReturnsKeysInOrder()
@@ -174,16 +168,16 @@ void tst_MultiSelectDialog::clickOnMarkColumn()
 void tst_MultiSelectDialog::searchFiltersAndMarkAllMarksShown()
 {
     const QStringList result = runDialog({QStringLiteral("F'001")}, [](QDialog *d) {
-        typeText(searchBox(d), QStringLiteral("joao"));   // no accent, small letters
+        typeText(searchBox(d), QStringLiteral("joao")); // no accent, small letters
         QCOMPARE(grid(d)->model()->rowCount(), 1);
         searchBox(d)->clear();
-        typeText(searchBox(d), QStringLiteral("ÉM"));   // "Belém" in the city column
+        typeText(searchBox(d), QStringLiteral("ÉM")); // "Belém" in the city column
         QCOMPARE(grid(d)->model()->rowCount(), 1);
         searchBox(d)->clear();
-        typeText(searchBox(d), QStringLiteral("n, f"));   // a comma inside a name
+        typeText(searchBox(d), QStringLiteral("n, f")); // a comma inside a name
         QCOMPARE(grid(d)->model()->rowCount(), 1);
         searchBox(d)->clear();
-        typeText(searchBox(d), QStringLiteral("ci"));     // Comércio, Recife, Cia
+        typeText(searchBox(d), QStringLiteral("ci")); // Comércio, Recife, Cia
         QCOMPARE(grid(d)->model()->rowCount(), 3);
         QTest::mouseClick(button(d, "btnMarcarTodos"), Qt::LeftButton);
         searchBox(d)->clear();
@@ -223,15 +217,18 @@ void tst_MultiSelectDialog::markColumnFromIdMarcado()
                {{QStringLiteral("N"), QStringLiteral("001"), QStringLiteral("Sul")},
                 {QStringLiteral("S"), QStringLiteral("002"), QStringLiteral("Norte")}});
     m_source->setDataSet(data);
-    const QStringList result = runDialog({}, [](QDialog *d) {
-        QAbstractItemModel *model = grid(d)->model();
-        QCOMPARE(model->columnCount(), 3);   // the mark field is the mark column, not one more
-        QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Sel."));
-        QCOMPARE(model->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-        goToRow(d, 0);
-        QTest::keyClick(grid(d), Qt::Key_Space);
-        QTest::keyClick(grid(d), Qt::Key_Return);
-    }, QStringLiteral("CDREGIAO"));
+    const QStringList result = runDialog(
+        {},
+        [](QDialog *d) {
+            QAbstractItemModel *model = grid(d)->model();
+            QCOMPARE(model->columnCount(), 3); // the mark field is the mark column, not one more
+            QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Sel."));
+            QCOMPARE(model->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+            goToRow(d, 0);
+            QTest::keyClick(grid(d), Qt::Key_Space);
+            QTest::keyClick(grid(d), Qt::Key_Return);
+        },
+        QStringLiteral("CDREGIAO"));
     QCOMPARE(result, (QStringList{"001", "002"}));
 
     // A key field the data set does not have is an error, before any dialog opens.
@@ -253,7 +250,7 @@ void tst_MultiSelectDialog::textCallbackSeesItsRow()
         QCOMPARE(model->index(2, 1).data().toString(), QStringLiteral("Recife:JOÃO DA SILVA ME"));
         QCOMPARE(model->index(4, 1).data().toString(), QStringLiteral("Joinville:Épsilon, Filhos & Cia"));
     });
-    QCOMPARE(m_data->RecNo(), before);   // the data set is left where it was
+    QCOMPARE(m_data->RecNo(), before); // the data set is left where it was
 }
 
 void tst_MultiSelectDialog::digitsFindCodesAndRegistrationNumbers_data()
@@ -284,14 +281,17 @@ void tst_MultiSelectDialog::digitsFindCodesAndRegistrationNumbers()
     // Shown under the mask of its kind, as the screen's supplier list does.
     number.OnGetText = [data](TField &f, QString &text, bool) {
         const bool company = data->FieldByName(QStringLiteral("IDTPIJURFORN")).AsString() == QLatin1String("J");
-        text = TMaskEdit::formatMasked(company ? QStringLiteral("99.999.999/9999-99;0;_")
-                                               : QStringLiteral("999.999.999-99;0;_"), f.AsString());
+        text = TMaskEdit::formatMasked(
+            company ? QStringLiteral("99.999.999/9999-99;0;_") : QStringLiteral("999.999.999-99;0;_"), f.AsString());
     };
     data->load({QStringLiteral("CDFORNECED"), QStringLiteral("IDTPIJURFORN"), QStringLiteral("NRINSJURFORN"),
                 QStringLiteral("NMFANTFORN")},
-               {{QStringLiteral("000123"), QStringLiteral("J"), QStringLiteral("12345678000195"), QStringLiteral("Moinho Real")},
-                {QStringLiteral("004567"), QStringLiteral("F"), QStringLiteral("98765432100"), QStringLiteral("Sítio Martins")},
-                {QStringLiteral("009999"), QStringLiteral("J"), QStringLiteral("55555555000155"), QStringLiteral("Loja 1 Ltda")}});
+               {{QStringLiteral("000123"), QStringLiteral("J"), QStringLiteral("12345678000195"),
+                 QStringLiteral("Moinho Real")},
+                {QStringLiteral("004567"), QStringLiteral("F"), QStringLiteral("98765432100"),
+                 QStringLiteral("Sítio Martins")},
+                {QStringLiteral("009999"), QStringLiteral("J"), QStringLiteral("55555555000155"),
+                 QStringLiteral("Loja 1 Ltda")}});
     m_source->setDataSet(data);
     QStringList shown;
     runDialog({}, [&](QDialog *d) {

@@ -61,9 +61,9 @@ private:
 
     QTemporaryDir m_dir;
     DemoOptions m_options;
-    QSqlDatabase m_db;       // default options
-    QSqlDatabase m_twin;     // same options again
-    QSqlDatabase m_other;    // another seed
+    QSqlDatabase m_db;    // default options
+    QSqlDatabase m_twin;  // same options again
+    QSqlDatabase m_other; // another seed
     std::unique_ptr<TfrmListaPrecRel> m_form;
 };
 
@@ -216,9 +216,11 @@ void tst_DemoDb::sizesHonoured()
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM COMPRADOR")), qint64(4));
         // Every code has its full fixed width.
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRODUTO WHERE LENGTH(CDPRODUTO) <> 10 "
-                                          "OR LENGTH(CDARVPROD) <> 9 OR CDARVPROD GLOB '*[^0-9]*'")), qint64(0));
+                                          "OR LENGTH(CDARVPROD) <> 9 OR CDARVPROD GLOB '*[^0-9]*'")),
+                 qint64(0));
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM FILIAL WHERE LENGTH(CDFILIAL) <> 4 "
-                                          "OR LENGTH(CDREGIAO) <> 3 OR LENGTH(NMFILIAL) > 30")), qint64(0));
+                                          "OR LENGTH(CDREGIAO) <> 3 OR LENGTH(NMFILIAL) > 30")),
+                 qint64(0));
         QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRODUTO WHERE LENGTH(NMPRODUTO) > 50")), qint64(0));
         db.close();
     }
@@ -228,33 +230,33 @@ void tst_DemoDb::sizesHonoured()
 void tst_DemoDb::demoRules_data()
 {
     QTest::addColumn<QString>("sql");
-    QTest::addColumn<bool>("expectRows");   // false: the query must find nothing
+    QTest::addColumn<bool>("expectRows"); // false: the query must find nothing
 
     QTest::newRow("head office 0001 without centre")
         << "SELECT 1 FROM FILIAL WHERE CDFILIAL = '0001' AND CDFILCENTCMP IS NULL AND IDCNTRRESC = 'N'" << true;
     QTest::newRow("several branches under 0001")
         << "SELECT 1 FROM FILIAL WHERE CDFILCENTCMP = '0001' GROUP BY CDFILCENTCMP HAVING COUNT(*) >= 2" << true;
-    QTest::newRow("branch that is its own centre")
-        << "SELECT 1 FROM FILIAL WHERE CDFILCENTCMP = CDFILIAL" << true;
+    QTest::newRow("branch that is its own centre") << "SELECT 1 FROM FILIAL WHERE CDFILCENTCMP = CDFILIAL" << true;
     QTest::newRow("branch under another centre")
         << "SELECT 1 FROM FILIAL WHERE CDFILCENTCMP NOT IN ('0001', CDFILIAL)" << true;
     QTest::newRow("branch other than 0001 without centre")
         << "SELECT 1 FROM FILIAL WHERE CDFILIAL <> '0001' AND CDFILCENTCMP IS NULL" << true;
     QTest::newRow("rescinded branch") << "SELECT 1 FROM FILIAL WHERE IDCNTRRESC = 'S'" << true;
-    QTest::newRow("rescinded flag only S or N")
-        << "SELECT 1 FROM FILIAL WHERE IDCNTRRESC NOT IN ('S', 'N')" << false;
+    QTest::newRow("rescinded flag only S or N") << "SELECT 1 FROM FILIAL WHERE IDCNTRRESC NOT IN ('S', 'N')" << false;
     QTest::newRow("branch whose region has no row")
         << "SELECT 1 FROM FILIAL F WHERE NOT EXISTS (SELECT 1 FROM REGIAO R WHERE R.CDREGIAO = F.CDREGIAO)" << true;
     QTest::newRow("region without branch")
         << "SELECT 1 FROM REGIAO R WHERE NOT EXISTS (SELECT 1 FROM FILIAL F WHERE F.CDREGIAO = R.CDREGIAO)" << true;
     QTest::newRow("every centre named is a branch")
         << "SELECT 1 FROM FILIAL F WHERE F.CDFILCENTCMP IS NOT NULL "
-           "AND NOT EXISTS (SELECT 1 FROM FILIAL C WHERE C.CDFILIAL = F.CDFILCENTCMP)" << false;
+           "AND NOT EXISTS (SELECT 1 FROM FILIAL C WHERE C.CDFILIAL = F.CDFILCENTCMP)"
+        << false;
     QTest::newRow("0001 processes on the processing date")
         << "SELECT 1 FROM FILIAL WHERE CDFILIAL = '0001' AND DTPROCESSO = '2026-12-07'" << true;
     QTest::newRow("dates are ISO text")
         << "SELECT 1 FROM COTACAO WHERE typeof(DTVALINI) <> 'text' OR DTVALINI NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' "
-           "OR DTVALFIN < DTVALINI" << false;
+           "OR DTVALFIN < DTVALINI"
+        << false;
     for (const char *type : {"J", "F", "O", "I"}) {
         QTest::addRow("quoted supplier of type %s", type)
             << QStringLiteral("SELECT 1 FROM FORNECEDOR F WHERE IDTPIJURFORN = '%1' "
@@ -279,12 +281,14 @@ void tst_DemoDb::demoRules_data()
         << "SELECT 1 FROM COTACAO C WHERE NOT EXISTS (SELECT 1 FROM PRODUTO P WHERE P.CDPRODUTO = C.CDPRODUTO) "
            "OR NOT EXISTS (SELECT 1 FROM FORNECEDOR F WHERE F.CDFORNECED = C.CDFORNECED) "
            "OR NOT EXISTS (SELECT 1 FROM FILIAL B WHERE B.CDFILIAL = C.CDFILIAL AND B.IDCNTRRESC = 'N') "
-           "OR NOT EXISTS (SELECT 1 FROM COMPRADOR B WHERE B.CDOPERADOR = C.CDOPERADOR)" << false;
+           "OR NOT EXISTS (SELECT 1 FROM COMPRADOR B WHERE B.CDOPERADOR = C.CDOPERADOR)"
+        << false;
     QTest::newRow("prices positive")
         << "SELECT 1 FROM COTACAO WHERE VRPRECO <= 0 OR PCIPI < 0 OR PCDESCONTO < 0 OR PCDESCONTO >= 100" << false;
     QTest::newRow("products bought at 0001 and not all of them")
         << "SELECT 1 FROM (SELECT COUNT(*) AS N FROM PRODFILIAL WHERE CDFILIAL = '0001') "
-           "WHERE N > 0 AND N < (SELECT COUNT(*) FROM PRODUTO)" << true;
+           "WHERE N > 0 AND N < (SELECT COUNT(*) FROM PRODUTO)"
+        << true;
     QTest::newRow("operators that are not buyers")
         << "SELECT 1 FROM OPERADOR O WHERE NOT EXISTS (SELECT 1 FROM COMPRADOR C WHERE C.CDOPERADOR = O.CDOPERADOR)"
         << true;
@@ -326,19 +330,25 @@ void tst_DemoDb::registrationNumbers()
     }
 }
 
-
 void tst_DemoDb::branchQuery_data()
 {
     QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("expected");   // empty: no row
-    QTest::newRow("head office") << "0001" << "0001|Matriz Curitiba|Sul|N|<null>|001";
-    QTest::newRow("under 0001") << "0002" << "0002|Loja Centro Curitiba|Sul|N|0001|001";
-    QTest::newRow("rescinded, still found") << "0004" << "0004|Filial Maringá|Sul|S|0001|001";
-    QTest::newRow("own centre") << "0006" << "0006|Central de Compras Campinas|Sudeste|N|0006|002";
+    QTest::addColumn<QString>("expected"); // empty: no row
+    QTest::newRow("head office") << "0001"
+                                 << "0001|Matriz Curitiba|Sul|N|<null>|001";
+    QTest::newRow("under 0001") << "0002"
+                                << "0002|Loja Centro Curitiba|Sul|N|0001|001";
+    QTest::newRow("rescinded, still found") << "0004"
+                                            << "0004|Filial Maringá|Sul|S|0001|001";
+    QTest::newRow("own centre") << "0006"
+                                << "0006|Central de Compras Campinas|Sudeste|N|0006|002";
     // In FILIAL, but its region has no REGIAO row: the join hides it.
-    QTest::newRow("region without row") << "0008" << "";
-    QTest::newRow("unknown code") << "9999" << "";
-    QTest::newRow("short code is not padded by the database") << "1" << "";
+    QTest::newRow("region without row") << "0008"
+                                        << "";
+    QTest::newRow("unknown code") << "9999"
+                                  << "";
+    QTest::newRow("short code is not padded by the database") << "1"
+                                                              << "";
 }
 
 void tst_DemoDb::branchQuery()
@@ -373,8 +383,9 @@ void tst_DemoDb::branchLookupListsBranchesWithRegion()
         codes << q.value(0).toString();
         regions << q.value(5).toString();
     }
-    const qint64 withRegion = count(m_db, QStringLiteral(
-        "SELECT COUNT(*) FROM FILIAL F WHERE EXISTS (SELECT 1 FROM REGIAO R WHERE R.CDREGIAO = F.CDREGIAO)"));
+    const qint64 withRegion = count(
+        m_db, QStringLiteral(
+                  "SELECT COUNT(*) FROM FILIAL F WHERE EXISTS (SELECT 1 FROM REGIAO R WHERE R.CDREGIAO = F.CDREGIAO)"));
     QCOMPARE(qint64(codes.size()), withRegion);
     QVERIFY(withRegion < m_options.branches);
     QVERIFY(!codes.contains(QStringLiteral("0008")));
@@ -386,13 +397,19 @@ void tst_DemoDb::branchLookupListsBranchesWithRegion()
 void tst_DemoDb::purchasingCentre_data()
 {
     QTest::addColumn<QString>("branch");
-    QTest::addColumn<QString>("centre");   // empty: no row
-    QTest::newRow("no centre: itself") << "0001" << "0001";
-    QTest::newRow("independent branch: itself") << "0003" << "0003";
-    QTest::newRow("under 0001") << "0002" << "0001";
-    QTest::newRow("its own centre") << "0006" << "0006";
-    QTest::newRow("under 0006") << "0007" << "0006";
-    QTest::newRow("unknown branch") << "9999" << "";
+    QTest::addColumn<QString>("centre"); // empty: no row
+    QTest::newRow("no centre: itself") << "0001"
+                                       << "0001";
+    QTest::newRow("independent branch: itself") << "0003"
+                                                << "0003";
+    QTest::newRow("under 0001") << "0002"
+                                << "0001";
+    QTest::newRow("its own centre") << "0006"
+                                    << "0006";
+    QTest::newRow("under 0006") << "0007"
+                                << "0006";
+    QTest::newRow("unknown branch") << "9999"
+                                    << "";
 }
 
 // The purchasing-centre lookup in its SQLite spelling (COALESCE for the null replacement).
@@ -454,9 +471,9 @@ void tst_DemoDb::treeCodeIsUnique()
         q.addBindValue(QStringLiteral("Arroz"));
         QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
         q.bindValue(0, QStringLiteral("0000000002"));
-        QVERIFY(!q.exec());   // same tree code, another product
+        QVERIFY(!q.exec()); // same tree code, another product
         q.bindValue(1, QVariant(QMetaType::fromType<QString>()));
-        QVERIFY(!q.exec());   // a product always has a tree code
+        QVERIFY(!q.exec()); // a product always has a tree code
         q.bindValue(1, QStringLiteral("010010002"));
         QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
         // The generator fills a schema created apart, indices in place.
@@ -484,10 +501,14 @@ void tst_DemoDb::badOptionsRejected()
     QFETCH(int, value);
     QFETCH(QString, messagePart);
     DemoOptions o;
-    if (field == QLatin1String("buyers")) o.buyers = value;
-    if (field == QLatin1String("products")) o.products = value;
-    if (field == QLatin1String("branches")) o.branches = value;
-    if (field == QLatin1String("regions")) o.regions = value;
+    if (field == QLatin1String("buyers"))
+        o.buyers = value;
+    if (field == QLatin1String("products"))
+        o.products = value;
+    if (field == QLatin1String("branches"))
+        o.branches = value;
+    if (field == QLatin1String("regions"))
+        o.regions = value;
     const QString file = m_dir.filePath(QStringLiteral("bad.db"));
     QFile::remove(file);
     try {
@@ -510,7 +531,8 @@ void tst_DemoDb::failedLoadRollsBack()
     const QString name = QStringLiteral("twice");
     {
         QSqlDatabase db = open(file, name);
-        const QStringList before = rows(db, QStringLiteral("SELECT COUNT(*) FROM REGIAO UNION ALL SELECT COUNT(*) FROM PRODUTO"));
+        const QStringList before =
+            rows(db, QStringLiteral("SELECT COUNT(*) FROM REGIAO UNION ALL SELECT COUNT(*) FROM PRODUTO"));
         // The regions go in first, then the branches collide with the rows already there.
         QSqlQuery(db).exec(QStringLiteral("DELETE FROM REGIAO"));
         try {
@@ -541,21 +563,20 @@ void tst_DemoDb::gerabaseCommandLine_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said");          // part of what it prints (stdout and stderr)
-    QTest::addColumn<qint64>("products");       // -1: no database expected
+    QTest::addColumn<QString>("said");    // part of what it prints (stdout and stderr)
+    QTest::addColumn<qint64>("products"); // -1: no database expected
 
     QTest::newRow("sizes from the flags")
-        << QStringList{"--products", "40", "--suppliers", "9", "--quotes", "70", "--seed", "5"} << 0
-        << "Base criada" << qint64(40);
+        << QStringList{"--products", "40", "--suppliers", "9", "--quotes", "70", "--seed", "5"} << 0 << "Base criada"
+        << qint64(40);
     QTest::newRow("missing --out") << QStringList{"--products", "40"} << 2 << "--out" << qint64(-1);
-    QTest::newRow("size not a number")
-        << QStringList{"--products", "muitos"} << 2 << "Valor inválido para --products" << qint64(-1);
-    QTest::newRow("negative size")
-        << QStringList{"--quotes", "-3"} << 2 << "Valor inválido para --quotes" << qint64(-1);
-    QTest::newRow("driver not supported yet")
-        << QStringList{"--driver", "QPSQL"} << 2 << "QPSQL" << qint64(-1);
-    QTest::newRow("inconsistent sizes")
-        << QStringList{"--operators", "3", "--buyers", "4"} << 1 << "compradores (4)" << qint64(-1);
+    QTest::newRow("size not a number") << QStringList{"--products", "muitos"} << 2 << "Valor inválido para --products"
+                                       << qint64(-1);
+    QTest::newRow("negative size") << QStringList{"--quotes", "-3"} << 2 << "Valor inválido para --quotes"
+                                   << qint64(-1);
+    QTest::newRow("driver not supported yet") << QStringList{"--driver", "QPSQL"} << 2 << "QPSQL" << qint64(-1);
+    QTest::newRow("inconsistent sizes") << QStringList{"--operators", "3", "--buyers", "4"} << 1 << "compradores (4)"
+                                        << qint64(-1);
 }
 
 void tst_DemoDb::gerabaseCommandLine()
@@ -598,22 +619,22 @@ void tst_DemoDb::gerabaseOptions_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said");          // part of the error; empty: none
-    QTest::addColumn<QString>("described");     // the target's description when accepted
+    QTest::addColumn<QString>("said");      // part of the error; empty: none
+    QTest::addColumn<QString>("described"); // the target's description when accepted
 
     const QStringList pg{"--driver", "qpsql", "--database", "compras", "--user", "dono"};
     QTest::newRow("server with its port") << pg + QStringList{"--port", "5433", "--reader", "leitor"} << 0 << QString()
                                           << "PostgreSQL (QPSQL) compras em 127.0.0.1:5433";
-    QTest::newRow("server on another host") << pg + QStringList{"--host", "db.local"} << 0 << QString()
-                                            << "PostgreSQL (QPSQL) compras em db.local";
+    QTest::newRow("server on another host")
+        << pg + QStringList{"--host", "db.local"} << 0 << QString() << "PostgreSQL (QPSQL) compras em db.local";
     QTest::newRow("port out of range") << pg + QStringList{"--port", "70000"} << 2 << "Valor inválido para --port"
                                        << QString();
     QTest::newRow("server without its database") << QStringList{"--driver", "QIBASE"} << 2 << "--database" << QString();
     QTest::newRow("unknown driver") << QStringList{"--driver", "QMYSQL", "--database", "x"} << 2
                                     << "Driver desconhecido: QMYSQL" << QString();
     QTest::newRow("unknown flag") << QStringList{"--out", "a.db", "--rows", "3"} << 1 << "rows" << QString();
-    QTest::newRow("size checked after the target") << pg + QStringList{"--buyers", "x"} << 2
-                                                   << "Valor inválido para --buyers" << QString();
+    QTest::newRow("size checked after the target")
+        << pg + QStringList{"--buyers", "x"} << 2 << "Valor inválido para --buyers" << QString();
 }
 
 void tst_DemoDb::gerabaseOptions()
@@ -631,5 +652,5 @@ void tst_DemoDb::gerabaseOptions()
     }
 }
 
-QTEST_MAIN(tst_DemoDb)   // the form is a widget
+QTEST_MAIN(tst_DemoDb) // the form is a widget
 #include "tst_demodb.moc"

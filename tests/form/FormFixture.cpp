@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-ServerProcess::ServerProcess(const TestEnv &env, int cacheSeconds) : m_env(env), m_cacheSeconds(cacheSeconds) {}
+ServerProcess::ServerProcess(const TestEnv &env, int cacheSeconds) : m_env(env), m_cacheSeconds(cacheSeconds) { }
 
 ServerProcess::~ServerProcess()
 {

@@ -43,7 +43,8 @@ private:
 class FormFixture
 {
 public:
-    explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true, int serverCacheSeconds = 0);
+    explicit FormFixture(const DemoOptions &options = DemoOptions(), bool withServer = true,
+                         int serverCacheSeconds = 0);
     ~FormFixture();
 
     // The database the screen tests run on, from LPR_TEST_DIALECT (unset: SQLite). An

@@ -66,38 +66,55 @@ void tst_FormBranch::cleanup()
 void tst_FormBranch::leavingTheCode_data()
 {
     QTest::addColumn<int>("module");
-    QTest::addColumn<QString>("setup");     // statement run on the data before the screen opens
+    QTest::addColumn<QString>("setup"); // statement run on the data before the screen opens
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("code");      // what the edit shows afterwards
-    QTest::addColumn<QString>("message");   // empty: none
-    QTest::addColumn<bool>("namesShown");   // name, region name and region code of the branch
+    QTest::addColumn<QString>("code");    // what the edit shows afterwards
+    QTest::addColumn<QString>("message"); // empty: none
+    QTest::addColumn<bool>("namesShown"); // name, region name and region code of the branch
 
-    QTest::newRow("existing") << 4 << QString() << "0002" << "0002" << QString() << true;
-    QTest::newRow("short code completed") << 4 << QString() << "2" << "0002" << QString() << true;
+    QTest::newRow("existing") << 4 << QString() << "0002"
+                              << "0002" << QString() << true;
+    QTest::newRow("short code completed") << 4 << QString() << "2"
+                                          << "0002" << QString() << true;
     QTest::newRow("lower case becomes upper case")
         << 4
         << "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, CDREGIAO, IDCNTRRESC, CDFILCENTCMP, DTPROCESSO) "
            "SELECT '00AB', 'Filial Letras', CDREGIAO, 'N', NULL, DTPROCESSO FROM FILIAL WHERE CDFILIAL = '0001'"
-        << "ab" << "00AB" << QString() << true;
-    QTest::newRow("not found empties the three") << 4 << QString() << "9999" << "9999" << kNaoCad << false;
+        << "ab"
+        << "00AB" << QString() << true;
+    QTest::newRow("not found empties the three") << 4 << QString() << "9999"
+                                                 << "9999" << kNaoCad << false;
     // 0008 is in FILIAL, but its region has no REGIAO row.
-    QTest::newRow("region without row is not found") << 4 << QString() << "8" << "0008" << kNaoCad << false;
-    QTest::newRow("rescinded keeps its names") << 4 << QString() << "0004" << "0004" << kResc << true;
+    QTest::newRow("region without row is not found") << 4 << QString() << "8"
+                                                     << "0008" << kNaoCad << false;
+    QTest::newRow("rescinded keeps its names") << 4 << QString() << "0004"
+                                               << "0004" << kResc << true;
     QTest::newRow("rescinded told before the centre rule")
-        << 34 << "UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0003'" << "3" << "0003" << kResc << true;
+        << 34 << "UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0003'"
+        << "3"
+        << "0003" << kResc << true;
     // The rescinded mark is compared exactly.
-    QTest::newRow("lower-case s is not rescinded")
-        << 4 << "UPDATE FILIAL SET IDCNTRRESC = 's' WHERE CDFILIAL = '0003'" << "3" << "0003" << QString() << true;
-    QTest::newRow("34: the processing branch") << 34 << QString() << "1" << "0001" << QString() << true;
-    QTest::newRow("34: under the processing branch") << 34 << QString() << "0002" << "0002" << QString() << true;
-    QTest::newRow("34: no centre") << 34 << QString() << "0003" << "0003" << kCentral << true;
-    QTest::newRow("34: under another centre") << 34 << QString() << "0007" << "0007" << kCentral << true;
-    QTest::newRow("34: its own centre") << 34 << QString() << "0006" << "0006" << kCentral << true;
+    QTest::newRow("lower-case s is not rescinded") << 4 << "UPDATE FILIAL SET IDCNTRRESC = 's' WHERE CDFILIAL = '0003'"
+                                                   << "3"
+                                                   << "0003" << QString() << true;
+    QTest::newRow("34: the processing branch") << 34 << QString() << "1"
+                                               << "0001" << QString() << true;
+    QTest::newRow("34: under the processing branch") << 34 << QString() << "0002"
+                                                     << "0002" << QString() << true;
+    QTest::newRow("34: no centre") << 34 << QString() << "0003"
+                                   << "0003" << kCentral << true;
+    QTest::newRow("34: under another centre") << 34 << QString() << "0007"
+                                              << "0007" << kCentral << true;
+    QTest::newRow("34: its own centre") << 34 << QString() << "0006"
+                                        << "0006" << kCentral << true;
     QTest::newRow("34: blank centre counts as none")
-        << 34 << "UPDATE FILIAL SET CDFILCENTCMP = '    ' WHERE CDFILIAL = '0002'" << "0002" << "0002" << kCentral
-        << true;
-    QTest::newRow("75: no centre") << 75 << QString() << "0003" << "0003" << QString() << true;
-    QTest::newRow("4: under another centre") << 4 << QString() << "0007" << "0007" << QString() << true;
+        << 34 << "UPDATE FILIAL SET CDFILCENTCMP = '    ' WHERE CDFILIAL = '0002'"
+        << "0002"
+        << "0002" << kCentral << true;
+    QTest::newRow("75: no centre") << 75 << QString() << "0003"
+                                   << "0003" << QString() << true;
+    QTest::newRow("4: under another centre") << 4 << QString() << "0007"
+                                             << "0007" << QString() << true;
 }
 
 void tst_FormBranch::leavingTheCode()
@@ -145,7 +162,7 @@ void tst_FormBranch::emptyCodePassesAndKeepsRegion()
     QVERIFY(f.io.errors.isEmpty());
     QVERIFY(form->edtNmFilial->text().isEmpty());
     QVERIFY(form->edtNmRegiao->text().isEmpty());
-    QCOMPARE(form->edtCdRegiao->text(), region);   // the hidden code is only ever overwritten
+    QCOMPARE(form->edtCdRegiao->text(), region); // the hidden code is only ever overwritten
     QCOMPARE(QApplication::focusWidget(), form->chkVariPreco);
 
     // Output requires the code.
@@ -178,7 +195,7 @@ void tst_FormBranch::tiedToBranchLeavesFocusAlone()
     Session::current().modulo = module;
     TfrmListaPrecRel *form = f.open();
     QVERIFY(!form->medCdFilial->isEnabled());
-    QVERIFY(f.io.errors.isEmpty());   // nothing is checked at activation
+    QVERIFY(f.io.errors.isEmpty()); // nothing is checked at activation
 
     QStringList started;
     connect(form, &TfrmDadosGerRel::commandStarted, form,
@@ -196,9 +213,9 @@ void tst_FormBranch::leavingThePanel_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("productsFilled");
-    QTest::addColumn<QString>("pictureAfterOpen");   // empty: unchanged
-    QTest::addColumn<QStringList>("opened");         // queries opened, in order
-    QTest::addColumn<QString>("messageStart");       // empty: none
+    QTest::addColumn<QString>("pictureAfterOpen"); // empty: unchanged
+    QTest::addColumn<QStringList>("opened");       // queries opened, in order
+    QTest::addColumn<QString>("messageStart");     // empty: none
     QTest::addColumn<QString>("focus");
 
     QTest::newRow("edit, products, then branch again")
@@ -211,7 +228,8 @@ void tst_FormBranch::leavingThePanel_data()
         << "9999" << true << QString() << QStringList{"filial"} << kNaoCad << "medCdFilial";
     // Digits under a letters-only picture: the initial product is refused before it is looked up.
     QTest::newRow("initial product refused first")
-        << "0002" << true << "LLLLLLLLL;0; " << QStringList{"filial"} << "O caractere" << "medCdProdIni";
+        << "0002" << true << "LLLLLLLLL;0; " << QStringList{"filial"} << "O caractere"
+        << "medCdProdIni";
 }
 
 void tst_FormBranch::leavingThePanel()
@@ -272,14 +290,14 @@ void tst_FormBranch::lookupFillsWithoutMessage()
             codes << rows->FieldByName(keyField).AsString();
             regions << rows->FieldByName(QStringLiteral("CDREGIAO")).AsString();
         }
-        key = QStringLiteral("0004");   // rescinded: the lookup itself does not refuse it
+        key = QStringLiteral("0004"); // rescinded: the lookup itself does not refuse it
         return true;
     };
     QVERIFY(form->sbtFilial->Execute());
 
     QCOMPARE(f.io.lastTitle, QStringLiteral("Filial"));
     QVERIFY(codes.contains(QStringLiteral("0001")) && codes.contains(QStringLiteral("0007")));
-    QVERIFY(!codes.contains(QStringLiteral("0008")));   // its region has no row
+    QVERIFY(!codes.contains(QStringLiteral("0008"))); // its region has no row
     QStringList sorted = regions;
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(regions, sorted);

@@ -97,33 +97,44 @@ void tst_FormGates::fieldOrderFollowsFocus_data()
     QTest::addColumn<bool>("branchEmpty");
     QTest::addColumn<bool>("iniEmpty");
     QTest::addColumn<bool>("finEmpty");
-    QTest::addColumn<bool>("reversed");   // final date before the initial one
+    QTest::addColumn<bool>("reversed"); // final date before the initial one
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focusAfter");
 
     QTest::newRow("final week: period before branch")
-        << "speSemFin" << "sbtPreview" << true << false << false << true << kInvertida << "depDataIni";
+        << "speSemFin"
+        << "sbtPreview" << true << false << false << true << kInvertida << "depDataIni";
     QTest::newRow("initial date: period before branch")
-        << "depDataIni" << "sbtPrint" << true << false << false << true << kInvertida << "depDataIni";
+        << "depDataIni"
+        << "sbtPrint" << true << false << false << true << kInvertida << "depDataIni";
     // The exit of the final date box runs on the way to the initial one, silently.
     QTest::newRow("final date: period before branch")
-        << "depDataFin" << "sbtSalvarComo" << true << false << false << true << kInvertida << "depDataIni";
+        << "depDataFin"
+        << "sbtSalvarComo" << true << false << false << true << kInvertida << "depDataIni";
     QTest::newRow("initial week: then the branch")
-        << "speSemIni" << "sbtSalvarComo" << true << true << true << false << kFiliDeve << "medCdFilial";
+        << "speSemIni"
+        << "sbtSalvarComo" << true << true << true << false << kFiliDeve << "medCdFilial";
     QTest::newRow("check box: branch first")
-        << "chkVariPreco" << "sbtPreview" << true << false << false << true << kFiliDeve << "medCdFilial";
+        << "chkVariPreco"
+        << "sbtPreview" << true << false << false << true << kFiliDeve << "medCdFilial";
     QTest::newRow("check box: initial product before final")
-        << "chkVariPreco" << "sbtPrint" << false << true << true << true << kProdIniDeve << "medCdProdIni";
+        << "chkVariPreco"
+        << "sbtPrint" << false << true << true << true << kProdIniDeve << "medCdProdIni";
     QTest::newRow("radio button: period last")
-        << "rbtTodos" << "sbtSalvarComo" << false << false << false << true << kInvertida << "depDataIni";
-    QTest::newRow("final product first")
-        << "medCdProdFin" << "sbtPrint" << true << true << true << true << kProdFinDeve << "medCdProdFin";
+        << "rbtTodos"
+        << "sbtSalvarComo" << false << false << false << true << kInvertida << "depDataIni";
+    QTest::newRow("final product first") << "medCdProdFin"
+                                         << "sbtPrint" << true << true << true << true << kProdFinDeve
+                                         << "medCdProdFin";
     QTest::newRow("final product: then the branch")
-        << "medCdProdFin" << "sbtPreview" << true << true << false << true << kFiliDeve << "medCdFilial";
+        << "medCdProdFin"
+        << "sbtPreview" << true << true << false << true << kFiliDeve << "medCdFilial";
     QTest::newRow("initial product first")
-        << "medCdProdIni" << "sbtSalvarComo" << true << true << true << true << kProdIniDeve << "medCdProdIni";
+        << "medCdProdIni"
+        << "sbtSalvarComo" << true << true << true << true << kProdIniDeve << "medCdProdIni";
     QTest::newRow("initial product: final before period")
-        << "medCdProdIni" << "sbtPreview" << false << false << true << true << kProdFinDeve << "medCdProdFin";
+        << "medCdProdIni"
+        << "sbtPreview" << false << false << true << true << kProdFinDeve << "medCdProdFin";
 }
 
 void tst_FormGates::fieldOrderFollowsFocus()
@@ -163,21 +174,30 @@ void tst_FormGates::fieldOrderFollowsFocus()
 
 void tst_FormGates::listChecks_data()
 {
-    QTest::addColumn<QString>("buyers");      // "todos", "pending", "picked" or "back" (Lista, then Todos)
+    QTest::addColumn<QString>("buyers"); // "todos", "pending", "picked" or "back" (Lista, then Todos)
     QTest::addColumn<QString>("suppliers");
     QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("message");     // empty: the base command starts
+    QTest::addColumn<QString>("message"); // empty: the base command starts
     QTest::addColumn<QString>("focusAfter");
 
-    QTest::newRow("both pending: only the buyers are told")
-        << "pending" << "pending" << "sbtSalvarComo" << kCompDeve << "rbtListaComp";
-    QTest::newRow("buyers pending, suppliers all") << "pending" << "todos" << "sbtPrint" << kCompDeve << "rbtListaComp";
-    QTest::newRow("buyers all, suppliers pending")
-        << "todos" << "pending" << "sbtPreview" << kFornDeve << "rbtListaForn";
-    QTest::newRow("buyers picked, suppliers pending")
-        << "picked" << "pending" << "sbtPrint" << kFornDeve << "rbtListaForn";
-    QTest::newRow("back to Todos passes") << "back" << "back" << "sbtSalvarComo" << QString() << QString();
-    QTest::newRow("both picked pass") << "picked" << "picked" << "sbtSalvarComo" << QString() << QString();
+    QTest::newRow("both pending: only the buyers are told") << "pending"
+                                                            << "pending"
+                                                            << "sbtSalvarComo" << kCompDeve << "rbtListaComp";
+    QTest::newRow("buyers pending, suppliers all") << "pending"
+                                                   << "todos"
+                                                   << "sbtPrint" << kCompDeve << "rbtListaComp";
+    QTest::newRow("buyers all, suppliers pending") << "todos"
+                                                   << "pending"
+                                                   << "sbtPreview" << kFornDeve << "rbtListaForn";
+    QTest::newRow("buyers picked, suppliers pending") << "picked"
+                                                      << "pending"
+                                                      << "sbtPrint" << kFornDeve << "rbtListaForn";
+    QTest::newRow("back to Todos passes") << "back"
+                                          << "back"
+                                          << "sbtSalvarComo" << QString() << QString();
+    QTest::newRow("both picked pass") << "picked"
+                                      << "picked"
+                                      << "sbtSalvarComo" << QString() << QString();
 }
 
 void tst_FormGates::listChecks()
@@ -223,22 +243,28 @@ void tst_FormGates::listChecks()
 void tst_FormGates::editingGate_data()
 {
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<QString>("branch");         // left in the edit without leaving it
-    QTest::addColumn<bool>("incomplete");        // products empty, period reversed, lists pending
-    QTest::addColumn<QString>("pictureAfter");   // product picture changed under the screen
-    QTest::addColumn<QString>("messageStart");   // empty: report editing starts
+    QTest::addColumn<QString>("branch");       // left in the edit without leaving it
+    QTest::addColumn<bool>("incomplete");      // products empty, period reversed, lists pending
+    QTest::addColumn<QString>("pictureAfter"); // product picture changed under the screen
+    QTest::addColumn<QString>("messageStart"); // empty: report editing starts
     QTest::addColumn<QString>("focusAfter");
 
     QTest::newRow("incomplete form goes through")
         << "chkVariPreco" << QString() << true << QString() << QString() << QString();
     QTest::newRow("a branch that is not found is refused")
-        << "chkVariPreco" << "9999" << false << QString() << kFiliNaoCad << "medCdFilial";
+        << "chkVariPreco"
+        << "9999" << false << QString() << kFiliNaoCad << "medCdFilial";
     // The demo codes have nine digits: a three-digit picture cannot hold them.
     QTest::newRow("other control: branch before products")
-        << "chkVariPreco" << "9999" << false << "999;0; " << kFiliNaoCad << "medCdFilial";
-    QTest::newRow("final product first") << "medCdProdFin" << "9999" << false << "999;0; " << "O código"
+        << "chkVariPreco"
+        << "9999" << false << "999;0; " << kFiliNaoCad << "medCdFilial";
+    QTest::newRow("final product first") << "medCdProdFin"
+                                         << "9999" << false << "999;0; "
+                                         << "O código"
                                          << "medCdProdFin";
-    QTest::newRow("initial product first") << "medCdProdIni" << "9999" << false << "999;0; " << "O código"
+    QTest::newRow("initial product first") << "medCdProdIni"
+                                           << "9999" << false << "999;0; "
+                                           << "O código"
                                            << "medCdProdIni";
 }
 
@@ -286,12 +312,16 @@ void tst_FormGates::editingGate()
 void tst_FormGates::dateTextCheckedFirst_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("typedIn");   // the date box the person is typing in; empty: both
-                                            // boxes hold an invalid text, the focus elsewhere
+    QTest::addColumn<QString>("typedIn"); // the date box the person is typing in; empty: both
+                                          // boxes hold an invalid text, the focus elsewhere
     QTest::addColumn<QString>("focusAfter");
 
-    QTest::newRow("preview, typing in the final box") << "sbtPreview" << "depDataFin" << "depDataFin";
-    QTest::newRow("report editing, typing in the initial box") << "sbtReportEdit" << "depDataIni" << "depDataIni";
+    QTest::newRow("preview, typing in the final box") << "sbtPreview"
+                                                      << "depDataFin"
+                                                      << "depDataFin";
+    QTest::newRow("report editing, typing in the initial box") << "sbtReportEdit"
+                                                               << "depDataIni"
+                                                               << "depDataIni";
     QTest::newRow("save as, both boxes: the initial first") << "sbtSalvarComo" << QString() << "depDataIni";
 }
 
@@ -339,7 +369,7 @@ void tst_FormGates::validFormRunsEachCommandOnce()
     CommandLog started;
     started.watch(form, f.io);
     FormFixture::focus(form->speSemIni);
-    f.io.saveAnswers.clear();   // save as is cancelled in its dialog
+    f.io.saveAnswers.clear(); // save as is cancelled in its dialog
 
     // The base command may then succeed or fail on its own; only its start is the gate's.
     button(form, command)->click();

@@ -161,7 +161,7 @@ void tst_FormKeyboard::lookupKeys_data()
     QTest::addColumn<QString>("edit");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QString>("title");   // empty: no lookup opens
+    QTest::addColumn<QString>("title"); // empty: no lookup opens
     QTest::newRow("F9 on the branch") << "medCdFilial" << int(Qt::Key_F9) << 0 << "Filial";
     QTest::newRow("Alt+Down on the branch") << "medCdFilial" << int(Qt::Key_Down) << int(Qt::AltModifier) << "Filial";
     QTest::newRow("F9 on the final product") << "medCdProdFin" << int(Qt::Key_F9) << 0 << "Produto";
@@ -209,7 +209,7 @@ void tst_FormKeyboard::commandKeys()
     TfrmListaPrecRel *form = f.open();
     QStringList started;
     connect(form, &TfrmDadosGerRel::commandStarted, form, [&](const QString &c) { started << c; });
-    f.io.saveAnswers.clear();   // the save dialog is cancelled
+    f.io.saveAnswers.clear(); // the save dialog is cancelled
 
     // From inside an edit holding a code that is not there: the gate checks it first and
     // nothing starts.

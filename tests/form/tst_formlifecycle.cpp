@@ -64,7 +64,7 @@ public:
             for (;;) {
                 const int client = ::accept(m_fd, nullptr, nullptr);
                 if (client < 0)
-                    return;   // the listening socket was shut down
+                    return; // the listening socket was shut down
                 ++connections;
                 // Something that is not our server: the link gives up at once (a link
                 // closed before its handshake would be taken for a busy server and retried).
@@ -153,7 +153,7 @@ void tst_FormLifecycle::moduleRegistersItself()
 void tst_FormLifecycle::childWindowForNullVariant()
 {
     FormFixture f;
-    IniProc(QVariant::fromValue(nullptr));   // returns at once
+    IniProc(QVariant::fromValue(nullptr)); // returns at once
     QVERIFY(boIdCriado);
     TfrmListaPrecRel *form = frmListaPrecRel;
     QCOMPARE(form->FormStyle(), TFormStyle::fsMDIChild);
@@ -194,7 +194,7 @@ void tst_FormLifecycle::modalForAnyOtherVariant()
         minimize = form->hasMinimizeButton();
         form->Close();
     });
-    IniProc(value);   // returns only after the form has closed
+    IniProc(value); // returns only after the form has closed
     QVERIFY(!returnedEarly);
     QVERIFY(sawModal);
     QVERIFY(!minimize);
@@ -213,7 +213,7 @@ void tst_FormLifecycle::oneInstanceAcrossCalls()
     QCOMPARE(frmListaPrecRel, form);
     QCOMPARE(f.mdiArea->subWindowList().size(), 1);
     QVERIFY(!form->subWindow()->isMinimized());
-    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("123"));   // defaults not applied again
+    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("123")); // defaults not applied again
     f.close();
 }
 
@@ -228,7 +228,7 @@ void tst_FormLifecycle::modalCallOnAnOpenChildWindow()
                    && form->chSepPagina == QLatin1Char('T');
         form->Close();
     });
-    CriaRelLista(true);   // the same instance, out of the child-window area, shown modally
+    CriaRelLista(true); // the same instance, out of the child-window area, shown modally
     QVERIFY(sawModal);
     QVERIFY(!boIdCriado);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -244,7 +244,7 @@ void tst_FormLifecycle::freshInstanceAfterClose()
     QPointer<TfrmListaPrecRel> old(form);
     f.close();
     QVERIFY(!boIdCriado);
-    QVERIFY(old.isNull());   // released
+    QVERIFY(old.isNull()); // released
     form = f.open();
     QVERIFY(form);
     QCOMPARE(form->chSepPagina, QLatin1Char('F'));
@@ -267,18 +267,25 @@ void tst_FormLifecycle::firstActivationDefaults()
     // The first and last product by tree code, names kept after the codes went in.
     QCOMPARE(form->medCdProdIni->Text(), sqlValue(QStringLiteral("SELECT MIN(CDARVPROD) FROM PRODUTO")).toString());
     QCOMPARE(form->medCdProdFin->Text(), sqlValue(QStringLiteral("SELECT MAX(CDARVPROD) FROM PRODUTO")).toString());
-    QCOMPARE(form->edtNmProdIni->text(),
-             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)")).toString());
-    QCOMPARE(form->edtNmProdFin->text(),
-             sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)")).toString());
+    QCOMPARE(
+        form->edtNmProdIni->text(),
+        sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)"))
+            .toString());
+    QCOMPARE(
+        form->edtNmProdFin->text(),
+        sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)"))
+            .toString());
     QVERIFY(!form->edtNmProdIni->text().isEmpty());
     QCOMPARE(form->medCdProdIni->EditMask(), Zelmora::DBPict(TPictType::ptProduto));
 
     // The session's branch with its names; the hidden region code is not filled.
     QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
-    QCOMPARE(form->edtNmFilial->text(), sqlValue(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL='0001'")).toString());
+    QCOMPARE(form->edtNmFilial->text(),
+             sqlValue(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL='0001'")).toString());
     QCOMPARE(form->edtNmRegiao->text(),
-             sqlValue(QStringLiteral("SELECT NMREGIAO FROM FILIAL F JOIN REGIAO R ON R.CDREGIAO=F.CDREGIAO WHERE CDFILIAL='0001'")).toString());
+             sqlValue(QStringLiteral(
+                          "SELECT NMREGIAO FROM FILIAL F JOIN REGIAO R ON R.CDREGIAO=F.CDREGIAO WHERE CDFILIAL='0001'"))
+                 .toString());
     QVERIFY(form->edtCdRegiao->text().isEmpty());
 
     // The quoted suppliers from the server.
@@ -393,14 +400,14 @@ void tst_FormLifecycle::emptyProductTableLeavesRangeEmpty()
 {
     FormFixture f;
     f.env.exec(QStringLiteral("DELETE FROM PRODUTO"));
-    Session::current().filial = QStringLiteral("9999");   // a branch with no row
+    Session::current().filial = QStringLiteral("9999"); // a branch with no row
     TfrmListaPrecRel *form = f.open();
     QVERIFY(form->medCdProdIni->Text().isEmpty());
     QVERIFY(form->edtNmProdIni->text().isEmpty());
     QVERIFY(form->medCdProdFin->Text().isEmpty());
     QCOMPARE(form->medCdFilial->Text(), QStringLiteral("9999"));
     QVERIFY(form->edtNmFilial->text().isEmpty());
-    QVERIFY(f.io.errors.isEmpty());   // nothing is reported at activation
+    QVERIFY(f.io.errors.isEmpty()); // nothing is reported at activation
     f.close();
 }
 
@@ -408,10 +415,10 @@ void tst_FormLifecycle::serverDownThenBack()
 {
     FormFixture f(DemoOptions(), false);
     ServerProcess server(f.env);
-    Session::current().serverPort = 1;   // nothing listens there
+    Session::current().serverPort = 1; // nothing listens there
     TfrmListaPrecRel *form = f.open();
     QVERIFY(form);
-    QVERIFY(form->boPrimAtiv);   // the defaults are still to be applied
+    QVERIFY(form->boPrimAtiv); // the defaults are still to be applied
     QCOMPARE(f.io.errors.size(), 1);
     QVERIFY2(f.io.errors.first().contains(QLatin1String("127.0.0.1:1")), qPrintable(f.io.errors.first()));
     QVERIFY(form->medCdProdIni->Text().isEmpty());
@@ -494,12 +501,27 @@ void tst_FormLifecycle::supplierTextCallbacks_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("kindText");
     QTest::addColumn<QString>("numberText");
-    QTest::newRow("J") << "J" << "12345678000195" << "Júridica" << "12.345.678/0001-95";
-    QTest::newRow("F") << "F" << "12345678909" << "Fisíca" << "123.456.789-09";
-    QTest::newRow("O") << "O" << "XYZ-77" << "Outros" << "XYZ-77";
+    QTest::newRow("J") << "J"
+                       << "12345678000195"
+                       << "Júridica"
+                       << "12.345.678/0001-95";
+    QTest::newRow("F") << "F"
+                       << "12345678909"
+                       << "Fisíca"
+                       << "123.456.789-09";
+    QTest::newRow("O") << "O"
+                       << "XYZ-77"
+                       << "Outros"
+                       << "XYZ-77";
     // "I" names its type like "J" but gets no number text.
-    QTest::newRow("I") << "I" << "999" << "Júridica" << "999";
-    QTest::newRow("lower case matches nothing") << "j" << "12345678000195" << "j" << "12345678000195";
+    QTest::newRow("I") << "I"
+                       << "999"
+                       << "Júridica"
+                       << "999";
+    QTest::newRow("lower case matches nothing") << "j"
+                                                << "12345678000195"
+                                                << "j"
+                                                << "12345678000195";
 }
 
 void tst_FormLifecycle::supplierTextCallbacks()

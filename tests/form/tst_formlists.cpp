@@ -28,10 +28,14 @@ struct Group
 Group group(TfrmListaPrecRel *form, const QString &name)
 {
     if (name == QLatin1String("buyers"))
-        return {form->rbtTodosComp, form->rbtListaComp, form->sbtComprador, &form->stListaComp,
-                QStringLiteral("Comprador"), QStringLiteral("CDOPERADOR")};
-    return {form->rbtTodosForn, form->rbtListaForn, form->sbtFornecedor, &form->stListaForn,
-            QStringLiteral("Fornecedor cotado"), QStringLiteral("CDFORNECED")};
+        return {form->rbtTodosComp, form->rbtListaComp,          form->sbtComprador,
+                &form->stListaComp, QStringLiteral("Comprador"), QStringLiteral("CDOPERADOR")};
+    return {form->rbtTodosForn,
+            form->rbtListaForn,
+            form->sbtFornecedor,
+            &form->stListaForn,
+            QStringLiteral("Fornecedor cotado"),
+            QStringLiteral("CDFORNECED")};
 }
 
 QStringList keysOf(TDataSource *source, const QString &keyField)
@@ -74,8 +78,8 @@ void tst_FormLists::cleanup()
 void tst_FormLists::statesOfAGroup_data()
 {
     QTest::addColumn<QString>("group");
-    QTest::addColumn<QStringList>("setup");   // statements run before the screen opens, oddKey bound
-    QTest::addColumn<QString>("oddKey");      // a key to mark among the ordinary ones; empty: none
+    QTest::addColumn<QStringList>("setup"); // statements run before the screen opens, oddKey bound
+    QTest::addColumn<QString>("oddKey");    // a key to mark among the ordinary ones; empty: none
 
     QTest::newRow("buyers") << "buyers" << QStringList() << QString();
     QTest::newRow("suppliers") << "suppliers" << QStringList() << QString();
@@ -164,7 +168,7 @@ void tst_FormLists::statesOfAGroup()
 void tst_FormLists::keysOnTheListOption_data()
 {
     QTest::addColumn<QString>("group");
-    QTest::addColumn<bool>("onLista");   // false: on the "Todos" option
+    QTest::addColumn<bool>("onLista"); // false: on the "Todos" option
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("opens");
@@ -198,7 +202,7 @@ void tst_FormLists::keysOnTheListOption()
     QCOMPARE(f.io.pickListCalls, opens ? 1 : 0);
     if (opens)
         QCOMPARE(f.io.lastTitle, g.title);
-    QCOMPARE(*g.list, before);   // the scripted dialog marked nothing
+    QCOMPARE(*g.list, before); // the scripted dialog marked nothing
     QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
@@ -208,13 +212,16 @@ void tst_FormLists::nothingToPick_data()
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("added");   // a row added while the screen is open; empty: none
+    QTest::addColumn<QString>("added"); // a row added while the screen is open; empty: none
 
-    QTest::newRow("no quoted supplier") << "suppliers" << "DELETE FROM COTACAO" << "Não há fornecedor cotado."
-                                        << QString();
+    QTest::newRow("no quoted supplier") << "suppliers"
+                                        << "DELETE FROM COTACAO"
+                                        << "Não há fornecedor cotado." << QString();
     // The buyers are read afresh at each opening of the picker.
     QTest::newRow("no buyer, then one registered")
-        << "buyers" << "DELETE FROM COMPRADOR" << "Não há comprador cadastrado."
+        << "buyers"
+        << "DELETE FROM COMPRADOR"
+        << "Não há comprador cadastrado."
         << "INSERT INTO COMPRADOR (CDOPERADOR) SELECT MIN(CDOPERADOR) FROM OPERADOR";
 }
 

@@ -21,11 +21,11 @@
 namespace {
 
 const QStringList kAllNames = {
-    QStringLiteral("P_PAGINA"),     QStringLiteral("P_CDFILIAL"),    QStringLiteral("P_CDFILCENTCMP"),
-    QStringLiteral("P_TODOSPROD"),  QStringLiteral("P_CDPRODINI"),   QStringLiteral("P_CDPRODFIN"),
-    QStringLiteral("L_LISTAOPER"),  QStringLiteral("L_LISTAFORNE"),  QStringLiteral("L_LISTAOPER1"),
+    QStringLiteral("P_PAGINA"),      QStringLiteral("P_CDFILIAL"),   QStringLiteral("P_CDFILCENTCMP"),
+    QStringLiteral("P_TODOSPROD"),   QStringLiteral("P_CDPRODINI"),  QStringLiteral("P_CDPRODFIN"),
+    QStringLiteral("L_LISTAOPER"),   QStringLiteral("L_LISTAFORNE"), QStringLiteral("L_LISTAOPER1"),
     QStringLiteral("L_LISTAFORNE1"), QStringLiteral("P_CDREGIAO"),   QStringLiteral("P_DTINI"),
-    QStringLiteral("P_DTFIN"),      QStringLiteral("P_SISTEMA"),     QStringLiteral("P_VARIPRECO"),
+    QStringLiteral("P_DTFIN"),       QStringLiteral("P_SISTEMA"),    QStringLiteral("P_VARIPRECO"),
     QStringLiteral("P_ORDPI")};
 
 TParams declare(const QStringList &names)
@@ -101,7 +101,7 @@ void tst_FormParams::onlyDeclaredNames()
     params.ParamByName(QStringLiteral("P_OUTRO")).setValue(QStringLiteral("da definição"));
     fill(form, params);
 
-    QCOMPARE(params.Count(), names.size());   // nothing added, nothing removed
+    QCOMPARE(params.Count(), names.size()); // nothing added, nothing removed
     for (int i = 0; i < params.Count(); ++i)
         QCOMPARE(params[i].Name(), names.at(i));
     for (const QString &n : kAllNames) {
@@ -109,7 +109,7 @@ void tst_FormParams::onlyDeclaredNames()
             QVERIFY2(!params.ParamByName(n).IsNull(), qPrintable(n));
     }
     QCOMPARE(params.ParamByName(QStringLiteral("P_OUTRO")).Value().toString(), QStringLiteral("da definição"));
-    QCOMPARE(refreshed, 1);   // the purchasing centre is looked up at every call
+    QCOMPARE(refreshed, 1); // the purchasing centre is looked up at every call
     if (names.contains(QStringLiteral("P_DTFIN"))) {
         QCOMPARE(params.ParamByName(QStringLiteral("P_DTFIN")).Value(), QVariant(form->depDataFin->GetDate()));
         QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAFORNE1")).AsString(), QStringLiteral("T"));
@@ -119,7 +119,7 @@ void tst_FormParams::onlyDeclaredNames()
 
 void tst_FormParams::valuesFromTheForm_data()
 {
-    QTest::addColumn<bool>("changed");   // false: the defaults of the first activation
+    QTest::addColumn<bool>("changed"); // false: the defaults of the first activation
     QTest::newRow("defaults, module 4") << false;
     QTest::newRow("every choice changed, module 34") << true;
 }
@@ -132,7 +132,7 @@ void tst_FormParams::valuesFromTheForm()
     TfrmListaPrecRel *form = f.open();
     const QString first = form->medCdProdIni->Text();
     const QString last = form->medCdProdFin->Text();
-    QCOMPARE(last.size(), 9);   // demo tree codes: nine digits
+    QCOMPARE(last.size(), 9); // demo tree codes: nine digits
     QString buyers = QStringLiteral("T");
     if (changed) {
         FormFixture::type(form->medCdFilial, QStringLiteral("0002"));
@@ -149,7 +149,7 @@ void tst_FormParams::valuesFromTheForm()
         form->sbtComprador->click();
         buyers = ListString::encode({QStringLiteral("000002"), QStringLiteral("000005")});
         QCOMPARE(form->stListaComp, buyers);
-        form->rbtListaForn->click();   // pending: reaches the report empty
+        form->rbtListaForn->click(); // pending: reaches the report empty
         form->depDataIni->SetDate(QDate(2026, 3, 2));
     }
     QVERIFY(f.io.errors.isEmpty());
@@ -180,7 +180,7 @@ void tst_FormParams::valuesFromTheForm()
     QCOMPARE(dtFin.DataType(), TFieldType::ftDate);
     if (changed) {
         QCOMPARE(dtIni.AsDate(), QDate(2026, 3, 2));
-        QVERIFY(dtFin.IsNull());   // module 34 starts with blank dates
+        QVERIFY(dtFin.IsNull()); // module 34 starts with blank dates
     } else {
         QVERIFY(dtIni.AsDate().isValid());
         QCOMPARE(dtIni.AsDate(), form->depDataIni->GetDate());
@@ -195,15 +195,19 @@ void tst_FormParams::purchasingCentre_data()
     QTest::addColumn<QString>("branch");
     QTest::addColumn<QString>("centre");
 
-    QTest::newRow("own code when the centre is null") << QString() << "0001" << "0001";
-    QTest::newRow("the centre when set") << QString() << "0002" << "0001";
-    QTest::newRow("another centre") << QString() << "0007" << "0006";
+    QTest::newRow("own code when the centre is null") << QString() << "0001"
+                                                      << "0001";
+    QTest::newRow("the centre when set") << QString() << "0002"
+                                         << "0001";
+    QTest::newRow("another centre") << QString() << "0007"
+                                    << "0006";
     QTest::newRow("empty branch") << QString() << QString() << QString();
     QTest::newRow("unknown branch") << QString() << "9999" << QString();
-    QTest::newRow("centre that is no branch")
-        << "UPDATE FILIAL SET CDFILCENTCMP = '0999' WHERE CDFILIAL = '0003'" << "0003" << QString();
+    QTest::newRow("centre that is no branch") << "UPDATE FILIAL SET CDFILCENTCMP = '0999' WHERE CDFILIAL = '0003'"
+                                              << "0003" << QString();
     // Unlike the branch check, the centre does not depend on the region's row.
-    QTest::newRow("branch of a region without row") << QString() << "0008" << "0006";
+    QTest::newRow("branch of a region without row") << QString() << "0008"
+                                                    << "0006";
 }
 
 void tst_FormParams::purchasingCentre()
@@ -235,17 +239,29 @@ void tst_FormParams::purchasingCentre()
 void tst_FormParams::finalProductBound_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("bound");     // P_CDPRODFIN for the final edit
-    QTest::addColumn<QString>("trimmed");   // P_CDPRODINI for the same text in the initial edit
+    QTest::addColumn<QString>("bound");   // P_CDPRODFIN for the final edit
+    QTest::addColumn<QString>("trimmed"); // P_CDPRODINI for the same text in the initial edit
 
     // The count of Z uses the length before trimming: 9 characters, not 10.
-    QTest::newRow("leading blank counts") << " A1" << "A1ZZZZZZZ" << "A1";
-    QTest::newRow("trailing blank counts") << "A1 " << "A1ZZZZZZZ" << "A1";
-    QTest::newRow("short code") << "123" << "123ZZZZZZZ" << "123";
+    QTest::newRow("leading blank counts") << " A1"
+                                          << "A1ZZZZZZZ"
+                                          << "A1";
+    QTest::newRow("trailing blank counts") << "A1 "
+                                           << "A1ZZZZZZZ"
+                                           << "A1";
+    QTest::newRow("short code") << "123"
+                                << "123ZZZZZZZ"
+                                << "123";
     QTest::newRow("empty: ten Z") << QString() << "ZZZZZZZZZZ" << QString();
-    QTest::newRow("ten characters unchanged") << "ABCDEFGHIJ" << "ABCDEFGHIJ" << "ABCDEFGHIJ";
-    QTest::newRow("twelve characters, no Z") << "ABCDEFGHIJKL" << "ABCDEFGHIJKL" << "ABCDEFGHIJKL";
-    QTest::newRow("eleven with a blank, trimmed, no Z") << " ABCDEFGHIJ" << "ABCDEFGHIJ" << "ABCDEFGHIJ";
+    QTest::newRow("ten characters unchanged") << "ABCDEFGHIJ"
+                                              << "ABCDEFGHIJ"
+                                              << "ABCDEFGHIJ";
+    QTest::newRow("twelve characters, no Z") << "ABCDEFGHIJKL"
+                                             << "ABCDEFGHIJKL"
+                                             << "ABCDEFGHIJKL";
+    QTest::newRow("eleven with a blank, trimmed, no Z") << " ABCDEFGHIJ"
+                                                        << "ABCDEFGHIJ"
+                                                        << "ABCDEFGHIJ";
 }
 
 void tst_FormParams::finalProductBound()
@@ -321,10 +337,10 @@ void tst_FormParams::declaredTypes_data()
     QTest::addColumn<TFieldType>("after");
 
     // Variant text keeps whatever type the report declared.
-    QTest::newRow("variant text keeps a declared type") << "P_CDFILIAL" << TFieldType::ftInteger
-                                                        << TFieldType::ftInteger;
-    QTest::newRow("variant text, undeclared, becomes text") << "P_PAGINA" << TFieldType::ftUnknown
-                                                            << TFieldType::ftString;
+    QTest::newRow("variant text keeps a declared type")
+        << "P_CDFILIAL" << TFieldType::ftInteger << TFieldType::ftInteger;
+    QTest::newRow("variant text, undeclared, becomes text")
+        << "P_PAGINA" << TFieldType::ftUnknown << TFieldType::ftString;
     QTest::newRow("final bound keeps a declared type") << "P_CDPRODFIN" << TFieldType::ftDate << TFieldType::ftDate;
     QTest::newRow("list is always text") << "L_LISTAOPER" << TFieldType::ftInteger << TFieldType::ftString;
     QTest::newRow("region is always text") << "P_CDREGIAO" << TFieldType::ftDate << TFieldType::ftString;
@@ -369,7 +385,7 @@ void tst_FormParams::databaseFailureStopsMidway()
         QVERIFY2(e.message().contains(QStringLiteral("não foi encontrado")), qPrintable(e.message()));
     }
     f.env.reopen();
-    QVERIFY(raised);   // not swallowed: the report engine shows it and stops
+    QVERIFY(raised); // not swallowed: the report engine shows it and stops
     // What was assigned before the failure stays; nothing after it ran.
     QCOMPARE(params.ParamByName(QStringLiteral("P_PAGINA")).AsString(), QStringLiteral("F"));
     QCOMPARE(params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0001"));

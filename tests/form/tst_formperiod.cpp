@@ -79,29 +79,33 @@ void tst_FormPeriod::cleanup()
 void tst_FormPeriod::weekToDate_data()
 {
     QTest::addColumn<QString>("side");
-    QTest::addColumn<QDate>("base");       // the date box before the week is typed
-    QTest::addColumn<QString>("typed");    // empty: the week box is emptied
+    QTest::addColumn<QDate>("base");    // the date box before the week is typed
+    QTest::addColumn<QString>("typed"); // empty: the week box is emptied
     QTest::addColumn<QString>("week");
-    QTest::addColumn<QDate>("date");       // invalid: blank
+    QTest::addColumn<QDate>("date"); // invalid: blank
     QTest::addColumn<QString>("weekday");
 
-    QTest::newRow("ini: week 10") << "ini" << QDate(2026, 12, 7) << "10" << "10" << QDate(2026, 3, 2) << "Seg";
-    QTest::newRow("fin: week 10") << "fin" << QDate(2026, 12, 7) << "10" << "10" << QDate(2026, 3, 8) << "Dom";
+    QTest::newRow("ini: week 10") << "ini" << QDate(2026, 12, 7) << "10"
+                                  << "10" << QDate(2026, 3, 2) << "Seg";
+    QTest::newRow("fin: week 10") << "fin" << QDate(2026, 12, 7) << "10"
+                                  << "10" << QDate(2026, 3, 8) << "Dom";
     // Week 1 holds the days of January that the ISO rule gives to the year before.
-    QTest::newRow("ini: week 1 starts on 1 January") << "ini" << QDate(2026, 12, 7) << "1" << "1" << QDate(2026, 1, 1)
-                                                     << "Qui";
-    QTest::newRow("fin: week 53 ends on 31 December") << "fin" << QDate(2026, 6, 10) << "53" << "53"
-                                                      << QDate(2026, 12, 31) << "Qui";
-    QTest::newRow("ini: 53 in a year of 52 weeks") << "ini" << QDate(2025, 6, 10) << "53" << "52"
-                                                   << QDate(2025, 12, 22) << "Seg";
-    QTest::newRow("fin: 53 in a year of 52 weeks") << "fin" << QDate(2025, 6, 10) << "53" << "52"
-                                                   << QDate(2025, 12, 31) << "Qua";
-    QTest::newRow("ini: 60 becomes 53") << "ini" << QDate(2026, 6, 10) << "60" << "53" << QDate(2026, 12, 28) << "Seg";
-    QTest::newRow("fin: 60 becomes 52") << "fin" << QDate(2027, 3, 3) << "60" << "52" << QDate(2027, 12, 31) << "Sex";
-    QTest::newRow("ini: emptying the week empties the date") << "ini" << QDate(2026, 12, 7) << QString() << QString()
-                                                             << QDate() << QString();
-    QTest::newRow("fin: emptying the week empties the date") << "fin" << QDate(2026, 12, 7) << QString() << QString()
-                                                             << QDate() << QString();
+    QTest::newRow("ini: week 1 starts on 1 January") << "ini" << QDate(2026, 12, 7) << "1"
+                                                     << "1" << QDate(2026, 1, 1) << "Qui";
+    QTest::newRow("fin: week 53 ends on 31 December") << "fin" << QDate(2026, 6, 10) << "53"
+                                                      << "53" << QDate(2026, 12, 31) << "Qui";
+    QTest::newRow("ini: 53 in a year of 52 weeks") << "ini" << QDate(2025, 6, 10) << "53"
+                                                   << "52" << QDate(2025, 12, 22) << "Seg";
+    QTest::newRow("fin: 53 in a year of 52 weeks") << "fin" << QDate(2025, 6, 10) << "53"
+                                                   << "52" << QDate(2025, 12, 31) << "Qua";
+    QTest::newRow("ini: 60 becomes 53") << "ini" << QDate(2026, 6, 10) << "60"
+                                        << "53" << QDate(2026, 12, 28) << "Seg";
+    QTest::newRow("fin: 60 becomes 52") << "fin" << QDate(2027, 3, 3) << "60"
+                                        << "52" << QDate(2027, 12, 31) << "Sex";
+    QTest::newRow("ini: emptying the week empties the date")
+        << "ini" << QDate(2026, 12, 7) << QString() << QString() << QDate() << QString();
+    QTest::newRow("fin: emptying the week empties the date")
+        << "fin" << QDate(2026, 12, 7) << QString() << QString() << QDate() << QString();
 }
 
 void tst_FormPeriod::weekToDate()
@@ -161,16 +165,28 @@ void tst_FormPeriod::weekInBlankDateUsesCurrentYear()
 void tst_FormPeriod::dateToWeek_data()
 {
     QTest::addColumn<QString>("side");
-    QTest::addColumn<QString>("typed");   // digits as typed into dd/mm/aaaa
-    QTest::addColumn<QString>("week");    // after leaving the date box
+    QTest::addColumn<QString>("typed"); // digits as typed into dd/mm/aaaa
+    QTest::addColumn<QString>("week");  // after leaving the date box
     QTest::addColumn<QString>("weekday");
 
-    QTest::newRow("ini: mid March") << "ini" << "15032026" << "11" << "Dom";
-    QTest::newRow("fin: mid March") << "fin" << "15032026" << "11" << "Dom";
+    QTest::newRow("ini: mid March") << "ini"
+                                    << "15032026"
+                                    << "11"
+                                    << "Dom";
+    QTest::newRow("fin: mid March") << "fin"
+                                    << "15032026"
+                                    << "11"
+                                    << "Dom";
     // ISO puts 1 January 2027 in week 53 of 2026; the screen counts it in week 1 of 2027.
-    QTest::newRow("fin: 1 January in week 1") << "fin" << "01012027" << "1" << "Sex";
+    QTest::newRow("fin: 1 January in week 1") << "fin"
+                                              << "01012027"
+                                              << "1"
+                                              << "Sex";
     // ISO puts 31 December 2025 in week 1 of 2026; here it is the last week of 2025.
-    QTest::newRow("ini: 31 December in the last week") << "ini" << "31122025" << "52" << "Qua";
+    QTest::newRow("ini: 31 December in the last week") << "ini"
+                                                       << "31122025"
+                                                       << "52"
+                                                       << "Qua";
     QTest::newRow("ini: left blank, week stays blank") << "ini" << QString() << QString() << QString();
 }
 
@@ -184,7 +200,7 @@ void tst_FormPeriod::dateToWeek()
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
     const Side s = ::side(form, side);
-    QVERIFY(!s.week->Text().isEmpty());   // module 4: both dates start on the processing date
+    QVERIFY(!s.week->Text().isEmpty()); // module 4: both dates start on the processing date
 
     FormFixture::type(s.date, typed);
     // While the person types, the week box is blank.
@@ -206,7 +222,7 @@ void tst_FormPeriod::invalidDateOnLeaving()
     FormFixture::focus(form->chkVariPreco);
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
     QCOMPARE(QApplication::focusWidget(), form->depDataFin);
-    QVERIFY(form->speSemFin->Text().isEmpty());   // not written after the refusal
+    QVERIFY(form->speSemFin->Text().isEmpty()); // not written after the refusal
     f.close();
 }
 
@@ -242,7 +258,7 @@ void tst_FormPeriod::twoYears()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click();   // a form that passes its field checks stops at the buyer list
+    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
     FormFixture::type(form->depDataIni, QStringLiteral("22122025"));
     FormFixture::type(form->depDataFin, QStringLiteral("05012026"));
     FormFixture::focus(form->chkVariPreco);
@@ -265,7 +281,7 @@ void tst_FormPeriod::periodCheck_data()
 {
     QTest::addColumn<QDate>("initial");
     QTest::addColumn<QDate>("final");
-    QTest::addColumn<QString>("message");   // empty: the period passes
+    QTest::addColumn<QString>("message"); // empty: the period passes
     QTest::addColumn<QString>("focus");
 
     QTest::newRow("both blank: only the initial is told") << QDate() << QDate() << kIniDeve << "depDataIni";
@@ -274,8 +290,7 @@ void tst_FormPeriod::periodCheck_data()
     QTest::newRow("final before initial") << QDate(2026, 3, 9) << QDate(2026, 3, 8) << kInvertida << "depDataIni";
     QTest::newRow("equal dates") << QDate(2026, 3, 9) << QDate(2026, 3, 9) << QString() << QString();
     // "02/12/2026" sorts before "10/01/2026" as text.
-    QTest::newRow("compared as dates, not texts") << QDate(2026, 1, 10) << QDate(2026, 12, 2) << QString()
-                                                  << QString();
+    QTest::newRow("compared as dates, not texts") << QDate(2026, 1, 10) << QDate(2026, 12, 2) << QString() << QString();
     QTest::newRow("across a change of year") << QDate(2025, 12, 22) << QDate(2026, 1, 5) << QString() << QString();
 }
 
@@ -288,7 +303,7 @@ void tst_FormPeriod::periodCheck()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click();   // a form that passes its field checks stops at the buyer list
+    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
     form->depDataIni->SetDate(initial);
     form->depDataFin->SetDate(final);
     FormFixture::focus(form->chkVariPreco);
@@ -296,7 +311,7 @@ void tst_FormPeriod::periodCheck()
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{message.isEmpty() ? kCompDeve : message});
     QCOMPARE(QApplication::focusWidget()->objectName(), message.isEmpty() ? QStringLiteral("rbtListaComp") : focus);
-    QCOMPARE(dateOrBlank(form->depDataIni), initial);   // nothing is changed by the check
+    QCOMPARE(dateOrBlank(form->depDataIni), initial); // nothing is changed by the check
     QCOMPARE(dateOrBlank(form->depDataFin), final);
     f.close();
 }
@@ -306,9 +321,11 @@ void tst_FormPeriod::periodFromWeeks_data()
     QTest::addColumn<QString>("initialWeek");
     QTest::addColumn<QString>("finalWeek");
     QTest::addColumn<QString>("message");
-    QTest::newRow("same week on both sides") << "12" << "12" << QString();
+    QTest::newRow("same week on both sides") << "12"
+                                             << "12" << QString();
     // Accepted while editing, refused at output.
-    QTest::newRow("final week before initial") << "12" << "10" << kInvertida;
+    QTest::newRow("final week before initial") << "12"
+                                               << "10" << kInvertida;
 }
 
 void tst_FormPeriod::periodFromWeeks()
@@ -319,13 +336,13 @@ void tst_FormPeriod::periodFromWeeks()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click();   // a form that passes its field checks stops at the buyer list
+    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
     typeOver(form->speSemIni, initialWeek);
     typeOver(form->speSemFin, finalWeek);
     FormFixture::focus(form->chkVariPreco);
     QVERIFY(f.io.errors.isEmpty());
-    QCOMPARE(form->depDataIni->GetDate().dayOfWeek(), 1);   // Monday
-    QCOMPARE(form->depDataFin->GetDate().dayOfWeek(), 7);   // Sunday
+    QCOMPARE(form->depDataIni->GetDate().dayOfWeek(), 1); // Monday
+    QCOMPARE(form->depDataFin->GetDate().dayOfWeek(), 7); // Sunday
     if (initialWeek == finalWeek)
         QCOMPARE(form->depDataIni->GetDate().daysTo(form->depDataFin->GetDate()), 6);
 

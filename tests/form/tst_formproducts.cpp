@@ -96,18 +96,29 @@ void tst_FormProducts::rangeOrderInBytes_data()
     QTest::addColumn<QString>("final");
     QTest::addColumn<bool>("refused");
 
-    QTest::newRow("equal") << "A1" << "A1" << false;
-    QTest::newRow("prefix below the longer") << "AB" << "ABC" << false;
-    QTest::newRow("longer above its prefix") << "ABC" << "AB" << true;
-    QTest::newRow("B above A") << "B" << "A" << true;
-    QTest::newRow("lower case above upper case") << "a" << "Z" << true;
-    QTest::newRow("upper case below lower case") << "Z" << "a" << false;
-    QTest::newRow("lower case above digits") << "a" << "9" << true;
-    QTest::newRow("digits below upper case") << "9" << "A" << false;
-    QTest::newRow("no case folding") << "ab" << "AB" << true;
+    QTest::newRow("equal") << "A1"
+                           << "A1" << false;
+    QTest::newRow("prefix below the longer") << "AB"
+                                             << "ABC" << false;
+    QTest::newRow("longer above its prefix") << "ABC"
+                                             << "AB" << true;
+    QTest::newRow("B above A") << "B"
+                               << "A" << true;
+    QTest::newRow("lower case above upper case") << "a"
+                                                 << "Z" << true;
+    QTest::newRow("upper case below lower case") << "Z"
+                                                 << "a" << false;
+    QTest::newRow("lower case above digits") << "a"
+                                             << "9" << true;
+    QTest::newRow("digits below upper case") << "9"
+                                             << "A" << false;
+    QTest::newRow("no case folding") << "ab"
+                                     << "AB" << true;
     // In Windows-1252 the euro sign is 0x80 and e-acute 0xE9 (in UTF-16 the euro is above).
-    QTest::newRow("euro below e-acute in bytes") << "€" << "é" << false;
-    QTest::newRow("e-acute above z") << "é" << "z" << true;
+    QTest::newRow("euro below e-acute in bytes") << "€"
+                                                 << "é" << false;
+    QTest::newRow("e-acute above z") << "é"
+                                     << "z" << true;
 }
 
 void tst_FormProducts::rangeOrderInBytes()
@@ -128,12 +139,11 @@ void tst_FormProducts::rangeOrderInBytes()
     FormFixture::focus(form->medCdProdIni);
     QCOMPARE(form->medCdProdIni->Text(), initial);
     QCOMPARE(form->medCdProdFin->Text(), final);
-    QVERIFY(f.io.errors.isEmpty());   // leaving an edit never tests the order
+    QVERIFY(f.io.errors.isEmpty()); // leaving an edit never tests the order
 
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{refused ? kOrdem : kCompDeve});
-    QCOMPARE(QApplication::focusWidget(),
-             refused ? static_cast<QWidget *>(form->medCdProdIni) : form->rbtListaComp);
+    QCOMPARE(QApplication::focusWidget(), refused ? static_cast<QWidget *>(form->medCdProdIni) : form->rbtListaComp);
     f.close();
 }
 
@@ -143,8 +153,9 @@ void tst_FormProducts::orderTestedOnlyForRequiredInitial()
     f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = ? WHERE IDPICTURA = 0"), {kFreePicture});
     TfrmListaPrecRel *form = f.open();
     QStringList started;
-    connect(form, &TfrmDadosGerRel::commandStarted, form,
-            [&](const QString &command, QObject *) { started << command + QLatin1Char('@') + QString::number(f.io.errors.size()); });
+    connect(form, &TfrmDadosGerRel::commandStarted, form, [&](const QString &command, QObject *) {
+        started << command + QLatin1Char('@') + QString::number(f.io.errors.size());
+    });
 
     FormFixture::type(form->medCdProdIni, QStringLiteral("B"));
     FormFixture::type(form->medCdProdFin, QStringLiteral("A"));
@@ -170,7 +181,7 @@ void tst_FormProducts::orderTestedOnlyForRequiredInitial()
 void tst_FormProducts::leavingAnEdit_data()
 {
     QTest::addColumn<QString>("side");
-    QTest::addColumn<QString>("which");   // "known", "unknown" or "empty"
+    QTest::addColumn<QString>("which"); // "known", "unknown" or "empty"
     for (const char *side : {"ini", "fin"}) {
         QTest::addRow("%s: known code gets its name", side) << side << "known";
         QTest::addRow("%s: unknown code, empty name and no message", side) << side << "unknown";
@@ -195,7 +206,7 @@ void tst_FormProducts::leavingAnEdit()
     QVERIFY(which != QLatin1String("unknown") || !codes.contains(code));
 
     FormFixture::type(edit(form, side), code);
-    QVERIFY(nameBox(form, side)->text().isEmpty());   // typing clears the name
+    QVERIFY(nameBox(form, side)->text().isEmpty()); // typing clears the name
     FormFixture::focus(form->chkVariPreco);
 
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('|'))));
@@ -210,9 +221,9 @@ void tst_FormProducts::leavingAnEdit()
 void tst_FormProducts::pictureRefusesCode_data()
 {
     QTest::addColumn<QString>("side");
-    QTest::addColumn<bool>("atOutput");          // false: on leaving the edit
-    QTest::addColumn<QString>("typed");          // empty: the code set at activation stays
-    QTest::addColumn<QString>("pictureBefore");  // empty: the demo picture (digits)
+    QTest::addColumn<bool>("atOutput");         // false: on leaving the edit
+    QTest::addColumn<QString>("typed");         // empty: the code set at activation stays
+    QTest::addColumn<QString>("pictureBefore"); // empty: the demo picture (digits)
     QTest::addColumn<QString>("pictureAfter");
     QTest::addColumn<QString>("messageStart");
 
@@ -221,9 +232,8 @@ void tst_FormProducts::pictureRefusesCode_data()
     QTest::newRow("initial, on leaving") << "ini" << false << "12AB" << kFreePicture << digits << letterRefused;
     QTest::newRow("final, on leaving") << "fin" << false << "12AB" << kFreePicture << digits << letterRefused;
     QTest::newRow("initial, at output") << "ini" << true << "12AB" << kFreePicture << digits << letterRefused;
-    QTest::newRow("final, longer than the picture, at output")
-        << "fin" << true << QString() << QString() << "999;0; "
-        << "O código";
+    QTest::newRow("final, longer than the picture, at output") << "fin" << true << QString() << QString() << "999;0; "
+                                                               << "O código";
 }
 
 void tst_FormProducts::pictureRefusesCode()
@@ -257,7 +267,7 @@ void tst_FormProducts::pictureRefusesCode()
     QCOMPARE(f.io.errors.size(), 1);
     QVERIFY2(f.io.errors.first().startsWith(messageStart), qPrintable(f.io.errors.first()));
     QCOMPARE(QApplication::focusWidget(), edit(form, side));
-    QCOMPARE(nameBox(form, side)->text(), name);   // not written after a refusal
+    QCOMPARE(nameBox(form, side)->text(), name); // not written after a refusal
     QVERIFY(started.isEmpty());
     f.close();
 }
@@ -303,7 +313,7 @@ void tst_FormProducts::lookupFillsCodeAndName()
     QVERIFY(lookupButton(form, side)->Execute());
     QCOMPARE(f.io.lastTitle, QStringLiteral("Produto"));
     QCOMPARE(keyField, QStringLiteral("CDARVPROD"));
-    QCOMPARE(offered, before);   // the list starts from the code in the edit
+    QCOMPARE(offered, before); // the list starts from the code in the edit
     QCOMPARE(edit(form, side)->Text(), chosen);
     QCOMPARE(nameBox(form, side)->text(), productName(chosen));
     QVERIFY(!nameBox(form, side)->text().isEmpty());

@@ -71,7 +71,8 @@ void tst_FormReport::missingDefinitionNamesCodeAndFolder()
     FormFixture::focus(form->chkVariPreco);
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("O arquivo contendo a definição do Relatório de código 'LPR077' "
-                                                     "não foi encontrado no diretório '%1'.").arg(empty)});
+                                                     "não foi encontrado no diretório '%1'.")
+                                          .arg(empty)});
     f.close();
 }
 
@@ -90,7 +91,7 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
     QString header;
     bool bom = false;
     const QStringList everyone = suppliersOf(all, &header, &bom);
-    QVERIFY(bom);   // UTF-8 with BOM, as spreadsheets expect
+    QVERIFY(bom); // UTF-8 with BOM, as spreadsheets expect
     QVERIFY(header.contains(QLatin1Char(';')));
     const QSet<QString> distinct(everyone.begin(), everyone.end());
     QVERIFY(distinct.size() >= 3);

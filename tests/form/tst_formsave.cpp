@@ -72,9 +72,11 @@ void tst_FormSave::proposedName_data()
                             << "LPR077 Filial 0001 2026-12-07 a 2026-12-13.pdf";
     QTest::newRow("one day") << "0002" << QDate(2026, 12, 7) << QDate(2026, 12, 7) << "csv"
                              << "LPR077 Filial 0002 2026-12-07.csv";
-    QTest::newRow("no period") << "0002" << QDate() << QDate() << "xlsx" << "LPR077 Filial 0002.xlsx";
+    QTest::newRow("no period") << "0002" << QDate() << QDate() << "xlsx"
+                               << "LPR077 Filial 0002.xlsx";
     // Characters a file name cannot hold.
-    QTest::newRow("a branch with a slash") << "A/B:" << QDate() << QDate() << "pdf" << "LPR077 Filial A-B-.pdf";
+    QTest::newRow("a branch with a slash") << "A/B:" << QDate() << QDate() << "pdf"
+                                           << "LPR077 Filial A-B-.pdf";
 }
 
 void tst_FormSave::proposedName()
@@ -109,7 +111,7 @@ void tst_FormSave::startsInTheLastFolderWithANameOfTheList()
     FormFixture::type(form->depDataIni, QStringLiteral("07122026"));
     FormFixture::type(form->depDataFin, QStringLiteral("13122026"));
     FormFixture::focus(form->chkVariPreco);
-    f.io.saveAnswers = {QString()};   // cancelled
+    f.io.saveAnswers = {QString()}; // cancelled
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(f.io.lastSuggested, folder + QStringLiteral("/LPR077 Filial 0002 2026-12-07 a 2026-12-13.pdf"));
     QCOMPARE(f.io.errors, QStringList());

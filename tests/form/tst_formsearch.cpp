@@ -33,7 +33,7 @@ namespace {
 class RealDialogs
 {
 public:
-    RealDialogs() : m_scripted(Interaction::install(nullptr)) {}
+    RealDialogs() : m_scripted(Interaction::install(nullptr)) { }
     ~RealDialogs() { Interaction::install(m_scripted); }
 
 private:
@@ -75,10 +75,10 @@ struct Group
 Group group(TfrmListaPrecRel *form, const QString &name)
 {
     if (name == QLatin1String("buyers"))
-        return {form->rbtTodosComp, form->rbtListaComp, form->sbtComprador, form->lblQtComp, &form->stListaComp,
-                QStringLiteral("L_LISTAOPER")};
-    return {form->rbtTodosForn, form->rbtListaForn, form->sbtFornecedor, form->lblQtForn, &form->stListaForn,
-            QStringLiteral("L_LISTAFORNE")};
+        return {form->rbtTodosComp, form->rbtListaComp, form->sbtComprador,
+                form->lblQtComp,    &form->stListaComp, QStringLiteral("L_LISTAOPER")};
+    return {form->rbtTodosForn, form->rbtListaForn, form->sbtFornecedor,
+            form->lblQtForn,    &form->stListaForn, QStringLiteral("L_LISTAFORNE")};
 }
 
 } // namespace
@@ -104,11 +104,15 @@ void tst_FormSearch::cleanup()
 void tst_FormSearch::productLookupFindsAPartOfTheName_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("part");   // what every row found holds, folded
-    QTest::newRow("words as written") << "Suco de Laranja" << "suco de laranja";
-    QTest::newRow("small letters, no accents") << "acucar" << "acucar";
-    QTest::newRow("inside a word") << "ranja" << "ranja";
-    QTest::newRow("two letters: the start of the name") << "ág" << "ag";
+    QTest::addColumn<QString>("part"); // what every row found holds, folded
+    QTest::newRow("words as written") << "Suco de Laranja"
+                                      << "suco de laranja";
+    QTest::newRow("small letters, no accents") << "acucar"
+                                               << "acucar";
+    QTest::newRow("inside a word") << "ranja"
+                                   << "ranja";
+    QTest::newRow("two letters: the start of the name") << "ág"
+                                                        << "ag";
 }
 
 void tst_FormSearch::productLookupFindsAPartOfTheName()

@@ -36,13 +36,14 @@
 namespace {
 
 const QStringList kParams = {
-    QStringLiteral("P_PAGINA"),     QStringLiteral("P_CDFILIAL"),    QStringLiteral("P_CDFILCENTCMP"),
-    QStringLiteral("P_TODOSPROD"),  QStringLiteral("P_CDPRODINI"),   QStringLiteral("P_CDPRODFIN"),
-    QStringLiteral("L_LISTAOPER"),  QStringLiteral("L_LISTAFORNE"),  QStringLiteral("P_CDREGIAO"),
-    QStringLiteral("P_DTINI"),      QStringLiteral("P_DTFIN"),       QStringLiteral("P_SISTEMA"),
-    QStringLiteral("P_VARIPRECO"),  QStringLiteral("P_ORDPI")};
+    QStringLiteral("P_PAGINA"),    QStringLiteral("P_CDFILIAL"),   QStringLiteral("P_CDFILCENTCMP"),
+    QStringLiteral("P_TODOSPROD"), QStringLiteral("P_CDPRODINI"),  QStringLiteral("P_CDPRODFIN"),
+    QStringLiteral("L_LISTAOPER"), QStringLiteral("L_LISTAFORNE"), QStringLiteral("P_CDREGIAO"),
+    QStringLiteral("P_DTINI"),     QStringLiteral("P_DTFIN"),      QStringLiteral("P_SISTEMA"),
+    QStringLiteral("P_VARIPRECO"), QStringLiteral("P_ORDPI")};
 
-template <class W> W *child(QWidget *form, const char *name)
+template<class W>
+W *child(QWidget *form, const char *name)
 {
     W *w = form->findChild<W *>(QLatin1String(name));
     if (!w)
@@ -117,7 +118,8 @@ void pick(FormFixture &f, QWidget *button, const QStringList &keys)
 
 QString configFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).filePath(QStringLiteral("Suite"));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("Suite"));
 }
 
 } // namespace
@@ -207,11 +209,11 @@ void tst_FormSets::setGivesWhatTypingGives()
 
     form = f.open();
     if (lists || weeks)
-        QVERIFY(reportParams(form) != typed);   // the screen starts afresh
+        QVERIFY(reportParams(form) != typed); // the screen starts afresh
     const int picks = f.io.pickListCalls;
     chooseSet(form, QStringLiteral("Semanal Curitiba"));
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(f.io.pickListCalls, picks);   // the pickers were answered: no dialog waited for anyone
+    QCOMPARE(f.io.pickListCalls, picks); // the pickers were answered: no dialog waited for anyone
     QCOMPARE(reportParams(form), typed);
     f.close();
 }
@@ -254,24 +256,25 @@ void tst_FormSets::periodMovesWithTheProcessingDate()
 
 void tst_FormSets::valueThatNoLongerValidatesIsLeftOut_data()
 {
-    QTest::addColumn<QString>("change");    // run between saving and applying; ? is the supplier
+    QTest::addColumn<QString>("change"); // run between saving and applying; ? is the supplier
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("branch");    // what the branch box holds afterwards
+    QTest::addColumn<QString>("branch"); // what the branch box holds afterwards
     QTest::addColumn<QStringList>("suppliers");
-    QTest::addColumn<bool>("active");   // the window has the focus when the set goes in
+    QTest::addColumn<bool>("active"); // the window has the focus when the set goes in
 
     QTest::newRow("rescinded branch") << QStringLiteral("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0002'")
                                       << QStringLiteral("• Filial 0002: Filial com contrato rescindido.")
-                                      << QStringLiteral("0001") << QStringList{QStringLiteral("000001"), QStringLiteral("000003")}
-                                      << true;
+                                      << QStringLiteral("0001")
+                                      << QStringList{QStringLiteral("000001"), QStringLiteral("000003")} << true;
     // Qt reports no focus moves in a window that is not active: the exits must run anyway.
     QTest::newRow("rescinded branch, window behind another")
         << QStringLiteral("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0002'")
         << QStringLiteral("• Filial 0002: Filial com contrato rescindido.") << QStringLiteral("0001")
         << QStringList{QStringLiteral("000001"), QStringLiteral("000003")} << false;
-    QTest::newRow("supplier no longer quoted") << QStringLiteral("DELETE FROM COTACAO WHERE CDFORNECED = '000003'")
-                                               << QStringLiteral("• Fornecedor: A chave não está na lista \"Fornecedor cotado\": 000003.")
-                                               << QStringLiteral("0002") << QStringList{QStringLiteral("000001")} << true;
+    QTest::newRow("supplier no longer quoted")
+        << QStringLiteral("DELETE FROM COTACAO WHERE CDFORNECED = '000003'")
+        << QStringLiteral("• Fornecedor: A chave não está na lista \"Fornecedor cotado\": 000003.")
+        << QStringLiteral("0002") << QStringList{QStringLiteral("000001")} << true;
 }
 
 void tst_FormSets::valueThatNoLongerValidatesIsLeftOut()
@@ -296,7 +299,7 @@ void tst_FormSets::valueThatNoLongerValidatesIsLeftOut()
     if (!active)
         QApplication::setActiveWindow(nullptr);
     chooseSet(form, QStringLiteral("Semanal Curitiba"));
-    QCOMPARE(f.io.errors.size(), 1);   // one message for all that was left out
+    QCOMPARE(f.io.errors.size(), 1); // one message for all that was left out
     QVERIFY2(f.io.errors.first().startsWith(QStringLiteral("O conjunto \"Semanal Curitiba\" foi aplicado")),
              qPrintable(f.io.errors.first()));
     QVERIFY2(f.io.errors.first().contains(message), qPrintable(f.io.errors.first()));
@@ -351,7 +354,7 @@ void tst_FormSets::damagedDefaultIsSaid()
     QFile data(file);
     QVERIFY(data.open(QIODevice::ReadWrite));
     const QByteArray whole = data.readAll();
-    data.resize(whole.size() / 2);   // what a crash of another program might leave
+    data.resize(whole.size() / 2); // what a crash of another program might leave
     data.close();
 
     form = f.open();
@@ -377,7 +380,7 @@ void tst_FormSets::sharedSetIsReadNotWritten()
     set.period = RelativePeriod::currentMonth();
     ParameterSetStore(set.screen, shared.path()).save(set);
     const QString file = shared.path() + QStringLiteral("/LPR07731/Mensal Matriz.json");
-    Session::current().sharedSetsDir = shared.path();   // the session restores on destruction
+    Session::current().sharedSetsDir = shared.path(); // the session restores on destruction
 
     TfrmListaPrecRel *form = f.open();
     chooseSet(form, QStringLiteral("Mensal Matriz"));
@@ -386,7 +389,7 @@ void tst_FormSets::sharedSetIsReadNotWritten()
     QVERIFY(bar(form)->cbbConjuntos->currentText().contains(QStringLiteral("(compartilhado)")));
     QVERIFY(!bar(form)->actExcluir->isEnabled());
     QVERIFY(!bar(form)->actRenomear->isEnabled());
-    QVERIFY(bar(form)->actPadrao->isEnabled());   // it may still be the user's default
+    QVERIFY(bar(form)->actPadrao->isEnabled()); // it may still be the user's default
 
     // Were the command reached all the same, the file stays.
     f.io.confirmAnswers = {true};
@@ -441,7 +444,7 @@ void tst_FormSets::recentCodesOfferedMostRecentFirst()
     QVERIFY(popup->isVisible());
     QCOMPARE(recent->completer()->completionCount(), 1);
     QTest::keyClick(branch, Qt::Key_Backspace);
-    QTest::keyClicks(branch, QStringLiteral("9"));   // 0009: none left
+    QTest::keyClicks(branch, QStringLiteral("9")); // 0009: none left
     QVERIFY(!popup->isVisible());
     f.close();
 }

@@ -87,12 +87,18 @@ void tst_Consiste::ajusta_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("short") << "1" << "0001";
-    QTest::newRow("blanks around") << " 12 " << "0012";
-    QTest::newRow("full") << "0007" << "0007";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("blank") << "   " << "";
-    QTest::newRow("letters") << "AB" << "00AB";
+    QTest::newRow("short") << "1"
+                           << "0001";
+    QTest::newRow("blanks around") << " 12 "
+                                   << "0012";
+    QTest::newRow("full") << "0007"
+                          << "0007";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("blank") << "   "
+                           << "";
+    QTest::newRow("letters") << "AB"
+                             << "00AB";
 }
 
 void tst_Consiste::ajusta()
@@ -125,13 +131,19 @@ void tst_Consiste::byteOrder_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("sign");
-    QTest::newRow("equal") << "A1" << "A1" << 0;
-    QTest::newRow("prefix below longer") << "A" << "AB" << -1;
-    QTest::newRow("lower case above upper") << "a" << "Z" << 1;
-    QTest::newRow("lower case above digits") << "a" << "9" << 1;
-    QTest::newRow("B above A") << "B" << "A" << 1;
+    QTest::newRow("equal") << "A1"
+                           << "A1" << 0;
+    QTest::newRow("prefix below longer") << "A"
+                                         << "AB" << -1;
+    QTest::newRow("lower case above upper") << "a"
+                                            << "Z" << 1;
+    QTest::newRow("lower case above digits") << "a"
+                                             << "9" << 1;
+    QTest::newRow("B above A") << "B"
+                               << "A" << 1;
     // Accented letters sit above ASCII in the code page, not beside their base letter.
-    QTest::newRow("accent above z") << "É" << "z" << 1;
+    QTest::newRow("accent above z") << "É"
+                                    << "z" << 1;
 }
 
 void tst_Consiste::byteOrder()
@@ -186,16 +198,34 @@ void tst_Consiste::normaliser_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("normalised");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("digits") << "99.999.9999;0; " << "123456789" << "123456789" << true;
-    QTest::newRow("typed with literals") << "99.999.9999;0; " << "12.345.6789" << "123456789" << true;
-    QTest::newRow("short is fine for optional digits") << "99.999.9999;0; " << "12" << "12" << true;
-    QTest::newRow("letter refused") << "99.999.9999;0; " << "12A" << "" << false;
-    QTest::newRow("too long") << "99.999.9999;0; " << "1234567890" << "" << false;
-    QTest::newRow("upper case forced") << ">aaaa;0; " << "ab1" << "AB1" << true;
-    QTest::newRow("required digit missing") << "000;0; " << "12" << "" << false;
-    QTest::newRow("no picture takes anything") << "" << "x y" << "x y" << true;
+    QTest::newRow("digits") << "99.999.9999;0; "
+                            << "123456789"
+                            << "123456789" << true;
+    QTest::newRow("typed with literals") << "99.999.9999;0; "
+                                         << "12.345.6789"
+                                         << "123456789" << true;
+    QTest::newRow("short is fine for optional digits") << "99.999.9999;0; "
+                                                       << "12"
+                                                       << "12" << true;
+    QTest::newRow("letter refused") << "99.999.9999;0; "
+                                    << "12A"
+                                    << "" << false;
+    QTest::newRow("too long") << "99.999.9999;0; "
+                              << "1234567890"
+                              << "" << false;
+    QTest::newRow("upper case forced") << ">aaaa;0; "
+                                       << "ab1"
+                                       << "AB1" << true;
+    QTest::newRow("required digit missing") << "000;0; "
+                                            << "12"
+                                            << "" << false;
+    QTest::newRow("no picture takes anything") << ""
+                                               << "x y"
+                                               << "x y" << true;
     // "<>" switches case forcing off, as the masked edit reads it.
-    QTest::newRow("case kept by <>") << "<>aaa;0; " << "abC" << "abC" << true;
+    QTest::newRow("case kept by <>") << "<>aaa;0; "
+                                     << "abC"
+                                     << "abC" << true;
 }
 
 void tst_Consiste::normaliser()

@@ -73,8 +73,8 @@ void tst_Database::cleanup()
 
 void tst_Database::unusableFileRefusedAtOpen_data()
 {
-    QTest::addColumn<QByteArray>("content");   // empty: the demo database, damaged at its start
-    QTest::addColumn<QStringList>("causes");   // one of them
+    QTest::addColumn<QByteArray>("content"); // empty: the demo database, damaged at its start
+    QTest::addColumn<QStringList>("causes"); // one of them
 
     QTest::newRow("text file") << QByteArray("Lista de preços\nnão é um banco\n").repeated(200)
                                << QStringList{QStringLiteral("o arquivo não é um banco de dados SQLite")};
@@ -120,7 +120,8 @@ void tst_Database::damagedTableNamedWhenRead()
     try {
         env.reopen();
         TADOIBQuery q;
-        q.SQL = QStringList{QStringLiteral("SELECT COUNT(*), MAX(NMRAZSOCFORN) FROM FORNECEDOR F JOIN COTACAO C ON C.CDFORNECED = F.CDFORNECED")};
+        q.SQL = QStringList{QStringLiteral(
+            "SELECT COUNT(*), MAX(NMRAZSOCFORN) FROM FORNECEDOR F JOIN COTACAO C ON C.CDFORNECED = F.CDFORNECED")};
         q.Open();
         QFAIL("the damaged pages went unnoticed");
     } catch (const EDatabaseError &e) {
@@ -172,7 +173,8 @@ void tst_Database::failedStatementToldInParts()
         QCOMPARE(e.failure().failed, QStringLiteral("Erro ao preparar a consulta no banco de dados"));
         QVERIFY2(e.cause().contains(QStringLiteral("TABELA_QUE_NAO_EXISTE")), qPrintable(e.cause()));
         QCOMPARE(e.failure().database, database);
-        QCOMPARE(e.message(), e.failure().failed + QStringLiteral(": ") + e.cause() + QStringLiteral("\nBanco: ") + database);
+        QCOMPARE(e.message(),
+                 e.failure().failed + QStringLiteral(": ") + e.cause() + QStringLiteral("\nBanco: ") + database);
     }
 }
 
@@ -187,9 +189,13 @@ void tst_Database::databaseNamedOnce()
     const EDatabaseError named = EDatabaseError(inText).on(QStringLiteral("SQLite (QSQLITE) b.db"));
     QCOMPARE(named.message(), inText.failed);
 
-    const EDatabaseError plain(QStringLiteral("Erro ao executar a consulta no banco de dados"), QStringLiteral("disco cheio"));
-    const EDatabaseError told = plain.on(QStringLiteral("SQLite (QSQLITE) a.db")).on(QStringLiteral("SQLite (QSQLITE) b.db"));
-    QCOMPARE(told.message(), QStringLiteral("Erro ao executar a consulta no banco de dados: disco cheio\nBanco: SQLite (QSQLITE) a.db"));
+    const EDatabaseError plain(QStringLiteral("Erro ao executar a consulta no banco de dados"),
+                               QStringLiteral("disco cheio"));
+    const EDatabaseError told =
+        plain.on(QStringLiteral("SQLite (QSQLITE) a.db")).on(QStringLiteral("SQLite (QSQLITE) b.db"));
+    QCOMPARE(
+        told.message(),
+        QStringLiteral("Erro ao executar a consulta no banco de dados: disco cheio\nBanco: SQLite (QSQLITE) a.db"));
     const EDatabaseError inReport = told.within(QStringLiteral("Relatório 'Preços': "));
     QCOMPARE(inReport.message(), QStringLiteral("Relatório 'Preços': ") + told.message());
     QCOMPARE(inReport.cause(), QStringLiteral("disco cheio"));

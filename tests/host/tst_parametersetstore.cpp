@@ -88,7 +88,7 @@ void tst_ParameterSetStore::savedSetReadsBack()
     QCOMPARE(sets.size(), 1);
     const ParameterSet &s = sets.first();
     QCOMPARE(s.name, QStringLiteral("Semanal Curitiba"));
-    QCOMPARE(s.values, weekly().values);   // a list of keys with a comma and quotes comes back whole
+    QCOMPARE(s.values, weekly().values); // a list of keys with a comma and quotes comes back whole
     QCOMPARE(s.report, weekly().report);
     QVERIFY(s.period && *s.period == RelativePeriod::week(1));
     QVERIFY(!s.shared);
@@ -107,7 +107,8 @@ void tst_ParameterSetStore::namesAFileCannotHold_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("file");
-    QTest::newRow("slash and colon") << QStringLiteral("Filial 1/2: semanal") << QStringLiteral("Filial 1%2F2%3A semanal.json");
+    QTest::newRow("slash and colon") << QStringLiteral("Filial 1/2: semanal")
+                                     << QStringLiteral("Filial 1%2F2%3A semanal.json");
     QTest::newRow("leading dot") << QStringLiteral(".oculto") << QStringLiteral("%2Eoculto.json");
     QTest::newRow("percent") << QStringLiteral("100% Curitiba") << QStringLiteral("100%25 Curitiba.json");
     QTest::newRow("accents stay") << QStringLiteral("Mês de Maringá") << QStringLiteral("Mês de Maringá.json");
@@ -146,7 +147,7 @@ void tst_ParameterSetStore::damagedFileIsNoSet()
     writeFile(m_store->userDir() + QStringLiteral("/Semanal Curitiba.json"), content);
 
     const QList<ParameterSet> sets = m_store->sets();
-    QCOMPARE(sets.size(), 1);   // the good one is still there
+    QCOMPARE(sets.size(), 1); // the good one is still there
     QCOMPARE(sets.first().name, QStringLiteral("Mensal"));
     QCOMPARE(m_store->damaged().size(), 1);
     QVERIFY2(m_store->damaged().first().why.contains(why), qPrintable(m_store->damaged().first().why));
@@ -189,7 +190,7 @@ void tst_ParameterSetStore::otherVersionLoadsWhatItCan()
 
 void tst_ParameterSetStore::sharedSetCannotBeWritten()
 {
-    ParameterSetStore admin(kScreen, m_shared->path());   // how the administrator wrote it
+    ParameterSetStore admin(kScreen, m_shared->path()); // how the administrator wrote it
     admin.save(weekly(QStringLiteral("Mensal Matriz")));
     const QString file = m_store->sharedDir() + QStringLiteral("/Mensal Matriz.json");
     const QByteArray before = readFile(file);
@@ -198,8 +199,9 @@ void tst_ParameterSetStore::sharedSetCannotBeWritten()
     const std::optional<ParameterSet> set = m_store->find(QStringLiteral("Mensal Matriz"));
     QVERIFY(set && set->shared);
     // The folder is writable here (an administrator's), and still the screens do not write it.
-    for (const QString &error : {raised([&] { m_store->rename(QStringLiteral("Mensal Matriz"), QStringLiteral("Outro")); }),
-                                 raised([&] { m_store->remove(QStringLiteral("Mensal Matriz")); })})
+    for (const QString &error :
+         {raised([&] { m_store->rename(QStringLiteral("Mensal Matriz"), QStringLiteral("Outro")); }),
+          raised([&] { m_store->remove(QStringLiteral("Mensal Matriz")); })})
         QVERIFY2(error.contains(QStringLiteral("é compartilhado")) && error.contains(QStringLiteral("administrador")),
                  qPrintable(error));
     QCOMPARE(readFile(file), before);
@@ -212,13 +214,13 @@ void tst_ParameterSetStore::userSetComesBeforeSharedOne()
     ParameterSetStore(kScreen, m_shared->path()).save(weekly());
     ParameterSet own = weekly();
     own.values[QStringLiteral("medCdFilial")] = QStringLiteral("0007");
-    m_store->save(own);   // a copy of the shared set, changed: the user's own
+    m_store->save(own); // a copy of the shared set, changed: the user's own
     const QList<ParameterSet> sets = m_store->sets();
     QCOMPARE(sets.size(), 2);
     QVERIFY(!sets[0].shared && sets[1].shared);
     QCOMPARE(m_store->find(QStringLiteral("Semanal Curitiba"))->values.value(QStringLiteral("medCdFilial")),
              QStringLiteral("0007"));
-    m_store->remove(QStringLiteral("Semanal Curitiba"));   // the user's goes, the shared one stays
+    m_store->remove(QStringLiteral("Semanal Curitiba")); // the user's goes, the shared one stays
     QVERIFY(m_store->find(QStringLiteral("Semanal Curitiba"))->shared);
 }
 
@@ -227,8 +229,9 @@ void tst_ParameterSetStore::defaultFollowsRenameAndDelete()
     m_store->save(weekly());
     m_store->save(weekly(QStringLiteral("Outro")));
     m_store->setDefaultName(QStringLiteral("Semanal Curitiba"));
-    QVERIFY(raised([&] { m_store->rename(QStringLiteral("Semanal Curitiba"), QStringLiteral("Outro")); })
-                .contains(QStringLiteral("Já existe")));
+    QVERIFY(raised([&] {
+                m_store->rename(QStringLiteral("Semanal Curitiba"), QStringLiteral("Outro"));
+            }).contains(QStringLiteral("Já existe")));
     m_store->rename(QStringLiteral("Semanal Curitiba"), QStringLiteral("Semanal Matriz"));
     QCOMPARE(m_store->defaultName(), QStringLiteral("Semanal Matriz"));
     QVERIFY(!m_store->find(QStringLiteral("Semanal Curitiba")));

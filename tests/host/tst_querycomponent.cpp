@@ -32,7 +32,7 @@ void tst_QueryComponent::paramAssignmentRules()
     TParams params;
     TParam &declared = params.CreateParam(QStringLiteral("P_DTINI"), TFieldType::ftDate);
     declared.setValue(QStringLiteral("07/12/2026"));
-    QCOMPARE(declared.DataType(), TFieldType::ftDate);   // a variant keeps the declared type
+    QCOMPARE(declared.DataType(), TFieldType::ftDate); // a variant keeps the declared type
     QCOMPARE(declared.boundValue().toDate(), QDate(2026, 12, 7));
 
     TParam &undeclared = params.CreateParam(QStringLiteral("P_X"));
@@ -52,9 +52,9 @@ void tst_QueryComponent::paramAssignmentRules()
 
 void tst_QueryComponent::parameterNamesSkipLiteralsCommentsAndCasts()
 {
-    const QString sql = QStringLiteral(
-        "SELECT ':NAO' AS A, x::text -- :COMENTARIO\n"
-        "FROM T /* :BLOCO */ WHERE A = :P_UM AND (B = :P_DOIS OR :P_UM = 'T') AND C = \"col:X\"");
+    const QString sql =
+        QStringLiteral("SELECT ':NAO' AS A, x::text -- :COMENTARIO\n"
+                       "FROM T /* :BLOCO */ WHERE A = :P_UM AND (B = :P_DOIS OR :P_UM = 'T') AND C = \"col:X\"");
     QCOMPARE(PreparedSql::parameterNames(sql), (QStringList{QStringLiteral("P_UM"), QStringLiteral("P_DOIS")}));
 
     TParams params;
@@ -82,8 +82,8 @@ void tst_QueryComponent::listParameterExpandsInsideInOnly()
     TParams params;
     params.CreateParam(QStringLiteral("L_LISTA")).setAsString(list);
     params.CreateParam(QStringLiteral("L_LISTA1")).setAsString(list);
-    const PreparedSql p = PreparedSql::prepare(
-        QStringLiteral("SELECT 1 WHERE (:L_LISTA = 'T' OR X IN ( :L_LISTA1 ))"), params, SqlDialect::SQLite);
+    const PreparedSql p = PreparedSql::prepare(QStringLiteral("SELECT 1 WHERE (:L_LISTA = 'T' OR X IN ( :L_LISTA1 ))"),
+                                               params, SqlDialect::SQLite);
     // The test outside IN gets the list string itself, the IN one value per element.
     QCOMPARE(p.values.size(), 1 + elements);
     QCOMPARE(p.values.at(0).toString(), list);
@@ -164,7 +164,7 @@ void tst_QueryComponent::locateOnBigResult()
     QVERIFY(last.next());
     QVERIFY(q.Locate(QStringLiteral("CDARVPROD"), last.value(0)));
     QCOMPARE(q.FieldByName(QStringLiteral("CDARVPROD")).AsString(), last.value(0).toString());
-    QVERIFY(q.fetchedCount() < last.value(1).toInt());   // not every row was read
+    QVERIFY(q.fetchedCount() < last.value(1).toInt()); // not every row was read
     QVERIFY(!q.Locate(QStringLiteral("CDARVPROD"), QStringLiteral("nenhum")));
 }
 

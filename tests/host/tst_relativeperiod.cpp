@@ -41,28 +41,28 @@ void tst_RelativePeriod::resolvesAgainstToday_data()
     QTest::newRow("current week") << d("2026-12-09") << RelativePeriod::week(0) << d("2026-12-07") << d("2026-12-13");
     QTest::newRow("next week") << d("2026-12-09") << RelativePeriod::week(1) << d("2026-12-14") << d("2026-12-20");
     // 2026 has 53 weeks; its last one stops at 31 December.
-    QTest::newRow("week 53 ends the year") << d("2026-12-30") << RelativePeriod::week(0) << d("2026-12-28")
-                                            << d("2026-12-31");
+    QTest::newRow("week 53 ends the year")
+        << d("2026-12-30") << RelativePeriod::week(0) << d("2026-12-28") << d("2026-12-31");
     // From week 53 the next is week 1 of 2027, which holds 1 to 3 January (ISO's week 53
     // of 2026) and the first ISO week.
-    QTest::newRow("next week across the year end") << d("2026-12-30") << RelativePeriod::week(1) << d("2027-01-01")
-                                                   << d("2027-01-10");
-    QTest::newRow("1 January is week 1 though ISO says 53") << d("2027-01-02") << RelativePeriod::week(0)
-                                                            << d("2027-01-01") << d("2027-01-10");
-    QTest::newRow("week after the long week 1") << d("2027-01-02") << RelativePeriod::week(1) << d("2027-01-11")
-                                                << d("2027-01-17");
-    QTest::newRow("plus 3 counts weeks 52, 53 and 1") << d("2026-12-16") << RelativePeriod::week(3) << d("2027-01-01")
-                                                      << d("2027-01-10");
-    QTest::newRow("a 52-week year goes from 52 to 1") << d("2027-12-29") << RelativePeriod::week(1) << d("2028-01-01")
-                                                      << d("2028-01-09");
+    QTest::newRow("next week across the year end")
+        << d("2026-12-30") << RelativePeriod::week(1) << d("2027-01-01") << d("2027-01-10");
+    QTest::newRow("1 January is week 1 though ISO says 53")
+        << d("2027-01-02") << RelativePeriod::week(0) << d("2027-01-01") << d("2027-01-10");
+    QTest::newRow("week after the long week 1")
+        << d("2027-01-02") << RelativePeriod::week(1) << d("2027-01-11") << d("2027-01-17");
+    QTest::newRow("plus 3 counts weeks 52, 53 and 1")
+        << d("2026-12-16") << RelativePeriod::week(3) << d("2027-01-01") << d("2027-01-10");
+    QTest::newRow("a 52-week year goes from 52 to 1")
+        << d("2027-12-29") << RelativePeriod::week(1) << d("2028-01-01") << d("2028-01-09");
     // 52 weeks on in a 53-week year is not yet the same week number of the next year.
-    QTest::newRow("52 weeks on in a 53-week year") << d("2026-01-02") << RelativePeriod::week(52) << d("2026-12-28")
-                                                   << d("2026-12-31");
-    QTest::newRow("minus 1 from week 1 is last year's week 53") << d("2027-01-05") << RelativePeriod::week(-1)
-                                                                << d("2026-12-28") << d("2026-12-31");
+    QTest::newRow("52 weeks on in a 53-week year")
+        << d("2026-01-02") << RelativePeriod::week(52) << d("2026-12-28") << d("2026-12-31");
+    QTest::newRow("minus 1 from week 1 is last year's week 53")
+        << d("2027-01-05") << RelativePeriod::week(-1) << d("2026-12-28") << d("2026-12-31");
     QTest::newRow("month") << d("2027-02-10") << RelativePeriod::currentMonth() << d("2027-02-01") << d("2027-02-28");
-    QTest::newRow("month of a leap February") << d("2028-02-10") << RelativePeriod::currentMonth() << d("2028-02-01")
-                                              << d("2028-02-29");
+    QTest::newRow("month of a leap February")
+        << d("2028-02-10") << RelativePeriod::currentMonth() << d("2028-02-01") << d("2028-02-29");
     QTest::newRow("fixed dates stay") << d("2030-06-01") << RelativePeriod::fixed(d("2026-12-07"), d("2026-12-13"))
                                       << d("2026-12-07") << d("2026-12-13");
 }
@@ -84,18 +84,19 @@ void tst_RelativePeriod::infersWhatDatesAre_data()
     QTest::addColumn<QDate>("today");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("this week") << d("2026-12-07") << d("2026-12-13") << d("2026-12-09") << QStringLiteral("semana atual");
-    QTest::newRow("next week across the year end") << d("2027-01-01") << d("2027-01-10") << d("2026-12-30")
-                                                   << QStringLiteral("próxima semana");
+    QTest::newRow("this week") << d("2026-12-07") << d("2026-12-13") << d("2026-12-09")
+                               << QStringLiteral("semana atual");
+    QTest::newRow("next week across the year end")
+        << d("2027-01-01") << d("2027-01-10") << d("2026-12-30") << QStringLiteral("próxima semana");
     QTest::newRow("two weeks on") << d("2026-12-21") << d("2026-12-27") << d("2026-12-09")
                                   << QStringLiteral("semana atual + 2");
     QTest::newRow("last week") << d("2026-11-30") << d("2026-12-06") << d("2026-12-09")
                                << QStringLiteral("semana atual - 1");
     QTest::newRow("month") << d("2026-12-01") << d("2026-12-31") << d("2026-12-09") << QStringLiteral("mês atual");
-    QTest::newRow("three weeks are dates") << d("2026-12-07") << d("2026-12-27") << d("2026-12-09")
-                                           << QStringLiteral("de 07/12/2026 a 27/12/2026");
-    QTest::newRow("part of a week is dates") << d("2026-12-07") << d("2026-12-12") << d("2026-12-09")
-                                             << QStringLiteral("de 07/12/2026 a 12/12/2026");
+    QTest::newRow("three weeks are dates")
+        << d("2026-12-07") << d("2026-12-27") << d("2026-12-09") << QStringLiteral("de 07/12/2026 a 27/12/2026");
+    QTest::newRow("part of a week is dates")
+        << d("2026-12-07") << d("2026-12-12") << d("2026-12-09") << QStringLiteral("de 07/12/2026 a 12/12/2026");
     QTest::newRow("blank dates") << QDate() << QDate() << d("2026-12-09")
                                  << QStringLiteral("de (em branco) a (em branco)");
 }
@@ -120,7 +121,8 @@ void tst_RelativePeriod::parsesWhatItWrites_data()
     QTest::addColumn<QString>("written");
 
     QTest::newRow("current week") << QStringLiteral("semana atual") << true << QStringLiteral("semana atual");
-    QTest::newRow("without accents or case") << QStringLiteral("Proxima Semana") << true << QStringLiteral("próxima semana");
+    QTest::newRow("without accents or case")
+        << QStringLiteral("Proxima Semana") << true << QStringLiteral("próxima semana");
     QTest::newRow("plus, no blanks") << QStringLiteral("semana atual+3") << true << QStringLiteral("semana atual + 3");
     QTest::newRow("minus") << QStringLiteral("semana atual - 1") << true << QStringLiteral("semana atual - 1");
     QTest::newRow("month") << QStringLiteral("mes atual") << true << QStringLiteral("mês atual");
@@ -190,7 +192,7 @@ void tst_RelativePeriod::fileFormRefusals()
     QString reason;
     QVERIFY(!RelativePeriod::fromJson(json, &p, &reason));
     QVERIFY2(reason.contains(why), qPrintable(reason));
-    QVERIFY(p == RelativePeriod::week(7));   // left as it was
+    QVERIFY(p == RelativePeriod::week(7)); // left as it was
 }
 
 QTEST_MAIN(tst_RelativePeriod)

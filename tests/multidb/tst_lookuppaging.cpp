@@ -120,16 +120,16 @@ void tst_LookupPaging::withoutFinalOrder_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("expected");
-    const QString same;   // unchanged
-    QTest::newRow("final order") << "SELECT A FROM T ORDER BY A" << "SELECT A FROM T";
-    QTest::newRow("lower case, after a condition")
-        << "select a from t where b = 1\norder  by a desc, b" << "select a from t where b = 1";
+    const QString same; // unchanged
+    QTest::newRow("final order") << "SELECT A FROM T ORDER BY A"
+                                 << "SELECT A FROM T";
+    QTest::newRow("lower case, after a condition") << "select a from t where b = 1\norder  by a desc, b"
+                                                   << "select a from t where b = 1";
     QTest::newRow("no order") << "SELECT A FROM T WHERE B = 1" << same;
     QTest::newRow("order of a derived table") << "SELECT A FROM (SELECT A FROM T ORDER BY A) X" << same;
     QTest::newRow("order of a window") << "SELECT ROW_NUMBER() OVER (ORDER BY A) FROM T" << same;
-    QTest::newRow("outer order, inner order kept")
-        << "SELECT A FROM (SELECT A FROM T ORDER BY A LIMIT 3) X ORDER BY A"
-        << "SELECT A FROM (SELECT A FROM T ORDER BY A LIMIT 3) X";
+    QTest::newRow("outer order, inner order kept") << "SELECT A FROM (SELECT A FROM T ORDER BY A LIMIT 3) X ORDER BY A"
+                                                   << "SELECT A FROM (SELECT A FROM T ORDER BY A LIMIT 3) X";
     // The order chooses which rows a limit keeps.
     QTest::newRow("order then LIMIT") << "SELECT A FROM T ORDER BY A LIMIT 5" << same;
     QTest::newRow("order then ROWS") << "SELECT A FROM T ORDER BY A ROWS 5" << same;
@@ -138,12 +138,14 @@ void tst_LookupPaging::withoutFinalOrder_data()
     QTest::newRow("words in a literal") << "SELECT 'x ORDER BY y' AS A FROM T" << same;
     QTest::newRow("words in a comment") << "SELECT A FROM T -- ORDER BY A\n" << same;
     QTest::newRow("words in a block comment") << "SELECT A FROM T /* ORDER BY A */" << same;
-    QTest::newRow("quoted names") << "SELECT \"ORDER\" FROM T ORDER BY \"BY\"" << "SELECT \"ORDER\" FROM T";
-    QTest::newRow("doubled quote and parenthesis in a literal")
-        << "SELECT A FROM T WHERE B = 'O''BRIEN (' ORDER BY A" << "SELECT A FROM T WHERE B = 'O''BRIEN ('";
-    QTest::newRow("union ordered as a whole")
-        << "SELECT A FROM T UNION SELECT A FROM U ORDER BY 1" << "SELECT A FROM T UNION SELECT A FROM U";
-    QTest::newRow("column named like the keyword") << "SELECT ORDERS FROM T ORDER BY ORDERS" << "SELECT ORDERS FROM T";
+    QTest::newRow("quoted names") << "SELECT \"ORDER\" FROM T ORDER BY \"BY\""
+                                  << "SELECT \"ORDER\" FROM T";
+    QTest::newRow("doubled quote and parenthesis in a literal") << "SELECT A FROM T WHERE B = 'O''BRIEN (' ORDER BY A"
+                                                                << "SELECT A FROM T WHERE B = 'O''BRIEN ('";
+    QTest::newRow("union ordered as a whole") << "SELECT A FROM T UNION SELECT A FROM U ORDER BY 1"
+                                              << "SELECT A FROM T UNION SELECT A FROM U";
+    QTest::newRow("column named like the keyword") << "SELECT ORDERS FROM T ORDER BY ORDERS"
+                                                   << "SELECT ORDERS FROM T";
 }
 
 void tst_LookupPaging::withoutFinalOrder()
@@ -177,14 +179,21 @@ void tst_LookupPaging::pagesReadEveryRowOnce_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
     for (SqlDialect d : kDialects) {
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by code, whole list"))) << d << "CDARVPROD" << "";
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by code, prefix"))) << d << "CDARVPROD" << "99";
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, whole list"))) << d << "NMPRODUTO" << "";
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, equal names"))) << d << "NMPRODUTO" << "Mesmo";
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, a part"))) << d << "NMPRODUTO" << "smo n";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by code, whole list"))) << d << "CDARVPROD"
+                                                                                        << "";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by code, prefix"))) << d << "CDARVPROD"
+                                                                                    << "99";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, whole list"))) << d << "NMPRODUTO"
+                                                                                        << "";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, equal names"))) << d << "NMPRODUTO"
+                                                                                         << "Mesmo";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, a part"))) << d << "NMPRODUTO"
+                                                                                    << "smo n";
         // Two parts, each read through its words and met where the other is.
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two parts"))) << d << "NMPRODUTO" << "mesmo nome";
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two letters"))) << d << "NMPRODUTO" << "Me";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two parts"))) << d << "NMPRODUTO"
+                                                                                       << "mesmo nome";
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": by name, two letters"))) << d << "NMPRODUTO"
+                                                                                         << "Me";
     }
 }
 
@@ -210,11 +219,11 @@ void tst_LookupPaging::pagesReadEveryRowOnce()
     QVERIFY(expected.size() >= kEqualNames);
     QStringList sorted = keys;
     sorted.sort();
-    QCOMPARE(sorted, expected);   // none missing, none twice
+    QCOMPARE(sorted, expected); // none missing, none twice
     if (field == QLatin1String("CDARVPROD"))
         QCOMPARE(keys, sorted);
     else if (typed == QLatin1String("Mesmo"))
-        QCOMPARE(keys, sorted);   // one name: in code order across the pages
+        QCOMPARE(keys, sorted); // one name: in code order across the pages
 }
 
 QString tst_LookupPaging::firebirdPlan(const QString &sql)
@@ -230,10 +239,10 @@ QString tst_LookupPaging::firebirdPlan(const QString &sql)
     QProcess isql;
     isql.setProcessChannelMode(QProcess::MergedChannels);
     isql.start(servers.value(QStringLiteral("FB_ISQL")),
-               {QStringLiteral("-q"), QStringLiteral("-ch"), QStringLiteral("UTF8"), QStringLiteral("-user"), reader.user,
-                QStringLiteral("-password"), reader.password,
-                QStringLiteral("%1/%2:%3").arg(reader.host).arg(reader.port).arg(reader.database),
-                QStringLiteral("-i"), script.fileName()});
+               {QStringLiteral("-q"), QStringLiteral("-ch"), QStringLiteral("UTF8"), QStringLiteral("-user"),
+                reader.user, QStringLiteral("-password"), reader.password,
+                QStringLiteral("%1/%2:%3").arg(reader.host).arg(reader.port).arg(reader.database), QStringLiteral("-i"),
+                script.fileName()});
     if (!isql.waitForFinished(30000))
         return QStringLiteral("isql: ") + isql.errorString();
     return QString::fromUtf8(isql.readAll()).trimmed();
@@ -243,14 +252,17 @@ void tst_LookupPaging::pagesWalkAnIndex_data()
 {
     QTest::addColumn<SqlDialect>("dialect");
     QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("filter");   // 0 none, 1 what was typed, 2 a name's start
+    QTest::addColumn<int>("filter"); // 0 none, 1 what was typed, 2 a name's start
     QTest::addColumn<bool>("continuation");
     for (SqlDialect d : {SqlDialect::PostgreSQL, SqlDialect::Firebird})
         for (const char *field : {"CDARVPROD", "NMPRODUTO"})
             for (int p = 0; p < (qstrcmp(field, "NMPRODUTO") == 0 ? 3 : 2); ++p)
                 for (int c = 0; c < 2; ++c)
                     QTest::addRow("%s: %s%s%s", qPrintable(rowName(d)), field,
-                                  p == 1 ? " filtered" : p == 2 ? " start" : "", c ? " continued" : "")
+                                  p == 1   ? " filtered"
+                                  : p == 2 ? " start"
+                                           : "",
+                                  c ? " continued" : "")
                         << d << QString::fromLatin1(field) << p << bool(c);
 }
 
@@ -268,8 +280,9 @@ void tst_LookupPaging::pagesWalkAnIndex()
     // what it must never do is read the table.
     const bool trigram = dialect == SqlDialect::PostgreSQL && field == QLatin1String("NMPRODUTO") && filter == 1;
     // The values as the binding sends them: typed texts on Firebird.
-    sql.replace(QStringLiteral(":LK__PARTE"), dialect == SqlDialect::Firebird ? QStringLiteral("CAST('%ab%' AS VARCHAR(4))")
-                                                                            : QStringLiteral("'%ab%'"));
+    sql.replace(QStringLiteral(":LK__PARTE"), dialect == SqlDialect::Firebird
+                                                  ? QStringLiteral("CAST('%ab%' AS VARCHAR(4))")
+                                                  : QStringLiteral("'%ab%'"));
     sql.replace(QRegularExpression(QStringLiteral(":LK__\\w+")),
                 dialect == SqlDialect::Firebird ? QStringLiteral("CAST('Ab' AS VARCHAR(2))") : QStringLiteral("'Ab'"));
     QString plan;

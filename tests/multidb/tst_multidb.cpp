@@ -102,9 +102,10 @@ void tst_MultiDb::initTestCase()
             m_reader[i] = m_env[i]->config();
             // Suppliers whose codes need care, quoted so that the server lists them too.
             for (const QString &key : awkwardKeys()) {
-                m_env[i]->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, "
-                                              "NMRAZSOCFORN) VALUES (?, 'J', '11222333000181', ?, ?)"),
-                               {key, QStringLiteral("Fantasia ") + key, QStringLiteral("Razão ") + key});
+                m_env[i]->exec(
+                    QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, "
+                                   "NMRAZSOCFORN) VALUES (?, 'J', '11222333000181', ?, ?)"),
+                    {key, QStringLiteral("Fantasia ") + key, QStringLiteral("Razão ") + key});
                 m_env[i]->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, "
                                               "CDOPERADOR, DTVALINI, DTVALFIN, VRPRECO) VALUES (?, '0001', ?, "
                                               "'0000000001', NULL, ?, ?, 12.34)"),
@@ -156,7 +157,13 @@ void tst_MultiDb::branchQuery_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("all");
     QTest::addColumn<int>("rows");
-    const struct { const char *name; const char *code; const char *all; int rows; } cases[] = {
+    const struct
+    {
+        const char *name;
+        const char *code;
+        const char *all;
+        int rows;
+    } cases[] = {
         {"one branch", "0001", "F", 1},
         {"all branches", "", "T", -1},
         {"unknown branch", "9999", "F", 0},
@@ -217,10 +224,12 @@ void tst_MultiDb::productQueries_data()
         const QString n = rowName(d) + QStringLiteral(": ");
         QTest::newRow(qPrintable(n + QStringLiteral("first product"))) << d << "qryPrimProd" << QString();
         QTest::newRow(qPrintable(n + QStringLiteral("last product"))) << d << "qryUltiProd" << QString();
-        QTest::newRow(qPrintable(n + QStringLiteral("by tree code"))) << d << "qryVdProduto" << "010010002";
-        QTest::newRow(qPrintable(n + QStringLiteral("unknown tree code"))) << d << "qryVdProduto" << "99999999";
-        QTest::newRow(qPrintable(n + QStringLiteral("tree code with trailing blank")))
-            << d << "qryVdProduto" << "010010002 ";
+        QTest::newRow(qPrintable(n + QStringLiteral("by tree code"))) << d << "qryVdProduto"
+                                                                      << "010010002";
+        QTest::newRow(qPrintable(n + QStringLiteral("unknown tree code"))) << d << "qryVdProduto"
+                                                                           << "99999999";
+        QTest::newRow(qPrintable(n + QStringLiteral("tree code with trailing blank"))) << d << "qryVdProduto"
+                                                                                       << "010010002 ";
         QTest::newRow(qPrintable(n + QStringLiteral("whole list"))) << d << "qryProduto" << QString();
     }
 }
@@ -260,8 +269,10 @@ void tst_MultiDb::buyersAndRegions_data()
     QTest::addColumn<QString>("which");
     QTest::addColumn<int>("rows");
     for (SqlDialect d : kDialects) {
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": buyers"))) << d << "qryComprador" << DemoOptions().buyers;
-        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": regions"))) << d << "qryRegiao" << DemoOptions().regions;
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": buyers")))
+            << d << "qryComprador" << DemoOptions().buyers;
+        QTest::newRow(qPrintable(rowName(d) + QStringLiteral(": regions")))
+            << d << "qryRegiao" << DemoOptions().regions;
     }
 }
 
@@ -288,7 +299,12 @@ void tst_MultiDb::purchasingCentre_data()
     QTest::addColumn<SqlDialect>("dialect");
     QTest::addColumn<QString>("branch");
     QTest::addColumn<QString>("centre");
-    const struct { const char *name; const char *branch; const char *centre; } cases[] = {
+    const struct
+    {
+        const char *name;
+        const char *branch;
+        const char *centre;
+    } cases[] = {
         {"head office is its own centre", "0001", "0001"},
         {"branch under the head office", "0002", "0001"},
         {"no centre: the branch itself", "0003", "0003"},
@@ -404,7 +420,11 @@ void tst_MultiDb::writeRefused_data()
 {
     QTest::addColumn<SqlDialect>("dialect");
     QTest::addColumn<QString>("sql");
-    const struct { const char *name; const char *sql; } cases[] = {
+    const struct
+    {
+        const char *name;
+        const char *sql;
+    } cases[] = {
         {"update", "UPDATE FILIAL SET NMFILIAL = 'Alterada' WHERE CDFILIAL = '0001'"},
         {"insert", "INSERT INTO REGIAO (CDREGIAO, NMREGIAO) VALUES ('ZZZ', 'Nova')"},
         {"delete", "DELETE FROM COTACAO"},
@@ -497,8 +517,8 @@ void tst_MultiDb::gerabaseOnServer()
             {QStringLiteral("--driver"), owner.driver, QStringLiteral("--host"), owner.host, QStringLiteral("--port"),
              QString::number(owner.port), QStringLiteral("--user"), owner.user, QStringLiteral("--password"),
              owner.password, QStringLiteral("--database"), owner.database, QStringLiteral("--reader"),
-             servers.readerUser(dialect), QStringLiteral("--products"), QStringLiteral("40"), QStringLiteral("--quotes"),
-             QStringLiteral("70")});
+             servers.readerUser(dialect), QStringLiteral("--products"), QStringLiteral("40"),
+             QStringLiteral("--quotes"), QStringLiteral("70")});
     QVERIFY2(p.waitForFinished(120000), qPrintable(p.errorString()));
     const QString output = QString::fromUtf8(p.readAll());
     QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(output));

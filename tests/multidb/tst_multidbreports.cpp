@@ -36,7 +36,7 @@ QStringList awkwardKeys()
 // One combination of the screen's choices.
 struct Choices
 {
-    QString suppliers = QStringLiteral("T");   // "T" or a JSON list
+    QString suppliers = QStringLiteral("T"); // "T" or a JSON list
     QString variation = QStringLiteral("N");
     QString order = QStringLiteral("N");
     QString scope = QStringLiteral("T");
@@ -81,11 +81,11 @@ void tst_MultiDbReports::initTestCase()
                                               "NMFANTFORN, NMRAZSOCFORN) VALUES (?, 'J', '11222333000181', ?, ?)"),
                                {key, QStringLiteral("Fantasia; \"") + key, QStringLiteral("Razão ") + key});
                 for (int q = 0; q < 2; ++q)
-                    m_env[i]->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, "
-                                                  "CDOPERADOR, DTVALINI, DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) "
-                                                  "VALUES (?, '0001', ?, '0000000001', NULL, ?, ?, ?, 5, 2.5)"),
-                                   {++number, key, QDate(2026, 12, 1 + 10 * q), QDate(2026, 12, 31),
-                                    q ? 13.4567 : 12.34});
+                    m_env[i]->exec(
+                        QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, "
+                                       "CDOPERADOR, DTVALINI, DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) "
+                                       "VALUES (?, '0001', ?, '0000000001', NULL, ?, ?, ?, 5, 2.5)"),
+                        {++number, key, QDate(2026, 12, 1 + 10 * q), QDate(2026, 12, 31), q ? 13.4567 : 12.34});
             }
         }
     } catch (const ESuiteError &e) {
@@ -123,8 +123,8 @@ QByteArray tst_MultiDbReports::saveCsv(SqlDialect dialect, const QString &report
     designer.Batch = true;
     designer.ReportDir = Session::current().reportDir;
     designer.ReportCode = QStringLiteral("LPR077");
-    const QString suppliers = choices.suppliers == QLatin1String("T") ? choices.suppliers
-                                                                     : ListString::encode(m_pickedSuppliers);
+    const QString suppliers =
+        choices.suppliers == QLatin1String("T") ? choices.suppliers : ListString::encode(m_pickedSuppliers);
     // What the screen fills in: whole product range up to the 'Z' bound, all buyers.
     designer.BeforeGetQueryParams = [&](TParams &params, bool &) {
         auto set = [&](const char *name, const QVariant &value) {
@@ -173,13 +173,17 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
     Choices byPrice = variation;
     byPrice.order = QStringLiteral("S");
     Choices picked = byPrice;
-    picked.suppliers = QString();   // the picked list
+    picked.suppliers = QString(); // the picked list
     Choices boughtOnly = plain;
     boughtOnly.scope = QStringLiteral("C");
     Choices pickedBought = picked;
     pickedBought.scope = QStringLiteral("C");
     pickedBought.order = QStringLiteral("N");
-    const struct { const char *name; Choices choices; } cases[] = {
+    const struct
+    {
+        const char *name;
+        Choices choices;
+    } cases[] = {
         {"all suppliers", plain},
         {"variation", variation},
         {"variation, by economic price", byPrice},
@@ -190,11 +194,11 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
     for (SqlDialect d : {SqlDialect::PostgreSQL, SqlDialect::Firebird})
         for (const QString &report : {porProduto, porFornecedor})
             for (const auto &c : cases)
-                QTest::newRow(qPrintable(QStringLiteral("%1: %2: %3")
-                                             .arg(dialectName(d).toLower(),
-                                                  report == porProduto ? QStringLiteral("by product")
-                                                                       : QStringLiteral("by supplier"),
-                                                  QLatin1String(c.name))))
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1: %2: %3")
+                        .arg(dialectName(d).toLower(),
+                             report == porProduto ? QStringLiteral("by product") : QStringLiteral("by supplier"),
+                             QLatin1String(c.name))))
                     << d << report << c.choices;
 }
 

@@ -31,7 +31,7 @@ void tst_Reconnect::droppedLinkIsOpenedAgain()
              {Session::current().db.user});
     QTest::qWait(200);
     QSqlQuery probe(dtmDBGeral::dtbGeral());
-    QVERIFY(!probe.exec(QStringLiteral("SELECT 1")));   // the link is really gone
+    QVERIFY(!probe.exec(QStringLiteral("SELECT 1"))); // the link is really gone
 
     q.Close();
     q.Open();
@@ -54,7 +54,8 @@ void tst_Reconnect::serverAwayIsNamed()
         dtmDBGeral::open(away);
         QFAIL("opened a database with no server");
     } catch (const EDatabaseError &e) {
-        QVERIFY2(e.message().contains(QStringLiteral("127.0.0.1:1")) || e.message().contains(QStringLiteral("localhost:1")),
+        QVERIFY2(e.message().contains(QStringLiteral("127.0.0.1:1"))
+                     || e.message().contains(QStringLiteral("localhost:1")),
                  qPrintable(e.message()));
     }
     // Back at the right address, the screen's queries work again.

@@ -25,14 +25,14 @@ void tst_SupplierCache::listFollowsTheData_data()
 void tst_SupplierCache::listFollowsTheData()
 {
     QFETCH(SqlDialect, dialect);
-    std::unique_ptr<TestEnv> env = dialect == SqlDialect::SQLite ? std::make_unique<TestEnv>()
-                                                                 : std::make_unique<TestEnv>(dialect);
+    std::unique_ptr<TestEnv> env =
+        dialect == SqlDialect::SQLite ? std::make_unique<TestEnv>() : std::make_unique<TestEnv>(dialect);
     rdmConsListaPreco module(QString::fromLatin1(dtmDBGeral::connectionName()));
     module.setCacheTime(30);
     const QByteArray first = module.GetFornecedor();
     QVERIFY(!module.dataVersion().isEmpty());
     QTest::qWait(80);
-    QCOMPARE(module.GetFornecedor().constData(), first.constData());   // kept past its time limit
+    QCOMPARE(module.GetFornecedor().constData(), first.constData()); // kept past its time limit
 
     env->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN)"
                              " VALUES ('999999', 'J', '11222333000181', 'Novo Cotado', 'Novo Cotado Ltda')"));

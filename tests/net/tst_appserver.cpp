@@ -70,7 +70,10 @@ public:
         socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
     }
 
-    bool waitConnected() { return QTest::qWaitFor([&] { return socket.isEncrypted(); }, 5000); }
+    bool waitConnected()
+    {
+        return QTest::qWaitFor([&] { return socket.isEncrypted(); }, 5000);
+    }
     void send(const QByteArray &bytes) { socket.write(bytes); }
     void hello(const QString &token = kToken) { send(Frame::helloFrame(kServer, token)); }
     void call(const QString &method) { send(Frame::callFrame(method, {})); }
@@ -79,10 +82,12 @@ public:
     Frame::Reply reply(int timeoutMs = 5000)
     {
         bool complete = false;
-        (void)QTest::qWaitFor([&] {
-            complete = reader.read(&socket) == FrameReader::Status::Complete;
-            return complete || (socket.state() == QAbstractSocket::UnconnectedState && !socket.bytesAvailable());
-        }, timeoutMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                complete = reader.read(&socket) == FrameReader::Status::Complete;
+                return complete || (socket.state() == QAbstractSocket::UnconnectedState && !socket.bytesAvailable());
+            },
+            timeoutMs);
         if (!complete) {
             Frame::Reply none;
             none.error = QStringLiteral("no reply");
@@ -188,8 +193,9 @@ void tst_AppServer::getFornecedorReturnsQuotedSuppliers()
     QCOMPARE(reply.result.metaType().id(), QMetaType::QByteArray);
 
     const DataPacket packet = DataPacket::decode(reply.result.toByteArray());
-    const QStringList names = {QStringLiteral("IDMARCADO"), QStringLiteral("IDTPIJURFORN"), QStringLiteral("NRINSJURFORN"),
-                               QStringLiteral("NMFANTFORN"), QStringLiteral("NMRAZSOCFORN"), QStringLiteral("CDFORNECED")};
+    const QStringList names = {QStringLiteral("IDMARCADO"),    QStringLiteral("IDTPIJURFORN"),
+                               QStringLiteral("NRINSJURFORN"), QStringLiteral("NMFANTFORN"),
+                               QStringLiteral("NMRAZSOCFORN"), QStringLiteral("CDFORNECED")};
     const QList<int> sizes = {1, 1, 20, 40, 40, 21};
     QCOMPARE(packet.fields.size(), 6);
     for (int i = 0; i < 6; ++i) {
@@ -221,7 +227,8 @@ void tst_AppServer::getFornecedorReturnsQuotedSuppliers()
 
     // Every value is the supplier's own.
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    QVERIFY(q.prepare(QStringLiteral("SELECT IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN FROM FORNECEDOR WHERE CDFORNECED = ?")));
+    QVERIFY(q.prepare(QStringLiteral(
+        "SELECT IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN FROM FORNECEDOR WHERE CDFORNECED = ?")));
     for (const auto &row : packet.rows) {
         q.bindValue(0, row[5]);
         QVERIFY(q.exec() && q.next());
@@ -257,7 +264,7 @@ void tst_AppServer::refusals_data()
     QTest::addColumn<QString>("expected");
 
     QByteArray huge(4, '\0');
-    qToBigEndian(quint32(0x80000000u), huge.data());   // claims 2 GiB; nothing follows
+    qToBigEndian(quint32(0x80000000u), huge.data()); // claims 2 GiB; nothing follows
     QTest::newRow("frame over the cap") << huge << QStringLiteral("excede o limite");
     QTest::newRow("wrong token") << Frame::helloFrame(kServer, QStringLiteral("token-errado-0123456789"))
                                  << QStringLiteral("oken de acesso inválido");
@@ -286,7 +293,7 @@ void tst_AppServer::refusals()
     QVERIFY(client.waitConnected());
     client.send(bytes);
     Frame::Reply reply = client.reply();
-    if (reply.ok)   // the accepted hello ahead of a second one
+    if (reply.ok) // the accepted hello ahead of a second one
         reply = client.reply();
     QVERIFY(!reply.ok);
     QVERIFY2(reply.error.contains(expected), qPrintable(reply.error));
@@ -315,7 +322,7 @@ void tst_AppServer::slowPeerDropped()
     RawClient client(m_port);
     QVERIFY(client.waitConnected());
     const QByteArray hello = Frame::helloFrame(kServer, kToken);
-    client.send(hello.left(7));   // a request started and never finished
+    client.send(hello.left(7)); // a request started and never finished
     QElapsedTimer clock;
     clock.start();
     QVERIFY(client.waitClosed(5000));
@@ -393,7 +400,7 @@ void tst_AppServer::idleSocketsCannotLockClientsOut()
     QVERIFY(QTest::qWaitFor([&] { return closedByServer(*fourth); }, 5000));
     QCOMPARE(m_server->pendingCount(), 6);
 
-    QTest::qWait(1100);   // the idle sockets go quiet
+    QTest::qWait(1100); // the idle sockets go quiet
     RawClient screen(m_port);
     QVERIFY(screen.waitConnected());
     screen.hello();
@@ -413,7 +420,7 @@ void tst_AppServer::unidentifiedLinkMustHelloInTime()
 {
     m_server->setHelloTimeout(300);
     auto silent = idleSocket(m_port, loopback(1));
-    RawClient quiet(m_port);   // completes TLS, then sends nothing
+    RawClient quiet(m_port); // completes TLS, then sends nothing
     QVERIFY(quiet.waitConnected());
     QVERIFY(QTest::qWaitFor([&] { return closedByServer(*silent); }, 5000));
     QVERIFY(quiet.waitClosed(5000));
@@ -459,7 +466,8 @@ void tst_AppServer::wrongTokensSlowedDown()
     };
     for (qint64 least : {400, 800, 1600}) {
         const qint64 elapsed = wrongToken();
-        QVERIFY2(elapsed >= least - 20, qPrintable(QStringLiteral("%1 ms, at least %2 expected").arg(elapsed).arg(least)));
+        QVERIFY2(elapsed >= least - 20,
+                 qPrintable(QStringLiteral("%1 ms, at least %2 expected").arg(elapsed).arg(least)));
     }
     RawClient right(m_port, machine);
     QVERIFY(right.waitConnected());
@@ -474,7 +482,7 @@ void tst_AppServer::wrongTokensSlowedDown()
 void tst_AppServer::refusalLogRateLimited()
 {
     QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() <= 1; }, 5000));
-    QTest::qWait(1100);   // a fresh second for the log
+    QTest::qWait(1100); // a fresh second for the log
     const qsizetype before = m_log->size();
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < 40; ++i) {
@@ -482,18 +490,22 @@ void tst_AppServer::refusalLogRateLimited()
         QVERIFY(clients.back()->waitConnected());
         clients.back()->send(rawFrame(QByteArray("garbage")));
     }
-    QVERIFY(QTest::qWaitFor([&] {
-        for (const auto &c : clients)
-            if (!closedByServer(c->socket))
-                return false;
-        return true;
-    }, 10000));
-    QVERIFY(QTest::qWaitFor([&] {
-        for (qsizetype i = before; i < m_log->size(); ++i)
-            if (m_log->at(i).at(0).toString().contains(QStringLiteral("não registradas")))
-                return true;
-        return false;
-    }, 5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const auto &c : clients)
+                if (!closedByServer(c->socket))
+                    return false;
+            return true;
+        },
+        10000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (qsizetype i = before; i < m_log->size(); ++i)
+                if (m_log->at(i).at(0).toString().contains(QStringLiteral("não registradas")))
+                    return true;
+            return false;
+        },
+        5000));
     int lines = 0;
     for (qsizetype i = before; i < m_log->size(); ++i)
         lines += m_log->at(i).at(0).toString().contains(QStringLiteral("Requisição inválida"));
@@ -509,10 +521,11 @@ void tst_AppServer::cachedListFollowsTheData()
     const QByteArray first = module.GetFornecedor();
     QTest::qWait(60);
     const QByteArray again = module.GetFornecedor();
-    QCOMPARE(again.constData(), first.constData());   // the same packet, not built again
+    QCOMPARE(again.constData(), first.constData()); // the same packet, not built again
 
-    m_env->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN)"
-                               " VALUES ('999999', 'J', '11222333000181', 'Novo Cotado', 'Novo Cotado Ltda')"));
+    m_env->exec(
+        QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMFANTFORN, NMRAZSOCFORN)"
+                       " VALUES ('999999', 'J', '11222333000181', 'Novo Cotado', 'Novo Cotado Ltda')"));
     m_env->exec(QStringLiteral("INSERT INTO COTACAO (NRCOTACAO, CDFILIAL, CDFORNECED, CDPRODUTO, CDOPERADOR, DTVALINI,"
                                " DTVALFIN, VRPRECO, PCIPI, PCDESCONTO) SELECT MAX(NRCOTACAO) + 1, '0001', '999999',"
                                " MIN(CDPRODUTO), MIN(CDOPERADOR), '2026-12-01', '2026-12-31', 1, 0, 0 FROM COTACAO"));
@@ -552,7 +565,7 @@ void tst_AppServer::databaseCutShortUnderTheServer()
 void tst_AppServer::stillAnswersAfterAll()
 {
     QVERIFY(QTest::qWaitFor([&] { return m_server->connectionCount() <= 1; }, 5000));
-    m_server->setCacheTime(0);   // go to the database again
+    m_server->setCacheTime(0); // go to the database again
     RawClient client(m_port);
     QVERIFY(client.waitConnected());
     client.hello();
@@ -567,18 +580,20 @@ void tst_AppServer::stillAnswersAfterAll()
 void tst_AppServer::commandLine_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("said");   // part of the refusal; empty: accepted
-    QTest::addColumn<int>("port");       // the port chosen with the session's 21173; -1: refused
+    QTest::addColumn<QString>("said"); // part of the refusal; empty: accepted
+    QTest::addColumn<int>("port");     // the port chosen with the session's 21173; -1: refused
     QTest::addColumn<int>("cache");
 
     const QStringList config{"--config", "s.ini"};
     QTest::newRow("defaults") << config << QString() << 21173 << 10;
-    QTest::newRow("a free port, no cache") << config + QStringList{"--port", "0", "--cache", "0"} << QString() << 0 << 0;
+    QTest::newRow("a free port, no cache")
+        << config + QStringList{"--port", "0", "--cache", "0"} << QString() << 0 << 0;
     QTest::newRow("no session") << QStringList{"--port", "1"} << "--config" << -1 << 0;
     QTest::newRow("port not a number") << config + QStringList{"--port", "x"} << QString() << -1 << 10;
     QTest::newRow("port too high") << config + QStringList{"--port", "65536"} << QString() << -1 << 10;
     QTest::newRow("idle of zero") << config + QStringList{"--idle-timeout", "0"} << "--idle-timeout" << -1 << 0;
-    QTest::newRow("hello over a day") << config + QStringList{"--hello-timeout", "86401"} << "--hello-timeout" << -1 << 0;
+    QTest::newRow("hello over a day") << config + QStringList{"--hello-timeout", "86401"} << "--hello-timeout" << -1
+                                      << 0;
     QTest::newRow("negative cache") << config + QStringList{"--cache", "-1"} << "--cache" << -1 << 0;
     QTest::newRow("unknown flag") << config + QStringList{"--verbose"} << "verbose" << -1 << 0;
 }

@@ -138,10 +138,11 @@ void tst_DataPacket::roundTrip_data()
     QTest::newRow("quotes and separators")
         << two << Rows{{text("a'b"), text("Joe's \"Bar\"; a,b|c\\d")}, {text("\t\n"), text("\x01")}};
     QTest::newRow("long text") << Fields{field("X", 0)} << Rows{{QVariant(QString(70000, QChar(u'ã')))}};
-    QTest::newRow("six fields, one row")
-        << Fields{field("IDMARCADO", 1), field("IDTPIJURFORN", 1), field("NRINSJURFORN", 20),
-                  field("NMFANTFORN", 40), field("NMRAZSOCFORN", 40), field("CDFORNECED", 21)}
-        << Rows{{text(""), text("J"), text("12345678000199"), text("Fantasia"), text("Razão S.A."), text("000042")}};
+    QTest::newRow("six fields, one row") << Fields{field("IDMARCADO", 1),     field("IDTPIJURFORN", 1),
+                                                   field("NRINSJURFORN", 20), field("NMFANTFORN", 40),
+                                                   field("NMRAZSOCFORN", 40), field("CDFORNECED", 21)}
+                                         << Rows{{text(""), text("J"), text("12345678000199"), text("Fantasia"),
+                                                  text("Razão S.A."), text("000042")}};
 }
 
 void tst_DataPacket::roundTrip()
@@ -190,14 +191,14 @@ void tst_DataPacket::decodeRefuses_data()
     QTest::newRow("array, not a map") << cbor(QCborArray{fields, QCborArray{}});
     QTest::newRow("no rows") << cbor(QCborMap{{QStringLiteral("fields"), fields}});
     QTest::newRow("no fields") << cbor(QCborMap{{QStringLiteral("rows"), QCborArray{}}});
-    QTest::newRow("rows before fields")
-        << cbor(QCborMap{{QStringLiteral("rows"), QCborArray{}}, {QStringLiteral("fields"), fields}});
+    QTest::newRow("rows before fields") << cbor(
+        QCborMap{{QStringLiteral("rows"), QCborArray{}}, {QStringLiteral("fields"), fields}});
     QTest::newRow("zero fields") << packet(QCborArray{}, QCborArray{});
     QTest::newRow("field without size") << packet(QCborArray{QCborArray{"A"}}, QCborArray{});
     QTest::newRow("negative size") << packet(QCborArray{QCborArray{"A", -1, "string"}}, QCborArray{});
     QTest::newRow("unknown type") << packet(QCborArray{fieldDef("A", 1, "integer")}, QCborArray{});
-    QTest::newRow("duplicate field, other case") << packet(QCborArray{fieldDef("Nome", 1), fieldDef("NOME", 1)},
-                                                           QCborArray{});
+    QTest::newRow("duplicate field, other case")
+        << packet(QCborArray{fieldDef("Nome", 1), fieldDef("NOME", 1)}, QCborArray{});
     QTest::newRow("row too short") << packet(fields, QCborArray{QCborArray{"x"}});
     QTest::newRow("row too long") << packet(fields, QCborArray{QCborArray{"x", "y", "z"}});
     QTest::newRow("number value") << packet(fields, QCborArray{QCborArray{"x", 7}});
@@ -205,7 +206,7 @@ void tst_DataPacket::decodeRefuses_data()
     QTest::newRow("truncated") << good.left(good.size() - 2);
     QTest::newRow("trailing bytes") << good + QByteArray("\x00", 1);
     QByteArray badUtf8 = good;
-    badUtf8[badUtf8.size() - 1] = char(0xC3);   // "y" becomes half of a two-byte sequence
+    badUtf8[badUtf8.size() - 1] = char(0xC3); // "y" becomes half of a two-byte sequence
     QTest::newRow("invalid UTF-8") << badUtf8;
 }
 
@@ -235,13 +236,13 @@ void tst_DataPacket::clientDataSetMapsColumnsByName()
     cds.AddField(QStringLiteral("IDMARCADO"), 1);
     QSignalSpy opened(&cds, &TDataSet::opened);
 
-    cds.setData(supplierPacket({{text(""), text("Ômega"), text("J"), text("000001")},
-                                {QVariant(), text("Beta"), text("F"), text("000002")}}));
+    cds.setData(supplierPacket(
+        {{text(""), text("Ômega"), text("J"), text("000001")}, {QVariant(), text("Beta"), text("F"), text("000002")}}));
 
     QVERIFY(cds.Active());
     QCOMPARE(opened.count(), 1);
     QCOMPARE(cds.RecordCount(), 2);
-    QCOMPARE(cds.FieldCount(), 3);   // the packet's extra NMFANTFORN is not a field
+    QCOMPARE(cds.FieldCount(), 3); // the packet's extra NMFANTFORN is not a field
     cds.First();
     QCOMPARE(cds.FieldByName(QStringLiteral("CDFORNECED")).AsString(), QStringLiteral("000001"));
     QCOMPARE(cds.FieldByName(QStringLiteral("IDTPIJURFORN")).AsString(), QStringLiteral("J"));
@@ -321,8 +322,8 @@ void tst_DataPacket::clientDataSetRefusesNonPacket()
 
 void tst_DataPacket::messagesRoundTrip()
 {
-    const Frame::Request hello =
-        Frame::parseRequest(payloadOf(Frame::helloFrame(QStringLiteral("Lpr07700.rdmConsListaPreco"), QStringLiteral("tôken"))));
+    const Frame::Request hello = Frame::parseRequest(
+        payloadOf(Frame::helloFrame(QStringLiteral("Lpr07700.rdmConsListaPreco"), QStringLiteral("tôken"))));
     QCOMPARE(hello.kind, Frame::Request::Hello);
     QCOMPARE(hello.server, QStringLiteral("Lpr07700.rdmConsListaPreco"));
     QCOMPARE(hello.token, QStringLiteral("tôken"));
@@ -337,7 +338,8 @@ void tst_DataPacket::messagesRoundTrip()
     QCOMPARE(args[0].toInt(), 42);
     QCOMPARE(args[1].toString(), QStringLiteral("São"));
 
-    const Frame::Reply error = Frame::parseReply(payloadOf(Frame::errorFrame(QStringLiteral("Método desconhecido: X"))));
+    const Frame::Reply error =
+        Frame::parseReply(payloadOf(Frame::errorFrame(QStringLiteral("Método desconhecido: X"))));
     QVERIFY(!error.ok);
     QCOMPARE(error.error, QStringLiteral("Método desconhecido: X"));
 
@@ -351,7 +353,7 @@ void tst_DataPacket::byteArrayResultIsNotCopied()
     const QByteArray packet = supplierPacket({{text(""), text("A"), text("J"), text("1")}});
     const QByteArrayList parts = Frame::resultFrame(packet);
     QCOMPARE(parts.size(), 2);
-    QCOMPARE(parts[1].constData(), packet.constData());   // shared, not copied
+    QCOMPARE(parts[1].constData(), packet.constData()); // shared, not copied
 
     const QByteArray frame = parts.join();
     QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - Frame::HeaderSize));
@@ -379,7 +381,8 @@ void tst_DataPacket::parseRefuses_data()
                                      << true;
     QTest::newRow("key not text") << cbor(QCborMap{{1, QStringLiteral("call")}}) << true;
     QTest::newRow("reply with neither") << cbor(QCborMap{}) << false;
-    QTest::newRow("reply with both") << cbor(QCborMap{{QStringLiteral("result"), 1}, {QStringLiteral("error"), QStringLiteral("x")}})
+    QTest::newRow("reply with both") << cbor(
+        QCborMap{{QStringLiteral("result"), 1}, {QStringLiteral("error"), QStringLiteral("x")}})
                                      << false;
     QTest::newRow("error not text") << cbor(QCborMap{{QStringLiteral("error"), 1}}) << false;
     QTest::newRow("truncated byte string") << QByteArray("\xa1\x66result\x5a\x00\x10\x00\x00xy", 14) << false;
@@ -431,7 +434,7 @@ void tst_DataPacket::frameReaderRefusesOversizeHeader()
     FrameReader reader(Frame::MaxRequestSize);
     QCOMPARE(reader.read(&device), FrameReader::Status::TooLarge);
     QCOMPARE(reader.declaredSize(), Frame::MaxRequestSize + 1);
-    QCOMPARE(device.pos(), qint64(4));   // nothing of the body was read
+    QCOMPARE(device.pos(), qint64(4)); // nothing of the body was read
     QCOMPARE(reader.read(&device), FrameReader::Status::TooLarge);
 
     // Exactly at the cap is accepted.
@@ -466,20 +469,20 @@ void tst_DataPacket::hostileMessagesRefused_data()
     QTest::newRow("map key not UTF-8 in a result")
         << mapOf(key("result") + QByteArray("\xa1", 1) + badText + QByteArray("\x01", 1)) << false
         << QStringLiteral("UTF-8");
-    QTest::newRow("result nested 1000 deep") << mapOf(key("result") + nested(1000, QByteArray("\x01", 1))) << false
-                                             << QStringLiteral("níveis");
+    QTest::newRow("result nested 1000 deep")
+        << mapOf(key("result") + nested(1000, QByteArray("\x01", 1))) << false << QStringLiteral("níveis");
     QTest::newRow("unknown key nested 1000 deep")
-        << QByteArray("\xa2", 1) + key("x") + nested(1000, QByteArray("\x01", 1)) + key("result") + QByteArray("\x01", 1)
+        << QByteArray("\xa2", 1) + key("x") + nested(1000, QByteArray("\x01", 1)) + key("result")
+               + QByteArray("\x01", 1)
         << false << QStringLiteral("níveis");
     // Each empty text is one byte here and a QVariant of 32 once decoded.
-    QTest::newRow("result of 200,000 empty texts") << mapOf(key("result") + manyOf(textHead(0), 200000)) << false
-                                                   << QStringLiteral("memória");
+    QTest::newRow("result of 200,000 empty texts")
+        << mapOf(key("result") + manyOf(textHead(0), 200000)) << false << QStringLiteral("memória");
     QTest::newRow("token not UTF-8") << QByteArray("\xa2", 1) + key("op") + key("hello") + key("token") + badText
                                      << true << QStringLiteral("token");
-    QTest::newRow("args nested 1000 deep")
-        << QByteArray("\xa3", 1) + key("op") + key("call") + key("method") + key("X") + key("args")
-               + nested(1000, QByteArray("\x01", 1))
-        << true << QStringLiteral("níveis");
+    QTest::newRow("args nested 1000 deep") << QByteArray("\xa3", 1) + key("op") + key("call") + key("method") + key("X")
+                                                  + key("args") + nested(1000, QByteArray("\x01", 1))
+                                           << true << QStringLiteral("níveis");
 }
 
 void tst_DataPacket::hostileMessagesRefused()
@@ -503,18 +506,20 @@ void tst_DataPacket::hostileMessagesRefused()
 void tst_DataPacket::taggedValuesSkipped_data()
 {
     QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<int>("kind");   // 0 request, 1 reply, 2 data packet
+    QTest::addColumn<int>("kind"); // 0 request, 1 reply, 2 data packet
 
-    const QByteArray tagged = QByteArray("\xc1\xd8\x20", 3) + textHead(1) + "x";   // two tags, then "x"
+    const QByteArray tagged = QByteArray("\xc1\xd8\x20", 3) + textHead(1) + "x"; // two tags, then "x"
     QTest::newRow("request: unknown key, tagged value")
         << QByteArray("\xa3", 1) + key("op") + key("hello") + key("extra") + tagged + key("server") + key("S") << 0;
     QTest::newRow("reply: unknown key, tagged value")
         << QByteArray("\xa2", 1) + key("extra") + tagged + key("result") + QByteArray("\x01", 1) << 1;
     QTest::newRow("reply: tagged error text") << mapOf(key("error") + tagged) << 1;
     QTest::newRow("reply: tagged result") << mapOf(key("result") + QByteArray("\xc1\x82\x01\xc0", 4) + tagged) << 1;
-    const QByteArray fields = key("fields") + QByteArray("\x81\x83", 2) + key("A") + QByteArray("\x01", 1) + key("string");
+    const QByteArray fields =
+        key("fields") + QByteArray("\x81\x83", 2) + key("A") + QByteArray("\x01", 1) + key("string");
     QTest::newRow("packet: unknown key, tagged value")
-        << QByteArray("\xa3", 1) + key("extra") + tagged + fields + key("rows") + QByteArray("\x81\x81", 2) + tagged << 2;
+        << QByteArray("\xa3", 1) + key("extra") + tagged + fields + key("rows") + QByteArray("\x81\x81", 2) + tagged
+        << 2;
 }
 
 void tst_DataPacket::taggedValuesSkipped()
@@ -558,7 +563,7 @@ void tst_DataPacket::argumentsDecodedOnlyOnRequest()
 // a real supplier list of the same size is not.
 void tst_DataPacket::packetMemoryBounded()
 {
-    const Fields six = {field("IDMARCADO", 1), field("IDTPIJURFORN", 1), field("NRINSJURFORN", 20),
+    const Fields six = {field("IDMARCADO", 1),   field("IDTPIJURFORN", 1),  field("NRINSJURFORN", 20),
                         field("NMFANTFORN", 40), field("NMRAZSOCFORN", 40), field("CDFORNECED", 21)};
     DataPacket::Writer empties(six);
     for (int i = 0; i < 300000; ++i) {

@@ -39,7 +39,8 @@ quint16 deadPort()
 int quotedCount()
 {
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    return q.exec(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")) && q.next() ? q.value(0).toInt() : -1;
+    return q.exec(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")) && q.next() ? q.value(0).toInt()
+                                                                                                : -1;
 }
 
 QByteArray frameOf(const QByteArray &payload)
@@ -54,7 +55,7 @@ QByteArray frameOf(const QByteArray &payload)
 class Tap : public QThread
 {
 public:
-    explicit Tap(quint16 serverPort) : m_serverPort(serverPort) {}
+    explicit Tap(quint16 serverPort) : m_serverPort(serverPort) { }
     ~Tap() override
     {
         m_stop = true;
@@ -253,7 +254,7 @@ void tst_NetConnection::beforeConnectRunsAtEveryAttempt()
     QVERIFY2(net.Connected(), qPrintable(net.LastError()));
     QVERIFY(net.LastError().isEmpty());
 
-    net.setConnected(true);   // already connected: no new attempt
+    net.setConnected(true); // already connected: no new attempt
     QCOMPARE(attempts, 2);
 
     net.setConnected(false);
@@ -279,7 +280,7 @@ void tst_NetConnection::callOnDeadServerRaises()
 {
     const quint16 dead = deadPort();
     TNetConnection *net = connection(dead);
-    net->setConnected(true);   // ThrowException false: quietly not connected
+    net->setConnected(true); // ThrowException false: quietly not connected
     QVERIFY(!net->Connected());
     // A call has no result to give back, so it raises whatever ThrowException says.
     try {
@@ -321,7 +322,7 @@ void tst_NetConnection::serverErrorRaisesItsText()
     } catch (const ESuiteError &e) {
         QCOMPARE(e.message(), QStringLiteral("Método desconhecido: GetCliente"));
     }
-    QVERIFY(net->Connected());   // a method's failure does not end the link
+    QVERIFY(net->Connected()); // a method's failure does not end the link
     QVERIFY(!net->call(QStringLiteral("GetFornecedor")).toByteArray().isEmpty());
 }
 
@@ -400,9 +401,11 @@ void tst_NetConnection::executableRefusesBadArguments_data()
 
     const QString session = m_env->dir() + QStringLiteral("/sessao.ini");
     QTest::newRow("no config") << QStringList{} << QStringLiteral("--config");
-    QTest::newRow("missing config") << QStringList{QStringLiteral("--config"), m_env->dir() + QStringLiteral("/nao.ini")}
+    QTest::newRow("missing config") << QStringList{QStringLiteral("--config"),
+                                                   m_env->dir() + QStringLiteral("/nao.ini")}
                                     << QStringLiteral("não encontrado");
-    QTest::newRow("bad port") << QStringList{QStringLiteral("--config"), session, QStringLiteral("--port"), QStringLiteral("99999")}
+    QTest::newRow("bad port") << QStringList{QStringLiteral("--config"), session, QStringLiteral("--port"),
+                                             QStringLiteral("99999")}
                               << QStringLiteral("porta inválida");
     QTest::newRow("outside without token")
         << QStringList{QStringLiteral("--config"), m_env->dir() + QStringLiteral("/semtoken.ini"),
@@ -412,8 +415,9 @@ void tst_NetConnection::executableRefusesBadArguments_data()
                                                 QString::number(m_port)}
                                  << QStringLiteral("Não foi possível ouvir em 127.0.0.1:");
     const auto other = [&](const char *name) {
-        return QStringList{QStringLiteral("--config"), m_env->dir() + QStringLiteral("/%1.ini").arg(QLatin1String(name)),
-                           QStringLiteral("--port"), QStringLiteral("0")};
+        return QStringList{QStringLiteral("--config"),
+                           m_env->dir() + QStringLiteral("/%1.ini").arg(QLatin1String(name)), QStringLiteral("--port"),
+                           QStringLiteral("0")};
     };
     QTest::newRow("short token") << other("tokencurto") << QStringLiteral("menos de 16 caracteres");
     QTest::newRow("no certificate") << other("semcertificado") << QStringLiteral("Certificado");
@@ -421,7 +425,8 @@ void tst_NetConnection::executableRefusesBadArguments_data()
     // The database is checked before the server listens: nothing would answer the screen.
     QTest::newRow("database file not a database")
         << other("naobanco") << QStringLiteral("o arquivo não é um banco de dados SQLite");
-    QTest::newRow("database without the tables") << other("bancovazio") << QStringLiteral("a tabela FORNECEDOR não existe");
+    QTest::newRow("database without the tables")
+        << other("bancovazio") << QStringLiteral("a tabela FORNECEDOR não existe");
 }
 
 void tst_NetConnection::executableRefusesBadArguments()
@@ -445,8 +450,8 @@ void tst_NetConnection::executableRefusesBadArguments()
     QVERIFY(QFile::copy(Session::current().serverKey, openKey.serverKey));
     QVERIFY(QFile::setPermissions(openKey.serverKey, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     openKey.save(m_env->dir() + QStringLiteral("/chaveaberta.ini"));
-    for (const auto &[name, bytes] : {std::pair{"naobanco", QByteArray("não é um banco\n").repeated(100)},
-                                      std::pair{"bancovazio", QByteArray()}}) {
+    for (const auto &[name, bytes] :
+         {std::pair{"naobanco", QByteArray("não é um banco\n").repeated(100)}, std::pair{"bancovazio", QByteArray()}}) {
         Session broken = Session::current();
         broken.db.database = m_env->dir() + QStringLiteral("/%1.db").arg(QLatin1String(name));
         QFile file(broken.db.database);
@@ -474,32 +479,38 @@ void tst_NetConnection::hostileServerReplies_data()
     QTest::addColumn<QString>("expected");
 
     // {"result": a two-byte text that is not UTF-8}: 11 bytes that crashed the screen.
-    QTest::newRow("text not UTF-8, 11 bytes") << frameOf(QByteArray("\xa1\x66result\x62\xc3\x28", 11)) << false
-                                              << QStringLiteral("UTF-8");
+    QTest::newRow("text not UTF-8, 11 bytes")
+        << frameOf(QByteArray("\xa1\x66result\x62\xc3\x28", 11)) << false << QStringLiteral("UTF-8");
     QByteArray truncated(Frame::HeaderSize, '\0');
     qToBigEndian(quint32(100), truncated.data());
-    QTest::newRow("truncated frame, then closed") << truncated + QByteArray(10, 'x') << true
-                                                  << QStringLiteral("falhou durante a chamada GetFornecedor");
+    QTest::newRow("truncated frame, then closed")
+        << truncated + QByteArray(10, 'x') << true << QStringLiteral("falhou durante a chamada GetFornecedor");
     QByteArray huge(Frame::HeaderSize, '\0');
     qToBigEndian(quint32(0x7fffffff), huge.data());
     QTest::newRow("2 GiB announced") << huge << false << QStringLiteral("excede o limite de 16 MiB");
     QTest::newRow("garbage") << frameOf(QByteArray("\x9f\x9f\x9f\xff\xfe\x00 lixo", 11)) << false
                              << QStringLiteral("Resposta inválida");
-    QTest::newRow("error text not UTF-8") << frameOf(QByteArray("\xa1\x65" "error" "\x62\xff\xfe", 10)) << false
-                                          << QStringLiteral("UTF-8");
+    QTest::newRow("error text not UTF-8") << frameOf(QByteArray("\xa1\x65"
+                                                                "error"
+                                                                "\x62\xff\xfe",
+                                                                10))
+                                          << false << QStringLiteral("UTF-8");
     // Two million rows of empty values: 14 MB on the wire, within the cap, and some
     // 500 MB once decoded.
-    DataPacket::Writer empties({{QStringLiteral("IDMARCADO"), 1}, {QStringLiteral("IDTPIJURFORN"), 1},
-                                {QStringLiteral("NRINSJURFORN"), 20}, {QStringLiteral("NMFANTFORN"), 40},
-                                {QStringLiteral("NMRAZSOCFORN"), 40}, {QStringLiteral("CDFORNECED"), 21}});
+    DataPacket::Writer empties({{QStringLiteral("IDMARCADO"), 1},
+                                {QStringLiteral("IDTPIJURFORN"), 1},
+                                {QStringLiteral("NRINSJURFORN"), 20},
+                                {QStringLiteral("NMFANTFORN"), 40},
+                                {QStringLiteral("NMRAZSOCFORN"), 40},
+                                {QStringLiteral("CDFORNECED"), 21}});
     for (int i = 0; i < 2000000; ++i) {
         empties.beginRow();
         for (int c = 0; c < 6; ++c)
             empties.addNull();
         empties.endRow();
     }
-    QTest::newRow("packet of empty values") << Frame::resultFrame(empties.finish()).join() << false
-                                            << QStringLiteral("vezes o tamanho do pacote");
+    QTest::newRow("packet of empty values")
+        << Frame::resultFrame(empties.finish()).join() << false << QStringLiteral("vezes o tamanho do pacote");
 }
 
 void tst_NetConnection::hostileServerReplies()
@@ -528,7 +539,8 @@ void tst_NetConnection::taggedReplyKeysSkipped()
     DataPacket::Writer one({{QStringLiteral("CDFORNECED"), 21}});
     one.addRow({QStringLiteral("000001")});
     const QByteArray packet = one.finish();
-    const QByteArray head = Frame::resultFrame(packet).first().mid(Frame::HeaderSize + 1);   // "result" and the bytes head
+    const QByteArray head =
+        Frame::resultFrame(packet).first().mid(Frame::HeaderSize + 1); // "result" and the bytes head
     ScriptedServer server(TestCertificate::shared());
     QVERIFY(server.listen());
     server.setReply(frameOf(QByteArray("\xa2\x64nota\xc1\x61x", 9) + head + packet), false);
@@ -569,7 +581,8 @@ void tst_NetConnection::serverWithAnotherCertificateGetsNoToken()
     TNetConnection *net = connection(impostor.port());
     net->setConnected(true);
     QVERIFY(!net->Connected());
-    QVERIFY2(net->LastError().contains(QStringLiteral("não confere com a impressão digital")), qPrintable(net->LastError()));
+    QVERIFY2(net->LastError().contains(QStringLiteral("não confere com a impressão digital")),
+             qPrintable(net->LastError()));
     QVERIFY2(net->LastError().contains(TestCertificate::shared().fingerprint), qPrintable(net->LastError()));
     QTest::qWait(100);
     QCOMPARE(impostor.received(), QByteArray());
@@ -605,8 +618,8 @@ void tst_NetConnection::shortTokenNeverSent()
 // The session file holds the token and the database password.
 void tst_NetConnection::sessionFileReadableByOwnerOnly()
 {
-    const QFileDevice::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                            | QFile::WriteOther | QFile::ExeOther;
+    const QFileDevice::Permissions others =
+        QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     const QString fresh = m_env->dir() + QStringLiteral("/nova.ini");
     Session::current().save(fresh);
     QCOMPARE(QFile::permissions(fresh) & others, QFileDevice::Permissions());

@@ -40,12 +40,14 @@ inline ReportDefinition numbered(const QString &title)
     ReportDefinition d = base(title);
     d.sql = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < :P_LINHAS) "
                            "SELECT i AS NR, 'Linha ' || i AS TEXTO FROM n");
-    d.sqlPg = QStringLiteral("SELECT i AS NR, 'Linha ' || i AS TEXTO FROM generate_series(1, CAST(:P_LINHAS AS INTEGER)) AS g(i)");
+    d.sqlPg = QStringLiteral(
+        "SELECT i AS NR, 'Linha ' || i AS TEXTO FROM generate_series(1, CAST(:P_LINHAS AS INTEGER)) AS g(i)");
     // Firebird stops recursion at 1024 levels: thousands of thousands, from three copies.
-    d.sqlIb = QStringLiteral("WITH RECURSIVE N(I) AS (SELECT 0 FROM RDB$DATABASE UNION ALL SELECT I + 1 FROM N WHERE I < 999) "
-                             "SELECT FIRST (CAST(:P_LINHAS AS INTEGER)) A.I * 1000000 + B.I * 1000 + C.I + 1 AS NR, "
-                             "'Linha ' || (A.I * 1000000 + B.I * 1000 + C.I + 1) AS TEXTO "
-                             "FROM N A CROSS JOIN N B CROSS JOIN N C");
+    d.sqlIb = QStringLiteral(
+        "WITH RECURSIVE N(I) AS (SELECT 0 FROM RDB$DATABASE UNION ALL SELECT I + 1 FROM N WHERE I < 999) "
+        "SELECT FIRST (CAST(:P_LINHAS AS INTEGER)) A.I * 1000000 + B.I * 1000 + C.I + 1 AS NR, "
+        "'Linha ' || (A.I * 1000000 + B.I * 1000 + C.I + 1) AS TEXTO "
+        "FROM N A CROSS JOIN N B CROSS JOIN N C");
     return d;
 }
 
@@ -55,7 +57,8 @@ inline ReportDefinition endless(const QString &title)
     ReportDefinition d = base(title);
     d.sql = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                            "SELECT MAX(x) AS NR, 'x' AS TEXTO FROM c WHERE :P_LINHAS > 0");
-    d.sqlPg = QStringLiteral("SELECT 1 AS NR, 'x' AS TEXTO FROM (SELECT pg_sleep(600)) s WHERE CAST(:P_LINHAS AS INTEGER) > 0");
+    d.sqlPg = QStringLiteral(
+        "SELECT 1 AS NR, 'x' AS TEXTO FROM (SELECT pg_sleep(600)) s WHERE CAST(:P_LINHAS AS INTEGER) > 0");
     d.sqlIb = QStringLiteral("SELECT COUNT(*) AS NR, 'x' AS TEXTO FROM RDB$FIELDS A, RDB$FIELDS B, RDB$FIELDS C, "
                              "RDB$FIELDS D WHERE CAST(:P_LINHAS AS INTEGER) > 0");
     return d;
@@ -65,4 +68,4 @@ inline void save(const ReportDefinition &d, const QString &dir, const QString &n
 {
     d.save(QDir(dir).filePath(name));
 }
-}
+} // namespace SyntheticReports

@@ -75,7 +75,8 @@ void tst_ReportDefinition::shippedDefinitionsAreValid()
         d.validate();
         QCOMPARE(d.code, QStringLiteral("LPR077"));
         titles << d.title;
-        QVERIFY(d.description.contains(QStringLiteral("Preço econômico = VRPRECO × (1 + PCIPI/100) × (1 − PCDESCONTO/100)")));
+        QVERIFY(d.description.contains(
+            QStringLiteral("Preço econômico = VRPRECO × (1 + PCIPI/100) × (1 − PCDESCONTO/100)")));
     }
     QVERIFY(titles.contains(QStringLiteral("Lista de Preços por Produto")));
     QVERIFY(titles.contains(QStringLiteral("Lista de Preços por Fornecedor")));
@@ -87,9 +88,10 @@ void tst_ReportDefinition::shippedDefinitionsUseAllSixteenParameters()
     for (const QString &f : shippedFiles())
         for (const QString &n : ReportDefinition::load(f).parameterNames(SqlDialect::SQLite))
             used << n;
-    const QSet<QString> sixteen{"P_PAGINA", "P_CDFILIAL", "P_CDFILCENTCMP", "P_TODOSPROD", "P_CDPRODINI",
-                                "P_CDPRODFIN", "L_LISTAOPER", "L_LISTAFORNE", "L_LISTAOPER1", "L_LISTAFORNE1",
-                                "P_CDREGIAO", "P_DTINI", "P_DTFIN", "P_SISTEMA", "P_VARIPRECO", "P_ORDPI"};
+    const QSet<QString> sixteen{"P_PAGINA",     "P_CDFILIAL",    "P_CDFILCENTCMP", "P_TODOSPROD",
+                                "P_CDPRODINI",  "P_CDPRODFIN",   "L_LISTAOPER",    "L_LISTAFORNE",
+                                "L_LISTAOPER1", "L_LISTAFORNE1", "P_CDREGIAO",     "P_DTINI",
+                                "P_DTFIN",      "P_SISTEMA",     "P_VARIPRECO",    "P_ORDPI"};
     QCOMPARE(used, sixteen);
 }
 
@@ -146,7 +148,10 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
     d.validate();
     switch (defect) {
     case 0: d.sql = QStringLiteral("  "); break;
-    case 1: d.columns.clear(); d.groups.clear(); break;
+    case 1:
+        d.columns.clear();
+        d.groups.clear();
+        break;
     case 2: d.columns[1].format = QStringLiteral("moeda"); break;
     case 3: d.columns[0].width = 0; break;
     case 4: d.groups[0].totals[0].column = QStringLiteral("VRPRECO"); break;
@@ -165,8 +170,9 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
 void tst_ReportDefinition::collectsDeclaredTypesAndDefaults()
 {
     ReportDefinition d = valid();
-    d.sql = QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE DTPROCESSO <= :P_DTFIN AND CDFILIAL = :p_cdfilial\n"
-                           "AND CDREGIAO IN (:L_LISTA) AND :P_DTFIN IS NOT NULL");
+    d.sql =
+        QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE DTPROCESSO <= :P_DTFIN AND CDFILIAL = :p_cdfilial\n"
+                       "AND CDREGIAO IN (:L_LISTA) AND :P_DTFIN IS NOT NULL");
     d.sqlSqlite = d.sql + QStringLiteral(" AND :P_SO_SQLITE = 1");
     d.heading = QStringLiteral("Sistema {:P_SISTEMA}");
     d.groups[0].pageBreak = QStringLiteral("P_PAGINA=T");
@@ -193,14 +199,22 @@ void tst_ReportDefinition::conditions_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("whenEmpty");
     QTest::addColumn<bool>("holds");
-    QTest::newRow("empty: visible") << "" << "T" << true << true;
-    QTest::newRow("empty: no break") << "" << "T" << false << false;
-    QTest::newRow("always") << "always" << "F" << false << true;
-    QTest::newRow("never") << "never" << "T" << true << false;
-    QTest::newRow("matches") << "P_PAGINA=T" << "T" << false << true;
-    QTest::newRow("blanks around") << " P_PAGINA = T " << "T" << false << true;
-    QTest::newRow("differs") << "P_PAGINA=T" << "F" << false << false;
-    QTest::newRow("other parameter") << "P_OUTRO=T" << "T" << false << false;
+    QTest::newRow("empty: visible") << ""
+                                    << "T" << true << true;
+    QTest::newRow("empty: no break") << ""
+                                     << "T" << false << false;
+    QTest::newRow("always") << "always"
+                            << "F" << false << true;
+    QTest::newRow("never") << "never"
+                           << "T" << true << false;
+    QTest::newRow("matches") << "P_PAGINA=T"
+                             << "T" << false << true;
+    QTest::newRow("blanks around") << " P_PAGINA = T "
+                                   << "T" << false << true;
+    QTest::newRow("differs") << "P_PAGINA=T"
+                             << "F" << false << false;
+    QTest::newRow("other parameter") << "P_OUTRO=T"
+                                     << "T" << false << false;
 }
 
 void tst_ReportDefinition::conditions()

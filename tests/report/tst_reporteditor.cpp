@@ -113,7 +113,7 @@ void tst_ReportEditor::okKeepsTheEditsForLaterRuns()
         if (b->text() == QStringLiteral("Excluir coluna"))
             remove = b;
     QVERIFY(remove);
-    remove->click();   // the supplier code goes
+    remove->click(); // the supplier code goes
     dialog->accept();
 
     QCOMPARE(designer->reportNames().first(), QStringLiteral("Preços por Produto (revisado)"));
@@ -150,7 +150,8 @@ void tst_ReportEditor::invalidEditIsRefused()
     dialog->txtSql->clear();
     dialog->accept();
     QCOMPARE(io->errors.size(), 1);
-    QVERIFY2(io->errors.first().contains(QStringLiteral("não tem o texto da consulta")), qPrintable(io->errors.first()));
+    QVERIFY2(io->errors.first().contains(QStringLiteral("não tem o texto da consulta")),
+             qPrintable(io->errors.first()));
     QVERIFY(dialog->isVisible());
     QVERIFY(!ReportDefinitionStore::edited(designer->definitionFile(porProduto)));
     dialog->reject();

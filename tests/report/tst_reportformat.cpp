@@ -81,11 +81,16 @@ void tst_ReportFormat::mask_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("full product code") << "123456789" << "12.345.6789";
-    QTest::newRow("prefix stops before the next literal") << "12" << "12";
-    QTest::newRow("partial") << "1234" << "12.34";
-    QTest::newRow("longer than the mask") << "1234567890" << "12.345.67890";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("full product code") << "123456789"
+                                       << "12.345.6789";
+    QTest::newRow("prefix stops before the next literal") << "12"
+                                                          << "12";
+    QTest::newRow("partial") << "1234"
+                             << "12.34";
+    QTest::newRow("longer than the mask") << "1234567890"
+                                          << "12.345.67890";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void tst_ReportFormat::mask()
@@ -102,21 +107,36 @@ void tst_ReportFormat::displayAndPlain_data()
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("plain");
 
-    QTest::newRow("money") << QVariant(1234.5) << "money" << "1.234,50" << "1234,50";
-    QTest::newRow("number from decimal text") << QVariant(QStringLiteral("1234.5")) << "number:1" << "1.234,5"
+    QTest::newRow("money") << QVariant(1234.5) << "money"
+                           << "1.234,50"
+                           << "1234,50";
+    QTest::newRow("number from decimal text") << QVariant(QStringLiteral("1234.5")) << "number:1"
+                                              << "1.234,5"
                                               << "1234,5";
-    QTest::newRow("integer from a count") << QVariant(qint64(12345)) << "integer" << "12.345" << "12345";
-    QTest::newRow("percent of an integer") << QVariant(5) << "percent" << "5,00%" << "5,00";
+    QTest::newRow("integer from a count") << QVariant(qint64(12345)) << "integer"
+                                          << "12.345"
+                                          << "12345";
+    QTest::newRow("percent of an integer") << QVariant(5) << "percent"
+                                           << "5,00%"
+                                           << "5,00";
     QTest::newRow("variation") << QVariant(-7.5) << "variation:1" << QStringLiteral("▼ -7,5%") << "-7,5";
-    QTest::newRow("ISO date text") << QVariant(QStringLiteral("2026-12-07")) << "date" << "07/12/2026"
+    QTest::newRow("ISO date text") << QVariant(QStringLiteral("2026-12-07")) << "date"
+                                   << "07/12/2026"
                                    << "07/12/2026";
-    QTest::newRow("date") << QVariant(QDate(2026, 1, 2)) << "date" << "02/01/2026" << "02/01/2026";
+    QTest::newRow("date") << QVariant(QDate(2026, 1, 2)) << "date"
+                          << "02/01/2026"
+                          << "02/01/2026";
     QTest::newRow("date and time") << QVariant(QDateTime(QDate(2026, 12, 7), QTime(14, 35))) << "datetime"
-                                   << "07/12/2026 14:35" << "07/12/2026 14:35";
-    QTest::newRow("masked code") << QVariant(QStringLiteral("010010001")) << "mask:99.999.9999" << "01.001.0001"
+                                   << "07/12/2026 14:35"
+                                   << "07/12/2026 14:35";
+    QTest::newRow("masked code") << QVariant(QStringLiteral("010010001")) << "mask:99.999.9999"
+                                 << "01.001.0001"
                                  << "01.001.0001";
-    QTest::newRow("null") << QVariant() << "money" << "" << "";
-    QTest::newRow("text where a number was expected") << QVariant(QStringLiteral("abc")) << "number" << "abc"
+    QTest::newRow("null") << QVariant() << "money"
+                          << ""
+                          << "";
+    QTest::newRow("text where a number was expected") << QVariant(QStringLiteral("abc")) << "number"
+                                                      << "abc"
                                                       << "abc";
 }
 
@@ -141,7 +161,8 @@ void tst_ReportFormat::parameterTexts_data()
     QTest::newRow("list: nothing picked") << list << QVariant(QString()) << "nenhum";
     QTest::newRow("list: a few") << list << QVariant(QStringLiteral("[\"000001\",\"000002\"]")) << "000001, 000002";
     QTest::newRow("list: many") << list
-                                << QVariant(QStringLiteral("[\"1\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\"]"))
+                                << QVariant(
+                                       QStringLiteral("[\"1\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\"]"))
                                 << "1, 2, 3, 4, 5, 6, 7, 8 e mais 2";
     const QString bound = QStringLiteral("{:P_X|trimright:Z|mask:99.999.9999|default:último}");
     QTest::newRow("final code: prefix") << bound << QVariant(QStringLiteral("01ZZZZZZZZ")) << "01";
@@ -197,11 +218,16 @@ void tst_ReportFormat::csvQuoting_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "Arroz 5kg" << "Arroz 5kg";
-    QTest::newRow("comma needs no quotes") << "C,D" << "C,D";
-    QTest::newRow("separator") << "a;b" << "\"a;b\"";
-    QTest::newRow("quotes") << "diz \"oi\"" << "\"diz \"\"oi\"\"\"";
-    QTest::newRow("line break") << "linha\nnova" << "\"linha\nnova\"";
+    QTest::newRow("plain") << "Arroz 5kg"
+                           << "Arroz 5kg";
+    QTest::newRow("comma needs no quotes") << "C,D"
+                                           << "C,D";
+    QTest::newRow("separator") << "a;b"
+                               << "\"a;b\"";
+    QTest::newRow("quotes") << "diz \"oi\""
+                            << "\"diz \"\"oi\"\"\"";
+    QTest::newRow("line break") << "linha\nnova"
+                                << "\"linha\nnova\"";
 }
 
 void tst_ReportFormat::csvQuoting()

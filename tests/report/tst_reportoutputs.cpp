@@ -55,8 +55,8 @@ QList<int> pageNumbers(const QStringList &pages, int *total)
 
 int pdfPageCount(const QString &pdf)
 {
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                                          .match(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(runTool(QStringLiteral("pdfinfo"), {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -200,7 +200,8 @@ void tst_ReportOutputs::pdfHoldsEveryRowOfTheCsvInOrder()
         for (const QString &line : page.split(QLatin1Char('\n'))) {
             const QRegularExpressionMatch m = detail.match(line);
             if (m.hasMatch())
-                found << QStringList{m.captured(1), m.captured(2), m.captured(3), m.captured(4).remove(QLatin1Char('.'))}
+                found << QStringList{m.captured(1), m.captured(2), m.captured(3),
+                                     m.captured(4).remove(QLatin1Char('.'))}
                              .join(QLatin1Char('|'));
         }
     }
@@ -227,13 +228,14 @@ void tst_ReportOutputs::eachOutputReadsTheQueryOnce()
         const QVariant handle = db.driver()->handle();
         if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
             return;
-        sqlite3_trace_v2(*static_cast<sqlite3 *const *>(handle.constData()), SQLITE_TRACE_STMT,
-                         [](unsigned, void *counter, void *, void *sql) {
-                             if (QByteArray(static_cast<const char *>(sql)).contains("FROM COTACAO C"))
-                                 static_cast<QAtomicInt *>(counter)->ref();
-                             return 0;
-                         },
-                         &statements);
+        sqlite3_trace_v2(
+            *static_cast<sqlite3 *const *>(handle.constData()), SQLITE_TRACE_STMT,
+            [](unsigned, void *counter, void *, void *sql) {
+                if (QByteArray(static_cast<const char *>(sql)).contains("FROM COTACAO C"))
+                    static_cast<QAtomicInt *>(counter)->ref();
+                return 0;
+            },
+            &statements);
     });
     const bool sqlite = env->dialect() == SqlDialect::SQLite;
     const QList<std::pair<QString, std::function<void()>>> outputs = {
@@ -263,7 +265,7 @@ void tst_ReportOutputs::printHonoursRangeCopiesAndCollation_data()
     QTest::addColumn<bool>("collate");
     QTest::addColumn<int>("current");
     QTest::addColumn<bool>("reverse");
-    QTest::addColumn<QList<int>>("expected");   // page numbers printed, in order
+    QTest::addColumn<QList<int>>("expected"); // page numbers printed, in order
     QTest::newRow("pages 2 to 3") << 2 << 3 << 1 << true << 0 << false << QList<int>{2, 3};
     QTest::newRow("two copies, collated") << 2 << 3 << 2 << true << 0 << false << QList<int>{2, 3, 2, 3};
     QTest::newRow("two copies, page by page") << 2 << 3 << 2 << false << 0 << false << QList<int>{2, 2, 3, 3};
@@ -284,13 +286,13 @@ void tst_ReportOutputs::printHonoursRangeCopiesAndCollation()
     const QString pdf = print(QStringLiteral("impresso.pdf"), from, to, copies, collate, current, reverse);
     const int pageCount = designer->lastPageCount();
     QVERIFY(pageCount >= 5);
-    if (expected.isEmpty())   // "to the end": every page from `from` on
+    if (expected.isEmpty()) // "to the end": every page from `from` on
         for (int p = from; p <= pageCount; ++p)
             expected << p;
     int total = 0;
     const QStringList pages = pdfPages(pdf);
     QCOMPARE(pageNumbers(pages, &total), expected);
-    QCOMPARE(total, pageCount);   // the numbers are those of the whole run
+    QCOMPARE(total, pageCount); // the numbers are those of the whole run
 }
 
 void tst_ReportOutputs::printOfARangeBeyondTheEndSaysSo()
@@ -318,7 +320,8 @@ void tst_ReportOutputs::longPrintAsksFirst()
     QVERIFY_THROWS_EXCEPTION(EAbort, designer->PrintTo(printer, numeradas));
     QCOMPARE(io->questions.size(), 1);
     // "Serão impressas 286 páginas", or "já passa de 200 páginas" when asked mid-run.
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("(\\d+) páginas")).match(io->questions.first());
+    const QRegularExpressionMatch pages =
+        QRegularExpression(QStringLiteral("(\\d+) páginas")).match(io->questions.first());
     QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 200, qPrintable(io->questions.first()));
     QCOMPARE(QDir(out->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
@@ -346,7 +349,7 @@ void tst_ReportOutputs::previewShowsPageOneWhileLayoutGoesOn()
 
     QTRY_VERIFY_WITH_TIMEOUT(store.pageCount() >= 3, 20000);
     QVERIFY2(!job.isFinished(), "the run ended before the check: it proves nothing");
-    QTRY_COMPARE(dialog.currentPage(), 1);   // once the preview has looked at the pages
+    QTRY_COMPARE(dialog.currentPage(), 1); // once the preview has looked at the pages
     // What the view shows is a page: mostly white paper with dark text on it.
     const QImage shown = dialog.view()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     int paper = 0, ink = 0;
@@ -356,16 +359,17 @@ void tst_ReportOutputs::previewShowsPageOneWhileLayoutGoesOn()
             paper += gray == 255 ? 1 : 0;
             ink += gray < 80 ? 1 : 0;
         }
-    QVERIFY2(paper > shown.width() * shown.height() / 9 / 3 && ink > 200, qPrintable(QStringLiteral("%1 %2").arg(paper).arg(ink)));
+    QVERIFY2(paper > shown.width() * shown.height() / 9 / 3 && ink > 200,
+             qPrintable(QStringLiteral("%1 %2").arg(paper).arg(ink)));
     auto *total = dialog.findChild<QLabel *>(QStringLiteral("previewPageTotal"));
-    QTRY_VERIFY(total->text().contains(QStringLiteral("…")));   // still counting
+    QTRY_VERIFY(total->text().contains(QStringLiteral("…"))); // still counting
 
     dialog.showPage(2);
     QCOMPARE(dialog.currentPage(), 2);
     QVERIFY(dialog.find(QStringLiteral("linha 100")));
     QVERIFY(!job.isFinished());
 
-    dialog.reject();   // closing stops the run
+    dialog.reject(); // closing stops the run
     QTRY_VERIFY_WITH_TIMEOUT(job.isFinished(), 20000);
     QVERIFY_THROWS_EXCEPTION(EAbort, job.rethrow());
     QTRY_COMPARE(ReportConnection::openCount(), 0);

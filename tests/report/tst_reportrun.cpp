@@ -125,8 +125,8 @@ QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVari
         QString lastKey;
         double lastPrice = 0;
         while (all.next()) {
-            const QString key = all.value(1).toString() + QLatin1Char('|') + all.value(2).toString()
-                                + QLatin1Char('|') + all.value(3).toString();
+            const QString key = all.value(1).toString() + QLatin1Char('|') + all.value(2).toString() + QLatin1Char('|')
+                                + all.value(3).toString();
             if (key == lastKey)
                 previous.insert(all.value(0).toLongLong(), lastPrice);
             lastKey = key;
@@ -135,11 +135,10 @@ QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVari
     }
 
     QSqlQuery q(env->writable());
-    q.prepare(QStringLiteral(
-                  "SELECT P.CDARVPROD, P.NMPRODUTO, C.CDFORNECED, F.NMFANTFORN, C.CDFILIAL, C.CDOPERADOR, "
-                  "C.DTVALINI, C.DTVALFIN, C.VRPRECO, C.PCIPI, C.PCDESCONTO, C.NRCOTACAO "
-                  "FROM COTACAO C, PRODUTO P, FORNECEDOR F "
-                  "WHERE P.CDPRODUTO = C.CDPRODUTO AND F.CDFORNECED = C.CDFORNECED AND ")
+    q.prepare(QStringLiteral("SELECT P.CDARVPROD, P.NMPRODUTO, C.CDFORNECED, F.NMFANTFORN, C.CDFILIAL, C.CDOPERADOR, "
+                             "C.DTVALINI, C.DTVALFIN, C.VRPRECO, C.PCIPI, C.PCDESCONTO, C.NRCOTACAO "
+                             "FROM COTACAO C, PRODUTO P, FORNECEDOR F "
+                             "WHERE P.CDPRODUTO = C.CDPRODUTO AND F.CDFORNECED = C.CDFORNECED AND ")
               + where + QStringLiteral(" ORDER BY P.CDARVPROD, C.CDFORNECED, C.DTVALINI, C.NRCOTACAO"));
     for (int i = 0; i < values.size(); ++i)
         q.bindValue(i, values.at(i));
@@ -150,9 +149,16 @@ QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVari
         const double price = q.value(8).toDouble(), ipi = q.value(9).toDouble(), desc = q.value(10).toDouble();
         const double econ = price * (1 + ipi / 100.0) * (1 - desc / 100.0);
         QStringList line{arv.left(2) + QLatin1Char('.') + arv.mid(2, 3) + QLatin1Char('.') + arv.mid(5),
-                         csvField(q.value(1).toString()), csvField(q.value(2).toString()),
-                         csvField(q.value(3).toString()), q.value(4).toString(), q.value(5).toString(),
-                         brDate(q.value(6)), brDate(q.value(7)), dec(price, 4), dec(ipi, 2), dec(desc, 2),
+                         csvField(q.value(1).toString()),
+                         csvField(q.value(2).toString()),
+                         csvField(q.value(3).toString()),
+                         q.value(4).toString(),
+                         q.value(5).toString(),
+                         brDate(q.value(6)),
+                         brDate(q.value(7)),
+                         dec(price, 4),
+                         dec(ipi, 2),
+                         dec(desc, 2),
                          dec(econ, 4)};
         if (withVariation) {
             const auto it = previous.constFind(q.value(11).toLongLong());
@@ -214,16 +220,15 @@ void tst_ReportRun::collectsTheDeclaredParameters_data()
 
     QTest::newRow("none") << QStringLiteral("Sem parâmetros") << QStringList() << QStringList();
     // P_CDFILIAL is not declared: it arrives without a type, as the form expects.
-    QTest::newRow("some") << QStringLiteral("Alguns parâmetros")
-                          << QStringList{"P_CDFILIAL", "P_DTFIN", "P_SISTEMA"}
+    QTest::newRow("some") << QStringLiteral("Alguns parâmetros") << QStringList{"P_CDFILIAL", "P_DTFIN", "P_SISTEMA"}
                           << QStringList{"unknown", "date", "string"};
     QTest::newRow("all sixteen") << porFornecedor
-                                 << QStringList{"P_VARIPRECO", "P_CDFILIAL", "P_CDFILCENTCMP", "P_CDPRODINI",
-                                                "P_CDPRODFIN", "P_TODOSPROD", "L_LISTAOPER", "L_LISTAOPER1",
-                                                "L_LISTAFORNE", "L_LISTAFORNE1", "P_DTFIN", "P_DTINI", "P_ORDPI",
-                                                "P_SISTEMA", "P_CDREGIAO", "P_PAGINA"}
+                                 << QStringList{"P_VARIPRECO",  "P_CDFILIAL",    "P_CDFILCENTCMP", "P_CDPRODINI",
+                                                "P_CDPRODFIN",  "P_TODOSPROD",   "L_LISTAOPER",    "L_LISTAOPER1",
+                                                "L_LISTAFORNE", "L_LISTAFORNE1", "P_DTFIN",        "P_DTINI",
+                                                "P_ORDPI",      "P_SISTEMA",     "P_CDREGIAO",     "P_PAGINA"}
                                  << QStringList{"string", "string", "string", "string", "string", "string",
-                                                "string", "string", "string", "string", "date", "date",
+                                                "string", "string", "string", "string", "date",   "date",
                                                 "string", "string", "string", "string"};
 }
 
@@ -236,11 +241,11 @@ void tst_ReportRun::collectsTheDeclaredParameters()
     writeDefinition(smallDefinition(QStringLiteral("Sem parâmetros"),
                                     QStringLiteral("SELECT CDFILIAL FROM FILIAL ORDER BY CDFILIAL"), {"CDFILIAL"}),
                     QStringLiteral("TST001-a.json"));
-    ReportDefinition some = smallDefinition(
-        QStringLiteral("Alguns parâmetros"),
-        QStringLiteral("SELECT CDFILIAL FROM FILIAL\nWHERE CDFILIAL = :P_CDFILIAL -- :P_COMENTARIO\n"
-                       "  AND DTPROCESSO <= :P_DTFIN AND NMFILIAL <> ':P_LITERAL'"),
-        {"CDFILIAL"});
+    ReportDefinition some =
+        smallDefinition(QStringLiteral("Alguns parâmetros"),
+                        QStringLiteral("SELECT CDFILIAL FROM FILIAL\nWHERE CDFILIAL = :P_CDFILIAL -- :P_COMENTARIO\n"
+                                       "  AND DTPROCESSO <= :P_DTFIN AND NMFILIAL <> ':P_LITERAL'"),
+                        {"CDFILIAL"});
     some.heading = QStringLiteral("Sistema {:P_SISTEMA}");
     some.params = {ReportParamDecl{QStringLiteral("P_DTFIN"), TFieldType::ftDate, {}},
                    ReportParamDecl{QStringLiteral("P_SISTEMA"), TFieldType::ftString, QStringLiteral("CMP")}};
@@ -254,7 +259,7 @@ void tst_ReportRun::collectsTheDeclaredParameters()
     designer->BeforeGetQueryParams = [&](TParams &params, bool &flag) {
         ++calls;
         QCOMPARE(flag, false);
-        flag = true;   // the engine does not read it back
+        flag = true; // the engine does not read it back
         for (int i = 0; i < params.Count(); ++i) {
             seenNames << params[i].Name();
             seenTypes << fieldTypeName(params[i].DataType());
@@ -309,7 +314,8 @@ void tst_ReportRun::csvHoldsExactlyTheExpectedRows_data()
     QTest::newRow("only products bought at the branch")
         << QVariantMap{{"P_CDFILIAL", "0002"}, {"P_TODOSPROD", "C"}}
         << QStringLiteral("C.CDFILIAL IN ('0002', '0001') AND EXISTS (SELECT 1 FROM PRODFILIAL PF "
-                          "WHERE PF.CDFILIAL = '0002' AND PF.CDPRODUTO = C.CDPRODUTO)") + period
+                          "WHERE PF.CDFILIAL = '0002' AND PF.CDPRODUTO = C.CDPRODUTO)")
+               + period
         << QVariantList{};
     // The final code arrives padded with Z, so a prefix selects a whole department.
     QTest::newRow("product range by prefix")
@@ -320,14 +326,14 @@ void tst_ReportRun::csvHoldsExactlyTheExpectedRows_data()
         << QVariantMap{{"P_DTINI", QDate(2026, 12, 7)}, {"P_DTFIN", QDate(2026, 12, 7)}}
         << QStringLiteral("C.CDFILIAL = '0001' AND C.DTVALINI <= '2026-12-07' AND C.DTVALFIN >= '2026-12-07'")
         << QVariantList{};
-    QTest::newRow("picked buyers")
-        << QVariantMap{{"L_LISTAOPER", ListString::encode({"000002", "000006"})},
-                       {"L_LISTAOPER1", ListString::encode({"000002", "000006"})}}
-        << QStringLiteral("C.CDFILIAL = '0001' AND C.CDOPERADOR IN ('000002', '000006')") + period
-        << QVariantList{};
+    QTest::newRow("picked buyers") << QVariantMap{{"L_LISTAOPER", ListString::encode({"000002", "000006"})},
+                                                  {"L_LISTAOPER1", ListString::encode({"000002", "000006"})}}
+                                   << QStringLiteral("C.CDFILIAL = '0001' AND C.CDOPERADOR IN ('000002', '000006')")
+                                          + period
+                                   << QVariantList{};
     // "Lista" chosen and nothing picked matches nothing (the screen refuses it anyway).
-    QTest::newRow("empty supplier list")
-        << QVariantMap{{"L_LISTAFORNE", ""}, {"L_LISTAFORNE1", ""}} << QStringLiteral("1 = 0") << QVariantList{};
+    QTest::newRow("empty supplier list") << QVariantMap{{"L_LISTAFORNE", ""}, {"L_LISTAFORNE1", ""}}
+                                         << QStringLiteral("1 = 0") << QVariantList{};
     QTest::newRow("period without quotes")
         << QVariantMap{{"P_DTINI", QDate(2031, 1, 1)}, {"P_DTFIN", QDate(2031, 1, 31)}} << QStringLiteral("1 = 0")
         << QVariantList{};
@@ -452,8 +458,9 @@ void tst_ReportRun::groupsSpillOntoPagesWithTheirHeader()
         .install(*designer);
     const QString pdf = save(porProduto, QStringLiteral("pdf"));
     QVERIFY(designer->lastPageCount() > 5);
-    const QStringList pages = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
-                                  .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    const QStringList pages =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+            .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     int continued = 0;
     for (const QString &page : pages) {
         QStringList lines = page.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -507,13 +514,14 @@ void tst_ReportRun::xlsxIsAWorkbookWithOneRowPerLine()
     QVERIFY(lines > 0);
     const QString listing = runTool(QStringLiteral("unzip"), {QStringLiteral("-l"), xlsx});
     QVERIFY2(listing.contains(QLatin1String("xl/worksheets/sheet1.xml")), qPrintable(listing));
-    const QString sheet = runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx,
-                                                            QStringLiteral("xl/worksheets/sheet1.xml")});
+    const QString sheet =
+        runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
     QCOMPARE(sheet.count(QLatin1String("<row ")), lines + 1);
     // Prices are numbers, not text; dates are serial numbers with a date style.
     QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"I2\" s=\"\\d+\"><v>[0-9.]+</v></c>"))));
     QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"G2\" s=\"\\d+\"><v>4\\d{4}</v></c>"))));
-    const QString styles = runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/styles.xml")});
+    const QString styles =
+        runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/styles.xml")});
     QVERIFY(styles.contains(QLatin1String("dd/mm/yyyy")));
     QVERIFY(QDir(out->path()).entryList(QDir::Files | QDir::Hidden).size() == 1);
 }

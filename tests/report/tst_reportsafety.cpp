@@ -124,12 +124,12 @@ void tst_ReportSafety::cancelStopsAQueryBeforeItsFirstRow()
     ReportProgress progress(nullptr, false, {}, QStringLiteral("Salvar"));
     struct Nothing : ReportSink
     {
-        void begin(const ReportRunInfo &) override {}
-        void groupHeader(int, const QString &, bool) override {}
-        void detail(const QVariantList &, bool) override {}
-        void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override {}
-        void summary(const QString &, const QVariantList &, const QStringList &) override {}
-        void finish(qint64) override {}
+        void begin(const ReportRunInfo &) override { }
+        void groupHeader(int, const QString &, bool) override { }
+        void detail(const QVariantList &, bool) override { }
+        void groupFooter(int, const QString &, const QVariantList &, const QStringList &) override { }
+        void summary(const QString &, const QVariantList &, const QStringList &) override { }
+        void finish(qint64) override { }
     } sink;
     job.start(sink);
     // Cancel once the statement has surely started (the connection is open).
@@ -142,7 +142,7 @@ void tst_ReportSafety::cancelStopsAQueryBeforeItsFirstRow()
 void tst_ReportSafety::statementsThatDoMoreThanReadAreRefused_data()
 {
     QTest::addColumn<QString>("sql");
-    QTest::addColumn<QString>("message");   // part of the message, when the check is ours
+    QTest::addColumn<QString>("message"); // part of the message, when the check is ours
     QTest::newRow("copy of the database") << QStringLiteral("VACUUM INTO '%1/copia.db'") << QStringLiteral("VACUUM");
     QTest::newRow("pragma that allows writes") << QStringLiteral("PRAGMA query_only = 0") << QStringLiteral("PRAGMA");
     QTest::newRow("second statement") << QStringLiteral("SELECT CDFILIAL FROM FILIAL; DELETE FROM FILIAL")
@@ -247,9 +247,9 @@ void tst_ReportSafety::temporariesOfAKilledSaveAreRemoved()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("parcial");
     };
-    make(QStringLiteral(".lista.csv.0badf00d.tmp"));    // left by a save that was killed
-    make(QStringLiteral(".outra.pdf.12345678.tmp"));     // a save still running elsewhere
-    make(QStringLiteral(".anotacoes.tmp"));              // not one of ours
+    make(QStringLiteral(".lista.csv.0badf00d.tmp")); // left by a save that was killed
+    make(QStringLiteral(".outra.pdf.12345678.tmp")); // a save still running elsewhere
+    make(QStringLiteral(".anotacoes.tmp"));          // not one of ours
     const int busy = ::open(QFile::encodeName(out->filePath(QStringLiteral(".outra.pdf.12345678.tmp"))), O_RDONLY);
     QVERIFY(busy >= 0);
     QCOMPARE(::flock(busy, LOCK_EX), 0);

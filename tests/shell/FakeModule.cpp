@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #ifndef FAKE_SUITE_VERSION
-#define FAKE_SUITE_VERSION SUITE_VERSION
+#    define FAKE_SUITE_VERSION SUITE_VERSION
 #endif
 
 extern "C" {
@@ -15,8 +15,14 @@ extern "C" {
 void suiteFunctionThisLibsuiteLacks();
 #endif
 
-__attribute__((visibility("default"))) const char *SuiteVersion() { return FAKE_SUITE_VERSION; }
-__attribute__((visibility("default"))) const char *ModuleVersion() { return "1.02.003"; }
+__attribute__((visibility("default"))) const char *SuiteVersion()
+{
+    return FAKE_SUITE_VERSION;
+}
+__attribute__((visibility("default"))) const char *ModuleVersion()
+{
+    return "1.02.003";
+}
 
 __attribute__((visibility("default"))) void Initialize()
 {
@@ -29,7 +35,7 @@ __attribute__((visibility("default"))) void Initialize()
 }
 
 #ifndef FAKE_WITHOUT_INIPROC
-__attribute__((visibility("default"))) void IniProc(QVariant) {}
+__attribute__((visibility("default"))) void IniProc(QVariant) { }
 #endif
-__attribute__((visibility("default"))) void Finalize() {}
+__attribute__((visibility("default"))) void Finalize() { }
 }

@@ -30,7 +30,8 @@ void tst_ModuleLoader::refused_data()
 
     QTest::newRow("built against another libsuite")
         << "othersuite" << QStringList{"versão 5.9.0 da biblioteca da suíte", "esta suíte usa a versão", "Instale"};
-    QTest::newRow("without IniProc") << "noiniproc" << QStringList{"não é um módulo desta suíte", "faltam as entradas IniProc"};
+    QTest::newRow("without IniProc") << "noiniproc"
+                                     << QStringList{"não é um módulo desta suíte", "faltam as entradas IniProc"};
     QTest::newRow("needs a function this libsuite lacks")
         << "missingsymbol" << QStringList{"Não foi possível carregar o módulo", "suiteFunctionThisLibsuiteLacks"};
 }

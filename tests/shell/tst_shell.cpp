@@ -113,25 +113,29 @@ void tst_Shell::batchIssuesTheDefaultList()
 void tst_Shell::batchSetsControlsThroughTheirValidations()
 {
     const QString file = m_fixture->env.dir() + QStringLiteral("/lista2.csv");
-    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
-                         QStringLiteral("--report"), QStringLiteral("Lista de Preços por Fornecedor"),
-                         QStringLiteral("--set"), QStringLiteral("medCdFilial=2"),
-                         QStringLiteral("--set"), QStringLiteral("speSemIni=10"),
-                         QStringLiteral("--set"), QStringLiteral("speSemFin=12"),
-                         QStringLiteral("--set"), QStringLiteral("rbtListaForn=1"),
-                         QStringLiteral("--set"), QStringLiteral("sbtFornecedor=000001,000003"),
-                         QStringLiteral("--set"), QStringLiteral("chbFornecedor=1"),
-                         QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    const Run r = suite({QStringLiteral("--config"),     m_ini,
+                         QStringLiteral("--batch"),      QStringLiteral("LPR07731"),
+                         QStringLiteral("--report"),     QStringLiteral("Lista de Preços por Fornecedor"),
+                         QStringLiteral("--set"),        QStringLiteral("medCdFilial=2"),
+                         QStringLiteral("--set"),        QStringLiteral("speSemIni=10"),
+                         QStringLiteral("--set"),        QStringLiteral("speSemFin=12"),
+                         QStringLiteral("--set"),        QStringLiteral("rbtListaForn=1"),
+                         QStringLiteral("--set"),        QStringLiteral("sbtFornecedor=000001,000003"),
+                         QStringLiteral("--set"),        QStringLiteral("chbFornecedor=1"),
+                         QStringLiteral("--save"),       file,
+                         QStringLiteral("--dump-params")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QJsonObject params = paramsOf(r.out);
-    QCOMPARE(value(params, "P_CDFILIAL"), QStringLiteral("0002"));          // adjusted on exit
+    QCOMPARE(value(params, "P_CDFILIAL"), QStringLiteral("0002")); // adjusted on exit
     QCOMPARE(value(params, "P_CDFILCENTCMP"), QStringLiteral("0001"));
     QCOMPARE(value(params, "P_PAGINA"), QStringLiteral("T"));
     QCOMPARE(ListString::decode(value(params, "L_LISTAFORNE1")),
              (QStringList{QStringLiteral("000001"), QStringLiteral("000003")}));
     const int year = QDate::fromString(value(params, "P_DTINI"), QStringLiteral("dd/MM/yyyy")).year();
-    QCOMPARE(value(params, "P_DTINI"), Consiste::DataSemana(10, QLatin1Char('I'), year).toString(QStringLiteral("dd/MM/yyyy")));
-    QCOMPARE(value(params, "P_DTFIN"), Consiste::DataSemana(12, QLatin1Char('F'), year).toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(value(params, "P_DTINI"),
+             Consiste::DataSemana(10, QLatin1Char('I'), year).toString(QStringLiteral("dd/MM/yyyy")));
+    QCOMPARE(value(params, "P_DTFIN"),
+             Consiste::DataSemana(12, QLatin1Char('F'), year).toString(QStringLiteral("dd/MM/yyyy")));
 }
 
 void tst_Shell::batchRefusalPrintsTheMessage_data()
@@ -142,8 +146,8 @@ void tst_Shell::batchRefusalPrintsTheMessage_data()
                                       << QStringLiteral("Filial com contrato rescindido.");
     QTest::newRow("empty branch") << QStringList{QStringLiteral("medCdFilial=")}
                                   << QStringLiteral("Filial deve ser informada.");
-    QTest::newRow("supplier list not picked") << QStringList{QStringLiteral("rbtListaForn=1")}
-                                              << QStringLiteral("Fornecedor deve ser informado.");
+    QTest::newRow("supplier list not picked")
+        << QStringList{QStringLiteral("rbtListaForn=1")} << QStringLiteral("Fornecedor deve ser informado.");
     QTest::newRow("unknown control") << QStringList{QStringLiteral("medNaoExiste=1")}
                                      << QStringLiteral("'medNaoExiste' não existe");
     // What the controls would change without a word is refused.
@@ -167,19 +171,19 @@ void tst_Shell::batchRefusalPrintsTheMessage_data()
         << QStringLiteral("A chave não está na lista \"Fornecedor cotado\": 999999");
     QTest::newRow("an option unchecked") << QStringList{QStringLiteral("rbtListaForn=N")}
                                          << QStringLiteral("um botão de opção só é marcado");
-    QTest::newRow("a yes/no that is neither") << QStringList{QStringLiteral("chbFornecedor=talvez")}
-                                              << QStringLiteral("use S ou N");
+    QTest::newRow("a yes/no that is neither")
+        << QStringList{QStringLiteral("chbFornecedor=talvez")} << QStringLiteral("use S ou N");
 }
 
 void tst_Shell::batchTakesWhatAPersonTypes()
 {
     const QString file = m_fixture->env.dir() + QStringLiteral("/lista3.csv");
-    const Run r = suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
-                         QStringLiteral("--set"), QStringLiteral("medCdFilial=2"),
-                         QStringLiteral("--set"), QStringLiteral("depDataIni=15/01/27"),
-                         QStringLiteral("--set"), QStringLiteral("depDataFin=31/01/2027"),
-                         QStringLiteral("--set"), QStringLiteral("chbFornecedor=N"),
-                         QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    const Run r =
+        suite({QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+               QStringLiteral("--set"), QStringLiteral("medCdFilial=2"), QStringLiteral("--set"),
+               QStringLiteral("depDataIni=15/01/27"), QStringLiteral("--set"), QStringLiteral("depDataFin=31/01/2027"),
+               QStringLiteral("--set"), QStringLiteral("chbFornecedor=N"), QStringLiteral("--save"), file,
+               QStringLiteral("--dump-params")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QJsonObject params = paramsOf(r.out);
     // A two-digit year is read in the 50-year window (this holds until 2075).
@@ -208,20 +212,21 @@ void tst_Shell::batchRefusalPrintsTheMessage()
 void tst_Shell::batchSavesAndAppliesAVariant()
 {
     const QStringList base{QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731")};
-    const Run given = suite(base + QStringList{
-        QStringLiteral("--set"), QStringLiteral("medCdFilial=0002"),
-        QStringLiteral("--set"), QStringLiteral("rbtListaForn=S"),
-        QStringLiteral("--set"), QStringLiteral("sbtFornecedor=000001,000003"),
-        QStringLiteral("--set"), QStringLiteral("chkVariPreco=S"),
-        QStringLiteral("--period"), QStringLiteral("próxima semana"),
-        QStringLiteral("--save-variant"), QStringLiteral("Semanal Curitiba"),
-        QStringLiteral("--save"), m_fixture->env.dir() + QStringLiteral("/dada.csv"), QStringLiteral("--dump-params")});
+    const Run given = suite(
+        base
+        + QStringList{QStringLiteral("--set"), QStringLiteral("medCdFilial=0002"), QStringLiteral("--set"),
+                      QStringLiteral("rbtListaForn=S"), QStringLiteral("--set"),
+                      QStringLiteral("sbtFornecedor=000001,000003"), QStringLiteral("--set"),
+                      QStringLiteral("chkVariPreco=S"), QStringLiteral("--period"), QStringLiteral("próxima semana"),
+                      QStringLiteral("--save-variant"), QStringLiteral("Semanal Curitiba"), QStringLiteral("--save"),
+                      m_fixture->env.dir() + QStringLiteral("/dada.csv"), QStringLiteral("--dump-params")});
     QVERIFY2(given.code == 0, qPrintable(given.err));
     QVERIFY(given.out.contains(QStringLiteral("Conjunto \"Semanal Curitiba\" gravado")));
 
     const QString file = m_fixture->env.dir() + QStringLiteral("/semanal.csv");
-    const Run byName = suite(base + QStringList{QStringLiteral("--variant"), QStringLiteral("Semanal Curitiba"),
-                                                QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+    const Run byName = suite(base
+                             + QStringList{QStringLiteral("--variant"), QStringLiteral("Semanal Curitiba"),
+                                           QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
     QVERIFY2(byName.code == 0, qPrintable(byName.err));
     QVERIFY(QFile::exists(file));
     QCOMPARE(paramsOf(byName.out), paramsOf(given.out));
@@ -237,12 +242,14 @@ void tst_Shell::batchSavesAndAppliesAVariant()
 
 void tst_Shell::batchVariantRefusal_data()
 {
-    QTest::addColumn<QByteArray>("set");   // the file of the set "Antigo"; empty: none
+    QTest::addColumn<QByteArray>("set"); // the file of the set "Antigo"; empty: none
     QTest::addColumn<int>("code");
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("a branch now rescinded")
         << QByteArray(R"({"formato": 1, "tela": "LPR07731", "nome": "Antigo", "valores": {"medCdFilial": "0004"}})")
-        << 2 << QStringList{QStringLiteral("• Filial 0004: Filial com contrato rescindido."), QStringLiteral("Nada foi gravado.")};
+        << 2
+        << QStringList{QStringLiteral("• Filial 0004: Filial com contrato rescindido."),
+                       QStringLiteral("Nada foi gravado.")};
     QTest::newRow("cut short") << QByteArray(R"({"formato": 1, "tela": "LPR07731", "nome": "Antigo", "val)") << 1
                                << QStringList{QStringLiteral("incompleto ou danificado")};
     QTest::newRow("no such set") << QByteArray() << 1 << QStringList{QStringLiteral("--list-variants")};
@@ -279,10 +286,11 @@ void tst_Shell::noDisplaySaysSo()
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     p.setProcessEnvironment(env);
-    p.start(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/suite"), {QStringLiteral("--config"), m_ini});
+    p.start(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/suite"),
+            {QStringLiteral("--config"), m_ini});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
-    QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed().count(QLatin1Char('\n')), 0);   // one line
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed().count(QLatin1Char('\n')), 0); // one line
 }
 
 // A resource module beside the module file, named after it and the user's locale, supplies
@@ -299,7 +307,8 @@ void tst_Shell::localizedResourceModuleTakesPrecedence()
     QFile original(TestEnv::sourceDir() + QStringLiteral("/package/resources/messages.txt"));
     QVERIFY(original.open(QIODevice::ReadOnly));
     QByteArray messages = original.readAll();
-    messages.replace("FILI_RESC|Filial com contrato rescindido.", "FILI_RESC|Contrato da filial rescindido (texto local).");
+    messages.replace("FILI_RESC|Filial com contrato rescindido.",
+                     "FILI_RESC|Contrato da filial rescindido (texto local).");
     QFile copy(dir + QStringLiteral("/src/messages.txt"));
     QVERIFY(copy.open(QIODevice::WriteOnly));
     copy.write(messages);
@@ -322,11 +331,13 @@ void tst_Shell::localizedResourceModuleTakesPrecedence()
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     QVERIFY2(out.contains(QStringLiteral("libLpr07731.pt_BR.rcc")), qPrintable(out));
 
-    p.start(dir + QStringLiteral("/suite"), {QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
-                                             QStringLiteral("--set"), QStringLiteral("medCdFilial=0004"), QStringLiteral("--save"),
-                                             dir + QStringLiteral("/x.pdf")});
+    p.start(dir + QStringLiteral("/suite"),
+            {QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+             QStringLiteral("--set"), QStringLiteral("medCdFilial=0004"), QStringLiteral("--save"),
+             dir + QStringLiteral("/x.pdf")});
     QVERIFY(p.waitForFinished(60000));
-    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Contrato da filial rescindido (texto local).")));
+    QVERIFY(QString::fromUtf8(p.readAllStandardError())
+                .contains(QStringLiteral("Contrato da filial rescindido (texto local).")));
 }
 
 QTEST_MAIN(tst_Shell)

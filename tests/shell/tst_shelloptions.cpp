@@ -16,17 +16,17 @@ private slots:
 void tst_ShellOptions::commandLine_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("said");   // part of the refusal; empty: accepted
+    QTest::addColumn<QString>("said"); // part of the refusal; empty: accepted
     QTest::addColumn<bool>("batch");
     QTest::addColumn<bool>("headless");
 
     QTest::newRow("window") << QStringList{"--open", "LPR07731"} << QString() << false << false;
-    QTest::newRow("modules, even with --batch") << QStringList{"--modules", "--batch", "LPR07731"} << QString()
-                                                << false << true;
-    QTest::newRow("batch without an output") << QStringList{"--batch", "LPR07731"} << "--batch precisa de --save"
-                                             << true << true;
-    QTest::newRow("batch listing its sets") << QStringList{"--batch", "LPR07731", "--list-variants"} << QString() << true
-                                            << true;
+    QTest::newRow("modules, even with --batch")
+        << QStringList{"--modules", "--batch", "LPR07731"} << QString() << false << true;
+    QTest::newRow("batch without an output")
+        << QStringList{"--batch", "LPR07731"} << "--batch precisa de --save" << true << true;
+    QTest::newRow("batch listing its sets")
+        << QStringList{"--batch", "LPR07731", "--list-variants"} << QString() << true << true;
     QTest::newRow("--set without a name") << QStringList{"--batch", "LPR07731", "--save", "a.pdf", "--set", "=1"}
                                           << "--set espera CONTROLE=VALOR: =1" << true << true;
     QTest::newRow("period not understood") << QStringList{"--batch", "LPR07731", "--save", "a.pdf", "--period", "ontem"}
@@ -51,10 +51,10 @@ void tst_ShellOptions::commandLine()
 // a value that holds "=" whole.
 void tst_ShellOptions::batchRead()
 {
-    const ShellCommandLine line = parseShellOptions(
-        {"suite", "--config", "s.ini", "--batch", "LPR07731", "--report", "Por fornecedor", "--save", "a.csv",
-         "--set", "medCdFilial=0001", "--set", "edtObs=a=b", "--variant", "Semanal", "--period", "semana atual",
-         "--dump-params"});
+    const ShellCommandLine line =
+        parseShellOptions({"suite", "--config", "s.ini", "--batch", "LPR07731", "--report", "Por fornecedor", "--save",
+                           "a.csv", "--set", "medCdFilial=0001", "--set", "edtObs=a=b", "--variant", "Semanal",
+                           "--period", "semana atual", "--dump-params"});
     QVERIFY2(line.error.isEmpty(), qPrintable(line.error));
     QCOMPARE(line.options.config, QStringLiteral("s.ini"));
     const BatchOptions &b = *line.options.batch;

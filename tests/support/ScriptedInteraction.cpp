@@ -1,14 +1,14 @@
 #include "ScriptedInteraction.h"
 
-ScriptedInteraction::ScriptedInteraction() : m_previous(Interaction::install(this)) {}
+ScriptedInteraction::ScriptedInteraction() : m_previous(Interaction::install(this)) { }
 
 ScriptedInteraction::~ScriptedInteraction()
 {
     Interaction::install(m_previous);
 }
 
-bool ScriptedInteraction::lookup(QWidget *, TDataSource *source, const QString &title,
-                                 const QString &keyField, QString &key)
+bool ScriptedInteraction::lookup(QWidget *, TDataSource *source, const QString &title, const QString &keyField,
+                                 QString &key)
 {
     ++lookupCalls;
     lastTitle = title;
@@ -16,8 +16,8 @@ bool ScriptedInteraction::lookup(QWidget *, TDataSource *source, const QString &
     return onLookup ? onLookup(source, title, keyField, key) : false;
 }
 
-QStringList ScriptedInteraction::pickList(QWidget *, TDataSource *source, const QString &keyField,
-                                          const QString &title, const QStringList &preselected)
+QStringList ScriptedInteraction::pickList(QWidget *, TDataSource *source, const QString &keyField, const QString &title,
+                                          const QStringList &preselected)
 {
     ++pickListCalls;
     lastTitle = title;

@@ -11,7 +11,7 @@ namespace {
 class SslListener : public QTcpServer
 {
 public:
-    explicit SslListener(const QSslConfiguration &conf) : m_conf(conf) {}
+    explicit SslListener(const QSslConfiguration &conf) : m_conf(conf) { }
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -27,7 +27,7 @@ private:
 };
 } // namespace
 
-ScriptedServer::ScriptedServer(const TestCertificate &tls) : m_tls(tls) {}
+ScriptedServer::ScriptedServer(const TestCertificate &tls) : m_tls(tls) { }
 
 ScriptedServer::~ScriptedServer()
 {

@@ -17,8 +17,8 @@ TestCertificate TestCertificate::make(const QString &dir, const QString &commonN
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
                    QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
                    QStringLiteral("-days"), QStringLiteral("30"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=") + commonName, QStringLiteral("-keyout"), pair.keyFile,
-                   QStringLiteral("-out"), pair.certificateFile});
+                   QStringLiteral("/CN=") + commonName, QStringLiteral("-keyout"), pair.keyFile, QStringLiteral("-out"),
+                   pair.certificateFile});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         qFatal("openssl req failed (%s): %s", qPrintable(openssl.errorString()),
                openssl.readAllStandardError().constData());

@@ -8,7 +8,7 @@ struct TestCertificate
 {
     QString certificateFile;
     QString keyFile;
-    QString fingerprint;   // "AB:CD:..." as LinkTls prints it
+    QString fingerprint; // "AB:CD:..." as LinkTls prints it
 
     // A new pair in dir under the given common name. Fails the program when openssl
     // cannot make it.

@@ -89,7 +89,7 @@ void TestEnv::setSession(const DbConfig &db)
     s.modulo = 4;
     s.db = db;
     s.serverHost = QStringLiteral("127.0.0.1");
-    s.serverPort = 1;   // nothing listens there unless a test starts a server
+    s.serverPort = 1; // nothing listens there unless a test starts a server
     s.serverToken = kToken;
     const TestCertificate &tls = TestCertificate::shared();
     s.serverCertificate = tls.certificateFile;

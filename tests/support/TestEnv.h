@@ -69,7 +69,7 @@ private:
     QString m_dbFile;
     Session m_saved;
     SqlDialect m_dialect = SqlDialect::SQLite;
-    QString m_writableName;  // connection name of writable(), one per environment
-    QString m_serverDb;      // name of the database made on a server
-    DbConfig m_ownerConfig;  // how the writable connection reaches it
+    QString m_writableName; // connection name of writable(), one per environment
+    QString m_serverDb;     // name of the database made on a server
+    DbConfig m_ownerConfig; // how the writable connection reaches it
 };
