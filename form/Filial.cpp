@@ -124,75 +124,12 @@ QWidget *TfrmListaPrecRel::buildBranchPanel()
     return PanFilial;
 }
 
-// The group's queries and lookup, built once by buildQueries.
+// The group's data sources and lookup, over the queries buildQueries made from the table in
+// Consultas.cpp.
 void TfrmListaPrecRel::buildBranchQueries()
 {
-    qryFilial = query(QStringLiteral("qryFilial"), this);
-    qryFilial->SQL =
-        QStringList{QStringLiteral("SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO"),
-                    QStringLiteral("FROM FILIAL, REGIAO"),
-                    QStringLiteral("WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND"),
-                    QStringLiteral("FILIAL.CDREGIAO = REGIAO.CDREGIAO"), QStringLiteral("ORDER BY FILIAL.CDREGIAO")};
-    qryFilial->DeclareParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
-    qryFilial->DeclareParam(QStringLiteral("P_TCDFILIAL"), TFieldType::ftString);
-    qryFilial->AddField(QStringLiteral("CDFILIAL"), 4, QStringLiteral("Código"), 8);
-    qryFilial->AddField(QStringLiteral("NMFILIAL"), 30, QStringLiteral("Nome"));
-    qryFilial->AddField(QStringLiteral("NMREGIAO"), 30, QStringLiteral("Região"));
-    qryFilial->AddField(QStringLiteral("IDCNTRRESC"), 1, QString(), 0, false);
-    qryFilial->AddField(QStringLiteral("CDFILCENTCMP"), 4, QString(), 0, false);
-    qryFilial->AddField(QStringLiteral("CDREGIAO"), 3, QStringLiteral("Código"), 0, false);
     dtsFilial = new TDataSource(this, qryFilial);
     dtsFilial->setObjectName(QStringLiteral("__dtsFilial"));
-
-    qryCentComp = query(QStringLiteral("qryCentComp"), this);
-    qryCentComp->SQL = QStringList{
-        QStringLiteral("SELECT"),
-        QStringLiteral("  CAST(NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
-        QStringLiteral("FROM "),
-        QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL "),
-        QStringLiteral("WHERE"),
-        QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-        QStringLiteral("  NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
-    qryCentComp->SQL_IB = qryCentComp->SQL;
-    qryCentComp->SQL_IB << QString();
-    qryCentComp->SQL_ORACLE =
-        QStringList{QStringLiteral("SELECT"),
-                    QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
-                    QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
-                    QStringLiteral("FROM"),
-                    QStringLiteral("  FILIAL FILCENT,"),
-                    QStringLiteral("  FILIAL"),
-                    QStringLiteral("WHERE"),
-                    QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-                    QStringLiteral("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
-    qryCentComp->SQL_MSSQL =
-        QStringList{QStringLiteral("SELECT"),
-                    QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,"),
-                    QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
-                    QStringLiteral("FROM"),
-                    QStringLiteral("  FILIAL FILCENT,"),
-                    QStringLiteral("  FILIAL"),
-                    QStringLiteral("WHERE"),
-                    QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-                    QStringLiteral("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL"),
-                    QString(),
-                    QStringLiteral(" ")};
-    // The databases we run: COALESCE in place of the InterBase function.
-    qryCentComp->SQL_SQLITE = QStringList{
-        QStringLiteral("SELECT"),
-        QStringLiteral("  CAST(COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,"),
-        QStringLiteral("  FILCENT.NMFILIAL AS NMFILIAL"),
-        QStringLiteral("FROM"),
-        QStringLiteral("  FILIAL FILCENT,"),
-        QStringLiteral("  FILIAL"),
-        QStringLiteral("WHERE"),
-        QStringLiteral("  FILIAL.CDFILIAL = :P_CDFILIAL AND"),
-        QStringLiteral("  COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL")};
-    qryCentComp->SQL_PG = qryCentComp->SQL_SQLITE;
-    qryCentComp->DeclareParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
-    qryCentComp->AddField(QStringLiteral("CDFILCENTCMP"), 4, QStringLiteral("Código"), 8);
 
     // The lookup button.
     sbtFilial->Associate = medCdFilial;

@@ -220,32 +220,13 @@ QWidget *TfrmListaPrecRel::buildSupplierGroup(const QFont &plain)
     return rdgFornecedor;
 }
 
-// The group's queries and lookup, built once by buildQueries.
+// The group's data sources and lookup, over the queries buildQueries made from the table in
+// Consultas.cpp.
 void TfrmListaPrecRel::buildListQueries()
 {
-    qryComprador = query(QStringLiteral("qryComprador"), this);
-    qryComprador->SQL = QStringList{QStringLiteral("SELECT"),
-                                    QStringLiteral("  COM.CDOPERADOR,"),
-                                    QStringLiteral("  OPE.NMOPERADOR"),
-                                    QStringLiteral("FROM"),
-                                    QStringLiteral("  COMPRADOR COM,"),
-                                    QStringLiteral("  OPERADOR OPE"),
-                                    QStringLiteral("WHERE"),
-                                    QStringLiteral("  (COM.CDOPERADOR = OPE.CDOPERADOR)"),
-                                    QStringLiteral("ORDER BY"),
-                                    QStringLiteral("   COM.CDOPERADOR"),
-                                    QStringLiteral("  ")};
-    qryComprador->AddField(QStringLiteral("CDOPERADOR"), 12, QStringLiteral("Código"), 14);
-    qryComprador->AddField(QStringLiteral("NMOPERADOR"), 40, QStringLiteral("Nome"));
     dtsComprador = new TDataSource(this, qryComprador);
     dtsComprador->setObjectName(QStringLiteral("__dtsComprador"));
 
-    qryRegiao = query(QStringLiteral("qryRegiao"), this);
-    qryRegiao->SQL = QStringList{QStringLiteral("SELECT"),   QStringLiteral("   CDREGIAO, NMREGIAO"),
-                                 QStringLiteral("FROM"),     QStringLiteral("   REGIAO"),
-                                 QStringLiteral("ORDER BY"), QStringLiteral("   CDREGIAO")};
-    qryRegiao->AddField(QStringLiteral("CDREGIAO"), 3, QStringLiteral("Código"));
-    qryRegiao->AddField(QStringLiteral("NMREGIAO"), 30, QStringLiteral("Nome"));
     dtsRegiao = new TDataSource(this, qryRegiao);
     dtsRegiao->setObjectName(QStringLiteral("dtsRegiao"));
 

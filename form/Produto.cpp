@@ -135,21 +135,10 @@ QWidget *TfrmListaPrecRel::buildProductGroup(const QFont &plain)
     return GroupBox1;
 }
 
-// The group's queries and lookup, built once by buildQueries.
+// The group's data sources and lookup, over the queries buildQueries made from the table in
+// Consultas.cpp.
 void TfrmListaPrecRel::buildProductQueries()
 {
-    const QString productColumns = QStringLiteral("CDPRODUTO, CDARVPROD, NMPRODUTO");
-    auto productFields = [](TADOIBQuery *q) {
-        q->AddField(QStringLiteral("CDPRODUTO"), 10, QStringLiteral("Código"), 15, false);
-        q->AddField(QStringLiteral("CDARVPROD"), 20, QStringLiteral("Código"));
-        q->AddField(QStringLiteral("NMPRODUTO"), 50, QStringLiteral("Nome"));
-    };
-    qryProduto = query(QStringLiteral("qryProduto"), this);
-    // With the folded name the schema keeps: the lookup finds a part of the name through it.
-    qryProduto->SQL = QStringList{QStringLiteral("SELECT ") + productColumns + QStringLiteral(", NMBUSCA"),
-                                  QStringLiteral("FROM PRODUTO"), QStringLiteral("ORDER BY CDARVPROD")};
-    productFields(qryProduto);
-    qryProduto->AddField(QStringLiteral("NMBUSCA"), 50, QString(), 0, false);
     TField &productName = qryProduto->FieldByName(QStringLiteral("NMPRODUTO"));
     productName.SearchField = QStringLiteral("NMBUSCA");
     productName.SearchTable = QStringLiteral("PRODUTO_BUSCA");
@@ -157,21 +146,6 @@ void TfrmListaPrecRel::buildProductQueries()
     productName.SearchVocabulary = QStringLiteral("PRODUTO_VOCABULO");
     dtsProduto = new TDataSource(this, qryProduto);
     dtsProduto->setObjectName(QStringLiteral("__dtsProduto"));
-
-    qryPrimProd = query(QStringLiteral("qryPrimProd"), this);
-    qryPrimProd->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
-                                   QStringLiteral("WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)")};
-    productFields(qryPrimProd);
-    qryUltiProd = query(QStringLiteral("qryUltiProd"), this);
-    qryUltiProd->SQL = QStringList{QStringLiteral("SELECT ") + productColumns, QStringLiteral("FROM PRODUTO"),
-                                   QStringLiteral("WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)")};
-    productFields(qryUltiProd);
-    qryVdProduto = query(QStringLiteral("qryVdProduto"), this);
-    qryVdProduto->SQL =
-        QStringList{QStringLiteral("SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO"), QStringLiteral("FROM PRODUTO P"),
-                    QStringLiteral("WHERE (P.CDARVPROD = :P_CDPRODUTO)")};
-    qryVdProduto->DeclareParam(QStringLiteral("P_CDPRODUTO"), TFieldType::ftString);
-    productFields(qryVdProduto);
 
     // The lookup buttons.
     for (TBtnPesquisa *b : {sbtProdIni, sbtProdFin}) {

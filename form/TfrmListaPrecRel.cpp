@@ -116,13 +116,6 @@ QWidget *TfrmListaPrecRel::buildOptionsGroup()
     return GroupBox4;
 }
 
-void TfrmListaPrecRel::buildQueries()
-{
-    buildBranchQueries();
-    buildProductQueries();
-    buildListQueries();
-}
-
 void TfrmListaPrecRel::bindHandlers()
 {
     auto on = [this](auto *sender, auto signal, auto handler) {

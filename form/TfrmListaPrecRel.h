@@ -188,8 +188,8 @@ private:
     QWidget *buildSupplierGroup(const QFont &plain); // Listas.cpp
     QWidget *buildValidityGroup(const QFont &plain); // Validade.cpp
     QWidget *buildOptionsGroup();
-    void buildQueries();
-    // The queries, data sources and lookups of each group, in the group's own source.
+    void buildQueries(); // Consultas.cpp: every query from one table, then the groups' wiring
+    // The data sources and lookups of each group over its queries, in the group's own source.
     void buildBranchQueries();  // Filial.cpp
     void buildProductQueries(); // Produto.cpp
     void buildListQueries();    // Listas.cpp

@@ -1,0 +1,200 @@
+// The screen's queries as one table: each query's text (per database where they differ), its
+// parameters and the fields it gives back. buildQueries makes them all in one loop; the
+// data sources and lookups that use them are wired in the groups' own sources.
+#include "TfrmListaPrecRel.h"
+
+#include "FormWidgets.h"
+#include "TADOIBQuery.h"
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<const char *>;
+
+struct FieldSpec
+{
+    const char *name;
+    int size;
+    const char *label; // empty: the field name
+    int width = 0;     // in characters; 0: from the size
+    bool visible = true;
+};
+
+struct QuerySpec
+{
+    TADOIBQuery *TfrmListaPrecRel::*member;
+    const char *name;
+    Lines sql; // what every database runs unless a variant below is given
+    Lines sqlIb, sqlOracle, sqlMssql, sqlSqlite, sqlPg;
+    Lines params;
+    std::vector<FieldSpec> fields;
+};
+
+const std::vector<FieldSpec> productFields{
+    {"CDPRODUTO", 10, "Código", 15, false}, {"CDARVPROD", 20, "Código"}, {"NMPRODUTO", 50, "Nome"}};
+
+std::vector<FieldSpec> withSearchName(std::vector<FieldSpec> fields)
+{
+    fields.push_back({"NMBUSCA", 50, "", 0, false});
+    return fields;
+}
+
+// The purchasing centre of a branch: the InterBase function NVLSTR where it exists, each
+// database's own spelling elsewhere, COALESCE on the databases we run.
+Lines centreSql(const char *select, const char *where, bool spaced)
+{
+    return {"SELECT",
+            select,
+            "  FILCENT.NMFILIAL AS NMFILIAL",
+            spaced ? "FROM " : "FROM",
+            "  FILIAL FILCENT,",
+            spaced ? "  FILIAL " : "  FILIAL",
+            "WHERE",
+            "  FILIAL.CDFILIAL = :P_CDFILIAL AND",
+            where};
+}
+
+Lines plus(Lines lines, std::initializer_list<const char *> more)
+{
+    lines.insert(lines.end(), more);
+    return lines;
+}
+
+const std::vector<QuerySpec> &querySpecs()
+{
+    static const Lines centreIb =
+        centreSql("  CAST(NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,",
+                  "  NVLSTR(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", true);
+    static const Lines centreCoalesce =
+        centreSql("  CAST(COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,",
+                  "  COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", false);
+    static const std::vector<QuerySpec> specs{
+        {&TfrmListaPrecRel::qryFilial,
+         "qryFilial",
+         {"SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO", "FROM FILIAL, REGIAO",
+          "WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND", "FILIAL.CDREGIAO = REGIAO.CDREGIAO",
+          "ORDER BY FILIAL.CDREGIAO"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {"P_CDFILIAL", "P_TCDFILIAL"},
+         {{"CDFILIAL", 4, "Código", 8},
+          {"NMFILIAL", 30, "Nome"},
+          {"NMREGIAO", 30, "Região"},
+          {"IDCNTRRESC", 1, "", 0, false},
+          {"CDFILCENTCMP", 4, "", 0, false},
+          {"CDREGIAO", 3, "Código", 0, false}}},
+        {&TfrmListaPrecRel::qryCentComp,
+         "qryCentComp",
+         centreIb,
+         plus(centreIb, {""}),
+         centreSql("  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,",
+                   "  NVL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", false),
+         plus(centreSql("  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS CDFILCENTCMP,",
+                        "  ISNULL(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", false),
+              {"", " "}),
+         centreCoalesce,
+         centreCoalesce,
+         {"P_CDFILIAL"},
+         {{"CDFILCENTCMP", 4, "Código", 8}}},
+        // With the folded name the schema keeps: the lookup finds a part of the name through it.
+        {&TfrmListaPrecRel::qryProduto,
+         "qryProduto",
+         {"SELECT CDPRODUTO, CDARVPROD, NMPRODUTO, NMBUSCA", "FROM PRODUTO", "ORDER BY CDARVPROD"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {},
+         withSearchName(productFields)},
+        {&TfrmListaPrecRel::qryPrimProd,
+         "qryPrimProd",
+         {"SELECT CDPRODUTO, CDARVPROD, NMPRODUTO", "FROM PRODUTO",
+          "WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {},
+         productFields},
+        {&TfrmListaPrecRel::qryUltiProd,
+         "qryUltiProd",
+         {"SELECT CDPRODUTO, CDARVPROD, NMPRODUTO", "FROM PRODUTO",
+          "WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {},
+         productFields},
+        {&TfrmListaPrecRel::qryVdProduto,
+         "qryVdProduto",
+         {"SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO", "FROM PRODUTO P", "WHERE (P.CDARVPROD = :P_CDPRODUTO)"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {"P_CDPRODUTO"},
+         productFields},
+        {&TfrmListaPrecRel::qryComprador,
+         "qryComprador",
+         {"SELECT", "  COM.CDOPERADOR,", "  OPE.NMOPERADOR", "FROM", "  COMPRADOR COM,", "  OPERADOR OPE", "WHERE",
+          "  (COM.CDOPERADOR = OPE.CDOPERADOR)", "ORDER BY", "   COM.CDOPERADOR", "  "},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {{"CDOPERADOR", 12, "Código", 14}, {"NMOPERADOR", 40, "Nome"}}},
+        {&TfrmListaPrecRel::qryRegiao,
+         "qryRegiao",
+         {"SELECT", "   CDREGIAO, NMREGIAO", "FROM", "   REGIAO", "ORDER BY", "   CDREGIAO"},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {},
+         {{"CDREGIAO", 3, "Código"}, {"NMREGIAO", 30, "Nome"}}},
+    };
+    return specs;
+}
+
+QStringList toList(const Lines &lines)
+{
+    QStringList list;
+    list.reserve(qsizetype(lines.size()));
+    for (const char *line : lines)
+        list << QString::fromUtf8(line);
+    return list;
+}
+
+} // namespace
+
+void TfrmListaPrecRel::buildQueries()
+{
+    for (const QuerySpec &spec : querySpecs()) {
+        TADOIBQuery *q = FormWidgets::query(QString::fromLatin1(spec.name), this);
+        q->SQL = toList(spec.sql);
+        q->SQL_IB = toList(spec.sqlIb);
+        q->SQL_ORACLE = toList(spec.sqlOracle);
+        q->SQL_MSSQL = toList(spec.sqlMssql);
+        q->SQL_SQLITE = toList(spec.sqlSqlite);
+        q->SQL_PG = toList(spec.sqlPg);
+        for (const char *param : spec.params)
+            q->DeclareParam(QString::fromLatin1(param), TFieldType::ftString);
+        for (const FieldSpec &f : spec.fields)
+            q->AddField(QString::fromLatin1(f.name), f.size, QString::fromUtf8(f.label), f.width, f.visible);
+        this->*spec.member = q;
+    }
+    buildBranchQueries();
+    buildProductQueries();
+    buildListQueries();
+}
