@@ -11,7 +11,7 @@ namespace {
 
 using Lines = std::vector<const char *>;
 
-struct FieldSpec
+struct FieldDef
 {
     const char *name;
     int size;
@@ -20,20 +20,20 @@ struct FieldSpec
     bool visible = true;
 };
 
-struct QuerySpec
+struct QueryDef
 {
     TADOIBQuery *TfrmListaPrecRel::*member;
     const char *name;
     Lines sql; // what every database runs unless a variant below is given
     Lines sqlIb, sqlOracle, sqlMssql, sqlSqlite, sqlPg;
     Lines params;
-    std::vector<FieldSpec> fields;
+    std::vector<FieldDef> fields;
 };
 
-const std::vector<FieldSpec> productFields{
+const std::vector<FieldDef> productFields{
     {"CDPRODUTO", 10, "Código", 15, false}, {"CDARVPROD", 20, "Código"}, {"NMPRODUTO", 50, "Nome"}};
 
-std::vector<FieldSpec> withSearchName(std::vector<FieldSpec> fields)
+std::vector<FieldDef> withSearchName(std::vector<FieldDef> fields)
 {
     fields.push_back({"NMBUSCA", 50, "", 0, false});
     return fields;
@@ -67,7 +67,7 @@ const Lines centreCoalesce =
               "  COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", false);
 
 // Made once, in the order the form has always made its queries.
-const std::vector<QuerySpec> kQueries{
+const std::vector<QueryDef> kQueries{
     {&TfrmListaPrecRel::qryFilial,
      "qryFilial",
      {"SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO", "FROM FILIAL, REGIAO",
@@ -177,19 +177,19 @@ QStringList toList(const Lines &lines)
 
 void TfrmListaPrecRel::buildQueries()
 {
-    for (const QuerySpec &spec : kQueries) {
-        TADOIBQuery *q = FormWidgets::query(QString::fromLatin1(spec.name), this);
-        q->SQL = toList(spec.sql);
-        q->SQL_IB = toList(spec.sqlIb);
-        q->SQL_ORACLE = toList(spec.sqlOracle);
-        q->SQL_MSSQL = toList(spec.sqlMssql);
-        q->SQL_SQLITE = toList(spec.sqlSqlite);
-        q->SQL_PG = toList(spec.sqlPg);
-        for (const char *param : spec.params)
+    for (const QueryDef &def : kQueries) {
+        TADOIBQuery *q = FormWidgets::query(QString::fromLatin1(def.name), this);
+        q->SQL = toList(def.sql);
+        q->SQL_IB = toList(def.sqlIb);
+        q->SQL_ORACLE = toList(def.sqlOracle);
+        q->SQL_MSSQL = toList(def.sqlMssql);
+        q->SQL_SQLITE = toList(def.sqlSqlite);
+        q->SQL_PG = toList(def.sqlPg);
+        for (const char *param : def.params)
             q->DeclareParam(QString::fromLatin1(param), TFieldType::ftString);
-        for (const FieldSpec &f : spec.fields)
+        for (const FieldDef &f : def.fields)
             q->AddField(QString::fromLatin1(f.name), f.size, QString::fromUtf8(f.label), f.width, f.visible);
-        this->*spec.member = q;
+        this->*def.member = q;
     }
     buildBranchQueries();
     buildProductQueries();
