@@ -20,16 +20,6 @@ struct FieldDef
     bool visible = true;
 };
 
-struct QueryDef
-{
-    TADOIBQuery *TfrmListaPrecRel::*member;
-    const char *name;
-    Lines sql; // what every database runs unless a variant below is given
-    Lines sqlIb, sqlOracle, sqlMssql, sqlSqlite, sqlPg;
-    Lines params;
-    std::vector<FieldDef> fields;
-};
-
 const std::vector<FieldDef> productFields{
     {"CDPRODUTO", 10, "Código", 15, false}, {"CDARVPROD", 20, "Código"}, {"NMPRODUTO", 50, "Nome"}};
 
@@ -66,8 +56,29 @@ const Lines centreCoalesce =
     centreSql("  CAST(COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) AS VARCHAR(4)) AS CDFILCENTCMP,",
               "  COALESCE(FILIAL.CDFILCENTCMP, FILIAL.CDFILIAL) = FILCENT.CDFILIAL", false);
 
+QStringList toList(const Lines &lines)
+{
+    QStringList list;
+    list.reserve(qsizetype(lines.size()));
+    for (const char *line : lines)
+        list << QString::fromUtf8(line);
+    return list;
+}
+
+} // namespace
+
+struct TfrmListaPrecRel::QueryDef
+{
+    TADOIBQuery *TfrmListaPrecRel::*member;
+    const char *name;
+    Lines sql; // what every database runs unless a variant below is given
+    Lines sqlIb, sqlOracle, sqlMssql, sqlSqlite, sqlPg;
+    Lines params;
+    std::vector<FieldDef> fields;
+};
+
 // Made once, in the order the form has always made its queries.
-const std::vector<QueryDef> kQueries{
+const std::vector<TfrmListaPrecRel::QueryDef> TfrmListaPrecRel::queryTable{
     {&TfrmListaPrecRel::qryFilial,
      "qryFilial",
      {"SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO", "FROM FILIAL, REGIAO",
@@ -164,20 +175,9 @@ const std::vector<QueryDef> kQueries{
      {{"CDREGIAO", 3, "Código"}, {"NMREGIAO", 30, "Nome"}}},
 };
 
-QStringList toList(const Lines &lines)
-{
-    QStringList list;
-    list.reserve(qsizetype(lines.size()));
-    for (const char *line : lines)
-        list << QString::fromUtf8(line);
-    return list;
-}
-
-} // namespace
-
 void TfrmListaPrecRel::buildQueries()
 {
-    for (const QueryDef &def : kQueries) {
+    for (const QueryDef &def : queryTable) {
         TADOIBQuery *q = FormWidgets::query(QString::fromLatin1(def.name), this);
         q->SQL = toList(def.sql);
         q->SQL_IB = toList(def.sqlIb);

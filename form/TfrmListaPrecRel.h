@@ -1,9 +1,11 @@
 #pragma once
 
 #include "TfrmDadosGerRel.h"
+#include "PriceListChoices.h"
 #include "lpr_export.h"
 
 #include <QString>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -33,6 +35,28 @@ public:
     explicit TfrmListaPrecRel(QWidget *parent = nullptr);
     ~TfrmListaPrecRel() override;
 
+    // The choices as they stand now. Controls are reached by their object names (the names
+    // the display-less run's --set uses); widgets, queries and state stay inside the form.
+    PriceListChoices choices() const;
+
+    // Life cycle.
+    void FormCreate(QObject *Sender) override;
+    void FormActivate(QObject *Sender) override;
+    void FormClose(QObject *Sender, TCloseAction &Action) override;
+
+    // Output commands: each validates the whole form first.
+    void sbtPreviewClick(QObject *Sender) override;
+    void sbtPrintClick(QObject *Sender) override;
+    void sbtSalvarComoClick(QObject *Sender) override;
+    void sbtReportEditClick(QObject *Sender) override;
+
+    // Parameter sets.
+    QList<Choice> parameterChoices() const override;
+    QString choiceValue(const QString &control) const override;
+    QStringList periodControls() const override;
+    QDate periodToday() const override;
+
+private:
     // Branch panel.
     TPanel *PanFilial;
     QFrame *Bevel1;
@@ -108,7 +132,7 @@ public:
     TClientDataSet *cdsFornecedor;
     TNetConnection *netConsListPreco;
 
-    // Private state, readable by the tests and the batch run.
+    // State.
     bool boPrimAtiv = false;
     QString stListaForn;
     QString stListaComp;
@@ -117,11 +141,6 @@ public:
     // The link could not be made when the form was created: the first activation reports
     // that failure instead of waiting for the same timeout again.
     bool linkJustFailed = false;
-
-    // Life cycle.
-    void FormCreate(QObject *Sender) override;
-    void FormActivate(QObject *Sender) override;
-    void FormClose(QObject *Sender, TCloseAction &Action) override;
 
     // Branch.
     void PanFilialExit(QObject *Sender);
@@ -166,20 +185,9 @@ public:
     void cdsFornecedorIDTPIJURFORNGetText(TField &Sender, QString &Text, bool DisplayText);
     void cdsFornecedorNRINSJURFORNGetText(TField &Sender, QString &Text, bool DisplayText);
 
-    // Report parameters and output gates.
+    // The report query's parameters, from choices() each time the report engine asks.
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
-    void sbtPreviewClick(QObject *Sender) override;
-    void sbtPrintClick(QObject *Sender) override;
-    void sbtSalvarComoClick(QObject *Sender) override;
-    void sbtReportEditClick(QObject *Sender) override;
 
-    // Parameter sets.
-    QList<Choice> parameterChoices() const override;
-    QString choiceValue(const QString &control) const override;
-    QStringList periodControls() const override;
-    QDate periodToday() const override;
-
-private:
     void buildControls();
     // One builder per group, in the group's own source; each returns the group.
     QWidget *buildBranchPanel();                     // Filial.cpp
@@ -189,6 +197,10 @@ private:
     QWidget *buildValidityGroup(const QFont &plain); // Validade.cpp
     QWidget *buildOptionsGroup();
     void buildQueries(); // Consultas.cpp: every query from one table, then the groups' wiring
+    // A row of that table; the table names the member each query goes into, so it is
+    // the form's own.
+    struct QueryDef;
+    static const std::vector<QueryDef> queryTable;
     // The data sources and lookups of each group over its queries, in the group's own source.
     void buildBranchQueries();  // Filial.cpp
     void buildProductQueries(); // Produto.cpp

@@ -12,6 +12,7 @@
 // default), is saved as PDF on each, timed once.
 
 #include "BenchUtil.h"
+#include "FormControls.h"
 #include "Database.h"
 #include "DbServers.h"
 #include "DemoDb.h"
@@ -347,7 +348,7 @@ int main(int argc, char *argv[])
                 { // everything holding the connection goes before it closes
                     TfrmListaPrecRel form;
                     r.ms[0] = timeMs(runs, [&](int i) {
-                        TADOIBQuery *q = form.qryFilial;
+                        TADOIBQuery *q = control<TADOIBQuery>(&form, "qryFilial");
                         q->Close();
                         q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(branches.value(i));
                         q->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
@@ -355,7 +356,7 @@ int main(int argc, char *argv[])
                         q->FieldByName(QStringLiteral("NMFILIAL")).AsString();
                     });
                     r.ms[1] = timeMs(runs, [&](int i) {
-                        TADOIBQuery *q = form.qryVdProduto;
+                        TADOIBQuery *q = control<TADOIBQuery>(&form, "qryVdProduto");
                         q->Close();
                         q->ParamByName(QStringLiteral("P_CDPRODUTO")).setValue(products.value(i));
                         q->Open();
@@ -369,11 +370,12 @@ int main(int argc, char *argv[])
                     QVector<LookupModel::Column> columns;
                     for (const char *field : {"CDARVPROD", "NMPRODUTO"}) {
                         LookupModel::Column c;
-                        c.field = &form.qryProduto->FieldByName(QLatin1String(field));
+                        c.field = &control<TADOIBQuery>(&form, "qryProduto")->FieldByName(QLatin1String(field));
                         c.name = QLatin1String(field);
                         columns << c;
                     }
-                    LookupSqlModel model(form.qryProduto, columns, QStringLiteral("CDARVPROD"), &app);
+                    LookupSqlModel model(control<TADOIBQuery>(&form, "qryProduto"), columns,
+                                         QStringLiteral("CDARVPROD"), &app);
                     r.ms[3] = timeMs(runs, [&](int) { model.search(QStringLiteral("NMPRODUTO"), QString()); });
                     r.ms[4] = timeMs(runs, [&](int) {
                         if (!model.canFetchMore(QModelIndex()))

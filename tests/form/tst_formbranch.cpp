@@ -1,6 +1,7 @@
 // The branch group of the price-list screen: the code checked against the branch table when
 // the person leaves it, when the focus leaves the branch panel, and through the lookup.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Database.h"
@@ -38,7 +39,8 @@ QStringList branchTexts(const QString &code)
 
 QStringList shownTexts(const TfrmListaPrecRel *form)
 {
-    return {form->edtNmFilial->text(), form->edtNmRegiao->text(), form->edtCdRegiao->text()};
+    return {control<QLineEdit>(form, "edtNmFilial")->text(), control<QLineEdit>(form, "edtNmRegiao")->text(),
+            control<QLineEdit>(form, "edtCdRegiao")->text()};
 }
 
 } // namespace
@@ -133,17 +135,18 @@ void tst_FormBranch::leavingTheCode()
     TfrmListaPrecRel *form = f.open();
     QVERIFY(form);
 
-    FormFixture::type(form->medCdFilial, typed);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), typed);
     // Leaving for a control outside the panel fires the edit's exit and then the panel's.
-    FormFixture::focus(form->medCdProdIni);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
 
-    QCOMPARE(form->medCdFilial->Text(), code);
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), code);
     QCOMPARE(f.io.errors, message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(shownTexts(form), namesShown ? branchTexts(code) : QStringList({QString(), QString(), QString()}));
     if (namesShown)
-        QVERIFY(!form->edtNmFilial->text().isEmpty());
-    QCOMPARE(QApplication::focusWidget(),
-             message.isEmpty() ? static_cast<QWidget *>(form->medCdProdIni) : form->medCdFilial);
+        QVERIFY(!control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), message.isEmpty()
+                                              ? static_cast<QWidget *>(control<TMaskEdit>(form, "medCdProdIni"))
+                                              : control<TMaskEdit>(form, "medCdFilial"));
     f.close();
 }
 
@@ -151,24 +154,24 @@ void tst_FormBranch::emptyCodePassesAndKeepsRegion()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::type(form->medCdFilial, QStringLiteral("0002"));
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("0002"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     const QString region = branchTexts(QStringLiteral("0002")).at(2);
     QVERIFY(!region.isEmpty());
-    QCOMPARE(form->edtCdRegiao->text(), region);
+    QCOMPARE(control<QLineEdit>(form, "edtCdRegiao")->text(), region);
 
-    FormFixture::type(form->medCdFilial, QString());
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QString());
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(f.io.errors.isEmpty());
-    QVERIFY(form->edtNmFilial->text().isEmpty());
-    QVERIFY(form->edtNmRegiao->text().isEmpty());
-    QCOMPARE(form->edtCdRegiao->text(), region); // the hidden code is only ever overwritten
-    QCOMPARE(QApplication::focusWidget(), form->chkVariPreco);
+    QVERIFY(control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtNmRegiao")->text().isEmpty());
+    QCOMPARE(control<QLineEdit>(form, "edtCdRegiao")->text(), region); // the hidden code is only ever overwritten
+    QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
 
     // Output requires the code.
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{kDeve});
-    QCOMPARE(QApplication::focusWidget(), form->medCdFilial);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
     f.close();
 }
 
@@ -194,18 +197,18 @@ void tst_FormBranch::tiedToBranchLeavesFocusAlone()
     Session::current().vinculadoFilial = true;
     Session::current().modulo = module;
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(!form->medCdFilial->isEnabled());
+    QVERIFY(!control<TMaskEdit>(form, "medCdFilial")->isEnabled());
     QVERIFY(f.io.errors.isEmpty()); // nothing is checked at activation
 
     QStringList started;
     connect(form, &TfrmDadosGerRel::commandStarted, form,
             [&started](const QString &command, QObject *) { started << command; });
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     form->sbtPrint->click();
     QCOMPARE(f.io.errors, QStringList{message});
-    QCOMPARE(QApplication::focusWidget(), form->chkVariPreco);
+    QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(started.isEmpty());
-    QCOMPARE(form->medCdFilial->Text(), branch);
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), branch);
     f.close();
 }
 
@@ -243,26 +246,28 @@ void tst_FormBranch::leavingThePanel()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(QApplication::focusWidget(), form->medCdFilial);
-    const QString first = form->medCdProdIni->Text();
-    const QString last = form->medCdProdFin->Text();
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
+    const QString first = control<TMaskEdit>(form, "medCdProdIni")->Text();
+    const QString last = control<TMaskEdit>(form, "medCdProdFin")->Text();
     // Codes put in by the program, the range swapped so that both texts change: writing
     // them empties their names, which the panel's exit validates but does not refresh.
-    form->medCdProdIni->setText(productsFilled ? last : QString());
-    form->medCdProdFin->setText(productsFilled ? first : QString());
-    QVERIFY(form->edtNmProdIni->text().isEmpty());
+    control<TMaskEdit>(form, "medCdProdIni")->setText(productsFilled ? last : QString());
+    control<TMaskEdit>(form, "medCdProdFin")->setText(productsFilled ? first : QString());
+    QVERIFY(control<QLineEdit>(form, "edtNmProdIni")->text().isEmpty());
     if (!pictureAfterOpen.isEmpty())
         f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = ? WHERE IDPICTURA = 0"), {pictureAfterOpen});
 
     QStringList log;
-    connect(form->qryFilial, &TDataSet::opened, form, [&log] { log << QStringLiteral("filial"); });
-    connect(form->qryVdProduto, &TDataSet::opened, form, [&log, form, first, last] {
-        const QString code = form->qryVdProduto->ParamByName(QStringLiteral("P_CDPRODUTO")).Value().toString();
+    connect(control<TADOIBQuery>(form, "qryFilial"), &TDataSet::opened, form,
+            [&log] { log << QStringLiteral("filial"); });
+    connect(control<TADOIBQuery>(form, "qryVdProduto"), &TDataSet::opened, form, [&log, form, first, last] {
+        const QString code =
+            control<TADOIBQuery>(form, "qryVdProduto")->ParamByName(QStringLiteral("P_CDPRODUTO")).Value().toString();
         log << (code == last ? QStringLiteral("produto ini") : code == first ? QStringLiteral("produto fin") : code);
     });
 
-    FormFixture::type(form->medCdFilial, typed);
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), typed);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
     QCOMPARE(log, opened);
     if (messageStart.isEmpty()) {
@@ -272,8 +277,8 @@ void tst_FormBranch::leavingThePanel()
         QVERIFY2(f.io.errors.first().startsWith(messageStart), qPrintable(f.io.errors.first()));
     }
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
-    QVERIFY(form->edtNmProdIni->text().isEmpty());
-    QVERIFY(form->edtNmProdFin->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtNmProdIni")->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtNmProdFin")->text().isEmpty());
     f.close();
 }
 
@@ -281,7 +286,7 @@ void tst_FormBranch::lookupFillsWithoutMessage()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::focus(form->medCdFilial);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdFilial"));
 
     QStringList codes, regions;
     f.io.onLookup = [&](TDataSource *source, const QString &, const QString &keyField, QString &key) {
@@ -293,7 +298,7 @@ void tst_FormBranch::lookupFillsWithoutMessage()
         key = QStringLiteral("0004"); // rescinded: the lookup itself does not refuse it
         return true;
     };
-    QVERIFY(form->sbtFilial->Execute());
+    QVERIFY(control<TBtnPesquisa>(form, "sbtFilial")->Execute());
 
     QCOMPARE(f.io.lastTitle, QStringLiteral("Filial"));
     QVERIFY(codes.contains(QStringLiteral("0001")) && codes.contains(QStringLiteral("0007")));
@@ -302,15 +307,15 @@ void tst_FormBranch::lookupFillsWithoutMessage()
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(regions, sorted);
 
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0004"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0004"));
     QCOMPARE(shownTexts(form), branchTexts(QStringLiteral("0004")));
     QVERIFY(f.io.errors.isEmpty());
-    QCOMPARE(QApplication::focusWidget(), form->medCdFilial);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
 
     // The refusal comes when the edit is left.
-    FormFixture::focus(form->medCdProdFin);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdFin"));
     QCOMPARE(f.io.errors, QStringList{kResc});
-    QCOMPARE(QApplication::focusWidget(), form->medCdFilial);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
     f.close();
 }
 

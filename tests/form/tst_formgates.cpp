@@ -2,6 +2,7 @@
 // which order (led by the control that holds the focus), and that the base command runs
 // once, with its own button, only on a form that passes.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "TDataSet.h"
@@ -154,13 +155,14 @@ void tst_FormGates::fieldOrderFollowsFocus()
     started.watch(form, f.io);
     // Empty codes pass when their edits are left.
     if (branchEmpty)
-        FormFixture::type(form->medCdFilial, QString());
+        FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QString());
     if (iniEmpty)
-        FormFixture::type(form->medCdProdIni, QString());
+        FormFixture::type(control<TMaskEdit>(form, "medCdProdIni"), QString());
     if (finEmpty)
-        FormFixture::type(form->medCdProdFin, QString());
+        FormFixture::type(control<TMaskEdit>(form, "medCdProdFin"), QString());
     if (reversed)
-        form->depDataFin->SetDate(form->depDataIni->GetDate().addDays(-1));
+        control<TDateEditPlus>(form, "depDataFin")
+            ->SetDate(control<TDateEditPlus>(form, "depDataIni")->GetDate().addDays(-1));
     FormFixture::focus(widget(form, focus));
     QCOMPARE(QApplication::focusWidget(), widget(form, focus));
     QVERIFY(f.io.errors.isEmpty());
@@ -222,9 +224,11 @@ void tst_FormGates::listChecks()
         else if (state == QLatin1String("back"))
             todos->click();
     };
-    choose(buyers, form->rbtTodosComp, form->rbtListaComp, form->sbtComprador);
-    choose(suppliers, form->rbtTodosForn, form->rbtListaForn, form->sbtFornecedor);
-    FormFixture::focus(form->chkVariPreco);
+    choose(buyers, control<TRadioButton>(form, "rbtTodosComp"), control<TRadioButton>(form, "rbtListaComp"),
+           control<TButtonFlat>(form, "sbtComprador"));
+    choose(suppliers, control<TRadioButton>(form, "rbtTodosForn"), control<TRadioButton>(form, "rbtListaForn"),
+           control<TButtonFlat>(form, "sbtFornecedor"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(f.io.errors.isEmpty());
 
     button(form, command)->click();
@@ -282,14 +286,15 @@ void tst_FormGates::editingGate()
     CommandLog started;
     started.watch(form, f.io);
     if (incomplete) {
-        FormFixture::type(form->medCdProdIni, QString());
-        FormFixture::type(form->medCdProdFin, QString());
-        form->depDataFin->SetDate(form->depDataIni->GetDate().addDays(-7));
-        form->rbtListaComp->click();
-        form->rbtListaForn->click();
+        FormFixture::type(control<TMaskEdit>(form, "medCdProdIni"), QString());
+        FormFixture::type(control<TMaskEdit>(form, "medCdProdFin"), QString());
+        control<TDateEditPlus>(form, "depDataFin")
+            ->SetDate(control<TDateEditPlus>(form, "depDataIni")->GetDate().addDays(-7));
+        control<TRadioButton>(form, "rbtListaComp")->click();
+        control<TRadioButton>(form, "rbtListaForn")->click();
     }
     FormFixture::focus(widget(form, focus));
-    form->medCdFilial->setText(branch);
+    control<TMaskEdit>(form, "medCdFilial")->setText(branch);
     if (!pictureAfter.isEmpty())
         f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = ? WHERE IDPICTURA = 0"), {pictureAfter});
     QVERIFY(f.io.errors.isEmpty());
@@ -336,11 +341,11 @@ void tst_FormGates::dateTextCheckedFirst()
     CommandLog started;
     started.watch(form, f.io);
     // Everything else would fail too: otherwise the empty branch is told first.
-    FormFixture::type(form->medCdFilial, QString());
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QString());
     if (typedIn.isEmpty()) {
-        FormFixture::focus(form->chkVariPreco);
-        form->depDataIni->setText(QStringLiteral("31/02/2026"));
-        form->depDataFin->setText(QStringLiteral("31/02/2026"));
+        FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
+        control<TDateEditPlus>(form, "depDataIni")->setText(QStringLiteral("31/02/2026"));
+        control<TDateEditPlus>(form, "depDataFin")->setText(QStringLiteral("31/02/2026"));
     } else {
         FormFixture::type(widget(form, typedIn), QStringLiteral("31022026"));
     }
@@ -368,7 +373,7 @@ void tst_FormGates::validFormRunsEachCommandOnce()
     TfrmListaPrecRel *form = f.open();
     CommandLog started;
     started.watch(form, f.io);
-    FormFixture::focus(form->speSemIni);
+    FormFixture::focus(control<TSpinEdit>(form, "speSemIni"));
     f.io.saveAnswers.clear(); // save as is cancelled in its dialog
 
     // The base command may then succeed or fail on its own; only its start is the gate's.
@@ -389,11 +394,11 @@ void tst_FormGates::oneMessageWhenTheFocusLeavesAnEdit()
     TfrmListaPrecRel *form = f.open();
     CommandLog started;
     started.watch(form, f.io);
-    QCOMPARE(QApplication::focusWidget(), form->medCdFilial);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
 
     form->sbtPreview->click();
     QVERIFY(started.calls.isEmpty());
-    QCOMPARE(QApplication::focusWidget(), form->medCdProdIni);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdIni"));
     QVERIFY(!f.io.errors.isEmpty());
     QVERIFY(f.io.errors.first().contains(QStringLiteral("incompleto")));
     // The gate puts the focus on the product edit, leaving the branch panel: its exit must not

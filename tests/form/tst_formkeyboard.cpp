@@ -2,6 +2,7 @@
 // entered by Tab or put back by a refusal, Esc, the lookup and command keys, Enter used as
 // Tab, and the report list.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Consiste.h"
@@ -69,28 +70,28 @@ void tst_FormKeyboard::typingReplacesWhatTheKeyboardEntered()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
-    const QString firstProduct = form->medCdProdIni->Text();
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
+    const QString firstProduct = control<TMaskEdit>(form, "medCdProdIni")->Text();
     QVERIFY(!firstProduct.isEmpty());
 
     // Back into the branch from the initial product, and a new branch typed over it.
-    FormFixture::focus(form->medCdProdIni);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
     press(Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(focused(), form->medCdFilial);
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdFilial"));
     typeKeys(QStringLiteral("2"));
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("2"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("2"));
     press(Qt::Key_Tab);
-    QCOMPARE(focused(), form->medCdProdIni);
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0002"));
-    QVERIFY(!form->edtNmFilial->text().isEmpty());
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdProdIni"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0002"));
+    QVERIFY(!control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
 
     // On to the final product: the initial one's code typed over the last one's.
     press(Qt::Key_Tab);
-    QCOMPARE(focused(), form->medCdProdFin);
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdProdFin"));
     typeKeys(firstProduct);
     press(Qt::Key_Tab);
-    QCOMPARE(form->medCdProdFin->Text(), firstProduct);
-    QCOMPARE(form->edtNmProdFin->text(), form->edtNmProdIni->text());
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdFin")->Text(), firstProduct);
+    QCOMPARE(control<QLineEdit>(form, "edtNmProdFin")->text(), control<QLineEdit>(form, "edtNmProdIni")->text());
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }
@@ -99,19 +100,19 @@ void tst_FormKeyboard::typingAfterARefusalReplacesTheRefusedCode()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::focus(form->medCdProdIni);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
     press(Qt::Key_Backtab, Qt::ShiftModifier);
     typeKeys(QStringLiteral("9999"));
     press(Qt::Key_Tab);
     QCOMPARE(f.io.errors, QStringList{kNaoCad});
-    QCOMPARE(focused(), form->medCdFilial);
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdFilial"));
     // The person types the right code at once: it replaces the refused one.
     typeKeys(QStringLiteral("3"));
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("3"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("3"));
     press(Qt::Key_Tab);
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0003"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0003"));
     QCOMPARE(f.io.errors, QStringList{kNaoCad});
-    QCOMPARE(focused(), form->medCdProdIni);
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdProdIni"));
     f.close();
 }
 
@@ -119,22 +120,22 @@ void tst_FormKeyboard::weekAndDateEnteredByTab()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    const int year = form->depDataIni->GetDate().year();
-    FormFixture::focus(form->chbFornecedor);
+    const int year = control<TDateEditPlus>(form, "depDataIni")->GetDate().year();
+    FormFixture::focus(control<TCheckBox>(form, "chbFornecedor"));
     press(Qt::Key_Tab);
-    QCOMPARE(focused(), form->speSemIni);
+    QCOMPARE(focused(), control<TSpinEdit>(form, "speSemIni"));
     typeKeys(QStringLiteral("10"));
-    QCOMPARE(form->speSemIni->Text(), QStringLiteral("10"));
-    QCOMPARE(form->depDataIni->GetDate(), Consiste::DataSemana(10, QLatin1Char('I'), year));
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Text(), QStringLiteral("10"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), Consiste::DataSemana(10, QLatin1Char('I'), year));
 
     press(Qt::Key_Tab);
     press(Qt::Key_Tab);
-    QCOMPARE(focused(), form->depDataIni);
+    QCOMPARE(focused(), control<TDateEditPlus>(form, "depDataIni"));
     // A two-digit year, read in the 50-year window (this row holds until 2075).
     typeKeys(QStringLiteral("150127"));
     press(Qt::Key_Tab);
-    QCOMPARE(form->depDataIni->Text(), QStringLiteral("15/01/2027"));
-    QCOMPARE(form->speSemIni->Value(), Consiste::NumeroSemana(QDate(2027, 1, 15)));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->Text(), QStringLiteral("15/01/2027"));
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Value(), Consiste::NumeroSemana(QDate(2027, 1, 15)));
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }
@@ -143,15 +144,15 @@ void tst_FormKeyboard::escapePutsBackTheBranch()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    const QString name = form->edtNmFilial->text();
-    FormFixture::focus(form->medCdProdIni);
+    const QString name = control<QLineEdit>(form, "edtNmFilial")->text();
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
     press(Qt::Key_Backtab, Qt::ShiftModifier);
     typeKeys(QStringLiteral("0002"));
-    QVERIFY(form->edtNmFilial->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
     press(Qt::Key_Escape);
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
     press(Qt::Key_Tab);
-    QCOMPARE(form->edtNmFilial->text(), name);
+    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(), name);
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }
@@ -213,14 +214,14 @@ void tst_FormKeyboard::commandKeys()
 
     // From inside an edit holding a code that is not there: the gate checks it first and
     // nothing starts.
-    FormFixture::type(form->medCdFilial, QStringLiteral("9999"));
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("9999"));
     press(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(f.io.errors, QStringList{kNaoCad});
     QCOMPARE(started, QStringList());
-    QCOMPARE(focused(), form->medCdFilial);
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdFilial"));
 
     typeKeys(QStringLiteral("0001"));
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
     // The command may then succeed or fail on its own (no printer here); it started once.
     press(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(started, QStringList{command});
@@ -240,23 +241,23 @@ void tst_FormKeyboard::enterMovesOnWhenTheSessionSaysSo()
     FormFixture f;
     Session::current().enterComoTab = option;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::focus(form->medCdFilial);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdFilial"));
     typeKeys(QStringLiteral("2"));
     press(Qt::Key_Return);
     if (!option) {
-        QCOMPARE(focused(), form->medCdFilial);
+        QCOMPARE(focused(), control<TMaskEdit>(form, "medCdFilial"));
         f.close();
         return;
     }
     // As Tab: the exit runs (the code is completed) and the next box is entered whole.
-    QCOMPARE(focused(), form->medCdProdIni);
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0002"));
+    QCOMPARE(focused(), control<TMaskEdit>(form, "medCdProdIni"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0002"));
     typeKeys(QStringLiteral("9"));
-    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("9"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), QStringLiteral("9"));
     press(Qt::Key_Escape);
-    FormFixture::focus(form->speSemFin);
+    FormFixture::focus(control<TSpinEdit>(form, "speSemFin"));
     press(Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(focused(), form->depDataIni);
+    QCOMPARE(focused(), control<TDateEditPlus>(form, "depDataIni"));
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }
@@ -266,7 +267,7 @@ void tst_FormKeyboard::reportListByKeyboard()
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
     QVERIFY(form->cbbReportNames->count() >= 2);
-    FormFixture::focus(form->speSemIni);
+    FormFixture::focus(control<TSpinEdit>(form, "speSemIni"));
     press(Qt::Key_R, Qt::AltModifier);
     QCOMPARE(focused(), form->cbbReportNames);
     const int before = form->cbbReportNames->currentIndex();

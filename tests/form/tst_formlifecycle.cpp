@@ -1,6 +1,7 @@
 // The screen's entry, its single instance and its first activation, driven as the shell
 // and a person do.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Consiste.h"
@@ -207,13 +208,13 @@ void tst_FormLifecycle::oneInstanceAcrossCalls()
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
     form->subWindow()->showMinimized();
-    form->medCdProdIni->setText(QStringLiteral("123"));
+    control<TMaskEdit>(form, "medCdProdIni")->setText(QStringLiteral("123"));
     CriaRelLista(false);
     QApplication::processEvents();
     QCOMPARE(frmListaPrecRel, form);
     QCOMPARE(f.mdiArea->subWindowList().size(), 1);
     QVERIFY(!form->subWindow()->isMinimized());
-    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("123")); // defaults not applied again
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), QStringLiteral("123")); // defaults not applied again
     f.close();
 }
 
@@ -221,11 +222,11 @@ void tst_FormLifecycle::modalCallOnAnOpenChildWindow()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->chbFornecedor->click();
+    control<TCheckBox>(form, "chbFornecedor")->click();
     bool sawModal = false;
     QTimer::singleShot(0, [&] {
         sawModal = frmListaPrecRel == form && form->isModal() && form->isWindow() && !form->subWindow()
-                   && form->chSepPagina == QLatin1Char('T');
+                   && form->choices().pageBySupplier;
         form->Close();
     });
     CriaRelLista(true); // the same instance, out of the child-window area, shown modally
@@ -239,17 +240,17 @@ void tst_FormLifecycle::freshInstanceAfterClose()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->chbFornecedor->click();
-    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
+    control<TCheckBox>(form, "chbFornecedor")->click();
+    QVERIFY(form->choices().pageBySupplier);
     QPointer<TfrmListaPrecRel> old(form);
     f.close();
     QVERIFY(!boIdCriado);
     QVERIFY(old.isNull()); // released
     form = f.open();
     QVERIFY(form);
-    QCOMPARE(form->chSepPagina, QLatin1Char('F'));
-    QVERIFY(!form->chbFornecedor->isChecked());
-    QVERIFY(!form->boPrimAtiv);
+    QVERIFY(!form->choices().pageBySupplier);
+    QVERIFY(!control<TCheckBox>(form, "chbFornecedor")->isChecked());
+    QVERIFY(form->choices().defaultsApplied);
     f.close();
 }
 
@@ -257,44 +258,48 @@ void tst_FormLifecycle::firstActivationDefaults()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(!form->boPrimAtiv);
-    QCOMPARE(form->stListaForn, QStringLiteral("T"));
-    QCOMPARE(form->stListaComp, QStringLiteral("T"));
-    QCOMPARE(form->stListaRegiao, QStringLiteral("T"));
-    QVERIFY(form->rbtTodosForn->isChecked() && form->rbtTodosComp->isChecked());
-    QVERIFY(!form->sbtFornecedor->isEnabled() && !form->sbtComprador->isEnabled());
+    QVERIFY(form->choices().defaultsApplied);
+    QCOMPARE(form->choices().suppliers, QStringLiteral("T"));
+    QCOMPARE(form->choices().buyers, QStringLiteral("T"));
+    QCOMPARE(form->choices().regions, QStringLiteral("T"));
+    QVERIFY(control<TRadioButton>(form, "rbtTodosForn")->isChecked()
+            && control<TRadioButton>(form, "rbtTodosComp")->isChecked());
+    QVERIFY(!control<TButtonFlat>(form, "sbtFornecedor")->isEnabled()
+            && !control<TButtonFlat>(form, "sbtComprador")->isEnabled());
 
     // The first and last product by tree code, names kept after the codes went in.
-    QCOMPARE(form->medCdProdIni->Text(), sqlValue(QStringLiteral("SELECT MIN(CDARVPROD) FROM PRODUTO")).toString());
-    QCOMPARE(form->medCdProdFin->Text(), sqlValue(QStringLiteral("SELECT MAX(CDARVPROD) FROM PRODUTO")).toString());
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(),
+             sqlValue(QStringLiteral("SELECT MIN(CDARVPROD) FROM PRODUTO")).toString());
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdFin")->Text(),
+             sqlValue(QStringLiteral("SELECT MAX(CDARVPROD) FROM PRODUTO")).toString());
     QCOMPARE(
-        form->edtNmProdIni->text(),
+        control<QLineEdit>(form, "edtNmProdIni")->text(),
         sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MIN(CDARVPROD) FROM PRODUTO)"))
             .toString());
     QCOMPARE(
-        form->edtNmProdFin->text(),
+        control<QLineEdit>(form, "edtNmProdFin")->text(),
         sqlValue(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = (SELECT MAX(CDARVPROD) FROM PRODUTO)"))
             .toString());
-    QVERIFY(!form->edtNmProdIni->text().isEmpty());
-    QCOMPARE(form->medCdProdIni->EditMask(), Zelmora::DBPict(TPictType::ptProduto));
+    QVERIFY(!control<QLineEdit>(form, "edtNmProdIni")->text().isEmpty());
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->EditMask(), Zelmora::DBPict(TPictType::ptProduto));
 
     // The session's branch with its names; the hidden region code is not filled.
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
-    QCOMPARE(form->edtNmFilial->text(),
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
+    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(),
              sqlValue(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL='0001'")).toString());
-    QCOMPARE(form->edtNmRegiao->text(),
+    QCOMPARE(control<QLineEdit>(form, "edtNmRegiao")->text(),
              sqlValue(QStringLiteral(
                           "SELECT NMREGIAO FROM FILIAL F JOIN REGIAO R ON R.CDREGIAO=F.CDREGIAO WHERE CDFILIAL='0001'"))
                  .toString());
-    QVERIFY(form->edtCdRegiao->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtCdRegiao")->text().isEmpty());
 
     // The quoted suppliers from the server.
-    QCOMPARE(form->cdsFornecedor->RecordCount(),
+    QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->RecordCount(),
              sqlValue(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")).toInt());
-    QCOMPARE(form->cdsFornecedor->Fields(0).FieldName, QStringLiteral("IDMARCADO"));
+    QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->Fields(0).FieldName, QStringLiteral("IDMARCADO"));
     // The picker shows the code, first after the mark.
-    QCOMPARE(form->cdsFornecedor->Fields(1).FieldName, QStringLiteral("CDFORNECED"));
-    QVERIFY(form->cdsFornecedor->Fields(1).Visible);
+    QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->Fields(1).FieldName, QStringLiteral("CDFORNECED"));
+    QVERIFY(control<TClientDataSet>(form, "cdsFornecedor")->Fields(1).Visible);
     QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
@@ -303,10 +308,10 @@ void tst_FormLifecycle::laterActivationsChangeNothing()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaForn->click();
-    form->chbFornecedor->click();
-    form->medCdProdIni->setText(QStringLiteral("9"));
-    form->depDataIni->SetDate(QDate(2026, 3, 2));
+    control<TRadioButton>(form, "rbtListaForn")->click();
+    control<TCheckBox>(form, "chbFornecedor")->click();
+    control<TMaskEdit>(form, "medCdProdIni")->setText(QStringLiteral("9"));
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate(2026, 3, 2));
 
     // Another child window takes the activation, then the screen gets it back.
     QMdiSubWindow *other = f.mdiArea->addSubWindow(new QLabel(QStringLiteral("outra")));
@@ -315,10 +320,10 @@ void tst_FormLifecycle::laterActivationsChangeNothing()
     f.mdiArea->setActiveSubWindow(form->subWindow());
     QApplication::processEvents();
 
-    QCOMPARE(form->stListaForn, QString());
-    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
-    QCOMPARE(form->medCdProdIni->Text(), QStringLiteral("9"));
-    QCOMPARE(form->depDataIni->GetDate(), QDate(2026, 3, 2));
+    QCOMPARE(form->choices().suppliers, QString());
+    QVERIFY(form->choices().pageBySupplier);
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), QStringLiteral("9"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), QDate(2026, 3, 2));
     f.close();
     delete other;
 }
@@ -338,17 +343,17 @@ void tst_FormLifecycle::datesPerModule()
     TfrmListaPrecRel *form = f.open();
     if (module == 4) {
         const QDate proc = Zelmora::DataProc(QStringLiteral("0001"));
-        QCOMPARE(form->depDataIni->GetDate(), proc);
-        QCOMPARE(form->depDataFin->GetDate(), proc);
-        QCOMPARE(form->speSemIni->Value(), Consiste::NumeroSemana(proc));
-        QCOMPARE(form->speSemFin->Value(), Consiste::NumeroSemana(proc));
-        QCOMPARE(form->edtDataIni->text(), Consiste::NomeSemana(proc).left(3));
+        QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), proc);
+        QCOMPARE(control<TDateEditPlus>(form, "depDataFin")->GetDate(), proc);
+        QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Value(), Consiste::NumeroSemana(proc));
+        QCOMPARE(control<TSpinEdit>(form, "speSemFin")->Value(), Consiste::NumeroSemana(proc));
+        QCOMPARE(control<QLineEdit>(form, "edtDataIni")->text(), Consiste::NomeSemana(proc).left(3));
     } else {
         // The date editors start blank, and so do the weeks that follow them.
-        QVERIFY(form->depDataIni->Text().isEmpty());
-        QVERIFY(form->depDataFin->Text().isEmpty());
-        QVERIFY(form->speSemIni->Text().isEmpty());
-        QVERIFY(form->speSemFin->Text().isEmpty());
+        QVERIFY(control<TDateEditPlus>(form, "depDataIni")->Text().isEmpty());
+        QVERIFY(control<TDateEditPlus>(form, "depDataFin")->Text().isEmpty());
+        QVERIFY(control<TSpinEdit>(form, "speSemIni")->Text().isEmpty());
+        QVERIFY(control<TSpinEdit>(form, "speSemFin")->Text().isEmpty());
     }
     f.close();
 }
@@ -369,8 +374,8 @@ void tst_FormLifecycle::pricingOptionOnlyInModule34()
     FormFixture f;
     Session::current().modulo = module;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(form->chkOrdPrPI->isVisible(), visible);
-    QVERIFY(!form->chkOrdPrPI->isChecked());
+    QCOMPARE(control<TCheckBox>(form, "chkOrdPrPI")->isVisible(), visible);
+    QVERIFY(!control<TCheckBox>(form, "chkOrdPrPI")->isChecked());
     f.close();
 }
 
@@ -387,12 +392,13 @@ void tst_FormLifecycle::tiedToBranch()
     FormFixture f;
     Session::current().vinculadoFilial = tied;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(form->medCdFilial->isEnabled(), !tied);
-    QCOMPARE(form->sbtFilial->isEnabled(), !tied);
-    QCOMPARE(form->lblFilial->isEnabled(), !tied);
-    QCOMPARE(form->medCdFilial->hasSelectedText(), !tied);
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->isEnabled(), !tied);
+    QCOMPARE(control<TBtnPesquisa>(form, "sbtFilial")->isEnabled(), !tied);
+    QCOMPARE(control<QLabel>(form, "lblFilial")->isEnabled(), !tied);
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->hasSelectedText(), !tied);
     if (!tied)
-        QCOMPARE(form->medCdFilial->selectedText(), form->medCdFilial->text());
+        QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->selectedText(),
+                 control<TMaskEdit>(form, "medCdFilial")->text());
     f.close();
 }
 
@@ -402,11 +408,11 @@ void tst_FormLifecycle::emptyProductTableLeavesRangeEmpty()
     f.env.exec(QStringLiteral("DELETE FROM PRODUTO"));
     Session::current().filial = QStringLiteral("9999"); // a branch with no row
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(form->medCdProdIni->Text().isEmpty());
-    QVERIFY(form->edtNmProdIni->text().isEmpty());
-    QVERIFY(form->medCdProdFin->Text().isEmpty());
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("9999"));
-    QVERIFY(form->edtNmFilial->text().isEmpty());
+    QVERIFY(control<TMaskEdit>(form, "medCdProdIni")->Text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "edtNmProdIni")->text().isEmpty());
+    QVERIFY(control<TMaskEdit>(form, "medCdProdFin")->Text().isEmpty());
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("9999"));
+    QVERIFY(control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
     QVERIFY(f.io.errors.isEmpty()); // nothing is reported at activation
     f.close();
 }
@@ -418,10 +424,10 @@ void tst_FormLifecycle::serverDownThenBack()
     Session::current().serverPort = 1; // nothing listens there
     TfrmListaPrecRel *form = f.open();
     QVERIFY(form);
-    QVERIFY(form->boPrimAtiv); // the defaults are still to be applied
+    QVERIFY(!form->choices().defaultsApplied); // the defaults are still to be applied
     QCOMPARE(f.io.errors.size(), 1);
     QVERIFY2(f.io.errors.first().contains(QLatin1String("127.0.0.1:1")), qPrintable(f.io.errors.first()));
-    QVERIFY(form->medCdProdIni->Text().isEmpty());
+    QVERIFY(control<TMaskEdit>(form, "medCdProdIni")->Text().isEmpty());
 
     // The server comes up; host and port are read again at the next attempt.
     QVERIFY(server.start());
@@ -430,10 +436,10 @@ void tst_FormLifecycle::serverDownThenBack()
     f.mdiArea->setActiveSubWindow(other);
     f.mdiArea->setActiveSubWindow(form->subWindow());
     QApplication::processEvents();
-    QVERIFY(!form->boPrimAtiv);
-    QCOMPARE(form->netConsListPreco->Port(), server.port());
-    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
-    QVERIFY(!form->medCdProdIni->Text().isEmpty());
+    QVERIFY(form->choices().defaultsApplied);
+    QCOMPARE(control<TNetConnection>(form, "netConsListPreco")->Port(), server.port());
+    QVERIFY(control<TClientDataSet>(form, "cdsFornecedor")->RecordCount() > 0);
+    QVERIFY(!control<TMaskEdit>(form, "medCdProdIni")->Text().isEmpty());
     QCOMPARE(f.io.errors.size(), 1);
     f.close();
     delete other;
@@ -446,7 +452,7 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
     ClosingPort away;
     Session::current().serverPort = away.port;
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(form->boPrimAtiv);
+    QVERIFY(!form->choices().defaultsApplied);
     QCOMPARE(f.io.errors.size(), 1);
     // The creation tried once; the activation reports that failure without trying again
     // (against a server that does not answer, a second wait for the connect timeout).
@@ -463,7 +469,7 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
 
     // What a person does on the half-made form: a branch and a save. The defaults are
     // tried again first: one attempt, one message, nothing runs.
-    FormFixture::type(form->medCdFilial, QStringLiteral("0002"));
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("0002"));
     save();
     QCOMPARE(away.connections.load(), 2);
     QCOMPARE(f.io.errors.size(), 2);
@@ -476,12 +482,12 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
     QCOMPARE(f.io.errors.size(), 2);
     QCOMPARE(f.io.infos.size(), 1);
     QVERIFY(started.isEmpty());
-    QVERIFY(!form->boPrimAtiv);
-    QCOMPARE(form->stListaForn, QStringLiteral("T"));
-    QCOMPARE(form->stListaComp, QStringLiteral("T"));
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0001"));
-    QVERIFY(!form->medCdProdIni->Text().isEmpty());
-    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
+    QVERIFY(form->choices().defaultsApplied);
+    QCOMPARE(form->choices().suppliers, QStringLiteral("T"));
+    QCOMPARE(form->choices().buyers, QStringLiteral("T"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
+    QVERIFY(!control<TMaskEdit>(form, "medCdProdIni")->Text().isEmpty());
+    QVERIFY(control<TClientDataSet>(form, "cdsFornecedor")->RecordCount() > 0);
 
     // The next save runs on the whole form.
     save();
@@ -533,10 +539,12 @@ void tst_FormLifecycle::supplierTextCallbacks()
     FormFixture f;
     f.env.exec(QStringLiteral("UPDATE FORNECEDOR SET IDTPIJURFORN = ?, NRINSJURFORN = ?"), {kind, number});
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(form->cdsFornecedor->RecordCount() > 0);
-    form->cdsFornecedor->First();
-    QCOMPARE(form->cdsFornecedor->FieldByName(QStringLiteral("IDTPIJURFORN")).DisplayText(), kindText);
-    QCOMPARE(form->cdsFornecedor->FieldByName(QStringLiteral("NRINSJURFORN")).DisplayText(), numberText);
+    QVERIFY(control<TClientDataSet>(form, "cdsFornecedor")->RecordCount() > 0);
+    control<TClientDataSet>(form, "cdsFornecedor")->First();
+    QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->FieldByName(QStringLiteral("IDTPIJURFORN")).DisplayText(),
+             kindText);
+    QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->FieldByName(QStringLiteral("NRINSJURFORN")).DisplayText(),
+             numberText);
     f.close();
 }
 

@@ -1,6 +1,7 @@
 // The buyer and supplier lists of the price-list screen: "Todos"/"Lista", the pickers (by
 // the search button and by F9), what the list strings hold, and the page-break option.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "ListString.h"
@@ -9,6 +10,7 @@
 #include "controls/TControls.h"
 #include "net/TClientDataSet.h"
 
+#include <functional>
 #include <QApplication>
 #include <QTest>
 
@@ -20,7 +22,7 @@ struct Group
     TRadioButton *todos;
     TRadioButton *lista;
     TButtonFlat *button;
-    QString *list;
+    std::function<QString()> list; // the picked list as the form holds it
     QString title;
     QString keyField;
 };
@@ -28,14 +30,15 @@ struct Group
 Group group(TfrmListaPrecRel *form, const QString &name)
 {
     if (name == QLatin1String("buyers"))
-        return {form->rbtTodosComp, form->rbtListaComp,          form->sbtComprador,
-                &form->stListaComp, QStringLiteral("Comprador"), QStringLiteral("CDOPERADOR")};
-    return {form->rbtTodosForn,
-            form->rbtListaForn,
-            form->sbtFornecedor,
-            &form->stListaForn,
-            QStringLiteral("Fornecedor cotado"),
-            QStringLiteral("CDFORNECED")};
+        return {control<TRadioButton>(form, "rbtTodosComp"),
+                control<TRadioButton>(form, "rbtListaComp"),
+                control<TButtonFlat>(form, "sbtComprador"),
+                [form] { return form->choices().buyers; },
+                QStringLiteral("Comprador"),
+                QStringLiteral("CDOPERADOR")};
+    return {control<TRadioButton>(form, "rbtTodosForn"), control<TRadioButton>(form, "rbtListaForn"),
+            control<TButtonFlat>(form, "sbtFornecedor"), [form] { return form->choices().suppliers; },
+            QStringLiteral("Fornecedor cotado"),         QStringLiteral("CDFORNECED")};
 }
 
 QStringList keysOf(TDataSource *source, const QString &keyField)
@@ -113,12 +116,12 @@ void tst_FormLists::statesOfAGroup()
 
     // All.
     QVERIFY(g.todos->isChecked());
-    QCOMPARE(*g.list, QStringLiteral("T"));
+    QCOMPARE(g.list(), QStringLiteral("T"));
     QVERIFY(!g.button->isEnabled());
 
     // List pending.
     g.lista->click();
-    QCOMPARE(*g.list, QString());
+    QCOMPARE(g.list(), QString());
     QVERIFY(g.button->isEnabled());
 
     // List picked: exactly the keys the dialog marked.
@@ -136,13 +139,13 @@ void tst_FormLists::statesOfAGroup()
     QVERIFY(preselected.isEmpty());
     if (!oddKey.isEmpty())
         QVERIFY2(offered.contains(oddKey), qPrintable(offered.join(QLatin1Char('|'))));
-    QVERIFY(!g.list->isEmpty());
-    QCOMPARE(ListString::decode(*g.list), marked);
-    const QString picked = *g.list;
+    QVERIFY(!g.list().isEmpty());
+    QCOMPARE(ListString::decode(g.list()), marked);
+    const QString picked = g.list();
 
     // Clicking "Lista" again keeps the pick.
     g.lista->click();
-    QCOMPARE(*g.list, picked);
+    QCOMPARE(g.list(), picked);
 
     // The picker gets the list in and, when nothing is marked, leaves it as it was.
     f.io.onPickList = [&](TDataSource *, const QString &, const QString &, const QStringList &pre) {
@@ -152,14 +155,14 @@ void tst_FormLists::statesOfAGroup()
     pressOn(g.lista, Qt::Key_F9, Qt::NoModifier);
     QCOMPARE(f.io.pickListCalls, 2);
     QCOMPARE(preselected, marked);
-    QCOMPARE(*g.list, picked);
+    QCOMPARE(g.list(), picked);
 
     // "Todos" discards the pick; "Lista" again starts empty.
     g.todos->click();
-    QCOMPARE(*g.list, QStringLiteral("T"));
+    QCOMPARE(g.list(), QStringLiteral("T"));
     QVERIFY(!g.button->isEnabled());
     g.lista->click();
-    QCOMPARE(*g.list, QString());
+    QCOMPARE(g.list(), QString());
     QVERIFY(g.button->isEnabled());
     QVERIFY(f.io.errors.isEmpty());
     f.close();
@@ -196,13 +199,13 @@ void tst_FormLists::keysOnTheListOption()
     const Group g = ::group(form, group);
     if (onLista)
         g.lista->click();
-    const QString before = *g.list;
+    const QString before = g.list();
     pressOn(onLista ? g.lista : g.todos, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
 
     QCOMPARE(f.io.pickListCalls, opens ? 1 : 0);
     if (opens)
         QCOMPARE(f.io.lastTitle, g.title);
-    QCOMPARE(*g.list, before); // the scripted dialog marked nothing
+    QCOMPARE(g.list(), before); // the scripted dialog marked nothing
     QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
@@ -241,7 +244,7 @@ void tst_FormLists::nothingToPick()
     g.button->click();
     QCOMPARE(f.io.errors, QStringList{message});
     QCOMPARE(f.io.pickListCalls, 0);
-    QCOMPARE(*g.list, QString());
+    QCOMPARE(g.list(), QString());
 
     pressOn(g.lista, Qt::Key_F9, Qt::NoModifier);
     QCOMPARE(f.io.errors, QStringList({message, message}));
@@ -261,15 +264,15 @@ void tst_FormLists::pageBreak()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(form->chSepPagina, QLatin1Char('F'));
-    form->chbFornecedor->click();
-    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
-    form->chbFornecedor->click();
-    QCOMPARE(form->chSepPagina, QLatin1Char('F'));
+    QVERIFY(!form->choices().pageBySupplier);
+    control<TCheckBox>(form, "chbFornecedor")->click();
+    QVERIFY(form->choices().pageBySupplier);
+    control<TCheckBox>(form, "chbFornecedor")->click();
+    QVERIFY(!form->choices().pageBySupplier);
     // From the keyboard as well.
-    FormFixture::focus(form->chbFornecedor);
-    QTest::keyClick(form->chbFornecedor, Qt::Key_Space);
-    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
+    FormFixture::focus(control<TCheckBox>(form, "chbFornecedor"));
+    QTest::keyClick(control<TCheckBox>(form, "chbFornecedor"), Qt::Key_Space);
+    QVERIFY(form->choices().pageBySupplier);
     f.close();
 }
 

@@ -1,6 +1,7 @@
 // The report query's parameters as the price-list screen fills them when the report engine
 // asks: only the declared names, from the form's state at that moment.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Database.h"
@@ -12,6 +13,7 @@
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
+#include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -40,7 +42,7 @@ TParams declare(const QStringList &names)
 void fill(TfrmListaPrecRel *form, TParams &params)
 {
     bool flag = true;
-    form->rpddPadraoBeforeGetQueryParams(params, flag);
+    form->rpddPadrao->BeforeGetQueryParams(params, flag);
 }
 
 QString regionOf(const QString &branch)
@@ -95,7 +97,7 @@ void tst_FormParams::onlyDeclaredNames()
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
     int refreshed = 0;
-    connect(form->qryCentComp, &TDataSet::opened, form, [&refreshed] { ++refreshed; });
+    connect(control<TADOIBQuery>(form, "qryCentComp"), &TDataSet::opened, form, [&refreshed] { ++refreshed; });
 
     TParams params = declare(names);
     params.ParamByName(QStringLiteral("P_OUTRO")).setValue(QStringLiteral("da definição"));
@@ -111,7 +113,8 @@ void tst_FormParams::onlyDeclaredNames()
     QCOMPARE(params.ParamByName(QStringLiteral("P_OUTRO")).Value().toString(), QStringLiteral("da definição"));
     QCOMPARE(refreshed, 1); // the purchasing centre is looked up at every call
     if (names.contains(QStringLiteral("P_DTFIN"))) {
-        QCOMPARE(params.ParamByName(QStringLiteral("P_DTFIN")).Value(), QVariant(form->depDataFin->GetDate()));
+        QCOMPARE(params.ParamByName(QStringLiteral("P_DTFIN")).Value(),
+                 QVariant(control<TDateEditPlus>(form, "depDataFin")->GetDate()));
         QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAFORNE1")).AsString(), QStringLiteral("T"));
     }
     f.close();
@@ -130,27 +133,27 @@ void tst_FormParams::valuesFromTheForm()
     FormFixture f;
     Session::current().modulo = changed ? 34 : 4;
     TfrmListaPrecRel *form = f.open();
-    const QString first = form->medCdProdIni->Text();
-    const QString last = form->medCdProdFin->Text();
+    const QString first = control<TMaskEdit>(form, "medCdProdIni")->Text();
+    const QString last = control<TMaskEdit>(form, "medCdProdFin")->Text();
     QCOMPARE(last.size(), 9); // demo tree codes: nine digits
     QString buyers = QStringLiteral("T");
     if (changed) {
-        FormFixture::type(form->medCdFilial, QStringLiteral("0002"));
-        FormFixture::focus(form->chkVariPreco);
-        form->chbFornecedor->click();
-        form->rbtCompFili->click();
-        form->chkVariPreco->click();
-        QVERIFY(form->chkOrdPrPI->isVisible());
-        form->chkOrdPrPI->click();
-        form->rbtListaComp->click();
+        FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("0002"));
+        FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
+        control<TCheckBox>(form, "chbFornecedor")->click();
+        control<TRadioButton>(form, "rbtCompFili")->click();
+        control<TCheckBox>(form, "chkVariPreco")->click();
+        QVERIFY(control<TCheckBox>(form, "chkOrdPrPI")->isVisible());
+        control<TCheckBox>(form, "chkOrdPrPI")->click();
+        control<TRadioButton>(form, "rbtListaComp")->click();
         f.io.onPickList = [](TDataSource *, const QString &, const QString &, const QStringList &) {
             return QStringList{QStringLiteral("000002"), QStringLiteral("000005")};
         };
-        form->sbtComprador->click();
+        control<TButtonFlat>(form, "sbtComprador")->click();
         buyers = ListString::encode({QStringLiteral("000002"), QStringLiteral("000005")});
-        QCOMPARE(form->stListaComp, buyers);
-        form->rbtListaForn->click(); // pending: reaches the report empty
-        form->depDataIni->SetDate(QDate(2026, 3, 2));
+        QCOMPARE(form->choices().buyers, buyers);
+        control<TRadioButton>(form, "rbtListaForn")->click(); // pending: reaches the report empty
+        control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate(2026, 3, 2));
     }
     QVERIFY(f.io.errors.isEmpty());
 
@@ -183,8 +186,8 @@ void tst_FormParams::valuesFromTheForm()
         QVERIFY(dtFin.IsNull()); // module 34 starts with blank dates
     } else {
         QVERIFY(dtIni.AsDate().isValid());
-        QCOMPARE(dtIni.AsDate(), form->depDataIni->GetDate());
-        QCOMPARE(dtFin.AsDate(), form->depDataFin->GetDate());
+        QCOMPARE(dtIni.AsDate(), control<TDateEditPlus>(form, "depDataIni")->GetDate());
+        QCOMPARE(dtFin.AsDate(), control<TDateEditPlus>(form, "depDataFin")->GetDate());
     }
     f.close();
 }
@@ -227,7 +230,7 @@ void tst_FormParams::purchasingCentre()
     QCOMPARE(before.ParamByName(names.at(1)).AsString(), QStringLiteral("0001"));
 
     // The branch of the moment, looked up again.
-    FormFixture::type(form->medCdFilial, branch);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), branch);
     TParams params = declare(names);
     fill(form, params);
     QCOMPARE(params.ParamByName(names.at(0)).AsString(), branch);
@@ -274,10 +277,10 @@ void tst_FormParams::finalProductBound()
     // Twelve positions of any character; "_" marks the unfilled ones, so a typed blank stays.
     f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = 'cccccccccccc;0;_' WHERE IDPICTURA = 0"));
     TfrmListaPrecRel *form = f.open();
-    FormFixture::type(form->medCdProdIni, typed);
-    FormFixture::type(form->medCdProdFin, typed);
-    QCOMPARE(form->medCdProdIni->Text(), typed);
-    QCOMPARE(form->medCdProdFin->Text(), typed);
+    FormFixture::type(control<TMaskEdit>(form, "medCdProdIni"), typed);
+    FormFixture::type(control<TMaskEdit>(form, "medCdProdFin"), typed);
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), typed);
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdFin")->Text(), typed);
 
     TParams params = declare({QStringLiteral("P_CDPRODINI"), QStringLiteral("P_CDPRODFIN")});
     fill(form, params);
@@ -325,7 +328,7 @@ void tst_FormParams::flagComesBackUnchanged()
     TfrmListaPrecRel *form = f.open();
     TParams params = declare(kAllNames);
     bool value = flag;
-    form->rpddPadraoBeforeGetQueryParams(params, value);
+    form->rpddPadrao->BeforeGetQueryParams(params, value);
     QCOMPARE(value, flag);
     f.close();
 }
@@ -379,7 +382,7 @@ void tst_FormParams::databaseFailureStopsMidway()
     bool raised = false;
     try {
         bool flag = true;
-        form->rpddPadraoBeforeGetQueryParams(params, flag);
+        form->rpddPadrao->BeforeGetQueryParams(params, flag);
     } catch (const EDatabaseError &e) {
         raised = true;
         QVERIFY2(e.message().contains(QStringLiteral("não foi encontrado")), qPrintable(e.message()));

@@ -1,6 +1,7 @@
 // The validity period of the price-list screen: week boxes and date boxes kept in step in
 // both directions, the weekday boxes, and the period check before output.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "TfrmListaPrecRel.h"
@@ -30,8 +31,10 @@ struct Side
 Side side(TfrmListaPrecRel *form, const QString &name)
 {
     if (name == QLatin1String("ini"))
-        return {form->speSemIni, form->depDataIni, form->edtDataIni};
-    return {form->speSemFin, form->depDataFin, form->edtDataFin};
+        return {control<TSpinEdit>(form, "speSemIni"), control<TDateEditPlus>(form, "depDataIni"),
+                control<QLineEdit>(form, "edtDataIni")};
+    return {control<TSpinEdit>(form, "speSemFin"), control<TDateEditPlus>(form, "depDataFin"),
+            control<QLineEdit>(form, "edtDataFin")};
 }
 
 // Selects the box's text and types over it, as a person replacing a value does (the text
@@ -139,7 +142,7 @@ void tst_FormPeriod::weekToDate()
     QCOMPARE(other.week->Text(), otherWeek);
 
     // Leaving the week box changes nothing more.
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QCOMPARE(s.week->Text(), week);
     QCOMPARE(dateOrBlank(s.date), date);
     QVERIFY(f.io.errors.isEmpty());
@@ -150,15 +153,15 @@ void tst_FormPeriod::weekInBlankDateUsesCurrentYear()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->depDataIni->SetDate(QDate());
-    QVERIFY(form->speSemIni->Text().isEmpty());
-    typeOver(form->speSemIni, QStringLiteral("10"));
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate());
+    QVERIFY(control<TSpinEdit>(form, "speSemIni")->Text().isEmpty());
+    typeOver(control<TSpinEdit>(form, "speSemIni"), QStringLiteral("10"));
 
     // Monday of ISO week 10 of this year (never a week folded into the year before).
     const QDate jan4(QDate::currentDate().year(), 1, 4);
-    QCOMPARE(form->depDataIni->GetDate(), jan4.addDays(1 - jan4.dayOfWeek() + 63));
-    QCOMPARE(form->speSemIni->Text(), QStringLiteral("10"));
-    QCOMPARE(form->edtDataIni->text(), QStringLiteral("Seg"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), jan4.addDays(1 - jan4.dayOfWeek() + 63));
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Text(), QStringLiteral("10"));
+    QCOMPARE(control<QLineEdit>(form, "edtDataIni")->text(), QStringLiteral("Seg"));
     f.close();
 }
 
@@ -207,7 +210,7 @@ void tst_FormPeriod::dateToWeek()
     QVERIFY(s.week->Text().isEmpty());
     QCOMPARE(s.weekday->text(), weekday);
 
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QCOMPARE(s.week->Text(), week);
     QCOMPARE(s.weekday->text(), weekday);
     QVERIFY(f.io.errors.isEmpty());
@@ -218,11 +221,11 @@ void tst_FormPeriod::invalidDateOnLeaving()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::type(form->depDataFin, QStringLiteral("31022026"));
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TDateEditPlus>(form, "depDataFin"), QStringLiteral("31022026"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
-    QCOMPARE(QApplication::focusWidget(), form->depDataFin);
-    QVERIFY(form->speSemFin->Text().isEmpty()); // not written after the refusal
+    QCOMPARE(QApplication::focusWidget(), control<TDateEditPlus>(form, "depDataFin"));
+    QVERIFY(control<TSpinEdit>(form, "speSemFin")->Text().isEmpty()); // not written after the refusal
     f.close();
 }
 
@@ -244,12 +247,12 @@ void tst_FormPeriod::steppingUpStaysInTheYear()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->depDataIni->SetDate(base);
-    FormFixture::focus(form->speSemIni);
-    QTest::keyClick(form->speSemIni, Qt::Key_Up);
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(base);
+    FormFixture::focus(control<TSpinEdit>(form, "speSemIni"));
+    QTest::keyClick(control<TSpinEdit>(form, "speSemIni"), Qt::Key_Up);
     QApplication::processEvents();
-    QCOMPARE(form->speSemIni->Text(), week);
-    QCOMPARE(form->depDataIni->GetDate(), date);
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Text(), week);
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), date);
     QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
@@ -258,18 +261,18 @@ void tst_FormPeriod::twoYears()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
-    FormFixture::type(form->depDataIni, QStringLiteral("22122025"));
-    FormFixture::type(form->depDataFin, QStringLiteral("05012026"));
-    FormFixture::focus(form->chkVariPreco);
-    QCOMPARE(form->speSemIni->Text(), QStringLiteral("52"));
-    QCOMPARE(form->speSemFin->Text(), QStringLiteral("2"));
+    control<TRadioButton>(form, "rbtListaComp")->click(); // a form that passes its field checks stops at the buyer list
+    FormFixture::type(control<TDateEditPlus>(form, "depDataIni"), QStringLiteral("22122025"));
+    FormFixture::type(control<TDateEditPlus>(form, "depDataFin"), QStringLiteral("05012026"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Text(), QStringLiteral("52"));
+    QCOMPARE(control<TSpinEdit>(form, "speSemFin")->Text(), QStringLiteral("2"));
 
     // Each week box counts in the year of its own date.
-    typeOver(form->speSemFin, QStringLiteral("1"));
-    QCOMPARE(form->depDataFin->GetDate(), QDate(2026, 1, 4));
-    typeOver(form->speSemIni, QStringLiteral("51"));
-    QCOMPARE(form->depDataIni->GetDate(), QDate(2025, 12, 15));
+    typeOver(control<TSpinEdit>(form, "speSemFin"), QStringLiteral("1"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataFin")->GetDate(), QDate(2026, 1, 4));
+    typeOver(control<TSpinEdit>(form, "speSemIni"), QStringLiteral("51"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), QDate(2025, 12, 15));
     QVERIFY(f.io.errors.isEmpty());
 
     form->sbtPreview->click();
@@ -303,16 +306,16 @@ void tst_FormPeriod::periodCheck()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
-    form->depDataIni->SetDate(initial);
-    form->depDataFin->SetDate(final);
-    FormFixture::focus(form->chkVariPreco);
+    control<TRadioButton>(form, "rbtListaComp")->click(); // a form that passes its field checks stops at the buyer list
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(initial);
+    control<TDateEditPlus>(form, "depDataFin")->SetDate(final);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{message.isEmpty() ? kCompDeve : message});
     QCOMPARE(QApplication::focusWidget()->objectName(), message.isEmpty() ? QStringLiteral("rbtListaComp") : focus);
-    QCOMPARE(dateOrBlank(form->depDataIni), initial); // nothing is changed by the check
-    QCOMPARE(dateOrBlank(form->depDataFin), final);
+    QCOMPARE(dateOrBlank(control<TDateEditPlus>(form, "depDataIni")), initial); // nothing is changed by the check
+    QCOMPARE(dateOrBlank(control<TDateEditPlus>(form, "depDataFin")), final);
     f.close();
 }
 
@@ -336,15 +339,18 @@ void tst_FormPeriod::periodFromWeeks()
 
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaComp->click(); // a form that passes its field checks stops at the buyer list
-    typeOver(form->speSemIni, initialWeek);
-    typeOver(form->speSemFin, finalWeek);
-    FormFixture::focus(form->chkVariPreco);
+    control<TRadioButton>(form, "rbtListaComp")->click(); // a form that passes its field checks stops at the buyer list
+    typeOver(control<TSpinEdit>(form, "speSemIni"), initialWeek);
+    typeOver(control<TSpinEdit>(form, "speSemFin"), finalWeek);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(f.io.errors.isEmpty());
-    QCOMPARE(form->depDataIni->GetDate().dayOfWeek(), 1); // Monday
-    QCOMPARE(form->depDataFin->GetDate().dayOfWeek(), 7); // Sunday
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate().dayOfWeek(), 1); // Monday
+    QCOMPARE(control<TDateEditPlus>(form, "depDataFin")->GetDate().dayOfWeek(), 7); // Sunday
     if (initialWeek == finalWeek)
-        QCOMPARE(form->depDataIni->GetDate().daysTo(form->depDataFin->GetDate()), 6);
+        QCOMPARE(control<TDateEditPlus>(form, "depDataIni")
+                     ->GetDate()
+                     .daysTo(control<TDateEditPlus>(form, "depDataFin")->GetDate()),
+                 6);
 
     form->sbtPrint->click();
     QCOMPARE(f.io.errors, QStringList{message.isEmpty() ? kCompDeve : message});

@@ -1,10 +1,10 @@
 // The product range of the price-list screen: codes checked when the person leaves them,
 // the order of the range at output, the picture of product codes, and the lookups.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Database.h"
-#include "EAbort.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TBtnPesquisa.h"
 #include "controls/TControls.h"
@@ -53,17 +53,20 @@ void typeAny(QWidget *w, const QString &text)
 
 TMaskEdit *edit(TfrmListaPrecRel *form, const QString &side)
 {
-    return side == QLatin1String("ini") ? form->medCdProdIni : form->medCdProdFin;
+    return side == QLatin1String("ini") ? control<TMaskEdit>(form, "medCdProdIni")
+                                        : control<TMaskEdit>(form, "medCdProdFin");
 }
 
 QLineEdit *nameBox(TfrmListaPrecRel *form, const QString &side)
 {
-    return side == QLatin1String("ini") ? form->edtNmProdIni : form->edtNmProdFin;
+    return side == QLatin1String("ini") ? control<QLineEdit>(form, "edtNmProdIni")
+                                        : control<QLineEdit>(form, "edtNmProdFin");
 }
 
 TBtnPesquisa *lookupButton(TfrmListaPrecRel *form, const QString &side)
 {
-    return side == QLatin1String("ini") ? form->sbtProdIni : form->sbtProdFin;
+    return side == QLatin1String("ini") ? control<TBtnPesquisa>(form, "sbtProdIni")
+                                        : control<TBtnPesquisa>(form, "sbtProdFin");
 }
 
 } // namespace
@@ -132,18 +135,19 @@ void tst_FormProducts::rangeOrderInBytes()
     TfrmListaPrecRel *form = f.open();
     // Buyers on "Lista" with none picked: a command that gets past every field check
     // stops at the buyer list, so its message tells that the range passed.
-    form->rbtListaComp->click();
+    control<TRadioButton>(form, "rbtListaComp")->click();
 
-    typeAny(form->medCdProdIni, initial);
-    typeAny(form->medCdProdFin, final);
-    FormFixture::focus(form->medCdProdIni);
-    QCOMPARE(form->medCdProdIni->Text(), initial);
-    QCOMPARE(form->medCdProdFin->Text(), final);
+    typeAny(control<TMaskEdit>(form, "medCdProdIni"), initial);
+    typeAny(control<TMaskEdit>(form, "medCdProdFin"), final);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), initial);
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdFin")->Text(), final);
     QVERIFY(f.io.errors.isEmpty()); // leaving an edit never tests the order
 
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{refused ? kOrdem : kCompDeve});
-    QCOMPARE(QApplication::focusWidget(), refused ? static_cast<QWidget *>(form->medCdProdIni) : form->rbtListaComp);
+    QCOMPARE(QApplication::focusWidget(), refused ? static_cast<QWidget *>(control<TMaskEdit>(form, "medCdProdIni"))
+                                                  : control<TRadioButton>(form, "rbtListaComp"));
     f.close();
 }
 
@@ -157,24 +161,26 @@ void tst_FormProducts::orderTestedOnlyForRequiredInitial()
         started << command + QLatin1Char('@') + QString::number(f.io.errors.size());
     });
 
-    FormFixture::type(form->medCdProdIni, QStringLiteral("B"));
-    FormFixture::type(form->medCdProdFin, QStringLiteral("A"));
-    FormFixture::focus(form->medCdProdIni);
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TMaskEdit>(form, "medCdProdIni"), QStringLiteral("B"));
+    FormFixture::type(control<TMaskEdit>(form, "medCdProdFin"), QStringLiteral("A"));
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(f.io.errors.isEmpty());
 
-    // The final edit, even required, is never compared with the initial one.
-    try {
-        QCOMPARE(form->Vd_CdProduto(form->medCdProdFin, true), QString());
-    } catch (const EAbort &) {
-        QFAIL("the final edit was refused");
-    }
-    QVERIFY(f.io.errors.isEmpty());
+    // An output validates the focused final edit first, required, and never compares it with
+    // the initial one: the order is refused once, on the initial edit.
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdFin"));
+    form->sbtPreview->click();
+    QCOMPARE(f.io.errors, QStringList{kOrdem});
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdIni"));
+    QVERIFY(started.isEmpty());
+    f.io.errors.clear();
 
     // Report editing validates without requiring: the reversed range goes through.
-    FormFixture::focus(form->medCdProdIni);
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
     form->sbtReportEdit->click();
     QCOMPARE(started.value(0), QStringLiteral("sbtReportEditClick@0"));
+    QVERIFY(f.io.errors.isEmpty());
     f.close();
 }
 
@@ -207,14 +213,14 @@ void tst_FormProducts::leavingAnEdit()
 
     FormFixture::type(edit(form, side), code);
     QVERIFY(nameBox(form, side)->text().isEmpty()); // typing clears the name
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('|'))));
     QCOMPARE(edit(form, side)->Text(), code);
     QCOMPARE(nameBox(form, side)->text(), which == QLatin1String("known") ? productName(code) : QString());
     if (which == QLatin1String("known"))
         QVERIFY(!nameBox(form, side)->text().isEmpty());
-    QCOMPARE(QApplication::focusWidget(), form->chkVariPreco);
+    QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
     f.close();
 }
 
@@ -262,7 +268,7 @@ void tst_FormProducts::pictureRefusesCode()
     if (atOutput)
         form->sbtPreview->click();
     else
-        FormFixture::focus(form->chkVariPreco);
+        FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
     QCOMPARE(f.io.errors.size(), 1);
     QVERIFY2(f.io.errors.first().startsWith(messageStart), qPrintable(f.io.errors.first()));
@@ -276,14 +282,14 @@ void tst_FormProducts::finalRequiredAfterInitialPassed()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    FormFixture::type(form->medCdProdFin, QString());
-    FormFixture::focus(form->medCdProdIni);
+    FormFixture::type(control<TMaskEdit>(form, "medCdProdFin"), QString());
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
     QVERIFY(f.io.errors.isEmpty());
 
     // The initial edit is validated first and passes with the final one empty.
     form->sbtSalvarComo->click();
     QCOMPARE(f.io.errors, QStringList{kFinDeve});
-    QCOMPARE(QApplication::focusWidget(), form->medCdProdFin);
+    QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdFin"));
     f.close();
 }
 
@@ -321,7 +327,7 @@ void tst_FormProducts::lookupFillsCodeAndName()
     QCOMPARE(QApplication::focusWidget(), edit(form, side));
 
     // Leaving validates it and writes the same name again.
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(f.io.errors.isEmpty());
     QCOMPARE(nameBox(form, side)->text(), productName(chosen));
     f.close();

@@ -2,6 +2,7 @@
 // a price list saved from the screen with a picked supplier list, and a definition saved
 // under a new title.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "ListString.h"
@@ -45,8 +46,8 @@ QStringList suppliersOf(const QString &csvFile, QString *header = nullptr, bool 
 
 void wholePeriod(TfrmListaPrecRel *form)
 {
-    form->depDataIni->SetDate(QDate(2026, 1, 1));
-    form->depDataFin->SetDate(QDate(2027, 12, 31));
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate(2026, 1, 1));
+    control<TDateEditPlus>(form, "depDataFin")->SetDate(QDate(2027, 12, 31));
 }
 
 } // namespace
@@ -68,7 +69,7 @@ void tst_FormReport::missingDefinitionNamesCodeAndFolder()
     Session::current().reportDir = empty;
     TfrmListaPrecRel *form = f.open();
     QCOMPARE(form->cbbReportNames->count(), 0);
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     form->sbtPreview->click();
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("O arquivo contendo a definição do Relatório de código 'LPR077' "
                                                      "não foi encontrado no diretório '%1'.")
@@ -85,7 +86,7 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
     // Everyone first: the list names several suppliers.
     const QString all = f.env.dir() + QStringLiteral("/todos.csv");
     f.io.saveAnswers << all;
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     form->sbtSalvarComo->click();
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
     QString header;
@@ -98,10 +99,10 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
 
     // Then two of them, picked in the dialog.
     const QStringList picked{*distinct.begin(), *std::next(distinct.begin())};
-    form->rbtListaForn->click();
+    control<TRadioButton>(form, "rbtListaForn")->click();
     f.io.onPickList = [&](TDataSource *, const QString &, const QString &, const QStringList &) { return picked; };
-    form->sbtFornecedor->click();
-    QCOMPARE(ListString::decode(form->stListaForn), picked);
+    control<TButtonFlat>(form, "sbtFornecedor")->click();
+    QCOMPARE(ListString::decode(form->choices().suppliers), picked);
     const QString some = f.env.dir() + QStringLiteral("/alguns.csv");
     f.io.saveAnswers << some;
     form->sbtSalvarComo->click();
@@ -111,7 +112,8 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
     for (const QString &code : chosen)
         QVERIFY2(picked.contains(code), qPrintable(code));
     QCOMPARE(chosen.size(), int(everyone.count(picked.at(0)) + everyone.count(picked.at(1))));
-    QCOMPARE(form->rpddPadrao->lastParams().ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(), form->stListaForn);
+    QCOMPARE(form->rpddPadrao->lastParams().ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(),
+             form->choices().suppliers);
     f.close();
 }
 

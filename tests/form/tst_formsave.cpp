@@ -2,6 +2,7 @@
 // last and proposes a name of the report, the branch and the period; the status line then
 // says where the file went and opens it or its folder.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "SaveLocation.h"
@@ -99,18 +100,18 @@ void tst_FormSave::startsInTheLastFolderWithANameOfTheList()
     f.io.saveAnswers = {file};
 
     // Nothing saved yet: the Documents (or home) folder, and the form's branch and period.
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
-    const QString period = form->depDataIni->GetDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const QString period = control<TDateEditPlus>(form, "depDataIni")->GetDate().toString(QStringLiteral("yyyy-MM-dd"));
     QCOMPARE(QFileInfo(f.io.lastSuggested).fileName(), QStringLiteral("LPR077 Filial 0001 %1.pdf").arg(period));
     QVERIFY(QFileInfo(f.io.lastSuggested).absolutePath() != folder);
     QVERIFY(QFile::exists(file));
 
     // The next save starts where this one went, named after what the form now holds.
-    FormFixture::type(form->medCdFilial, QStringLiteral("2"));
-    FormFixture::type(form->depDataIni, QStringLiteral("07122026"));
-    FormFixture::type(form->depDataFin, QStringLiteral("13122026"));
-    FormFixture::focus(form->chkVariPreco);
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("2"));
+    FormFixture::type(control<TDateEditPlus>(form, "depDataIni"), QStringLiteral("07122026"));
+    FormFixture::type(control<TDateEditPlus>(form, "depDataFin"), QStringLiteral("13122026"));
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
     f.io.saveAnswers = {QString()}; // cancelled
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(f.io.lastSuggested, folder + QStringLiteral("/LPR077 Filial 0002 2026-12-07 a 2026-12-13.pdf"));

@@ -2,6 +2,7 @@
 // presses: what a typed part of a name, a code or a registration number finds, the order of
 // the rows, what a picker leaves in its list and what the form then tells.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "controls/DialogDriver.h"
 #include "Cli_Lpr07731.h"
@@ -15,6 +16,7 @@
 #include "net/TClientDataSet.h"
 #include "report/TReportDesignerDialog.h"
 
+#include <functional>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -68,17 +70,19 @@ struct Group
     TRadioButton *lista;
     TButtonFlat *button;
     QLabel *count;
-    QString *list;
+    std::function<QString()> list; // the picked list as the form holds it
     QString reportParam;
 };
 
 Group group(TfrmListaPrecRel *form, const QString &name)
 {
     if (name == QLatin1String("buyers"))
-        return {form->rbtTodosComp, form->rbtListaComp, form->sbtComprador,
-                form->lblQtComp,    &form->stListaComp, QStringLiteral("L_LISTAOPER")};
-    return {form->rbtTodosForn, form->rbtListaForn, form->sbtFornecedor,
-            form->lblQtForn,    &form->stListaForn, QStringLiteral("L_LISTAFORNE")};
+        return {control<TRadioButton>(form, "rbtTodosComp"), control<TRadioButton>(form, "rbtListaComp"),
+                control<TButtonFlat>(form, "sbtComprador"),  control<QLabel>(form, "lblQtComp"),
+                [form] { return form->choices().buyers; },   QStringLiteral("L_LISTAOPER")};
+    return {control<TRadioButton>(form, "rbtTodosForn"),  control<TRadioButton>(form, "rbtListaForn"),
+            control<TButtonFlat>(form, "sbtFornecedor"),  control<QLabel>(form, "lblQtForn"),
+            [form] { return form->choices().suppliers; }, QStringLiteral("L_LISTAFORNE")};
 }
 
 } // namespace
@@ -146,7 +150,7 @@ void tst_FormSearch::productLookupFindsAPartOfTheName()
         codes = column(view, 0);
         QTest::keyClick(searchLine(d), Qt::Key_Return);
     });
-    pressOn(form->medCdProdIni, Qt::Key_F9);
+    pressOn(control<TMaskEdit>(form, "medCdProdIni"), Qt::Key_F9);
 
     QStringList shownCodes = codes;
     for (QString &c : shownCodes)
@@ -163,8 +167,8 @@ void tst_FormSearch::productLookupFindsAPartOfTheName()
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(folded, sorted);
     // The first row went into the box.
-    QCOMPARE(form->medCdProdIni->Text(), shownCodes.first());
-    QCOMPARE(form->edtNmProdIni->text(), names.first());
+    QCOMPARE(control<TMaskEdit>(form, "medCdProdIni")->Text(), shownCodes.first());
+    QCOMPARE(control<QLineEdit>(form, "edtNmProdIni")->text(), names.first());
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }
@@ -182,10 +186,10 @@ void tst_FormSearch::branchLookupFindsTheCity()
         QTest::keyClick(searchLine(d), Qt::Key_Down);
         QTest::keyClick(searchLine(d), Qt::Key_Return);
     });
-    pressOn(form->medCdFilial, Qt::Key_F9);
+    pressOn(control<TMaskEdit>(form, "medCdFilial"), Qt::Key_F9);
     QCOMPARE(names, (QStringList{"Central de Compras Campinas", "Filial Campinas", "Loja Campinas"}));
-    QCOMPARE(form->medCdFilial->Text(), QStringLiteral("0007"));
-    QCOMPARE(form->edtNmFilial->text(), QStringLiteral("Filial Campinas"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0007"));
+    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(), QStringLiteral("Filial Campinas"));
     f.close();
 }
 
@@ -217,7 +221,7 @@ void tst_FormSearch::pickerByKeyboard()
         QTest::keyClick(view, Qt::Key_Return);
     });
     pressOn(g.lista, Qt::Key_F9);
-    const QStringList picked = ListString::decode(*g.list);
+    const QStringList picked = ListString::decode(g.list());
     QCOMPARE(picked.size(), 2);
     QCOMPARE(g.count->text(), QStringLiteral("2 selecionados"));
     QVERIFY2(g.button->toolTip().contains(picked.first().trimmed()), qPrintable(g.button->toolTip()));
@@ -236,7 +240,7 @@ void tst_FormSearch::pickerByKeyboard()
     });
     pressOn(g.lista, Qt::Key_F9);
     QVERIFY(stayedOpen);
-    QCOMPARE(ListString::decode(*g.list), picked);
+    QCOMPARE(ListString::decode(g.list()), picked);
     QCOMPARE(g.count->text(), QStringLiteral("2 selecionados"));
     real.reset();
     // The window system gives the screen its activation back when a dialog closes.
@@ -245,7 +249,7 @@ void tst_FormSearch::pickerByKeyboard()
     // The report runs on those two.
     const QString file = f.env.dir() + QStringLiteral("/lista.csv");
     f.io.saveAnswers = {file};
-    pressOn(form->chkVariPreco, Qt::Key_S, Qt::ControlModifier);
+    pressOn(control<TCheckBox>(form, "chkVariPreco"), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(f.io.errors, QStringList());
     const TParam *param = form->rpddPadrao->lastParams().FindParam(g.reportParam);
     QVERIFY2(param, qPrintable(g.reportParam));
@@ -267,7 +271,7 @@ void tst_FormSearch::supplierPickerShowsCodesInReadingOrder()
                               "(SELECT MIN(CDFORNECED) FROM COTACAO)"),
                {QStringLiteral("Água Limpa Distribuidora")});
     TfrmListaPrecRel *form = f.open();
-    form->rbtListaForn->click();
+    control<TRadioButton>(form, "rbtListaForn")->click();
     RealDialogs real;
     QStringList header, names, byNumber;
     QString number;
@@ -284,7 +288,7 @@ void tst_FormSearch::supplierPickerShowsCodesInReadingOrder()
         byNumber = column(view, header.indexOf(QStringLiteral("Inscrição")));
         QTest::keyClick(searchLine(d), Qt::Key_Escape);
     });
-    pressOn(form->rbtListaForn, Qt::Key_F9);
+    pressOn(control<TRadioButton>(form, "rbtListaForn"), Qt::Key_F9);
     QCOMPARE(header.value(1), QStringLiteral("Código"));
     QCOMPARE(names.first(), QStringLiteral("Água Limpa Distribuidora"));
     QStringList folded;

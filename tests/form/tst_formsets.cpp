@@ -307,7 +307,7 @@ void tst_FormSets::valueThatNoLongerValidatesIsLeftOut()
     // the keys that are still quoted; the rest of the set went in.
     QCOMPARE(child<TMaskEdit>(form, "medCdFilial")->Text(), branch);
     QVERIFY(!child<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
-    QCOMPARE(ListString::decode(form->stListaForn), suppliers);
+    QCOMPARE(ListString::decode(form->choices().suppliers), suppliers);
     QVERIFY(child<TCheckBox>(form, "chkVariPreco")->isChecked());
     f.close();
 }
@@ -326,7 +326,7 @@ void tst_FormSets::defaultSetComesBackWhenTheScreenOpens()
     QCOMPARE(child<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0002"));
     QVERIFY(!child<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
     QVERIFY(child<TCheckBox>(form, "chbFornecedor")->isChecked());
-    QCOMPARE(form->chSepPagina, QLatin1Char('T'));
+    QVERIFY(form->choices().pageBySupplier);
     const QDate today = Zelmora::DataProc(QStringLiteral("0002"));
     QCOMPARE(child<TDateEditPlus>(form, "depDataIni")->GetDate(), RelativePeriod::week(1).resolvedFrom(today));
     QCOMPARE(bar(form)->currentName(), QStringLiteral("Semanal Curitiba"));

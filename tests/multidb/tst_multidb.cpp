@@ -2,6 +2,7 @@
 // and Firebird, over the same demo data: each result must be the one SQLite gives.
 
 #include "Database.h"
+#include "FormControls.h"
 #include "DbServers.h"
 #include "EAbort.h"
 #include "ListString.h"
@@ -185,7 +186,7 @@ void tst_MultiDb::branchQuery()
     QFETCH(QString, code);
     QFETCH(QString, all);
     QFETCH(int, rows);
-    TADOIBQuery *q = m_form->qryFilial;
+    TADOIBQuery *q = control<TADOIBQuery>(m_form.get(), "qryFilial");
     auto query = [&] {
         q->Close();
         q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(code);
@@ -323,7 +324,7 @@ void tst_MultiDb::purchasingCentre()
     QFETCH(SqlDialect, dialect);
     QFETCH(QString, branch);
     QFETCH(QString, centre);
-    TADOIBQuery *q = m_form->qryCentComp;
+    TADOIBQuery *q = control<TADOIBQuery>(m_form.get(), "qryCentComp");
     auto query = [&] {
         q->Close();
         q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(branch);
