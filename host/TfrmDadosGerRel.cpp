@@ -59,7 +59,30 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(3, 3, 3, 3);
     root->setSpacing(2);
+    root->addWidget(buildCommandBar());
+    root->addWidget(buildReportRow());
+    panConjunto = new ParameterSetBar(this);
+    root->addWidget(panConjunto);
 
+    bvlSeparator = new QFrame(this);
+    bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));
+    bvlSeparator->setFrameShape(QFrame::HLine);
+    bvlSeparator->setFrameShadow(QFrame::Sunken);
+    root->addWidget(bvlSeparator);
+
+    grbDadosRel = new QGroupBox(this);
+    grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
+    grbDadosRel->setFlat(true);
+    root->addWidget(grbDadosRel, 1);
+    lblStatus = new SavedNotice(this);
+    root->addWidget(lblStatus);
+
+    buildComponents();
+    bindCommands();
+}
+
+QWidget *TfrmDadosGerRel::buildCommandBar()
+{
     panMenu = new QFrame(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
     panMenu->setFrameShape(QFrame::StyledPanel);
@@ -85,14 +108,19 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     menu->addWidget(sbtReportEdit);
     menu->addStretch(1);
     menu->addWidget(lblCodRel);
-    root->addWidget(panMenu);
+    return panMenu;
+}
 
+QWidget *TfrmDadosGerRel::buildReportRow()
+{
     panRelat = new QFrame(this);
     panRelat->setObjectName(QStringLiteral("panRelat"));
     auto *relat = new QHBoxLayout(panRelat);
     relat->setContentsMargins(4, 0, 4, 0);
     lblRelat = new QLabel(QStringLiteral("Relatório"), panRelat);
     lblRelat->setObjectName(QStringLiteral("lblRelat"));
+    QFont bold = lblRelat->font();
+    bold.setBold(true);
     lblRelat->setFont(bold);
     cbbReportNames = new QComboBox(panRelat);
     cbbReportNames->setObjectName(QStringLiteral("cbbReportNames"));
@@ -106,23 +134,11 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     relat->addWidget(lblRelat);
     relat->addWidget(cbbReportNames, 1);
     relat->addWidget(lblCodTela);
-    root->addWidget(panRelat);
-    panConjunto = new ParameterSetBar(this);
-    root->addWidget(panConjunto);
+    return panRelat;
+}
 
-    bvlSeparator = new QFrame(this);
-    bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));
-    bvlSeparator->setFrameShape(QFrame::HLine);
-    bvlSeparator->setFrameShadow(QFrame::Sunken);
-    root->addWidget(bvlSeparator);
-
-    grbDadosRel = new QGroupBox(this);
-    grbDadosRel->setObjectName(QStringLiteral("grbDadosRel"));
-    grbDadosRel->setFlat(true);
-    root->addWidget(grbDadosRel, 1);
-    lblStatus = new SavedNotice(this);
-    root->addWidget(lblStatus);
-
+void TfrmDadosGerRel::buildComponents()
+{
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
     msgPadrao->setMessages({
@@ -142,7 +158,10 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     connect(saveAs, &QAction::triggered, this, [this] { guarded([this] { ppmSalvarRelatorioClick(this); }); });
     sbtReportEdit->setMenu(ppmSalvarRelatorio);
     sbtReportEdit->setPopupMode(QToolButton::MenuButtonPopup);
+}
 
+void TfrmDadosGerRel::bindCommands()
+{
     auto command = [this](QToolButton *button, void (TfrmDadosGerRel::*handler)(QObject *)) {
         connect(button, &QToolButton::clicked, this, [this, button, handler] {
             FocusTracker::Hold hold;

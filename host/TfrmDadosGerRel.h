@@ -129,6 +129,12 @@ protected:
     void requireDefinition();
 
 private:
+    // The frame, top to bottom: command buttons with the report code, the report list with
+    // the screen code, then the non-visual components and the commands' wiring.
+    QWidget *buildCommandBar();
+    QWidget *buildReportRow();
+    void buildComponents();
+    void bindCommands();
     // F5 previews, Ctrl+P prints, Ctrl+S saves; Alt+R reaches the report list.
     void commandKeys();
     // Where the save dialog starts: the last folder and a name of the report code, and the

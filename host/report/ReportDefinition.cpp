@@ -98,6 +98,73 @@ void appendUnique(QStringList &names, const QStringList &more)
             names << n;
 }
 
+// The parts of a definition that are lists, each read from its JSON array.
+QList<ReportParamDecl> paramsFrom(const QJsonArray &array, QStringList &problems)
+{
+    QList<ReportParamDecl> params;
+    for (const QJsonValue &v : array) {
+        const QJsonObject p = v.toObject();
+        ReportParamDecl decl;
+        decl.name = p.value(QStringLiteral("name")).toString();
+        const QString type = p.value(QStringLiteral("type")).toString(QStringLiteral("string"));
+        if (!typeFromName(type, decl.type))
+            problems << QStringLiteral("o parâmetro %1 tem o tipo desconhecido '%2'").arg(decl.name, type);
+        if (p.contains(QStringLiteral("default"))) {
+            decl.defaultValue = p.value(QStringLiteral("default")).toVariant();
+            if (decl.type == TFieldType::ftDate)
+                decl.defaultValue = QDate::fromString(decl.defaultValue.toString(), Qt::ISODate);
+        }
+        params << decl;
+    }
+    return params;
+}
+
+QList<ReportCriterion> criteriaFrom(const QJsonArray &array)
+{
+    QList<ReportCriterion> criteria;
+    for (const QJsonValue &v : array) {
+        const QJsonObject c = v.toObject();
+        criteria << ReportCriterion{c.value(QStringLiteral("label")).toString(),
+                                    c.value(QStringLiteral("text")).toString(),
+                                    sqlText(c.value(QStringLiteral("lookup")))};
+    }
+    return criteria;
+}
+
+QList<ReportColumn> columnsFrom(const QJsonArray &array)
+{
+    QList<ReportColumn> columns;
+    for (const QJsonValue &v : array) {
+        const QJsonObject c = v.toObject();
+        ReportColumn col;
+        col.field = c.value(QStringLiteral("field")).toString();
+        col.title = c.value(QStringLiteral("title")).toString();
+        col.width = c.value(QStringLiteral("width")).toDouble(20);
+        col.align = c.value(QStringLiteral("align")).toString(QStringLiteral("left"));
+        col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
+        col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
+        col.dataOnly = c.value(QStringLiteral("data_only")).toBool();
+        columns << col;
+    }
+    return columns;
+}
+
+QList<ReportGroup> groupsFrom(const QJsonArray &array)
+{
+    QList<ReportGroup> groups;
+    for (const QJsonValue &v : array) {
+        const QJsonObject g = v.toObject();
+        ReportGroup group;
+        group.field = g.value(QStringLiteral("field")).toString();
+        group.header = g.value(QStringLiteral("header")).toString();
+        group.footer = g.value(QStringLiteral("footer")).toString();
+        group.totals = totalsFrom(g.value(QStringLiteral("totals")).toArray());
+        group.pageBreak = g.value(QStringLiteral("page_break")).toString();
+        groups << group;
+    }
+    return groups;
+}
+
 } // namespace
 
 Qt::Alignment ReportColumn::alignment() const
@@ -142,48 +209,10 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     d.sqlMssql = sqlText(q.value(QStringLiteral("sql_mssql")));
 
     QStringList problems;
-    for (const QJsonValue &v : o.value(QStringLiteral("params")).toArray()) {
-        const QJsonObject p = v.toObject();
-        ReportParamDecl decl;
-        decl.name = p.value(QStringLiteral("name")).toString();
-        const QString type = p.value(QStringLiteral("type")).toString(QStringLiteral("string"));
-        if (!typeFromName(type, decl.type))
-            problems << QStringLiteral("o parâmetro %1 tem o tipo desconhecido '%2'").arg(decl.name, type);
-        if (p.contains(QStringLiteral("default"))) {
-            decl.defaultValue = p.value(QStringLiteral("default")).toVariant();
-            if (decl.type == TFieldType::ftDate)
-                decl.defaultValue = QDate::fromString(decl.defaultValue.toString(), Qt::ISODate);
-        }
-        d.params << decl;
-    }
-    for (const QJsonValue &v : o.value(QStringLiteral("criteria")).toArray()) {
-        const QJsonObject c = v.toObject();
-        d.criteria << ReportCriterion{c.value(QStringLiteral("label")).toString(),
-                                      c.value(QStringLiteral("text")).toString(),
-                                      sqlText(c.value(QStringLiteral("lookup")))};
-    }
-    for (const QJsonValue &v : o.value(QStringLiteral("columns")).toArray()) {
-        const QJsonObject c = v.toObject();
-        ReportColumn col;
-        col.field = c.value(QStringLiteral("field")).toString();
-        col.title = c.value(QStringLiteral("title")).toString();
-        col.width = c.value(QStringLiteral("width")).toDouble(20);
-        col.align = c.value(QStringLiteral("align")).toString(QStringLiteral("left"));
-        col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
-        col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
-        col.dataOnly = c.value(QStringLiteral("data_only")).toBool();
-        d.columns << col;
-    }
-    for (const QJsonValue &v : o.value(QStringLiteral("groups")).toArray()) {
-        const QJsonObject g = v.toObject();
-        ReportGroup group;
-        group.field = g.value(QStringLiteral("field")).toString();
-        group.header = g.value(QStringLiteral("header")).toString();
-        group.footer = g.value(QStringLiteral("footer")).toString();
-        group.totals = totalsFrom(g.value(QStringLiteral("totals")).toArray());
-        group.pageBreak = g.value(QStringLiteral("page_break")).toString();
-        d.groups << group;
-    }
+    d.params = paramsFrom(o.value(QStringLiteral("params")).toArray(), problems);
+    d.criteria = criteriaFrom(o.value(QStringLiteral("criteria")).toArray());
+    d.columns = columnsFrom(o.value(QStringLiteral("columns")).toArray());
+    d.groups = groupsFrom(o.value(QStringLiteral("groups")).toArray());
     const QJsonObject summary = o.value(QStringLiteral("summary")).toObject();
     d.summaryLabel = summary.value(QStringLiteral("label")).toString();
     d.summaryTotals = totalsFrom(summary.value(QStringLiteral("totals")).toArray());
