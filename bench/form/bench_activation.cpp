@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     out << "Primeira ativação (IniProc até o fim de FormActivate), mediana de 5; meta <= 150 ms com 1M/50k\n";
     out << "  fria: o servidor monta a lista a cada chamada; pronta: o servidor como é instalado (lista mantida)\n";
-    out << "Validação do produto na saída (Vd_CdProduto), mediana de 200; meta <= 2 ms\n";
+    out << "Validação do produto na saída: o foco deixa o produto inicial pelo final, mediana de 200; meta <= 2 ms\n";
     out << qSetFieldWidth(34) << Qt::left << "base" << qSetFieldWidth(14) << "cotados"
         << "fria ms"
         << "x base"
