@@ -31,12 +31,9 @@ void applyReport(TfrmDadosGerRel &form, const ParameterSet &set, QStringList &li
 {
     if (set.report.isEmpty())
         return;
-    const int index = form.cbbReportNames->findText(set.report);
-    if (index < 0)
+    if (!form.chooseReport(set.report))
         lines << QStringLiteral("Relatório \"%1\": não existe mais; ficou \"%2\".")
                      .arg(set.report, form.currentReportName());
-    else
-        form.cbbReportNames->setCurrentIndex(index);
 }
 
 // Enters one value; a refusal is reported and the control gets back what it held.
@@ -69,7 +66,7 @@ ParameterSet capture(const TfrmDadosGerRel &form, const QString &name)
 {
     ParameterSet set;
     set.name = ParameterSet::cleanName(name);
-    set.screen = form.lblCodTela->text();
+    set.screen = form.screenCode();
     set.report = form.currentReportName();
     for (const TfrmDadosGerRel::Choice &choice : form.parameterChoices()) {
         const QWidget *w = form.findChild<QWidget *>(choice.control);
@@ -95,9 +92,9 @@ QStringList apply(TfrmDadosGerRel &form, const ParameterSet &set)
     QStringList lines;
     for (const QString &s : set.skipped)
         lines << QStringLiteral("Arquivo do conjunto: %1.").arg(s);
-    if (set.screen != form.lblCodTela->text())
+    if (set.screen != form.screenCode())
         throw ESuiteError(QStringLiteral("O conjunto \"%1\" é da tela %2, não desta (%3).")
-                              .arg(set.name, set.screen, form.lblCodTela->text()));
+                              .arg(set.name, set.screen, form.screenCode()));
     QPointer<QWidget> focused = form.focusWidget();
     applyReport(form, set, lines);
 

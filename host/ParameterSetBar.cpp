@@ -94,7 +94,7 @@ ParameterSetBar::~ParameterSetBar() = default;
 ParameterSetStore &ParameterSetBar::store()
 {
     if (!m_store)
-        m_store = std::make_unique<ParameterSetStore>(m_form->lblCodTela->text());
+        m_store = std::make_unique<ParameterSetStore>(m_form->screenCode());
     return *m_store;
 }
 

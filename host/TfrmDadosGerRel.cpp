@@ -176,7 +176,7 @@ void TfrmDadosGerRel::bindCommands()
     // The codes of a report a person issues become their recent ones (a display-less run
     // leaves the person's preferences alone, as it does the last folder).
     connect(this, &TfrmDadosGerRel::commandStarted, this, [this](const QString &command) {
-        if (command == QLatin1String("sbtReportEditClick") || !batchSaveFile.isEmpty())
+        if (command == QLatin1String("sbtReportEditClick") || !m_batchSaveFile.isEmpty())
             return;
         for (RecentCompleter *recent : findChildren<RecentCompleter *>())
             recent->rememberCurrent();
@@ -262,6 +262,38 @@ void TfrmDadosGerRel::setWindowStateNormal()
 QString TfrmDadosGerRel::currentReportName() const
 {
     return cbbReportNames->currentText();
+}
+
+QStringList TfrmDadosGerRel::reportNames() const
+{
+    QStringList names;
+    for (int i = 0; i < cbbReportNames->count(); ++i)
+        names << cbbReportNames->itemText(i);
+    return names;
+}
+
+bool TfrmDadosGerRel::chooseReport(const QString &title)
+{
+    const int index = cbbReportNames->findText(title);
+    if (index < 0)
+        return false;
+    cbbReportNames->setCurrentIndex(index);
+    return true;
+}
+
+QString TfrmDadosGerRel::screenCode() const
+{
+    return lblCodTela->text();
+}
+
+TParams TfrmDadosGerRel::lastReportParams() const
+{
+    return rpddPadrao->lastParams();
+}
+
+ParameterSetStore &TfrmDadosGerRel::parameterSets() const
+{
+    return panConjunto->store();
 }
 
 void TfrmDadosGerRel::Show()
@@ -443,7 +475,7 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
 {
     emit commandStarted(QStringLiteral("sbtSalvarComoClick"), Sender);
     requireDefinition();
-    QString file = batchSaveFile;
+    QString file = m_batchSaveFile;
     if (file.isEmpty()) {
         file =
             Interaction::instance()->saveFileName(this, svdSaveReport.Title, proposedSaveFile(), svdSaveReport.Filter);
@@ -452,7 +484,7 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
     }
     svdSaveReport.FileName = file;
     rpddPadrao->SaveAs(this, currentReportName(), file);
-    if (batchSaveFile.isEmpty()) {
+    if (m_batchSaveFile.isEmpty()) {
         SaveLocation::remember(file);
         lblStatus->showSaved(file);
     }

@@ -15,8 +15,10 @@ class QMenu;
 class QMdiSubWindow;
 class QToolButton;
 class ParameterSetBar;
+class ParameterSetStore;
 class SavedNotice;
 class TMessages;
+class TParams;
 class TReportDesignerDialog;
 
 enum class TFormStyle { fsNormal, fsMDIChild };
@@ -58,26 +60,16 @@ public:
 
     QString currentReportName() const;
 
-    // Components of the base form.
-    QLabel *lblCodTela;
-    QFrame *panMenu;
-    QLabel *lblCodRel;
-    QToolButton *sbtPreview;
-    QToolButton *sbtPrint;
-    QToolButton *sbtSalvarComo;
-    QToolButton *sbtReportEdit;
-    QFrame *panRelat;
-    QLabel *lblRelat;
-    QComboBox *cbbReportNames;
-    QGroupBox *grbDadosRel;
-    QFrame *bvlSeparator;
-    TMessages *msgPadrao;
-    TMessages *msgMensagens;
-    TReportDesignerDialog *rpddPadrao;
-    TSaveDialog svdSaveReport;
-    QMenu *ppmSalvarRelatorio;
-    SavedNotice *lblStatus;       // where the last save went
-    ParameterSetBar *panConjunto; // the screen's parameter sets
+    // The screen's code ("LPR07731"): the key of its parameter sets and recent values.
+    QString screenCode() const;
+    // The titles of the report list, and choosing one by its title; false when the list
+    // has no such title.
+    QStringList reportNames() const;
+    bool chooseReport(const QString &title);
+    // The parameters the report engine handed the last report run.
+    TParams lastReportParams() const;
+    // The screen's saved parameter sets.
+    ParameterSetStore &parameterSets() const;
 
     // What the screen's parameter sets are made of. A descendant names the controls of its
     // choices in the order they are entered, each with the caption a person knows it by;
@@ -113,8 +105,10 @@ public:
     // Client size of the frame (the parameter area grows to fill it, above the status line).
     void setClientSize(int width, int height);
 
-    // Set by a batch run: save-as writes here without asking.
-    QString batchSaveFile;
+    // Set by a display-less run: save-as writes here without asking, and leaves the
+    // person's last folder and recent values alone.
+    void setBatchSaveFile(const QString &file) { m_batchSaveFile = file; }
+    QString batchSaveFile() const { return m_batchSaveFile; }
 
 signals:
     void formClosed();
@@ -122,6 +116,27 @@ signals:
     void commandStarted(const QString &command, QObject *sender);
 
 protected:
+    // Components of the base form; its descendants fill grbDadosRel and use the rest.
+    QLabel *lblCodTela;
+    QFrame *panMenu;
+    QLabel *lblCodRel;
+    QToolButton *sbtPreview;
+    QToolButton *sbtPrint;
+    QToolButton *sbtSalvarComo;
+    QToolButton *sbtReportEdit;
+    QFrame *panRelat;
+    QLabel *lblRelat;
+    QComboBox *cbbReportNames;
+    QGroupBox *grbDadosRel;
+    QFrame *bvlSeparator;
+    TMessages *msgPadrao;
+    TMessages *msgMensagens;
+    TReportDesignerDialog *rpddPadrao;
+    TSaveDialog svdSaveReport;
+    QMenu *ppmSalvarRelatorio;
+    SavedNotice *lblStatus;       // where the last save went
+    ParameterSetBar *panConjunto; // the screen's parameter sets
+
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -149,4 +164,5 @@ private:
     bool m_closing = false;
     bool m_activationFailed = false;
     bool m_setsStarted = false;
+    QString m_batchSaveFile;
 };

@@ -89,21 +89,19 @@ TfrmDadosGerRel *openForm(MainWindow &window, const QString &screen, const Batch
 
 void chooseReport(TfrmDadosGerRel *form, const QString &report)
 {
-    const int index = form->cbbReportNames->findText(report);
-    if (index < 0)
+    if (!form->chooseReport(report))
         throw ESuiteError(QStringLiteral("Relatório '%1' não existe. Disponíveis: %2")
-                              .arg(report, form->rpddPadrao->reportNames().join(QStringLiteral("; "))));
-    form->cbbReportNames->setCurrentIndex(index);
+                              .arg(report, form->reportNames().join(QStringLiteral("; "))));
 }
 
 // A set is applied whole or not at all: nobody is there to see what would be left out.
 void applyVariant(TfrmDadosGerRel *form, const QString &name, BatchInteraction &io)
 {
-    const std::optional<ParameterSet> set = form->panConjunto->store().find(name);
+    const std::optional<ParameterSet> set = form->parameterSets().find(name);
     if (!set)
         throw ESuiteError(
             QStringLiteral("Não há conjunto de parâmetros com o nome \"%1\" na tela %2. Veja --list-variants.")
-                .arg(name, form->lblCodTela->text()));
+                .arg(name, form->screenCode()));
     if (const QStringList leftOut = FormChoices::apply(*form, *set); !leftOut.isEmpty())
         refuse(io, {FormChoices::leftOutMessage(set->name, leftOut)});
 }
@@ -134,15 +132,15 @@ void saveVariant(TfrmDadosGerRel *form, const BatchOptions &options)
                          ? *options.period
                          : RelativePeriod::fixed(set.period->resolvedFrom(today), set.period->resolvedTo(today));
     }
-    form->panConjunto->store().save(set);
+    form->parameterSets().save(set);
     QTextStream(stdout) << QStringLiteral("Conjunto \"%1\" gravado em %2")
-                               .arg(set.name, QDir::toNativeSeparators(form->panConjunto->store().userDir()))
+                               .arg(set.name, QDir::toNativeSeparators(form->parameterSets().userDir()))
                         << Qt::endl;
 }
 
 void listVariants(TfrmDadosGerRel *form)
 {
-    ParameterSetStore &store = form->panConjunto->store();
+    ParameterSetStore &store = form->parameterSets();
     const QList<ParameterSet> sets = store.sets();
     const QString defaultName = store.defaultName();
     QTextStream out(stdout);
@@ -161,12 +159,13 @@ void listVariants(TfrmDadosGerRel *form)
 // Runs save-as into the file; 0 when it was written, 2 when the screen refused.
 int issue(TfrmDadosGerRel *form, const BatchOptions &options, const BatchInteraction &io)
 {
-    form->batchSaveFile = QFileInfo(options.saveFile).absoluteFilePath();
-    form->sbtSalvarComo->click();
+    form->setBatchSaveFile(QFileInfo(options.saveFile).absoluteFilePath());
+    // Pressed as a person would: the command runs guarded, as from the button.
+    form->findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"))->click();
     if (options.dumpParams)
-        QTextStream(stdout) << jsonOf(form->rpddPadrao->lastParams()) << Qt::endl;
-    if (io.errors.isEmpty() && QFileInfo::exists(form->batchSaveFile)) {
-        QTextStream(stdout) << QStringLiteral("Relatório salvo em %1").arg(form->batchSaveFile) << Qt::endl;
+        QTextStream(stdout) << jsonOf(form->lastReportParams()) << Qt::endl;
+    if (io.errors.isEmpty() && QFileInfo::exists(form->batchSaveFile())) {
+        QTextStream(stdout) << QStringLiteral("Relatório salvo em %1").arg(form->batchSaveFile()) << Qt::endl;
         return 0;
     }
     return 2;

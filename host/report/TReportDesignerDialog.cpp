@@ -197,7 +197,7 @@ bool TReportDesignerDialog::interactive(QWidget *parent) const
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return false;
     for (QWidget *w = parent; w; w = w->parentWidget())
-        if (auto *form = qobject_cast<TfrmDadosGerRel *>(w); form && !form->batchSaveFile.isEmpty())
+        if (auto *form = qobject_cast<TfrmDadosGerRel *>(w); form && !form->batchSaveFile().isEmpty())
             return false;
     return true;
 }

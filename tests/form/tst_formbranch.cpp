@@ -169,7 +169,7 @@ void tst_FormBranch::emptyCodePassesAndKeepsRegion()
     QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
 
     // Output requires the code.
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{kDeve});
     QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
     f.close();
@@ -204,7 +204,7 @@ void tst_FormBranch::tiedToBranchLeavesFocusAlone()
     connect(form, &TfrmDadosGerRel::commandStarted, form,
             [&started](const QString &command, QObject *) { started << command; });
     FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
-    form->sbtPrint->click();
+    control<QToolButton>(form, "sbtPrint")->click();
     QCOMPARE(f.io.errors, QStringList{message});
     QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
     QVERIFY(started.isEmpty());

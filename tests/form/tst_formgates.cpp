@@ -299,11 +299,11 @@ void tst_FormGates::editingGate()
         f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = ? WHERE IDPICTURA = 0"), {pictureAfter});
     QVERIFY(f.io.errors.isEmpty());
 
-    form->sbtReportEdit->click();
+    control<QToolButton>(form, "sbtReportEdit")->click();
     if (messageStart.isEmpty()) {
         QCOMPARE(started.calls.size(), 1);
         QCOMPARE(started.calls.first().command, QStringLiteral("sbtReportEditClick"));
-        QCOMPARE(started.calls.first().sender, form->sbtReportEdit);
+        QCOMPARE(started.calls.first().sender, control<QToolButton>(form, "sbtReportEdit"));
         QCOMPARE(started.calls.first().messagesBefore, 0);
     } else {
         QCOMPARE(f.io.errors.size(), 1);
@@ -396,7 +396,7 @@ void tst_FormGates::oneMessageWhenTheFocusLeavesAnEdit()
     started.watch(form, f.io);
     QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdFilial"));
 
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QVERIFY(started.calls.isEmpty());
     QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdIni"));
     QVERIFY(!f.io.errors.isEmpty());

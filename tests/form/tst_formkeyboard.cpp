@@ -266,13 +266,13 @@ void tst_FormKeyboard::reportListByKeyboard()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(form->cbbReportNames->count() >= 2);
+    QVERIFY(control<QComboBox>(form, "cbbReportNames")->count() >= 2);
     FormFixture::focus(control<TSpinEdit>(form, "speSemIni"));
     press(Qt::Key_R, Qt::AltModifier);
-    QCOMPARE(focused(), form->cbbReportNames);
-    const int before = form->cbbReportNames->currentIndex();
+    QCOMPARE(focused(), control<QComboBox>(form, "cbbReportNames"));
+    const int before = control<QComboBox>(form, "cbbReportNames")->currentIndex();
     press(Qt::Key_Down);
-    QCOMPARE(form->cbbReportNames->currentIndex(), before + 1);
+    QCOMPARE(control<QComboBox>(form, "cbbReportNames")->currentIndex(), before + 1);
     f.close();
 }
 

@@ -166,10 +166,10 @@ void tst_FormLifecycle::childWindowForNullVariant()
     const QWidget *sets = form->findChild<QWidget *>(QStringLiteral("panConjunto"));
     QVERIFY(sets);
     QCOMPARE(form->size(), QSize(491, 383 + sets->sizeHint().height() + form->layout()->spacing()));
-    QCOMPARE(form->lblCodTela->text(), QStringLiteral("LPR07731"));
-    QCOMPARE(form->lblCodRel->text(), QStringLiteral("LPR077"));
-    QCOMPARE(form->msgPadrao->Messages().size(), 30);
-    QCOMPARE(form->msgPadrao->Msg(QStringLiteral("FiliNCentCmp")),
+    QCOMPARE(control<QLabel>(form, "lblCodTela")->text(), QStringLiteral("LPR07731"));
+    QCOMPARE(control<QLabel>(form, "lblCodRel")->text(), QStringLiteral("LPR077"));
+    QCOMPARE(control<TMessages>(form, "msgPadrao")->Messages().size(), 30);
+    QCOMPARE(control<TMessages>(form, "msgPadrao")->Msg(QStringLiteral("FiliNCentCmp")),
              QStringLiteral("Filial não é controlada pela central de compras de processamento."));
     f.close();
 }
@@ -493,7 +493,7 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
     save();
     QCOMPARE(started, QStringList{QStringLiteral("sbtSalvarComoClick")});
     QVERIFY(QFile::exists(file));
-    const TParams params = form->rpddPadrao->lastParams();
+    const TParams params = control<TReportDesignerDialog>(form, "rpddPadrao")->lastParams();
     QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(), QStringLiteral("T"));
     QCOMPARE(params.ParamByName(QStringLiteral("L_LISTAOPER")).AsString(), QStringLiteral("T"));
     QCOMPARE(params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0001"));

@@ -42,7 +42,7 @@ TParams declare(const QStringList &names)
 void fill(TfrmListaPrecRel *form, TParams &params)
 {
     bool flag = true;
-    form->rpddPadrao->BeforeGetQueryParams(params, flag);
+    control<TReportDesignerDialog>(form, "rpddPadrao")->BeforeGetQueryParams(params, flag);
 }
 
 QString regionOf(const QString &branch)
@@ -328,7 +328,7 @@ void tst_FormParams::flagComesBackUnchanged()
     TfrmListaPrecRel *form = f.open();
     TParams params = declare(kAllNames);
     bool value = flag;
-    form->rpddPadrao->BeforeGetQueryParams(params, value);
+    control<TReportDesignerDialog>(form, "rpddPadrao")->BeforeGetQueryParams(params, value);
     QCOMPARE(value, flag);
     f.close();
 }
@@ -382,7 +382,7 @@ void tst_FormParams::databaseFailureStopsMidway()
     bool raised = false;
     try {
         bool flag = true;
-        form->rpddPadrao->BeforeGetQueryParams(params, flag);
+        control<TReportDesignerDialog>(form, "rpddPadrao")->BeforeGetQueryParams(params, flag);
     } catch (const EDatabaseError &e) {
         raised = true;
         QVERIFY2(e.message().contains(QStringLiteral("não foi encontrado")), qPrintable(e.message()));

@@ -275,7 +275,7 @@ void tst_FormPeriod::twoYears()
     QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), QDate(2025, 12, 15));
     QVERIFY(f.io.errors.isEmpty());
 
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{kCompDeve});
     f.close();
 }
@@ -311,7 +311,7 @@ void tst_FormPeriod::periodCheck()
     control<TDateEditPlus>(form, "depDataFin")->SetDate(final);
     FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{message.isEmpty() ? kCompDeve : message});
     QCOMPARE(QApplication::focusWidget()->objectName(), message.isEmpty() ? QStringLiteral("rbtListaComp") : focus);
     QCOMPARE(dateOrBlank(control<TDateEditPlus>(form, "depDataIni")), initial); // nothing is changed by the check
@@ -352,7 +352,7 @@ void tst_FormPeriod::periodFromWeeks()
                      .daysTo(control<TDateEditPlus>(form, "depDataFin")->GetDate()),
                  6);
 
-    form->sbtPrint->click();
+    control<QToolButton>(form, "sbtPrint")->click();
     QCOMPARE(f.io.errors, QStringList{message.isEmpty() ? kCompDeve : message});
     f.close();
 }

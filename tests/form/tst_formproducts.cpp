@@ -144,7 +144,7 @@ void tst_FormProducts::rangeOrderInBytes()
     QCOMPARE(control<TMaskEdit>(form, "medCdProdFin")->Text(), final);
     QVERIFY(f.io.errors.isEmpty()); // leaving an edit never tests the order
 
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{refused ? kOrdem : kCompDeve});
     QCOMPARE(QApplication::focusWidget(), refused ? static_cast<QWidget *>(control<TMaskEdit>(form, "medCdProdIni"))
                                                   : control<TRadioButton>(form, "rbtListaComp"));
@@ -170,7 +170,7 @@ void tst_FormProducts::orderTestedOnlyForRequiredInitial()
     // An output validates the focused final edit first, required, and never compares it with
     // the initial one: the order is refused once, on the initial edit.
     FormFixture::focus(control<TMaskEdit>(form, "medCdProdFin"));
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{kOrdem});
     QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdIni"));
     QVERIFY(started.isEmpty());
@@ -178,7 +178,7 @@ void tst_FormProducts::orderTestedOnlyForRequiredInitial()
 
     // Report editing validates without requiring: the reversed range goes through.
     FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
-    form->sbtReportEdit->click();
+    control<QToolButton>(form, "sbtReportEdit")->click();
     QCOMPARE(started.value(0), QStringLiteral("sbtReportEditClick@0"));
     QVERIFY(f.io.errors.isEmpty());
     f.close();
@@ -266,7 +266,7 @@ void tst_FormProducts::pictureRefusesCode()
     f.env.exec(QStringLiteral("UPDATE PICTURA SET DSMASCARA = ? WHERE IDPICTURA = 0"), {pictureAfter});
 
     if (atOutput)
-        form->sbtPreview->click();
+        control<QToolButton>(form, "sbtPreview")->click();
     else
         FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
 
@@ -287,7 +287,7 @@ void tst_FormProducts::finalRequiredAfterInitialPassed()
     QVERIFY(f.io.errors.isEmpty());
 
     // The initial edit is validated first and passes with the final one empty.
-    form->sbtSalvarComo->click();
+    control<QToolButton>(form, "sbtSalvarComo")->click();
     QCOMPARE(f.io.errors, QStringList{kFinDeve});
     QCOMPARE(QApplication::focusWidget(), control<TMaskEdit>(form, "medCdProdFin"));
     f.close();

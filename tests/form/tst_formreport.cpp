@@ -68,9 +68,9 @@ void tst_FormReport::missingDefinitionNamesCodeAndFolder()
     QDir().mkpath(empty);
     Session::current().reportDir = empty;
     TfrmListaPrecRel *form = f.open();
-    QCOMPARE(form->cbbReportNames->count(), 0);
+    QCOMPARE(control<QComboBox>(form, "cbbReportNames")->count(), 0);
     FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
-    form->sbtPreview->click();
+    control<QToolButton>(form, "sbtPreview")->click();
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("O arquivo contendo a definição do Relatório de código 'LPR077' "
                                                      "não foi encontrado no diretório '%1'.")
                                           .arg(empty)});
@@ -87,7 +87,7 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
     const QString all = f.env.dir() + QStringLiteral("/todos.csv");
     f.io.saveAnswers << all;
     FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
-    form->sbtSalvarComo->click();
+    control<QToolButton>(form, "sbtSalvarComo")->click();
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
     QString header;
     bool bom = false;
@@ -105,14 +105,17 @@ void tst_FormReport::savedListHoldsOnlyThePickedSuppliers()
     QCOMPARE(ListString::decode(form->choices().suppliers), picked);
     const QString some = f.env.dir() + QStringLiteral("/alguns.csv");
     f.io.saveAnswers << some;
-    form->sbtSalvarComo->click();
+    control<QToolButton>(form, "sbtSalvarComo")->click();
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
     const QStringList chosen = suppliersOf(some);
     QVERIFY(!chosen.isEmpty());
     for (const QString &code : chosen)
         QVERIFY2(picked.contains(code), qPrintable(code));
     QCOMPARE(chosen.size(), int(everyone.count(picked.at(0)) + everyone.count(picked.at(1))));
-    QCOMPARE(form->rpddPadrao->lastParams().ParamByName(QStringLiteral("L_LISTAFORNE")).AsString(),
+    QCOMPARE(control<TReportDesignerDialog>(form, "rpddPadrao")
+                 ->lastParams()
+                 .ParamByName(QStringLiteral("L_LISTAFORNE"))
+                 .AsString(),
              form->choices().suppliers);
     f.close();
 }
@@ -126,18 +129,20 @@ void tst_FormReport::definitionSavedUnderNewTitle()
         QVERIFY(QFile::copy(Session::current().reportDir + QLatin1Char('/') + file, dir + QLatin1Char('/') + file));
     Session::current().reportDir = dir;
     TfrmListaPrecRel *form = f.open();
-    const int before = form->cbbReportNames->count();
+    const int before = control<QComboBox>(form, "cbbReportNames")->count();
     QVERIFY(before >= 2);
     f.io.textAnswers << QStringLiteral("Lista da Semana");
     form->ppmSalvarRelatorioClick(form);
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(form->cbbReportNames->count(), before + 1);
-    QCOMPARE(form->cbbReportNames->currentText(), QStringLiteral("Lista da Semana"));
-    QVERIFY(!form->rpddPadrao->definitionFile(QStringLiteral("Lista da Semana")).isEmpty());
+    QCOMPARE(control<QComboBox>(form, "cbbReportNames")->count(), before + 1);
+    QCOMPARE(control<QComboBox>(form, "cbbReportNames")->currentText(), QStringLiteral("Lista da Semana"));
+    QVERIFY(!control<TReportDesignerDialog>(form, "rpddPadrao")
+                 ->definitionFile(QStringLiteral("Lista da Semana"))
+                 .isEmpty());
 
     // Cancelling the title leaves the list as it was.
     form->ppmSalvarRelatorioClick(form);
-    QCOMPARE(form->cbbReportNames->count(), before + 1);
+    QCOMPARE(control<QComboBox>(form, "cbbReportNames")->count(), before + 1);
     f.close();
 }
 

@@ -123,18 +123,19 @@ void tst_FormSave::statusOpensTheFileAndItsFolder()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    QVERIFY(form->lblStatus->text().isEmpty());
+    QVERIFY(control<SavedNotice>(form, "lblStatus")->text().isEmpty());
     const QString file = f.env.dir() + QStringLiteral("/lista.html");
     f.io.saveAnswers = {file};
-    form->sbtSalvarComo->click();
-    QCOMPARE(form->lblStatus->savedFile(), file);
-    QVERIFY2(form->lblStatus->text().contains(QStringLiteral("Salvo em")), qPrintable(form->lblStatus->text()));
-    QVERIFY(form->lblStatus->isVisible());
+    control<QToolButton>(form, "sbtSalvarComo")->click();
+    QCOMPARE(control<SavedNotice>(form, "lblStatus")->savedFile(), file);
+    QVERIFY2(control<SavedNotice>(form, "lblStatus")->text().contains(QStringLiteral("Salvo em")),
+             qPrintable(control<SavedNotice>(form, "lblStatus")->text()));
+    QVERIFY(control<SavedNotice>(form, "lblStatus")->isVisible());
 
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
-    emit form->lblStatus->linkActivated(QStringLiteral("arquivo"));
-    emit form->lblStatus->linkActivated(QStringLiteral("pasta"));
+    emit control<SavedNotice>(form, "lblStatus")->linkActivated(QStringLiteral("arquivo"));
+    emit control<SavedNotice>(form, "lblStatus")->linkActivated(QStringLiteral("pasta"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(desktop.opened, (QList<QUrl>{QUrl::fromLocalFile(file), QUrl::fromLocalFile(f.env.dir())}));
     f.close();
@@ -144,11 +145,11 @@ void tst_FormSave::batchRunsLeaveTheFolderAlone()
 {
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    form->batchSaveFile = f.env.dir() + QStringLiteral("/lote.csv");
-    form->sbtSalvarComo->click();
-    QVERIFY(QFile::exists(form->batchSaveFile));
+    form->setBatchSaveFile(f.env.dir() + QStringLiteral("/lote.csv"));
+    control<QToolButton>(form, "sbtSalvarComo")->click();
+    QVERIFY(QFile::exists(form->batchSaveFile()));
     QVERIFY(!QFile::exists(SaveLocation::settingsFile()));
-    QVERIFY(form->lblStatus->text().isEmpty());
+    QVERIFY(control<SavedNotice>(form, "lblStatus")->text().isEmpty());
     f.close();
 }
 

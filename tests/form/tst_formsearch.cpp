@@ -251,7 +251,7 @@ void tst_FormSearch::pickerByKeyboard()
     f.io.saveAnswers = {file};
     pressOn(control<TCheckBox>(form, "chkVariPreco"), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(f.io.errors, QStringList());
-    const TParam *param = form->rpddPadrao->lastParams().FindParam(g.reportParam);
+    const TParam *param = control<TReportDesignerDialog>(form, "rpddPadrao")->lastParams().FindParam(g.reportParam);
     QVERIFY2(param, qPrintable(g.reportParam));
     QCOMPARE(ListString::decode(param->AsString()), picked);
 

@@ -4,6 +4,7 @@
 // when the screen opens again; shared sets are read, not written; and the codes used last
 // are offered in the code edits.
 #include "FormFixture.h"
+#include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
 #include "Database.h"
@@ -58,7 +59,7 @@ QMap<QString, QString> reportParams(TfrmListaPrecRel *form)
     for (const QString &n : kParams)
         params.CreateParam(n);
     bool flag = false;
-    form->rpddPadrao->BeforeGetQueryParams(params, flag);
+    control<TReportDesignerDialog>(form, "rpddPadrao")->BeforeGetQueryParams(params, flag);
     QMap<QString, QString> values;
     for (const QString &n : kParams)
         values.insert(n, params.ParamByName(n).AsString());
@@ -410,7 +411,7 @@ void tst_FormSets::recentCodesOfferedMostRecentFirst()
         FormFixture::type(branch, QLatin1String(code));
         FormFixture::focus(child<QWidget>(form, "chkVariPreco"));
         f.io.saveAnswers = {f.env.dir() + QStringLiteral("/lista.csv")};
-        form->sbtSalvarComo->click();
+        control<QToolButton>(form, "sbtSalvarComo")->click();
         QApplication::processEvents();
     }
     QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
