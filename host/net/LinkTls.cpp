@@ -4,7 +4,11 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QSslCertificate>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QSslKey>
 #include <QStringList>
 
@@ -51,6 +55,41 @@ QSslKey keyOf(const QString &file)
         QStringLiteral("O arquivo %1 não contém uma chave privada EC ou RSA sem senha no formato PEM.").arg(file));
 }
 
+// Takes the first connection's descriptor for a TLS socket of our own.
+class DescriptorListener : public QTcpServer
+{
+public:
+    qintptr descriptor = -1;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        if (descriptor < 0)
+            descriptor = handle;
+    }
+};
+
+// Whether the TLS library takes the configuration for a server session, found the way the
+// link will find it: a server session started on a loopback connection. The library
+// refuses there a key that does not go with the certificate. Empty when it was taken, or
+// when no loopback connection could be made to ask (the handshakes will tell then).
+QString serverSessionRefusal(const QSslConfiguration &conf)
+{
+    DescriptorListener listener;
+    if (!listener.listen(QHostAddress::LocalHost, 0))
+        return QString();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+    if (!listener.waitForNewConnection(2000) || listener.descriptor < 0)
+        return QString();
+    QSslSocket server;
+    if (!server.setSocketDescriptor(listener.descriptor))
+        return QString();
+    server.setSslConfiguration(conf);
+    server.startServerEncryption();
+    return server.error() == QAbstractSocket::SslInternalError ? server.errorString() : QString();
+}
+
 } // namespace
 
 QString fingerprint(const QSslCertificate &certificate)
@@ -91,6 +130,13 @@ QSslConfiguration serverConfiguration(const QString &certificateFile, const QStr
     conf.setPeerVerifyMode(QSslSocket::VerifyNone);
     conf.setLocalCertificateChain(chain);
     conf.setPrivateKey(key);
+    // The library's own words here are English and name no cause; ours name both files.
+    if (!serverSessionRefusal(conf).isEmpty())
+        throw ESuiteError(QStringLiteral("A chave privada %1 não corresponde ao certificado %2, ou a biblioteca TLS "
+                                         "desta máquina não a aceita (uma chave RSA curta demais, por exemplo). "
+                                         "Indique em Chave a chave com que o certificado foi criado, ou crie os "
+                                         "dois de novo (veja o README).")
+                              .arg(keyFile, certificateFile));
     return conf;
 }
 

@@ -27,8 +27,7 @@ SUITE_EXPORT QByteArray fingerprintBytes(const QString &text);
 // What the server needs: its certificate (the first of certificateFile, followed by its
 // chain if the file has one) and the private key that goes with it, PEM files. Raises
 // ESuiteError in Portuguese naming the file and what is wrong: missing, unreadable,
-// not PEM, key readable by other users. (A key that does not match the certificate
-// shows as failed handshakes.)
+// not PEM, key readable by other users, a key that does not go with the certificate.
 SUITE_EXPORT QSslConfiguration serverConfiguration(const QString &certificateFile, const QString &keyFile);
 // The fingerprint of the certificate in a file; raises ESuiteError as above.
 SUITE_EXPORT QString fingerprintOfFile(const QString &certificateFile);

@@ -1,6 +1,7 @@
 // TNetConnection against the real Lpr07700 executable, started on a free port of
 // 127.0.0.1 with a session file pointing at the test's demo database.
 
+#include "TestCertificate.h"
 #include "Database.h"
 #include "EAbort.h"
 #include "ScriptedServer.h"
@@ -422,6 +423,8 @@ void tst_NetConnection::executableRefusesBadArguments_data()
     QTest::newRow("short token") << other("tokencurto") << QStringLiteral("menos de 16 caracteres");
     QTest::newRow("no certificate") << other("semcertificado") << QStringLiteral("Certificado");
     QTest::newRow("key readable by others") << other("chaveaberta") << QStringLiteral("chmod 600");
+    QTest::newRow("key of another certificate")
+        << other("outrachave") << QStringLiteral("não corresponde ao certificado");
     // The database is checked before the server listens: nothing would answer the screen.
     QTest::newRow("database file not a database")
         << other("naobanco") << QStringLiteral("o arquivo não é um banco de dados SQLite");
@@ -450,6 +453,9 @@ void tst_NetConnection::executableRefusesBadArguments()
     QVERIFY(QFile::copy(Session::current().serverKey, openKey.serverKey));
     QVERIFY(QFile::setPermissions(openKey.serverKey, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     openKey.save(m_env->dir() + QStringLiteral("/chaveaberta.ini"));
+    Session otherKey = Session::current();
+    otherKey.serverKey = TestCertificate::make(m_env->dir(), QStringLiteral("outro")).keyFile;
+    otherKey.save(m_env->dir() + QStringLiteral("/outrachave.ini"));
     for (const auto &[name, bytes] :
          {std::pair{"naobanco", QByteArray("não é um banco\n").repeated(100)}, std::pair{"bancovazio", QByteArray()}}) {
         Session broken = Session::current();
