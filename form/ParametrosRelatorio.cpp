@@ -8,7 +8,6 @@
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
-#include "controls/TSpinEdit.h"
 
 #include <QLineEdit>
 
@@ -40,8 +39,6 @@ PriceListChoices TfrmListaPrecRel::choices() const
     c.region = edtCdRegiao->text();
     c.from = depDataIni->GetDate();
     c.to = depDataFin->GetDate();
-    c.firstWeek = speSemIni->Value();
-    c.lastWeek = speSemFin->Value();
     c.pageBySupplier = chSepPagina == QLatin1Char('T');
     c.priceVariation = chkVariPreco->isChecked();
     c.orderByEconomicPrice = chkOrdPrPI->isChecked();

@@ -20,10 +20,8 @@ struct PriceListChoices
     QString regions;
     QString region; // the region code of the region picker, empty for all
 
-    QDate from; // the validity period and the week numbers kept in step with it
+    QDate from; // the validity period (its week boxes only follow the dates)
     QDate to;
-    int firstWeek = 0;
-    int lastWeek = 0;
 
     bool pageBySupplier = false;       // "Separar por Página"
     bool priceVariation = false;       // "Utilizar Indicador de Variação de Preço do Produto"
