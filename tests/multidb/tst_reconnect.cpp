@@ -26,9 +26,11 @@ void tst_Reconnect::droppedLinkIsOpenedAgain()
     const QString name = q.FieldByName(QStringLiteral("NMFILIAL")).AsString();
     QVERIFY(!name.isEmpty());
 
-    // The server ends the screen's session, as a restart or a network cut does.
-    env.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = ?"),
-             {Session::current().db.user});
+    // The server ends the screen's session, as a restart or a network cut does. Only the
+    // sessions on this test's own database: the other tests running beside it use the same
+    // read-only user.
+    env.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = ? AND datname = ?"),
+             {Session::current().db.user, Session::current().db.database});
     QTest::qWait(200);
     QSqlQuery probe(dtmDBGeral::dtbGeral());
     QVERIFY(!probe.exec(QStringLiteral("SELECT 1"))); // the link is really gone
