@@ -209,7 +209,9 @@ private:
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();
     void loadMessages();
-    // Steps 4 to 18 of the first activation: the supplier list and the defaults.
+    // The first activation: fetches the supplier list, then sets the defaults (whole product
+    // range, lists on "Todos", the session's branch, in module 4 the processing date on both
+    // dates, the week boxes following them).
     void primeiraAtivacao();
     // An output command on a form whose defaults are still missing (the first activation
     // failed) retries them first; the command never runs on a half-made form.

@@ -130,6 +130,8 @@ protected:
     QGroupBox *grbDadosRel;
     QFrame *bvlSeparator;
     TMessages *msgPadrao;
+    // The suite's second message table, kept for screens that hold texts apart from their
+    // validation messages; the price list keeps all of its texts in msgPadrao.
     TMessages *msgMensagens;
     TReportDesignerDialog *rpddPadrao;
     TSaveDialog svdSaveReport;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../suite_export.h"
-#include "../ParameterSet.h"
+#include "suite_export.h"
+#include "ParameterSet.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "RecentCompleter.h"
 #include "TMaskEdit.h"
 
-#include "../RecentValues.h"
+#include "RecentValues.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../suite_export.h"
+#include "suite_export.h"
 
 #include <QObject>
 #include <QPointer>
