@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSqlRecord>
 
 namespace {
 
@@ -320,6 +321,26 @@ void ReportDefinition::save(const QString &fileName) const
     if (file.write(json) != json.size() || !file.commit())
         throw ESuiteError(QStringLiteral("Não foi possível gravar a definição do relatório em '%1': %2.")
                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+}
+
+QString ReportColumn::label() const
+{
+    return title.trimmed().isEmpty() ? QStringLiteral("uma coluna sem título")
+                                     : QStringLiteral("a coluna \"%1\"").arg(title);
+}
+
+QList<MissingField> ReportDefinition::missingFields(const QSqlRecord &record) const
+{
+    QList<MissingField> missing;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const ReportColumn &c = columns.at(i);
+        if (record.indexOf(c.field) < 0)
+            missing << MissingField{int(i), QStringLiteral("%1 (%2ª)").arg(c.label()).arg(i + 1), c.field};
+    }
+    for (qsizetype g = 0; g < groups.size(); ++g)
+        if (record.indexOf(groups.at(g).field) < 0)
+            missing << MissingField{-1, QStringLiteral("o grupo de nível %1").arg(g + 1), groups.at(g).field};
+    return missing;
 }
 
 void ReportDefinition::validate() const

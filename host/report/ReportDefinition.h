@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariant>
 
+class QSqlRecord;
+
 // A column of the report body: the query field it shows, its title, its width on paper
 // (mm), its alignment and its format (see ReportFormat). visibleWhen is empty (always
 // shown) or a condition "P_NAME=VALUE" over the run's parameters. A data-only column
@@ -26,6 +28,16 @@ struct SUITE_EXPORT ReportColumn
     bool dataOnly = false;
 
     Qt::Alignment alignment() const;
+    // How a message names the column: by its title, or as untitled.
+    QString label() const;
+};
+
+// A column or group level whose field the query does not return.
+struct SUITE_EXPORT MissingField
+{
+    int column = -1; // index among the columns; -1 for a group level
+    QString what;    // the column or group as a message names it
+    QString field;
 };
 
 // A total under a column of a footer: count, sum, avg, min or max of that column's values.
@@ -99,6 +111,9 @@ public:
     // Raises ESuiteError when the definition cannot run (no query, no columns, a total
     // naming an unknown column, an unknown format ...).
     void validate() const;
+    // The columns and group levels whose field is not among those a run of the query
+    // returned (record), in the order they appear.
+    QList<MissingField> missingFields(const QSqlRecord &record) const;
 
     // The text that runs on a database of that dialect: its variant when set, else sql.
     QString sqlFor(SqlDialect dialect) const;

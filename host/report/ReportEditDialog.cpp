@@ -201,10 +201,28 @@ void ReportEditDialog::verify()
     lblVerificacao->setText(checkQuery(definition()));
 }
 
+void ReportEditDialog::refuseMissingFields(const QList<MissingField> &missing)
+{
+    if (missing.isEmpty())
+        return;
+    QStringList faults;
+    for (const MissingField &m : missing)
+        faults << QStringLiteral("%1 usa o campo %2, que a consulta não retorna").arg(m.what, m.field);
+    if (missing.first().column >= 0)
+        tblColunas->setCurrentCell(missing.first().column, ColField);
+    throw ESuiteError(QStringLiteral("O relatório não foi mantido: %1. Corrija o campo da coluna ou a consulta.")
+                          .arg(faults.join(QStringLiteral("; "))));
+}
+
 void ReportEditDialog::accept()
 {
     try {
-        definition().validate();
+        const ReportDefinition edited = definition();
+        edited.validate();
+        if (missingFields)
+            refuseMissingFields(missingFields(edited));
+    } catch (const EAbort &) {
+        return;
     } catch (const ESuiteError &e) {
         Interaction::instance()->showError(e.message());
         return;

@@ -14,7 +14,8 @@ class QTabWidget;
 
 // The report editor: the title, the query (main text and each dialect's variant) and the
 // columns (field, title, width in mm, alignment, format, visibility condition) of a
-// definition. OK checks the definition and keeps it; "Verificar consulta" runs the query
+// definition. OK checks the definition, and that the query returns every field it names,
+// and keeps it; "Verificar consulta" runs the query
 // once with the screen's parameters and tells whether it works.
 class SUITE_EXPORT ReportEditDialog : public QDialog
 {
@@ -27,6 +28,9 @@ public:
 
     // Runs the query of a definition; returns the text to show (success or cause).
     std::function<QString(const ReportDefinition &)> checkQuery;
+    // The columns and groups whose field the query does not return; OK refuses while there
+    // is one. Raises ESuiteError when the query itself fails.
+    std::function<QList<MissingField>(const ReportDefinition &)> missingFields;
 
     QLineEdit *edtTitulo;
     QTabWidget *tabConsulta;
@@ -46,6 +50,8 @@ private:
     void removeColumn();
     void moveColumn(int delta);
     void verify();
+    // Raises ESuiteError naming each column and field the query lacks; selects the first.
+    void refuseMissingFields(const QList<MissingField> &missing);
 
     ReportDefinition m_original;
 };

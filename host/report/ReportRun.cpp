@@ -118,7 +118,7 @@ public:
         BoundReport r;
         r.width = int(m_info.columns.size());
         for (const ReportColumn &c : m_info.columns)
-            r.cellField << fieldIndex(c.field, QStringLiteral("a coluna \"%1\"").arg(c.title));
+            r.cellField << fieldIndex(c.field, c.label());
         r.footers.resize(m_def.groups.size());
         for (qsizetype g = 0; g < m_def.groups.size(); ++g) {
             const ReportGroup &group = m_def.groups.at(g);

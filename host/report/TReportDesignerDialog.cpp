@@ -435,6 +435,7 @@ void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageS
     else
         SaveAs(&dialog, reportName, file); // another output: another pass over the data
     SaveLocation::remember(file);
+    dialog.showSaved(file);
 }
 
 void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
@@ -500,25 +501,32 @@ void TReportDesignerDialog::SaveAs(QWidget *parent, const QString &reportName, c
     saveRun(*run, fileName, type == QLatin1String("htm") ? QStringLiteral("html") : type, progress);
 }
 
+QSqlRecord TReportDesignerDialog::queryRecord(const ReportDefinition &definition)
+{
+    const QSqlDatabase db = dtmDBGeral::dtbGeral();
+    if (!db.isOpen())
+        throw ESuiteError(QStringLiteral("O banco de dados não está aberto."));
+    const TParams params = queryParams(definition);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    PreparedSql::prepare(definition.sqlFor(dtmDBGeral::dialect()), params, dtmDBGeral::dialect()).exec(query);
+    return query.record();
+}
+
+QList<MissingField> TReportDesignerDialog::missingFields(const ReportDefinition &definition)
+{
+    return definition.missingFields(queryRecord(definition));
+}
+
 QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)
 {
     try {
         definition.validate();
-        const QSqlDatabase db = dtmDBGeral::dtbGeral();
-        if (!db.isOpen())
-            return QStringLiteral("O banco de dados não está aberto.");
-        const TParams params = queryParams(definition);
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        PreparedSql::prepare(definition.sqlFor(dtmDBGeral::dialect()), params, dtmDBGeral::dialect()).exec(query);
-        const QSqlRecord record = query.record();
+        const QSqlRecord record = queryRecord(definition);
         QStringList missing;
-        for (const ReportColumn &c : definition.columns)
-            if (record.indexOf(c.field) < 0)
-                missing << c.field;
-        for (const ReportGroup &g : definition.groups)
-            if (record.indexOf(g.field) < 0 && !missing.contains(g.field))
-                missing << g.field;
+        for (const MissingField &m : definition.missingFields(record))
+            if (!missing.contains(m.field))
+                missing << m.field;
         if (!missing.isEmpty())
             return QStringLiteral("A consulta funciona, mas não retorna os campos: %1.")
                 .arg(missing.join(QStringLiteral(", ")));
@@ -538,6 +546,9 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QPointer<TReportDesignerDialog> self(this);
     dialog->checkQuery = [self](const ReportDefinition &d) { return self ? self->checkQuery(d) : QString(); };
+    dialog->missingFields = [self](const ReportDefinition &d) {
+        return self ? self->missingFields(d) : QList<MissingField>();
+    };
     connect(dialog, &QDialog::accepted, this,
             [dialog, file] { ReportDefinitionStore::keep(file, dialog->definition()); });
     dialog->open();

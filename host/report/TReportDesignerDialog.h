@@ -12,6 +12,7 @@
 
 class PageStore;
 class QPrinter;
+class QSqlRecord;
 class QWidget;
 class ReportFile;
 class ReportJob;
@@ -127,7 +128,11 @@ private:
     void savePreviewPdf(ReportPreviewDialog &dialog, const PageStore &store, ReportJob &job, const QString &fileName);
     void waitForLayout(QWidget *parent, ReportJob &job, const QString &title);
 
+    // The editor's checks: the verdict shown by "Verificar consulta", and the fields that
+    // OK refuses. Both run the query once with the screen's parameters.
     QString checkQuery(const ReportDefinition &definition);
+    QList<MissingField> missingFields(const ReportDefinition &definition);
+    QSqlRecord queryRecord(const ReportDefinition &definition);
 
     int m_lastPageCount = 0;
     qint64 m_lastRowCount = 0;

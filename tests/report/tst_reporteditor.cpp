@@ -28,6 +28,7 @@ private slots:
 
     void okKeepsTheEditsForLaterRuns();
     void cancelKeepsTheDefinition();
+    void invalidEditIsRefused_data();
     void invalidEditIsRefused();
     void verifyRunsTheQueryWithTheScreenParameters();
     void saveDefinitionAsWritesANewReport();
@@ -143,15 +144,54 @@ void tst_ReportEditor::cancelKeepsTheDefinition()
     QVERIFY(designer->definition(porProduto).sql.contains(QLatin1String("COTACAO")));
 }
 
+void tst_ReportEditor::invalidEditIsRefused_data()
+{
+    QTest::addColumn<QString>("sql");   // replaces the query when not null
+    QTest::addColumn<int>("row");       // the column edited, -1 none
+    QTest::addColumn<QString>("field"); // its new field
+    QTest::addColumn<QString>("title"); // its new title
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("selectedRow");
+
+    QTest::newRow("no query") << QString("") << -1 << QString() << QString()
+                              << QStringLiteral("não tem o texto da consulta") << -1;
+    QTest::newRow("field the query lacks")
+        << QString() << 3 << QStringLiteral("FOO") << QStringLiteral("Nome do fornecedor")
+        << QStringLiteral("a coluna \"Nome do fornecedor\" (4ª) usa o campo FOO, que a consulta não retorna") << 3;
+    // Named by its place when the author left the title out.
+    QTest::newRow("untitled column with an unknown field")
+        << QString() << 5 << QStringLiteral("FOO") << QString()
+        << QStringLiteral("uma coluna sem título (6ª) usa o campo FOO") << 5;
+    QTest::newRow("query that does not run")
+        << QStringLiteral("SELECT CDFILIAL FROM FILIAIS_ERRADAS") << -1 << QString() << QString()
+        << QStringLiteral("FILIAIS_ERRADAS") << -1;
+}
+
 void tst_ReportEditor::invalidEditIsRefused()
 {
+    QFETCH(QString, sql);
+    QFETCH(int, row);
+    QFETCH(QString, field);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(int, selectedRow);
+
     ReportEditDialog *dialog = openEditor(porProduto);
     QVERIFY(dialog);
-    dialog->txtSql->clear();
+    if (!sql.isNull()) {
+        dialog->txtSql->setPlainText(sql);
+        dialog->txtSqlSqlite->setPlainText(sql);
+    }
+    if (row >= 0) {
+        dialog->tblColunas->item(row, 0)->setText(field);
+        dialog->tblColunas->item(row, 1)->setText(title);
+        dialog->tblColunas->setCurrentCell(0, 0);
+    }
     dialog->accept();
     QCOMPARE(io->errors.size(), 1);
-    QVERIFY2(io->errors.first().contains(QStringLiteral("não tem o texto da consulta")),
-             qPrintable(io->errors.first()));
+    QVERIFY2(io->errors.first().contains(message), qPrintable(io->errors.first()));
+    if (selectedRow >= 0)
+        QCOMPARE(dialog->tblColunas->currentRow(), selectedRow);
     QVERIFY(dialog->isVisible());
     QVERIFY(!ReportDefinitionStore::edited(designer->definitionFile(porProduto)));
     dialog->reject();
@@ -194,7 +234,7 @@ void tst_ReportEditor::saveDefinitionAsWritesANewReport()
     const ReportDefinition saved = ReportDefinition::load(file);
     QCOMPARE(saved.code, QStringLiteral("LPR077"));
     QCOMPARE(saved.columns.at(3).title, QStringLiteral("Fantasia"));
-    QCOMPARE(saved.heading, QStringLiteral("Preços por Produto - Compras/2027 - {:P_SISTEMA}"));
+    QCOMPARE(saved.heading, QStringLiteral("Preços por Produto - Compras/2027"));
     QVERIFY(csvTitles(saved.title).contains(QStringLiteral(";Fantasia;")));
 
     // A second copy under another title gets a file of its own.
