@@ -114,6 +114,13 @@ QString DbConfig::describe() const
     return QStringLiteral("%1 (%2) %3 em %4").arg(dialectName(dialect()), driver, database, where);
 }
 
+QString DbConfig::shortName() const
+{
+    if (dialect() == SqlDialect::SQLite)
+        return QFileInfo(database).fileName();
+    return QStringLiteral("%1 em %2").arg(database, host.isEmpty() ? QStringLiteral("localhost") : host);
+}
+
 namespace dtmDBGeral {
 
 QSqlDatabase openConnection(const DbConfig &config, const QString &name, bool readOnly)

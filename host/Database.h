@@ -20,6 +20,9 @@ struct SUITE_EXPORT DbConfig
     SqlDialect dialect() const;
     // "SQLite (QSQLITE) /path/suite.db", "PostgreSQL (QPSQL) suite em 127.0.0.1:5432" ...
     QString describe() const;
+    // What a person at the screen needs to tell databases apart: "suite.db", "suite em
+    // srvbd"; describe() gives the rest to whoever installs the suite.
+    QString shortName() const;
 };
 
 // What went wrong in a database error, in Portuguese, for a person: the meaning of the

@@ -2,9 +2,9 @@
 #include "controls/LookupDialog.h"
 #include "controls/MultiSelectDialog.h"
 #include "controls/ParameterSetDialog.h"
+#include "controls/SaveFileDialog.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -58,7 +58,7 @@ public:
     QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                          const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(dialogParent(parent), title, suggested, filter);
+        return SaveFileDialog::ask(dialogParent(parent), title, suggested, filter);
     }
     bool askParameterSet(QWidget *parent, ParameterSetQuestion &question) override
     {

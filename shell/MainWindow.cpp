@@ -37,12 +37,15 @@ MainWindow::MainWindow(ModuleLoader &loader, QWidget *parent) : QMainWindow(pare
     menuBar()->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
 
     const Session &s = Session::current();
-    auto *session = new QLabel(QStringLiteral("Filial %1%2   Módulo %3   Banco: %4   Servidor: %5:%6")
+    auto *session = new QLabel(QStringLiteral("Filial %1%2   Módulo %3   Banco: %4")
                                    .arg(s.filial, s.vinculadoFilial ? QStringLiteral(" (vinculado)") : QString())
                                    .arg(s.modulo)
-                                   .arg(s.db.describe(), s.serverHost)
-                                   .arg(s.serverPort),
+                                   .arg(s.db.shortName()),
                                this);
+    // Where exactly the suite connects is for whoever looks after it, not for the status line.
+    session->setToolTip(QStringLiteral("Banco: %1\nServidor de aplicação: %2:%3")
+                            .arg(s.db.describe(), s.serverHost)
+                            .arg(s.serverPort));
     session->setObjectName(QStringLiteral("lblSessao"));
     statusBar()->addPermanentWidget(session, 1);
     resize(900, 620);

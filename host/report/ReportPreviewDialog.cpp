@@ -1,6 +1,7 @@
 #include "ReportPreviewDialog.h"
 #include "EAbort.h"
 #include "ExceptionGuard.h"
+#include "controls/SavedNotice.h"
 #include "controls/TextFold.h"
 #include "PagePainter.h"
 #include "PageStore.h"
@@ -52,6 +53,10 @@ ReportPreviewDialog::ReportPreviewDialog(const PageStore &store, ReportJob &job,
     m_status = new QLabel(status);
     m_status->setObjectName(QStringLiteral("previewStatus"));
     status->addWidget(m_status, 1);
+    m_saved = new SavedNotice(status);
+    m_saved->setObjectName(QStringLiteral("previewSaved"));
+    m_saved->hide();
+    status->addWidget(m_saved, 1);
     m_cancel = new QPushButton(QStringLiteral("Cancelar"), status);
     m_cancel->setObjectName(QStringLiteral("previewCancel"));
     m_cancel->setToolTip(QStringLiteral("Interrompe a geração do relatório e fecha a visualização"));
@@ -74,6 +79,17 @@ ReportPreviewDialog::ReportPreviewDialog(const PageStore &store, ReportJob &job,
 }
 
 ReportPreviewDialog::~ReportPreviewDialog() = default;
+
+void ReportPreviewDialog::showSaved(const QString &file)
+{
+    m_saved->showSaved(file);
+    m_saved->show();
+}
+
+QString ReportPreviewDialog::savedFile() const
+{
+    return m_saved->savedFile();
+}
 
 void ReportPreviewDialog::buildToolBar()
 {

@@ -18,6 +18,7 @@ class QSpinBox;
 class QToolBar;
 class ReportJob;
 class ReportPreviewView;
+class SavedNotice;
 
 // The report preview: shows page 1 as soon as it is laid out and lets the person page,
 // jump, zoom and find text while the rest is still coming (the page count grows, then
@@ -39,6 +40,9 @@ public:
     // one; false when there is none in the pages laid out so far.
     bool find(const QString &text, bool backwards = false);
     ReportPreviewView *view() const { return m_view; }
+    // After a save from the preview: where the file went, with links to open it.
+    void showSaved(const QString &file);
+    QString savedFile() const;
     // Whether the run stopped with an error or was cancelled (the dialog then closes).
     bool runFailed() const { return m_runFailed; }
 
@@ -70,6 +74,7 @@ private:
     QComboBox *m_zoomBox = nullptr;
     QLineEdit *m_findBox = nullptr;
     QLabel *m_status = nullptr;
+    SavedNotice *m_saved = nullptr;
     QPushButton *m_cancel = nullptr;
     QTimer m_poll;
     bool m_runFailed = false;

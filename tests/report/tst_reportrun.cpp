@@ -136,7 +136,8 @@ QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVari
 
     QSqlQuery q(env->writable());
     q.prepare(QStringLiteral("SELECT P.CDARVPROD, P.NMPRODUTO, C.CDFORNECED, F.NMFANTFORN, C.CDFILIAL, C.CDOPERADOR, "
-                             "C.DTVALINI, C.DTVALFIN, C.VRPRECO, C.PCIPI, C.PCDESCONTO, C.NRCOTACAO "
+                             "C.DTVALINI, C.DTVALFIN, C.VRPRECO, C.PCIPI, C.PCDESCONTO, C.NRCOTACAO, "
+                             "(SELECT O.NMOPERADOR FROM OPERADOR O WHERE O.CDOPERADOR = C.CDOPERADOR) "
                              "FROM COTACAO C, PRODUTO P, FORNECEDOR F "
                              "WHERE P.CDPRODUTO = C.CDPRODUTO AND F.CDFORNECED = C.CDFORNECED AND ")
               + where + QStringLiteral(" ORDER BY P.CDARVPROD, C.CDFORNECED, C.DTVALINI, C.NRCOTACAO"));
@@ -154,6 +155,7 @@ QStringList tst_ReportRun::expectedProductRows(const QString &where, const QVari
                          csvField(q.value(3).toString()),
                          q.value(4).toString(),
                          q.value(5).toString(),
+                         csvField(q.value(12).toString()),
                          brDate(q.value(6)),
                          brDate(q.value(7)),
                          dec(price, 4),
@@ -226,7 +228,7 @@ void tst_ReportRun::collectsTheDeclaredParameters_data()
                                  << QStringList{"P_VARIPRECO",  "P_CDFILIAL",    "P_CDFILCENTCMP", "P_CDPRODINI",
                                                 "P_CDPRODFIN",  "P_TODOSPROD",   "L_LISTAOPER",    "L_LISTAOPER1",
                                                 "L_LISTAFORNE", "L_LISTAFORNE1", "P_DTFIN",        "P_DTINI",
-                                                "P_ORDPI",      "P_SISTEMA",     "P_CDREGIAO",     "P_PAGINA"}
+                                                "P_ORDPI",      "P_CDREGIAO",    "P_SISTEMA",      "P_PAGINA"}
                                  << QStringList{"string", "string", "string", "string", "string", "string",
                                                 "string", "string", "string", "string", "date",   "date",
                                                 "string", "string", "string", "string"};
@@ -353,7 +355,7 @@ void tst_ReportRun::csvHoldsExactlyTheExpectedRows()
     QString titles;
     const QStringList rows = csvRows(save(porProduto, QStringLiteral("csv")), &titles);
     QCOMPARE(titles, QStringLiteral("Produto;Descrição do produto;Fornecedor;Nome do fornecedor;Filial;Comprador;"
-                                    "Válida de;Válida até;Preço (R$);IPI;Desconto;Preço econ. (R$)"));
+                                    "Nome do comprador;Válida de;Válida até;Preço (R$);IPI;Desconto;Preço econ. (R$)"));
     const QStringList expected = expectedProductRows(where, values);
     QCOMPARE(rows.size(), expected.size());
     QCOMPARE(rows, expected);
@@ -414,7 +416,10 @@ void tst_ReportRun::pdfShowsCodesAndPageNofM()
     QVERIFY(text.contains(QStringLiteral("Página %1 de %1").arg(pages)));
     QVERIFY(!text.contains(QStringLiteral("Página %1 de %2").arg(pages + 1).arg(pages)));
     QCOMPARE(text.count(QLatin1Char('\f')), pages);
-    QVERIFY(text.contains(QStringLiteral("Lista de Preços por Produto - CMP")));
+    // The heading names the list; the system it was issued for is a criterion, in words.
+    QVERIFY(text.contains(QStringLiteral("Lista de Preços por Produto")));
+    QVERIFY(!text.contains(QStringLiteral("- CMP")));
+    QVERIFY(text.contains(QStringLiteral("Sistema: Compras")));
     QVERIFY(text.contains(QStringLiteral("Filial: 0001 - ")));
     QVERIFY(text.contains(QStringLiteral("Validade: 01/12/2026 a 31/12/2026")));
 
@@ -518,8 +523,8 @@ void tst_ReportRun::xlsxIsAWorkbookWithOneRowPerLine()
         runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
     QCOMPARE(sheet.count(QLatin1String("<row ")), lines + 1);
     // Prices are numbers, not text; dates are serial numbers with a date style.
-    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"I2\" s=\"\\d+\"><v>[0-9.]+</v></c>"))));
-    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"G2\" s=\"\\d+\"><v>4\\d{4}</v></c>"))));
+    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"J2\" s=\"\\d+\"><v>[0-9.]+</v></c>"))));
+    QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"H2\" s=\"\\d+\"><v>4\\d{4}</v></c>"))));
     const QString styles =
         runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/styles.xml")});
     QVERIFY(styles.contains(QLatin1String("dd/mm/yyyy")));
