@@ -1,6 +1,7 @@
 #include "ReportDefinition.h"
 #include "EAbort.h"
 #include "SqlBinding.h"
+#include "ReportExpression.h"
 #include "ReportFormat.h"
 #include "ReportTemplate.h"
 
@@ -9,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSqlRecord>
 
@@ -132,6 +134,52 @@ QList<ReportCriterion> criteriaFrom(const QJsonArray &array)
     return criteria;
 }
 
+QList<ReportStyleRule> stylesFrom(const QJsonArray &array)
+{
+    QList<ReportStyleRule> styles;
+    for (const QJsonValue &v : array) {
+        const QJsonObject r = v.toObject();
+        styles << ReportStyleRule{r.value(QStringLiteral("when")).toString(), r.value(QStringLiteral("color")).toString(),
+                                  r.value(QStringLiteral("background")).toString(),
+                                  r.value(QStringLiteral("bold")).toBool()};
+    }
+    return styles;
+}
+
+QJsonArray stylesTo(const QList<ReportStyleRule> &styles)
+{
+    QJsonArray array;
+    for (const ReportStyleRule &r : styles) {
+        QJsonObject o{{QStringLiteral("when"), r.when}};
+        putIf(o, "color", r.color);
+        putIf(o, "background", r.background);
+        if (r.bold)
+            o.insert(QStringLiteral("bold"), true);
+        array.append(o);
+    }
+    return array;
+}
+
+// A colour of a style: empty (keep) or #RRGGBB.
+bool validColor(const QString &color)
+{
+    static const QRegularExpression rgb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    return color.isEmpty() || rgb.match(color).hasMatch();
+}
+
+void checkStyles(const QList<ReportStyleRule> &styles, const QString &where, QStringList &problems)
+{
+    for (qsizetype i = 0; i < styles.size(); ++i) {
+        const ReportStyleRule &r = styles.at(i);
+        const QString rule = QStringLiteral("o estilo %1 %2").arg(i + 1).arg(where);
+        if (r.when.trimmed().isEmpty())
+            problems << QStringLiteral("%1 não tem condição").arg(rule);
+        for (const QString &color : {r.color, r.background})
+            if (!validColor(color))
+                problems << QStringLiteral("%1 tem a cor '%2', que não é do tipo #RRGGBB").arg(rule, color);
+    }
+}
+
 QList<ReportColumn> columnsFrom(const QJsonArray &array)
 {
     QList<ReportColumn> columns;
@@ -145,6 +193,7 @@ QList<ReportColumn> columnsFrom(const QJsonArray &array)
         col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
         col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
         col.dataOnly = c.value(QStringLiteral("data_only")).toBool();
+        col.styles = stylesFrom(c.value(QStringLiteral("styles")).toArray());
         columns << col;
     }
     return columns;
@@ -191,6 +240,15 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
         return d;
     }
     const QJsonObject o = doc.object();
+    const int format = o.value(QStringLiteral("format_version")).toInt(1);
+    if (format > currentFormat) {
+        if (error)
+            *error = QStringLiteral("o arquivo é do formato %1, gravado por uma versão mais nova da suíte; esta "
+                                    "versão lê até o formato %2. Atualize a suíte nesta estação")
+                         .arg(format)
+                         .arg(currentFormat);
+        return d;
+    }
     d.code = o.value(QStringLiteral("code")).toString();
     d.title = o.value(QStringLiteral("title")).toString();
     d.description = o.value(QStringLiteral("description")).toString();
@@ -213,6 +271,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     d.params = paramsFrom(o.value(QStringLiteral("params")).toArray(), problems);
     d.criteria = criteriaFrom(o.value(QStringLiteral("criteria")).toArray());
     d.columns = columnsFrom(o.value(QStringLiteral("columns")).toArray());
+    d.rowStyles = stylesFrom(o.value(QStringLiteral("row_styles")).toArray());
     d.groups = groupsFrom(o.value(QStringLiteral("groups")).toArray());
     const QJsonObject summary = o.value(QStringLiteral("summary")).toObject();
     d.summaryLabel = summary.value(QStringLiteral("label")).toString();
@@ -226,6 +285,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
 QByteArray ReportDefinition::toJson() const
 {
     QJsonObject o;
+    o.insert(QStringLiteral("format_version"), currentFormat);
     o.insert(QStringLiteral("code"), code);
     o.insert(QStringLiteral("title"), title);
     putIf(o, "description", description);
@@ -275,9 +335,13 @@ QByteArray ReportDefinition::toJson() const
         putIf(co, "visible_when", c.visibleWhen);
         if (c.dataOnly)
             co.insert(QStringLiteral("data_only"), true);
+        if (!c.styles.isEmpty())
+            co.insert(QStringLiteral("styles"), stylesTo(c.styles));
         columns.append(co);
     }
     o.insert(QStringLiteral("columns"), columns);
+    if (!rowStyles.isEmpty())
+        o.insert(QStringLiteral("row_styles"), stylesTo(rowStyles));
 
     QJsonArray groups;
     for (const ReportGroup &g : this->groups) {
@@ -343,6 +407,26 @@ QList<MissingField> ReportDefinition::missingFields(const QSqlRecord &record) co
     return missing;
 }
 
+QStringList ReportDefinition::styleProblems(const QSqlRecord &record, const QStringList &params) const
+{
+    ExpressionNames names;
+    for (int i = 0; i < record.count(); ++i)
+        names.fields << record.fieldName(i);
+    names.params = params;
+    QStringList problems;
+    const auto check = [&](const QList<ReportStyleRule> &styles, const QString &where) {
+        for (qsizetype i = 0; i < styles.size(); ++i) {
+            const ExpressionError e = ReportExpression::check(styles.at(i).when, names);
+            if (e.isError())
+                problems << QStringLiteral("a condição do estilo %1 %2, %3").arg(i + 1).arg(where, e.describe());
+        }
+    };
+    check(rowStyles, QStringLiteral("das linhas"));
+    for (const ReportColumn &c : columns)
+        check(c.styles, QStringLiteral("da coluna %1").arg(c.field));
+    return problems;
+}
+
 void ReportDefinition::validate() const
 {
     QStringList problems;
@@ -369,7 +453,9 @@ void ReportDefinition::validate() const
         if (!validCondition(c.visibleWhen))
             problems << QStringLiteral("a condição '%1' da coluna %2 não é do tipo PARAMETRO=VALOR")
                             .arg(c.visibleWhen, c.field);
+        checkStyles(c.styles, QStringLiteral("da coluna %1").arg(c.field), problems);
     }
+    checkStyles(rowStyles, QStringLiteral("das linhas"), problems);
     auto checkTotals = [&](const QList<ReportTotal> &totals, const QString &where) {
         static const char *const ops[] = {"count", "sum", "avg", "min", "max"};
         for (const ReportTotal &t : totals) {

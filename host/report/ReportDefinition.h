@@ -12,6 +12,20 @@
 
 class QSqlRecord;
 
+// A look given to a detail row, or to one of its cells, while a condition holds:
+// "PCVARIACAO > 10" in red, the lowest price of a product in bold. when is an expression
+// over the row and the run's parameters (see ReportExpression); colours are #RRGGBB, and
+// an empty colour keeps the one the row would have.
+struct SUITE_EXPORT ReportStyleRule
+{
+    QString when;
+    QString color;
+    QString background;
+    bool bold = false;
+
+    bool operator==(const ReportStyleRule &) const = default;
+};
+
 // A column of the report body: the query field it shows, its title, its width on paper
 // (mm), its alignment and its format (see ReportFormat). visibleWhen is empty (always
 // shown) or a condition "P_NAME=VALUE" over the run's parameters. A data-only column
@@ -26,6 +40,7 @@ struct SUITE_EXPORT ReportColumn
     QString format = QStringLiteral("text");
     QString visibleWhen;
     bool dataOnly = false;
+    QList<ReportStyleRule> styles; // the cell's own looks, over the row's
 
     Qt::Alignment alignment() const;
     // How a message names the column: by its title, or as untitled.
@@ -84,6 +99,10 @@ struct SUITE_EXPORT ReportParamDecl
 class SUITE_EXPORT ReportDefinition
 {
 public:
+    // The format this suite writes and the newest it reads. Files without a version are
+    // of format 1 (columns, groups and totals, no styles) and read as they always did.
+    static constexpr int currentFormat = 2;
+
     QString code;
     QString title;
     QString description;
@@ -97,6 +116,7 @@ public:
     QList<ReportParamDecl> params;
     QList<ReportCriterion> criteria;
     QList<ReportColumn> columns;
+    QList<ReportStyleRule> rowStyles; // looks of whole detail rows, applied in order
     QList<ReportGroup> groups;
     QString summaryLabel; // the report's closing line (template; {@count} = rows)
     QList<ReportTotal> summaryTotals;
@@ -114,6 +134,9 @@ public:
     // The columns and group levels whose field is not among those a run of the query
     // returned (record), in the order they appear.
     QList<MissingField> missingFields(const QSqlRecord &record) const;
+    // The style conditions that do not read against what the query returns and the run's
+    // parameters: one line each, naming the rule and the place of the fault.
+    QStringList styleProblems(const QSqlRecord &record, const QStringList &params) const;
 
     // The text that runs on a database of that dialect: its variant when set, else sql.
     QString sqlFor(SqlDialect dialect) const;

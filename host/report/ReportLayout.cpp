@@ -2,6 +2,7 @@
 #include "ReportFonts.h"
 
 #include <QPageSize>
+#include <utility>
 
 namespace {
 
@@ -273,13 +274,20 @@ void ReportLayout::groupHeader(int level, const QString &value, bool pageBreak)
 
 void ReportLayout::detail(const QVariantList &cells, bool footerFollows)
 {
+    const RowLook look = std::exchange(m_nextLook, RowLook());
     // The last row of a group keeps its footer company on the page.
     ensureSpace(footerFollows ? m_lineH + m_lineH * 1.25 : m_lineH);
-    if (m_stripe % 2 == 1)
+    if (look.row.background)
+        fill(0, m_y, m_width, m_lineH, look.row.background);
+    else if (m_stripe % 2 == 1)
         fill(0, m_y, m_width, m_lineH, stripeColor);
     for (int c = 0; c < m_cols.size(); ++c) {
+        const int at = m_printed.at(c);
+        const CellLook cellLook = look.cells.value(at).over(look.row);
+        if (cellLook.background && cellLook.background != look.row.background)
+            fill(m_colX.at(c), m_y, m_colW.at(c), m_lineH, cellLook.background);
         const ReportFormat::ValueFormat &format = m_valueFormats.at(c);
-        const QString value = ReportFormat::display(cells.value(m_printed.at(c)), format);
+        const QString value = ReportFormat::display(cells.value(at), format);
         QRgb color = black;
         if (format.kind == ReportFormat::ValueFormat::Variation && !value.isEmpty()) {
             if (value.at(0) == QChar(0x25B2))
@@ -287,7 +295,7 @@ void ReportLayout::detail(const QVariantList &cells, bool footerFollows)
             else if (value.at(0) == QChar(0x25BC))
                 color = fallColor;
         }
-        cell(c, m_body, m_y, m_lineH, value, color);
+        cell(c, cellLook.bold ? m_bold : m_body, m_y, m_lineH, value, cellLook.color ? cellLook.color : color);
     }
     m_y += m_lineH;
     ++m_stripe;

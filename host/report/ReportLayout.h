@@ -30,6 +30,7 @@ public:
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
+    void detailLook(const RowLook &look) override { m_nextLook = look; }
     void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void finish(qint64 rows) override;
@@ -75,6 +76,7 @@ private:
     QList<double> m_colX, m_colW;
     QStringList m_criteriaLines;
 
+    RowLook m_nextLook; // the look of the row detail() draws next
     ReportPage m_current;
     int m_page = 0;
     bool m_pageOpen = false;

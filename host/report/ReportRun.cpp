@@ -3,11 +3,13 @@
 #include "EAbort.h"
 #include "SqlBinding.h"
 #include "SqlGuard.h"
+#include "ReportExpression.h"
 #include "ReportFormat.h"
 #include "ReportTemplate.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QColor>
 #include <QSqlRecord>
 #include <cmath>
 
@@ -92,6 +94,46 @@ QString keyOf(const QVariant &v)
     return v.isNull() ? QStringLiteral("\x01null") : v.toString();
 }
 
+// A style rule ready to run: its condition compiled against the query and the look it gives.
+struct BoundStyle
+{
+    ReportExpression when;
+    CellLook look;
+};
+
+// The row the query stands on and the run's parameters, as style conditions read them.
+class RowScope : public ExpressionScope
+{
+public:
+    RowScope(const QVariantList &row, const TParams &params) : m_row(row), m_params(params) { }
+    QVariant field(int index) const override { return m_row.value(index); }
+    QVariant param(const QString &name) const override
+    {
+        const TParam *p = m_params.FindParam(name);
+        return p ? p->Value() : QVariant();
+    }
+
+private:
+    const QVariantList &m_row;
+    const TParams &m_params;
+};
+
+QRgb colorOf(const QString &text)
+{
+    return text.isEmpty() ? 0 : QColor(text).rgba();
+}
+
+// Rules are read in order; each one that holds is laid over what the earlier ones gave, so
+// a later rule wins where two set the same colour.
+CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &row)
+{
+    CellLook look;
+    for (const BoundStyle &s : styles)
+        if (s.when.holds(row))
+            look = s.look.over(look);
+    return look;
+}
+
 // A report's definition bound to its query's fields: where each cell, group key and total
 // comes from, and the group and summary texts ready to expand.
 struct BoundReport
@@ -103,6 +145,9 @@ struct BoundReport
     QList<bool> pageBreaks;
     QList<Band> footers;
     Band summary;
+    QList<BoundStyle> rowStyles;
+    QList<QList<BoundStyle>> cellStyles; // per cell; empty lists when a column has none
+    bool styled = false;
 };
 
 class ReportBinder
@@ -130,10 +175,45 @@ public:
         }
         r.summary.text = ReportTemplate::compile(m_def.summaryLabel, m_params, m_record);
         bindTotals(m_def.summaryTotals, r, r.summary);
+        bindStyles(r);
         return r;
     }
 
 private:
+    QList<BoundStyle> styles(const QList<ReportStyleRule> &rules, const QString &where) const
+    {
+        ExpressionNames names;
+        for (int i = 0; i < m_record.count(); ++i)
+            names.fields << m_record.fieldName(i);
+        for (int i = 0; i < m_params.Count(); ++i)
+            names.params << m_params[i].Name();
+        QList<BoundStyle> bound;
+        for (qsizetype i = 0; i < rules.size(); ++i) {
+            const ReportStyleRule &rule = rules.at(i);
+            ExpressionError error;
+            BoundStyle style{ReportExpression::compile(rule.when, names, &error),
+                             CellLook{colorOf(rule.color), colorOf(rule.background), rule.bold}};
+            if (error.isError())
+                throw ESuiteError(QStringLiteral("Relatório '%1': a condição do estilo %2 %3 está errada (%4). "
+                                                 "Corrija a definição do relatório.")
+                                      .arg(m_def.title)
+                                      .arg(i + 1)
+                                      .arg(where, error.describe()));
+            bound << style;
+        }
+        return bound;
+    }
+
+    void bindStyles(BoundReport &r) const
+    {
+        r.rowStyles = styles(m_def.rowStyles, QStringLiteral("das linhas"));
+        r.styled = !r.rowStyles.isEmpty();
+        for (const ReportColumn &c : m_info.columns) {
+            r.cellStyles << styles(c.styles, QStringLiteral("da coluna %1").arg(c.field));
+            r.styled = r.styled || !r.cellStyles.constLast().isEmpty();
+        }
+    }
+
     int fieldIndex(const QString &field, const QString &what) const
     {
         const int i = m_record.indexOf(field);
@@ -214,10 +294,12 @@ public:
         return false;
     }
 
-    void detail(const QVariantList &row, bool footerFollows)
+    void detail(const QVariantList &row, bool footerFollows, const TParams &params)
     {
         for (int c = 0; c < m_r.width; ++c)
             m_cells[c] = row.at(m_r.cellField.at(c));
+        if (m_r.styled)
+            giveLook(RowScope(row, params));
         m_sink.detail(m_cells, footerFollows);
     }
 
@@ -234,6 +316,19 @@ public:
     }
 
 private:
+    void giveLook(const RowScope &row)
+    {
+        RowLook look;
+        look.row = lookOf(m_r.rowStyles, row);
+        bool any = look.row.isSet();
+        for (const QList<BoundStyle> &cell : m_r.cellStyles) {
+            look.cells << (cell.isEmpty() ? CellLook() : lookOf(cell, row));
+            any = any || look.cells.constLast().isSet();
+        }
+        if (any)
+            m_sink.detailLook(look);
+    }
+
     void closeGroups(int from)
     {
         for (int g = m_groups - 1; g >= from; --g) {
@@ -326,7 +421,7 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
         writer.open(row, rows == 0);
         // One row ahead tells whether a footer comes after this one.
         more = query.next();
-        writer.detail(row, !more || writer.groupEndsBefore(query));
+        writer.detail(row, !more || writer.groupEndsBefore(query), m_params);
         ++rows;
         if (progress && (rows & 127) == 0)
             progress(rows, sink.pagesDone());

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QRgb>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -21,6 +22,28 @@ struct ReportRunInfo
     int groupCount = 0;
 };
 
+// How a detail row or one of its cells is drawn when a style rule of the definition holds;
+// a colour of 0 (no alpha) keeps the default.
+struct CellLook
+{
+    QRgb color = 0;
+    QRgb background = 0;
+    bool bold = false;
+
+    bool isSet() const { return color || background || bold; }
+    // This look with another laid over it: what the other sets wins.
+    CellLook over(const CellLook &under) const
+    {
+        return CellLook{color ? color : under.color, background ? background : under.background, bold || under.bold};
+    }
+};
+
+struct RowLook
+{
+    CellLook row;
+    QList<CellLook> cells; // one per cell of detail(), or empty
+};
+
 // Receives a report run band by band, in order (begin, then headers, rows, footers,
 // summary, finish). Each output type (paged painter, CSV, XLSX, HTML) is one.
 class ReportSink
@@ -34,6 +57,9 @@ public:
     // One value per visible column (paged and HTML outputs leave out data-only ones).
     // footerFollows: this row closes a group (or the report), so a footer comes next.
     virtual void detail(const QVariantList &cells, bool footerFollows) = 0;
+    // Called just before detail() for a row that a style rule gives a look; outputs without
+    // looks (CSV, XLSX) ignore it.
+    virtual void detailLook(const RowLook &look) { Q_UNUSED(look); }
     // cells: a total under each column or null; formats: the format of each total
     // (empty = the column's own).
     virtual void groupFooter(int level, const QString &label, const QVariantList &cells,

@@ -111,6 +111,23 @@ void tst_ReportDefinition::dialectVariantsDeclareTheSameParameters()
 
 void tst_ReportDefinition::roundTripKeepsEverything()
 {
+    // Styles travel with the file, and a file of a newer format is refused, not misread.
+    ReportDefinition styled = valid();
+    styled.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = '0001'"), QString(), QStringLiteral("#FFF2CC"), true}};
+    styled.columns[1].styles = {ReportStyleRule{QStringLiteral("len(NMFILIAL) > 20"), QStringLiteral("#C00000"), {}, false}};
+    QString styledError;
+    const ReportDefinition styledAgain = ReportDefinition::fromJson(styled.toJson(), &styledError);
+    QVERIFY2(styledError.isEmpty(), qPrintable(styledError));
+    QCOMPARE(styledAgain.rowStyles, styled.rowStyles);
+    QCOMPARE(styledAgain.columns[1].styles, styled.columns[1].styles);
+    QCOMPARE(styledAgain.toJson(), styled.toJson());
+    QByteArray newer = styled.toJson();
+    newer.replace("\"format_version\": 2", "\"format_version\": 3");
+    QString newerError;
+    ReportDefinition::fromJson(newer, &newerError);
+    QVERIFY2(newerError.contains(QStringLiteral("formato 3")), qPrintable(newerError));
+
+
     for (const QString &f : shippedFiles()) {
         const ReportDefinition d = ReportDefinition::load(f);
         QString error;
@@ -138,6 +155,9 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy_data()
     QTest::newRow("total on a missing column") << 4 << QStringLiteral("coluna VRPRECO, que não existe");
     QTest::newRow("page break without a value") << 5 << QStringLiteral("quebra de página 'P_PAGINA'");
     QTest::newRow("unknown total") << 6 << QStringLiteral("'median'");
+    QTest::newRow("style without a condition") << 7 << QStringLiteral("o estilo 1 das linhas não tem condição");
+    QTest::newRow("style colour by name") << 8
+                                          << QStringLiteral("o estilo 1 da coluna NMFILIAL tem a cor 'vermelho'");
 }
 
 void tst_ReportDefinition::invalidDefinitionsSayWhy()
@@ -157,6 +177,10 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
     case 4: d.groups[0].totals[0].column = QStringLiteral("VRPRECO"); break;
     case 5: d.groups[0].pageBreak = QStringLiteral("P_PAGINA"); break;
     case 6: d.groups[0].totals[0].op = QStringLiteral("median"); break;
+    case 7: d.rowStyles = {ReportStyleRule{QStringLiteral(" "), QStringLiteral("#C00000"), QString(), false}}; break;
+    case 8:
+        d.columns[1].styles = {ReportStyleRule{QStringLiteral("1 = 1"), QStringLiteral("vermelho"), QString(), false}};
+        break;
     }
     try {
         d.validate();

@@ -5,6 +5,8 @@
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/ReportLayout.h"
+#include "report/ReportRun.h"
 
 #include <QDir>
 #include <QPrinterInfo>
@@ -61,6 +63,7 @@ private slots:
     void cleanup();
 
     void listsTheDefinitionsOfItsCode();
+    void stylesGiveRowsAndCellsTheirLook();
     void collectsTheDeclaredParameters_data();
     void collectsTheDeclaredParameters();
     void eventValuesReachTheQuery();
@@ -181,6 +184,88 @@ QString tst_ReportRun::save(const QString &title, const QString &suffix)
     const QString file = QDir(out->path()).filePath(QStringLiteral("saida.") + suffix);
     designer->SaveAs(nullptr, title, file);
     return file;
+}
+
+namespace {
+// Keeps the laid-out pages, to look at what a row was drawn with.
+class PageCapture : public PageSink
+{
+public:
+    QList<ReportPage> pages;
+    void beginDocument(const PageSetup &) override { }
+    void page(const ReportPage &p) override { pages << p; }
+    void endDocument(int) override { }
+
+    QList<PageItem> itemsWithText(const QString &text) const
+    {
+        QList<PageItem> found;
+        for (const ReportPage &p : pages)
+            for (const PageItem &i : p.items)
+                if (i.kind == PageItem::Text && i.text == text)
+                    found << i;
+        return found;
+    }
+    bool hasFill(QRgb color) const
+    {
+        for (const ReportPage &p : pages)
+            for (const PageItem &i : p.items)
+                if (i.kind == PageItem::Fill && i.color == color)
+                    return true;
+        return false;
+    }
+};
+} // namespace
+
+void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
+{
+    ReportDefinition d = smallDefinition(QStringLiteral("Estilos"),
+                                         QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"),
+                                         {"CDFILIAL", "NMFILIAL"});
+    // The whole row of 0002 on yellow and bold; the name of 0003 in red; a later rule wins
+    // the colour a former one also sets.
+    d.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = '0002'"), QString(), QStringLiteral("#FFF2CC"), true}};
+    d.columns[1].styles = {
+        ReportStyleRule{QStringLiteral("CDFILIAL >= '0003'"), QStringLiteral("#0000FF"), QString(), false},
+        ReportStyleRule{QStringLiteral("CDFILIAL = '0003'"), QStringLiteral("#C00000"), QString(), false}};
+    QSqlQuery names(env->writable());
+    QVERIFY(names.exec(QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL IN ('0001', '0002', "
+                                      "'0003', '0004') ORDER BY CDFILIAL")));
+    QStringList name;
+    while (names.next())
+        name << names.value(1).toString();
+    QCOMPARE(name.size(), 4);
+
+    ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    PageCapture pages;
+    ReportLayout layout(pages);
+    run.execute(layout, {});
+    const auto only = [&](const QString &text) {
+        const QList<PageItem> items = pages.itemsWithText(text);
+        return items.size() == 1 ? items.first() : PageItem();
+    };
+    QCOMPARE(only(name[0]).face, PageItem::Regular);
+    QCOMPARE(only(name[0]).color, QRgb(0xFF000000));
+    QCOMPARE(only(name[1]).face, PageItem::Bold);
+    QCOMPARE(only(QStringLiteral("0002")).face, PageItem::Bold);
+    QVERIFY(pages.hasFill(0xFFFFF2CC));
+    QCOMPARE(only(name[2]).color, QRgb(0xFFC00000));
+    QCOMPARE(only(QStringLiteral("0003")).color, QRgb(0xFF000000)); // the code keeps its colour
+    QCOMPARE(only(name[3]).color, QRgb(0xFF0000FF));
+
+    // A condition that does not read against the query stops the run before any row, saying where.
+    d.rowStyles = {ReportStyleRule{QStringLiteral("VRPRECO > 10"), QStringLiteral("#C00000"), QString(), false}};
+    ReportRun wrong(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    PageCapture none;
+    ReportLayout noLayout(none);
+    try {
+        wrong.execute(noLayout, {});
+        QFAIL("a style over a field the query lacks ran");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("o estilo 1 das linhas")) &&
+                     e.message().contains(QStringLiteral("posição 1: o campo VRPRECO não existe")),
+                 qPrintable(e.message()));
+    }
+    QVERIFY(none.pages.isEmpty());
 }
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
