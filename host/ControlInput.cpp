@@ -5,6 +5,7 @@
 #include "ListString.h"
 #include "TDataSet.h"
 #include "controls/DelphiMask.h"
+#include "controls/FocusTracker.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
@@ -250,6 +251,7 @@ QStringList ControlInput::enter(const QString &name, const QString &value)
     if (const QString why = unreachable(w); !why.isEmpty())
         return {refusal(name, value, why)};
     EntryInteraction io;
+    FocusTracker::Release exitsRun;
     try {
         const QStringList refused = enterInto(w, name, value, io);
         if (!refused.isEmpty())

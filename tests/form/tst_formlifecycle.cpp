@@ -567,6 +567,8 @@ void tst_FormLifecycle::retryIsAFirstActivation()
     QCOMPARE(control<TSpinEdit>(form, "speSemFin")->Text(), QString::number(Consiste::NumeroSemana(proc)));
     auto *sets = form->findChild<ParameterSetBar *>(QStringLiteral("panConjunto"));
     QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0003"));
+    // As if typed, from within the command too: the branch is validated as it is left.
+    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(), QStringLiteral("Filial Londrina"));
     QCOMPARE(sets->currentName(), set.name);
     QVERIFY(sets->actRenomear->isEnabled());
 
