@@ -5,6 +5,7 @@
 #include "Consiste.h"
 #include "EAbort.h"
 #include "Interaction.h"
+#include "ParameterSetBar.h"
 #include "TMessages.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
@@ -21,9 +22,15 @@ void TfrmListaPrecRel::exigePrimeiraAtivacao()
     // person sees them before anything runs.
     rbtTodosComp->setChecked(true);
     rbtTodosForn->setChecked(true);
+    // Then what an opening gives next: the sets, and the default one over the defaults.
+    startParameterSets();
+    QString filled = QStringLiteral("os valores iniciais");
+    if (const QString set = panConjunto->currentName(); !set.isEmpty())
+        filled += QStringLiteral(" e o conjunto \"%1\"").arg(set);
     Interaction::instance()->showInfo(
-        QStringLiteral("O servidor de aplicação respondeu e a tela foi preenchida com os valores iniciais. "
-                       "Confira os parâmetros e repita o comando."));
+        QStringLiteral("O servidor de aplicação respondeu e a tela foi preenchida com %1. "
+                       "Confira os parâmetros e repita o comando.")
+            .arg(filled));
     throw EAbort();
 }
 

@@ -191,6 +191,14 @@ void TfrmListaPrecRel::primeiraAtivacao()
 {
     carregaFornecedores();
 
+    // From here the defaults go in as at an opening, wherever the person is (a retry after a
+    // failed start runs from a command or a later activation): the week and date boxes follow
+    // each other by the focus, so none may hold it, and the focus moved here is not the
+    // person leaving a control.
+    FocusTracker::Hold hold;
+    if (QWidget *focused = focusWidget())
+        focused->clearFocus();
+
     qryPrimProd->Open();
     qryUltiProd->Open();
 
@@ -240,6 +248,9 @@ void TfrmListaPrecRel::primeiraAtivacao()
     if (medCdFilial->isEnabled()) {
         medCdFilial->SelectAll();
         medCdFilial->setFocus();
+    } else {
+        // Tied to its branch: the first control the person can change.
+        medCdProdIni->setFocus();
     }
 
     boPrimAtiv = false;

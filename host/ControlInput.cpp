@@ -5,6 +5,7 @@
 #include "ListString.h"
 #include "TDataSet.h"
 #include "controls/DelphiMask.h"
+#include "controls/FocusTracker.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
@@ -230,14 +231,27 @@ QString ControlInput::valueOf(const QWidget *control)
     return QString();
 }
 
+QString ControlInput::unreachable(const QWidget *control) const
+{
+    if (!control->isVisibleTo(m_form))
+        return QStringLiteral("o controle não aparece na tela nesta sessão, e ninguém poderia preenchê-lo");
+    if (control->isEnabled())
+        return QString();
+    // A picker is enabled by the "Lista" of its group; clicking it disabled does nothing.
+    if (isPicker(control))
+        return QStringLiteral("a lista só se escolhe com \"Lista\" marcada no grupo, que está em \"Todos\"");
+    return QStringLiteral("o controle está desabilitado nesta sessão, e ninguém poderia alterá-lo");
+}
+
 QStringList ControlInput::enter(const QString &name, const QString &value)
 {
     QWidget *w = m_form->findChild<QWidget *>(name);
     if (!w)
         throw ESuiteError(QStringLiteral("Controle '%1' não existe na tela.").arg(name));
-    if (!w->isEnabled() && !qobject_cast<QAbstractButton *>(w))
-        throw ESuiteError(QStringLiteral("Controle '%1' está desabilitado.").arg(name));
+    if (const QString why = unreachable(w); !why.isEmpty())
+        return {refusal(name, value, why)};
     EntryInteraction io;
+    FocusTracker::Release exitsRun;
     try {
         const QStringList refused = enterInto(w, name, value, io);
         if (!refused.isEmpty())

@@ -9,9 +9,10 @@ class QWidget;
 
 // Enters values into a form's controls as a person would: the focus goes into the control,
 // the value is written, and the focus moves on, so the control's own exit validations run
-// and show their messages. Before that, a value the control would change without a word
-// is refused: a character its mask drops, a week outside the box's range, a date with
-// other text after it, a yes/no value that is neither. A picker button takes the keys to
+// and show their messages. Before that, what a person could not do is refused: a control
+// hidden or disabled on the form as it stands (a picker whose group is not on "Lista"),
+// a character the mask drops, a week outside the box's range, a date with other text
+// after it, a yes/no value that is neither. A picker button takes the keys to
 // mark (comma separated, or a JSON array) and the picker is answered with them; keys its
 // list does not hold are refused and the others marked.
 //
@@ -24,9 +25,13 @@ public:
 
     // Enters value into the control named name. Returns the messages the control refused
     // it with (its own validation's or the refusal above), empty when it was taken.
-    // Raises ESuiteError when the form has no such control, or it is disabled, or it is of
-    // a kind that cannot be filled.
+    // Raises ESuiteError when the form has no such control, or it is of a kind that cannot
+    // be filled.
     QStringList enter(const QString &name, const QString &value);
+
+    // Why a person could not fill the control on the form as it stands (it is hidden, or
+    // disabled); empty when they could.
+    QString unreachable(const QWidget *control) const;
 
     // The value of a control in the form enter() takes; empty for a picker button, whose
     // keys live in its form.

@@ -2,10 +2,12 @@
 
 #include "ControlInput.h"
 #include "EAbort.h"
+#include "ListString.h"
 #include "TfrmDadosGerRel.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
@@ -36,25 +38,47 @@ void applyReport(TfrmDadosGerRel &form, const ParameterSet &set, QStringList &li
                      .arg(set.report, form.currentReportName());
 }
 
-// Enters one value; a refusal is reported and the control gets back what it held.
+// Whether entering value would leave the control as it is (then nothing is left out when
+// it cannot be entered: a set saved where an option is shown keeps it unchecked).
+bool holds(const QWidget *w, const QString &value, const QString &current)
+{
+    if (ControlInput::isPicker(w))
+        return ListString::decode(value).isEmpty();
+    bool ok = false;
+    bool currentOk = false;
+    if (qobject_cast<const QAbstractButton *>(w))
+        return ControlInput::yesNo(value, &ok) == ControlInput::yesNo(current, &currentOk) && ok && currentOk;
+    return value == current;
+}
+
+// Enters one value; a refusal is reported and the control gets back what it held. A value
+// for a control the person could not reach on the form as it stands is reported too.
 void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRel::Choice &choice, const QString &value,
                 QStringList &lines)
 {
     QWidget *w = form.findChild<QWidget *>(choice.control);
-    if (!w || w->isHidden())
+    if (!w)
         return;
     const QString previous = ControlInput::valueOf(w);
+    if (const QString why = input.unreachable(w); !why.isEmpty()) {
+        if (holds(w, value, previous))
+            return;
+        QString line = QStringLiteral("%1: %2").arg(withValue(choice.caption, w, value), why);
+        if (!ControlInput::isPicker(w))
+            line += QStringLiteral("; ficou %1").arg(previous.isEmpty() ? QStringLiteral("em branco") : previous);
+        lines << line + QLatin1Char('.');
+        return;
+    }
     QStringList refused;
     try {
         refused = input.enter(choice.control, value);
-    } catch (const ESuiteError &) {
-        refused << QStringLiteral("não pode ser alterado nesta sessão; ficou %1.")
-                       .arg(previous.isEmpty() ? QStringLiteral("em branco") : previous);
+    } catch (const ESuiteError &e) {
+        refused << e.message();
     }
     if (refused.isEmpty())
         return;
     lines << QStringLiteral("%1: %2").arg(withValue(choice.caption, w, value), refused.join(QLatin1Char(' ')));
-    if (!ControlInput::isPicker(w) && w->isEnabled())
+    if (!ControlInput::isPicker(w))
         input.enter(choice.control, previous);
 }
 

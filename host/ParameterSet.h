@@ -56,5 +56,6 @@ struct SUITE_EXPORT ParameterSetQuestion
     QDate from;             // the screen's dates now
     QDate to;
     QDate today;              // the processing date a relative period counts from
-    bool makeDefault = false; // applied when the screen opens
+    bool makeDefault = false; // applied when the screen opens (proposed: the set named already is)
+    QString defaultName;      // the set the screen applies when it opens now ("" none)
 };

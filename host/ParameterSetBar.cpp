@@ -191,7 +191,8 @@ void ParameterSetBar::saveCurrent()
         question.from = set.period->resolvedFrom(question.today);
         question.to = set.period->resolvedTo(question.today);
     }
-    question.makeDefault = !set.name.isEmpty() && store().defaultName() == set.name;
+    question.defaultName = store().defaultName();
+    question.makeDefault = !set.name.isEmpty() && question.defaultName == set.name;
     if (!Interaction::instance()->askParameterSet(m_form, question))
         return;
     if (question.ownNames.contains(question.name) && question.name != currentName()

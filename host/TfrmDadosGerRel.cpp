@@ -365,15 +365,20 @@ bool TfrmDadosGerRel::activated()
 {
     if (!guarded([this] { FormActivate(this); }))
         return false;
-    // After the screen's own first-activation defaults: the sets, and the default one.
-    if (!std::exchange(m_setsStarted, true))
-        guarded([this] {
-            if (g_applyDefaultSets)
-                panConjunto->applyDefault();
-            else
-                panConjunto->refresh();
-        });
+    startParameterSets();
     return true;
+}
+
+void TfrmDadosGerRel::startParameterSets()
+{
+    if (std::exchange(m_setsStarted, true))
+        return;
+    guarded([this] {
+        if (g_applyDefaultSets)
+            panConjunto->applyDefault();
+        else
+            panConjunto->refresh();
+    });
 }
 
 void TfrmDadosGerRel::setApplyDefaultSets(bool on)

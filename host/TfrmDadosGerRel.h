@@ -144,6 +144,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // Raises the "definition not found" message when the chosen report has no file.
     void requireDefinition();
+    // Starts the screen's parameter sets (the list, then the default set applied) over the
+    // screen's first-activation defaults; only the first call does anything. Called after
+    // the first activation that ends normally; a screen that completes its first
+    // activation elsewhere (a retry from a command) calls it then.
+    void startParameterSets();
 
 private:
     // The frame, top to bottom: command buttons with the report code, the report list with

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -37,6 +38,21 @@ public:
         ~Hold() { --instance().m_running; }
         Hold(const Hold &) = delete;
         Hold &operator=(const Hold &) = delete;
+    };
+
+    // While one is alive, focus moves fire exits again, even inside a Hold: a value entered
+    // as a person types it (a parameter set applied from within a command) is validated
+    // as the person would leave it.
+    class SUITE_EXPORT Release
+    {
+    public:
+        Release() : m_held(std::exchange(instance().m_running, 0)) { }
+        ~Release() { instance().m_running = m_held; }
+        Release(const Release &) = delete;
+        Release &operator=(const Release &) = delete;
+
+    private:
+        int m_held;
     };
 
 private:

@@ -74,6 +74,14 @@ ParameterSetDialog::ParameterSetDialog(const ParameterSetQuestion &question, QWi
     m_default->setObjectName(QStringLiteral("chkPadrao"));
     m_default->setChecked(question.makeDefault);
     form->addRow(QString(), m_default);
+    connect(m_default, &QCheckBox::clicked, this, [this] { m_defaultChosen = true; });
+    connect(m_name, &QComboBox::currentTextChanged, this, [this](const QString &text) {
+        if (!m_defaultChosen)
+            m_default->setChecked(!m_question.defaultName.isEmpty()
+                                  && ParameterSet::cleanName(text) == m_question.defaultName);
+    });
+    m_name->setFocus();
+    m_name->lineEdit()->selectAll();
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *save = buttons->addButton(QStringLiteral("Salvar"), QDialogButtonBox::AcceptRole);

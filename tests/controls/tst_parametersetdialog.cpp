@@ -2,6 +2,7 @@
 // each choice gives back with the dates it stands for, and a name it will not take.
 #include "controls/ParameterSetDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -46,6 +47,8 @@ private slots:
     void periodRows_data();
     void periodRows();
     void blankNameIsNotSaved();
+    void nameAndDefaultAsThePersonLeavesThem_data();
+    void nameAndDefaultAsThePersonLeavesThem();
 };
 
 void tst_ParameterSetDialog::proposesWhatItWasAsked()
@@ -110,6 +113,54 @@ void tst_ParameterSetDialog::blankNameIsNotSaved()
     name->setCurrentText(QStringLiteral("  Nova   lista "));
     QVERIFY(saveButton(d)->isEnabled());
     QCOMPARE(d.answer().name, QStringLiteral("Nova lista"));
+}
+
+void tst_ParameterSetDialog::nameAndDefaultAsThePersonLeavesThem_data()
+{
+    QTest::addColumn<QString>("proposed"); // the set chosen on the screen
+    QTest::addColumn<QString>("typed");    // typed as the dialog opens; empty: nothing
+    QTest::addColumn<bool>("clicked");     // the person clicks "Aplicar ao abrir"
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("makeDefault");
+    const QString semana = QStringLiteral("Semana que vem"); // the set the screen opens with
+    const QString mensal = QStringLiteral("Mensal");
+    QTest::newRow("the default set saved again") << semana << QString() << false << semana << true;
+    QTest::newRow("the default set under a new name")
+        << semana << QStringLiteral("Londrina") << false << QStringLiteral("Londrina") << false;
+    QTest::newRow("a new name, asked to open with it")
+        << semana << QStringLiteral("Londrina") << true << QStringLiteral("Londrina") << true;
+    QTest::newRow("the default set, no longer asked to open with it") << semana << QString() << true << semana << false;
+    QTest::newRow("another set saved again") << mensal << QString() << false << mensal << false;
+    // Replacing the set the screen opens with keeps it so.
+    QTest::newRow("another set saved over the default") << mensal << semana << false << semana << true;
+}
+
+// Typing replaces the proposed name, and "Aplicar ao abrir" moves the default only when
+// the person says so.
+void tst_ParameterSetDialog::nameAndDefaultAsThePersonLeavesThem()
+{
+    QFETCH(QString, proposed);
+    QFETCH(QString, typed);
+    QFETCH(bool, clicked);
+    QFETCH(QString, name);
+    QFETCH(bool, makeDefault);
+    ParameterSetQuestion q = question();
+    q.ownNames = {QStringLiteral("Mensal"), QStringLiteral("Semana que vem")};
+    q.name = proposed;
+    q.defaultName = QStringLiteral("Semana que vem");
+    q.makeDefault = proposed == q.defaultName;
+    ParameterSetDialog d(q);
+    d.show();
+    QApplication::setActiveWindow(&d);
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    if (!typed.isEmpty())
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+    if (clicked) {
+        auto *box = d.findChild<QCheckBox *>(QStringLiteral("chkPadrao"));
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); // on the tick
+    }
+    QCOMPARE(d.answer().name, name);
+    QCOMPARE(d.answer().makeDefault, makeDefault);
 }
 
 QTEST_MAIN(tst_ParameterSetDialog)

@@ -7,6 +7,8 @@
 #include "Consiste.h"
 #include "Database.h"
 #include "ModuleRegistry.h"
+#include "ParameterSetBar.h"
+#include "ParameterSetStore.h"
 #include "Pkg_Lpr07731.h"
 #include "TMessages.h"
 #include "TfrmListaPrecRel.h"
@@ -127,6 +129,8 @@ private slots:
     void emptyProductTableLeavesRangeEmpty();
     void serverDownThenBack();
     void failedStartNeverRunsTheReport();
+    void retryIsAFirstActivation_data();
+    void retryIsAFirstActivation();
     void supplierTextCallbacks_data();
     void supplierTextCallbacks();
 };
@@ -499,6 +503,82 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
     QCOMPARE(params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(), QStringLiteral("0001"));
     QCOMPARE(f.io.errors.size(), 2);
     f.close();
+}
+
+void tst_FormLifecycle::retryIsAFirstActivation_data()
+{
+    QTest::addColumn<QString>("box");    // where the person is when the server is back
+    QTest::addColumn<bool>("byCommand"); // F5 retries the defaults; else coming back to the window
+    for (const char *box : {"speSemIni", "depDataIni", "speSemFin", "depDataFin"}) {
+        QTest::addRow("%s, F5", box) << QString::fromLatin1(box) << true;
+        QTest::addRow("%s, back to the window", box) << QString::fromLatin1(box) << false;
+    }
+}
+
+// When the server is back, the defaults retried after a failed start are those of an
+// opening, whatever holds the focus, and the default parameter set follows them once;
+// later activations keep what the person chose.
+void tst_FormLifecycle::retryIsAFirstActivation()
+{
+    QFETCH(QString, box);
+    QFETCH(bool, byCommand);
+    FormFixture f(DemoOptions(), false);
+    // A Wednesday: neither the first nor the last day of its week.
+    f.env.exec(QStringLiteral("UPDATE FILIAL SET DTPROCESSO = ? WHERE CDFILIAL = '0001'"), {QDate(2026, 12, 9)});
+    f.env.reopen();
+    ServerProcess server(f.env);
+    ParameterSet set;
+    set.name = QStringLiteral("Londrina");
+    set.screen = QStringLiteral("LPR07731");
+    set.values.insert(QStringLiteral("medCdFilial"), QStringLiteral("0003"));
+    ParameterSetStore store(set.screen);
+    store.save(set);
+    store.setDefaultName(set.name);
+    Session::current().serverPort = 1; // nothing listens there
+    TfrmListaPrecRel *form = f.open();
+    QVERIFY(!form->choices().defaultsApplied);
+    QVERIFY(server.start());
+
+    // Another child window takes the activation (showing it does), then the screen gets it back.
+    QMdiSubWindow *other = nullptr;
+    auto comeBack = [&] {
+        if (!other) {
+            other = f.mdiArea->addSubWindow(new QLabel(QStringLiteral("outra")));
+            other->show();
+        }
+        f.mdiArea->setActiveSubWindow(other);
+        f.mdiArea->setActiveSubWindow(form->subWindow());
+        QApplication::processEvents();
+    };
+    FormFixture::focus(control<QWidget>(form, box.toLatin1().constData()));
+    if (byCommand) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QApplication::processEvents();
+        QCOMPARE(f.io.infos.size(), 1);
+        QVERIFY2(f.io.infos.first().contains(QStringLiteral("o conjunto \"Londrina\"")), qPrintable(f.io.infos.first()));
+    } else {
+        comeBack();
+    }
+    QVERIFY(form->choices().defaultsApplied);
+    const QDate proc = Zelmora::DataProc(QStringLiteral("0001"));
+    QCOMPARE(control<TDateEditPlus>(form, "depDataIni")->GetDate(), proc);
+    QCOMPARE(control<TDateEditPlus>(form, "depDataFin")->GetDate(), proc);
+    QCOMPARE(control<TSpinEdit>(form, "speSemIni")->Text(), QString::number(Consiste::NumeroSemana(proc)));
+    QCOMPARE(control<TSpinEdit>(form, "speSemFin")->Text(), QString::number(Consiste::NumeroSemana(proc)));
+    auto *sets = form->findChild<ParameterSetBar *>(QStringLiteral("panConjunto"));
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0003"));
+    // As if typed, from within the command too: the branch is validated as it is left.
+    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(), QStringLiteral("Filial Londrina"));
+    QCOMPARE(sets->currentName(), set.name);
+    QVERIFY(sets->actRenomear->isEnabled());
+
+    FormFixture::type(control<TMaskEdit>(form, "medCdFilial"), QStringLiteral("0005"));
+    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
+    comeBack();
+    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0005"));
+    QCOMPARE(f.io.errors.size(), 1); // the failed start's
+    f.close();
+    delete other;
 }
 
 void tst_FormLifecycle::supplierTextCallbacks_data()

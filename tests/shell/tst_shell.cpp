@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -64,6 +65,8 @@ private slots:
     void batchSavesAndAppliesAVariant();
     void batchVariantRefusal_data();
     void batchVariantRefusal();
+    void controlAPersonCannotReachIsRefused_data();
+    void controlAPersonCannotReachIsRefused();
     void noDisplaySaysSo();
     void localizedResourceModuleTakesPrecedence();
 
@@ -276,6 +279,73 @@ void tst_Shell::batchVariantRefusal()
     for (const QString &m : messages)
         QVERIFY2(r.err.contains(m), qPrintable(r.err));
     QVERIFY(!QFile::exists(file));
+}
+
+void tst_Shell::controlAPersonCannotReachIsRefused_data()
+{
+    QTest::addColumn<bool>("tied");   // the session is tied to its branch
+    QTest::addColumn<int>("module");  // the session's module
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("reason"); // empty: taken
+    QTest::newRow("branch of a session tied to it")
+        << true << 4 << QStringLiteral("medCdFilial") << QStringLiteral("0002") << QStringLiteral("desabilitado");
+    QTest::newRow("pricing order outside module 34")
+        << false << 4 << QStringLiteral("chkOrdPrPI") << QStringLiteral("S") << QStringLiteral("não aparece na tela");
+    QTest::newRow("supplier list with the group on Todos")
+        << false << 4 << QStringLiteral("sbtFornecedor") << QStringLiteral("000001")
+        << QStringLiteral("\"Lista\" marcada");
+    QTest::newRow("pricing order in module 34") << false << 34 << QStringLiteral("chkOrdPrPI") << QStringLiteral("S")
+                                                << QString();
+}
+
+// What a person could not reach on the screen (a disabled or hidden control, a picker
+// whose group is on "Todos") is refused with the reason, given on the command line or
+// in a parameter set, and nothing is written.
+void tst_Shell::controlAPersonCannotReachIsRefused()
+{
+    QFETCH(bool, tied);
+    QFETCH(int, module);
+    QFETCH(QString, control);
+    QFETCH(QString, given);
+    QFETCH(QString, reason);
+    Session session = Session::current();
+    session.vinculadoFilial = tied;
+    session.modulo = module;
+    const QString ini = m_fixture->env.dir() + QStringLiteral("/alcance.ini");
+    session.save(ini);
+    const QString folder = m_fixture->env.dir() + QStringLiteral("/config/Suite/conjuntos/LPR07731");
+    QVERIFY(QDir().mkpath(folder));
+    QFile set(folder + QStringLiteral("/Alcance.json"));
+    QVERIFY(set.open(QIODevice::WriteOnly));
+    const QJsonValue inSet = control.startsWith(QLatin1String("sbt")) ? QJsonValue(QJsonArray{given}) : given;
+    set.write(QJsonDocument(QJsonObject{{QStringLiteral("formato"), 1},
+                                        {QStringLiteral("tela"), QStringLiteral("LPR07731")},
+                                        {QStringLiteral("nome"), QStringLiteral("Alcance")},
+                                        {QStringLiteral("valores"), QJsonObject{{control, inSet}}}})
+                  .toJson());
+    set.close();
+
+    const QString file = m_fixture->env.dir() + QStringLiteral("/alcance.csv");
+    // Outside module 4 the dates start blank: a period makes the run complete.
+    const QStringList base{QStringLiteral("--config"), ini,          QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                           QStringLiteral("--period"), QStringLiteral("semana atual")};
+    const QStringList ways[] = {{QStringLiteral("--set"), control + QLatin1Char('=') + given},
+                                {QStringLiteral("--variant"), QStringLiteral("Alcance")}};
+    for (const QStringList &way : ways) {
+        QFile::remove(file);
+        const Run r = suite(base + way + QStringList{QStringLiteral("--save"), file, QStringLiteral("--dump-params")});
+        if (reason.isEmpty()) {
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            QCOMPARE(value(paramsOf(r.out), "P_ORDPI"), QStringLiteral("S"));
+            continue;
+        }
+        QVERIFY2(r.code == 2, qPrintable(way.join(' ') + QLatin1Char('\n') + r.err));
+        QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+        QVERIFY(r.err.contains(QStringLiteral("Nada foi gravado.")));
+        QVERIFY(!QFile::exists(file));
+    }
+    set.remove();
 }
 
 void tst_Shell::noDisplaySaysSo()
