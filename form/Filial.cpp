@@ -137,4 +137,7 @@ void TfrmListaPrecRel::buildBranchQueries()
     sbtFilial->DataSource = dtsFilial;
     sbtFilial->EmptyError = QStringLiteral("Não há filial cadastrada.");
     sbtFilial->KeyField = QStringLiteral("CDFILIAL");
+    // Esc in the code puts back the branch it named on entry: its name, region and the
+    // region's code too.
+    medCdFilial->setEntryCompanions({edtNmFilial, edtNmRegiao, edtCdRegiao});
 }

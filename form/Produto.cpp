@@ -103,6 +103,8 @@ QWidget *TfrmListaPrecRel::buildProductGroup(const QFont &plain)
     edtNmProdFin = displayBox(QStringLiteral("edtNmProdFin"), GroupBox1);
     for (TMaskEdit *e : {medCdProdIni, medCdProdFin})
         e->setFixedWidth(110);
+    medCdProdIni->setEntryCompanions({edtNmProdIni});
+    medCdProdFin->setEntryCompanions({edtNmProdFin});
     for (TBtnPesquisa *b : {sbtProdIni, sbtProdFin})
         b->setToolTip(QStringLiteral("Pesquisar"));
     Bevel2 = new QFrame(GroupBox1);

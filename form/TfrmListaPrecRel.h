@@ -106,6 +106,7 @@ private:
     QLabel *Label2;
     TDateEditPlus *depDataFin;
     QLineEdit *edtDataFin;
+    QLabel *lblAvisoValidade = nullptr; // says, without stopping anyone, that the final date is before the initial
 
     // Options group.
     QGroupBox *GroupBox4;
@@ -221,6 +222,9 @@ private:
     void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
     void dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday);
     void saidaData(TDateEditPlus *date, TSpinEdit *week);
+    // A date far from the processing year is kept only when the person confirms it.
+    void confirmaAnoDistante(TDateEditPlus *date);
+    void mostraAvisoValidade();
     void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField, const QString &emptyKey,
                   const QString &titleKey, QString &list);
     // Beside each "Lista", how many are picked; the button's hint names the first few.

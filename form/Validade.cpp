@@ -2,6 +2,10 @@
 #include "TfrmListaPrecRel.h"
 
 #include "Consiste.h"
+#include "EAbort.h"
+#include "Interaction.h"
+#include "Zelmora.h"
+#include "controls/EditEntry.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TSpinEdit.h"
 #include "FormWidgets.h"
@@ -34,6 +38,8 @@ void TfrmListaPrecRel::semanaParaData(TSpinEdit *week, TDateEditPlus *date, QCha
 void TfrmListaPrecRel::dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday)
 {
     weekday->setText(Consiste::NomeSemana(date->GetDate()).left(3));
+    if (!depDataIni->hasFocus() && !depDataFin->hasFocus())
+        mostraAvisoValidade();
     if (date->hasFocus()) {
         week->setText(QString());
         return;
@@ -49,8 +55,44 @@ void TfrmListaPrecRel::dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLin
 void TfrmListaPrecRel::saidaData(TDateEditPlus *date, TSpinEdit *week)
 {
     date->CheckValidDate();
-    if (!Consiste::EmptyString(date->Text()))
+    if (!Consiste::EmptyString(date->Text())) {
+        confirmaAnoDistante(date);
         week->setValue(Consiste::NumeroSemana(date->GetDate()));
+    }
+    mostraAvisoValidade();
+}
+
+void TfrmListaPrecRel::confirmaAnoDistante(TDateEditPlus *date)
+{
+    // More than this many years from the processing year is most likely a slip of the
+    // keyboard (a year typed over another), rarely a price list's validity.
+    constexpr int kAnosPlausiveis = 20;
+    const QDate data = date->GetDate();
+    const char *const confirmada = "dataConfirmada";
+    const QDate processamento = Zelmora::DataProc(Zelmora::FiliProc());
+    if (qAbs(data.year() - processamento.year()) <= kAnosPlausiveis || date->property(confirmada).toDate() == data)
+        return;
+    const QString pergunta = QStringLiteral("A data %1 está a mais de %2 anos do ano de processamento (%3).\n"
+                                            "Manter esta data?")
+                                 .arg(data.toString(QStringLiteral("dd/MM/yyyy")))
+                                 .arg(kAnosPlausiveis)
+                                 .arg(processamento.year());
+    if (Interaction::instance()->confirm(this, QStringLiteral("Validade"), pergunta)) {
+        date->setProperty(confirmada, data);
+        return;
+    }
+    date->setFocus();
+    EditEntry::selectFocused();
+    throw EAbort();
+}
+
+void TfrmListaPrecRel::mostraAvisoValidade()
+{
+    if (!lblAvisoValidade)
+        return;
+    const QDate inicial = depDataIni->GetDate();
+    const QDate final = depDataFin->GetDate();
+    lblAvisoValidade->setVisible(inicial.isValid() && final.isValid() && final < inicial);
 }
 
 void TfrmListaPrecRel::speSemIniChange(QObject *)
@@ -140,6 +182,16 @@ QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
     }
     for (QLineEdit *e : {edtDataIni, edtDataFin})
         e->setFixedWidth(34);
+    lblAvisoValidade = new QLabel(QStringLiteral("Validade final antes da inicial"), GroupBox3);
+    lblAvisoValidade->setObjectName(QStringLiteral("lblAvisoValidade"));
+    lblAvisoValidade->setStyleSheet(QStringLiteral("color: #a00000;"));
+    lblAvisoValidade->hide();
+    // Esc puts back both halves of a side: a week with the date that went with it (which
+    // need not be the week's first or last day), a date with its week.
+    speSemIni->setEntryCompanions({depDataIni});
+    speSemFin->setEntryCompanions({depDataFin});
+    depDataIni->setEntryCompanions({speSemIni});
+    depDataFin->setEntryCompanions({speSemFin});
     val->addWidget(lblValFin);
     val->addWidget(speSemIni);
     val->addWidget(Label1);
@@ -150,6 +202,8 @@ QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
     val->addWidget(Label2);
     val->addWidget(depDataFin);
     val->addWidget(edtDataFin);
+    val->addSpacing(6);
+    val->addWidget(lblAvisoValidade);
     val->addStretch(1);
     normalFont(GroupBox3, plain);
 

@@ -1,4 +1,6 @@
 #include "EditEntry.h"
+#include "FocusTracker.h"
+#include "TSpinEdit.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -30,12 +32,51 @@ void EditEntry::selectFocused()
         spin->selectAll();
 }
 
-void EditEntry::focusIn(Qt::FocusReason reason, const QString &text, const std::function<void()> &selectAll)
+QString EditEntry::textOf(const QWidget *box)
 {
-    if (startsEntry(reason))
+    if (auto *spin = qobject_cast<const TSpinEdit *>(box))
+        return spin->Text();
+    if (auto *line = qobject_cast<const QLineEdit *>(box))
+        return line->text();
+    return QString();
+}
+
+void EditEntry::writeText(QWidget *box, const QString &text)
+{
+    if (auto *spin = qobject_cast<TSpinEdit *>(box))
+        spin->setText(text);
+    else if (auto *line = qobject_cast<QLineEdit *>(box))
+        line->setText(text);
+}
+
+void EditEntry::setCompanions(const QList<QWidget *> &companions)
+{
+    m_companions.clear();
+    m_companionTexts.clear();
+    for (QWidget *w : companions) {
+        m_companions << w;
+        m_companionTexts << textOf(w);
+    }
+}
+
+void EditEntry::focusIn(const QWidget *edit, Qt::FocusReason reason, const QString &text,
+                        const std::function<void()> &selectAll)
+{
+    if (startsEntry(reason) && !FocusTracker::returningTo(edit)) {
         m_text = text;
+        for (int i = 0; i < m_companions.size(); ++i)
+            m_companionTexts[i] = textOf(m_companions.at(i));
+    }
     if (selectsAll(reason))
         selectAll();
+}
+
+bool EditEntry::companionsChanged() const
+{
+    for (int i = 0; i < m_companions.size(); ++i)
+        if (m_companions.at(i) && textOf(m_companions.at(i)) != m_companionTexts.at(i))
+            return true;
+    return false;
 }
 
 bool EditEntry::escape(const QKeyEvent *event, const QString &text, const std::function<void(const QString &)> &write,
@@ -43,9 +84,12 @@ bool EditEntry::escape(const QKeyEvent *event, const QString &text, const std::f
 {
     const bool plainEsc =
         event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!plainEsc || text == m_text)
+    if (!plainEsc || (text == m_text && !companionsChanged()))
         return false;
     write(m_text);
+    for (int i = 0; i < m_companions.size(); ++i)
+        if (m_companions.at(i))
+            writeText(m_companions.at(i), m_companionTexts.at(i));
     selectAll();
     return true;
 }

@@ -5,6 +5,14 @@ LookupModel::LookupModel(TDataSet *dataSet, QVector<Column> columns, const QStri
     : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns)), m_keyField(keyField)
 { }
 
+int LookupModel::rowOfKey(const QString &key)
+{
+    for (int r = 0; r < rowCount(); ++r)
+        if (keyValue(r).toString() == key)
+            return r;
+    return -1;
+}
+
 int LookupModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_columns.size());

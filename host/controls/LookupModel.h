@@ -34,6 +34,9 @@ public:
     // Raw values of a shown row.
     virtual QVariant value(int row, int column) const = 0;
     virtual QVariant keyValue(int row) const = 0;
+    // The row of the list that holds key, bringing it into the list when the list is read
+    // in pages; -1 when no row has it.
+    virtual int rowOfKey(const QString &key);
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;

@@ -7,6 +7,8 @@
 #include "WordSearch.h"
 
 #include <QSet>
+
+#include <algorithm>
 #include <QSqlError>
 
 #include <QSqlQuery>
@@ -440,6 +442,40 @@ QVariant LookupSqlModel::value(int row, int column) const
 QVariant LookupSqlModel::keyValue(int row) const
 {
     return value(row, int(m_columns.size()));
+}
+
+int LookupSqlModel::rowOfKey(const QString &key)
+{
+    const int read = LookupModel::rowOfKey(key);
+    if (read >= 0 || key.isEmpty() || searchesName() || !m_text.isEmpty())
+        return read;
+    QVector<Row> before = readNextToKey(key, true, rowsBeforeKey);
+    std::reverse(before.begin(), before.end());
+    const QVector<Row> from = readNextToKey(key, false, firstPage);
+    if (from.isEmpty() || from.constFirst().at(m_columns.size()).toString() != key)
+        return -1;
+    beginResetModel();
+    m_rows = before + from;
+    m_exhausted = from.size() < firstPage;
+    endResetModel();
+    return int(before.size());
+}
+
+QVector<LookupSqlModel::Row> LookupSqlModel::readNextToKey(const QString &key, bool before, int limit)
+{
+    const QString column = QStringLiteral("LK.") + checkedName(m_keyField);
+    QString sql =
+        QStringLiteral("SELECT * FROM (%1) LK WHERE %2 %3 :LK__CHAVE ORDER BY %2%4")
+            .arg(withoutFinalOrder(nestable(m_query->sqlFor(m_dialect))), column,
+                 before ? QStringLiteral("<") : QStringLiteral(">="), before ? QStringLiteral(" DESC") : QString());
+    sql += m_dialect == SqlDialect::Firebird ? QStringLiteral(" ROWS %1").arg(limit)
+                                             : QStringLiteral(" LIMIT %1").arg(limit);
+    TParams params = m_query->Params();
+    params.CreateParam(QStringLiteral("LK__CHAVE"), TFieldType::ftString).setAsString(key);
+    QSqlQuery query(m_query->database());
+    query.setForwardOnly(true);
+    PreparedSql::prepare(sql, params, m_dialect).exec(query);
+    return readRows(query);
 }
 
 int LookupSqlModel::rowCount(const QModelIndex &parent) const

@@ -43,6 +43,9 @@ public:
     void search(const QString &field, const QString &text) override;
     QVariant value(int row, int column) const override;
     QVariant keyValue(int row) const override;
+    // Beyond the rows read, a list in code order opens at the code: the rows just before
+    // it, then the pages from it on.
+    int rowOfKey(const QString &key) override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
@@ -51,6 +54,7 @@ public:
     static constexpr int minPartLength = 3;
     static constexpr int firstPage = 100;
     static constexpr int nextPage = 300;
+    static constexpr int rowsBeforeKey = 30;
 
 private:
     using Row = QVector<QVariant>; // the shown columns, then the key, then the column searched
@@ -66,6 +70,8 @@ private:
     // The servers: the next rows found through the words of the names.
     QVector<Row> readWordPage(int limit);
     bool searchesName() const;
+    // The rows of the unfiltered code order next to key: before it (nearest last) or from it on.
+    QVector<Row> readNextToKey(const QString &key, bool before, int limit);
     // The state of a new search: what is compared, and which index answers it.
     void startSearch(const QString &field, const QString &text);
     // Whether a search has no more rows to read (shortPage: the last page was not full).

@@ -38,19 +38,24 @@ LookupWindow::LookupWindow(QWidget *parent, const QString &title, LookupModel *m
     layout->addWidget(m_grdLista, 1);
     layout->addLayout(bottom);
     resize(qBound(420, listWidth + 60, 900), 440);
+    // Tab goes from the search line to the Código/Nome switch, then to the list.
+    setTabOrder(m_edtPesquisa, m_cbbCampo);
+    setTabOrder(m_cbbCampo, m_grdLista);
     connectSearch();
 }
 
 QLayout *LookupWindow::buildSearchRow(bool byKey)
 {
-    auto *lblCampo = new QLabel(QStringLiteral("Pesquisar por:"), this);
+    auto *lblCampo = new QLabel(QStringLiteral("Pesquisar &por:"), this);
     m_cbbCampo = new QComboBox(this);
+    lblCampo->setBuddy(m_cbbCampo);
     m_cbbCampo->setObjectName(QStringLiteral("cbbCampo"));
     m_cbbCampo->addItem(QStringLiteral("Código"));
     if (!m_nameField.isEmpty())
         m_cbbCampo->addItem(QStringLiteral("Nome"));
     m_cbbCampo->setCurrentIndex(byKey || m_nameField.isEmpty() ? 0 : 1);
-    m_cbbCampo->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab from the search line and by Alt+P.
+    m_cbbCampo->setFocusPolicy(Qt::StrongFocus);
 
     m_edtPesquisa = new QLineEdit(this);
     m_edtPesquisa->setObjectName(QStringLiteral("edtPesquisa"));
@@ -131,7 +136,10 @@ void LookupWindow::connectSearch()
     });
     connect(m_cbbCampo, &QComboBox::currentIndexChanged, this, [this] {
         guarded([this] { runSearch(); });
-        m_edtPesquisa->setFocus();
+        // Chosen with the mouse, the typing goes on in the search line; from the keyboard
+        // the arrows keep choosing.
+        if (!m_cbbCampo->hasFocus())
+            m_edtPesquisa->setFocus();
     });
     connect(m_grdLista, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
     // A search that ends a page early goes on as the list is shown: rows may come later.
@@ -147,28 +155,38 @@ QString LookupWindow::searchField() const
     return m_cbbCampo->currentIndex() == 0 ? m_model->keyField() : m_nameField;
 }
 
+bool LookupWindow::nothingFound() const
+{
+    return m_model->rowCount() == 0 && !m_model->canFetchMore(QModelIndex());
+}
+
 void LookupWindow::runSearch()
 {
     QString text = m_edtPesquisa->text();
-    if (searchField() == m_model->keyField() && m_keyFieldDef && !m_keyFieldDef->EditMask.isEmpty())
+    const bool byKey = searchField() == m_model->keyField();
+    if (byKey && m_keyFieldDef && !m_keyFieldDef->EditMask.isEmpty())
         text = DelphiMask::parse(m_keyFieldDef->EditMask).stripLiterals(text);
     m_model->search(searchField(), text);
-    m_lblVazio->setVisible(m_model->rowCount() == 0 && !m_model->canFetchMore(QModelIndex()));
+    // What starts no code is looked for in the names (the line asks for "the start of the
+    // code or part of the name"): the list says so by switching to "Nome".
+    if (byKey && nothingFound() && !m_nameField.isEmpty() && !m_edtPesquisa->text().trimmed().isEmpty()) {
+        {
+            const QSignalBlocker block(m_cbbCampo);
+            m_cbbCampo->setCurrentIndex(1);
+        }
+        m_model->search(searchField(), m_edtPesquisa->text());
+    }
+    m_lblVazio->setVisible(nothingFound());
     selectRow(0);
 }
 
 void LookupWindow::start(const QString &key)
 {
     m_model->search(searchField(), QString());
-    m_lblVazio->setVisible(m_model->rowCount() == 0 && !m_model->canFetchMore(QModelIndex()));
-    int row = 0;
-    if (!key.isEmpty())
-        for (int r = 0; r < m_model->rowCount(); ++r)
-            if (m_model->keyValue(r).toString() == key) {
-                row = r;
-                break;
-            }
-    selectRow(row);
+    m_lblVazio->setVisible(nothingFound());
+    // The code in the edit is the row the list opens on, wherever it lies in the list.
+    const int row = key.isEmpty() ? 0 : m_model->rowOfKey(key);
+    selectRow(row < 0 ? 0 : row);
     m_edtPesquisa->setFocus();
 }
 

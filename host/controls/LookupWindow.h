@@ -31,6 +31,7 @@ protected:
 
 private:
     QString searchField() const;
+    bool nothingFound() const;
     void runSearch();
     // The parts of the window, built in this order by the constructor.
     QLayout *buildSearchRow(bool byKey);

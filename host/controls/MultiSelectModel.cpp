@@ -139,6 +139,25 @@ void MultiSelectModel::setAllMarked(bool marked)
     setMarked(rows, marked);
 }
 
+void MultiSelectModel::clearMarks()
+{
+    if (m_markedCount == 0)
+        return;
+    m_marks.fill(0);
+    m_markedCount = 0;
+    if (!m_shown.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_shown.size()) - 1, 0), {Qt::CheckStateRole});
+    emit marksChanged();
+}
+
+int MultiSelectModel::hiddenMarkedCount() const
+{
+    int shown = 0;
+    for (int row : m_shown)
+        shown += m_marks.at(row) ? 1 : 0;
+    return m_markedCount - shown;
+}
+
 QStringList MultiSelectModel::markedKeys() const
 {
     QStringList keys;

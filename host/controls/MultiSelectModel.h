@@ -32,7 +32,10 @@ public:
     // Marks the rows when any of them is unmarked, else unmarks them all.
     void toggle(const QVector<int> &rows);
     void setAllMarked(bool marked); // the rows shown
+    void clearMarks();              // every row, shown or not
     int markedCount() const { return m_markedCount; }
+    // Marked rows that the filter hides.
+    int hiddenMarkedCount() const;
     // Keys of the marked rows in data set order (filter or not).
     QStringList markedKeys() const;
 

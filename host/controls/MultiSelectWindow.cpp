@@ -94,7 +94,7 @@ int MultiSelectWindow::buildList()
 
 QLayout *MultiSelectWindow::buildMarkButtons()
 {
-    auto *btnMarcarTodos = new QPushButton(QStringLiteral("Marcar todos"), this);
+    auto *btnMarcarTodos = m_btnMarcarTodos = new QPushButton(QStringLiteral("Marcar todos"), this);
     btnMarcarTodos->setObjectName(QStringLiteral("btnMarcarTodos"));
     auto *btnDesmarcarTodos = new QPushButton(QStringLiteral("Desmarcar todos"), this);
     btnDesmarcarTodos->setObjectName(QStringLiteral("btnDesmarcarTodos"));
@@ -102,8 +102,11 @@ QLayout *MultiSelectWindow::buildMarkButtons()
     m_lblMarcados->setObjectName(QStringLiteral("lblMarcados"));
     for (QPushButton *b : {btnMarcarTodos, btnDesmarcarTodos})
         b->setFocusPolicy(Qt::NoFocus);
+    // Marking follows the search (mark what was found); unmarking starts the choice over,
+    // as its name says, hidden rows included: a clerk who clears the list and confirms a
+    // new pick must not carry marks that the search happens to hide.
     connect(btnMarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(true); });
-    connect(btnDesmarcarTodos, &QPushButton::clicked, this, [this] { m_model->setAllMarked(false); });
+    connect(btnDesmarcarTodos, &QPushButton::clicked, this, [this] { m_model->clearMarks(); });
 
     auto *marks = new QHBoxLayout;
     marks->addWidget(btnMarcarTodos);
@@ -147,6 +150,9 @@ void MultiSelectWindow::connectList()
         m_model->setFilter(text);
         if (m_model->rowCount() > 0)
             m_grdLista->setCurrentIndex(m_model->index(0, 0));
+        m_btnMarcarTodos->setText(text.trimmed().isEmpty() ? QStringLiteral("Marcar todos")
+                                                           : QStringLiteral("Marcar os listados"));
+        updateCount();
     });
 }
 
@@ -165,7 +171,11 @@ void MultiSelectWindow::updateCount()
 {
     const int n = m_model->markedCount();
     m_btnConfirmar->setEnabled(n > 0);
-    m_lblMarcados->setText(n == 1 ? QStringLiteral("1 marcado") : QStringLiteral("%1 marcados").arg(n));
+    QString text = n == 1 ? QStringLiteral("1 marcado") : QStringLiteral("%1 marcados").arg(n);
+    // Marks the search hides still count: the person sees they are there.
+    if (const int hidden = m_model->hiddenMarkedCount(); hidden > 0)
+        text += QStringLiteral(" (%1 fora da pesquisa)").arg(hidden);
+    m_lblMarcados->setText(text);
 }
 
 bool MultiSelectWindow::eventFilter(QObject *watched, QEvent *event)

@@ -36,4 +36,5 @@ private:
     QTreeView *m_grdLista;
     QLabel *m_lblMarcados;
     QPushButton *m_btnConfirmar;
+    QPushButton *m_btnMarcarTodos;
 };

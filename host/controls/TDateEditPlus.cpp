@@ -104,7 +104,7 @@ void TDateEditPlus::updateColor()
 void TDateEditPlus::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
-    m_entry.focusIn(event->reason(), displayText(), [this] { selectAll(); });
+    m_entry.focusIn(this, event->reason(), displayText(), [this] { selectAll(); });
 }
 
 void TDateEditPlus::focusOutEvent(QFocusEvent *event)
@@ -127,6 +127,16 @@ void TDateEditPlus::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
         showCalendar();
         return;
+    }
+    // A digit typed at the start of a filled date starts a new date, as it does over the
+    // whole text that Tab selects: the mask would otherwise keep the old year's last
+    // digits behind a date typed with a two-digit year (15/01/27 over 07/12/2026 making
+    // 15/01/2726).
+    const QString typed = event->text();
+    if (typed.size() == 1 && typed.at(0).isDigit() && cursorPosition() == 0 && !hasSelectedText() && !Text().isEmpty()
+        && !isReadOnly()) {
+        QLineEdit::clear();
+        setCursorPosition(0);
     }
     QLineEdit::keyPressEvent(event);
 }

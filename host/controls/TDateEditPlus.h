@@ -41,6 +41,8 @@ public:
     // The date a text stands for: day, month and year of two or four digits between
     // slashes, blanks around each part allowed, nothing else. Invalid otherwise.
     static QDate dateOf(const QString &text);
+    // The boxes that Esc puts back with the edit's text (a code's name, a week's date).
+    void setEntryCompanions(const QList<QWidget *> &companions) { m_entry.setCompanions(companions); }
 
 signals:
     // The date text changed: typed or written.

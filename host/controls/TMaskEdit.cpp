@@ -79,7 +79,7 @@ void TMaskEdit::focusInEvent(QFocusEvent *event)
 {
     // After Qt's own handling, which puts the cursor of a masked edit on its first blank.
     QLineEdit::focusInEvent(event);
-    m_entry.focusIn(event->reason(), Text(), [this] { selectAll(); });
+    m_entry.focusIn(this, event->reason(), Text(), [this] { selectAll(); });
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent *event)

@@ -27,6 +27,8 @@ public:
     static QString toQtInputMask(const QString &delphiMask);
     // Formats a raw value under a Delphi mask, literals inserted (as the edit shows it).
     static QString formatMasked(const QString &delphiMask, const QString &raw);
+    // The boxes that Esc puts back with the edit's text (a code's name, a week's date).
+    void setEntryCompanions(const QList<QWidget *> &companions) { m_entry.setCompanions(companions); }
 
 signals:
     // The text changed (typed or written).

@@ -54,7 +54,7 @@ void TSpinEdit::stepBy(int steps)
 void TSpinEdit::focusInEvent(QFocusEvent *event)
 {
     QAbstractSpinBox::focusInEvent(event);
-    m_entry.focusIn(event->reason(), Text(), [this] { selectAll(); });
+    m_entry.focusIn(this, event->reason(), Text(), [this] { selectAll(); });
 }
 
 void TSpinEdit::keyPressEvent(QKeyEvent *event)

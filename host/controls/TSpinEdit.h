@@ -24,6 +24,8 @@ public:
     void stepBy(int steps) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // The boxes that Esc puts back with the edit's text (a code's name, a week's date).
+    void setEntryCompanions(const QList<QWidget *> &companions) { m_entry.setCompanions(companions); }
 
 signals:
     // The text changed (typed, stepped or written).

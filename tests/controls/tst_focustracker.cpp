@@ -23,6 +23,8 @@ private slots:
     void panelExitOnlyWhenLeavingPanel();
     void failedExitStopsPanelExit();
     void focusMovesInsideHandlerFireNothing();
+    void refusalWithABoxHoldsTheFocus_data();
+    void refusalWithABoxHoldsTheFocus();
     void destroyedWidgetsForgotten();
 
 private:
@@ -183,6 +185,60 @@ void tst_FocusTracker::focusMovesInsideHandlerFireNothing()
     // The tracker now counts a as the current control: leaving it fires again.
     m_b->setFocus();
     QCOMPARE(m_log, (QStringList{QStringLiteral("a"), QStringLiteral("a")}));
+}
+
+// An exit refused with a message box: once the box is closed, a focus move that the person
+// did not make (a child window handing the focus back to the control it remembered, the
+// window coming back) must not run the exit again, or the box comes back after every close.
+void tst_FocusTracker::refusalWithABoxHoldsTheFocus_data()
+{
+    QTest::addColumn<QString>("move");
+    QTest::addColumn<int>("exits");
+    QTest::newRow("the toolkit hands the focus on") << "other" << 1;
+    QTest::newRow("the window comes back") << "window" << 1;
+    QTest::newRow("the person presses Tab") << "tab" << 2;
+    QTest::newRow("the person clicks another box") << "click" << 2;
+}
+
+void tst_FocusTracker::refusalWithABoxHoldsTheFocus()
+{
+    QFETCH(QString, move);
+    QFETCH(int, exits);
+    OnExit(m_a, [this] {
+        m_log << QStringLiteral("a");
+        m_a->setFocus();
+        // The message box: a window of its own takes the keyboard until it is closed.
+        QWidget box;
+        auto *ok = new QLineEdit(&box);
+        box.show();
+        box.activateWindow();
+        QApplication::processEvents();
+        ok->setFocus();
+        box.hide();
+        m_window->activateWindow();
+        throw EAbort();
+    });
+    m_b->setFocus(Qt::TabFocusReason);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_a));
+    QCOMPARE(m_log, QStringList{QStringLiteral("a")});
+    QTest::qWait(20); // the box's deactivation events pass
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+
+    if (move == QLatin1String("other"))
+        m_b->setFocus(Qt::OtherFocusReason);
+    else if (move == QLatin1String("window"))
+        m_b->setFocus(Qt::ActiveWindowFocusReason);
+    else if (move == QLatin1String("tab"))
+        QTest::keyClick(m_a, Qt::Key_Tab);
+    else
+        QTest::mouseClick(m_b, Qt::LeftButton);
+    QApplication::processEvents();
+    QCOMPARE(m_log.size(), exits);
+    m_window->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_a));
 }
 
 void tst_FocusTracker::destroyedWidgetsForgotten()

@@ -36,6 +36,8 @@ private slots:
     void trigramTableAgreesWithTheColumn();
     void smallListReadWhole();
     void digitSwitchesToCode();
+    void keyboardAlone_data();
+    void keyboardAlone();
     void escapeCancels();
     void enterOnEmptyListPicksNothing();
     void scrollingReadsFurtherPages_data();
@@ -302,6 +304,63 @@ void tst_LookupDialog::digitSwitchesToCode()
         QVERIFY2(first.startsWith(QLatin1String("01.")), qPrintable(first)); // shown under the mask
         QTest::keyClick(searchLine(d), Qt::Key_Escape);
     });
+}
+
+// What a person does with the keyboard alone: a name typed while the list searches codes,
+// the Código/Nome switch reached by Tab, and the list opened on a code far down the list.
+void tst_LookupDialog::keyboardAlone_data()
+{
+    QTest::addColumn<QString>("current"); // the code in the edit when the list opens
+    QTest::addColumn<QString>("keys");    // typed; "\t" is Tab, "v" after a Tab is Down
+    QTest::addColumn<QString>("searchBy");
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("a name on the code search") << ""
+                                               << "d'ouro"
+                                               << "Nome"
+                                               << "Z'01";
+    QTest::newRow("the switch by Tab") << ""
+                                       << "\tv"
+                                       << "Nome"
+                                       << "";
+    QTest::newRow("a code still searches codes") << ""
+                                                 << "Z,"
+                                                 << "Código"
+                                                 << "Z,02";
+    QTest::newRow("opens on a code past the first page") << "Y00899"
+                                                         << ""
+                                                         << "Código"
+                                                         << "Y00899";
+    QTest::newRow("opens on a code with a quote, near the end") << "Z'01"
+                                                                << ""
+                                                                << "Código"
+                                                                << "Z'01";
+}
+
+void tst_LookupDialog::keyboardAlone()
+{
+    QFETCH(QString, current);
+    QFETCH(QString, keys);
+    QFETCH(QString, searchBy);
+    QFETCH(QString, picked);
+    QString key = current;
+    QString shownBy;
+    const bool chosen = runLookup(m_source, QStringLiteral("CDARVPROD"), key, [&](QDialog *d) {
+        auto *by = d->findChild<QComboBox *>(QStringLiteral("cbbCampo"));
+        if (keys.startsWith(QLatin1Char('\t'))) {
+            QTest::keyClick(searchLine(d), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), by);
+            QTest::keyClick(by, Qt::Key_Down);
+            shownBy = by->currentText();
+            return; // left open: cancelled
+        }
+        typeText(searchLine(d), keys);
+        shownBy = by->currentText();
+        QTest::keyClick(searchLine(d), Qt::Key_Return);
+    });
+    QCOMPARE(shownBy, searchBy);
+    QCOMPARE(chosen, !picked.isEmpty());
+    if (chosen)
+        QCOMPARE(key, picked);
 }
 
 void tst_LookupDialog::escapeCancels()

@@ -26,6 +26,7 @@ private slots:
     void clickOnMarkColumn();
     void searchFiltersAndMarkAllMarksShown();
     void nothingMarkedCannotBeConfirmed();
+    void unmarkAllUnderASearch();
     void digitsFindCodesAndRegistrationNumbers_data();
     void digitsFindCodesAndRegistrationNumbers();
     void rowsInReadingOrder();
@@ -205,6 +206,30 @@ void tst_MultiSelectDialog::nothingMarkedCannotBeConfirmed()
     });
     QVERIFY(stillOpen);
     QCOMPARE(result, QStringList{QStringLiteral("FÇ003")});
+}
+
+// "Desmarcar todos" under a search clears the marks the search hides too (it says "all");
+// until then the count says how many marks the search hides.
+void tst_MultiSelectDialog::unmarkAllUnderASearch()
+{
+    const QStringList result = runDialog({QStringLiteral("F'001"), QStringLiteral("F005")}, [](QDialog *d) {
+        auto *count = d->findChild<QLabel *>(QStringLiteral("lblMarcados"));
+        typeText(searchBox(d), QStringLiteral("beta"));
+        QCOMPARE(grid(d)->model()->rowCount(), 1);
+        QCOMPARE(count->text(), QStringLiteral("2 marcados (2 fora da pesquisa)"));
+        QCOMPARE(button(d, "btnMarcarTodos")->text(), QStringLiteral("Marcar os listados"));
+        QTest::mouseClick(button(d, "btnMarcarTodos"), Qt::LeftButton);
+        QCOMPARE(count->text(), QStringLiteral("3 marcados (2 fora da pesquisa)"));
+        QTest::mouseClick(button(d, "btnDesmarcarTodos"), Qt::LeftButton);
+        QCOMPARE(count->text(), QStringLiteral("0 marcados"));
+        searchBox(d)->clear();
+        QCOMPARE(grid(d)->model()->rowCount(), 5);
+        QCOMPARE(button(d, "btnMarcarTodos")->text(), QStringLiteral("Marcar todos"));
+        goToRow(d, 4);
+        QTest::keyClick(grid(d), Qt::Key_Space);
+        QTest::keyClick(grid(d), Qt::Key_Return);
+    });
+    QCOMPARE(result, QStringList{QStringLiteral("F005")});
 }
 
 void tst_MultiSelectDialog::markColumnFromIdMarcado()

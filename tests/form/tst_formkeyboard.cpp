@@ -51,7 +51,10 @@ private slots:
     void typingReplacesWhatTheKeyboardEntered();
     void typingAfterARefusalReplacesTheRefusedCode();
     void weekAndDateEnteredByTab();
-    void escapePutsBackTheBranch();
+    void escapePutsBackTheWholeField_data();
+    void escapePutsBackTheWholeField();
+    void typingOverADate_data();
+    void typingOverADate();
     void lookupKeys_data();
     void lookupKeys();
     void commandKeys_data();
@@ -140,19 +143,124 @@ void tst_FormKeyboard::weekAndDateEnteredByTab()
     f.close();
 }
 
-void tst_FormKeyboard::escapePutsBackTheBranch()
+// The texts that make up the state of the fields Esc restores, and of what goes with them.
+QStringList fieldState(const TfrmListaPrecRel *form)
 {
+    QStringList state;
+    for (const char *name : {"medCdFilial", "edtNmFilial", "edtNmRegiao", "edtCdRegiao", "medCdProdIni", "edtNmProdIni",
+                             "medCdProdFin", "edtNmProdFin", "depDataIni", "edtDataIni", "depDataFin", "edtDataFin"})
+        state << QStringLiteral("%1=%2").arg(QLatin1String(name), control<QLineEdit>(form, name)->text());
+    for (const char *name : {"speSemIni", "speSemFin"})
+        state << QStringLiteral("%1=%2").arg(QLatin1String(name), control<TSpinEdit>(form, name)->Text());
+    return state;
+}
+
+// Esc puts back the state the field had when it was entered: its text, the name beside it,
+// a week's date and a date's week, also after the field refused what was typed and kept
+// the focus.
+void tst_FormKeyboard::escapePutsBackTheWholeField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("refusal"); // shown on Tab before Esc; "" when not left
+    QTest::newRow("branch typed over") << "medCdFilial"
+                                       << "0002"
+                                       << "";
+    QTest::newRow("branch refused") << "medCdFilial"
+                                    << "9999" << kNaoCad;
+    QTest::newRow("initial product typed over") << "medCdProdIni"
+                                                << "9"
+                                                << "";
+    QTest::newRow("final product typed over") << "medCdProdFin"
+                                              << "1"
+                                              << "";
+    QTest::newRow("initial week") << "speSemIni"
+                                  << "10"
+                                  << "";
+    QTest::newRow("final week") << "speSemFin"
+                                << "3"
+                                << "";
+    QTest::newRow("initial date typed over") << "depDataIni"
+                                             << "01012027"
+                                             << "";
+    QTest::newRow("final date refused") << "depDataFin"
+                                        << "31022026"
+                                        << "'31/02/2026' não é uma data válida.";
+}
+
+void tst_FormKeyboard::escapePutsBackTheWholeField()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, refusal);
     FormFixture f;
     TfrmListaPrecRel *form = f.open();
-    const QString name = control<QLineEdit>(form, "edtNmFilial")->text();
-    FormFixture::focus(control<TMaskEdit>(form, "medCdProdIni"));
-    press(Qt::Key_Backtab, Qt::ShiftModifier);
-    typeKeys(QStringLiteral("0002"));
-    QVERIFY(control<QLineEdit>(form, "edtNmFilial")->text().isEmpty());
+    // Dates that are not the first or last day of their weeks: a week's date put back
+    // from the week alone would differ.
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate(2026, 12, 9));
+    control<TDateEditPlus>(form, "depDataFin")->SetDate(QDate(2026, 12, 17));
+    QWidget *box = form->findChild<QWidget *>(field);
+    QVERIFY(box);
+    FormFixture::focus(box);
+    const QStringList entered = fieldState(form);
+    typeKeys(typed);
+    QVERIFY(fieldState(form) != entered);
+    if (!refusal.isEmpty()) {
+        press(Qt::Key_Tab);
+        QCOMPARE(f.io.errors, QStringList{refusal});
+        QCOMPARE(focused(), box);
+    }
     press(Qt::Key_Escape);
-    QCOMPARE(control<TMaskEdit>(form, "medCdFilial")->Text(), QStringLiteral("0001"));
+    QCOMPARE(fieldState(form), entered);
+    QCOMPARE(focused(), box);
+    // The field is left as it was entered: nothing more to say.
     press(Qt::Key_Tab);
-    QCOMPARE(control<QLineEdit>(form, "edtNmFilial")->text(), name);
+    QVERIFY(focused() != box);
+    QCOMPARE(f.io.errors, refusal.isEmpty() ? QStringList() : QStringList{refusal});
+    f.close();
+}
+
+// Typing a date over a filled one: from the start it replaces the old date, as Tab's
+// selection does; a year far from the processing year is asked about before it is kept.
+void tst_FormKeyboard::typingOverADate_data()
+{
+    QTest::addColumn<bool>("fromHome"); // Home pressed after entering, else the text is selected
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("answer"); // to the question, when one is asked
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("left");
+    QTest::newRow("Home, two-digit year") << true << "150127" << false << "15/01/2027" << 0 << true;
+    QTest::newRow("Home, four-digit year") << true << "15012027" << false << "15/01/2027" << 0 << true;
+    QTest::newRow("selected, two-digit year") << false << "150127" << false << "15/01/2027" << 0 << true;
+    QTest::newRow("far year kept") << false << "01012090" << true << "01/01/2090" << 1 << true;
+    QTest::newRow("far year refused") << true << "01011926" << false << "01/01/1926" << 1 << false;
+    QTest::newRow("a near year is not asked") << false << "01012040" << false << "01/01/2040" << 0 << true;
+}
+
+void tst_FormKeyboard::typingOverADate()
+{
+    QFETCH(bool, fromHome);
+    QFETCH(QString, typed);
+    QFETCH(bool, answer);
+    QFETCH(QString, shown);
+    QFETCH(int, questions);
+    QFETCH(bool, left);
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    auto *date = control<TDateEditPlus>(form, "depDataFin");
+    date->SetDate(QDate(2026, 12, 7));
+    f.io.confirmAnswers = {answer};
+    FormFixture::focus(date);
+    if (fromHome)
+        press(Qt::Key_Home);
+    typeKeys(typed);
+    press(Qt::Key_Tab);
+    QCOMPARE(date->Text(), shown);
+    QCOMPARE(f.io.questions.size(), questions);
+    QCOMPARE(focused() != date, left);
+    if (left) // the week follows the date kept
+        QCOMPARE(control<TSpinEdit>(form, "speSemFin")->Value(), Consiste::NumeroSemana(date->GetDate()));
     QCOMPARE(f.io.errors, QStringList());
     f.close();
 }

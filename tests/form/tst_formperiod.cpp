@@ -4,12 +4,14 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
+#include "Consiste.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TSpinEdit.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -65,6 +67,7 @@ private slots:
     void dateToWeek_data();
     void dateToWeek();
     void invalidDateOnLeaving();
+    void finalBeforeInitialIsSaidOnLeaving();
     void steppingUpStaysInTheYear_data();
     void steppingUpStaysInTheYear();
     void twoYears();
@@ -226,6 +229,32 @@ void tst_FormPeriod::invalidDateOnLeaving()
     QCOMPARE(f.io.errors, QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
     QCOMPARE(QApplication::focusWidget(), control<TDateEditPlus>(form, "depDataFin"));
     QVERIFY(control<TSpinEdit>(form, "speSemFin")->Text().isEmpty()); // not written after the refusal
+    f.close();
+}
+
+// Said beside the dates when the person leaves one, without a box that stops them; the
+// output still refuses the period.
+void tst_FormPeriod::finalBeforeInitialIsSaidOnLeaving()
+{
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    auto *notice = control<QLabel>(form, "lblAvisoValidade");
+    QVERIFY(!notice->isVisible());
+    control<TDateEditPlus>(form, "depDataIni")->SetDate(QDate(2026, 12, 10));
+    control<TDateEditPlus>(form, "depDataFin")->SetDate(QDate(2026, 12, 20));
+    QVERIFY(!notice->isVisible());
+    FormFixture::type(control<TDateEditPlus>(form, "depDataFin"), QStringLiteral("01122026"));
+    QVERIFY(!notice->isVisible()); // not while typing
+    FormFixture::focus(control<TCheckBox>(form, "chkVariPreco"));
+    QVERIFY(notice->isVisible());
+    QCOMPARE(QApplication::focusWidget(), control<TCheckBox>(form, "chkVariPreco"));
+    QCOMPARE(f.io.errors, QStringList());
+    // A week that moves the initial date before the final one puts it right.
+    FormFixture::focus(control<TSpinEdit>(form, "speSemIni"));
+    QTest::keyClick(control<TSpinEdit>(form, "speSemIni"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(control<TSpinEdit>(form, "speSemIni"),
+                     QString::number(Consiste::NumeroSemana(QDate(2026, 11, 20))));
+    QVERIFY(!notice->isVisible());
     f.close();
 }
 
