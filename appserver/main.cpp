@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -53,6 +54,19 @@ QString readTls(const Session &session, QSslConfiguration &tls)
     return QString();
 }
 
+// As many links as the descriptors the system lets this process open allow, some kept for
+// the database and files.
+int connectionLimit()
+{
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    return int(qBound<rlim_t>(16, files.rlim_cur > 64 ? files.rlim_cur - 64 : 16, 4096));
+}
+
 int serve(const ServerOptions &options, const Session &session, int port, const QSslConfiguration &tls)
 {
     dtmDBGeral::open(session.db);
@@ -62,6 +76,7 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
     server.setIdleTimeout(options.idleSeconds * 1000);
     server.setHelloTimeout(options.helloSeconds * 1000);
     server.setCacheTime(options.cacheSeconds * 1000);
+    server.setMaxConnections(connectionLimit());
     QObject::connect(&server, &AppServer::logMessage, qApp, [](const QString &line) {
         printLine(stderr,
                   QStringLiteral("%1 Lpr07700: %2").arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
