@@ -1,49 +1,160 @@
 #include "AppServer.h"
+#include "Database.h"
 #include "EAbort.h"
 #include "LinkGate.h"
 #include "LinkWorker.h"
+#include "ListBuilder.h"
 #include "ServerLog.h"
+#include "SupplierListCache.h"
 #include "TokenFailures.h"
 #include "net/LinkTls.h"
 #include "rdmConsListaPreco.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSslKey>
+#include <QThread>
+#include <QTimer>
+#include <malloc.h>
 
-AppServer::AppServer(const QString &connectionName, QObject *parent)
+namespace {
+
+// Opens, on the calling thread, a copy of a connection under a name of its own.
+QString openCopy(const QString &source, const QString &name)
+{
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(source, name);
+    if (!db.open())
+        throw EDatabaseError(QStringLiteral("O servidor de aplicação não conseguiu abrir uma conexão ao banco"),
+                             databaseCause(db.lastError()));
+    return name;
+}
+
+void closeCopy(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A burst of clients leaves freed memory with the allocator; it goes back to the system
+// once the links have fallen well below their peak.
+constexpr int kTrimBelowPeak = 64;
+
+} // namespace
+
+AppServer::AppServer(const QString &connectionName, QObject *parent, int workers)
     : QObject(parent), m_log(std::make_unique<ServerLog>()), m_failures(std::make_unique<TokenFailures>()),
-      m_module(std::make_unique<rdmConsListaPreco>(connectionName))
+      m_cache(std::make_shared<SupplierListCache>()),
+      m_module(std::make_unique<rdmConsListaPreco>(connectionName, m_cache)), m_trim(new QTimer(this))
 {
     connect(m_log.get(), &ServerLog::logMessage, this, &AppServer::logMessage);
-    m_worker = new LinkWorker(m_settings, *m_log, *m_failures, *m_module, [this] { m_gate->settled(); }, this);
-    m_worker->start();
+    startThreads(connectionName, workers > 0 ? workers : qMax(1, QThread::idealThreadCount()));
     m_gate = new LinkGate(
         m_settings, *m_log,
         [this](qintptr descriptor, std::shared_ptr<LinkTicket> ticket) {
-            LinkWorker *worker = m_worker;
+            LinkWorker *worker = m_workers[m_next++ % m_workers.size()];
             std::weak_ptr<LinkTicket> weak = ticket;
             ticket->requestClose = [worker, weak] {
-                QMetaObject::invokeMethod(worker, [worker, weak] {
-                    if (auto t = weak.lock())
-                        worker->evict(t);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    worker,
+                    [worker, weak] {
+                        if (auto t = weak.lock())
+                            worker->evict(t);
+                    },
+                    Qt::QueuedConnection);
             };
-            QMetaObject::invokeMethod(worker, [worker, descriptor, ticket] { worker->adopt(descriptor, ticket); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                worker, [worker, descriptor, ticket] { worker->adopt(descriptor, ticket); }, Qt::QueuedConnection);
         },
         this);
+    connect(m_trim, &QTimer::timeout, this, &AppServer::trimMemory);
+    m_trim->start(1000);
 }
 
 AppServer::~AppServer()
 {
     close();
-    // Before the log and the module they use.
     delete m_gate;
-    delete m_worker;
+    stopThreads();
+}
+
+void AppServer::startThreads(const QString &connectionName, int workers)
+{
+    const auto onThread = [](QObject *object, auto &&work) {
+        QMetaObject::invokeMethod(object, std::forward<decltype(work)>(work), Qt::BlockingQueuedConnection);
+    };
+    QString failure;
+    for (int i = 0; i < workers; ++i) {
+        auto *thread = new QThread;
+        thread->setObjectName(QStringLiteral("Lpr07700 w%1").arg(i));
+        auto *worker = new LinkWorker(
+            m_settings, *m_log, *m_failures, [this] { m_gate->settled(); },
+            [this](qint64 askedAt, ListBuilder::Done done) { m_builder->request(askedAt, std::move(done)); });
+        worker->moveToThread(thread);
+        thread->start();
+        m_threads.push_back(thread);
+        m_workers.push_back(worker);
+        const QString name = QStringLiteral("%1_w%2").arg(connectionName).arg(i);
+        onThread(worker, [&, worker, name] {
+            try {
+                worker->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
+            } catch (const ESuiteError &e) {
+                failure = e.message();
+            }
+            worker->start();
+        });
+    }
+    auto *thread = new QThread;
+    thread->setObjectName(QStringLiteral("Lpr07700 lista"));
+    m_builder = new ListBuilder;
+    m_builder->moveToThread(thread);
+    thread->start();
+    m_threads.push_back(thread);
+    const QString name = connectionName + QStringLiteral("_lista");
+    onThread(m_builder, [&, name] {
+        try {
+            m_builder->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
+        } catch (const ESuiteError &e) {
+            failure = e.message();
+        }
+    });
+    if (!failure.isEmpty()) {
+        stopThreads();
+        throw ESuiteError(failure);
+    }
+}
+
+void AppServer::stopThreads()
+{
+    std::vector<std::pair<QObject *, QString>> owned;
+    for (size_t i = 0; i < m_workers.size(); ++i)
+        owned.emplace_back(m_workers[i], QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i));
+    if (m_builder)
+        owned.emplace_back(m_builder, m_module->connectionName() + QStringLiteral("_lista"));
+    // Each goes on its own thread, with its connection.
+    for (const auto &[object, name] : owned)
+        QMetaObject::invokeMethod(
+            object,
+            [object = object, name = name] {
+                delete object;
+                closeCopy(name);
+            },
+            Qt::BlockingQueuedConnection);
+    for (QThread *thread : m_threads) {
+        thread->quit();
+        thread->wait();
+        delete thread;
+    }
+    m_threads.clear();
+    m_workers.clear();
+    m_builder = nullptr;
 }
 
 void AppServer::setCacheTime(int ms)
 {
-    m_module->setCacheTime(ms);
+    m_cache->setCacheTime(ms);
 }
 
 void AppServer::listen(const QString &host, quint16 port)
@@ -72,8 +183,10 @@ void AppServer::listen(const QString &host, quint16 port)
 
 void AppServer::close()
 {
-    m_gate->close();
-    m_worker->closeAll();
+    if (m_gate)
+        m_gate->close();
+    for (LinkWorker *worker : m_workers)
+        QMetaObject::invokeMethod(worker, &LinkWorker::closeAll, Qt::BlockingQueuedConnection);
 }
 
 QHostAddress AppServer::serverAddress() const
@@ -94,4 +207,14 @@ int AppServer::connectionCount() const
 int AppServer::pendingCount() const
 {
     return m_gate->pendingCount();
+}
+
+void AppServer::trimMemory()
+{
+    const int links = connectionCount();
+    m_peakLinks = qMax(m_peakLinks, links);
+    if (m_peakLinks - links < kTrimBelowPeak)
+        return;
+    m_peakLinks = links;
+    ::malloc_trim(0);
 }

@@ -6,10 +6,15 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class LinkGate;
 class LinkWorker;
+class ListBuilder;
+class QThread;
+class QTimer;
 class ServerLog;
+class SupplierListCache;
 class TokenFailures;
 class rdmConsListaPreco;
 
@@ -17,16 +22,21 @@ class rdmConsListaPreco;
 // the remote data module rdmConsListaPreco.
 //
 // A client first identifies itself (server object name and token); then it calls
-// methods, one reply per request, in order. LinkGate decides which arriving links get a
-// TLS handshake and when (so that neither idle sockets nor stalled handshakes keep a real
-// client out); LinkWorker serves them. A wrong token is answered late, later at each new
-// failure from the same address. Refusals are logged a few per second at most.
+// methods, one reply per request, in order. The thread that creates the server accepts
+// links: LinkGate decides which get a TLS handshake and when (so that neither idle sockets
+// nor stalled handshakes keep a real client out). The links go to worker threads, one per
+// core (LinkWorker: TLS, frames, calls, each with a database connection of its own); the
+// supplier list is built on one more thread (ListBuilder) and its encoded packet shared by
+// every worker while it is current. A wrong token is answered late, later at each new
+// failure from the same address. Refusals are logged a few per second at most. Memory
+// taken by a burst of clients is given back to the system once they have gone.
 class AppServer : public QObject
 {
     Q_OBJECT
 public:
-    // connectionName: the database connection the data module reads (already open).
-    explicit AppServer(const QString &connectionName, QObject *parent = nullptr);
+    // connectionName: the database connection the data module reads (already open); the
+    // worker threads open copies of it. workers: threads serving links (0: one per core).
+    explicit AppServer(const QString &connectionName, QObject *parent = nullptr, int workers = 0);
     ~AppServer() override;
 
     // The token clients must present (compared in constant time); see LinkTls for its
@@ -65,7 +75,9 @@ public:
     quint16 serverPort() const;
     int connectionCount() const;
     int pendingCount() const;
+    int workerCount() const { return int(m_workers.size()); }
 
+    // The module on the creating thread's connection (shares the list with the workers).
     rdmConsListaPreco &dataModule() { return *m_module; }
 
 signals:
@@ -73,10 +85,20 @@ signals:
     void logMessage(const QString &line);
 
 private:
+    void startThreads(const QString &connectionName, int workers);
+    void stopThreads();
+    void trimMemory();
+
     ServerSettings m_settings;
     std::unique_ptr<ServerLog> m_log;
     std::unique_ptr<TokenFailures> m_failures;
+    std::shared_ptr<SupplierListCache> m_cache;
     std::unique_ptr<rdmConsListaPreco> m_module;
-    LinkWorker *m_worker;
-    LinkGate *m_gate;
+    std::vector<QThread *> m_threads; // the workers' and then the builder's
+    std::vector<LinkWorker *> m_workers;
+    ListBuilder *m_builder = nullptr;
+    LinkGate *m_gate = nullptr;
+    QTimer *m_trim;
+    size_t m_next = 0;   // the worker the next link goes to
+    int m_peakLinks = 0; // since memory was last given back
 };

@@ -44,6 +44,7 @@ struct LinkWorker::Peer
     bool closing = false; // a refusal is on its way; then the link closes
     bool gone = false;    // disconnected; removed at the next turn of the loop
     bool processing = false;
+    bool awaiting = false; // a call waits for the list to be built
     QElapsedTimer since;      // handed over
     QElapsedTimer idleSince;  // last complete request or last reply sent
     QElapsedTimer frameSince; // first byte of the request in progress
@@ -53,16 +54,21 @@ struct LinkWorker::Peer
     qsizetype outOffset = 0;
 };
 
-LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, rdmConsListaPreco &module,
-                       std::function<void()> settled, QObject *parent)
-    : QObject(parent), m_settings(settings), m_log(log), m_failures(failures), m_module(module),
-      m_settled(std::move(settled))
+LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
+                       Build build, QObject *parent)
+    : QObject(parent), m_settings(settings), m_log(log), m_failures(failures), m_settled(std::move(settled)),
+      m_build(std::move(build))
 {
 }
 
 LinkWorker::~LinkWorker()
 {
     closeAll();
+}
+
+void LinkWorker::setModule(std::unique_ptr<rdmConsListaPreco> module)
+{
+    m_module = std::move(module);
 }
 
 void LinkWorker::start()
@@ -184,7 +190,8 @@ void LinkWorker::processInput(Peer &peer)
     if (peer.processing || peer.held)
         return;
     peer.processing = true;
-    while (!peer.gone && !peer.closing && !peer.held && peer.out.isEmpty() && unsent(peer.socket) < kSocketBuffer) {
+    while (!peer.gone && !peer.closing && !peer.held && !peer.awaiting && peer.out.isEmpty()
+           && unsent(peer.socket) < kSocketBuffer) {
         const FrameReader::Status status = peer.reader.read(peer.socket);
         if (peer.reader.started() && !peer.frameSince.isValid())
             peer.frameSince.start();
@@ -244,19 +251,49 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
                QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
         return;
     }
-    QByteArrayList reply;
+    QVariant result;
     try {
-        reply = Frame::resultFrame(m_module.invoke(request.method, args));
+        if (!m_module->tryInvoke(request.method, args, result)) {
+            awaitBuild(peer, request.method);
+            return;
+        }
     } catch (const ESuiteError &e) {
-        m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(request.method.left(100), peer.name(), e.message()));
-        reply = {Frame::errorFrame(e.message())};
+        answer(peer, request.method, QVariant(), e.message());
+        return;
     } catch (const std::exception &e) {
-        m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3")
-                       .arg(request.method.left(100), peer.name(), QString::fromLocal8Bit(e.what())));
-        reply = {Frame::errorFrame(
-            QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())))};
+        answer(peer, request.method, QVariant(),
+               QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())));
+        return;
     }
-    send(peer, reply);
+    answer(peer, request.method, result, QString());
+}
+
+void LinkWorker::awaitBuild(Peer &peer, const QString &method)
+{
+    peer.awaiting = true;
+    QSslSocket *socket = peer.socket;
+    m_build(LinkTicket::nowMs(), [this, socket, method](const QByteArray &packet, const QString &error) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket, method, packet, error] {
+                Peer *p = find(socket);
+                if (!p)
+                    return;
+                p->awaiting = false;
+                answer(*p, method, packet.isNull() ? QVariant() : QVariant(packet), error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void LinkWorker::answer(Peer &peer, const QString &method, const QVariant &result, const QString &error)
+{
+    if (error.isEmpty()) {
+        send(peer, Frame::resultFrame(result));
+        return;
+    }
+    m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(method.left(100), peer.name(), error));
+    send(peer, {Frame::errorFrame(error)});
 }
 
 void LinkWorker::refuse(Peer &peer, const QString &reason)
@@ -345,8 +382,9 @@ void LinkWorker::sweep()
     const qint64 writeMs = m_settings.writeMs;
     for (QSslSocket *socket : sockets) {
         Peer *peer = find(socket);
-        // A peer waiting for its late refusal goes when that is sent.
-        if (!peer || peer->held)
+        // A peer waiting for its late refusal goes when that is sent; one waiting for the
+        // list is not idle.
+        if (!peer || peer->held || peer->awaiting)
             continue;
         const bool sending = !peer->out.isEmpty() || unsent(socket) > 0;
         if (!peer->identified() && peer->ticket->evict) {

@@ -3,6 +3,7 @@
 #include "LinkTicket.h"
 
 #include <QByteArrayList>
+#include <QVariant>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -16,7 +17,8 @@ class rdmConsListaPreco;
 struct ServerSettings;
 
 // Serves the links the gate hands over, on the thread it lives in: the TLS handshake, the
-// hello, then the calls, one reply per request, in order. A link that does not finish its
+// hello, then the calls, one reply per request, in order. A call that needs the supplier
+// list built waits for it without holding up the other links. A link that does not finish its
 // handshake in time, does not identify itself, sends a malformed or oversized frame, sends
 // a request too slowly or stops reading its replies is closed. No client can make it
 // allocate more than the request cap per link.
@@ -24,11 +26,18 @@ class LinkWorker : public QObject
 {
     Q_OBJECT
 public:
+    // Asks for the supplier list as the database holds it at askedAt or later; the answer
+    // may come on any thread.
+    using Build = std::function<void(qint64 askedAt, std::function<void(const QByteArray &, const QString &)> done)>;
+
     // settled: called (on this thread) when a link stops being pending: it identified
     // itself, or it went before doing so.
-    LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, rdmConsListaPreco &module,
-               std::function<void()> settled, QObject *parent = nullptr);
+    LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
+               Build build, QObject *parent = nullptr);
     ~LinkWorker() override;
+
+    // The data module the calls go to, its connection opened on this worker's thread.
+    void setModule(std::unique_ptr<rdmConsListaPreco> module);
 
     // Takes a connected descriptor whose TLS greeting is waiting in the kernel. Call on
     // this worker's thread (queue it from another).
@@ -46,6 +55,8 @@ private:
 
     void processInput(Peer &peer);
     void handleRequest(Peer &peer, const QByteArray &payload);
+    void awaitBuild(Peer &peer, const QString &method);
+    void answer(Peer &peer, const QString &method, const QVariant &result, const QString &error);
     void send(Peer &peer, const QByteArrayList &parts);
     void pump(Peer &peer);
     void refuse(Peer &peer, const QString &reason);
@@ -59,8 +70,9 @@ private:
     ServerSettings &m_settings;
     ServerLog &m_log;
     TokenFailures &m_failures;
-    rdmConsListaPreco &m_module;
+    std::unique_ptr<rdmConsListaPreco> m_module;
     std::function<void()> m_settled;
+    Build m_build;
     QTimer *m_sweep = nullptr;
     std::unordered_map<QSslSocket *, std::unique_ptr<Peer>> m_peers;
 };

@@ -138,6 +138,7 @@ private slots:
     void slowPeerDropped();
     void peerVanishingMidReply();
     void fiftyClientsAtOnce();
+    void coldBuildHoldsUpNoOneElse();
     void siegeCannotLockClientsOut_data();
     void siegeCannotLockClientsOut();
     void unidentifiedLinkMustHelloInTime();
@@ -361,6 +362,37 @@ void tst_AppServer::fiftyClientsAtOnce()
         QVERIFY2(list.ok, qPrintable(list.error));
         QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), rows);
     }
+}
+
+// While the supplier list is being built (here held up by a writer's lock on the database),
+// another screen still gets its link, its identification and an answer to its call, before
+// the list comes.
+void tst_AppServer::coldBuildHoldsUpNoOneElse()
+{
+    m_server->setCacheTime(0);
+    RawClient asker(m_port);
+    QVERIFY(asker.waitConnected());
+    asker.hello();
+    QVERIFY(asker.reply().ok);
+
+    QSqlQuery lock(m_env->writable());
+    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    asker.call(QStringLiteral("GetFornecedor"));
+    QTest::qWait(50);
+
+    RawClient other(m_port);
+    QVERIFY(other.waitConnected());
+    other.hello();
+    QVERIFY(other.reply().ok);
+    other.call(QStringLiteral("GetCliente"));
+    const Frame::Reply small = other.reply();
+    QCOMPARE(small.error, QStringLiteral("Método desconhecido: GetCliente"));
+    QCOMPARE(asker.socket.bytesAvailable(), qint64(0)); // the list is still being built
+
+    QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+    const Frame::Reply list = asker.reply();
+    QVERIFY2(list.ok, qPrintable(list.error));
+    QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), int(quotedSuppliers().size()));
 }
 
 void tst_AppServer::restoreLimits()

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <atomic>
+
+// The encoded supplier list, shared by every thread of the server: one packet serves every
+// client that asks while it is current, without a copy per client.
+class SupplierListCache
+{
+public:
+    struct Entry
+    {
+        QByteArray packet;     // null: none built yet
+        QString version;       // the data's change mark when the build started
+        qint64 startedAt = -1; // when the build started (steady clock, ms)
+        qint64 checkedAt = -1; // when the packet was last known current
+    };
+
+    // How long a packet is served without asking the database (ms; 0: always ask).
+    void setCacheTime(int ms) { m_cacheMs = ms; }
+    int cacheTime() const { return m_cacheMs; }
+
+    Entry entry() const;
+    // Keeps a packet, unless one whose build started later is already kept.
+    void store(const Entry &entry);
+    // The change mark still holds for the packet built at startedAt.
+    void confirm(qint64 startedAt, qint64 now);
+    void clear();
+
+private:
+    mutable QMutex m_mutex;
+    Entry m_entry;
+    std::atomic<int> m_cacheMs{10000};
+};
