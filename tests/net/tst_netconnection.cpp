@@ -143,6 +143,8 @@ private slots:
     void silentServerTimesOut();
     void stalledCallLeavesDisconnected();
     void idleLinkClosedByServerIsReopened();
+    void threadsOfClients_data();
+    void threadsOfClients();
     void executableRefusesBadArguments_data();
     void executableRefusesBadArguments();
 
@@ -478,6 +480,51 @@ void tst_NetConnection::executableRefusesBadArguments()
 
 // A broken or hostile server (one with the right certificate) cannot crash the screen nor
 // make it hold many times what it sent: every reply ends in a message, the link closed.
+// Many screens' links at once, each on a thread of its own, as a terminal server runs them:
+// every call gets the whole list (the sanitizer builds run this as their client load).
+void tst_NetConnection::threadsOfClients_data()
+{
+    QTest::addColumn<bool>("linkPerCall");
+    QTest::newRow("a new link per call") << true;
+    QTest::newRow("one link per thread") << false;
+}
+
+void tst_NetConnection::threadsOfClients()
+{
+    QFETCH(bool, linkPerCall);
+    const int rows = quotedCount();
+    std::atomic<int> good{0};
+    QMutex mutex;
+    QStringList errors;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int t = 0; t < 24; ++t) {
+        threads.emplace_back(QThread::create([&, linkPerCall] {
+            std::unique_ptr<TNetConnection> net;
+            for (int call = 0; call < 6; ++call) {
+                if (!net || linkPerCall) {
+                    net = std::make_unique<TNetConnection>();
+                    net->setHost(QStringLiteral("127.0.0.1"));
+                    net->setPort(m_port);
+                    net->setConnectTimeout(20000);
+                }
+                try {
+                    const DataPacket packet = DataPacket::decode(net->call(QStringLiteral("GetFornecedor")).toByteArray());
+                    if (int(packet.rows.size()) == rows)
+                        ++good;
+                } catch (const ESuiteError &e) {
+                    QMutexLocker lock(&mutex);
+                    errors << e.message();
+                }
+            }
+        }));
+        threads.back()->start();
+    }
+    for (auto &t : threads)
+        QVERIFY(t->wait(120000));
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+    QCOMPARE(good.load(), 24 * 6);
+}
+
 void tst_NetConnection::hostileServerReplies_data()
 {
     QTest::addColumn<QByteArray>("reply");
