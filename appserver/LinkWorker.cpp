@@ -254,42 +254,47 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
     QVariant result;
     try {
         if (!m_module->tryInvoke(request.method, args, result)) {
-            awaitBuild(peer, request.method);
+            awaitBuild(peer, request.method, request.mark);
             return;
         }
     } catch (const ESuiteError &e) {
-        answer(peer, request.method, QVariant(), e.message());
+        answer(peer, request.method, QString(), QVariant(), e.message());
         return;
     } catch (const std::exception &e) {
-        answer(peer, request.method, QVariant(),
+        answer(peer, request.method, QString(), QVariant(),
                QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())));
         return;
     }
-    answer(peer, request.method, result, QString());
+    answer(peer, request.method, request.mark, result, QString());
 }
 
-void LinkWorker::awaitBuild(Peer &peer, const QString &method)
+void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QString &mark)
 {
     peer.awaiting = true;
     QSslSocket *socket = peer.socket;
-    m_build(LinkTicket::nowMs(), [this, socket, method](const QByteArray &packet, const QString &error) {
+    m_build(LinkTicket::nowMs(), [this, socket, method, mark](const QByteArray &packet, const QString &error) {
         QMetaObject::invokeMethod(
             this,
-            [this, socket, method, packet, error] {
+            [this, socket, method, mark, packet, error] {
                 Peer *p = find(socket);
                 if (!p)
                     return;
                 p->awaiting = false;
-                answer(*p, method, packet.isNull() ? QVariant() : QVariant(packet), error);
+                answer(*p, method, mark, packet.isNull() ? QVariant() : QVariant(packet), error);
             },
             Qt::QueuedConnection);
     });
 }
 
-void LinkWorker::answer(Peer &peer, const QString &method, const QVariant &result, const QString &error)
+void LinkWorker::answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result,
+                        const QString &error)
 {
     if (error.isEmpty()) {
-        send(peer, Frame::resultFrame(result));
+        const QString current = m_module->markOf(result);
+        if (!mark.isEmpty() && mark == current)
+            send(peer, {Frame::unchangedFrame(current)});
+        else
+            send(peer, Frame::resultFrame(result, current));
         return;
     }
     m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(method.left(100), peer.name(), error));

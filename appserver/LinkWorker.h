@@ -55,8 +55,9 @@ private:
 
     void processInput(Peer &peer);
     void handleRequest(Peer &peer, const QByteArray &payload);
-    void awaitBuild(Peer &peer, const QString &method);
-    void answer(Peer &peer, const QString &method, const QVariant &result, const QString &error);
+    void awaitBuild(Peer &peer, const QString &method, const QString &mark);
+    // mark: what the client keeps of this call; "unchanged" is the answer when it is current.
+    void answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result, const QString &error);
     void send(Peer &peer, const QByteArrayList &parts);
     void pump(Peer &peer);
     void refuse(Peer &peer, const QString &reason);

@@ -1,5 +1,7 @@
 #include "SupplierListCache.h"
 
+#include <QCryptographicHash>
+
 SupplierListCache::Entry SupplierListCache::entry() const
 {
     QMutexLocker lock(&m_mutex);
@@ -24,4 +26,15 @@ void SupplierListCache::clear()
 {
     QMutexLocker lock(&m_mutex);
     m_entry = Entry();
+}
+
+QString SupplierListCache::markFor(const QByteArray &packet) const
+{
+    QMutexLocker lock(&m_mutex);
+    return !packet.isNull() && packet.constData() == m_entry.packet.constData() ? m_entry.mark : QString();
+}
+
+QString SupplierListCache::markOf(const QByteArray &packet)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(packet, QCryptographicHash::Sha256).toHex().left(32));
 }

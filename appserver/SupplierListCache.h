@@ -16,6 +16,7 @@ public:
         QString version;       // the data's change mark when the build started
         qint64 startedAt = -1; // when the build started (steady clock, ms)
         qint64 checkedAt = -1; // when the packet was last known current
+        QString mark;          // names the packet's contents (a digest): what clients keep it under
     };
 
     // How long a packet is served without asking the database (ms; 0: always ask).
@@ -28,6 +29,10 @@ public:
     // The change mark still holds for the packet built at startedAt.
     void confirm(qint64 startedAt, qint64 now);
     void clear();
+    // The mark of a packet this cache holds (the same bytes, not a copy); empty otherwise.
+    QString markFor(const QByteArray &packet) const;
+    // The mark a packet is kept under.
+    static QString markOf(const QByteArray &packet);
 
 private:
     mutable QMutex m_mutex;

@@ -158,8 +158,14 @@ QByteArray rdmConsListaPreco::buildFornecedor(qint64 askedAt)
         built.packet = queryFornecedor();
     }
     built.checkedAt = built.startedAt;
+    built.mark = SupplierListCache::markOf(built.packet);
     m_cache->store(built);
     return built.packet;
+}
+
+QString rdmConsListaPreco::markOf(const QVariant &result) const
+{
+    return result.metaType().id() == QMetaType::QByteArray ? m_cache->markFor(result.toByteArray()) : QString();
 }
 
 void rdmConsListaPreco::reopen()

@@ -39,6 +39,9 @@ public:
     // The list as the database holds it now: built, unless a build that started
     // after `askedAt` (steady clock, ms; see LinkTicket::nowMs) has already done it.
     QByteArray buildFornecedor(qint64 askedAt);
+    // The mark under which a client may keep a result of this module (the list's digest);
+    // empty for a result that is not kept.
+    QString markOf(const QVariant &result) const;
 
     // How long an encoded list is served again without asking the database
     // (milliseconds; 0: always ask).

@@ -2,6 +2,7 @@
 #include "EAbort.h"
 #include "Frame.h"
 #include "FrameReader.h"
+#include "KeptReplies.h"
 #include "LinkTls.h"
 #include "Session.h"
 
@@ -21,6 +22,25 @@ QString seconds(int ms)
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
     setReplyLimit(QStringLiteral("GetFornecedor"), qint64(16) << 20);
+    setKeepReply(QStringLiteral("GetFornecedor"), true);
+}
+
+void TNetConnection::setKeepReply(const QString &method, bool on)
+{
+    if (on)
+        m_kept.insert(method.toLower());
+    else
+        m_kept.remove(method.toLower());
+}
+
+QString TNetConnection::keptReplyKey(const QString &method) const
+{
+    return QStringLiteral("%1 %2 %3").arg(where(), m_serverName, method.toLower());
+}
+
+bool TNetConnection::keepsReply(const QString &method) const
+{
+    return m_kept.contains(method.toLower());
 }
 
 void TNetConnection::setReplyLimit(const QString &method, qint64 bytes)
@@ -267,7 +287,9 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
 
 QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 {
-    const QByteArray frame = Frame::callFrame(method, args);
+    m_lastFromKept = false;
+    const bool keep = args.isEmpty() && keepsReply(method);
+    bool offerKept = keep;
     for (int attempt = 0;; ++attempt) {
         // Bytes waiting on an idle link were not asked for: start over on a fresh one.
         if (Connected() && m_socket->bytesAvailable() > 0)
@@ -276,9 +298,17 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
         if (!reused && !open())
             throw ESuiteError(m_lastError);
 
+        const KeptReplies kept(m_keptFolder);
+        const QString key = keptReplyKey(method);
+        QByteArray keptPacket;
+        QString keptMark;
+        if (offerKept && !kept.read(key, keptPacket, keptMark))
+            keptMark.clear();
+
         QByteArray payload;
         QString cause;
-        const Outcome outcome = exchange(frame, m_callTimeout, replyLimit(method), payload, cause);
+        const Outcome outcome =
+            exchange(Frame::callFrame(method, args, keptMark), m_callTimeout, replyLimit(method), payload, cause);
         if (outcome != Outcome::Done) {
             drop();
             // The server may have closed a link that sat idle; every method it serves
@@ -310,6 +340,24 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
             m_lastError = reply.error;
             throw ESuiteError(reply.error);
         }
+        if (reply.unchanged) {
+            if (!keptMark.isEmpty() && reply.mark == keptMark) {
+                m_lastError.clear();
+                m_lastFromKept = true;
+                return keptPacket;
+            }
+            // "Unchanged" for something this end did not offer: the whole result, once more.
+            if (!offerKept || attempt > 2) {
+                m_lastError = QStringLiteral("Resposta inválida do servidor de aplicação %1 à chamada %2: "
+                                             "\"inalterada\" sem que a estação tivesse oferecido o que guarda.")
+                                  .arg(where(), method);
+                throw ESuiteError(m_lastError);
+            }
+            offerKept = false;
+            continue;
+        }
+        if (keep && !reply.mark.isEmpty() && reply.result.metaType().id() == QMetaType::QByteArray)
+            kept.write(key, reply.result.toByteArray(), reply.mark);
         m_lastError.clear();
         return reply.result;
     }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -64,6 +65,20 @@ public:
     void setReplyLimit(const QString &method, qint64 bytes);
     qint64 replyLimit(const QString &method) const;
 
+    // Whether the last result of a method called without arguments is kept on the
+    // workstation (KeptReplies), so that the server may answer "unchanged" when it still
+    // holds. GetFornecedor's is kept from the start. The caller gets the same bytes either way.
+    void setKeepReply(const QString &method, bool on);
+    bool keepsReply(const QString &method) const;
+    // What a method's result is kept under (KeptReplies): the server's address, the object
+    // and the method.
+    QString keptReplyKey(const QString &method) const;
+    // Where kept results go (empty: the user's cache folder).
+    void setKeptRepliesFolder(const QString &folder) { m_keptFolder = folder; }
+    QString keptRepliesFolder() const { return m_keptFolder; }
+    // Whether the last call was answered from a kept result.
+    bool LastFromKept() const { return m_lastFromKept; }
+
     // Runs before every connection attempt: the place to set Host and Port.
     std::function<void(QObject *sender)> BeforeConnect;
 
@@ -105,4 +120,7 @@ private:
     bool m_identified = false;
     QString m_lastError;
     QHash<QString, qint64> m_replyLimits; // by method name in lower case
+    QSet<QString> m_kept;                 // methods whose results are kept, in lower case
+    QString m_keptFolder;
+    bool m_lastFromKept = false;
 };
