@@ -4,6 +4,7 @@
 #include "LinkGate.h"
 #include "LinkWorker.h"
 #include "ListBuilder.h"
+#include "Mailbox.h"
 #include "ServerLog.h"
 #include "SupplierListCache.h"
 #include "TokenFailures.h"
@@ -57,16 +58,12 @@ AppServer::AppServer(const QString &connectionName, QObject *parent, int workers
             LinkWorker *worker = m_workers[m_next++ % m_workers.size()];
             std::weak_ptr<LinkTicket> weak = ticket;
             ticket->requestClose = [worker, weak] {
-                QMetaObject::invokeMethod(
-                    worker,
-                    [worker, weak] {
-                        if (auto t = weak.lock())
-                            worker->evict(t);
-                    },
-                    Qt::QueuedConnection);
+                worker->mailbox().post([worker, weak] {
+                    if (auto t = weak.lock())
+                        worker->evict(t);
+                });
             };
-            QMetaObject::invokeMethod(
-                worker, [worker, descriptor, ticket] { worker->adopt(descriptor, ticket); }, Qt::QueuedConnection);
+            worker->mailbox().post([worker, descriptor, ticket] { worker->adopt(descriptor, ticket); });
         },
         this);
     connect(m_trim, &QTimer::timeout, this, &AppServer::trimMemory);
@@ -82,9 +79,6 @@ AppServer::~AppServer()
 
 void AppServer::startThreads(const QString &connectionName, int workers)
 {
-    const auto onThread = [](QObject *object, auto &&work) {
-        QMetaObject::invokeMethod(object, std::forward<decltype(work)>(work), Qt::BlockingQueuedConnection);
-    };
     QString failure;
     for (int i = 0; i < workers; ++i) {
         auto *thread = new QThread;
@@ -97,7 +91,7 @@ void AppServer::startThreads(const QString &connectionName, int workers)
         m_threads.push_back(thread);
         m_workers.push_back(worker);
         const QString name = QStringLiteral("%1_w%2").arg(connectionName).arg(i);
-        onThread(worker, [&, worker, name] {
+        worker->mailbox().call([&, worker, name] {
             try {
                 worker->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
             } catch (const ESuiteError &e) {
@@ -113,7 +107,7 @@ void AppServer::startThreads(const QString &connectionName, int workers)
     thread->start();
     m_threads.push_back(thread);
     const QString name = connectionName + QStringLiteral("_lista");
-    onThread(m_builder, [&, name] {
+    m_builder->mailbox().call([&, name] {
         try {
             m_builder->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
         } catch (const ESuiteError &e) {
@@ -128,20 +122,23 @@ void AppServer::startThreads(const QString &connectionName, int workers)
 
 void AppServer::stopThreads()
 {
-    std::vector<std::pair<QObject *, QString>> owned;
-    for (size_t i = 0; i < m_workers.size(); ++i)
-        owned.emplace_back(m_workers[i], QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i));
-    if (m_builder)
-        owned.emplace_back(m_builder, m_module->connectionName() + QStringLiteral("_lista"));
     // Each goes on its own thread, with its connection.
-    for (const auto &[object, name] : owned)
-        QMetaObject::invokeMethod(
-            object,
-            [object = object, name = name] {
-                delete object;
-                closeCopy(name);
-            },
-            Qt::BlockingQueuedConnection);
+    for (size_t i = 0; i < m_workers.size(); ++i) {
+        LinkWorker *worker = m_workers[i];
+        const QString name = QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i);
+        worker->mailbox().call([worker, name] {
+            delete worker;
+            closeCopy(name);
+        });
+    }
+    if (m_builder) {
+        const QString name = m_module->connectionName() + QStringLiteral("_lista");
+        ListBuilder *builder = m_builder;
+        builder->mailbox().call([builder, name] {
+            delete builder;
+            closeCopy(name);
+        });
+    }
     for (QThread *thread : m_threads) {
         thread->quit();
         thread->wait();
@@ -186,7 +183,7 @@ void AppServer::close()
     if (m_gate)
         m_gate->close();
     for (LinkWorker *worker : m_workers)
-        QMetaObject::invokeMethod(worker, &LinkWorker::closeAll, Qt::BlockingQueuedConnection);
+        worker->mailbox().call([worker] { worker->closeAll(); });
 }
 
 QHostAddress AppServer::serverAddress() const

@@ -1,5 +1,6 @@
 #include "LinkGate.h"
 #include "Listener.h"
+#include "Mailbox.h"
 #include "ServerLog.h"
 #include "ServerSettings.h"
 
@@ -70,7 +71,7 @@ struct LinkGate::Waiting
 
 LinkGate::LinkGate(ServerSettings &settings, ServerLog &log, HandOver handOver, QObject *parent)
     : QObject(parent), m_settings(settings), m_log(log), m_handOver(std::move(handOver)),
-      m_listener(new Listener(this)), m_sweep(new QTimer(this))
+      m_listener(new Listener(this)), m_sweep(new QTimer(this)), m_mailbox(new Mailbox(this))
 {
     connect(m_listener, &Listener::pending, this, &LinkGate::acceptWaiting);
     connect(m_sweep, &QTimer::timeout, this, &LinkGate::sweep);
@@ -139,14 +140,11 @@ int LinkGate::pendingFrom(const QString &address) const
 
 void LinkGate::settled()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            promote();
-            if (m_listener->isListening())
-                m_listener->setAccepting(true);
-        },
-        Qt::QueuedConnection);
+    m_mailbox->post([this] {
+        promote();
+        if (m_listener->isListening())
+            m_listener->setAccepting(true);
+    });
 }
 
 void LinkGate::acceptWaiting()

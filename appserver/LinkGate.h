@@ -11,6 +11,7 @@
 #include <vector>
 
 class Listener;
+class Mailbox;
 class QSocketNotifier;
 class QTimer;
 class ServerLog;
@@ -87,6 +88,7 @@ private:
     HandOver m_handOver;
     Listener *m_listener;
     QTimer *m_sweep;
+    Mailbox *m_mailbox;
     std::list<Waiting> m_waiting; // in order of arrival
     std::vector<std::shared_ptr<LinkTicket>> m_handed;
 };

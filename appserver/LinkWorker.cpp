@@ -1,5 +1,6 @@
 #include "LinkWorker.h"
 #include "EAbort.h"
+#include "Mailbox.h"
 #include "ServerLog.h"
 #include "ServerSettings.h"
 #include "TokenFailures.h"
@@ -57,7 +58,7 @@ struct LinkWorker::Peer
 LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
                        Build build, QObject *parent)
     : QObject(parent), m_settings(settings), m_log(log), m_failures(failures), m_settled(std::move(settled)),
-      m_build(std::move(build))
+      m_build(std::move(build)), m_mailbox(new Mailbox(this))
 {
 }
 
@@ -273,16 +274,13 @@ void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QString &ma
     peer.awaiting = true;
     QSslSocket *socket = peer.socket;
     m_build(LinkTicket::nowMs(), [this, socket, method, mark](const QByteArray &packet, const QString &error) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, socket, method, mark, packet, error] {
-                Peer *p = find(socket);
-                if (!p)
-                    return;
-                p->awaiting = false;
-                answer(*p, method, mark, packet.isNull() ? QVariant() : QVariant(packet), error);
-            },
-            Qt::QueuedConnection);
+        m_mailbox->post([this, socket, method, mark, packet, error] {
+            Peer *p = find(socket);
+            if (!p)
+                return;
+            p->awaiting = false;
+            answer(*p, method, mark, packet.isNull() ? QVariant() : QVariant(packet), error);
+        });
     });
 }
 

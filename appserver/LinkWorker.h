@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+class Mailbox;
 class QSslSocket;
 class QTimer;
 class ServerLog;
@@ -49,6 +50,8 @@ public:
     void closeAll();
     // Starts the timer that enforces the deadlines; call on this worker's thread.
     void start();
+    // Work for this worker's thread.
+    Mailbox &mailbox() { return *m_mailbox; }
 
 private:
     struct Peer;
@@ -75,5 +78,6 @@ private:
     std::function<void()> m_settled;
     Build m_build;
     QTimer *m_sweep = nullptr;
+    Mailbox *m_mailbox;
     std::unordered_map<QSslSocket *, std::unique_ptr<Peer>> m_peers;
 };

@@ -1,8 +1,9 @@
 #include "ListBuilder.h"
 #include "EAbort.h"
+#include "Mailbox.h"
 #include "rdmConsListaPreco.h"
 
-ListBuilder::ListBuilder(QObject *parent) : QObject(parent) { }
+ListBuilder::ListBuilder(QObject *parent) : QObject(parent), m_mailbox(new Mailbox(this)) { }
 
 ListBuilder::~ListBuilder() = default;
 
@@ -13,8 +14,7 @@ void ListBuilder::setModule(std::unique_ptr<rdmConsListaPreco> module)
 
 void ListBuilder::request(qint64 askedAt, Done done)
 {
-    QMetaObject::invokeMethod(
-        this, [this, askedAt, done = std::move(done)] { build(askedAt, done); }, Qt::QueuedConnection);
+    m_mailbox->post([this, askedAt, done = std::move(done)] { build(askedAt, done); });
 }
 
 void ListBuilder::build(qint64 askedAt, const Done &done)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class Mailbox;
 class rdmConsListaPreco;
 
 // Builds the supplier list on a thread of its own, so that a cold build (the first after
@@ -26,9 +27,12 @@ public:
     // From any thread: the list as the database holds it at `askedAt` or later; `done`
     // runs on this object's thread.
     void request(qint64 askedAt, Done done);
+    // Work for this builder's thread.
+    Mailbox &mailbox() { return *m_mailbox; }
 
 private:
     void build(qint64 askedAt, const Done &done);
 
     std::unique_ptr<rdmConsListaPreco> m_module;
+    Mailbox *m_mailbox;
 };

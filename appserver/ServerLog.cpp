@@ -1,18 +1,26 @@
 #include "ServerLog.h"
+#include "Mailbox.h"
 
 namespace {
 constexpr int kRefusalLinesPerSecond = 10;
 }
 
+ServerLog::ServerLog(QObject *parent) : QObject(parent), m_mailbox(new Mailbox(this)) { }
+
+void ServerLog::write(const QString &text)
+{
+    m_mailbox->post([this, text] { emit logMessage(text); });
+}
+
 void ServerLog::line(const QString &text)
 {
     flush();
-    emit logMessage(text);
+    write(text);
 }
 
 void ServerLog::refusal(const QString &text)
 {
-    bool write = false;
+    bool written = false;
     {
         QMutexLocker lock(&m_mutex);
         if (!m_window.isValid() || m_window.elapsed() >= 1000) {
@@ -20,14 +28,14 @@ void ServerLog::refusal(const QString &text)
             m_window.start();
             m_logged = 0;
         }
-        write = m_logged < kRefusalLinesPerSecond;
-        if (write)
+        written = m_logged < kRefusalLinesPerSecond;
+        if (written)
             ++m_logged;
         else
             ++m_unlogged;
     }
-    if (write)
-        emit logMessage(text);
+    if (written)
+        write(text);
 }
 
 void ServerLog::flush()
@@ -42,7 +50,7 @@ void ServerLog::flushLocked()
         return;
     const int count = m_unlogged;
     m_unlogged = 0;
-    emit logMessage(QStringLiteral("mais %1 conexões recusadas ou encerradas não registradas (até %2 por segundo)")
+    write(QStringLiteral("mais %1 conexões recusadas ou encerradas não registradas (até %2 por segundo)")
                         .arg(count)
                         .arg(kRefusalLinesPerSecond));
 }

@@ -27,7 +27,10 @@ for kind in "${KINDS[@]}"; do
   rm -rf "$log" && mkdir -p "$log"
   # Each process writes its report to a file of its own (the server runs as a child of the
   # tests); Qt's own libraries are not instrumented, so what they do inside is not judged.
-  export TSAN_OPTIONS="log_path=$log/tsan second_deadlock_stack=1 suppressions=$ROOT/scripts/tsan.supp"
+  # die_after_fork=0: the tests start the server with fork and exec. QT_NO_GLIB: Qt's own
+  # event loop, not GLib's, which is not instrumented either.
+  export TSAN_OPTIONS="log_path=$log/tsan second_deadlock_stack=1 die_after_fork=0 suppressions=$ROOT/scripts/tsan.supp"
+  export QT_NO_GLIB=1
   export ASAN_OPTIONS="log_path=$log/asan detect_leaks=0 abort_on_error=1"
   export UBSAN_OPTIONS="log_path=$log/ubsan print_stacktrace=1"
   QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" -R "$TESTS" --output-on-failure || status=1

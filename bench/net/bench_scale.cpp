@@ -13,7 +13,10 @@
 //    before, at the peak and (after the 500-client burst) 10 s later.
 // 3. A cold build (cache off, 50k list, one client asking without pause) against a small
 //    call of another client: how long the small call takes meanwhile.
-// 4. Siege: 500 workstations behind one address connecting at once, alone and while 300
+// 4. The unchanged list: a workstation that holds the current list against one that does
+//    not (bytes the server sends, time of the call); and the list compressed with deflate
+//    (bytes, time to compress once on the server, time to inflate on each workstation).
+// 5. Siege: 500 workstations behind one address connecting at once, alone and while 300
 //    idle sockets and 300 stalled TLS greetings (40 bytes, then nothing) are held, half
 //    from that address and half from others (127.0.0.2-6), reopened as the server drops
 //    them: how many are served and how long they take to connect.
@@ -44,6 +47,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <libdeflate.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 
@@ -94,6 +98,17 @@ public:
         const QByteArray line = stat.readAll();
         const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
         return f.size() < 13 ? 0 : (f[11].toDouble() + f[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    }
+    // Bytes the server has written so far (its sockets and its log).
+    qint64 written() const
+    {
+        QFile io(QStringLiteral("/proc/%1/io").arg(m_process.processId()));
+        if (!io.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : io.readAll().split('\n'))
+            if (line.startsWith("wchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        return -1;
     }
     double rssMb() const
     {
@@ -398,7 +413,8 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
     for (const Row &row : rows) {
         for (const Side &side : sides) {
             Server server(side.exe, row.setup->sessionFile, row.cache);
-            Load load = runLoad(server, row.clients, 5);
+            // One client alone makes too few calls for the CPU clock's 10 ms ticks: more.
+            Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5);
             const bool burst = row.clients == 500;
             if (burst) {
                 QThread::sleep(10);
@@ -488,9 +504,75 @@ void coldBuild(const std::vector<Side> &sides, const Setup &big)
     }
 }
 
+void unchangedList(const std::vector<Side> &sides, const Setup &big, const QString &dir, const QByteArray &reply)
+{
+    say(QStringLiteral("\n4. Lista inalterada: a estação que já tem a lista atual contra a que não tem (mediana de 20 "
+                       "chamadas, cada uma em conexão já aberta)"));
+    say(QStringLiteral("%1 | %2 | %3 | %4")
+            .arg(QStringLiteral("servidor / estação"), -36)
+            .arg(QStringLiteral("bytes enviados"), 14)
+            .arg(QStringLiteral("ms por chamada"), 14)
+            .arg(QStringLiteral("observação")));
+    for (const Side &side : sides) {
+        Server server(side.exe, big.sessionFile, 10);
+        for (const bool holds : {false, true}) {
+            std::unique_ptr<TNetConnection> holder;
+            TNetConnection *net = link(holder, server.port);
+            net->setKeptRepliesFolder(dir + QStringLiteral("/mantidas"));
+            net->setKeepReply(QStringLiteral("GetFornecedor"), holds);
+            net->call(QStringLiteral("GetFornecedor")); // connects; keeps the list when asked to
+            std::vector<double> ms;
+            const qint64 before = server.written();
+            int kept = 0;
+            for (int i = 0; i < 20; ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                net->call(QStringLiteral("GetFornecedor"));
+                ms.push_back(msSince(clock));
+                kept += net->LastFromKept();
+            }
+            const qint64 bytes = (server.written() - before) / 20;
+            say(QStringLiteral("%1 | %2 | %3 | %4")
+                    .arg(QStringLiteral("%1: %2").arg(side.name, holds ? QStringLiteral("tem a lista atual")
+                                                                       : QStringLiteral("não guarda a lista")),
+                         -36)
+                    .arg(bytes, 14)
+                    .arg(cell(median(ms), 2), 14)
+                    .arg(holds ? QStringLiteral("%1 de 20 respondidas com \"inalterada\"").arg(kept) : QString()));
+        }
+    }
+    say(QStringLiteral("\nA lista de %1 bytes comprimida com deflate (libdeflate), mediana de 10:").arg(reply.size()));
+    say(QStringLiteral("%1 | %2 | %3 | %4").arg(QStringLiteral("nível"), -6).arg(QStringLiteral("bytes"), 10)
+            .arg(QStringLiteral("comprimir ms"), 12).arg(QStringLiteral("descomprimir ms")));
+    for (const int level : {1, 6}) {
+        libdeflate_compressor *c = libdeflate_alloc_compressor(level);
+        libdeflate_decompressor *d = libdeflate_alloc_decompressor();
+        QByteArray out(int(libdeflate_deflate_compress_bound(c, size_t(reply.size()))), Qt::Uninitialized);
+        QByteArray back(reply.size(), Qt::Uninitialized);
+        std::vector<double> packMs, unpackMs;
+        size_t packed = 0;
+        for (int i = 0; i < 10; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            packed = libdeflate_deflate_compress(c, reply.constData(), size_t(reply.size()), out.data(), size_t(out.size()));
+            packMs.push_back(msSince(clock));
+            clock.restart();
+            libdeflate_deflate_decompress(d, out.constData(), packed, back.data(), size_t(back.size()), nullptr);
+            unpackMs.push_back(msSince(clock));
+        }
+        libdeflate_free_compressor(c);
+        libdeflate_free_decompressor(d);
+        say(QStringLiteral("%1 | %2 | %3 | %4")
+                .arg(level, -6)
+                .arg(qulonglong(packed), 10)
+                .arg(cell(median(packMs), 2), 12)
+                .arg(cell(median(unpackMs), 2)));
+    }
+}
+
 void siege(const std::vector<Side> &sides, const Setup &small, int clients)
 {
-    say(QStringLiteral("\n4. Cerco: %1 estações atrás de um endereço (127.0.0.1) conectam ao mesmo tempo e pedem a "
+    say(QStringLiteral("\n5. Cerco: %1 estações atrás de um endereço (127.0.0.1) conectam ao mesmo tempo e pedem a "
                        "lista de 1 mil")
             .arg(clients));
     say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
@@ -590,6 +672,7 @@ int main(int argc, char *argv[])
                 .arg(floor, 0, 'f', 2));
         loadTable(sides, big, small, floor, quick);
         coldBuild(sides, big);
+        unchangedList(sides, big, dir, reply);
         siege(sides, small, quick ? 100 : 500);
     } catch (const ESuiteError &e) {
         say(QStringLiteral("bench_scale: %1").arg(e.message()));
