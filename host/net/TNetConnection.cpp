@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QThread>
 
@@ -58,6 +59,11 @@ TNetConnection::~TNetConnection()
     drop();
 }
 
+QString TNetConnection::ConnectedHost() const
+{
+    return Connected() ? where() : QString();
+}
+
 bool TNetConnection::Connected() const
 {
     return m_identified && m_socket->state() == QAbstractSocket::ConnectedState;
@@ -77,8 +83,30 @@ void TNetConnection::setConnected(bool connected)
 
 QString TNetConnection::where() const
 {
-    const QString host = m_host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(m_host) : m_host;
-    return QStringLiteral("%1:%2").arg(host).arg(m_port);
+    const QString host = m_current.isEmpty() ? m_host : m_current;
+    const int port = m_current.isEmpty() ? m_port : m_currentPort;
+    return QStringLiteral("%1:%2").arg(host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host).arg(port);
+}
+
+QList<QPair<QString, int>> TNetConnection::servers() const
+{
+    QList<QPair<QString, int>> list;
+    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+    for (const QString &item : m_host.split(separators, Qt::SkipEmptyParts)) {
+        QString host = item;
+        int port = m_port;
+        if (item.startsWith(QLatin1Char('['))) { // [IPv6]:port
+            const qsizetype close = item.indexOf(QLatin1Char(']'));
+            host = item.mid(1, close - 1);
+            if (close > 0 && item.mid(close + 1).startsWith(QLatin1Char(':')))
+                port = item.mid(close + 2).toInt();
+        } else if (item.count(QLatin1Char(':')) == 1) {
+            host = item.section(QLatin1Char(':'), 0, 0);
+            port = item.section(QLatin1Char(':'), 1).toInt();
+        }
+        list.append({host, port});
+    }
+    return list;
 }
 
 QString TNetConnection::serverModule() const
@@ -138,7 +166,11 @@ bool TNetConnection::open()
     if (BeforeConnect)
         BeforeConnect(this);
 
-    if (m_host.trimmed().isEmpty() || m_port <= 0 || m_port > 65535) {
+    QList<QPair<QString, int>> list = servers();
+    bool configured = !list.isEmpty();
+    for (const auto &[host, port] : list)
+        configured = configured && port > 0 && port <= 65535;
+    if (!configured) {
         m_lastError = QStringLiteral("O servidor de aplicação não está configurado (endereço \"%1\", porta %2). "
                                      "Verifique a seção [ServidorAplicacao] do arquivo de sessão.")
                           .arg(m_host)
@@ -158,6 +190,38 @@ bool TNetConnection::open()
     if (!pinnedFingerprint(pin))
         return false;
 
+    // Several servers: the one that answered last is tried first, then the others in turn.
+    const auto name = [](const QPair<QString, int> &server) {
+        return QStringLiteral("%1:%2").arg(server.first).arg(server.second);
+    };
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (name(list[i]) == m_lastGood)
+            list.move(i, 0);
+        else if (name(list[i]) == m_lastBad)
+            list.move(i, list.size() - 1);
+    }
+    QStringList failures;
+    for (const auto &[host, port] : list) {
+        m_current = host;
+        m_currentPort = port;
+        if (openOne(token, pin)) {
+            m_lastGood = QStringLiteral("%1:%2").arg(host).arg(port);
+            if (m_lastGood == m_lastBad)
+                m_lastBad.clear();
+            return true;
+        }
+        failures << m_lastError;
+    }
+    m_current.clear();
+    if (failures.size() > 1)
+        m_lastError = QStringLiteral("Nenhum dos %1 servidores de aplicação respondeu. %2")
+                          .arg(failures.size())
+                          .arg(failures.join(QLatin1Char(' ')));
+    return false;
+}
+
+bool TNetConnection::openOne(const QString &token, const QByteArray &pin)
+{
     // A server busy with other newcomers closes the link before the handshake: tried again
     // after a pause that doubles (with some randomness, so that clients turned away
     // together do not come back together), for as long as the connection timeout allows.
@@ -179,7 +243,7 @@ TNetConnection::Attempt TNetConnection::attempt(const QString &token, const QByt
 {
     const auto timedOut = [this] { return QStringLiteral("sem resposta em %1 s").arg(seconds(m_connectTimeout)); };
     m_socket->setSslConfiguration(LinkTls::clientConfiguration());
-    m_socket->connectToHost(m_host, quint16(m_port));
+    m_socket->connectToHost(m_current, quint16(m_currentPort));
     if (!m_socket->waitForConnected(m_connectTimeout)) {
         m_lastError = unreachable(m_socket->error() == QAbstractSocket::SocketTimeoutError ? timedOut()
                                                                                            : m_socket->errorString());
@@ -315,6 +379,12 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
             // only reads, so asking again on a new link is safe.
             if (outcome == Outcome::Closed && reused && attempt == 0)
                 continue;
+            // With several servers, one that stops answering mid-call is left for the next.
+            if (attempt == 0 && servers().size() > 1 && outcome != Outcome::TimedOut) {
+                m_lastBad = QStringLiteral("%1:%2").arg(m_current).arg(m_currentPort);
+                m_lastGood.clear();
+                continue;
+            }
             if (outcome == Outcome::TimedOut)
                 m_lastError = QStringLiteral("O servidor de aplicação %1 não respondeu à chamada %2 (%3). "
                                              "Tente novamente; se persistir, verifique o servidor %4.")

@@ -3,7 +3,9 @@
 #include "suite_export.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -35,6 +37,10 @@ public:
 
     QString ServerName() const { return m_serverName; }
     void setServerName(const QString &name) { m_serverName = name; }
+    // One server ("10.0.0.5"), or several separated by commas or blanks, each with its own
+    // port if it has one ("10.0.0.5, 10.0.0.6:21174, [fd00::7]"): they are tried in turn,
+    // the one that answered last first, and a call whose server stops answering is asked
+    // once more of the next.
     QString Host() const { return m_host; }
     void setHost(const QString &host) { m_host = host; }
     int Port() const { return m_port; }
@@ -83,6 +89,8 @@ public:
     std::function<void(QObject *sender)> BeforeConnect;
 
     bool Connected() const;
+    // "host:port" of the server the link is open to; empty when not connected.
+    QString ConnectedHost() const;
     void setConnected(bool connected);
     // Why the last connection attempt or call failed; empty after a success.
     QString LastError() const { return m_lastError; }
@@ -97,6 +105,8 @@ public:
 private:
     enum class Attempt { Done, Failed, Retry };
     bool open();
+    bool openOne(const QString &token, const QByteArray &pin);
+    QList<QPair<QString, int>> servers() const;
     Attempt attempt(const QString &token, const QByteArray &pin);
     bool pinnedFingerprint(QByteArray &pin);
     QString unreachable(const QString &cause) const;
@@ -112,6 +122,10 @@ private:
     QString m_serverName = QStringLiteral("Lpr07700.rdmConsListaPreco");
     QString m_host;
     int m_port = 0;
+    QString m_current; // the server being tried or in use
+    int m_currentPort = 0;
+    QString m_lastGood; // host:port that answered last
+    QString m_lastBad;  // host:port that stopped answering during a call
     bool m_throwException = true;
     QString m_token;
     QString m_fingerprint;

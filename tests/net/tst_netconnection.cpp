@@ -145,6 +145,8 @@ private slots:
     void silentServerTimesOut();
     void stalledCallLeavesDisconnected();
     void idleLinkClosedByServerIsReopened();
+    void hostListFailsOver_data();
+    void hostListFailsOver();
     void keptListNeverShownStale_data();
     void keptListNeverShownStale();
     void unchangedNotOfferedRefused();
@@ -492,6 +494,37 @@ void tst_NetConnection::executableRefusesBadArguments()
 
 // A broken or hostile server (one with the right certificate) cannot crash the screen nor
 // make it hold many times what it sent: every reply ends in a message, the link closed.
+// Host may name several servers: they are tried in turn, the link says which one it used,
+// and when none answers the message names each.
+void tst_NetConnection::hostListFailsOver_data()
+{
+    QTest::addColumn<QString>("hosts"); // %1: a port where nothing listens, %2: the server's
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("first down") << QStringLiteral("127.0.0.1:%1, 127.0.0.1:%2") << true;
+    QTest::newRow("blanks, the second of three") << QStringLiteral("127.0.0.1:%1 127.0.0.1:%2 127.0.0.1:%1") << true;
+    QTest::newRow("semicolons, the first") << QStringLiteral("127.0.0.1:%2;127.0.0.1:%1") << true;
+    QTest::newRow("all down") << QStringLiteral("127.0.0.1:%1, [::1]:%1") << false;
+}
+
+void tst_NetConnection::hostListFailsOver()
+{
+    QFETCH(QString, hosts);
+    QFETCH(bool, connects);
+    const quint16 dead = deadPort();
+    TNetConnection *net = connection(m_port);
+    net->setHost(hosts.arg(dead).arg(m_port));
+    net->BeforeConnect = nullptr;
+    net->setConnected(true);
+    QCOMPARE(net->Connected(), connects);
+    if (connects) {
+        QCOMPARE(net->ConnectedHost(), QStringLiteral("127.0.0.1:%1").arg(m_port));
+        QVERIFY(!net->call(QStringLiteral("GetFornecedor")).toByteArray().isEmpty());
+    } else {
+        QVERIFY2(net->LastError().contains(QStringLiteral("Nenhum dos 2 servidores")), qPrintable(net->LastError()));
+        QVERIFY2(net->LastError().contains(QStringLiteral("[::1]:%1").arg(dead)), qPrintable(net->LastError()));
+    }
+}
+
 // The list a workstation keeps is shown only when the server says its mark is current;
 // kept under a mark the server no longer holds, cut short, altered or open to other users,
 // it is never shown: the server's whole list is, and it is kept in its place.
