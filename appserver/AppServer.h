@@ -1,79 +1,83 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QHash>
+#include "ServerSettings.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
-class QSslConfiguration;
-class QTcpSocket;
-class TlsServer;
+class LinkGate;
+class LinkWorker;
+class ListBuilder;
+class QThread;
 class QTimer;
+class ServerLog;
+class SupplierListCache;
+class TokenFailures;
 class rdmConsListaPreco;
 
 // The application server Lpr07700: accepts TNetConnection clients over TLS and serves
-// the remote data module rdmConsListaPreco. One thread, non-blocking sockets.
+// the remote data module rdmConsListaPreco.
 //
 // A client first identifies itself (server object name and token); then it calls
-// methods, one reply per request, in order. The server refuses and closes a link on a
-// wrong token, an unknown object, a malformed or oversized frame; it drops peers that
-// stay idle, that dribble a frame, or that stop reading their replies. No client can
-// stop it or make it allocate more than the request cap per link.
-//
-// Until a link has identified itself it is "pending": it must do so within the hello
-// deadline, its frames are capped at Frame::MaxHelloSize, and nothing of its request
-// beyond op, object and token is decoded. Pending links are few: at most
-// maxPendingPerAddress from one address (more are refused) and maxPending in all,
-// which keeps the rest of maxConnections for identified clients. A newcomer over
-// either limit, or over maxConnections, takes the place of the oldest pending link
-// that has stalled (not a byte in a quarter of a second, or nothing for a second after its
-// TLS handshake), so that idle sockets cannot keep a real client out. The handshake
-// starts only when the client's first bytes arrive. A wrong token is answered late, later at each new
-// failure from the same address. Refusals are logged a few per second at most.
+// methods, one reply per request, in order. The thread that creates the server accepts
+// links: LinkGate decides which get a TLS handshake and when (so that neither idle sockets
+// nor stalled handshakes keep a real client out). The links go to worker threads, one per
+// core (LinkWorker: TLS, frames, calls, each with a database connection of its own); the
+// supplier list is built on one more thread (ListBuilder) and its encoded packet shared by
+// every worker while it is current. A wrong token is answered late, later at each new
+// failure from the same address. Refusals are logged a few per second at most. Memory
+// taken by a burst of clients is given back to the system once they have gone.
 class AppServer : public QObject
 {
     Q_OBJECT
 public:
-    // connectionName: the database connection the data module reads (already open).
-    explicit AppServer(const QString &connectionName, QObject *parent = nullptr);
+    // connectionName: the database connection the data module reads (already open); the
+    // worker threads open copies of it. workers: threads serving links (0: one per core).
+    explicit AppServer(const QString &connectionName, QObject *parent = nullptr, int workers = 0);
     ~AppServer() override;
 
     // The token clients must present (compared in constant time); see LinkTls for its
     // shortest length, which listen() enforces.
-    void setToken(const QString &token) { m_token = token; }
+    void setToken(const QString &token) { m_settings.token = token; }
     // The server's certificate and key (LinkTls::serverConfiguration); listen() needs them.
-    void setTlsConfiguration(const QSslConfiguration &configuration);
+    void setTlsConfiguration(const QSslConfiguration &configuration) { m_settings.tls = configuration; }
     // A link with no complete request for this long is closed (ms).
-    void setIdleTimeout(int ms);
-    int idleTimeout() const { return m_idleMs; }
+    void setIdleTimeout(int ms) { m_settings.idleMs = qMax(1, ms); }
+    int idleTimeout() const { return m_settings.idleMs; }
     // A request must arrive whole within this time of its first byte (ms).
-    void setFrameTimeout(int ms);
+    void setFrameTimeout(int ms) { m_settings.frameMs = qMax(1, ms); }
     // A reply being sent must make progress within this time (ms).
-    void setWriteTimeout(int ms) { m_writeMs = ms; }
+    void setWriteTimeout(int ms) { m_settings.writeMs = ms; }
     // How long GetFornecedor's packet is reused (ms; 0: never).
     void setCacheTime(int ms);
     // A link that has not identified itself within this time is closed (ms).
-    void setHelloTimeout(int ms);
-    // Links beyond this number are closed as they arrive.
-    void setMaxConnections(int count) { m_maxConnections = count; }
-    void setMaxPending(int count) { m_maxPending = count; }
-    void setMaxPendingPerAddress(int count) { m_maxPendingPerAddress = count; }
+    void setHelloTimeout(int ms) { m_settings.helloMs = qMax(1, ms); }
+    // Links beyond this number are closed as they arrive, unless one that has stalled makes
+    // room.
+    void setMaxConnections(int count) { m_settings.maxConnections = count; }
+    // Links negotiating TLS or not yet identified, in all and from one address; more wait.
+    void setMaxPending(int count) { m_settings.maxPending = count; }
+    void setMaxPendingPerAddress(int count) { m_settings.maxPendingPerAddress = count; }
     // Delay of the answer to the first wrong token from an address (ms); it doubles at
     // each further failure from there within ten minutes, up to eight seconds.
-    void setTokenDelay(int ms) { m_tokenDelayMs = ms; }
+    void setTokenDelay(int ms) { m_settings.tokenDelayMs = ms; }
 
     // Starts listening; raises ESuiteError naming the address and the cause, or what is
     // missing (certificate, token). host: an IP address, or "localhost"; port 0 picks a
     // free port.
     void listen(const QString &host, quint16 port);
+    // Stops listening at once, so that the port is free, and closes every link.
+    void close();
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
-    int connectionCount() const { return int(m_peers.size()); }
+    int connectionCount() const;
     int pendingCount() const;
+    int workerCount() const { return int(m_workers.size()); }
 
+    // The module on the creating thread's connection (shares the list with the workers).
     rdmConsListaPreco &dataModule() { return *m_module; }
 
 signals:
@@ -81,52 +85,20 @@ signals:
     void logMessage(const QString &line);
 
 private:
-    struct Peer;
+    void startThreads(const QString &connectionName, int workers);
+    void stopThreads();
+    void trimMemory();
 
-    // Wrong tokens from one address.
-    struct Failures
-    {
-        int count = 0;
-        QElapsedTimer last;
-    };
-
-    void acceptConnections();
-    bool admit(QTcpSocket *socket, const QString &address);
-    Peer *quietestPending(const QString &address) const;
-    void refuseToken(Peer &peer);
-    int tokenDelay(const QString &address);
-    void log(const QString &line);
-    void logRefusal(const QString &line);
-    void flushRefusalLog();
-    void processInput(Peer &peer);
-    void handleRequest(Peer &peer, const QByteArray &payload);
-    void send(Peer &peer, const QByteArrayList &parts);
-    static qint64 unsent(const QTcpSocket *socket);
-    void pump(Peer &peer);
-    void refuse(Peer &peer, const QString &reason);
-    void drop(Peer &peer, const QString &reason);
-    void forget(QTcpSocket *socket);
-    void sweep();
-    void restartSweep();
-    bool tokenMatches(const QString &token) const;
-    Peer *find(QTcpSocket *socket);
-
-    TlsServer *m_server;
-    QTimer *m_sweep;
+    ServerSettings m_settings;
+    std::unique_ptr<ServerLog> m_log;
+    std::unique_ptr<TokenFailures> m_failures;
+    std::shared_ptr<SupplierListCache> m_cache;
     std::unique_ptr<rdmConsListaPreco> m_module;
-    std::unordered_map<QTcpSocket *, std::unique_ptr<Peer>> m_peers;
-    QHash<QString, Failures> m_failures; // by address
-    QString m_token;
-    int m_idleMs = 300000;
-    int m_frameMs = 5000;
-    int m_writeMs = 30000;
-    int m_helloMs = 5000;
-    int m_maxConnections = 512;
-    int m_maxPending = 128;
-    int m_maxPendingPerAddress = 64;
-    int m_tokenDelayMs = 250;
-    // Refusal log: lines written in the current second, and those left out.
-    QElapsedTimer m_logWindow;
-    int m_logged = 0;
-    int m_unlogged = 0;
+    std::vector<QThread *> m_threads; // the workers' and then the builder's
+    std::vector<LinkWorker *> m_workers;
+    ListBuilder *m_builder = nullptr;
+    LinkGate *m_gate = nullptr;
+    QTimer *m_trim;
+    size_t m_next = 0;   // the worker the next link goes to
+    int m_peakLinks = 0; // since memory was last given back
 };

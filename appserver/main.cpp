@@ -8,11 +8,15 @@
 #include "EAbort.h"
 #include "ServerOptions.h"
 #include "Session.h"
+#include "StopSignals.h"
 #include "net/LinkTls.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <cstdio>
+#include <thread>
+#include <unistd.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -53,6 +57,19 @@ QString readTls(const Session &session, QSslConfiguration &tls)
     return QString();
 }
 
+// As many links as the descriptors the system lets this process open allow, some kept for
+// the database and files.
+int connectionLimit()
+{
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    return int(qBound<rlim_t>(16, files.rlim_cur > 64 ? files.rlim_cur - 64 : 16, 4096));
+}
+
 int serve(const ServerOptions &options, const Session &session, int port, const QSslConfiguration &tls)
 {
     dtmDBGeral::open(session.db);
@@ -62,6 +79,7 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
     server.setIdleTimeout(options.idleSeconds * 1000);
     server.setHelloTimeout(options.helloSeconds * 1000);
     server.setCacheTime(options.cacheSeconds * 1000);
+    server.setMaxConnections(connectionLimit());
     QObject::connect(&server, &AppServer::logMessage, qApp, [](const QString &line) {
         printLine(stderr,
                   QStringLiteral("%1 Lpr07700: %2").arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
@@ -74,6 +92,20 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
         return fail(QStringLiteral("o banco de dados não pode ser usado. %1").arg(e.message()));
     }
     server.listen(options.host, quint16(port));
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::stopRequested, qApp, [&server](const QString &name) {
+        // The port is given back first, so that a new server can take it at once; whatever
+        // then hangs on the way out (a database client's shutdown) has a second and a half.
+        server.close();
+        printLine(stderr, QStringLiteral("%1 Lpr07700: %2 recebido, encerrando.")
+                              .arg(QDateTime::currentDateTime().toString(Qt::ISODate), name));
+        std::thread([] {
+            ::usleep(1500 * 1000);
+            std::fflush(nullptr);
+            ::_exit(0);
+        }).detach();
+        QCoreApplication::exit(0);
+    });
     printLine(
         stdout,
         QStringLiteral("Lpr07700 ouvindo em %1:%2").arg(server.serverAddress().toString()).arg(server.serverPort()));
@@ -106,6 +138,7 @@ int run(const ServerOptions &options)
 
 int main(int argc, char *argv[])
 {
+    StopSignals::block();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Lpr07700"));
     const ServerCommandLine line = parseServerOptions(QCoreApplication::arguments());

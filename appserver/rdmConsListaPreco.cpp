@@ -1,6 +1,8 @@
 #include "rdmConsListaPreco.h"
 #include "Database.h"
 #include "EAbort.h"
+#include "LinkTicket.h"
+#include "SupplierListCache.h"
 #include "net/DataPacket.h"
 
 #include <QSqlDatabase>
@@ -48,14 +50,44 @@ QString causeOf(const QSqlDatabase &db, const QSqlError &error)
 
 } // namespace
 
-rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName) : m_connectionName(connectionName) { }
+rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName, std::shared_ptr<SupplierListCache> cache)
+    : m_connectionName(connectionName), m_cache(cache ? std::move(cache) : std::make_shared<SupplierListCache>())
+{
+}
+
+void rdmConsListaPreco::setCacheTime(int ms)
+{
+    m_cache->setCacheTime(ms);
+}
+
+int rdmConsListaPreco::cacheTime() const
+{
+    return m_cache->cacheTime();
+}
+
+void rdmConsListaPreco::clearCache()
+{
+    m_cache->clear();
+}
 
 QVariant rdmConsListaPreco::invoke(const QString &method, const QVariantList &args)
+{
+    QVariant result;
+    if (!tryInvoke(method, args, result))
+        result = buildFornecedor(LinkTicket::nowMs());
+    return result;
+}
+
+bool rdmConsListaPreco::tryInvoke(const QString &method, const QVariantList &args, QVariant &result)
 {
     if (method.compare(QLatin1String("GetFornecedor"), Qt::CaseInsensitive) == 0) {
         if (!args.isEmpty())
             throw ESuiteError(QStringLiteral("GetFornecedor não recebe argumentos (recebeu %1).").arg(args.size()));
-        return GetFornecedor();
+        const QByteArray packet = currentFornecedor();
+        if (packet.isNull())
+            return false;
+        result = packet;
+        return true;
     }
     throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)));
 }
@@ -82,37 +114,71 @@ QString rdmConsListaPreco::dataVersion() const
 
 QByteArray rdmConsListaPreco::GetFornecedor()
 {
-    if (m_cacheMs > 0 && !m_cached.isEmpty() && m_cachedAt.isValid()) {
-        if (m_cachedAt.elapsed() < m_cacheMs)
-            return m_cached;
-        // The packet stays good for as long as the data did not change; a few minutes at most,
-        // since a change mark may move a moment before the change becomes visible.
-        if (!m_cachedVersion.isEmpty() && m_builtAt.elapsed() < kMaxKeptMs && dataVersion() == m_cachedVersion) {
-            m_cachedAt.start();
-            return m_cached;
-        }
+    const QByteArray packet = currentFornecedor();
+    return packet.isNull() ? buildFornecedor(LinkTicket::nowMs()) : packet;
+}
+
+QByteArray rdmConsListaPreco::currentFornecedor()
+{
+    const int cacheMs = m_cache->cacheTime();
+    if (cacheMs <= 0)
+        return {};
+    const SupplierListCache::Entry e = m_cache->entry();
+    if (e.packet.isNull())
+        return {};
+    const qint64 now = LinkTicket::nowMs();
+    if (now - e.checkedAt < cacheMs)
+        return e.packet;
+    // The packet stays good for as long as the data did not change; a few minutes at most,
+    // since a change mark may move a moment before the change becomes visible.
+    if (!e.version.isEmpty() && now - e.startedAt < kMaxKeptMs && dataVersion() == e.version) {
+        m_cache->confirm(e.startedAt, now);
+        return e.packet;
     }
-    m_cached = QByteArray();
-    const QString version = dataVersion();
-    QByteArray packet;
+    return {};
+}
+
+QByteArray rdmConsListaPreco::buildFornecedor(qint64 askedAt)
+{
+    {
+        const SupplierListCache::Entry e = m_cache->entry();
+        if (!e.packet.isNull() && e.startedAt > askedAt)
+            return e.packet; // built for someone else after this was asked: as fresh
+    }
+    SupplierListCache::Entry built;
+    built.startedAt = LinkTicket::nowMs();
+    built.version = dataVersion();
     try {
-        packet = queryFornecedor();
+        built.packet = queryFornecedor();
     } catch (const EDatabaseError &) {
-        // A server restart of the database breaks the general connection, and an SQLite
-        // file replaced under the server leaves the connection with the schema it read
-        // before: either way the connection is opened anew, once.
-        if (m_connectionName != QLatin1String(dtmDBGeral::connectionName()))
-            throw;
+        // A server restart of the database breaks the connection, and an SQLite file
+        // replaced under the server leaves the connection with the schema it read before:
+        // either way the connection is opened anew, once.
+        reopen();
+        built.packet = queryFornecedor();
+    }
+    built.checkedAt = built.startedAt;
+    built.mark = SupplierListCache::markOf(built.packet);
+    m_cache->store(built);
+    return built.packet;
+}
+
+QString rdmConsListaPreco::markOf(const QVariant &result) const
+{
+    return result.metaType().id() == QMetaType::QByteArray ? m_cache->markFor(result.toByteArray()) : QString();
+}
+
+void rdmConsListaPreco::reopen()
+{
+    if (m_connectionName == QLatin1String(dtmDBGeral::connectionName())) {
         dtmDBGeral::open(dtmDBGeral::config());
-        packet = queryFornecedor();
+        return;
     }
-    if (m_cacheMs > 0) {
-        m_cached = packet;
-        m_cachedVersion = version;
-        m_cachedAt.start();
-        m_builtAt.start();
-    }
-    return packet;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    db.close();
+    if (!db.open())
+        throw EDatabaseError(QStringLiteral("Não foi possível reabrir o banco de dados do servidor de aplicação"),
+                             causeOf(db, db.lastError()));
 }
 
 QByteArray rdmConsListaPreco::queryFornecedor()

@@ -1,20 +1,25 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <memory>
+
+class SupplierListCache;
 
 // The remote data module "Lpr07700.rdmConsListaPreco": what the price-list screen asks
 // of the application server. Reads the database through one named connection,
-// read-only.
+// read-only, used on one thread. Modules on several threads share one encoded list
+// through their SupplierListCache.
 class rdmConsListaPreco
 {
 public:
     static QString serverObjectName() { return QStringLiteral("Lpr07700.rdmConsListaPreco"); }
 
-    explicit rdmConsListaPreco(const QString &connectionName);
+    // cache: shared with other modules; a cache of its own when none is given.
+    explicit rdmConsListaPreco(const QString &connectionName, std::shared_ptr<SupplierListCache> cache = {});
+    QString connectionName() const { return m_connectionName; }
 
     // Runs a method by name (case-insensitive). Raises ESuiteError for an unknown
     // method ("Método desconhecido: X"), wrong arguments or a database failure.
@@ -25,11 +30,24 @@ public:
     // NMFANTFORN, NMRAZSOCFORN, CDFORNECED, ordered by NMFANTFORN, CDFORNECED.
     QByteArray GetFornecedor();
 
+    // Answers a call from what is at hand: true with `result` set, false when the call
+    // needs the list built first (buildFornecedor, then the call again or its packet).
+    // Raises as invoke().
+    bool tryInvoke(const QString &method, const QVariantList &args, QVariant &result);
+    // The list while it is current (a look at the change mark at most); null otherwise.
+    QByteArray currentFornecedor();
+    // The list as the database holds it now: built, unless a build that started
+    // after `askedAt` (steady clock, ms; see LinkTicket::nowMs) has already done it.
+    QByteArray buildFornecedor(qint64 askedAt);
+    // The mark under which a client may keep a result of this module (the list's digest);
+    // empty for a result that is not kept.
+    QString markOf(const QVariant &result) const;
+
     // How long an encoded list is served again without asking the database
     // (milliseconds; 0: always ask).
-    void setCacheTime(int ms) { m_cacheMs = ms; }
-    int cacheTime() const { return m_cacheMs; }
-    void clearCache() { m_cached = QByteArray(); }
+    void setCacheTime(int ms);
+    int cacheTime() const;
+    void clearCache();
     // A mark that changes whenever the data may have changed (SQLite: PRAGMA data_version,
     // commits of other connections; PostgreSQL: the write-ahead log position; Firebird: a
     // sequence moved by a commit trigger). Empty when the database has none: the time
@@ -38,11 +56,8 @@ public:
 
 private:
     QByteArray queryFornecedor();
+    void reopen();
 
     QString m_connectionName;
-    int m_cacheMs = 10000;
-    QByteArray m_cached;
-    QElapsedTimer m_cachedAt;
-    QElapsedTimer m_builtAt;
-    QString m_cachedVersion; // the data version the cached packet was built at
+    std::shared_ptr<SupplierListCache> m_cache;
 };

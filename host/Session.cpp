@@ -40,7 +40,10 @@ void Session::load(const QString &file)
     db.user = ini.value(QStringLiteral("BancoDados/Usuario")).toString();
     db.password = ini.value(QStringLiteral("BancoDados/Senha")).toString();
 
-    serverHost = ini.value(QStringLiteral("ServidorAplicacao/Host"), QStringLiteral("127.0.0.1")).toString();
+    // Several servers written with commas come back as a list.
+    serverHost = ini.value(QStringLiteral("ServidorAplicacao/Host"), QStringLiteral("127.0.0.1"))
+                     .toStringList()
+                     .join(QStringLiteral(", "));
     serverPort = ini.value(QStringLiteral("ServidorAplicacao/Porta"), 21173).toInt();
     serverToken = ini.value(QStringLiteral("ServidorAplicacao/Token")).toString();
     serverFingerprint = ini.value(QStringLiteral("ServidorAplicacao/ImpressaoDigital")).toString().trimmed();

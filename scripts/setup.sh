@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase
   libgl-dev libxkbcommon-dev
-  libpq-dev libsqlite3-dev zlib1g-dev libdeflate-dev libcups2-dev
+  libpq-dev libsqlite3-dev zlib1g-dev libdeflate-dev libcups2-dev libssl-dev
   postgresql-15 postgresql-client-15 firebird3.0-server firebird3.0-utils
   sqlite3 xvfb xauth poppler-utils fonts-dejavu-core openssl unzip
   clang-14 libclang-rt-14-dev

@@ -152,10 +152,14 @@ QByteArray Frame::helloFrame(const QString &server, const QString &token)
     });
 }
 
-QByteArray Frame::callFrame(const QString &method, const QVariantList &args)
+QByteArray Frame::callFrame(const QString &method, const QVariantList &args, const QString &mark)
 {
     return buildFrame([&](QCborStreamWriter &writer) {
-        writer.startMap(3);
+        writer.startMap(mark.isEmpty() ? 3 : 4);
+        if (!mark.isEmpty()) {
+            writer.append(QLatin1StringView("mark"));
+            writer.append(mark);
+        }
         writer.append(QLatin1StringView("op"));
         writer.append(QLatin1StringView("call"));
         writer.append(QLatin1StringView("method"));
@@ -179,13 +183,32 @@ QByteArray Frame::errorFrame(const QString &text)
     });
 }
 
-QByteArrayList Frame::resultFrame(const QVariant &result)
+QByteArray Frame::unchangedFrame(const QString &mark)
+{
+    return buildFrame([&](QCborStreamWriter &writer) {
+        writer.startMap(2);
+        writer.append(QLatin1StringView("unchanged"));
+        writer.append(true);
+        writer.append(QLatin1StringView("mark"));
+        writer.append(mark);
+        writer.endMap();
+    });
+}
+
+QByteArrayList Frame::resultFrame(const QVariant &result, const QString &mark)
 {
     if (result.metaType().id() == QMetaType::QByteArray) {
         // A data packet goes out as it is, after a head written here: no copy of it.
         QByteArray frame = startFrame();
         const QByteArray bytes = result.toByteArray();
-        appendCborHead(frame, 5, 1); // map of one pair
+        appendCborHead(frame, 5, mark.isEmpty() ? 1 : 2); // map of one or two pairs
+        if (!mark.isEmpty()) {
+            const QByteArray text = mark.toUtf8();
+            appendCborHead(frame, 3, 4);
+            frame.append("mark", 4);
+            appendCborHead(frame, 3, quint64(text.size()));
+            frame.append(text);
+        }
         appendCborHead(frame, 3, 6); // text "result"
         frame.append("result", 6);
         appendCborHead(frame, 2, quint64(bytes.size()));
@@ -193,7 +216,11 @@ QByteArrayList Frame::resultFrame(const QVariant &result)
         return {frame, bytes};
     }
     return {buildFrame([&](QCborStreamWriter &writer) {
-        writer.startMap(1);
+        writer.startMap(mark.isEmpty() ? 1 : 2);
+        if (!mark.isEmpty()) {
+            writer.append(QLatin1StringView("mark"));
+            writer.append(mark);
+        }
         writer.append(QLatin1StringView("result"));
         writeValue(writer, result);
         writer.endMap();
@@ -213,6 +240,10 @@ Frame::Request Frame::parseRequest(const QByteArray &payload)
             request.token = textValue(reader, key);
         } else if (key == QLatin1String("method")) {
             request.method = textValue(reader, key);
+        } else if (key == QLatin1String("mark")) {
+            request.mark = textValue(reader, key);
+            if (request.mark.size() > MaxMarkLength)
+                fail(QStringLiteral("marca com mais de %1 caracteres").arg(MaxMarkLength));
         } else if (key == QLatin1String("args")) {
             // Only stepped over here: the arguments are decoded by parseArgs(), once the
             // sender is known.
@@ -260,6 +291,20 @@ Frame::Reply Frame::parseReply(const QByteArray &payload)
     bool hasResult = false;
     bool hasError = false;
     readMap(payload, [&](QCborStreamReader &reader, const QString &key) {
+        if (key == QLatin1String("mark")) {
+            reply.mark = textValue(reader, key);
+            if (reply.mark.size() > MaxMarkLength)
+                fail(QStringLiteral("marca com mais de %1 caracteres").arg(MaxMarkLength));
+            return;
+        }
+        if (key == QLatin1String("unchanged")) {
+            CborRead::skipTags(reader);
+            if (!reader.isBool())
+                fail(QStringLiteral("\"unchanged\" não é verdadeiro ou falso"));
+            reply.unchanged = reader.toBool();
+            reader.next();
+            return;
+        }
         if (key == QLatin1String("result")) {
             hasResult = true;
             CborRead::skipTags(reader);
@@ -278,8 +323,10 @@ Frame::Reply Frame::parseReply(const QByteArray &payload)
             skipValue(reader, key);
         }
     });
-    if (hasResult == hasError)
+    if (int(hasResult) + int(hasError) + int(reply.unchanged) != 1)
         fail(QStringLiteral("a resposta deve ter ou um resultado ou um erro"));
-    reply.ok = hasResult;
+    if (reply.unchanged && reply.mark.isEmpty())
+        fail(QStringLiteral("resposta \"inalterada\" sem a marca"));
+    reply.ok = !hasError;
     return reply;
 }

@@ -17,8 +17,12 @@
 // Requests (client to server), CBOR maps:
 //   {"op": "hello", "server": "Lpr07700.rdmConsListaPreco", "token": "..."}   first
 //   {"op": "call", "method": "GetFornecedor", "args": [ ... ]}               then any
+//     with "mark": "..." when the client keeps a result of that call: the mark it came with
 // Replies (server to client), one per request, in order:
 //   {"result": value}   or   {"error": "text for the person"}
+//   {"mark": "...", "result": value}   a result the client may keep under that mark
+//   {"unchanged": true, "mark": "..."} the result the client keeps under the mark it sent is
+//                                      still the current one
 // Values are CBOR as QCborValue maps QVariant; a byte array result (a data packet)
 // is a CBOR byte string, written and read without a QCborValue tree. Whatever is
 // received is read through CborRead: texts validated, tags stepped over, unknown keys
@@ -35,6 +39,8 @@ public:
     // no cap of its own (TNetConnection::setReplyLimit).
     static constexpr qint64 MaxHelloReplySize = 64 * 1024;
     static constexpr qint64 DefaultReplySize = qint64(1) << 20;
+    // Longest mark of a kept result, in characters.
+    static constexpr int MaxMarkLength = 128;
 
     struct Request
     {
@@ -43,6 +49,7 @@ public:
         QString server; // hello
         QString token;  // hello
         QString method; // call
+        QString mark;   // call: the mark of the result the client keeps (empty: none)
         // Where the "args" array starts in the payload (-1: none); see parseArgs().
         qsizetype argsOffset = -1;
     };
@@ -52,15 +59,18 @@ public:
         bool ok = false;
         QVariant result;
         QString error;
+        QString mark;           // the result's mark, or the one found unchanged
+        bool unchanged = false; // ok, without a result: the kept one is current
     };
 
     // Complete frames, header included.
     static QByteArray helloFrame(const QString &server, const QString &token);
-    static QByteArray callFrame(const QString &method, const QVariantList &args);
+    static QByteArray callFrame(const QString &method, const QVariantList &args, const QString &mark = QString());
     static QByteArray errorFrame(const QString &text);
+    static QByteArray unchangedFrame(const QString &mark);
     // A result frame in parts to be written one after the other: a byte array result
-    // is passed through as its own part, not copied.
-    static QByteArrayList resultFrame(const QVariant &result);
+    // is passed through as its own part, not copied. mark: under which the client may keep it.
+    static QByteArrayList resultFrame(const QVariant &result, const QString &mark = QString());
 
     // Decode a payload (frame without its header). Raise ESuiteError naming what is
     // wrong when the payload is not a well-formed message. parseRequest() reads what

@@ -2,12 +2,14 @@
 #include "EAbort.h"
 #include "Frame.h"
 #include "FrameReader.h"
+#include "KeptReplies.h"
 #include "LinkTls.h"
 #include "Session.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QThread>
 
@@ -21,6 +23,25 @@ QString seconds(int ms)
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
     setReplyLimit(QStringLiteral("GetFornecedor"), qint64(16) << 20);
+    setKeepReply(QStringLiteral("GetFornecedor"), true);
+}
+
+void TNetConnection::setKeepReply(const QString &method, bool on)
+{
+    if (on)
+        m_kept.insert(method.toLower());
+    else
+        m_kept.remove(method.toLower());
+}
+
+QString TNetConnection::keptReplyKey(const QString &method) const
+{
+    return QStringLiteral("%1 %2 %3").arg(where(), m_serverName, method.toLower());
+}
+
+bool TNetConnection::keepsReply(const QString &method) const
+{
+    return m_kept.contains(method.toLower());
 }
 
 void TNetConnection::setReplyLimit(const QString &method, qint64 bytes)
@@ -36,6 +57,11 @@ qint64 TNetConnection::replyLimit(const QString &method) const
 TNetConnection::~TNetConnection()
 {
     drop();
+}
+
+QString TNetConnection::ConnectedHost() const
+{
+    return Connected() ? where() : QString();
 }
 
 bool TNetConnection::Connected() const
@@ -57,8 +83,30 @@ void TNetConnection::setConnected(bool connected)
 
 QString TNetConnection::where() const
 {
-    const QString host = m_host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(m_host) : m_host;
-    return QStringLiteral("%1:%2").arg(host).arg(m_port);
+    const QString host = m_current.isEmpty() ? m_host : m_current;
+    const int port = m_current.isEmpty() ? m_port : m_currentPort;
+    return QStringLiteral("%1:%2").arg(host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host).arg(port);
+}
+
+QList<QPair<QString, int>> TNetConnection::servers() const
+{
+    QList<QPair<QString, int>> list;
+    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+    for (const QString &item : m_host.split(separators, Qt::SkipEmptyParts)) {
+        QString host = item;
+        int port = m_port;
+        if (item.startsWith(QLatin1Char('['))) { // [IPv6]:port
+            const qsizetype close = item.indexOf(QLatin1Char(']'));
+            host = item.mid(1, close - 1);
+            if (close > 0 && item.mid(close + 1).startsWith(QLatin1Char(':')))
+                port = item.mid(close + 2).toInt();
+        } else if (item.count(QLatin1Char(':')) == 1) {
+            host = item.section(QLatin1Char(':'), 0, 0);
+            port = item.section(QLatin1Char(':'), 1).toInt();
+        }
+        list.append({host, port});
+    }
+    return list;
 }
 
 QString TNetConnection::serverModule() const
@@ -118,7 +166,11 @@ bool TNetConnection::open()
     if (BeforeConnect)
         BeforeConnect(this);
 
-    if (m_host.trimmed().isEmpty() || m_port <= 0 || m_port > 65535) {
+    QList<QPair<QString, int>> list = servers();
+    bool configured = !list.isEmpty();
+    for (const auto &[host, port] : list)
+        configured = configured && port > 0 && port <= 65535;
+    if (!configured) {
         m_lastError = QStringLiteral("O servidor de aplicação não está configurado (endereço \"%1\", porta %2). "
                                      "Verifique a seção [ServidorAplicacao] do arquivo de sessão.")
                           .arg(m_host)
@@ -138,6 +190,38 @@ bool TNetConnection::open()
     if (!pinnedFingerprint(pin))
         return false;
 
+    // Several servers: the one that answered last is tried first, then the others in turn.
+    const auto name = [](const QPair<QString, int> &server) {
+        return QStringLiteral("%1:%2").arg(server.first).arg(server.second);
+    };
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (name(list[i]) == m_lastGood)
+            list.move(i, 0);
+        else if (name(list[i]) == m_lastBad)
+            list.move(i, list.size() - 1);
+    }
+    QStringList failures;
+    for (const auto &[host, port] : list) {
+        m_current = host;
+        m_currentPort = port;
+        if (openOne(token, pin)) {
+            m_lastGood = QStringLiteral("%1:%2").arg(host).arg(port);
+            if (m_lastGood == m_lastBad)
+                m_lastBad.clear();
+            return true;
+        }
+        failures << m_lastError;
+    }
+    m_current.clear();
+    if (failures.size() > 1)
+        m_lastError = QStringLiteral("Nenhum dos %1 servidores de aplicação respondeu. %2")
+                          .arg(failures.size())
+                          .arg(failures.join(QLatin1Char(' ')));
+    return false;
+}
+
+bool TNetConnection::openOne(const QString &token, const QByteArray &pin)
+{
     // A server busy with other newcomers closes the link before the handshake: tried again
     // after a pause that doubles (with some randomness, so that clients turned away
     // together do not come back together), for as long as the connection timeout allows.
@@ -159,7 +243,7 @@ TNetConnection::Attempt TNetConnection::attempt(const QString &token, const QByt
 {
     const auto timedOut = [this] { return QStringLiteral("sem resposta em %1 s").arg(seconds(m_connectTimeout)); };
     m_socket->setSslConfiguration(LinkTls::clientConfiguration());
-    m_socket->connectToHost(m_host, quint16(m_port));
+    m_socket->connectToHost(m_current, quint16(m_currentPort));
     if (!m_socket->waitForConnected(m_connectTimeout)) {
         m_lastError = unreachable(m_socket->error() == QAbstractSocket::SocketTimeoutError ? timedOut()
                                                                                            : m_socket->errorString());
@@ -267,7 +351,9 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
 
 QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 {
-    const QByteArray frame = Frame::callFrame(method, args);
+    m_lastFromKept = false;
+    const bool keep = args.isEmpty() && keepsReply(method);
+    bool offerKept = keep;
     for (int attempt = 0;; ++attempt) {
         // Bytes waiting on an idle link were not asked for: start over on a fresh one.
         if (Connected() && m_socket->bytesAvailable() > 0)
@@ -276,15 +362,29 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
         if (!reused && !open())
             throw ESuiteError(m_lastError);
 
+        const KeptReplies kept(m_keptFolder);
+        const QString key = keptReplyKey(method);
+        QByteArray keptPacket;
+        QString keptMark;
+        if (offerKept && !kept.read(key, keptPacket, keptMark))
+            keptMark.clear();
+
         QByteArray payload;
         QString cause;
-        const Outcome outcome = exchange(frame, m_callTimeout, replyLimit(method), payload, cause);
+        const Outcome outcome =
+            exchange(Frame::callFrame(method, args, keptMark), m_callTimeout, replyLimit(method), payload, cause);
         if (outcome != Outcome::Done) {
             drop();
             // The server may have closed a link that sat idle; every method it serves
             // only reads, so asking again on a new link is safe.
             if (outcome == Outcome::Closed && reused && attempt == 0)
                 continue;
+            // With several servers, one that stops answering mid-call is left for the next.
+            if (attempt == 0 && servers().size() > 1 && outcome != Outcome::TimedOut) {
+                m_lastBad = QStringLiteral("%1:%2").arg(m_current).arg(m_currentPort);
+                m_lastGood.clear();
+                continue;
+            }
             if (outcome == Outcome::TimedOut)
                 m_lastError = QStringLiteral("O servidor de aplicação %1 não respondeu à chamada %2 (%3). "
                                              "Tente novamente; se persistir, verifique o servidor %4.")
@@ -310,6 +410,24 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
             m_lastError = reply.error;
             throw ESuiteError(reply.error);
         }
+        if (reply.unchanged) {
+            if (!keptMark.isEmpty() && reply.mark == keptMark) {
+                m_lastError.clear();
+                m_lastFromKept = true;
+                return keptPacket;
+            }
+            // "Unchanged" for something this end did not offer: the whole result, once more.
+            if (!offerKept || attempt > 2) {
+                m_lastError = QStringLiteral("Resposta inválida do servidor de aplicação %1 à chamada %2: "
+                                             "\"inalterada\" sem que a estação tivesse oferecido o que guarda.")
+                                  .arg(where(), method);
+                throw ESuiteError(m_lastError);
+            }
+            offerKept = false;
+            continue;
+        }
+        if (keep && !reply.mark.isEmpty() && reply.result.metaType().id() == QMetaType::QByteArray)
+            kept.write(key, reply.result.toByteArray(), reply.mark);
         m_lastError.clear();
         return reply.result;
     }

@@ -3,7 +3,10 @@
 #include "suite_export.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -34,6 +37,10 @@ public:
 
     QString ServerName() const { return m_serverName; }
     void setServerName(const QString &name) { m_serverName = name; }
+    // One server ("10.0.0.5"), or several separated by commas or blanks, each with its own
+    // port if it has one ("10.0.0.5, 10.0.0.6:21174, [fd00::7]"): they are tried in turn,
+    // the one that answered last first, and a call whose server stops answering is asked
+    // once more of the next.
     QString Host() const { return m_host; }
     void setHost(const QString &host) { m_host = host; }
     int Port() const { return m_port; }
@@ -64,10 +71,26 @@ public:
     void setReplyLimit(const QString &method, qint64 bytes);
     qint64 replyLimit(const QString &method) const;
 
+    // Whether the last result of a method called without arguments is kept on the
+    // workstation (KeptReplies), so that the server may answer "unchanged" when it still
+    // holds. GetFornecedor's is kept from the start. The caller gets the same bytes either way.
+    void setKeepReply(const QString &method, bool on);
+    bool keepsReply(const QString &method) const;
+    // What a method's result is kept under (KeptReplies): the server's address, the object
+    // and the method.
+    QString keptReplyKey(const QString &method) const;
+    // Where kept results go (empty: the user's cache folder).
+    void setKeptRepliesFolder(const QString &folder) { m_keptFolder = folder; }
+    QString keptRepliesFolder() const { return m_keptFolder; }
+    // Whether the last call was answered from a kept result.
+    bool LastFromKept() const { return m_lastFromKept; }
+
     // Runs before every connection attempt: the place to set Host and Port.
     std::function<void(QObject *sender)> BeforeConnect;
 
     bool Connected() const;
+    // "host:port" of the server the link is open to; empty when not connected.
+    QString ConnectedHost() const;
     void setConnected(bool connected);
     // Why the last connection attempt or call failed; empty after a success.
     QString LastError() const { return m_lastError; }
@@ -82,6 +105,8 @@ public:
 private:
     enum class Attempt { Done, Failed, Retry };
     bool open();
+    bool openOne(const QString &token, const QByteArray &pin);
+    QList<QPair<QString, int>> servers() const;
     Attempt attempt(const QString &token, const QByteArray &pin);
     bool pinnedFingerprint(QByteArray &pin);
     QString unreachable(const QString &cause) const;
@@ -97,6 +122,10 @@ private:
     QString m_serverName = QStringLiteral("Lpr07700.rdmConsListaPreco");
     QString m_host;
     int m_port = 0;
+    QString m_current; // the server being tried or in use
+    int m_currentPort = 0;
+    QString m_lastGood; // host:port that answered last
+    QString m_lastBad;  // host:port that stopped answering during a call
     bool m_throwException = true;
     QString m_token;
     QString m_fingerprint;
@@ -105,4 +134,7 @@ private:
     bool m_identified = false;
     QString m_lastError;
     QHash<QString, qint64> m_replyLimits; // by method name in lower case
+    QSet<QString> m_kept;                 // methods whose results are kept, in lower case
+    QString m_keptFolder;
+    bool m_lastFromKept = false;
 };

@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QtEndian>
@@ -137,7 +138,9 @@ private slots:
     void slowPeerDropped();
     void peerVanishingMidReply();
     void fiftyClientsAtOnce();
-    void idleSocketsCannotLockClientsOut();
+    void coldBuildHoldsUpNoOneElse();
+    void siegeCannotLockClientsOut_data();
+    void siegeCannotLockClientsOut();
     void unidentifiedLinkMustHelloInTime();
     void bigFrameBeforeHelloRefusedAtOnce();
     void wrongTokensSlowedDown();
@@ -361,9 +364,40 @@ void tst_AppServer::fiftyClientsAtOnce()
     }
 }
 
+// While the supplier list is being built (here held up by a writer's lock on the database),
+// another screen still gets its link, its identification and an answer to its call, before
+// the list comes.
+void tst_AppServer::coldBuildHoldsUpNoOneElse()
+{
+    m_server->setCacheTime(0);
+    RawClient asker(m_port);
+    QVERIFY(asker.waitConnected());
+    asker.hello();
+    QVERIFY(asker.reply().ok);
+
+    QSqlQuery lock(m_env->writable());
+    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    asker.call(QStringLiteral("GetFornecedor"));
+    QTest::qWait(50);
+
+    RawClient other(m_port);
+    QVERIFY(other.waitConnected());
+    other.hello();
+    QVERIFY(other.reply().ok);
+    other.call(QStringLiteral("GetCliente"));
+    const Frame::Reply small = other.reply();
+    QCOMPARE(small.error, QStringLiteral("Método desconhecido: GetCliente"));
+    QCOMPARE(asker.socket.bytesAvailable(), qint64(0)); // the list is still being built
+
+    QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+    const Frame::Reply list = asker.reply();
+    QVERIFY2(list.ok, qPrintable(list.error));
+    QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), int(quotedSuppliers().size()));
+}
+
 void tst_AppServer::restoreLimits()
 {
-    m_server->setMaxConnections(512);
+    m_server->setMaxConnections(2048);
     m_server->setMaxPending(128);
     m_server->setMaxPendingPerAddress(64);
     m_server->setHelloTimeout(5000);
@@ -371,13 +405,127 @@ void tst_AppServer::restoreLimits()
     m_server->setTokenDelay(250);
 }
 
-// Sockets that connect and say nothing used to share the connection limit with real
-// clients until the idle timeout: enough of them kept every screen out. Now they get a
-// pool of their own, a few per address, and a real client takes the place of one that
-// has gone quiet; identified clients keep theirs.
-void tst_AppServer::idleSocketsCannotLockClientsOut()
+namespace {
+
+// The first record a TLS client sends (its greeting), as a real client writes it.
+QByteArray clientGreeting()
 {
-    m_server->setMaxConnections(12);
+    QTcpServer listener;
+    if (!listener.listen(QHostAddress::LocalHost, 0))
+        return {};
+    QSslSocket client;
+    client.setSslConfiguration(LinkTls::clientConfiguration());
+    client.connectToHostEncrypted(QStringLiteral("127.0.0.1"), listener.serverPort());
+    QTcpSocket *seen = nullptr;
+    QByteArray bytes;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (!seen && listener.hasPendingConnections())
+                seen = listener.nextPendingConnection();
+            if (seen)
+                bytes += seen->readAll();
+            return bytes.size() >= 5 && bytes.size() >= 5 + (uchar(bytes[3]) << 8 | uchar(bytes[4]));
+        },
+        5000);
+    return bytes;
+}
+
+// Links that take a place and do not use it, from the given machines, reopened as soon as
+// the server closes them.
+class Siege
+{
+public:
+    enum Kind {
+        Idle,           // connects and says nothing
+        CutGreeting,    // the first 40 bytes of a TLS greeting, then nothing
+        WholeGreeting,  // a whole greeting, then nothing: the handshake stalls
+        SilentAfterTls, // completes TLS, never says who it is
+    };
+
+    Siege(quint16 port, Kind kind, const QList<int> &machines, int count) : m_port(port), m_kind(kind)
+    {
+        if (kind == CutGreeting || kind == WholeGreeting) {
+            m_greeting = clientGreeting();
+            if (kind == CutGreeting)
+                m_greeting = m_greeting.left(40);
+        }
+        for (int i = 0; i < count; ++i) {
+            m_sockets.push_back(kind == SilentAfterTls ? std::make_unique<QSslSocket>() : std::make_unique<QTcpSocket>());
+            m_from.push_back(loopback(machines[i % machines.size()]));
+            open(i);
+        }
+    }
+    bool ready() const { return m_kind == Idle || m_kind == SilentAfterTls || m_greeting.size() >= 40; }
+    // Reopens what the server has closed; returns how many were closed in all so far.
+    int keep()
+    {
+        for (size_t i = 0; i < m_sockets.size(); ++i)
+            if (m_sockets[i]->state() == QAbstractSocket::UnconnectedState) {
+                ++m_reopened;
+                open(i);
+            }
+        return m_reopened;
+    }
+
+private:
+    void open(size_t i)
+    {
+        QTcpSocket &s = *m_sockets[i];
+        s.abort();
+        s.bind(m_from[i]);
+        if (m_kind == SilentAfterTls) {
+            auto &tls = static_cast<QSslSocket &>(s);
+            tls.setSslConfiguration(LinkTls::clientConfiguration());
+            tls.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_port);
+            return;
+        }
+        s.connectToHost(QHostAddress::LocalHost, m_port);
+        if (!m_greeting.isEmpty())
+            s.write(m_greeting); // goes out once connected
+    }
+
+    quint16 m_port;
+    Kind m_kind;
+    QByteArray m_greeting;
+    std::vector<std::unique_ptr<QTcpSocket>> m_sockets;
+    std::vector<QHostAddress> m_from;
+    int m_reopened = 0;
+};
+
+} // namespace
+
+// Links that take a place without using it (idle sockets, greetings cut short, handshakes
+// that stall, links that never identify themselves), from the screens' own address or from
+// others, used to keep the screens out until the hello deadline. Whatever they do, a client
+// that has identified itself keeps its link, and screens that arrive meanwhile, several at
+// once from one address, are all served.
+void tst_AppServer::siegeCannotLockClientsOut_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<int>>("machines"); // last number of the loopback address
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("overflow"); // more than the server takes: some must be closed
+
+    const QList<int> same{1};
+    const QList<int> others{2, 3, 4, 5, 6};
+    const QList<int> all{1, 2, 3, 4, 5, 6};
+    QTest::newRow("idle, the screens' address") << int(Siege::Idle) << same << 40 << true;
+    QTest::newRow("idle, other addresses") << int(Siege::Idle) << others << 40 << true;
+    QTest::newRow("greeting cut short, the screens' address") << int(Siege::CutGreeting) << same << 40 << true;
+    QTest::newRow("greeting cut short, other addresses") << int(Siege::CutGreeting) << others << 40 << true;
+    // Each of these costs the server a handshake: fewer of them, within the connection limit.
+    QTest::newRow("handshake stalled, all addresses") << int(Siege::WholeGreeting) << all << 12 << false;
+    QTest::newRow("no hello after TLS, all addresses") << int(Siege::SilentAfterTls) << all << 12 << false;
+}
+
+void tst_AppServer::siegeCannotLockClientsOut()
+{
+    QFETCH(int, kind);
+    QFETCH(QList<int>, machines);
+    QFETCH(int, count);
+    QFETCH(bool, overflow);
+
+    m_server->setMaxConnections(24);
     m_server->setMaxPending(6);
     m_server->setMaxPendingPerAddress(3);
     m_server->setHelloTimeout(60000);
@@ -389,30 +537,42 @@ void tst_AppServer::idleSocketsCannotLockClientsOut()
     early.hello();
     QVERIFY(early.reply().ok);
 
-    // Twelve idle sockets from four other machines, as many as the server takes in all.
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
-    for (int machine = 2; machine <= 5; ++machine)
-        for (int i = 0; i < 3; ++i)
-            idle.push_back(idleSocket(m_port, loopback(machine)));
-    QVERIFY(QTest::qWaitFor([&] { return m_server->pendingCount() == 6; }, 5000));
-    // A fourth socket from the same machine is turned away while its three are fresh.
-    auto fourth = idleSocket(m_port, loopback(2));
-    QVERIFY(QTest::qWaitFor([&] { return closedByServer(*fourth); }, 5000));
-    QCOMPARE(m_server->pendingCount(), 6);
+    Siege siege(m_port, Siege::Kind(kind), machines, count);
+    QVERIFY(siege.ready());
+    QTest::qWait(700); // long enough for every kind of link to count as stalled
+    siege.keep();
 
-    QTest::qWait(1100); // the idle sockets go quiet
-    RawClient screen(m_port);
-    QVERIFY(screen.waitConnected());
-    screen.hello();
-    const Frame::Reply hello = screen.reply();
-    QVERIFY2(hello.ok, qPrintable(hello.error));
-    screen.call(QStringLiteral("GetFornecedor"));
-    const Frame::Reply list = screen.reply();
-    QVERIFY2(list.ok, qPrintable(list.error));
-    QVERIFY(m_server->pendingCount() <= 6);
-
+    // Eight screens at once from one address: more than its share of pending links.
+    std::vector<std::unique_ptr<RawClient>> screens;
+    for (int i = 0; i < 8; ++i)
+        screens.push_back(std::make_unique<RawClient>(m_port));
+    for (const auto &s : screens) {
+        // As a real client does: the hello and the call as soon as TLS is up.
+        QObject::connect(&s->socket, &QSslSocket::encrypted, &s->socket, [c = s.get()] {
+            c->send(Frame::helloFrame(kServer, kToken) + Frame::callFrame(QStringLiteral("GetFornecedor"), {}));
+        });
+    }
+    std::vector<Frame::Reply> replies;
+    const bool served = QTest::qWaitFor(
+        [&] {
+            siege.keep();
+            for (size_t i = replies.size(); i < screens.size() * 2; ++i) {
+                RawClient &c = *screens[i / 2];
+                if (c.reader.read(&c.socket) != FrameReader::Status::Complete)
+                    return false;
+                replies.push_back(Frame::parseReply(c.reader.takePayload()));
+            }
+            return true;
+        },
+        10000);
+    QVERIFY2(served, qPrintable(QStringLiteral("%1 of 16 replies").arg(replies.size())));
+    for (const Frame::Reply &r : replies)
+        QVERIFY2(r.ok, qPrintable(r.error));
     early.call(QStringLiteral("GetFornecedor"));
     QVERIFY2(early.reply().ok, "an identified client lost its link to the newcomers");
+    if (overflow)
+        QVERIFY2(siege.keep() > 0, "the siege never filled the server");
+    QVERIFY(m_server->connectionCount() <= 24);
     restoreLimits();
 }
 

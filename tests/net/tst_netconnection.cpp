@@ -9,9 +9,11 @@
 #include "TestEnv.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"
+#include "net/KeptReplies.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QProcess>
@@ -143,6 +145,13 @@ private slots:
     void silentServerTimesOut();
     void stalledCallLeavesDisconnected();
     void idleLinkClosedByServerIsReopened();
+    void hostListFailsOver_data();
+    void hostListFailsOver();
+    void keptListNeverShownStale_data();
+    void keptListNeverShownStale();
+    void unchangedNotOfferedRefused();
+    void threadsOfClients_data();
+    void threadsOfClients();
     void executableRefusesBadArguments_data();
     void executableRefusesBadArguments();
 
@@ -363,6 +372,13 @@ void tst_NetConnection::stalledCallLeavesDisconnected()
     const qint64 pid = m_server->processId();
     ::kill(pid_t(pid), SIGSTOP);
     bool raised = false;
+    // Stopped only once every thread of the server is.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") T ");
+        },
+        5000));
     try {
         net->call(QStringLiteral("GetFornecedor"));
     } catch (const ESuiteError &e) {
@@ -478,6 +494,154 @@ void tst_NetConnection::executableRefusesBadArguments()
 
 // A broken or hostile server (one with the right certificate) cannot crash the screen nor
 // make it hold many times what it sent: every reply ends in a message, the link closed.
+// Host may name several servers: they are tried in turn, the link says which one it used,
+// and when none answers the message names each.
+void tst_NetConnection::hostListFailsOver_data()
+{
+    QTest::addColumn<QString>("hosts"); // %1: a port where nothing listens, %2: the server's
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("first down") << QStringLiteral("127.0.0.1:%1, 127.0.0.1:%2") << true;
+    QTest::newRow("blanks, the second of three") << QStringLiteral("127.0.0.1:%1 127.0.0.1:%2 127.0.0.1:%1") << true;
+    QTest::newRow("semicolons, the first") << QStringLiteral("127.0.0.1:%2;127.0.0.1:%1") << true;
+    QTest::newRow("all down") << QStringLiteral("127.0.0.1:%1, [::1]:%1") << false;
+}
+
+void tst_NetConnection::hostListFailsOver()
+{
+    QFETCH(QString, hosts);
+    QFETCH(bool, connects);
+    const quint16 dead = deadPort();
+    TNetConnection *net = connection(m_port);
+    net->setHost(hosts.arg(dead).arg(m_port));
+    net->BeforeConnect = nullptr;
+    net->setConnected(true);
+    QCOMPARE(net->Connected(), connects);
+    if (connects) {
+        QCOMPARE(net->ConnectedHost(), QStringLiteral("127.0.0.1:%1").arg(m_port));
+        QVERIFY(!net->call(QStringLiteral("GetFornecedor")).toByteArray().isEmpty());
+    } else {
+        QVERIFY2(net->LastError().contains(QStringLiteral("Nenhum dos 2 servidores")), qPrintable(net->LastError()));
+        QVERIFY2(net->LastError().contains(QStringLiteral("[::1]:%1").arg(dead)), qPrintable(net->LastError()));
+    }
+}
+
+// The list a workstation keeps is shown only when the server says its mark is current;
+// kept under a mark the server no longer holds, cut short, altered or open to other users,
+// it is never shown: the server's whole list is, and it is kept in its place.
+void tst_NetConnection::keptListNeverShownStale_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("fromKept");
+    QTest::newRow("kept and current") << QString() << true;
+    QTest::newRow("mark moved") << QStringLiteral("mark") << false;
+    QTest::newRow("file cut short") << QStringLiteral("cut") << false;
+    QTest::newRow("one byte changed") << QStringLiteral("byte") << false;
+    QTest::newRow("open to other users") << QStringLiteral("open") << false;
+}
+
+void tst_NetConnection::keptListNeverShownStale()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, fromKept);
+    const QString folder = m_env->dir() + QStringLiteral("/mantidas");
+    QDir(folder).removeRecursively();
+    TNetConnection *net = connection(m_port);
+    net->setKeptRepliesFolder(folder);
+    const QByteArray fresh = net->call(QStringLiteral("GetFornecedor")).toByteArray();
+    QVERIFY(!net->LastFromKept());
+    const KeptReplies kept(folder);
+    const QString key = net->keptReplyKey(QStringLiteral("GetFornecedor"));
+    QFile file(kept.fileName(key));
+    QVERIFY(file.exists());
+    QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+
+    const QByteArray stale = QByteArray("lista antiga").repeated(100);
+    if (damage == QLatin1String("mark")) {
+        kept.write(key, stale, QStringLiteral("0123456789abcdef0123456789abcdef"));
+    } else if (damage == QLatin1String("cut")) {
+        QVERIFY(file.resize(file.size() / 2));
+    } else if (damage == QLatin1String("byte")) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
+        file.seek(0);
+        file.write(bytes);
+        file.close();
+    } else if (damage == QLatin1String("open")) {
+        QVERIFY(file.setPermissions(file.permissions() | QFile::ReadOther));
+    }
+    const QByteArray again = net->call(QStringLiteral("GetFornecedor")).toByteArray();
+    QCOMPARE(net->LastFromKept(), fromKept);
+    QCOMPARE(again, fresh);
+    // What is kept now is the whole current list again.
+    QByteArray packet;
+    QString mark;
+    QVERIFY(kept.read(key, packet, mark));
+    QCOMPARE(packet, fresh);
+}
+
+// A server that says "unchanged" to a client that offered nothing gets an error, never an
+// empty list.
+void tst_NetConnection::unchangedNotOfferedRefused()
+{
+    ScriptedServer server(TestCertificate::shared());
+    QVERIFY(server.listen());
+    server.setReply(Frame::unchangedFrame(QStringLiteral("0123456789abcdef")), false);
+    TNetConnection *net = connection(server.port());
+    net->setKeptRepliesFolder(m_env->dir() + QStringLiteral("/vazia"));
+    try {
+        net->call(QStringLiteral("GetFornecedor"));
+        QFAIL("accepted");
+    } catch (const ESuiteError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("inalterada")), qPrintable(e.message()));
+    }
+}
+
+// Many screens' links at once, each on a thread of its own, as a terminal server runs them:
+// every call gets the whole list (the sanitizer builds run this as their client load).
+void tst_NetConnection::threadsOfClients_data()
+{
+    QTest::addColumn<bool>("linkPerCall");
+    QTest::newRow("a new link per call") << true;
+    QTest::newRow("one link per thread") << false;
+}
+
+void tst_NetConnection::threadsOfClients()
+{
+    QFETCH(bool, linkPerCall);
+    const int rows = quotedCount();
+    std::atomic<int> good{0};
+    QMutex mutex;
+    QStringList errors;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int t = 0; t < 24; ++t) {
+        threads.emplace_back(QThread::create([&, linkPerCall] {
+            std::unique_ptr<TNetConnection> net;
+            for (int call = 0; call < 6; ++call) {
+                if (!net || linkPerCall) {
+                    net = std::make_unique<TNetConnection>();
+                    net->setHost(QStringLiteral("127.0.0.1"));
+                    net->setPort(m_port);
+                    net->setConnectTimeout(20000);
+                }
+                try {
+                    const DataPacket packet = DataPacket::decode(net->call(QStringLiteral("GetFornecedor")).toByteArray());
+                    if (int(packet.rows.size()) == rows)
+                        ++good;
+                } catch (const ESuiteError &e) {
+                    QMutexLocker lock(&mutex);
+                    errors << e.message();
+                }
+            }
+        }));
+        threads.back()->start();
+    }
+    for (auto &t : threads)
+        QVERIFY(t->wait(120000));
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+    QCOMPARE(good.load(), 24 * 6);
+}
+
 void tst_NetConnection::hostileServerReplies_data()
 {
     QTest::addColumn<QByteArray>("reply");

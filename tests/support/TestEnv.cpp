@@ -99,18 +99,18 @@ void TestEnv::setSession(const DbConfig &db)
     dtmDBGeral::open(s.db);
 }
 
-TestEnv::ConfigHome::ConfigHome(const QString &dir)
-    : m_previous(qgetenv("XDG_CONFIG_HOME")), m_wasSet(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+TestEnv::ConfigHome::ConfigHome(const char *variable, const QString &dir)
+    : m_variable(variable), m_previous(qgetenv(variable)), m_wasSet(qEnvironmentVariableIsSet(variable))
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir));
+    qputenv(variable, QFile::encodeName(dir));
 }
 
 TestEnv::ConfigHome::~ConfigHome()
 {
     if (m_wasSet)
-        qputenv("XDG_CONFIG_HOME", m_previous);
+        qputenv(m_variable, m_previous);
     else
-        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv(m_variable);
 }
 
 TestEnv::~TestEnv()

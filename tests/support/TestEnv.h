@@ -14,7 +14,8 @@
 // not tied to the branch, reports from the project's reports folder, the application
 // server's token kToken and the certificate of TestCertificate::shared()); the user's
 // configuration folder (preferences, parameter sets, recent codes) is one inside it
-// (XDG_CONFIG_HOME), so a test neither reads nor writes the person's. Restores the previous
+// (XDG_CONFIG_HOME), and so is the cache folder (XDG_CACHE_HOME), so a test neither reads
+// nor writes the person's. Restores the previous
 // session and folder on destruction.
 //
 // Built with a server dialect, the same demo data goes into a fresh database on the
@@ -52,20 +53,22 @@ public:
 private:
     void setSession(const DbConfig &db);
 
-    // Points XDG_CONFIG_HOME at a folder while it lives.
+    // Points an XDG_*_HOME variable at a folder while it lives.
     class ConfigHome
     {
     public:
-        explicit ConfigHome(const QString &dir);
+        ConfigHome(const char *variable, const QString &dir);
         ~ConfigHome();
 
     private:
+        const char *m_variable;
         QByteArray m_previous;
         bool m_wasSet;
     };
 
     QTemporaryDir m_dir;
-    ConfigHome m_configHome{m_dir.filePath(QStringLiteral("config"))};
+    ConfigHome m_configHome{"XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config"))};
+    ConfigHome m_cacheHome{"XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache"))};
     QString m_dbFile;
     Session m_saved;
     SqlDialect m_dialect = SqlDialect::SQLite;

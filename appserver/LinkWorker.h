@@ -1,0 +1,83 @@
+#pragma once
+
+#include "LinkTicket.h"
+
+#include <QByteArrayList>
+#include <QVariant>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+class Mailbox;
+class QSslSocket;
+class QTimer;
+class ServerLog;
+class TokenFailures;
+class rdmConsListaPreco;
+struct ServerSettings;
+
+// Serves the links the gate hands over, on the thread it lives in: the TLS handshake, the
+// hello, then the calls, one reply per request, in order. A call that needs the supplier
+// list built waits for it without holding up the other links. A link that does not finish its
+// handshake in time, does not identify itself, sends a malformed or oversized frame, sends
+// a request too slowly or stops reading its replies is closed. No client can make it
+// allocate more than the request cap per link.
+class LinkWorker : public QObject
+{
+    Q_OBJECT
+public:
+    // Asks for the supplier list as the database holds it at askedAt or later; the answer
+    // may come on any thread.
+    using Build = std::function<void(qint64 askedAt, std::function<void(const QByteArray &, const QString &)> done)>;
+
+    // settled: called (on this thread) when a link stops being pending: it identified
+    // itself, or it went before doing so.
+    LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
+               Build build, QObject *parent = nullptr);
+    ~LinkWorker() override;
+
+    // The data module the calls go to, its connection opened on this worker's thread.
+    void setModule(std::unique_ptr<rdmConsListaPreco> module);
+
+    // Takes a connected descriptor whose TLS greeting is waiting in the kernel. Call on
+    // this worker's thread (queue it from another).
+    void adopt(qintptr descriptor, const std::shared_ptr<LinkTicket> &ticket);
+    // Closes the link of a ticket the gate has marked for eviction, unless it has identified
+    // itself since.
+    void evict(const std::shared_ptr<LinkTicket> &ticket);
+    // Closes every link (the server is stopping).
+    void closeAll();
+    // Starts the timer that enforces the deadlines; call on this worker's thread.
+    void start();
+    // Work for this worker's thread.
+    Mailbox &mailbox() { return *m_mailbox; }
+
+private:
+    struct Peer;
+
+    void processInput(Peer &peer);
+    void handleRequest(Peer &peer, const QByteArray &payload);
+    void awaitBuild(Peer &peer, const QString &method, const QString &mark);
+    // mark: what the client keeps of this call; "unchanged" is the answer when it is current.
+    void answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result, const QString &error);
+    void send(Peer &peer, const QByteArrayList &parts);
+    void pump(Peer &peer);
+    void refuse(Peer &peer, const QString &reason);
+    void refuseToken(Peer &peer);
+    void drop(Peer &peer, const QString &reason);
+    void forget(QSslSocket *socket);
+    void sweep();
+    bool tokenMatches(const QString &token) const;
+    Peer *find(QSslSocket *socket);
+
+    ServerSettings &m_settings;
+    ServerLog &m_log;
+    TokenFailures &m_failures;
+    std::unique_ptr<rdmConsListaPreco> m_module;
+    std::function<void()> m_settled;
+    Build m_build;
+    QTimer *m_sweep = nullptr;
+    Mailbox *m_mailbox;
+    std::unordered_map<QSslSocket *, std::unique_ptr<Peer>> m_peers;
+};

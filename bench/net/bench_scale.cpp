@@ -1,0 +1,682 @@
+// bench_scale: Lpr07700 with many workstations at once, side by side with another build of
+// the server (--baseline, e.g. the one of the main branch) and with its floor.
+//
+//   bench_scale [--quick] [--keep DIR] [--baseline PATH/Lpr07700]
+//
+// 1. The floor: what one cached call must cost the server at least, measured here on this
+//    machine: the 50k-supplier reply encrypted (AES-256-GCM, TLS-sized records) and copied
+//    once.
+// 2. Load: 1, 50, 200 and 500 clients, each on a thread and a link of its own, 5 calls of
+//    the 50k list each (cached); 50 clients with the cache off; 200 clients of a 1k list.
+//    Calls per second, p50 and p99 of a call, p99 of the connection (TLS and hello), the
+//    server's CPU per call and against the floor, its cores in use, its resident memory
+//    before, at the peak and (after the 500-client burst) 10 s later.
+// 3. A cold build (cache off, 50k list, one client asking without pause) against a small
+//    call of another client: how long the small call takes meanwhile.
+// 4. The unchanged list: a workstation that holds the current list against one that does
+//    not (bytes the server sends, time of the call); and the list compressed with deflate
+//    (bytes, time to compress once on the server, time to inflate on each workstation).
+// 5. Siege: 500 workstations behind one address connecting at once, alone and while 300
+//    idle sockets and 300 stalled TLS greetings (40 bytes, then nothing) are held, half
+//    from that address and half from others (127.0.0.2-6), reopened as the server drops
+//    them: how many are served and how long they take to connect.
+//
+// The clients run in this process on the same cores as the server: their TLS costs about
+// what the server's does, so client-side time is in every latency. Quote ratios.
+
+#include "BenchUtil.h"
+#include "DemoDb.h"
+#include "EAbort.h"
+#include "Session.h"
+#include "TestCertificate.h"
+#include "net/TNetConnection.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <libdeflate.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace bench;
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
+}
+
+// A running Lpr07700 on a free port of 127.0.0.1.
+class Server
+{
+public:
+    Server(const QString &exe, const QString &sessionFile, int cacheSeconds)
+    {
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(exe, {QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0"),
+                              QStringLiteral("--cache"), QString::number(cacheSeconds)});
+        if (!m_process.waitForStarted(10000))
+            throw ESuiteError(QStringLiteral("%1 não iniciou: %2").arg(exe, m_process.errorString()));
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(60000))
+                throw ESuiteError(QStringLiteral("%1 não ficou pronto: %2")
+                                      .arg(exe, QString::fromUtf8(m_process.readAllStandardError())));
+        const auto m = QRegularExpression(QStringLiteral(":(\\d+)$"))
+                           .match(QString::fromUtf8(m_process.readLine()).trimmed());
+        if (!m.hasMatch())
+            throw ESuiteError(QStringLiteral("%1 não disse sua porta").arg(exe));
+        port = quint16(m.captured(1).toUInt());
+    }
+    ~Server()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+    }
+    double cpuMs() const
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return 0;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        return f.size() < 13 ? 0 : (f[11].toDouble() + f[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    }
+    // Bytes the server has written so far (its sockets and its log).
+    qint64 written() const
+    {
+        QFile io(QStringLiteral("/proc/%1/io").arg(m_process.processId()));
+        if (!io.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : io.readAll().split('\n'))
+            if (line.startsWith("wchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        return -1;
+    }
+    double rssMb() const
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        return -1;
+    }
+    void drainLog() { m_process.readAllStandardError(); }
+
+    quint16 port = 0;
+
+private:
+    QProcess m_process;
+};
+
+// Samples the server's resident size while a run goes on.
+class RssSampler : public QThread
+{
+public:
+    explicit RssSampler(const Server &server) : m_server(server) { start(); }
+    ~RssSampler() override
+    {
+        m_stop = true;
+        wait();
+    }
+    double peak() const { return m_peak; }
+
+protected:
+    void run() override
+    {
+        while (!m_stop) {
+            m_peak = std::max<double>(m_peak, m_server.rssMb());
+            QThread::msleep(50);
+        }
+    }
+
+private:
+    const Server &m_server;
+    std::atomic<bool> m_stop{false};
+    std::atomic<double> m_peak{0};
+};
+
+TNetConnection *link(std::unique_ptr<TNetConnection> &holder, quint16 port)
+{
+    holder = std::make_unique<TNetConnection>();
+    holder->setHost(QStringLiteral("127.0.0.1"));
+    holder->setPort(port);
+    holder->setConnectTimeout(30000);
+    holder->setCallTimeout(120000);
+    return holder.get();
+}
+
+struct Load
+{
+    std::vector<double> callMs;
+    std::vector<double> connectMs;
+    int failed = 0;
+    QString firstError;
+    double wallMs = 0;
+    double serverCpuMs = 0;
+    double rssBefore = 0, rssPeak = 0, rssAfter = -1;
+
+    int calls() const { return int(callMs.size()); }
+};
+
+// `clients` threads, each connecting once and calling `calls` times; all start together.
+Load runLoad(Server &server, int clients, int calls, const QString &method = QStringLiteral("GetFornecedor"))
+{
+    Load load;
+    QMutex mutex;
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back(QThread::create([&] {
+            std::unique_ptr<TNetConnection> holder;
+            TNetConnection *net = link(holder, server.port);
+            net->setThrowException(false);
+            std::vector<double> mine, connect;
+            int failed = 0;
+            QString error;
+            ++ready;
+            while (!go)
+                QThread::msleep(1);
+            QElapsedTimer clock;
+            clock.start();
+            net->setConnected(true);
+            if (net->Connected())
+                connect.push_back(msSince(clock));
+            for (int i = 0; i < calls; ++i) {
+                clock.restart();
+                try {
+                    if (net->call(method).toByteArray().isEmpty())
+                        throw ESuiteError(QStringLiteral("resposta vazia"));
+                    mine.push_back(msSince(clock));
+                } catch (const ESuiteError &e) {
+                    if (failed++ == 0)
+                        error = e.message();
+                }
+            }
+            QMutexLocker lock(&mutex);
+            load.callMs.insert(load.callMs.end(), mine.begin(), mine.end());
+            load.connectMs.insert(load.connectMs.end(), connect.begin(), connect.end());
+            load.failed += failed;
+            if (load.firstError.isEmpty())
+                load.firstError = error;
+        }));
+        threads.back()->start();
+    }
+    while (ready < clients)
+        QThread::msleep(5);
+    load.rssBefore = server.rssMb();
+    const double cpuBefore = server.cpuMs();
+    QElapsedTimer wall;
+    {
+        RssSampler sampler(server);
+        wall.start();
+        go = true;
+        for (auto &t : threads)
+            t->wait();
+        load.wallMs = msSince(wall);
+        load.rssPeak = sampler.peak();
+    }
+    load.serverCpuMs = server.cpuMs() - cpuBefore;
+    server.drainLog();
+    return load;
+}
+
+// Encrypting the reply in TLS records and copying it once: the least a cached call costs.
+double floorMs(const QByteArray &reply)
+{
+    std::vector<unsigned char> out(size_t(reply.size()) + 64 * 1024);
+    QByteArray copy(reply.size(), Qt::Uninitialized);
+    unsigned char key[32] = {1}, iv[12] = {2}, tag[16];
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    std::vector<double> times;
+    for (int run = 0; run < 30; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        std::memcpy(copy.data(), reply.constData(), size_t(reply.size()));
+        size_t at = 0;
+        for (qsizetype offset = 0; offset < reply.size(); offset += 16384) {
+            const int n = int(std::min<qsizetype>(16384, reply.size() - offset));
+            int len = 0;
+            ++iv[11];
+            EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key, iv);
+            EVP_EncryptUpdate(ctx, out.data() + at, &len,
+                              reinterpret_cast<const unsigned char *>(copy.constData()) + offset, n);
+            at += size_t(len);
+            EVP_EncryptFinal_ex(ctx, out.data() + at, &len);
+            EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, tag);
+        }
+        times.push_back(msSince(clock));
+    }
+    EVP_CIPHER_CTX_free(ctx);
+    return median(times);
+}
+
+struct Setup
+{
+    QString sessionFile;
+    int quoted = 0;
+};
+
+Setup prepare(const QString &dir, const QString &name, const DemoOptions &options)
+{
+    const QString file = QStringLiteral("%1/scale_%2_%3.db").arg(dir, name).arg(options.quotes);
+    if (!QFileInfo::exists(file)) {
+        say(QStringLiteral("Gerando a base %1...").arg(name));
+        DemoDb::createSqlite(file, options);
+    }
+    static const TestCertificate tls = TestCertificate::make(dir, QStringLiteral("bench"));
+    Session session;
+    session.db.database = file;
+    session.serverToken = QStringLiteral("token-do-benchmark-0123456789");
+    session.serverCertificate = tls.certificateFile;
+    session.serverKey = tls.keyFile;
+    session.serverFingerprint = tls.fingerprint;
+    Session::current().serverToken = session.serverToken;
+    Session::current().serverFingerprint = session.serverFingerprint;
+    Setup setup;
+    setup.sessionFile = QStringLiteral("%1/scale_%2.ini").arg(dir, name);
+    session.save(setup.sessionFile);
+    return setup;
+}
+
+QString cell(double v, int precision = 0)
+{
+    return QString::number(v, 'f', precision);
+}
+
+QString ratio(double ours, double theirs)
+{
+    return theirs > 0 && ours >= 0 ? QStringLiteral("%1×").arg(ours / theirs, 0, 'f', 2) : QStringLiteral("-");
+}
+
+// Sockets that hold a place: idle (nothing sent) or a TLS greeting cut after 40 bytes,
+// reopened as the server closes them, on a thread of their own.
+class Flood : public QThread
+{
+public:
+    Flood(quint16 port, const QList<QHostAddress> &from, int count, bool greeting)
+        : m_port(port), m_from(from), m_count(count), m_greeting(greeting)
+    {
+        start();
+    }
+    ~Flood() override
+    {
+        m_stop = true;
+        wait();
+    }
+    int reopened() const { return m_reopened; }
+
+protected:
+    void run() override
+    {
+        // A record header announcing a 512-byte greeting, then the start of it.
+        QByteArray cut("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11);
+        cut += QByteArray(29, '\x5a');
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        const auto open = [&](QTcpSocket &s, int i) {
+            s.abort();
+            s.bind(m_from[i % m_from.size()]);
+            s.connectToHost(QHostAddress::LocalHost, m_port);
+            if (m_greeting)
+                s.write(cut);
+        };
+        for (int i = 0; i < m_count; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            open(*sockets.back(), i);
+        }
+        while (!m_stop) {
+            QThread::msleep(100);
+            for (int i = 0; i < m_count; ++i) {
+                QTcpSocket &s = *sockets[size_t(i)];
+                if (s.state() == QAbstractSocket::ConnectedState) {
+                    s.waitForBytesWritten(0);
+                    s.waitForReadyRead(0);
+                } else {
+                    s.waitForConnected(0);
+                }
+                s.readAll();
+                if (s.state() == QAbstractSocket::UnconnectedState) {
+                    open(s, i);
+                    ++m_reopened;
+                }
+            }
+        }
+    }
+
+private:
+    quint16 m_port;
+    QList<QHostAddress> m_from;
+    int m_count;
+    bool m_greeting;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_reopened{0};
+};
+
+struct Side
+{
+    QString name;
+    QString exe;
+};
+
+void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &small, double floor, bool quick)
+{
+    say(QStringLiteral("\n2. Carga: cada cliente em sua thread e conexão, 5 chamadas (lista de 50 mil, exceto onde "
+                       "dito)"));
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11")
+            .arg(QStringLiteral("servidor / caso"), -30)
+            .arg(QStringLiteral("ok/erro"), 9)
+            .arg(QStringLiteral("chamadas/s"), 10)
+            .arg(QStringLiteral("p50 ms"), 8)
+            .arg(QStringLiteral("p99 ms"), 8)
+            .arg(QStringLiteral("con p99"), 8)
+            .arg(QStringLiteral("CPU ms/ch"), 9)
+            .arg(QStringLiteral("×piso"), 6)
+            .arg(QStringLiteral("núcleos"), 7)
+            .arg(QStringLiteral("RSS antes/pico/+10s MiB"), 24)
+            .arg(QStringLiteral("observação")));
+    struct Row
+    {
+        QString name;
+        const Setup *setup;
+        int clients;
+        int cache;
+    };
+    std::vector<Row> rows = {{QStringLiteral("1 cliente"), &big, 1, 10},
+                             {QStringLiteral("50 clientes"), &big, 50, 10},
+                             {QStringLiteral("200 clientes"), &big, 200, 10},
+                             {QStringLiteral("500 clientes"), &big, 500, 10},
+                             {QStringLiteral("50 clientes, sem cache"), &big, 50, 0},
+                             {QStringLiteral("200 clientes, lista de 1 mil"), &small, 200, 10}};
+    if (quick)
+        rows = {rows[0], rows[1], rows[4], rows[5]};
+    std::map<QString, double> throughput; // by side and row, for the ratio
+    for (const Row &row : rows) {
+        for (const Side &side : sides) {
+            Server server(side.exe, row.setup->sessionFile, row.cache);
+            // One client alone makes too few calls for the CPU clock's 10 ms ticks: more.
+            Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5);
+            const bool burst = row.clients == 500;
+            if (burst) {
+                QThread::sleep(10);
+                load.rssAfter = server.rssMb();
+            }
+            const double perSecond = load.calls() / (load.wallMs / 1000.0);
+            throughput[side.name + row.name] = perSecond;
+            const double cpuPerCall = load.serverCpuMs / std::max(1, load.calls());
+            QString note;
+            if (side.name != sides.front().name)
+                note = QStringLiteral("vazão de %1 / %2: %3")
+                           .arg(sides.front().name, side.name, ratio(throughput[sides.front().name + row.name], perSecond));
+            if (!load.firstError.isEmpty())
+                note += QStringLiteral(" %1").arg(load.firstError.left(90));
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11")
+                    .arg(QStringLiteral("%1: %2").arg(side.name, row.name), -30)
+                    .arg(QStringLiteral("%1/%2").arg(load.calls()).arg(load.failed), 9)
+                    .arg(cell(perSecond, 1), 10)
+                    .arg(cell(percentile(load.callMs, 0.5), 1), 8)
+                    .arg(cell(percentile(load.callMs, 0.99), 1), 8)
+                    .arg(cell(percentile(load.connectMs, 0.99), 1), 8)
+                    .arg(cell(cpuPerCall, 2), 9)
+                    .arg(row.setup == &big && row.cache > 0 ? cell(cpuPerCall / floor, 1) : QStringLiteral("-"), 6)
+                    .arg(cell(load.serverCpuMs / load.wallMs, 2), 7)
+                    .arg(QStringLiteral("%1/%2/%3")
+                             .arg(cell(load.rssBefore), cell(load.rssPeak),
+                                  load.rssAfter >= 0 ? cell(load.rssAfter) : QStringLiteral("-")),
+                         24)
+                    .arg(note));
+        }
+    }
+}
+
+void coldBuild(const std::vector<Side> &sides, const Setup &big)
+{
+    say(QStringLiteral("\n3. Montagem a frio (sem cache, lista de 50 mil, um cliente pedindo sem parar) e a "
+                       "chamada pequena de outro cliente ao mesmo tempo"));
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+            .arg(QStringLiteral("servidor"), -12)
+            .arg(QStringLiteral("montagens"), 9)
+            .arg(QStringLiteral("pequenas"), 8)
+            .arg(QStringLiteral("p50 ms"), 8)
+            .arg(QStringLiteral("p99 ms"), 8)
+            .arg(QStringLiteral("máx ms")));
+    for (const Side &side : sides) {
+        Server server(side.exe, big.sessionFile, 0);
+        std::atomic<bool> stop{false};
+        std::atomic<int> builds{0};
+        QThread *builder = QThread::create([&] {
+            std::unique_ptr<TNetConnection> holder;
+            TNetConnection *net = link(holder, server.port);
+            while (!stop) {
+                try {
+                    net->call(QStringLiteral("GetFornecedor"));
+                    ++builds;
+                } catch (const ESuiteError &) {
+                }
+            }
+        });
+        builder->start();
+        std::unique_ptr<TNetConnection> holder;
+        TNetConnection *net = link(holder, server.port);
+        net->setConnected(true);
+        std::vector<double> small;
+        QElapsedTimer total;
+        total.start();
+        while (total.elapsed() < 4000) {
+            QElapsedTimer clock;
+            clock.start();
+            try {
+                net->call(QStringLiteral("Ping")); // unknown: answered with an error at once
+            } catch (const ESuiteError &) {
+                small.push_back(msSince(clock));
+            }
+            QThread::msleep(20);
+        }
+        stop = true;
+        builder->wait();
+        delete builder;
+        say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+                .arg(side.name, -12)
+                .arg(builds.load(), 9)
+                .arg(small.size(), 8)
+                .arg(cell(percentile(small, 0.5), 1), 8)
+                .arg(cell(percentile(small, 0.99), 1), 8)
+                .arg(cell(worst(small), 1)));
+    }
+}
+
+void unchangedList(const std::vector<Side> &sides, const Setup &big, const QString &dir, const QByteArray &reply)
+{
+    say(QStringLiteral("\n4. Lista inalterada: a estação que já tem a lista atual contra a que não tem (mediana de 20 "
+                       "chamadas, cada uma em conexão já aberta)"));
+    say(QStringLiteral("%1 | %2 | %3 | %4")
+            .arg(QStringLiteral("servidor / estação"), -36)
+            .arg(QStringLiteral("bytes enviados"), 14)
+            .arg(QStringLiteral("ms por chamada"), 14)
+            .arg(QStringLiteral("observação")));
+    for (const Side &side : sides) {
+        Server server(side.exe, big.sessionFile, 10);
+        for (const bool holds : {false, true}) {
+            std::unique_ptr<TNetConnection> holder;
+            TNetConnection *net = link(holder, server.port);
+            net->setKeptRepliesFolder(dir + QStringLiteral("/mantidas"));
+            net->setKeepReply(QStringLiteral("GetFornecedor"), holds);
+            net->call(QStringLiteral("GetFornecedor")); // connects; keeps the list when asked to
+            std::vector<double> ms;
+            const qint64 before = server.written();
+            int kept = 0;
+            for (int i = 0; i < 20; ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                net->call(QStringLiteral("GetFornecedor"));
+                ms.push_back(msSince(clock));
+                kept += net->LastFromKept();
+            }
+            const qint64 bytes = (server.written() - before) / 20;
+            say(QStringLiteral("%1 | %2 | %3 | %4")
+                    .arg(QStringLiteral("%1: %2").arg(side.name, holds ? QStringLiteral("tem a lista atual")
+                                                                       : QStringLiteral("não guarda a lista")),
+                         -36)
+                    .arg(bytes, 14)
+                    .arg(cell(median(ms), 2), 14)
+                    .arg(holds ? QStringLiteral("%1 de 20 respondidas com \"inalterada\"").arg(kept) : QString()));
+        }
+    }
+    say(QStringLiteral("\nA lista de %1 bytes comprimida com deflate (libdeflate), mediana de 10:").arg(reply.size()));
+    say(QStringLiteral("%1 | %2 | %3 | %4").arg(QStringLiteral("nível"), -6).arg(QStringLiteral("bytes"), 10)
+            .arg(QStringLiteral("comprimir ms"), 12).arg(QStringLiteral("descomprimir ms")));
+    for (const int level : {1, 6}) {
+        libdeflate_compressor *c = libdeflate_alloc_compressor(level);
+        libdeflate_decompressor *d = libdeflate_alloc_decompressor();
+        QByteArray out(int(libdeflate_deflate_compress_bound(c, size_t(reply.size()))), Qt::Uninitialized);
+        QByteArray back(reply.size(), Qt::Uninitialized);
+        std::vector<double> packMs, unpackMs;
+        size_t packed = 0;
+        for (int i = 0; i < 10; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            packed = libdeflate_deflate_compress(c, reply.constData(), size_t(reply.size()), out.data(), size_t(out.size()));
+            packMs.push_back(msSince(clock));
+            clock.restart();
+            libdeflate_deflate_decompress(d, out.constData(), packed, back.data(), size_t(back.size()), nullptr);
+            unpackMs.push_back(msSince(clock));
+        }
+        libdeflate_free_compressor(c);
+        libdeflate_free_decompressor(d);
+        say(QStringLiteral("%1 | %2 | %3 | %4")
+                .arg(level, -6)
+                .arg(qulonglong(packed), 10)
+                .arg(cell(median(packMs), 2), 12)
+                .arg(cell(median(unpackMs), 2)));
+    }
+}
+
+void siege(const std::vector<Side> &sides, const Setup &small, int clients)
+{
+    say(QStringLiteral("\n5. Cerco: %1 estações atrás de um endereço (127.0.0.1) conectam ao mesmo tempo e pedem a "
+                       "lista de 1 mil")
+            .arg(clients));
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+            .arg(QStringLiteral("servidor / cenário"), -52)
+            .arg(QStringLiteral("servidas"), 8)
+            .arg(QStringLiteral("erro"), 5)
+            .arg(QStringLiteral("con p50"), 8)
+            .arg(QStringLiteral("con p99"), 8)
+            .arg(QStringLiteral("observação")));
+    const QList<QHostAddress> same{QHostAddress(QStringLiteral("127.0.0.1"))};
+    QList<QHostAddress> others;
+    for (int i = 2; i <= 6; ++i)
+        others << QHostAddress(QStringLiteral("127.0.0.%1").arg(i));
+    for (const bool besieged : {false, true}) {
+        for (const Side &side : sides) {
+            Server server(side.exe, small.sessionFile, 10);
+            std::vector<std::unique_ptr<Flood>> floods;
+            if (besieged) {
+                floods.push_back(std::make_unique<Flood>(server.port, same, 150, false));
+                floods.push_back(std::make_unique<Flood>(server.port, others, 150, false));
+                floods.push_back(std::make_unique<Flood>(server.port, same, 150, true));
+                floods.push_back(std::make_unique<Flood>(server.port, others, 150, true));
+                QThread::msleep(1500);
+            }
+            const Load load = runLoad(server, clients, 1);
+            int reopened = 0;
+            for (const auto &f : floods)
+                reopened += f->reopened();
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+                    .arg(QStringLiteral("%1: %2")
+                             .arg(side.name,
+                                  besieged ? QStringLiteral("com 300 ociosas e 300 saudações TLS paradas")
+                                           : QStringLiteral("sozinhas")),
+                         -52)
+                    .arg(load.calls(), 8)
+                    .arg(load.failed, 5)
+                    .arg(cell(percentile(load.connectMs, 0.5), 1), 8)
+                    .arg(cell(percentile(load.connectMs, 0.99), 1), 8)
+                    .arg((besieged ? QStringLiteral("ligações do cerco fechadas pelo servidor: %1 ").arg(reopened)
+                                   : QString())
+                         + load.firstError.left(100)));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOptions({{QStringLiteral("quick"), QStringLiteral("Menos casos e clientes.")},
+                       {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."),
+                        QStringLiteral("DIR")},
+                       {QStringLiteral("baseline"), QStringLiteral("Outro Lpr07700 para comparar lado a lado."),
+                        QStringLiteral("EXE")}});
+    parser.process(app);
+    const bool quick = parser.isSet(QStringLiteral("quick"));
+    QTemporaryDir temp;
+    const QString dir = parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep")) : temp.path();
+    QDir().mkpath(dir);
+
+    std::vector<Side> sides{{QStringLiteral("este"), QCoreApplication::applicationDirPath() + QStringLiteral("/Lpr07700")}};
+    if (parser.isSet(QStringLiteral("baseline")))
+        sides.push_back({QStringLiteral("base"), parser.value(QStringLiteral("baseline"))});
+    try {
+        DemoOptions bigOptions;
+        bigOptions.suppliers = 62500;
+        bigOptions.products = 200000;
+        bigOptions.quotes = 500000;
+        DemoOptions smallOptions;
+        smallOptions.suppliers = 1250;
+        smallOptions.products = 10000;
+        smallOptions.quotes = 100000;
+        const Setup big = prepare(dir, QStringLiteral("50k"), bigOptions);
+        const Setup small = prepare(dir, QStringLiteral("1k"), smallOptions);
+
+        QByteArray reply;
+        {
+            Server server(sides.front().exe, big.sessionFile, 10);
+            std::unique_ptr<TNetConnection> holder;
+            reply = link(holder, server.port)->call(QStringLiteral("GetFornecedor")).toByteArray();
+        }
+        const double floor = floorMs(reply);
+        say(QStringLiteral("bench_scale: %1 núcleos; lado a lado: %2")
+                .arg(QThread::idealThreadCount())
+                .arg([&] {
+                    QStringList names;
+                    for (const Side &s : sides)
+                        names << QStringLiteral("%1 = %2").arg(s.name, s.exe);
+                    return names.join(QStringLiteral(", "));
+                }()));
+        say(QStringLiteral("\n1. Piso: a resposta de %1 bytes cifrada (AES-256-GCM, registros de 16 KiB) e copiada "
+                           "uma vez: %2 ms")
+                .arg(reply.size())
+                .arg(floor, 0, 'f', 2));
+        loadTable(sides, big, small, floor, quick);
+        coldBuild(sides, big);
+        unchangedList(sides, big, dir, reply);
+        siege(sides, small, quick ? 100 : 500);
+    } catch (const ESuiteError &e) {
+        say(QStringLiteral("bench_scale: %1").arg(e.message()));
+        return 1;
+    }
+    return 0;
+}
