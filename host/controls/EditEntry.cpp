@@ -62,9 +62,12 @@ void EditEntry::setCompanions(const QList<QWidget *> &companions)
 void EditEntry::focusIn(const QWidget *edit, Qt::FocusReason reason, const QString &text,
                         const std::function<void()> &selectAll)
 {
-    if (startsEntry(reason) && !FocusTracker::returningTo(edit)) {
+    // The first field of a window gets its first focus as the window comes up: that too
+    // begins an entry.
+    if (!m_entered || (startsEntry(reason) && !FocusTracker::returningTo(edit))) {
         keep(text);
         m_fresh = true;
+        m_entered = true;
     }
     if (selectsAll(reason))
         selectAll();

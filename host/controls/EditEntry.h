@@ -58,4 +58,5 @@ private:
     QStringList m_companionTexts;
     // No key pressed since the entry began.
     bool m_fresh = false;
+    bool m_entered = false;
 };
