@@ -10,6 +10,7 @@
 #include "controls/TSpinEdit.h"
 #include "FormWidgets.h"
 #include "TMessages.h"
+#include "TitleNotice.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -182,9 +183,8 @@ QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
     }
     for (QLineEdit *e : {edtDataIni, edtDataFin})
         e->setFixedWidth(34);
-    lblAvisoValidade = new QLabel(QStringLiteral("Validade final antes da inicial"), GroupBox3);
+    lblAvisoValidade = new TitleNotice(QStringLiteral("a validade final está antes da inicial"), GroupBox3);
     lblAvisoValidade->setObjectName(QStringLiteral("lblAvisoValidade"));
-    lblAvisoValidade->setStyleSheet(QStringLiteral("color: #a00000;"));
     lblAvisoValidade->hide();
     // Esc puts back both halves of a side: a week with the date that went with it (which
     // need not be the week's first or last day), a date with its week.
@@ -202,8 +202,6 @@ QWidget *TfrmListaPrecRel::buildValidityGroup(const QFont &plain)
     val->addWidget(Label2);
     val->addWidget(depDataFin);
     val->addWidget(edtDataFin);
-    val->addSpacing(6);
-    val->addWidget(lblAvisoValidade);
     val->addStretch(1);
     normalFont(GroupBox3, plain);
 

@@ -62,13 +62,22 @@ void EditEntry::setCompanions(const QList<QWidget *> &companions)
 void EditEntry::focusIn(const QWidget *edit, Qt::FocusReason reason, const QString &text,
                         const std::function<void()> &selectAll)
 {
-    if (startsEntry(reason) && !FocusTracker::returningTo(edit)) {
-        m_text = text;
-        for (int i = 0; i < m_companions.size(); ++i)
-            m_companionTexts[i] = textOf(m_companions.at(i));
+    // The first field of a window gets its first focus as the window comes up: that too
+    // begins an entry.
+    if (!m_entered || (startsEntry(reason) && !FocusTracker::returningTo(edit))) {
+        keep(text);
+        m_fresh = true;
+        m_entered = true;
     }
     if (selectsAll(reason))
         selectAll();
+}
+
+void EditEntry::keep(const QString &text)
+{
+    m_text = text;
+    for (int i = 0; i < m_companions.size(); ++i)
+        m_companionTexts[i] = textOf(m_companions.at(i));
 }
 
 bool EditEntry::companionsChanged() const
@@ -84,6 +93,13 @@ bool EditEntry::escape(const QKeyEvent *event, const QString &text, const std::f
 {
     const bool plainEsc =
         event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    // The state is the one the person starts from: what the program wrote into the edit
+    // after it got the focus (the screen's defaults, filled while the first field already
+    // held it) is part of it.
+    if (m_fresh && !plainEsc) {
+        keep(text);
+        m_fresh = false;
+    }
     if (!plainEsc || (text == m_text && !companionsChanged()))
         return false;
     write(m_text);

@@ -50,9 +50,13 @@ public:
                 const std::function<void()> &selectAll);
 
 private:
+    void keep(const QString &text);
     bool companionsChanged() const;
 
     QString m_text;
     QList<QPointer<QWidget>> m_companions;
     QStringList m_companionTexts;
+    // No key pressed since the entry began.
+    bool m_fresh = false;
+    bool m_entered = false;
 };

@@ -27,12 +27,12 @@ bool FocusTracker::returningTo(const QWidget *widget)
 
 bool FocusTracker::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_refused.isEmpty())
-        return false;
     const QEvent::Type type = event->type();
     // Sent before the focus change is reported: how the focus came.
     if (type == QEvent::FocusIn)
         m_focusInReason = static_cast<QFocusEvent *>(event)->reason();
+    if (m_refused.isEmpty())
+        return false;
     if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
         return false;
     // The person acts in a form again: the next focus move out of its refused control is
@@ -97,6 +97,11 @@ void FocusTracker::focusChanged(QWidget *, QWidget *now)
         return;
     if (keepRefused(form, previous, now))
         return;
+    // The window coming back gives the focus to the control it last had, which may have
+    // been set while the window was inactive (a refusal putting the focus back after its
+    // box): no one left anything.
+    if (m_focusInReason == Qt::ActiveWindowFocusReason)
+        return;
     runExits(form, previous);
 }
 
@@ -147,7 +152,10 @@ void FocusTracker::runExits(QWidget *form, QWidget *left)
         if (handler && !guarded(handler)) {
             // A failed exit stops the exits of the enclosing panels. The handler put the
             // focus back where the person must act.
-            if (QWidget *back = m_lastFocus.value(form); back && back != arrived && m_windowLeft)
+            // The focus may have been put back while the box still held the keyboard: the
+            // window then gives it to that control when it comes back.
+            QWidget *back = form->window()->focusWidget();
+            if (back && back != arrived && m_windowLeft && formOf(back) == form)
                 m_refused.insert(form, back);
             break;
         }

@@ -11,7 +11,7 @@
 class QWidget;
 
 // Exit events: fires a control's OnExit when the keyboard focus moves from it to another
-// control of the same form (not when the window merely loses activation), and a
+// control of the same form (not when the window merely loses or regains activation), and a
 // panel's OnExit when the focus moves from inside the panel to a control outside it,
 // the control's exit first. Focus moves made by an exit handler itself (putting the
 // focus back on a control at fault) fire no further exits.

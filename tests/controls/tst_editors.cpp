@@ -6,6 +6,7 @@
 #include "controls/TMaskEdit.h"
 #include "controls/TSpinEdit.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QLineEdit>
@@ -478,6 +479,21 @@ void tst_Editors::escapePutsBackTheEnteredText_data()
     QTest::newRow("date") << "date"
                           << "01012025"
                           << "10/03/2024";
+    // The screen's defaults are written while its first field already holds the focus:
+    // they are what the person starts from.
+    QTest::newRow("mask filled after entry") << "mask filled"
+                                             << "0002"
+                                             << "0001";
+    QTest::newRow("spin filled after entry") << "spin filled"
+                                             << "12"
+                                             << "5";
+    QTest::newRow("date filled after entry") << "date filled"
+                                             << "01012025"
+                                             << "10/03/2024";
+    // The first field gets its focus as the window comes up, and is filled after.
+    QTest::newRow("mask focused as the window opens") << "mask opening"
+                                                      << "0002"
+                                                      << "0001";
 }
 
 void tst_Editors::escapePutsBackTheEnteredText()
@@ -485,12 +501,35 @@ void tst_Editors::escapePutsBackTheEnteredText()
     QFETCH(QString, edit);
     QFETCH(QString, typed);
     QFETCH(QString, text);
-    m_mask->setText(QStringLiteral("0001"));
-    m_spin->setValue(5);
-    m_date->SetDate(QDate(2024, 3, 10));
-    QWidget *target = editor(edit);
-    m_other->setFocus();
-    target->setFocus(Qt::TabFocusReason);
+    const bool atOpening = edit.endsWith(QLatin1String(" opening"));
+    const bool filledAfterEntry = atOpening || edit.endsWith(QLatin1String(" filled"));
+    auto fill = [this] {
+        m_mask->setText(QStringLiteral("0001"));
+        m_spin->setValue(5);
+        m_date->SetDate(QDate(2024, 3, 10));
+    };
+    if (filledAfterEntry) {
+        m_mask->setText(QString());
+        m_spin->setText(QString());
+        m_date->Clear();
+    } else {
+        fill();
+    }
+    QWidget *target = editor(edit.section(QLatin1Char(' '), 0, 0));
+    if (atOpening) {
+        QCOMPARE(QApplication::focusWidget(), target);
+    } else {
+        m_other->setFocus();
+        target->setFocus(Qt::TabFocusReason);
+    }
+    if (filledAfterEntry) {
+        fill();
+        target->setFocus(Qt::TabFocusReason);
+        if (auto *line = qobject_cast<QLineEdit *>(target))
+            line->selectAll();
+        else
+            qobject_cast<QAbstractSpinBox *>(target)->selectAll();
+    }
     QTest::keyClicks(target, typed);
     auto now = [&] {
         return target == m_mask ? m_mask->Text() : target == m_spin ? m_spin->Text() : m_date->displayText();
