@@ -122,12 +122,14 @@ void AppServer::startThreads(const QString &connectionName, int workers)
 
 void AppServer::stopThreads()
 {
-    // Each goes on its own thread, with its connection.
+    // Each lets go of its links and its connection on its own thread; the objects go once
+    // their threads have ended.
     for (size_t i = 0; i < m_workers.size(); ++i) {
         LinkWorker *worker = m_workers[i];
         const QString name = QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i);
         worker->mailbox().call([worker, name] {
-            delete worker;
+            worker->closeAll();
+            worker->setModule(nullptr);
             closeCopy(name);
         });
     }
@@ -135,7 +137,7 @@ void AppServer::stopThreads()
         const QString name = m_module->connectionName() + QStringLiteral("_lista");
         ListBuilder *builder = m_builder;
         builder->mailbox().call([builder, name] {
-            delete builder;
+            builder->setModule(nullptr);
             closeCopy(name);
         });
     }
@@ -144,6 +146,9 @@ void AppServer::stopThreads()
         thread->wait();
         delete thread;
     }
+    for (LinkWorker *worker : m_workers)
+        delete worker;
+    delete m_builder;
     m_threads.clear();
     m_workers.clear();
     m_builder = nullptr;
