@@ -122,8 +122,7 @@ void AppServer::startThreads(const QString &connectionName, int workers)
 
 void AppServer::stopThreads()
 {
-    // Each lets go of its links and its connection on its own thread; the objects go once
-    // their threads have ended.
+    // Each lets go of its links and its connection, and is deleted, on its own thread.
     for (size_t i = 0; i < m_workers.size(); ++i) {
         LinkWorker *worker = m_workers[i];
         const QString name = QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i);
@@ -131,6 +130,7 @@ void AppServer::stopThreads()
             worker->closeAll();
             worker->setModule(nullptr);
             closeCopy(name);
+            worker->deleteLater(); // when its thread ends, after this delivery
         });
     }
     if (m_builder) {
@@ -139,6 +139,7 @@ void AppServer::stopThreads()
         builder->mailbox().call([builder, name] {
             builder->setModule(nullptr);
             closeCopy(name);
+            builder->deleteLater();
         });
     }
     for (QThread *thread : m_threads) {
@@ -146,9 +147,6 @@ void AppServer::stopThreads()
         thread->wait();
         delete thread;
     }
-    for (LinkWorker *worker : m_workers)
-        delete worker;
-    delete m_builder;
     m_threads.clear();
     m_workers.clear();
     m_builder = nullptr;
