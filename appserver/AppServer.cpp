@@ -122,21 +122,24 @@ void AppServer::startThreads(const QString &connectionName, int workers)
 
 void AppServer::stopThreads()
 {
-    // Each goes on its own thread, with its connection.
+    // Each lets go of its links and its connection, and is deleted, on its own thread.
     for (size_t i = 0; i < m_workers.size(); ++i) {
         LinkWorker *worker = m_workers[i];
         const QString name = QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i);
         worker->mailbox().call([worker, name] {
-            delete worker;
+            worker->closeAll();
+            worker->setModule(nullptr);
             closeCopy(name);
+            worker->deleteLater(); // when its thread ends, after this delivery
         });
     }
     if (m_builder) {
         const QString name = m_module->connectionName() + QStringLiteral("_lista");
         ListBuilder *builder = m_builder;
         builder->mailbox().call([builder, name] {
-            delete builder;
+            builder->setModule(nullptr);
             closeCopy(name);
+            builder->deleteLater();
         });
     }
     for (QThread *thread : m_threads) {

@@ -24,8 +24,16 @@ constexpr int kMaxGreeting = 16384;
 // dropped after kGreetingLimitMs (or the hello deadline, if shorter).
 constexpr qint64 kGreetingStallMs = 250;
 constexpr qint64 kGreetingLimitMs = 1000;
-// A handed link whose handshake, or hello after it, has not come by then has stalled.
-constexpr qint64 kHandedStallMs = 500;
+// A handed link whose handshake, or hello after it, has not come by then has stalled, unless
+// bytes from the client wait in the socket (the server is the slow one then): a client
+// starved of CPU by a burst is not taken for one that stopped.
+constexpr qint64 kHandedStallMs = 1500;
+
+bool bytesWaiting(int fd)
+{
+    int available = 0;
+    return ::ioctl(fd, FIONREAD, &available) == 0 && available > 0;
+}
 
 struct Peer
 {
@@ -343,7 +351,7 @@ LinkTicket *LinkGate::stalledHanded(const QString &address)
             continue;
         if (t->held)
             return t.get();
-        if (t->age() >= kHandedStallMs && (!oldest || t->since < oldest->since))
+        if (t->age() >= kHandedStallMs && (!oldest || t->since < oldest->since) && !bytesWaiting(t->fd))
             oldest = t.get();
     }
     return oldest;
@@ -369,7 +377,7 @@ void LinkGate::dropWaiting(Waiting &w, const QString &reason)
 
 void LinkGate::hand(Waiting &w)
 {
-    auto ticket = std::make_shared<LinkTicket>(w.address, w.name);
+    auto ticket = std::make_shared<LinkTicket>(w.address, w.name, int(w.fd));
     m_handed.push_back(ticket);
     const qintptr fd = w.fd;
     w.notifier->deleteLater();
@@ -388,8 +396,8 @@ void LinkGate::sweep()
         Waiting &w = *it++;
         if (!w.ready && w.age() > greetingMs)
             dropWaiting(w, QStringLiteral("não completou a saudação TLS em %1 s").arg(greetingMs / 1000.0));
-        else if (w.ready && w.age() > helloMs)
-            dropWaiting(w, QStringLiteral("não se identificou em %1 s (esperando a vez)").arg(helloMs / 1000.0));
+        else if (w.ready && w.age() > 3 * helloMs)
+            dropWaiting(w, QStringLiteral("esperou a vez por mais de %1 s").arg(3 * helloMs / 1000.0));
     }
     promote();
 }

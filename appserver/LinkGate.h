@@ -30,7 +30,8 @@ struct ServerSettings;
 // turn rather than being turned away, so many workstations behind one address (a store
 // behind NAT, a terminal server) are all served. To make room, stalled links go first: a
 // late wrong-token answer; a link without its whole greeting after a quarter of a second;
-// a handshake or a hello that has not come within half a second; and, for a newcomer whose
+// a handshake or a hello that has not come within a second and a half (nothing from the
+// client waiting to be read); and, for a newcomer whose
 // greeting is already whole, any link still without one. A link that has identified
 // itself is never closed to make room. While maxConnections are live and none of them
 // can give way, newcomers wait in the kernel's queue, not accepted; one that is accepted

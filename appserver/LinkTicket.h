@@ -12,7 +12,10 @@ struct LinkTicket
 {
     enum State { Handshake, Hello, Identified, Gone };
 
-    LinkTicket(QString address, QString name) : address(std::move(address)), name(std::move(name)) { enter(Handshake); }
+    LinkTicket(QString address, QString name, int fd) : address(std::move(address)), name(std::move(name)), fd(fd)
+    {
+        enter(Handshake);
+    }
 
     static qint64 nowMs()
     {
@@ -35,6 +38,7 @@ struct LinkTicket
 
     const QString address;
     const QString name; // address:port, for the log
+    const int fd;       // the socket, for a look at what waits in it (never closed through this)
     std::atomic<int> state{Handshake};
     std::atomic<qint64> since{0}; // when the link entered its state (steady clock, ms)
     std::atomic<bool> held{false};  // a wrong token is being answered late: going anyway

@@ -18,7 +18,7 @@ constexpr qint64 kSocketBuffer = 256 * 1024; // bytes handed to a socket ahead o
 constexpr qint64 kChunk = 64 * 1024;
 constexpr int kClosingGraceMs = 2000;
 // A handshake takes a round trip or two: one that has not ended by then is dropped.
-constexpr qint64 kHandshakeLimitMs = 2000;
+constexpr qint64 kHandshakeLimitMs = 5000;
 
 qint64 unsent(const QSslSocket *socket)
 {

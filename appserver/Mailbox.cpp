@@ -1,6 +1,23 @@
 #include "Mailbox.h"
 
+#include <QSocketNotifier>
 #include <future>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+Mailbox::Mailbox(QObject *parent)
+    : QObject(parent), m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      m_notifier(new QSocketNotifier(m_fd, QSocketNotifier::Read, this))
+{
+    connect(m_notifier, &QSocketNotifier::activated, this, &Mailbox::deliver);
+}
+
+Mailbox::~Mailbox()
+{
+    delete m_notifier;
+    ::close(m_fd);
+}
 
 void Mailbox::post(std::function<void()> work)
 {
@@ -10,9 +27,11 @@ void Mailbox::post(std::function<void()> work)
         wake = m_queue.empty();
         m_queue.push_back(std::move(work));
     }
-    // One wake-up for a run of posts; it carries nothing.
-    if (wake)
-        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+    // One wake-up for a run of posts.
+    if (wake) {
+        const quint64 one = 1;
+        (void)!::write(m_fd, &one, sizeof one);
+    }
 }
 
 void Mailbox::call(std::function<void()> work)
@@ -27,6 +46,8 @@ void Mailbox::call(std::function<void()> work)
 
 void Mailbox::deliver()
 {
+    quint64 count = 0;
+    (void)!::read(m_fd, &count, sizeof count);
     for (;;) {
         std::deque<std::function<void()>> batch;
         {

@@ -5,16 +5,20 @@
 #include <functional>
 #include <mutex>
 
+class QSocketNotifier;
+
 // Work handed to the thread an object lives on. The work and what it captures pass through
-// a queue under a mutex of this process's own, so the order between the thread that hands
-// it over and the one that runs it is plain to a race detector too (Qt's own queue is
-// invisible to one when Qt is not instrumented). Give the target a Mailbox as a child: it
-// moves to the target's thread with it.
+// a queue under a mutex of this process's own, and the wake-up is a byte on an eventfd read
+// by that thread's event loop: nothing crosses threads inside Qt, so the order between the
+// thread that hands work over and the one that runs it is plain to a race detector too
+// (Qt's own queue is invisible to one when Qt is not instrumented). Give the target a
+// Mailbox as a child: it moves to the target's thread with it.
 class Mailbox : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit Mailbox(QObject *parent = nullptr);
+    ~Mailbox() override;
 
     // From any thread: runs `work` on this object's thread, in the order posted.
     void post(std::function<void()> work);
@@ -22,8 +26,10 @@ public:
     void call(std::function<void()> work);
 
 private:
-    Q_INVOKABLE void deliver();
+    void deliver();
 
+    int m_fd;
+    QSocketNotifier *m_notifier;
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_queue;
 };

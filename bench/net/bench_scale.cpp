@@ -162,6 +162,8 @@ TNetConnection *link(std::unique_ptr<TNetConnection> &holder, quint16 port)
     holder->setPort(port);
     holder->setConnectTimeout(30000);
     holder->setCallTimeout(120000);
+    // Every call gets the whole list unless a part says otherwise.
+    holder->setKeepReply(QStringLiteral("GetFornecedor"), false);
     return holder.get();
 }
 

@@ -10,7 +10,7 @@
 //
 // One file per server and call in the user's cache folder, readable by its owner only and
 // written under a temporary name that replaces it only when complete. A file is used only
-// when it is whole and unaltered (a digest of its contents closes it), owned by this user and
+// when it is whole and unaltered (a CRC-32 of its contents closes it), owned by this user and
 // closed to others; any other is removed and read as absent. What the file holds is shown
 // only after the server has said that its mark is current.
 class SUITE_EXPORT KeptReplies
