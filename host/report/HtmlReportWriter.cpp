@@ -3,7 +3,9 @@
 #include "ReportFile.h"
 #include "ReportFormat.h"
 
+#include <QColor>
 #include <QIODevice>
+#include <utility>
 
 namespace {
 QString esc(const QString &text)
@@ -82,18 +84,37 @@ void HtmlReportWriter::groupHeader(int level, const QString &text, bool)
               .arg(esc(text)));
 }
 
+namespace {
+// A style rule's look as an inline style; colours come from #RRGGBB, so nothing to escape.
+QString styleOf(const CellLook &look)
+{
+    if (!look.isSet())
+        return QString();
+    QString css;
+    if (look.color)
+        css += QStringLiteral("color:%1;").arg(QColor(look.color).name());
+    if (look.background)
+        css += QStringLiteral("background:%1;").arg(QColor(look.background).name());
+    if (look.bold)
+        css += QStringLiteral("font-weight:bold;");
+    return QStringLiteral(" style=\"%1\"").arg(css);
+}
+} // namespace
+
 void HtmlReportWriter::detail(const QVariantList &cells, bool)
 {
+    const RowLook look = std::exchange(m_nextLook, RowLook());
     QString h = QStringLiteral("<tr>");
     for (int c = 0; c < m_info.columns.size(); ++c) {
-        const QString text = ReportFormat::display(cells.value(m_printed.at(c)), m_valueFormats.at(c));
+        const int at = m_printed.at(c);
+        const QString text = ReportFormat::display(cells.value(at), m_valueFormats.at(c));
         QString cls = cellClass(c);
         if (m_valueFormats.at(c).kind == ReportFormat::ValueFormat::Variation && !text.isEmpty()) {
             const char *dir = text.startsWith(QChar(0x25B2)) ? "up" : text.startsWith(QChar(0x25BC)) ? "down" : nullptr;
             if (dir)
                 cls = QStringLiteral(" class=\"r %1\"").arg(QLatin1String(dir));
         }
-        h += QStringLiteral("<td%1>%2</td>").arg(cls, esc(text));
+        h += QStringLiteral("<td%1%2>%3</td>").arg(cls, styleOf(look.cells.value(at).over(look.row)), esc(text));
     }
     h += QStringLiteral("</tr>\n");
     write(h);

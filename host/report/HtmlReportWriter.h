@@ -17,6 +17,7 @@ public:
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
+    void detailLook(const RowLook &look) override { m_nextLook = look; }
     void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void finish(qint64 rows) override;
@@ -30,4 +31,5 @@ private:
     ReportRunInfo m_info; // columns: the printed ones
     QList<int> m_printed; // their places among the run's cells
     QList<ReportFormat::ValueFormat> m_valueFormats;
+    RowLook m_nextLook; // the look of the row detail() writes next
 };

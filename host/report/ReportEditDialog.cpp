@@ -221,6 +221,12 @@ void ReportEditDialog::accept()
         edited.validate();
         if (missingFields)
             refuseMissingFields(missingFields(edited));
+        if (expressionProblems) {
+            const QStringList problems = expressionProblems(edited);
+            if (!problems.isEmpty())
+                throw ESuiteError(QStringLiteral("O relatório não foi mantido: %1. Corrija a condição.")
+                                      .arg(problems.join(QStringLiteral("; "))));
+        }
     } catch (const EAbort &) {
         return;
     } catch (const ESuiteError &e) {

@@ -31,6 +31,9 @@ public:
     // The columns and groups whose field the query does not return; OK refuses while there
     // is one. Raises ESuiteError when the query itself fails.
     std::function<QList<MissingField>(const ReportDefinition &)> missingFields;
+    // The style conditions that do not read against the query and the parameters; OK
+    // refuses while there is one.
+    std::function<QStringList(const ReportDefinition &)> expressionProblems;
 
     QLineEdit *edtTitulo;
     QTabWidget *tabConsulta;

@@ -518,6 +518,15 @@ QList<MissingField> TReportDesignerDialog::missingFields(const ReportDefinition 
     return definition.missingFields(queryRecord(definition));
 }
 
+QStringList TReportDesignerDialog::expressionProblems(const ReportDefinition &definition)
+{
+    const TParams params = queryParams(definition);
+    QStringList names;
+    for (int i = 0; i < params.Count(); ++i)
+        names << params[i].Name();
+    return definition.styleProblems(queryRecord(definition), names);
+}
+
 QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)
 {
     try {
@@ -548,6 +557,9 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
     dialog->checkQuery = [self](const ReportDefinition &d) { return self ? self->checkQuery(d) : QString(); };
     dialog->missingFields = [self](const ReportDefinition &d) {
         return self ? self->missingFields(d) : QList<MissingField>();
+    };
+    dialog->expressionProblems = [self](const ReportDefinition &d) {
+        return self ? self->expressionProblems(d) : QStringList();
     };
     connect(dialog, &QDialog::accepted, this,
             [dialog, file] { ReportDefinitionStore::keep(file, dialog->definition()); });

@@ -132,6 +132,7 @@ private:
     // OK refuses. Both run the query once with the screen's parameters.
     QString checkQuery(const ReportDefinition &definition);
     QList<MissingField> missingFields(const ReportDefinition &definition);
+    QStringList expressionProblems(const ReportDefinition &definition);
     QSqlRecord queryRecord(const ReportDefinition &definition);
 
     int m_lastPageCount = 0;

@@ -162,6 +162,10 @@ void tst_ReportEditor::invalidEditIsRefused_data()
     QTest::newRow("untitled column with an unknown field")
         << QString() << 5 << QStringLiteral("FOO") << QString()
         << QStringLiteral("uma coluna sem título (6ª) usa o campo FOO") << 5;
+    // A style rule written by hand in the file, over a field the query does not return.
+    QTest::newRow("style over a missing field")
+        << QString() << -2 << QString() << QString()
+        << QStringLiteral("a condição do estilo 1 das linhas, posição 1: o campo FOO não existe na consulta") << -1;
     QTest::newRow("query that does not run")
         << QStringLiteral("SELECT CDFILIAL FROM FILIAIS_ERRADAS") << -1 << QString() << QString()
         << QStringLiteral("FILIAIS_ERRADAS") << -1;
@@ -181,6 +185,16 @@ void tst_ReportEditor::invalidEditIsRefused()
     if (!sql.isNull()) {
         dialog->txtSql->setPlainText(sql);
         dialog->txtSqlSqlite->setPlainText(sql);
+    }
+    if (row == -2) {
+        ReportDefinition styled = designer->definition(porProduto);
+        styled.rowStyles = {ReportStyleRule{QStringLiteral("FOO > 1"), QStringLiteral("#C00000"), QString(), false}};
+        dialog->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ReportDefinitionStore::keep(designer->definitionFile(porProduto), styled);
+        dialog = openEditor(porProduto);
+        QVERIFY(dialog);
+        ReportDefinitionStore::discardAll();
     }
     if (row >= 0) {
         dialog->tblColunas->item(row, 0)->setText(field);

@@ -5,9 +5,11 @@
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/HtmlReportWriter.h"
 #include "report/ReportLayout.h"
 #include "report/ReportRun.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QPrinterInfo>
 #include <QSqlQuery>
@@ -251,6 +253,15 @@ void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
     QCOMPARE(only(name[2]).color, QRgb(0xFFC00000));
     QCOMPARE(only(QStringLiteral("0003")).color, QRgb(0xFF000000)); // the code keeps its colour
     QCOMPARE(only(name[3]).color, QRgb(0xFF0000FF));
+    // The HTML page carries the same looks, inline.
+    QBuffer html;
+    QVERIFY(html.open(QIODevice::WriteOnly));
+    HtmlReportWriter htmlWriter(&html);
+    run.execute(htmlWriter, {});
+    const QString page = QString::fromUtf8(html.data());
+    QVERIFY2(page.contains(QStringLiteral("<td style=\"background:#fff2cc;font-weight:bold;\">0002</td>")),
+             qPrintable(page.left(3000)));
+    QVERIFY(page.contains(QStringLiteral("<td style=\"color:#c00000;\">%1</td>").arg(name[2].toHtmlEscaped())));
 
     // A condition that does not read against the query stops the run before any row, saying where.
     d.rowStyles = {ReportStyleRule{QStringLiteral("VRPRECO > 10"), QStringLiteral("#C00000"), QString(), false}};
