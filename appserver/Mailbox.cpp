@@ -21,13 +21,11 @@ Mailbox::~Mailbox()
 
 void Mailbox::post(std::function<void()> work)
 {
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        wake = m_queue.empty();
-        m_queue.push_back(std::move(work));
-    }
-    // One wake-up for a run of posts.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const bool wake = m_queue.empty();
+    m_queue.push_back(std::move(work));
+    // One wake-up for a run of posts, written under the lock: once the work is taken, the
+    // poster has done with this mailbox (its thread may end and delete it).
     if (wake) {
         const quint64 one = 1;
         (void)!::write(m_fd, &one, sizeof one);
