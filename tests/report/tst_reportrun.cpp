@@ -8,7 +8,10 @@
 #include "report/ReportLayout.h"
 #include "report/ReportRun.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QDir>
+#include <QImage>
 #include <QPrinterInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -64,6 +67,9 @@ private slots:
 
     void listsTheDefinitionsOfItsCode();
     void stylesGiveRowsAndCellsTheirLook();
+    void bandElementsLandWhereTheirBandPrints_data();
+    void bandElementsLandWhereTheirBandPrints();
+    void badElementStopsTheRunBeforeAnyRow();
     void collectsTheDeclaredParameters_data();
     void collectsTheDeclaredParameters();
     void eventValuesReachTheQuery();
@@ -266,6 +272,131 @@ void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
                  qPrintable(e.message()));
     }
     QVERIFY(none.pages.isEmpty());
+}
+
+namespace {
+
+ReportElement textElement(const QString &expression, const QString &name = QString())
+{
+    ReportElement e;
+    e.name = name;
+    e.expression = expression;
+    e.width = 80;
+    return e;
+}
+
+// Branches 0001 to 0004 in two groups (0001; 0002 to 0004), each on a page of its own,
+// with an element in every band.
+ReportDefinition bandedDefinition()
+{
+    ReportDefinition d = smallDefinition(QStringLiteral("Faixas"),
+                                         QStringLiteral("SELECT CASE WHEN CDFILIAL <= '0001' THEN 'A' ELSE 'B' END AS G, "
+                                                        "CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL IN ('0001', "
+                                                        "'0002', '0003', '0004') ORDER BY CDFILIAL"),
+                                         {"CDFILIAL", "NMFILIAL"});
+    d.footer = QStringLiteral("Rodapé fixo");
+    ReportGroup g;
+    g.field = QStringLiteral("G");
+    g.header = QStringLiteral("Grupo {G}");
+    g.pageBreak = QStringLiteral("always");
+    g.headerBand = ReportBand{6, {textElement(QStringLiteral("'Primeira: ' & CDFILIAL"))}};
+    g.footerBand = ReportBand{6, {textElement(QStringLiteral("'Filiais: ' & count()"))}};
+    d.groups = {g};
+    ReportElement logo;
+    logo.kind = ReportElement::Kind::Image;
+    logo.x = 100;
+    logo.width = 20;
+    logo.height = 8;
+    logo.mime = QStringLiteral("image/png");
+    QImage picture(40, 16, QImage::Format_RGB32);
+    picture.fill(QColor(0x1F, 0x38, 0x64));
+    QBuffer buffer(&logo.image);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page()")), logo}};
+    ReportElement secret;
+    secret.text = QStringLiteral("Confidencial");
+    d.pageFooter = ReportBand{5, {secret}};
+    d.summaryBand = ReportBand{6, {textElement(QStringLiteral("'Total: ' & count()"))}};
+    return d;
+}
+
+} // namespace
+
+void tst_ReportRun::bandElementsLandWhereTheirBandPrints_data()
+{
+    QTest::addColumn<QString>("text");  // what the element shows
+    QTest::addColumn<QString>("below"); // a text on the same page above it
+    QTest::addColumn<QString>("above"); // a text on the same page under it
+    QTest::addColumn<int>("times");
+    QTest::newRow("page header, page 1") << "Folha 1" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page header, page 2") << "Folha 2" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page footer on each page") << "Confidencial" << "CDFILIAL" << "Rodapé fixo" << 2;
+    QTest::newRow("group header reads the group's first row") << "Primeira: 0002" << "Grupo B" << "0002" << 1;
+    QTest::newRow("group footer counts its group") << "Filiais: 1" << "0001" << "" << 1;
+    QTest::newRow("totals restart with the group") << "Filiais: 3" << "0004" << "Total: 4" << 1;
+    QTest::newRow("summary counts the report") << "Total: 4" << "Filiais: 3" << "Rodapé fixo" << 1;
+}
+
+void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, below);
+    QFETCH(QString, above);
+    QFETCH(int, times);
+    const ReportDefinition d = bandedDefinition();
+    d.validate();
+    ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    PageCapture pages;
+    ReportLayout layout(pages);
+    run.execute(layout, {});
+    QCOMPARE(pages.pages.size(), 2);
+    int found = 0;
+    for (const ReportPage &page : pages.pages) {
+        int images = 0;
+        for (const PageItem &item : page.items)
+            images += item.kind == PageItem::Image && item.size == 0 ? 1 : 0;
+        QCOMPARE(images, 1); // the logo, on every page
+        const auto yOf = [&](const QString &t) {
+            for (const PageItem &item : page.items)
+                if (item.kind == PageItem::Text && item.text == t)
+                    return double(item.y);
+            return -1.0;
+        };
+        const double y = yOf(text);
+        if (y < 0)
+            continue;
+        ++found;
+        QVERIFY2(yOf(below) >= 0 && yOf(below) < y, qPrintable(below));
+        if (!above.isEmpty())
+            QVERIFY2(yOf(above) > y, qPrintable(above));
+    }
+    QCOMPARE(found, times);
+}
+
+void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()
+{
+    // A total where no group closes, and a field on a page's band, which belongs to no row.
+    for (int fault = 0; fault < 2; ++fault) {
+        ReportDefinition d = bandedDefinition();
+        if (fault == 0)
+            d.groups[0].headerBand.elements = {textElement(QStringLiteral("'n=' & count()"), QStringLiteral("Ruim"))};
+        else
+            d.pageFooter.elements << textElement(QStringLiteral("NMFILIAL"));
+        ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+        PageCapture none;
+        ReportLayout layout(none);
+        try {
+            run.execute(layout, {});
+            QFAIL("a bad element ran");
+        } catch (const ESuiteError &e) {
+            const QString where = fault == 0 ? QStringLiteral("do elemento \"Ruim\" do cabeçalho do grupo 1 está errada "
+                                                              "(posição 8")
+                                             : QStringLiteral("do elemento 2 do rodapé da página está errada (posição 1");
+            QVERIFY2(e.message().contains(where), qPrintable(e.message()));
+        }
+        QVERIFY(none.pages.isEmpty());
+    }
 }
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
