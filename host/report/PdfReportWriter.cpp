@@ -433,8 +433,14 @@ void PdfReportWriter::writeImage(size_t index, double width, double height)
         picture = QImage(1, 1, QImage::Format_ARGB32);
         picture.fill(Qt::transparent);
     }
-    const bool alpha = picture.hasAlphaChannel();
     const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    // Only a picture with some transparency gets a mask.
+    bool alpha = false;
+    for (int y = 0; y < rgba.height() && !alpha && picture.hasAlphaChannel(); ++y) {
+        const uchar *line = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width() && !alpha; ++x)
+            alpha = line[4 * x + 3] != 0xFF;
+    }
     QByteArray rgb(qsizetype(rgba.width()) * rgba.height() * 3, Qt::Uninitialized);
     QByteArray mask(alpha ? qsizetype(rgba.width()) * rgba.height() : 0, Qt::Uninitialized);
     char *to = rgb.data();

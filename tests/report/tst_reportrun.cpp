@@ -5,6 +5,7 @@
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/PdfReportWriter.h"
 #include "report/ReportLayout.h"
 #include "report/ReportRun.h"
 
@@ -70,6 +71,8 @@ private slots:
     void bandElementsLandWhereTheirBandPrints_data();
     void bandElementsLandWhereTheirBandPrints();
     void badElementStopsTheRunBeforeAnyRow();
+    void pdfEmbedsEachImageOnce_data();
+    void pdfEmbedsEachImageOnce();
     void collectsTheDeclaredParameters_data();
     void collectsTheDeclaredParameters();
     void eventValuesReachTheQuery();
@@ -397,6 +400,67 @@ void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()
         }
         QVERIFY(none.pages.isEmpty());
     }
+}
+
+void tst_ReportRun::pdfEmbedsEachImageOnce_data()
+{
+    QTest::addColumn<QString>("mime");
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("filter"); // how the picture is kept in the file
+    QTest::addColumn<int>("masks");
+    QTest::addColumn<int>("width"); // pixels: a drawing is rasterised at 300 dpi of its 20 mm
+    const auto encoded = [](QImage::Format format, const char *type) {
+        QImage picture(40, 16, format);
+        picture.fill(QColor(0x1F, 0x38, 0x64, 0x80));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, type);
+        return bytes;
+    };
+    QTest::newRow("png") << "image/png" << encoded(QImage::Format_RGB32, "PNG") << QByteArray("/FlateDecode") << 0 << 40;
+    QTest::newRow("png with transparency")
+        << "image/png" << encoded(QImage::Format_ARGB32, "PNG") << QByteArray("/FlateDecode") << 1 << 40;
+    QTest::newRow("jpeg") << "image/jpeg" << encoded(QImage::Format_RGB32, "JPEG") << QByteArray("/DCTDecode") << 0 << 40;
+    QTest::newRow("svg") << "image/svg+xml"
+                         << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='40' height='16'>"
+                                       "<rect width='40' height='16' fill='#1F3864'/></svg>")
+                         << QByteArray("/FlateDecode") << 0 << 236;
+    // An image the suite cannot read is a transparent blank, and the file stays sound.
+    QTest::newRow("not an image") << "image/png" << QByteArray("nada") << QByteArray("/FlateDecode") << 1 << 1;
+}
+
+void tst_ReportRun::pdfEmbedsEachImageOnce()
+{
+    QFETCH(QString, mime);
+    QFETCH(QByteArray, image);
+    QFETCH(QByteArray, filter);
+    QFETCH(int, masks);
+    QFETCH(int, width);
+    ReportDefinition d = bandedDefinition();
+    d.pageHeader.elements[1].mime = mime;
+    d.pageHeader.elements[1].image = image;
+    const QString pdf = out->filePath(QStringLiteral("logo.pdf"));
+    {
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        PdfReportWriter writer(&file);
+        ReportLayout layout(writer);
+        ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+        run.execute(layout, {});
+    }
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.count("/Subtype /Image"), 1 + masks);
+    QCOMPARE(bytes.count("/SMask"), masks);
+    QVERIFY(bytes.indexOf(filter, bytes.indexOf("/Subtype /Image")) > 0);
+    QVERIFY(bytes.contains("/Subtype /Image /Width " + QByteArray::number(width) + ' '));
+    // Two pages show it, and the text around it stays text.
+    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QCOMPARE(text.count(QLatin1Char('\f')), 2);
+    QVERIFY(text.contains(QLatin1String("Folha 2")) && text.contains(QLatin1String("Confidencial")));
+    QVERIFY(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).count(QLatin1String(" image ")) >= 2);
 }
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
