@@ -27,6 +27,10 @@ public:
         return p ? p->Value() : QVariant();
     }
     int page() const override { return m_page; }
+    // The count is known only when the run ends: a number no report reaches stands for it
+    // and becomes the mark the backends fill in.
+    int pageCount() const override { return countStandIn; }
+    static constexpr int countStandIn = 987654321;
     QDateTime issued() const override { return m_issued; }
     QVariant total(int slot) const override { return m_totals ? m_totals->value(slot) : QVariant(); }
 
@@ -69,9 +73,6 @@ BandElements::Band BandElements::bind(const ReportBand &band, const QString &whe
     const auto compile = [&](const QString &text, const ExpressionNames &n, const QString &what) {
         ExpressionError error;
         ReportExpression e = ReportExpression::compile(text, n, &error);
-        if (!error.isError() && e.usesPageCount())
-            error = ExpressionError{0, 7, QStringLiteral("pages() não é aceito nos elementos; o número de páginas "
-                                                         "aparece no cabeçalho padrão de cada página")};
         if (error.isError())
             throw ESuiteError(QStringLiteral("Relatório '%1': %2 está errada (%3). Corrija a definição do relatório.")
                                   .arg(m_title, what, error.describe()));
@@ -158,6 +159,9 @@ QList<PlacedElement> BandElements::place(ReportDefinition::BandKind kind, int le
             p.text = ReportFormat::display(e.value.evaluate(scope), e.format);
         else if (e.element.kind == ReportElement::Kind::Text)
             p.text = e.element.text;
+        if (e.value.usesPageCount())
+            for (const char *standIn : {"987654321", "987.654.321"})
+                p.text.replace(QLatin1String(standIn), QString(QChar(pageCountMark)));
         for (const auto &[when, look] : e.styles)
             if (when.holds(scope))
                 p.look = look.over(p.look);

@@ -101,7 +101,7 @@ void paint(QPainter &painter, const ReportPage &page, int pageCount, const PageI
         case PageItem::PageNumber: {
             const QString text = pageNumberText(item.text, page.number, pageCount);
             const TrueTypeFont &ttf = *ReportFonts::face(item.face);
-            drawText(painter, item, text, item.x - ReportFonts::width(ttf, item.size, text));
+            drawText(painter, item, text, item.x - ReportFonts::width(ttf, item.size, text) * (1 - item.w));
             break;
         }
         }

@@ -492,7 +492,7 @@ void PdfReportWriter::writePage(const ReportPage &page)
         case PageItem::Rule: drawRule(out, item, height); break;
         case PageItem::Image: drawImage(out, item, height); break;
         case PageItem::PageNumber:
-            spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text};
+            spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text, item.w};
             break;
         }
     }
@@ -578,7 +578,7 @@ void PdfReportWriter::writeNumbers(int pageCount)
             item.color = spot.color;
             const QString text = pageNumberText(spot.prefix, m_pageNumbers[p], pageCount);
             const TrueTypeFont &ttf = *m_fonts[spot.face == PageItem::Bold ? 1 : 0]->ttf;
-            item.x = float(spot.x - ReportFonts::width(ttf, spot.size, text));
+            item.x = float(spot.x - ReportFonts::width(ttf, spot.size, text) * (1 - spot.anchor));
             item.y = spot.y;
             encodeText(out, item, text);
         }

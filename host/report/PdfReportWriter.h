@@ -52,6 +52,7 @@ private:
         PageItem::Face face;
         QRgb color;
         QString prefix;
+        float anchor; // PageItem::w
         bool operator==(const NumberSpot &) const = default;
     };
 

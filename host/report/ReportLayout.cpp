@@ -377,6 +377,22 @@ void ReportLayout::band(ReportDefinition::BandKind kind, int level, double heigh
     m_bodyUsed = true;
 }
 
+void ReportLayout::pageCount(const Style &s, double x, double y, double w, double h, Qt::Alignment align,
+                             const QString &value, QRgb color)
+{
+    // Left open like the default page number line: its width is known only with the count.
+    PageItem item;
+    item.kind = PageItem::PageNumber;
+    item.face = s.face;
+    item.size = float(s.size);
+    item.color = color;
+    item.w = (align & Qt::AlignRight) ? 0.f : (align & Qt::AlignHCenter) ? 0.5f : 1.f;
+    item.x = float(m_left + x + w * (1 - item.w));
+    item.y = float(m_top + y + (h - s.height) / 2 + s.ascent);
+    item.text = value;
+    m_current.items << item;
+}
+
 void ReportLayout::line(double x1, double y1, double x2, double y2, double width, QRgb color)
 {
     PageItem item;
@@ -440,8 +456,11 @@ void ReportLayout::place(const PlacedElement &placed, double top)
             const double pad = 0.5 * m_mm;
             ReportColumn alignment;
             alignment.align = e.align;
-            text(style(bold ? PageItem::Bold : PageItem::Regular, e.fontSize), x + pad, y, w - 2 * pad, h,
-                 alignment.alignment(), placed.text, color);
+            const Style s = style(bold ? PageItem::Bold : PageItem::Regular, e.fontSize);
+            if (placed.text.contains(QChar(pageCountMark)))
+                pageCount(s, x + pad, y, w - 2 * pad, h, alignment.alignment(), placed.text, color);
+            else
+                text(s, x + pad, y, w - 2 * pad, h, alignment.alignment(), placed.text, color);
         }
         break;
     }

@@ -60,6 +60,9 @@ private:
     void fill(double x, double y, double w, double h, QRgb color);
     void rule(double y, double width);
     void pageNumber(const Style &s, double y, double h, const QString &prefix);
+    // A text that shows the page count (pageCountMark), placed as text() would.
+    void pageCount(const Style &s, double x, double y, double w, double h, Qt::Alignment align, const QString &value,
+                   QRgb color);
     void line(double x1, double y1, double x2, double y2, double width, QRgb color);
     void frame(double x, double y, double w, double h, double width, QRgb color);
     // A band's elements with the band's top at y (content coordinates).

@@ -23,7 +23,9 @@ struct PageItem
     QRgb color = 0xFF000000;
     float x = 0, y = 0; // text: left end of the baseline (page number: right end);
                         // fill, image: top left corner; rule: start
-    float w = 0, h = 0; // fill, image: width and height; rule: end minus start
+    float w = 0, h = 0; // fill, image: width and height; rule: end minus start;
+                        // page number: w is the share of the text right of x (0: it ends
+                        // at x, 1: it starts there, 0.5: centred)
     QString text;       // text; page number: what comes before "Página N de M"
 };
 
@@ -61,9 +63,16 @@ public:
     virtual void endDocument(int pageCount) = 0;
 };
 
-// "Página 3 de 12", or "Página 3" while the count is not known.
+// Marks where an element's text shows the page count, filled in as the default line is.
+constexpr char16_t pageCountMark = 0xE001;
+
+// "Página 3 de 12", or "Página 3" while the count is not known. A text with the count's
+// mark is an element's own: the mark becomes the count ("…" while it is not known).
 inline QString pageNumberText(const QString &prefix, int page, int pageCount)
 {
+    if (prefix.contains(QChar(pageCountMark)))
+        return QString(prefix).replace(QChar(pageCountMark),
+                                       pageCount > 0 ? QString::number(pageCount) : QStringLiteral("…"));
     return pageCount > 0 ? prefix + QStringLiteral("Página %1 de %2").arg(page).arg(pageCount)
                          : prefix + QStringLiteral("Página %1").arg(page);
 }

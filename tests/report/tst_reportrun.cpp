@@ -316,7 +316,7 @@ ReportDefinition bandedDefinition()
     QBuffer buffer(&logo.image);
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
-    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page()")), logo}};
+    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page() & ' de ' & pages()")), logo}};
     ReportElement secret;
     secret.text = QStringLiteral("Confidencial");
     d.pageFooter = ReportBand{5, {secret}};
@@ -332,8 +332,8 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints_data()
     QTest::addColumn<QString>("below"); // a text on the same page above it
     QTest::addColumn<QString>("above"); // a text on the same page under it
     QTest::addColumn<int>("times");
-    QTest::newRow("page header, page 1") << "Folha 1" << "Faixas" << "CDFILIAL" << 1;
-    QTest::newRow("page header, page 2") << "Folha 2" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page header, page 1") << "Folha 1 de 2" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page header, page 2") << "Folha 2 de 2" << "Faixas" << "CDFILIAL" << 1;
     QTest::newRow("page footer on each page") << "Confidencial" << "CDFILIAL" << "Rodapé fixo" << 2;
     QTest::newRow("group header reads the group's first row") << "Primeira: 0002" << "Grupo B" << "0002" << 1;
     QTest::newRow("group footer counts its group") << "Filiais: 1" << "0001" << "" << 1;
@@ -362,7 +362,9 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
         QCOMPARE(images, 1); // the logo, on every page
         const auto yOf = [&](const QString &t) {
             for (const PageItem &item : page.items)
-                if (item.kind == PageItem::Text && item.text == t)
+                if ((item.kind == PageItem::Text && item.text == t)
+                    || (item.kind == PageItem::PageNumber
+                        && pageNumberText(item.text, page.number, int(pages.pages.size())) == t))
                     return double(item.y);
             return -1.0;
         };
@@ -459,7 +461,7 @@ void tst_ReportRun::pdfEmbedsEachImageOnce()
     // Two pages show it, and the text around it stays text.
     const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     QCOMPARE(text.count(QLatin1Char('\f')), 2);
-    QVERIFY(text.contains(QLatin1String("Folha 2")) && text.contains(QLatin1String("Confidencial")));
+    QVERIFY(text.contains(QLatin1String("Folha 2 de 2")) && text.contains(QLatin1String("Confidencial")));
     QVERIFY(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).count(QLatin1String(" image ")) >= 2);
 }
 
