@@ -3,6 +3,8 @@
 #include "report/ReportDefinition.h"
 
 #include <QDir>
+#include <QSqlField>
+#include <QSqlRecord>
 #include <QSet>
 #include <QTest>
 
@@ -105,6 +107,8 @@ private slots:
     void invalidDefinitionsSayWhy_data();
     void invalidDefinitionsSayWhy();
     void collectsDeclaredTypesAndDefaults();
+    void elementExpressionsAreCheckedWhereTheyPrint_data();
+    void elementExpressionsAreCheckedWhereTheyPrint();
     void conditions_data();
     void conditions();
 };
@@ -262,6 +266,45 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
         QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
         QVERIFY(e.message().contains(QLatin1String("'Teste'")));
     }
+}
+
+void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint_data()
+{
+    QTest::addColumn<int>("band"); // 0 page header, 1 group header, 2 group footer, 3 summary
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("fragment"); // empty: no fault
+    QTest::newRow("parameter and page on a page") << 0 << "'Filial ' & :P_CDFILIAL & ' ' & page() & '/' & pages()" << "";
+    QTest::newRow("a field on a page belongs to no row")
+        << 0 << "NMFILIAL" << "a expressão do elemento 2 do cabeçalho da página, posição 1";
+    QTest::newRow("a total in a group header") << 1 << "count()" << "do cabeçalho do grupo 1, posição 1";
+    QTest::newRow("totals in a group footer") << 2 << "count() & ' ' & max(NMFILIAL)" << "";
+    QTest::newRow("unknown field in the summary") << 3 << "sum(VRPRECO)" << "do elemento 1 do resumo, posição 5";
+}
+
+void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint()
+{
+    QFETCH(int, band);
+    QFETCH(QString, expression);
+    QFETCH(QString, fragment);
+    ReportDefinition d = banded();
+    ReportElement e;
+    e.expression = expression;
+    QList<ReportElement> &elements = band == 0   ? d.pageHeader.elements
+                                     : band == 1 ? d.groups[0].headerBand.elements
+                                     : band == 2 ? d.groups[0].footerBand.elements
+                                                 : d.summaryBand.elements;
+    if (band == 0)
+        elements[1] = e;
+    else
+        elements = {e};
+    QSqlRecord record;
+    record.append(QSqlField(QStringLiteral("CDFILIAL")));
+    record.append(QSqlField(QStringLiteral("NMFILIAL")));
+    const QStringList problems = d.elementProblems(record, {QStringLiteral("P_CDFILIAL")});
+    if (fragment.isEmpty())
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    else
+        QVERIFY2(problems.size() == 1 && problems.first().contains(fragment), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 void tst_ReportDefinition::collectsDeclaredTypesAndDefaults()
