@@ -26,6 +26,8 @@ public:
     static PageSetup pageSetup(bool landscape);
 
     int pageCount() const { return m_page; }
+    // The images the run's pages name (the sinks have them from beginDocument() too).
+    std::shared_ptr<const PageImages> images() const { return m_setup.images; }
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;

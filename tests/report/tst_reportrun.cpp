@@ -5,6 +5,7 @@
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/PagePainter.h"
 #include "report/PdfReportWriter.h"
 #include "report/ReportLayout.h"
 #include "report/ReportRun.h"
@@ -13,6 +14,7 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QPrinterInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -463,6 +465,26 @@ void tst_ReportRun::pdfEmbedsEachImageOnce()
     QCOMPARE(text.count(QLatin1Char('\f')), 2);
     QVERIFY(text.contains(QLatin1String("Folha 2 de 2")) && text.contains(QLatin1String("Confidencial")));
     QVERIFY(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).count(QLatin1String(" image ")) >= 2);
+
+    // The preview draws the same picture in the same place.
+    PageCapture pages;
+    ReportLayout layout(pages);
+    ReportRun again(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    again.execute(layout, {});
+    QImage sheet(842, 595, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    PagePainter::paint(painter, pages.pages.first(), 2, layout.images().get());
+    painter.end();
+    PageItem logo;
+    for (const PageItem &item : pages.pages.first().items)
+        if (item.kind == PageItem::Image)
+            logo = item;
+    const QColor middle = sheet.pixelColor(int(logo.x + logo.w / 2), int(logo.y + logo.h / 2));
+    if (masks == 0)
+        QVERIFY2(qAbs(middle.red() - 0x1F) < 12 && qAbs(middle.blue() - 0x64) < 12, qPrintable(middle.name()));
+    else
+        QVERIFY2(middle.red() > 0x1F + 12, qPrintable(middle.name())); // white shows through
 }
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
