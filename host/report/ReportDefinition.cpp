@@ -519,6 +519,15 @@ QStringList ReportDefinition::parameterNames(SqlDialect dialect) const
         appendUnique(names, {conditionParameter(g.pageBreak)});
     }
     appendUnique(names, ReportTemplate::parameterNames(summaryLabel));
+    // An element may show a parameter the query does not filter by (a title, a branch);
+    // expressions mark parameters as SQL does and quote text as SQL does.
+    forEachBand([&](const ReportBand &band, const QString &, BandKind, int) {
+        for (const ReportElement &e : band.elements) {
+            appendUnique(names, PreparedSql::parameterNames(e.valueExpression()));
+            for (const ReportStyleRule &rule : e.styles)
+                appendUnique(names, PreparedSql::parameterNames(rule.when));
+        }
+    });
     return names;
 }
 

@@ -158,7 +158,8 @@ public:
     // The text that runs on a database of that dialect: its variant when set, else sql.
     QString sqlFor(SqlDialect dialect) const;
     // The parameters a run needs: the :NAME markers of the query first, then those that
-    // the layout reads (heading, criteria and their lookups, visibility, page breaks).
+    // the layout reads (heading, criteria and their lookups, visibility, page breaks,
+    // the bands' elements).
     QStringList parameterNames(SqlDialect dialect) const;
     // Those parameters with their declared types and default values.
     TParams collectParams(SqlDialect dialect) const;
