@@ -11,6 +11,7 @@ PACKAGES=(
   sqlite3 xvfb xauth poppler-utils fonts-dejavu-core openssl unzip
   clang-14 libclang-rt-14-dev
   qt6-translations-l10n
+  libqt6svg6
 )
 
 missing=()

@@ -2,7 +2,9 @@
 #include "ReportFonts.h"
 
 #include <QGlyphRun>
+#include <QBuffer>
 #include <QHash>
+#include <QImageReader>
 #include <QPainter>
 #include <QRawFont>
 
@@ -44,6 +46,33 @@ void drawText(QPainter &painter, const PageItem &item, const QString &text, doub
     painter.drawGlyphRun(QPointF(x, item.y), run);
 }
 
+// An image decoded at the size it is drawn (device pixels), kept while the same image is
+// drawn at that size: a logo on every page of the preview is decoded once per zoom.
+void drawImage(QPainter &painter, const PageItem &item, const PageImages *images)
+{
+    const qsizetype index = qsizetype(item.size);
+    if (!images || item.size < 0 || index >= images->size())
+        return;
+    const QRectF target(item.x, item.y, item.w, item.h);
+    const QSize pixels = painter.transform().mapRect(target).size().toSize().expandedTo(QSize(1, 1));
+    static QHash<QByteArray, QImage> cache;
+    const PageImage &image = images->at(index);
+    QByteArray key = image.data.left(64);
+    key += QByteArray::number(image.data.size()) + 'x' + QByteArray::number(pixels.width()) + 'x'
+           + QByteArray::number(pixels.height()) + QByteArray::number(qHash(image.data));
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        if (cache.size() > 32)
+            cache.clear();
+        QByteArray data = image.data;
+        QBuffer buffer(&data);
+        QImageReader reader(&buffer);
+        reader.setScaledSize(pixels);
+        it = cache.insert(key, reader.read());
+    }
+    painter.drawImage(target, *it);
+}
+
 } // namespace
 
 QRectF bounds(const PageItem &item)
@@ -55,7 +84,7 @@ QRectF bounds(const PageItem &item)
     return QRectF(item.x, item.y - ascent, width, ascent + descent);
 }
 
-void paint(QPainter &painter, const ReportPage &page, int pageCount)
+void paint(QPainter &painter, const ReportPage &page, int pageCount, const PageImages *images)
 {
     painter.save();
     for (const PageItem &item : page.items) {
@@ -68,10 +97,11 @@ void paint(QPainter &painter, const ReportPage &page, int pageCount)
             painter.setPen(QPen(QColor::fromRgba(item.color), item.size));
             painter.drawLine(QPointF(item.x, item.y), QPointF(item.x + item.w, item.y + item.h));
             break;
+        case PageItem::Image: drawImage(painter, item, images); break;
         case PageItem::PageNumber: {
             const QString text = pageNumberText(item.text, page.number, pageCount);
             const TrueTypeFont &ttf = *ReportFonts::face(item.face);
-            drawText(painter, item, text, item.x - ReportFonts::width(ttf, item.size, text));
+            drawText(painter, item, text, item.x - ReportFonts::width(ttf, item.size, text) * (1 - item.w));
             break;
         }
         }

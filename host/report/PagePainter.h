@@ -12,8 +12,9 @@ class QPainter;
 // preview shows what the file and the paper show.
 namespace PagePainter {
 
-// pageCount: the run's page count, or 0 while it is not known.
-SUITE_EXPORT void paint(QPainter &painter, const ReportPage &page, int pageCount);
+// pageCount: the run's page count, or 0 while it is not known; images: what the page's
+// image items name (PageSetup::images).
+SUITE_EXPORT void paint(QPainter &painter, const ReportPage &page, int pageCount, const PageImages *images = nullptr);
 
 // The rectangle (points) a text item covers, for showing a match of a search.
 SUITE_EXPORT QRectF bounds(const PageItem &item);

@@ -85,7 +85,7 @@ QByteArray PageStore::encode(const ReportPage &page)
         w.put<quint32>(item.color);
         w.put<float>(item.x);
         w.put<float>(item.y);
-        if (item.kind == PageItem::Fill || item.kind == PageItem::Rule) {
+        if (item.kind != PageItem::Text) {
             w.put<float>(item.w);
             w.put<float>(item.h);
         }
@@ -128,7 +128,7 @@ ReportPage PageStore::decode(const QByteArray &packed)
         item.color = r.get<quint32>();
         item.x = r.get<float>();
         item.y = r.get<float>();
-        if (item.kind == PageItem::Fill || item.kind == PageItem::Rule) {
+        if (item.kind != PageItem::Text) {
             item.w = r.get<float>();
             item.h = r.get<float>();
         }

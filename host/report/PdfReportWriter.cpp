@@ -3,7 +3,10 @@
 #include "ReportFonts.h"
 #include "WriteQueue.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
+#include <QImage>
+#include <QImageReader>
 #include <algorithm>
 #include <QIODevice>
 #include <cmath>
@@ -250,6 +253,11 @@ void PdfReportWriter::beginDocument(const PageSetup &setup)
         font->unicodeOf.assign(size_t(font->ttf->glyphCount()), 0);
         m_fonts[f] = std::move(font);
     }
+    m_imageObjects.clear();
+    if (setup.images)
+        for (qsizetype i = 0; i < setup.images->size(); ++i)
+            m_imageObjects.push_back(newObject());
+    m_imageWritten.assign(m_imageObjects.size(), false);
     m_content.reserve(512 * 1024);
     m_queue = std::make_unique<WriteQueue>(4);
     later([this] { write(QByteArray("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")); });
@@ -366,6 +374,99 @@ void PdfReportWriter::drawRule(std::string &out, const PageItem &item, double he
     out += " l S\n";
 }
 
+void PdfReportWriter::drawImage(std::string &out, const PageItem &item, double height)
+{
+    const size_t index = size_t(item.size);
+    if (item.size < 0 || index >= m_imageObjects.size())
+        return;
+    if (!m_imageWritten[index])
+        writeImage(index, item.w, item.h);
+    out += "q ";
+    appendNumber(out, item.w);
+    out += " 0 0 ";
+    appendNumber(out, item.h);
+    out += ' ';
+    appendNumber(out, item.x);
+    out += ' ';
+    appendNumber(out, height - item.y - item.h);
+    out += " cm /Im";
+    appendInt(out, qint64(index));
+    out += " Do Q\n";
+}
+
+void PdfReportWriter::writeImage(size_t index, double width, double height)
+{
+    m_imageWritten[index] = true;
+    const PageImage &image = m_setup.images->at(qsizetype(index));
+    QByteArray data = image.data;
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    QByteArray dict;
+    const auto sizeOf = [&dict](const QSize &pixels) {
+        dict = " /Type /XObject /Subtype /Image /Width ";
+        appendInt(dict, pixels.width());
+        dict += " /Height ";
+        appendInt(dict, pixels.height());
+        dict += " /BitsPerComponent 8";
+    };
+    // A JPEG in colour or grey goes in as it is: the viewer decodes it.
+    if (image.mime == QLatin1String("image/jpeg") && size.isValid()
+        && (reader.imageFormat() == QImage::Format_RGB32 || reader.imageFormat() == QImage::Format_Grayscale8)) {
+        sizeOf(size);
+        dict += reader.imageFormat() == QImage::Format_Grayscale8 ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB";
+        startObject(m_imageObjects[index]);
+        QByteArray head("<< /Length ");
+        appendInt(head, data.size());
+        head += dict + " /Filter /DCTDecode >>\nstream\n";
+        write(head);
+        write(data);
+        write("\nendstream\nendobj\n");
+        return;
+    }
+    // A drawing is rasterised at 300 dpi of the size it is shown at.
+    if (image.mime == QLatin1String("image/svg+xml"))
+        reader.setScaledSize(QSize(qMax(1, qRound(width / 72 * 300)), qMax(1, qRound(height / 72 * 300))));
+    QImage picture = reader.read();
+    if (picture.isNull()) {
+        // An image the suite cannot read shows as a blank of its size, never as a broken file.
+        picture = QImage(1, 1, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+    }
+    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    // Only a picture with some transparency gets a mask.
+    bool alpha = false;
+    for (int y = 0; y < rgba.height() && !alpha && picture.hasAlphaChannel(); ++y) {
+        const uchar *line = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width() && !alpha; ++x)
+            alpha = line[4 * x + 3] != 0xFF;
+    }
+    QByteArray rgb(qsizetype(rgba.width()) * rgba.height() * 3, Qt::Uninitialized);
+    QByteArray mask(alpha ? qsizetype(rgba.width()) * rgba.height() : 0, Qt::Uninitialized);
+    char *to = rgb.data();
+    qsizetype m = 0;
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar *from = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width(); ++x, from += 4) {
+            *to++ = char(from[0]);
+            *to++ = char(from[1]);
+            *to++ = char(from[2]);
+            if (alpha)
+                mask[m++] = char(from[3]);
+        }
+    }
+    sizeOf(rgba.size());
+    const QByteArray common = dict;
+    if (alpha) {
+        const int maskObject = newObject();
+        writeStream(maskObject, mask, common + " /ColorSpace /DeviceGray");
+        dict += " /SMask ";
+        appendInt(dict, maskObject);
+        dict += " 0 R";
+    }
+    writeStream(m_imageObjects[index], rgb, dict + " /ColorSpace /DeviceRGB");
+}
+
 void PdfReportWriter::writePage(const ReportPage &page)
 {
     std::string &out = m_content;
@@ -389,8 +490,9 @@ void PdfReportWriter::writePage(const ReportPage &page)
         case PageItem::Text: encodeText(out, item, item.text); break;
         case PageItem::Fill: drawFill(out, item, height); break;
         case PageItem::Rule: drawRule(out, item, height); break;
+        case PageItem::Image: drawImage(out, item, height); break;
         case PageItem::PageNumber:
-            spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text};
+            spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text, item.w};
             break;
         }
     }
@@ -438,7 +540,20 @@ QPair<int, QByteArray> PdfReportWriter::pageObject(size_t sheet)
     appendInt(dict, m_fonts[0]->type0);
     dict += " 0 R /F2 ";
     appendInt(dict, m_fonts[1]->type0);
-    dict += " 0 R >> /ProcSet [/PDF /Text] >> /Contents [";
+    dict += " 0 R >>";
+    if (!m_imageObjects.empty()) {
+        dict += " /XObject <<";
+        for (size_t i = 0; i < m_imageObjects.size(); ++i) {
+            dict += " /Im";
+            appendInt(dict, qint64(i));
+            dict += ' ';
+            appendInt(dict, m_imageObjects[i]);
+            dict += " 0 R";
+        }
+        dict += " >> /ProcSet [/PDF /Text /ImageC] >> /Contents [";
+    } else {
+        dict += " /ProcSet [/PDF /Text] >> /Contents [";
+    }
     appendInt(dict, m_contentObjects[sheet]);
     dict += " 0 R ";
     appendInt(dict, m_numberObjects[sheet]);
@@ -463,7 +578,7 @@ void PdfReportWriter::writeNumbers(int pageCount)
             item.color = spot.color;
             const QString text = pageNumberText(spot.prefix, m_pageNumbers[p], pageCount);
             const TrueTypeFont &ttf = *m_fonts[spot.face == PageItem::Bold ? 1 : 0]->ttf;
-            item.x = float(spot.x - ReportFonts::width(ttf, spot.size, text));
+            item.x = float(spot.x - ReportFonts::width(ttf, spot.size, text) * (1 - spot.anchor));
             item.y = spot.y;
             encodeText(out, item, text);
         }
@@ -552,6 +667,10 @@ void PdfReportWriter::endDocument(int pageCount)
                 write(dictionary);
             }
     writeNumbers(pageCount);
+    // Every page names every image; one that no page showed still has to be in the file.
+    for (size_t i = 0; i < m_imageObjects.size(); ++i)
+        if (!m_imageWritten[i])
+            writeImage(i, 72, 72);
     for (auto &font : m_fonts)
         writeFont(*font);
 

@@ -20,7 +20,9 @@ class WriteQueue;
 // operators are set down once, compressed, and not kept. The two report faces are
 // embedded as subsets of the glyphs used, with a map back to Unicode, so the text can be
 // selected and searched. "Página N de M" goes into a small stream of each page that is
-// written at the end, when M is known; nothing else waits for the end.
+// written at the end, when M is known; nothing else waits for the end. Each image of the
+// document goes into the file once, however many pages show it: a JPEG as it is, others
+// as deflated RGB with their transparency as a soft mask.
 //
 // Write failures raise ESuiteError with the device's error text.
 class SUITE_EXPORT PdfReportWriter : public PageSink
@@ -50,6 +52,7 @@ private:
         PageItem::Face face;
         QRgb color;
         QString prefix;
+        float anchor; // PageItem::w
         bool operator==(const NumberSpot &) const = default;
     };
 
@@ -60,6 +63,10 @@ private:
     void writePage(const ReportPage &page);
     void drawFill(std::string &out, const PageItem &item, double height);
     void drawRule(std::string &out, const PageItem &item, double height);
+    void drawImage(std::string &out, const PageItem &item, double height);
+    // The image's XObject, written the first time a page shows it; the size it is first
+    // shown at (points) sets the resolution a drawing (SVG) is rasterised at.
+    void writeImage(size_t index, double width, double height);
     void startObject(int number);
     void write(const QByteArray &bytes);
     void writeStream(int number, const QByteArray &content, const QByteArray &extra = QByteArray());
@@ -89,6 +96,8 @@ private:
     std::vector<int> m_numberObjects;     // per page laid out: the stream holding its page numbers
     std::vector<quint16> m_pageSpots;     // per page: which list of m_spotLists it has
     QList<QList<NumberSpot>> m_spotLists; // the distinct page-number places (usually one list)
+    std::vector<int> m_imageObjects;      // per image of the document: its XObject
+    std::vector<bool> m_imageWritten;     // (writing thread)
     std::string m_content;
     QByteArray m_compressed;
     // Text state while a page's content is set down.

@@ -76,17 +76,6 @@ void putIf(QJsonObject &o, const char *key, const QString &value)
         o.insert(QLatin1String(key), value);
 }
 
-bool knownFormat(const QString &format)
-{
-    static const char *const kinds[] = {"text", "integer",  "number",    "money", "percent",
-                                        "date", "datetime", "variation", "mask"};
-    const QString kind = ReportFormat::kindOf(format);
-    for (const char *k : kinds)
-        if (kind == QLatin1String(k))
-            return true;
-    return false;
-}
-
 bool validCondition(const QString &condition)
 {
     const QString c = condition.trimmed();
@@ -134,52 +123,6 @@ QList<ReportCriterion> criteriaFrom(const QJsonArray &array)
     return criteria;
 }
 
-QList<ReportStyleRule> stylesFrom(const QJsonArray &array)
-{
-    QList<ReportStyleRule> styles;
-    for (const QJsonValue &v : array) {
-        const QJsonObject r = v.toObject();
-        styles << ReportStyleRule{r.value(QStringLiteral("when")).toString(), r.value(QStringLiteral("color")).toString(),
-                                  r.value(QStringLiteral("background")).toString(),
-                                  r.value(QStringLiteral("bold")).toBool()};
-    }
-    return styles;
-}
-
-QJsonArray stylesTo(const QList<ReportStyleRule> &styles)
-{
-    QJsonArray array;
-    for (const ReportStyleRule &r : styles) {
-        QJsonObject o{{QStringLiteral("when"), r.when}};
-        putIf(o, "color", r.color);
-        putIf(o, "background", r.background);
-        if (r.bold)
-            o.insert(QStringLiteral("bold"), true);
-        array.append(o);
-    }
-    return array;
-}
-
-// A colour of a style: empty (keep) or #RRGGBB.
-bool validColor(const QString &color)
-{
-    static const QRegularExpression rgb(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-    return color.isEmpty() || rgb.match(color).hasMatch();
-}
-
-void checkStyles(const QList<ReportStyleRule> &styles, const QString &where, QStringList &problems)
-{
-    for (qsizetype i = 0; i < styles.size(); ++i) {
-        const ReportStyleRule &r = styles.at(i);
-        const QString rule = QStringLiteral("o estilo %1 %2").arg(i + 1).arg(where);
-        if (r.when.trimmed().isEmpty())
-            problems << QStringLiteral("%1 não tem condição").arg(rule);
-        for (const QString &color : {r.color, r.background})
-            if (!validColor(color))
-                problems << QStringLiteral("%1 tem a cor '%2', que não é do tipo #RRGGBB").arg(rule, color);
-    }
-}
-
 QList<ReportColumn> columnsFrom(const QJsonArray &array)
 {
     QList<ReportColumn> columns;
@@ -193,13 +136,13 @@ QList<ReportColumn> columnsFrom(const QJsonArray &array)
         col.format = c.value(QStringLiteral("format")).toString(QStringLiteral("text"));
         col.visibleWhen = c.value(QStringLiteral("visible_when")).toString();
         col.dataOnly = c.value(QStringLiteral("data_only")).toBool();
-        col.styles = stylesFrom(c.value(QStringLiteral("styles")).toArray());
+        col.styles = ReportStyleRule::listFromJson(c.value(QStringLiteral("styles")).toArray());
         columns << col;
     }
     return columns;
 }
 
-QList<ReportGroup> groupsFrom(const QJsonArray &array)
+QList<ReportGroup> groupsFrom(const QJsonArray &array, QStringList &problems)
 {
     QList<ReportGroup> groups;
     for (const QJsonValue &v : array) {
@@ -210,6 +153,8 @@ QList<ReportGroup> groupsFrom(const QJsonArray &array)
         group.footer = g.value(QStringLiteral("footer")).toString();
         group.totals = totalsFrom(g.value(QStringLiteral("totals")).toArray());
         group.pageBreak = g.value(QStringLiteral("page_break")).toString();
+        group.headerBand = ReportBand::fromJson(g.value(QStringLiteral("header_band")), problems);
+        group.footerBand = ReportBand::fromJson(g.value(QStringLiteral("footer_band")), problems);
         groups << group;
     }
     return groups;
@@ -271,11 +216,15 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     d.params = paramsFrom(o.value(QStringLiteral("params")).toArray(), problems);
     d.criteria = criteriaFrom(o.value(QStringLiteral("criteria")).toArray());
     d.columns = columnsFrom(o.value(QStringLiteral("columns")).toArray());
-    d.rowStyles = stylesFrom(o.value(QStringLiteral("row_styles")).toArray());
-    d.groups = groupsFrom(o.value(QStringLiteral("groups")).toArray());
+    d.rowStyles = ReportStyleRule::listFromJson(o.value(QStringLiteral("row_styles")).toArray());
+    d.groups = groupsFrom(o.value(QStringLiteral("groups")).toArray(), problems);
     const QJsonObject summary = o.value(QStringLiteral("summary")).toObject();
     d.summaryLabel = summary.value(QStringLiteral("label")).toString();
     d.summaryTotals = totalsFrom(summary.value(QStringLiteral("totals")).toArray());
+    const QJsonObject bands = o.value(QStringLiteral("bands")).toObject();
+    d.pageHeader = ReportBand::fromJson(bands.value(QStringLiteral("page_header")), problems);
+    d.pageFooter = ReportBand::fromJson(bands.value(QStringLiteral("page_footer")), problems);
+    d.summaryBand = ReportBand::fromJson(bands.value(QStringLiteral("summary")), problems);
 
     if (error)
         *error = problems.join(QStringLiteral("; "));
@@ -285,7 +234,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
 QByteArray ReportDefinition::toJson() const
 {
     QJsonObject o;
-    o.insert(QStringLiteral("format_version"), currentFormat);
+    o.insert(QStringLiteral("format_version"), formatNeeded());
     o.insert(QStringLiteral("code"), code);
     o.insert(QStringLiteral("title"), title);
     putIf(o, "description", description);
@@ -336,12 +285,12 @@ QByteArray ReportDefinition::toJson() const
         if (c.dataOnly)
             co.insert(QStringLiteral("data_only"), true);
         if (!c.styles.isEmpty())
-            co.insert(QStringLiteral("styles"), stylesTo(c.styles));
+            co.insert(QStringLiteral("styles"), ReportStyleRule::listToJson(c.styles));
         columns.append(co);
     }
     o.insert(QStringLiteral("columns"), columns);
     if (!rowStyles.isEmpty())
-        o.insert(QStringLiteral("row_styles"), stylesTo(rowStyles));
+        o.insert(QStringLiteral("row_styles"), ReportStyleRule::listToJson(rowStyles));
 
     QJsonArray groups;
     for (const ReportGroup &g : this->groups) {
@@ -351,12 +300,24 @@ QByteArray ReportDefinition::toJson() const
         if (!g.totals.isEmpty())
             go.insert(QStringLiteral("totals"), totalsTo(g.totals));
         putIf(go, "page_break", g.pageBreak);
+        if (!g.headerBand.isEmpty())
+            go.insert(QStringLiteral("header_band"), g.headerBand.toJson());
+        if (!g.footerBand.isEmpty())
+            go.insert(QStringLiteral("footer_band"), g.footerBand.toJson());
         groups.append(go);
     }
     o.insert(QStringLiteral("groups"), groups);
     if (!summaryLabel.isEmpty() || !summaryTotals.isEmpty())
         o.insert(QStringLiteral("summary"), QJsonObject{{QStringLiteral("label"), summaryLabel},
                                                         {QStringLiteral("totals"), totalsTo(summaryTotals)}});
+    QJsonObject bands;
+    const std::pair<const char *, const ReportBand *> named[] = {
+        {"page_header", &pageHeader}, {"page_footer", &pageFooter}, {"summary", &summaryBand}};
+    for (const auto &[key, band] : named)
+        if (!band->isEmpty())
+            bands.insert(QLatin1String(key), band->toJson());
+    if (!bands.isEmpty())
+        o.insert(QStringLiteral("bands"), bands);
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -427,6 +388,53 @@ QStringList ReportDefinition::styleProblems(const QSqlRecord &record, const QStr
     return problems;
 }
 
+QStringList ReportDefinition::elementProblems(const QSqlRecord &record, const QStringList &params) const
+{
+    QStringList problems;
+    forEachBand([&](const ReportBand &band, const QString &where, BandKind kind, int) {
+        const ExpressionNames names = elementNames(kind, record, params);
+        for (qsizetype i = 0; i < band.elements.size(); ++i) {
+            const ReportElement &e = band.elements.at(i);
+            const QString what = QStringLiteral("%1 %2").arg(e.label(int(i)), where);
+            const QString value = e.valueExpression();
+            if (!value.trimmed().isEmpty()) {
+                const ExpressionError error = ReportExpression::check(value, names);
+                if (error.isError())
+                    problems << QStringLiteral("a expressão d%1, %2").arg(what, error.describe());
+            }
+            ExpressionNames rowNames = names;
+            rowNames.totalsAllowed = false;
+            for (qsizetype s = 0; s < e.styles.size(); ++s) {
+                const ExpressionError error = ReportExpression::check(e.styles.at(s).when, rowNames);
+                if (error.isError())
+                    problems << QStringLiteral("a condição do estilo %1 d%2, %3")
+                                    .arg(s + 1)
+                                    .arg(what, error.describe());
+            }
+        }
+    });
+    return problems;
+}
+
+ExpressionNames ReportDefinition::elementNames(BandKind kind, const QSqlRecord &record, const QStringList &params)
+{
+    ExpressionNames names;
+    // A page's bands belong to no row: they read the parameters, the page and the date.
+    if (kind != BandKind::PageHeader && kind != BandKind::PageFooter)
+        for (int i = 0; i < record.count(); ++i)
+            names.fields << record.fieldName(i);
+    names.params = params;
+    names.totalsAllowed = kind == BandKind::GroupFooter || kind == BandKind::Summary;
+    return names;
+}
+
+int ReportDefinition::formatNeeded() const
+{
+    bool bands = false;
+    forEachBand([&](const ReportBand &band, const QString &, BandKind, int) { bands = bands || !band.isEmpty(); });
+    return bands ? 3 : 2;
+}
+
 void ReportDefinition::validate() const
 {
     QStringList problems;
@@ -445,7 +453,7 @@ void ReportDefinition::validate() const
             problems << QStringLiteral("a coluna \"%1\" não informa o campo").arg(c.title);
         if (!(c.width > 0))
             problems << QStringLiteral("a coluna %1 tem largura inválida").arg(c.field);
-        if (!knownFormat(c.format))
+        if (!ReportFormat::isKnown(c.format))
             problems << QStringLiteral("a coluna %1 tem o formato desconhecido '%2'").arg(c.field, c.format);
         const QString a = c.align.toLower();
         if (a != QLatin1String("left") && a != QLatin1String("right") && a != QLatin1String("center"))
@@ -453,9 +461,9 @@ void ReportDefinition::validate() const
         if (!validCondition(c.visibleWhen))
             problems << QStringLiteral("a condição '%1' da coluna %2 não é do tipo PARAMETRO=VALOR")
                             .arg(c.visibleWhen, c.field);
-        checkStyles(c.styles, QStringLiteral("da coluna %1").arg(c.field), problems);
+        ReportStyleRule::check(c.styles, QStringLiteral("da coluna %1").arg(c.field), problems);
     }
-    checkStyles(rowStyles, QStringLiteral("das linhas"), problems);
+    ReportStyleRule::check(rowStyles, QStringLiteral("das linhas"), problems);
     auto checkTotals = [&](const QList<ReportTotal> &totals, const QString &where) {
         static const char *const ops[] = {"count", "sum", "avg", "min", "max"};
         for (const ReportTotal &t : totals) {
@@ -477,6 +485,7 @@ void ReportDefinition::validate() const
         checkTotals(g.totals, QStringLiteral("grupo %1").arg(g.field));
     }
     checkTotals(summaryTotals, QStringLiteral("resumo"));
+    forEachBand([&](const ReportBand &band, const QString &where, BandKind, int) { band.check(where, problems); });
     if (!problems.isEmpty())
         throw ESuiteError(QStringLiteral("A definição do relatório '%1' não pode ser usada: %2.")
                               .arg(title, problems.join(QStringLiteral("; "))));
@@ -510,6 +519,15 @@ QStringList ReportDefinition::parameterNames(SqlDialect dialect) const
         appendUnique(names, {conditionParameter(g.pageBreak)});
     }
     appendUnique(names, ReportTemplate::parameterNames(summaryLabel));
+    // An element may show a parameter the query does not filter by (a title, a branch);
+    // expressions mark parameters as SQL does and quote text as SQL does.
+    forEachBand([&](const ReportBand &band, const QString &, BandKind, int) {
+        for (const ReportElement &e : band.elements) {
+            appendUnique(names, PreparedSql::parameterNames(e.valueExpression()));
+            for (const ReportStyleRule &rule : e.styles)
+                appendUnique(names, PreparedSql::parameterNames(rule.when));
+        }
+    });
     return names;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportElement.h"
 #include "SqlDialect.h"
 #include "TParams.h"
 #include "suite_export.h"
@@ -11,20 +12,7 @@
 #include <QVariant>
 
 class QSqlRecord;
-
-// A look given to a detail row, or to one of its cells, while a condition holds:
-// "PCVARIACAO > 10" in red, the lowest price of a product in bold. when is an expression
-// over the row and the run's parameters (see ReportExpression); colours are #RRGGBB, and
-// an empty colour keeps the one the row would have.
-struct SUITE_EXPORT ReportStyleRule
-{
-    QString when;
-    QString color;
-    QString background;
-    bool bold = false;
-
-    bool operator==(const ReportStyleRule &) const = default;
-};
+struct ExpressionNames;
 
 // A column of the report body: the query field it shows, its title, its width on paper
 // (mm), its alignment and its format (see ReportFormat). visibleWhen is empty (always
@@ -72,6 +60,8 @@ struct SUITE_EXPORT ReportGroup
     QString footer;
     QList<ReportTotal> totals;
     QString pageBreak;
+    ReportBand headerBand; // printed under the header line, when the group opens
+    ReportBand footerBand; // printed under the footer line; its totals are the group's
 };
 
 // A line of the page header that tells which parameters the report ran with: label, a
@@ -99,9 +89,12 @@ struct SUITE_EXPORT ReportParamDecl
 class SUITE_EXPORT ReportDefinition
 {
 public:
-    // The format this suite writes and the newest it reads. Files without a version are
-    // of format 1 (columns, groups and totals, no styles) and read as they always did.
-    static constexpr int currentFormat = 2;
+    // The newest format this suite reads. Files without a version are of format 1
+    // (columns, groups and totals, no styles) and read as they always did; format 2 adds
+    // styles, format 3 bands with elements. A file is written in the oldest format that
+    // holds it, so a suite that would drop its bands refuses it instead.
+    static constexpr int currentFormat = 3;
+    int formatNeeded() const;
 
     QString code;
     QString title;
@@ -120,6 +113,9 @@ public:
     QList<ReportGroup> groups;
     QString summaryLabel; // the report's closing line (template; {@count} = rows)
     QList<ReportTotal> summaryTotals;
+    // Bands of elements laid over the fixed layout: under the page's header block, above
+    // its footer line, after the summary line. Groups keep theirs in ReportGroup.
+    ReportBand pageHeader, pageFooter, summaryBand;
 
     // Reads a definition; raises ESuiteError naming the file and the cause.
     static ReportDefinition load(const QString &fileName);
@@ -137,11 +133,33 @@ public:
     // The style conditions that do not read against what the query returns and the run's
     // parameters: one line each, naming the rule and the place of the fault.
     QStringList styleProblems(const QSqlRecord &record, const QStringList &params) const;
+    // The same for the expressions and style conditions of the bands' elements, naming the
+    // band and the element.
+    QStringList elementProblems(const QSqlRecord &record, const QStringList &params) const;
+    // Each band with elements and how a message names it ("do rodapé do grupo 1"); level is
+    // the group level or -1. Calls visit(band, where, kind, level).
+    enum class BandKind { PageHeader, PageFooter, GroupHeader, GroupFooter, Summary };
+    template<typename Visit> void forEachBand(Visit visit) const
+    {
+        visit(pageHeader, QStringLiteral("do cabeçalho da página"), BandKind::PageHeader, -1);
+        visit(pageFooter, QStringLiteral("do rodapé da página"), BandKind::PageFooter, -1);
+        for (qsizetype g = 0; g < groups.size(); ++g) {
+            visit(groups.at(g).headerBand, QStringLiteral("do cabeçalho do grupo %1").arg(g + 1), BandKind::GroupHeader,
+                  int(g));
+            visit(groups.at(g).footerBand, QStringLiteral("do rodapé do grupo %1").arg(g + 1), BandKind::GroupFooter,
+                  int(g));
+        }
+        visit(summaryBand, QStringLiteral("do resumo"), BandKind::Summary, -1);
+    }
+    // What the expressions of a band may read: a page's bands no fields (they belong to no
+    // row); the bands that close a group or the report also totals.
+    static ExpressionNames elementNames(BandKind kind, const QSqlRecord &record, const QStringList &params);
 
     // The text that runs on a database of that dialect: its variant when set, else sql.
     QString sqlFor(SqlDialect dialect) const;
     // The parameters a run needs: the :NAME markers of the query first, then those that
-    // the layout reads (heading, criteria and their lookups, visibility, page breaks).
+    // the layout reads (heading, criteria and their lookups, visibility, page breaks,
+    // the bands' elements).
     QStringList parameterNames(SqlDialect dialect) const;
     // Those parameters with their declared types and default values.
     TParams collectParams(SqlDialect dialect) const;

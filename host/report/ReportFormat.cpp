@@ -343,3 +343,14 @@ QString plain(const QVariant &value, const QString &format)
 }
 
 } // namespace ReportFormat
+
+bool ReportFormat::isKnown(const QString &format)
+{
+    static const char *const kinds[] = {"text", "integer",  "number",    "money", "percent",
+                                        "date", "datetime", "variation", "mask"};
+    const QString kind = kindOf(format);
+    for (const char *k : kinds)
+        if (kind == QLatin1String(k))
+            return true;
+    return false;
+}

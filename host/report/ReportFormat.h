@@ -38,6 +38,8 @@ SUITE_EXPORT double toNumber(const QVariant &value, bool *ok = nullptr);
 // The kind of a format ("number:4" is kind "number", argument "4").
 SUITE_EXPORT QString kindOf(const QString &format);
 SUITE_EXPORT QString argumentOf(const QString &format);
+// Whether the format's kind is one of those above.
+SUITE_EXPORT bool isKnown(const QString &format);
 // Decimals a numeric format shows (money 2, integer 0, number/percent/variation N or 2).
 SUITE_EXPORT int decimalsOf(const QString &format);
 SUITE_EXPORT bool isNumeric(const QString &format);

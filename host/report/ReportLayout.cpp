@@ -1,6 +1,7 @@
 #include "ReportLayout.h"
 #include "ReportFonts.h"
 
+#include <QColor>
 #include <QPageSize>
 #include <utility>
 
@@ -104,6 +105,11 @@ void ReportLayout::begin(const ReportRunInfo &info)
 
     m_headerBottom = m_titleH + m_smallH * (1 + m_criteriaLines.size()) + 1.5 * m_mm + m_lineH + 1 * m_mm;
     m_bodyBottom = m_height - (m_smallH + 2 * m_mm);
+    m_pageHeaderH = info.pageHeaderMm * m_mm;
+    m_pageFooterH = info.pageFooterMm * m_mm;
+    m_headerBottom += m_pageHeaderH;
+    m_bodyBottom -= m_pageFooterH;
+    m_setup.images = info.images;
     m_page = 0;
     m_pageOpen = false;
     m_openHeaders.clear();
@@ -202,7 +208,14 @@ void ReportLayout::drawHeader()
         y += m_smallH;
         text(m_small, 0, y, m_width, m_smallH, Qt::AlignLeft, line);
     }
-    y += m_smallH + 1.5 * m_mm;
+    if (m_info.pageElements) {
+        // The page header's band sits between the criteria and the column titles.
+        y += m_smallH;
+        place(m_info.pageElements(false, m_page), y);
+        y += m_pageHeaderH + 1.5 * m_mm;
+    } else {
+        y += m_smallH + 1.5 * m_mm;
+    }
     rule(y - 0.75 * m_mm, 0.3 * m_mm);
     for (int c = 0; c < m_cols.size(); ++c)
         cell(c, m_bold, y, m_lineH, m_cols.at(c).title);
@@ -229,6 +242,8 @@ void ReportLayout::endPage()
     if (!m_pageOpen)
         return;
     const double y = m_height - m_smallH;
+    if (m_info.pageElements)
+        place(m_info.pageElements(true, m_page), m_bodyBottom + 1.5 * m_mm);
     rule(y - 0.5 * m_mm, 0.2 * m_mm);
     text(m_small, 0, y, m_width, m_smallH, Qt::AlignLeft, m_info.footer);
     pageNumber(m_small, y, m_smallH, m_info.code + QStringLiteral(" - "));
@@ -265,8 +280,9 @@ void ReportLayout::groupHeader(int level, const QString &value, bool pageBreak)
         endPage();
         startPage();
     }
-    // Room for the header, its first row and, should that row be the only one, the footer.
-    ensureSpace(m_groupH + m_lineH + m_lineH * 1.25);
+    // Room for the header, its band, its first row and, should that row be the only one,
+    // the footer.
+    ensureSpace(m_groupH + m_info.groupHeaderMm.value(level) * m_mm + m_lineH + m_lineH * 1.25);
     drawGroupHeader(level, value);
     m_openHeaders << value;
     m_bodyUsed = true;
@@ -346,6 +362,110 @@ void ReportLayout::summary(const QString &label, const QVariantList &cells, cons
 {
     m_openHeaders.clear();
     drawTotals(label, cells, formats, true);
+}
+
+void ReportLayout::band(ReportDefinition::BandKind kind, int level, double heightMm,
+                        const QList<PlacedElement> &elements)
+{
+    Q_UNUSED(level);
+    const double height = heightMm * m_mm;
+    // A group header already kept room for its band with its first row.
+    if (kind != ReportDefinition::BandKind::GroupHeader)
+        ensureSpace(height);
+    place(elements, m_y);
+    m_y += height;
+    m_bodyUsed = true;
+}
+
+void ReportLayout::pageCount(const Style &s, double x, double y, double w, double h, Qt::Alignment align,
+                             const QString &value, QRgb color)
+{
+    // Left open like the default page number line: its width is known only with the count.
+    PageItem item;
+    item.kind = PageItem::PageNumber;
+    item.face = s.face;
+    item.size = float(s.size);
+    item.color = color;
+    item.w = (align & Qt::AlignRight) ? 0.f : (align & Qt::AlignHCenter) ? 0.5f : 1.f;
+    item.x = float(m_left + x + w * (1 - item.w));
+    item.y = float(m_top + y + (h - s.height) / 2 + s.ascent);
+    item.text = value;
+    m_current.items << item;
+}
+
+void ReportLayout::line(double x1, double y1, double x2, double y2, double width, QRgb color)
+{
+    PageItem item;
+    item.kind = PageItem::Rule;
+    item.color = color;
+    item.size = float(width);
+    item.x = float(m_left + x1);
+    item.y = float(m_top + y1);
+    item.w = float(x2 - x1);
+    item.h = float(y2 - y1);
+    m_current.items << item;
+}
+
+void ReportLayout::frame(double x, double y, double w, double h, double width, QRgb color)
+{
+    line(x, y, x + w, y, width, color);
+    line(x + w, y, x + w, y + h, width, color);
+    line(x + w, y + h, x, y + h, width, color);
+    line(x, y + h, x, y, width, color);
+}
+
+void ReportLayout::place(const QList<PlacedElement> &elements, double y)
+{
+    for (const PlacedElement &e : elements)
+        place(e, y);
+}
+
+void ReportLayout::place(const PlacedElement &placed, double top)
+{
+    const ReportElement &e = placed.element;
+    const auto colorOf = [](const QString &text, QRgb otherwise) {
+        return text.isEmpty() ? otherwise : QColor(text).rgba();
+    };
+    const double x = e.x * m_mm, y = top + e.y * m_mm, w = e.width * m_mm, h = e.height * m_mm;
+    const QRgb border = colorOf(e.borderColor, colorOf(e.color, black));
+    const QRgb background = placed.look.background ? placed.look.background : colorOf(e.background, 0);
+    const double borderWidth = e.borderWidth * m_mm;
+    switch (e.kind) {
+    case ReportElement::Kind::Line:
+        line(x, y, x + w, y + h, borderWidth > 0 ? borderWidth : 0.2 * m_mm, border);
+        return;
+    case ReportElement::Kind::Image: {
+        PageItem item;
+        item.kind = PageItem::Image;
+        item.size = float(placed.image);
+        item.x = float(m_left + x);
+        item.y = float(m_top + y);
+        item.w = float(w);
+        item.h = float(h);
+        m_current.items << item;
+        break;
+    }
+    case ReportElement::Kind::Rect:
+    case ReportElement::Kind::Text:
+    case ReportElement::Kind::Field:
+        if (background)
+            fill(x, y, w, h, background);
+        if (e.kind != ReportElement::Kind::Rect) {
+            const bool bold = e.bold || placed.look.bold;
+            const QRgb color = placed.look.color ? placed.look.color : colorOf(e.color, black);
+            const double pad = 0.5 * m_mm;
+            ReportColumn alignment;
+            alignment.align = e.align;
+            const Style s = style(bold ? PageItem::Bold : PageItem::Regular, e.fontSize);
+            if (placed.text.contains(QChar(pageCountMark)))
+                pageCount(s, x + pad, y, w - 2 * pad, h, alignment.alignment(), placed.text, color);
+            else
+                text(s, x + pad, y, w - 2 * pad, h, alignment.alignment(), placed.text, color);
+        }
+        break;
+    }
+    if (borderWidth > 0)
+        frame(x, y, w, h, borderWidth, border);
 }
 
 void ReportLayout::finish(qint64 rows)

@@ -26,6 +26,8 @@ public:
     static PageSetup pageSetup(bool landscape);
 
     int pageCount() const { return m_page; }
+    // The images the run's pages name (the sinks have them from beginDocument() too).
+    std::shared_ptr<const PageImages> images() const { return m_setup.images; }
 
     void begin(const ReportRunInfo &info) override;
     void groupHeader(int level, const QString &text, bool pageBreak) override;
@@ -33,6 +35,7 @@ public:
     void detailLook(const RowLook &look) override { m_nextLook = look; }
     void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
+    void band(ReportDefinition::BandKind kind, int level, double heightMm, const QList<PlacedElement> &elements) override;
     void finish(qint64 rows) override;
     int pagesDone() const override { return m_page; }
 
@@ -59,6 +62,14 @@ private:
     void fill(double x, double y, double w, double h, QRgb color);
     void rule(double y, double width);
     void pageNumber(const Style &s, double y, double h, const QString &prefix);
+    // A text that shows the page count (pageCountMark), placed as text() would.
+    void pageCount(const Style &s, double x, double y, double w, double h, Qt::Alignment align, const QString &value,
+                   QRgb color);
+    void line(double x1, double y1, double x2, double y2, double width, QRgb color);
+    void frame(double x, double y, double w, double h, double width, QRgb color);
+    // A band's elements with the band's top at y (content coordinates).
+    void place(const QList<PlacedElement> &elements, double y);
+    void place(const PlacedElement &element, double y);
 
     PageSink &m_out;
     ReportRunInfo m_info;
@@ -70,6 +81,7 @@ private:
     double m_width = 0, m_height = 0; // the area inside the margins
     double m_lineH = 0, m_groupH = 0, m_titleH = 0, m_smallH = 0;
     double m_headerBottom = 0, m_bodyBottom = 0;
+    double m_pageHeaderH = 0, m_pageFooterH = 0; // the page's bands
     QList<ReportColumn> m_cols; // the printed columns
     QList<ReportFormat::ValueFormat> m_valueFormats;
     QList<int> m_printed; // their places among the run's cells

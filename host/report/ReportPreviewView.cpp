@@ -165,7 +165,7 @@ QImage ReportPreviewView::rendered(int index)
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.scale(s, s);
     try {
-        PagePainter::paint(painter, m_store.page(index), m_final);
+        PagePainter::paint(painter, m_store.page(index), m_final, m_store.setup().images.get());
     } catch (const ESuiteError &e) {
         painter.resetTransform();
         painter.setPen(Qt::red);

@@ -1,4 +1,5 @@
 #include "ReportRun.h"
+#include "BandElements.h"
 #include "Database.h"
 #include "EAbort.h"
 #include "SqlBinding.h"
@@ -261,6 +262,8 @@ public:
     { }
 
     // Closes the groups whose key this row changes and opens them anew, then counts it.
+    void setElements(BandElements *elements) { m_elements = elements; }
+
     void open(const QVariantList &row, bool first)
     {
         int opened = m_groups;
@@ -278,11 +281,17 @@ public:
                 m_groupRow[g] = row;
                 m_r.footers[g].reset();
                 m_sink.groupHeader(g, m_r.headers.at(g).expand(row), m_r.pageBreaks.at(g));
+                if (m_elements) {
+                    m_elements->openGroup(g);
+                    band(ReportDefinition::BandKind::GroupHeader, g, row);
+                }
             }
         }
         for (int g = 0; g < m_groups; ++g)
             m_r.footers[g].add(row);
         m_r.summary.add(row);
+        if (m_elements)
+            m_elements->add(row);
     }
 
     // Whether the row the query stands on belongs to another group than the last one.
@@ -312,10 +321,21 @@ public:
             m_r.summary.cells(m_r.width, m_totalCells, m_totalFormats);
             m_sink.summary(m_r.summary.text.expand(lastRow, m_r.summary.count), m_totalCells, m_totalFormats);
         }
+        band(ReportDefinition::BandKind::Summary, -1, lastRow);
         m_sink.finish(rows);
     }
 
 private:
+    void band(ReportDefinition::BandKind kind, int level, const QVariantList &row)
+    {
+        if (!m_elements)
+            return;
+        const double height = m_elements->heightMm(kind, level);
+        QList<PlacedElement> placed = m_elements->place(kind, level, row);
+        if (height > 0 || !placed.isEmpty())
+            m_sink.band(kind, level, height, placed);
+    }
+
     void giveLook(const RowScope &row)
     {
         RowLook look;
@@ -335,11 +355,13 @@ private:
             const Band &footer = m_r.footers.at(g);
             footer.cells(m_r.width, m_totalCells, m_totalFormats);
             m_sink.groupFooter(g, footer.text.expand(m_groupRow.at(g), footer.count), m_totalCells, m_totalFormats);
+            band(ReportDefinition::BandKind::GroupFooter, g, m_groupRow.at(g));
         }
     }
 
     BoundReport &m_r;
     ReportSink &m_sink;
+    BandElements *m_elements = nullptr;
     const int m_groups;
     QVariantList m_cells;
     QList<QVariantList> m_groupRow;
@@ -411,7 +433,22 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     }
     BoundReport report = bindReport(m_def, m_info, m_params, query.record());
     RowWriter writer(report, sink);
-    sink.begin(m_info);
+    ReportRunInfo info = m_info;
+    const auto elements = std::make_shared<BandElements>(m_def, m_params, query.record(), m_info.issued);
+    if (!elements->isEmpty()) {
+        writer.setElements(elements.get());
+        info.pageHeaderMm = elements->heightMm(ReportDefinition::BandKind::PageHeader, -1);
+        info.pageFooterMm = elements->heightMm(ReportDefinition::BandKind::PageFooter, -1);
+        for (int g = 0; g < m_info.groupCount; ++g)
+            info.groupHeaderMm << elements->heightMm(ReportDefinition::BandKind::GroupHeader, g);
+        info.images = elements->images();
+        info.pageElements = [elements](bool footer, int page) {
+            return elements->place(footer ? ReportDefinition::BandKind::PageFooter
+                                          : ReportDefinition::BandKind::PageHeader,
+                                   -1, QVariantList(), page);
+        };
+    }
+    sink.begin(info);
     qint64 rows = 0;
     QVariantList row(query.record().count());
     bool more = query.next();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportDefinition.h"
+#include "ReportPage.h"
 
 #include <QDateTime>
 #include <QList>
@@ -8,19 +9,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
+#include <memory>
 
-// What a run shows besides its rows: resolved once per run, the same in every pass.
-struct ReportRunInfo
-{
-    QString code;
-    QString heading;      // title line, parameters filled in
-    QStringList criteria; // "Filial: 0001 - Loja Centro", ...
-    QString footer;
-    QDateTime issued;
-    bool landscape = true;
-    QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
-    int groupCount = 0;
-};
 
 // How a detail row or one of its cells is drawn when a style rule of the definition holds;
 // a colour of 0 (no alpha) keeps the default.
@@ -38,10 +29,41 @@ struct CellLook
     }
 };
 
+// An element of a band ready to place: as the definition has it, with what it shows
+// (a text or a value already formatted), the look its style rules give and, for an image,
+// its place among the run's images.
+struct PlacedElement
+{
+    ReportElement element;
+    QString text;
+    CellLook look;
+    int image = -1;
+};
+
 struct RowLook
 {
     CellLook row;
     QList<CellLook> cells; // one per cell of detail(), or empty
+};
+
+// What a run shows besides its rows: resolved once per run, the same in every pass.
+struct ReportRunInfo
+{
+    QString code;
+    QString heading;      // title line, parameters filled in
+    QStringList criteria; // "Filial: 0001 - Loja Centro", ...
+    QString footer;
+    QDateTime issued;
+    bool landscape = true;
+    QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
+    int groupCount = 0;
+
+    // The bands of elements, for the paged output. The page's bands are asked for on each
+    // page (they may show its number); the others come through ReportSink::band().
+    double pageHeaderMm = 0, pageFooterMm = 0;
+    QList<double> groupHeaderMm; // per level, so a header is not left alone at a page's foot
+    std::function<QList<PlacedElement>(bool footer, int page)> pageElements;
+    std::shared_ptr<const PageImages> images;
 };
 
 // Receives a report run band by band, in order (begin, then headers, rows, footers,
@@ -65,6 +87,16 @@ public:
     virtual void groupFooter(int level, const QString &label, const QVariantList &cells,
                              const QStringList &formats) = 0;
     virtual void summary(const QString &label, const QVariantList &cells, const QStringList &formats) = 0;
+    // The elements of a group's header or footer band (just after groupHeader() or
+    // groupFooter() of that level) or of the summary band (after summary()); outputs
+    // that are not paged ignore them.
+    virtual void band(ReportDefinition::BandKind kind, int level, double heightMm, const QList<PlacedElement> &elements)
+    {
+        Q_UNUSED(kind);
+        Q_UNUSED(level);
+        Q_UNUSED(heightMm);
+        Q_UNUSED(elements);
+    }
     virtual void finish(qint64 rows) = 0;
 
     // Pages completed so far (paged outputs).

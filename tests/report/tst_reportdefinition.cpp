@@ -3,6 +3,8 @@
 #include "report/ReportDefinition.h"
 
 #include <QDir>
+#include <QSqlField>
+#include <QSqlRecord>
 #include <QSet>
 #include <QTest>
 
@@ -41,6 +43,50 @@ ReportDefinition valid()
     return d;
 }
 
+// valid() with a band in every place and an element of every kind.
+ReportDefinition banded()
+{
+    ReportDefinition d = valid();
+    ReportElement logo;
+    logo.kind = ReportElement::Kind::Image;
+    logo.name = QStringLiteral("Logotipo");
+    logo.width = 30;
+    logo.height = 12;
+    logo.image = QByteArray("\x89PNG\r\n\x1a\n\0\xff", 10);
+    logo.mime = QStringLiteral("image/png");
+    ReportElement title;
+    title.expression = QStringLiteral("'Filial ' & :P_CDFILIAL");
+    title.x = 35;
+    title.fontSize = 12;
+    title.bold = title.italic = true;
+    title.align = QStringLiteral("center");
+    title.color = QStringLiteral("#1F3864");
+    d.pageHeader = ReportBand{14, {logo, title}};
+    ReportElement line;
+    line.kind = ReportElement::Kind::Line;
+    line.height = 0;
+    line.borderWidth = 0.3;
+    line.borderColor = QStringLiteral("#808080");
+    d.pageFooter = ReportBand{2, {line}};
+    ReportElement name;
+    name.kind = ReportElement::Kind::Field;
+    name.field = QStringLiteral("NMFILIAL");
+    name.styles = {ReportStyleRule{QStringLiteral("len(NMFILIAL) > 20"), QStringLiteral("#C00000"), {}, true}};
+    d.groups[0].headerBand = ReportBand{6, {name}};
+    ReportElement box;
+    box.kind = ReportElement::Kind::Rect;
+    box.background = QStringLiteral("#F2F2F2");
+    box.borderWidth = 0.2;
+    box.borderColor = QStringLiteral("#000000");
+    d.groups[0].footerBand = ReportBand{5, {box}};
+    ReportElement count;
+    count.text = QStringLiteral("Total");
+    count.expression = QStringLiteral("count()");
+    count.format = QStringLiteral("integer");
+    d.summaryBand = ReportBand{5, {count}};
+    return d;
+}
+
 QSet<QString> namesOf(const QString &sql)
 {
     const QStringList names = PreparedSql::parameterNames(sql);
@@ -61,6 +107,8 @@ private slots:
     void invalidDefinitionsSayWhy_data();
     void invalidDefinitionsSayWhy();
     void collectsDeclaredTypesAndDefaults();
+    void elementExpressionsAreCheckedWhereTheyPrint_data();
+    void elementExpressionsAreCheckedWhereTheyPrint();
     void conditions_data();
     void conditions();
 };
@@ -122,10 +170,26 @@ void tst_ReportDefinition::roundTripKeepsEverything()
     QCOMPARE(styledAgain.columns[1].styles, styled.columns[1].styles);
     QCOMPARE(styledAgain.toJson(), styled.toJson());
     QByteArray newer = styled.toJson();
-    newer.replace("\"format_version\": 2", "\"format_version\": 3");
+    QVERIFY(newer.contains("\"format_version\": 2"));
+    newer.replace("\"format_version\": 2", "\"format_version\": 4");
     QString newerError;
     ReportDefinition::fromJson(newer, &newerError);
-    QVERIFY2(newerError.contains(QStringLiteral("formato 3")), qPrintable(newerError));
+    QVERIFY2(newerError.contains(QStringLiteral("formato 4")), qPrintable(newerError));
+
+    // Bands with every kind of element travel too, the image byte for byte, and the file
+    // says it needs a suite that reads bands.
+    const ReportDefinition withBands = banded();
+    withBands.validate();
+    QString bandError;
+    const ReportDefinition bandsAgain = ReportDefinition::fromJson(withBands.toJson(), &bandError);
+    QVERIFY2(bandError.isEmpty(), qPrintable(bandError));
+    QCOMPARE(bandsAgain.pageHeader, withBands.pageHeader);
+    QCOMPARE(bandsAgain.pageFooter, withBands.pageFooter);
+    QCOMPARE(bandsAgain.summaryBand, withBands.summaryBand);
+    QCOMPARE(bandsAgain.groups[0].headerBand, withBands.groups[0].headerBand);
+    QCOMPARE(bandsAgain.groups[0].footerBand, withBands.groups[0].footerBand);
+    QCOMPARE(bandsAgain.toJson(), withBands.toJson());
+    QVERIFY(withBands.toJson().contains("\"format_version\": 3"));
 
 
     for (const QString &f : shippedFiles()) {
@@ -158,13 +222,22 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy_data()
     QTest::newRow("style without a condition") << 7 << QStringLiteral("o estilo 1 das linhas não tem condição");
     QTest::newRow("style colour by name") << 8
                                           << QStringLiteral("o estilo 1 da coluna NMFILIAL tem a cor 'vermelho'");
+    QTest::newRow("element below its band") << 9
+                                            << QStringLiteral("o elemento \"Logotipo\" do cabeçalho da página passa da "
+                                                              "altura da faixa");
+    QTest::newRow("image of another type") << 10 << QStringLiteral("tem a imagem do tipo 'image/gif'");
+    QTest::newRow("element colour by name") << 11
+                                            << QStringLiteral("o elemento 1 do rodapé do grupo 1 tem a cor 'azul'");
+    QTest::newRow("element style without condition") << 12
+                                                     << QStringLiteral("o estilo 1 do elemento 1 do resumo não tem "
+                                                                       "condição");
 }
 
 void tst_ReportDefinition::invalidDefinitionsSayWhy()
 {
     QFETCH(int, defect);
     QFETCH(QString, fragment);
-    ReportDefinition d = valid();
+    ReportDefinition d = banded();
     d.validate();
     switch (defect) {
     case 0: d.sql = QStringLiteral("  "); break;
@@ -181,6 +254,10 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
     case 8:
         d.columns[1].styles = {ReportStyleRule{QStringLiteral("1 = 1"), QStringLiteral("vermelho"), QString(), false}};
         break;
+    case 9: d.pageHeader.elements[0].height = 30; break;
+    case 10: d.pageHeader.elements[0].mime = QStringLiteral("image/gif"); break;
+    case 11: d.groups[0].footerBand.elements[0].color = QStringLiteral("azul"); break;
+    case 12: d.summaryBand.elements[0].styles = {ReportStyleRule{QString(), QString(), QString(), true}}; break;
     }
     try {
         d.validate();
@@ -189,6 +266,49 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
         QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
         QVERIFY(e.message().contains(QLatin1String("'Teste'")));
     }
+}
+
+void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint_data()
+{
+    QTest::addColumn<int>("band"); // 0 page header, 1 group header, 2 group footer, 3 summary
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("fragment"); // empty: no fault
+    QTest::newRow("parameter and page on a page") << 0 << "'Filial ' & :P_CDFILIAL & ' ' & page() & '/' & pages()" << "";
+    QTest::newRow("a parameter only an element reads") << 0 << "'Região ' & :P_CDREGIAO & ' (:P_NAO)'" << "";
+    QTest::newRow("a field on a page belongs to no row")
+        << 0 << "NMFILIAL" << "a expressão do elemento 2 do cabeçalho da página, posição 1";
+    QTest::newRow("a total in a group header") << 1 << "count()" << "do cabeçalho do grupo 1, posição 1";
+    QTest::newRow("totals in a group footer") << 2 << "count() & ' ' & max(NMFILIAL)" << "";
+    QTest::newRow("unknown field in the summary") << 3 << "sum(VRPRECO)" << "do elemento 1 do resumo, posição 5";
+}
+
+void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint()
+{
+    QFETCH(int, band);
+    QFETCH(QString, expression);
+    QFETCH(QString, fragment);
+    ReportDefinition d = banded();
+    ReportElement e;
+    e.expression = expression;
+    QList<ReportElement> &elements = band == 0   ? d.pageHeader.elements
+                                     : band == 1 ? d.groups[0].headerBand.elements
+                                     : band == 2 ? d.groups[0].footerBand.elements
+                                                 : d.summaryBand.elements;
+    if (band == 0)
+        elements[1] = e;
+    else
+        elements = {e};
+    QSqlRecord record;
+    record.append(QSqlField(QStringLiteral("CDFILIAL")));
+    record.append(QSqlField(QStringLiteral("NMFILIAL")));
+    // The run has every parameter an element reads, and only those.
+    const QStringList params = d.parameterNames(SqlDialect::SQLite);
+    QVERIFY(!params.contains(QStringLiteral("P_NAO")));
+    const QStringList problems = d.elementProblems(record, params);
+    if (fragment.isEmpty())
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    else
+        QVERIFY2(problems.size() == 1 && problems.first().contains(fragment), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 void tst_ReportDefinition::collectsDeclaredTypesAndDefaults()

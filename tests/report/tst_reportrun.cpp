@@ -6,11 +6,16 @@
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
 #include "report/HtmlReportWriter.h"
+#include "report/PagePainter.h"
+#include "report/PdfReportWriter.h"
 #include "report/ReportLayout.h"
 #include "report/ReportRun.h"
 
 #include <QBuffer>
+#include <QColor>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QPrinterInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -66,6 +71,11 @@ private slots:
 
     void listsTheDefinitionsOfItsCode();
     void stylesGiveRowsAndCellsTheirLook();
+    void bandElementsLandWhereTheirBandPrints_data();
+    void bandElementsLandWhereTheirBandPrints();
+    void badElementStopsTheRunBeforeAnyRow();
+    void pdfEmbedsEachImageOnce_data();
+    void pdfEmbedsEachImageOnce();
     void collectsTheDeclaredParameters_data();
     void collectsTheDeclaredParameters();
     void eventValuesReachTheQuery();
@@ -277,6 +287,214 @@ void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
                  qPrintable(e.message()));
     }
     QVERIFY(none.pages.isEmpty());
+}
+
+namespace {
+
+ReportElement textElement(const QString &expression, const QString &name = QString())
+{
+    ReportElement e;
+    e.name = name;
+    e.expression = expression;
+    e.width = 80;
+    return e;
+}
+
+// Branches 0001 to 0004 in two groups (0001; 0002 to 0004), each on a page of its own,
+// with an element in every band.
+ReportDefinition bandedDefinition()
+{
+    ReportDefinition d = smallDefinition(QStringLiteral("Faixas"),
+                                         QStringLiteral("SELECT CASE WHEN CDFILIAL <= '0001' THEN 'A' ELSE 'B' END AS G, "
+                                                        "CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL IN ('0001', "
+                                                        "'0002', '0003', '0004') ORDER BY CDFILIAL"),
+                                         {"CDFILIAL", "NMFILIAL"});
+    d.footer = QStringLiteral("Rodapé fixo");
+    ReportGroup g;
+    g.field = QStringLiteral("G");
+    g.header = QStringLiteral("Grupo {G}");
+    g.pageBreak = QStringLiteral("always");
+    g.headerBand = ReportBand{6, {textElement(QStringLiteral("'Primeira: ' & CDFILIAL"))}};
+    g.footerBand = ReportBand{6, {textElement(QStringLiteral("'Filiais: ' & count()"))}};
+    d.groups = {g};
+    ReportElement logo;
+    logo.kind = ReportElement::Kind::Image;
+    logo.x = 100;
+    logo.width = 20;
+    logo.height = 8;
+    logo.mime = QStringLiteral("image/png");
+    QImage picture(40, 16, QImage::Format_RGB32);
+    picture.fill(QColor(0x1F, 0x38, 0x64));
+    QBuffer buffer(&logo.image);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page() & ' de ' & pages()")), logo}};
+    ReportElement secret;
+    secret.text = QStringLiteral("Confidencial");
+    d.pageFooter = ReportBand{5, {secret}};
+    d.summaryBand = ReportBand{6, {textElement(QStringLiteral("'Total: ' & count()"))}};
+    return d;
+}
+
+} // namespace
+
+void tst_ReportRun::bandElementsLandWhereTheirBandPrints_data()
+{
+    QTest::addColumn<QString>("text");  // what the element shows
+    QTest::addColumn<QString>("below"); // a text on the same page above it
+    QTest::addColumn<QString>("above"); // a text on the same page under it
+    QTest::addColumn<int>("times");
+    QTest::newRow("page header, page 1") << "Folha 1 de 2" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page header, page 2") << "Folha 2 de 2" << "Faixas" << "CDFILIAL" << 1;
+    QTest::newRow("page footer on each page") << "Confidencial" << "CDFILIAL" << "Rodapé fixo" << 2;
+    QTest::newRow("group header reads the group's first row") << "Primeira: 0002" << "Grupo B" << "0002" << 1;
+    QTest::newRow("group footer counts its group") << "Filiais: 1" << "0001" << "" << 1;
+    QTest::newRow("totals restart with the group") << "Filiais: 3" << "0004" << "Total: 4" << 1;
+    QTest::newRow("summary counts the report") << "Total: 4" << "Filiais: 3" << "Rodapé fixo" << 1;
+}
+
+void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, below);
+    QFETCH(QString, above);
+    QFETCH(int, times);
+    const ReportDefinition d = bandedDefinition();
+    d.validate();
+    ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    PageCapture pages;
+    ReportLayout layout(pages);
+    run.execute(layout, {});
+    QCOMPARE(pages.pages.size(), 2);
+    int found = 0;
+    for (const ReportPage &page : pages.pages) {
+        int images = 0;
+        for (const PageItem &item : page.items)
+            images += item.kind == PageItem::Image && item.size == 0 ? 1 : 0;
+        QCOMPARE(images, 1); // the logo, on every page
+        const auto yOf = [&](const QString &t) {
+            for (const PageItem &item : page.items)
+                if ((item.kind == PageItem::Text && item.text == t)
+                    || (item.kind == PageItem::PageNumber
+                        && pageNumberText(item.text, page.number, int(pages.pages.size())) == t))
+                    return double(item.y);
+            return -1.0;
+        };
+        const double y = yOf(text);
+        if (y < 0)
+            continue;
+        ++found;
+        QVERIFY2(yOf(below) >= 0 && yOf(below) < y, qPrintable(below));
+        if (!above.isEmpty())
+            QVERIFY2(yOf(above) > y, qPrintable(above));
+    }
+    QCOMPARE(found, times);
+}
+
+void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()
+{
+    // A total where no group closes, and a field on a page's band, which belongs to no row.
+    for (int fault = 0; fault < 2; ++fault) {
+        ReportDefinition d = bandedDefinition();
+        if (fault == 0)
+            d.groups[0].headerBand.elements = {textElement(QStringLiteral("'n=' & count()"), QStringLiteral("Ruim"))};
+        else
+            d.pageFooter.elements << textElement(QStringLiteral("NMFILIAL"));
+        ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+        PageCapture none;
+        ReportLayout layout(none);
+        try {
+            run.execute(layout, {});
+            QFAIL("a bad element ran");
+        } catch (const ESuiteError &e) {
+            const QString where = fault == 0 ? QStringLiteral("do elemento \"Ruim\" do cabeçalho do grupo 1 está errada "
+                                                              "(posição 8")
+                                             : QStringLiteral("do elemento 2 do rodapé da página está errada (posição 1");
+            QVERIFY2(e.message().contains(where), qPrintable(e.message()));
+        }
+        QVERIFY(none.pages.isEmpty());
+    }
+}
+
+void tst_ReportRun::pdfEmbedsEachImageOnce_data()
+{
+    QTest::addColumn<QString>("mime");
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("filter"); // how the picture is kept in the file
+    QTest::addColumn<int>("masks");
+    QTest::addColumn<int>("width"); // pixels: a drawing is rasterised at 300 dpi of its 20 mm
+    const auto encoded = [](QImage::Format format, const char *type) {
+        QImage picture(40, 16, format);
+        picture.fill(QColor(0x1F, 0x38, 0x64, 0x80));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, type);
+        return bytes;
+    };
+    QTest::newRow("png") << "image/png" << encoded(QImage::Format_RGB32, "PNG") << QByteArray("/FlateDecode") << 0 << 40;
+    QTest::newRow("png with transparency")
+        << "image/png" << encoded(QImage::Format_ARGB32, "PNG") << QByteArray("/FlateDecode") << 1 << 40;
+    QTest::newRow("jpeg") << "image/jpeg" << encoded(QImage::Format_RGB32, "JPEG") << QByteArray("/DCTDecode") << 0 << 40;
+    QTest::newRow("svg") << "image/svg+xml"
+                         << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='40' height='16'>"
+                                       "<rect width='40' height='16' fill='#1F3864'/></svg>")
+                         << QByteArray("/FlateDecode") << 0 << 236;
+    // An image the suite cannot read is a transparent blank, and the file stays sound.
+    QTest::newRow("not an image") << "image/png" << QByteArray("nada") << QByteArray("/FlateDecode") << 1 << 1;
+}
+
+void tst_ReportRun::pdfEmbedsEachImageOnce()
+{
+    QFETCH(QString, mime);
+    QFETCH(QByteArray, image);
+    QFETCH(QByteArray, filter);
+    QFETCH(int, masks);
+    QFETCH(int, width);
+    ReportDefinition d = bandedDefinition();
+    d.pageHeader.elements[1].mime = mime;
+    d.pageHeader.elements[1].image = image;
+    const QString pdf = out->filePath(QStringLiteral("logo.pdf"));
+    {
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        PdfReportWriter writer(&file);
+        ReportLayout layout(writer);
+        ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+        run.execute(layout, {});
+    }
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.count("/Subtype /Image"), 1 + masks);
+    QCOMPARE(bytes.count("/SMask"), masks);
+    QVERIFY(bytes.indexOf(filter, bytes.indexOf("/Subtype /Image")) > 0);
+    QVERIFY(bytes.contains("/Subtype /Image /Width " + QByteArray::number(width) + ' '));
+    // Two pages show it, and the text around it stays text.
+    const QString text = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QCOMPARE(text.count(QLatin1Char('\f')), 2);
+    QVERIFY(text.contains(QLatin1String("Folha 2 de 2")) && text.contains(QLatin1String("Confidencial")));
+    QVERIFY(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).count(QLatin1String(" image ")) >= 2);
+
+    // The preview draws the same picture in the same place.
+    PageCapture pages;
+    ReportLayout layout(pages);
+    ReportRun again(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+    again.execute(layout, {});
+    QImage sheet(842, 595, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    PagePainter::paint(painter, pages.pages.first(), 2, layout.images().get());
+    painter.end();
+    PageItem logo;
+    for (const PageItem &item : pages.pages.first().items)
+        if (item.kind == PageItem::Image)
+            logo = item;
+    const QColor middle = sheet.pixelColor(int(logo.x + logo.w / 2), int(logo.y + logo.h / 2));
+    if (masks == 0)
+        QVERIFY2(qAbs(middle.red() - 0x1F) < 12 && qAbs(middle.blue() - 0x64) < 12, qPrintable(middle.name()));
+    else
+        QVERIFY2(middle.red() > 0x1F + 12, qPrintable(middle.name())); // white shows through
 }
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
