@@ -511,8 +511,13 @@ QStringList ReportDefinition::parameterNames(SqlDialect dialect) const
         appendUnique(names, ReportTemplate::parameterNames(c.text));
         appendUnique(names, PreparedSql::parameterNames(c.lookup));
     }
-    for (const ReportColumn &c : columns)
+    for (const ReportColumn &c : columns) {
         appendUnique(names, {conditionParameter(c.visibleWhen)});
+        for (const ReportStyleRule &rule : c.styles)
+            appendUnique(names, PreparedSql::parameterNames(rule.when));
+    }
+    for (const ReportStyleRule &rule : rowStyles)
+        appendUnique(names, PreparedSql::parameterNames(rule.when));
     for (const ReportGroup &g : groups) {
         appendUnique(names, ReportTemplate::parameterNames(g.header));
         appendUnique(names, ReportTemplate::parameterNames(g.footer));

@@ -524,7 +524,8 @@ QStringList TReportDesignerDialog::expressionProblems(const ReportDefinition &de
     QStringList names;
     for (int i = 0; i < params.Count(); ++i)
         names << params[i].Name();
-    return definition.styleProblems(queryRecord(definition), names);
+    const QSqlRecord record = queryRecord(definition);
+    return definition.styleProblems(record, names) + definition.elementProblems(record, names);
 }
 
 QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)

@@ -235,7 +235,9 @@ void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
                                          {"CDFILIAL", "NMFILIAL"});
     // The whole row of 0002 on yellow and bold; the name of 0003 in red; a later rule wins
     // the colour a former one also sets.
-    d.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = '0002'"), QString(), QStringLiteral("#FFF2CC"), true}};
+    // A parameter that only a style reads reaches the run all the same.
+    d.params = {ReportParamDecl{QStringLiteral("P_DESTAQUE"), TFieldType::ftString, QStringLiteral("0002")}};
+    d.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = :P_DESTAQUE"), QString(), QStringLiteral("#FFF2CC"), true}};
     d.columns[1].styles = {
         ReportStyleRule{QStringLiteral("CDFILIAL >= '0003'"), QStringLiteral("#0000FF"), QString(), false},
         ReportStyleRule{QStringLiteral("CDFILIAL = '0003'"), QStringLiteral("#C00000"), QString(), false}};
