@@ -6,8 +6,9 @@
 // Side by side: one server and no kill (the floor), HAProxy in front of two (the workstation
 // knows one address; TCP mode, TLS passed through, a connect check every 0.5 s), and the
 // workstation's own list of two hosts. For each: failed calls (after the client's own retry),
-// calls per second, p50 and p99 of a call, and the p99 and worst call among those running
-// within a second either side of the kill, with ratios to the floor.
+// calls per second, p50 and p99 of a call, p99 of the calls that ended before the kill, of
+// those running at it (and the worst) and of those begun after it; the calls running at the
+// kill against those running at the same moment of the floor's run.
 //
 // The clients and haproxy run on the same cores as the servers: quote ratios.
 
@@ -100,12 +101,20 @@ struct Run
     {
         return int(std::count_if(calls.begin(), calls.end(), [](const Call &c) { return !c.ok; }));
     }
-    std::vector<double> times(double from = -1e18, double to = 1e18) const
+    enum Span { All, Before, Across, After };
+    // Times of the good calls: all, or those that ended before the kill, were running at
+    // it, or began after it.
+    std::vector<double> times(Span span = All) const
     {
         std::vector<double> v;
-        for (const Call &c : calls)
-            if (c.ok && c.startMs + c.ms >= from && c.startMs <= to)
+        for (const Call &c : calls) {
+            const double end = c.startMs + c.ms;
+            const bool in = span == All || (span == Before && end < killAtMs)
+                            || (span == Across && c.startMs <= killAtMs && end >= killAtMs)
+                            || (span == After && c.startMs > killAtMs);
+            if (c.ok && in)
                 v.push_back(c.ms);
+        }
         return v;
     }
 };
@@ -178,13 +187,13 @@ Run runOnce(Mode mode, const QString &exe, const QString &sessionFile, int clien
         QThread::msleep(5);
     wall.start();
     go = true;
-    if (mode != Mode::Single) {
-        // The first server takes the host list's every client; under haproxy, half of them.
-        while (done < clients * calls / 2)
-            QThread::msleep(1);
-        run.killAtMs = msSince(wall);
+    // The first server takes the host list's every client; under haproxy, about half of
+    // them. The floor marks the same moment without a kill.
+    while (done < clients * calls / 2)
+        QThread::msleep(1);
+    run.killAtMs = msSince(wall);
+    if (mode != Mode::Single)
         first.killHard();
-    }
     for (auto &t : threads)
         t->wait();
     run.wallMs = msSince(wall);
@@ -265,25 +274,25 @@ int main(int argc, char **argv)
             run.name = name;
             runs.push_back(std::move(run));
         }
-        const double floorP99 = percentile(runs.front().times(), 0.99);
-        say(QStringLiteral("\n| montagem | chamadas | falhas | chamadas/s | p50 ms | p99 ms | p99 ±1 s da queda | "
-                           "pior ±1 s da queda | p99 ÷ piso | p99 ±1 s ÷ piso |"));
+        const double floorAcross = percentile(runs.front().times(Run::Across), 0.99);
+        say(QStringLiteral("\n| montagem | chamadas | falhas | chamadas/s | p50 ms | p99 ms | p99 antes da queda | "
+                           "em curso na queda: n, p99, pior | p99 depois | p99 em curso ÷ piso |"));
         say(QStringLiteral("|---|---|---|---|---|---|---|---|---|---|"));
         for (const Run &r : runs) {
             const auto all = r.times();
-            const auto around = r.killAtMs < 0 ? std::vector<double>{} : r.times(r.killAtMs - 1000, r.killAtMs + 1000);
-            const double p99 = percentile(all, 0.99);
-            const double p99Kill = percentile(around, 0.99);
-            say(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 |")
+            const auto across = r.times(Run::Across);
+            const double p99Across = percentile(across, 0.99);
+            say(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8, %9, %10 | %11 | %12 |")
                     .arg(r.name)
                     .arg(r.calls.size())
                     .arg(r.failed())
                     .arg(cell(double(r.calls.size() - size_t(r.failed())) * 1000.0 / r.wallMs))
-                    .arg(cell(percentile(all, 0.5), 1), cell(p99, 1))
-                    .arg(around.empty() ? QStringLiteral("-") : cell(p99Kill, 1))
-                    .arg(around.empty() ? QStringLiteral("-") : cell(worst(around), 1))
-                    .arg(ratio(p99, floorP99))
-                    .arg(around.empty() ? QStringLiteral("-") : ratio(p99Kill, floorP99)));
+                    .arg(cell(percentile(all, 0.5), 1), cell(percentile(all, 0.99), 1))
+                    .arg(cell(percentile(r.times(Run::Before), 0.99), 1))
+                    .arg(across.size())
+                    .arg(cell(p99Across, 1), cell(worst(across), 1))
+                    .arg(cell(percentile(r.times(Run::After), 0.99), 1))
+                    .arg(ratio(p99Across, floorAcross)));
         }
         for (const Run &r : runs)
             if (r.failed() > 0)
