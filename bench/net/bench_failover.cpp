@@ -1,7 +1,10 @@
 // bench_failover: two Lpr07700 on the same database, one killed (SIGKILL, by its process id)
 // halfway through a run of many workstations, each calling GetFornecedor in a loop:
 //
-//   bench_failover [--quick] [--clients N] [--calls N]
+//   bench_failover [--quick] [--big] [--clients N] [--calls N]
+//
+// The list is of about a thousand suppliers; --big: of 50 thousand (4.2 MB a call), where a
+// kill finds many replies halfway.
 //
 // Side by side: one server and no kill (the floor), HAProxy in front of two (the workstation
 // knows one address; TCP mode, TLS passed through, a connect check every 0.5 s), and the
@@ -240,6 +243,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("quick"), QStringLiteral("40 clientes × 10 chamadas")});
+    parser.addOption({QStringLiteral("big"), QStringLiteral("a lista de 50 mil fornecedores")});
     parser.addOption({QStringLiteral("clients"), QStringLiteral("clientes"), QStringLiteral("N")});
     parser.addOption({QStringLiteral("calls"), QStringLiteral("chamadas por cliente"), QStringLiteral("N")});
     parser.process(app);
@@ -254,17 +258,19 @@ int main(int argc, char **argv)
     }
     QTemporaryDir tmp;
     try {
+        const bool big = parser.isSet(QStringLiteral("big"));
         DemoOptions options;
-        options.suppliers = 1250;
-        options.products = 10000;
-        options.quotes = 100000;
+        options.suppliers = big ? 62500 : 1250;
+        options.products = big ? 200000 : 10000;
+        options.quotes = big ? 500000 : 100000;
         const QString sessionFile = prepare(tmp.path(), options);
         const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/Lpr07700");
-        say(QStringLiteral("bench_failover: %1 núcleos, %2 clientes × %3 chamadas de GetFornecedor (lista de ~1k "
+        say(QStringLiteral("bench_failover: %1 núcleos, %2 clientes × %3 chamadas de GetFornecedor (lista de ~%4 "
                            "fornecedores); um dos dois servidores morto (SIGKILL) na metade das chamadas")
                 .arg(QThread::idealThreadCount())
                 .arg(clients)
-                .arg(calls));
+                .arg(calls)
+                .arg(big ? QStringLiteral("50k") : QStringLiteral("1k")));
         std::vector<Run> runs;
         const std::pair<Mode, QString> modes[] = {{Mode::Single, QStringLiteral("um servidor, sem queda (piso)")},
                                                   {Mode::Haproxy, QStringLiteral("HAProxy, 2 servidores")},
