@@ -71,7 +71,10 @@ HaproxyFront::HaproxyFront(const QList<quint16> &serverPorts)
     }
     cfg.write(config(port, serverPorts).toUtf8());
     cfg.close();
+    // Its log goes to a file, so that a run nobody reads never fills a pipe.
+    const QString log = m_dir.filePath(QStringLiteral("haproxy.log"));
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setStandardOutputFile(log);
     m_process.start(exe, {QStringLiteral("-db"), QStringLiteral("-f"), file});
     if (!m_process.waitForStarted(5000)) {
         m_error = m_process.errorString();
@@ -89,7 +92,9 @@ HaproxyFront::HaproxyFront(const QList<quint16> &serverPorts)
         QThread::msleep(50);
     }
     m_process.waitForFinished(500);
-    m_error = QStringLiteral("haproxy não passou a ouvir: %1").arg(QString::fromUtf8(m_process.readAll()));
+    QFile text(log);
+    m_error = QStringLiteral("haproxy não passou a ouvir: %1")
+                  .arg(text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()) : log);
 }
 
 HaproxyFront::~HaproxyFront()

@@ -23,9 +23,6 @@ public:
 
     quint16 port() const { return m_port; }
     QString error() const { return m_error; }
-    bool running() const { return m_process.state() == QProcess::Running; }
-    // What haproxy has written (its warnings and the checks' changes of state).
-    QString log() { return QString::fromUtf8(m_process.readAll()); }
 
     // The configuration file's text for a front port and its servers.
     static QString config(quint16 port, const QList<quint16> &serverPorts);
