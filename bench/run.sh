@@ -11,7 +11,7 @@ QUICK=()
 [ "${BENCH_QUICK:-0}" = "1" ] && QUICK=(--quick)
 
 status=0
-for bench in bench_activation bench_lookup bench_fornecedor bench_siege bench_scale bench_report bench_gerabase bench_multidb; do
+for bench in bench_activation bench_lookup bench_fornecedor bench_siege bench_scale bench_failover bench_report bench_gerabase bench_multidb; do
   [ -x "$BIN/$bench" ] || continue
   echo "== $bench"
   args=("${QUICK[@]}")

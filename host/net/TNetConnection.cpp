@@ -321,7 +321,9 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
         const bool closed = m_socket->error() == QAbstractSocket::RemoteHostClosedError
                             || m_socket->error() == QAbstractSocket::NetworkError
                             || m_socket->state() != QAbstractSocket::ConnectedState;
-        return closed && !anyReply ? Outcome::Closed : Outcome::Failed;
+        if (!closed)
+            return Outcome::Failed;
+        return anyReply ? Outcome::Broken : Outcome::Closed;
     };
 
     if (m_socket->write(frame) != frame.size())
@@ -385,6 +387,10 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
                 m_lastGood.clear();
                 continue;
             }
+            // One address with several servers behind it (a balancer): the one serving this
+            // link went away mid-call, and a new link reaches another.
+            if (attempt == 0 && (outcome == Outcome::Closed || outcome == Outcome::Broken))
+                continue;
             if (outcome == Outcome::TimedOut)
                 m_lastError = QStringLiteral("O servidor de aplicação %1 não respondeu à chamada %2 (%3). "
                                              "Tente novamente; se persistir, verifique o servidor %4.")

@@ -40,7 +40,8 @@ public:
     // One server ("10.0.0.5"), or several separated by commas or blanks, each with its own
     // port if it has one ("10.0.0.5, 10.0.0.6:21174, [fd00::7]"): they are tried in turn,
     // the one that answered last first, and a call whose server stops answering is asked
-    // once more of the next.
+    // once more of the next. With one address (a balancer in front of several servers), a
+    // call whose link breaks is asked once more on a new link.
     QString Host() const { return m_host; }
     void setHost(const QString &host) { m_host = host; }
     int Port() const { return m_port; }
@@ -113,9 +114,10 @@ private:
     void drop();
     QString where() const;
     QString serverModule() const;
-    enum class Outcome { Done, Closed, TimedOut, Failed };
+    enum class Outcome { Done, Closed, Broken, TimedOut, Failed };
     // Sends one frame and waits for the whole reply. On failure, cause says why;
-    // Closed means the link was found closed before any byte of the reply arrived.
+    // Closed means the link was found closed before any byte of the reply arrived, Broken
+    // that it closed after part of the reply.
     Outcome exchange(const QByteArray &frame, int timeoutMs, qint64 maxReply, QByteArray &payload, QString &cause);
 
     QSslSocket *m_socket;
