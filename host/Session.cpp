@@ -39,6 +39,8 @@ void Session::load(const QString &file)
     db.port = ini.value(QStringLiteral("BancoDados/Porta"), 0).toInt();
     db.user = ini.value(QStringLiteral("BancoDados/Usuario")).toString();
     db.password = ini.value(QStringLiteral("BancoDados/Senha")).toString();
+    reportUser = ini.value(QStringLiteral("BancoDados/UsuarioRelatorio")).toString();
+    reportPassword = ini.value(QStringLiteral("BancoDados/SenhaRelatorio")).toString();
 
     serverHost = ini.value(QStringLiteral("ServidorAplicacao/Host"), QStringLiteral("127.0.0.1")).toString();
     serverPort = ini.value(QStringLiteral("ServidorAplicacao/Porta"), 21173).toInt();
@@ -49,6 +51,16 @@ void Session::load(const QString &file)
 
     reportDir = path(ini.value(QStringLiteral("Relatorios/Diretorio")).toString());
     sharedSetsDir = path(ini.value(QStringLiteral("Relatorios/ConjuntosCompartilhados")).toString().trimmed());
+}
+
+DbConfig Session::reportDb(const DbConfig &general) const
+{
+    DbConfig c = general;
+    if (!reportUser.isEmpty() && general.dialect() != SqlDialect::SQLite) {
+        c.user = reportUser;
+        c.password = reportPassword;
+    }
+    return c;
 }
 
 void Session::save(const QString &file) const
@@ -77,6 +89,10 @@ void Session::save(const QString &file) const
     ini.setValue(QStringLiteral("BancoDados/Porta"), db.port);
     ini.setValue(QStringLiteral("BancoDados/Usuario"), db.user);
     ini.setValue(QStringLiteral("BancoDados/Senha"), db.password);
+    if (!reportUser.isEmpty()) {
+        ini.setValue(QStringLiteral("BancoDados/UsuarioRelatorio"), reportUser);
+        ini.setValue(QStringLiteral("BancoDados/SenhaRelatorio"), reportPassword);
+    }
     ini.setValue(QStringLiteral("ServidorAplicacao/Host"), serverHost);
     ini.setValue(QStringLiteral("ServidorAplicacao/Porta"), serverPort);
     ini.setValue(QStringLiteral("ServidorAplicacao/Token"), serverToken);

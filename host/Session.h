@@ -8,7 +8,9 @@
 // The user's session: read from the session file (INI) when the shell starts.
 //
 // [Sessao]            Filial, VinculadoFilial, Modulo, EnterComoTab
-// [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha
+// [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha, and the user the
+//                     reports read with: UsuarioRelatorio, SenhaRelatorio (the general
+//                     user when absent)
 // [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
 //                     Chave (the server; files relative to the session file)
 // [Relatorios]        Diretorio (TempoLimite, LimiteLinhas, LimiteArquivoMB: see ReportLimits),
@@ -30,6 +32,10 @@ public:
     int modulo = 4;            // active suite module
     bool enterComoTab = false; // Enter moves to the next field as Tab does
     DbConfig db;
+    QString reportUser; // the database user of report runs (only SELECT on the tables)
+    QString reportPassword;
+    // The database as report runs reach it: `general` with the report user, when set.
+    DbConfig reportDb(const DbConfig &general) const;
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 21173;
     QString serverToken;

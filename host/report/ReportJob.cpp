@@ -56,7 +56,7 @@ void ReportJob::start(ReportSink &sink)
 void ReportJob::work(ReportSink &sink)
 {
     try {
-        ReportConnection connection(m_config);
+        ReportConnection connection(m_config, m_limits.seconds);
         {
             const QMutexLocker lock(&m_mutex);
             m_connection = &connection;
@@ -91,8 +91,9 @@ void ReportJob::work(ReportSink &sink)
         m_failure = std::make_exception_ptr(EAbort());
     else if (m_stop.load() == Stop::Timeout)
         m_failure = std::make_exception_ptr(
-            ESuiteError(QStringLiteral("O relatório foi interrompido: passou do tempo limite (%1 s). Restrinja os "
-                                       "parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
+            ESuiteError(QStringLiteral("O relatório '%1' foi interrompido: passou do tempo limite (%2 s). Restrinja "
+                                       "os parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
+                            .arg(m_run.title())
                             .arg(m_limits.seconds)));
     m_running = false;
     m_finished = true;
@@ -168,7 +169,7 @@ void ReportJob::wait(ReportProgress &progress, const std::function<void()> &onTi
 
 void ReportJob::run(ReportRun &run, ReportSink &sink, ReportProgress &progress, const ReportLimits &limits)
 {
-    ReportJob job(run, dtmDBGeral::config(), limits);
+    ReportJob job(run, Session::current().reportDb(dtmDBGeral::config()), limits);
     job.start(sink);
     job.wait(progress);
 }
