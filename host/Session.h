@@ -18,9 +18,16 @@
 class SUITE_EXPORT Session
 {
 public:
+    // A whole-number setting of a session file: `fallback` when the key is absent, the
+    // number when it is one from min to max (ASCII digits); anything else raises
+    // ESuiteError naming the file, the key and what it accepts.
+    static qint64 integer(const QString &file, const QString &key, qint64 fallback, qint64 min, qint64 max);
+
     static Session &current();
 
-    // Reads the file; raises ESuiteError when it cannot be read.
+    // Reads the file; raises ESuiteError when it cannot be read or a setting is not a valid
+    // value (a number out of range or not a number, a branch code longer than its field
+    // or with other than ASCII letters and digits).
     void load(const QString &fileName);
     // Writes the file readable by its owner only (it holds the token and the database
     // password); raises ESuiteError when it cannot be written.

@@ -8,24 +8,39 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
+
+ReportLimits ReportLimits::fromFile(const QString &file)
+{
+    ReportLimits limits;
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return limits;
+    limits.seconds = int(Session::integer(file, QStringLiteral("Relatorios/TempoLimite"), limits.seconds, 1, 24 * 3600));
+    limits.rows = Session::integer(file, QStringLiteral("Relatorios/LimiteLinhas"), limits.rows, 1, 1'000'000'000);
+    limits.fileBytes = Session::integer(file, QStringLiteral("Relatorios/LimiteArquivoMB"), limits.fileBytes >> 20, 1,
+                                        1 << 20)
+                       << 20;
+    return limits;
+}
 
 ReportLimits ReportLimits::fromSession()
 {
-    ReportLimits limits;
-    const QString file = Session::current().fileName;
-    if (file.isEmpty() || !QFileInfo::exists(file))
-        return limits;
-    const QSettings ini(file, QSettings::IniFormat);
-    auto positive = [&](const char *key, qint64 fallback) {
-        bool ok = false;
-        const qint64 v = ini.value(QLatin1String(key)).toLongLong(&ok);
-        return ok && v > 0 ? v : fallback;
-    };
-    limits.seconds = int(qMin<qint64>(positive("Relatorios/TempoLimite", limits.seconds), 24 * 3600));
-    limits.rows = positive("Relatorios/LimiteLinhas", limits.rows);
-    limits.fileBytes = positive("Relatorios/LimiteArquivoMB", limits.fileBytes >> 20) << 20;
-    return limits;
+    return fromFile(Session::current().fileName);
+}
+
+namespace {
+QMutex g_jobsMutex;
+QSet<ReportJob *> g_jobs;
+bool g_stopAll = false;
+} // namespace
+
+void ReportJob::cancelAll()
+{
+    const QMutexLocker lock(&g_jobsMutex);
+    g_stopAll = true;
+    for (ReportJob *job : std::as_const(g_jobs))
+        job->cancel();
 }
 
 ReportJob::ReportJob(ReportRun &run, const DbConfig &config, const ReportLimits &limits, QObject *parent)
@@ -37,6 +52,10 @@ ReportJob::ReportJob(ReportRun &run, const DbConfig &config, const ReportLimits 
 
 ReportJob::~ReportJob()
 {
+    {
+        const QMutexLocker lock(&g_jobsMutex);
+        g_jobs.remove(this);
+    }
     if (m_thread) {
         cancel();
         m_thread->wait();
@@ -46,6 +65,12 @@ ReportJob::~ReportJob()
 
 void ReportJob::start(ReportSink &sink)
 {
+    {
+        const QMutexLocker lock(&g_jobsMutex);
+        g_jobs.insert(this);
+        if (g_stopAll)
+            m_stop = Stop::Cancel;
+    }
     m_running = true;
     m_thread = QThread::create([this, &sink] { work(sink); });
     m_thread->setObjectName(QStringLiteral("relatorio"));
