@@ -6,7 +6,8 @@
 --
 --   psql -U postgres -d lpr -v owner=lpr_dono -f db/postgres-revoke.sql
 --
--- `owner` is the user that loads data; it keeps set_config, which its tools use.
+-- `owner` is the user that loads data; it keeps set_config, which its tools use, and
+-- the right to end sessions.
 -- Safe to run again.
 \set ON_ERROR_STOP on
 
@@ -50,3 +51,6 @@ $$;
 
 -- pg_sleep stays: it only waits, and statement_timeout bounds it as any other query.
 GRANT EXECUTE ON FUNCTION pg_catalog.set_config(text, text, boolean) TO :"owner";
+-- The owner ends readers' sessions on purpose (maintenance, the tests' dropped links).
+GRANT EXECUTE ON FUNCTION pg_catalog.pg_terminate_backend(integer, bigint) TO :"owner";
+GRANT EXECUTE ON FUNCTION pg_catalog.pg_cancel_backend(integer) TO :"owner";
