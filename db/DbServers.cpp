@@ -95,7 +95,8 @@ DbServers DbServers::fromFile(const QString &file)
             s.m_values.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
     }
     for (const char *key :
-         {"PG_PORT", "PG_OWNER", "PG_READER", "FB_PORT", "FB_OWNER", "FB_READER", "FB_DATA_DIR", "FB_ISQL"})
+         {"PG_PORT", "PG_OWNER", "PG_READER", "PG_REPORTS", "PG_APPSERVER", "FB_PORT", "FB_OWNER", "FB_READER",
+          "FB_REPORTS", "FB_APPSERVER", "FB_DATA_DIR", "FB_ISQL"})
         s.value(QString::fromLatin1(key));
     return s;
 }
@@ -147,7 +148,31 @@ DbConfig DbServers::reader(SqlDialect dialect, const QString &name) const
 
 QString DbServers::readerUser(SqlDialect dialect) const
 {
-    return value(dialect == SqlDialect::Firebird ? QStringLiteral("FB_READER") : QStringLiteral("PG_READER"));
+    return readerUser(dialect, SchemaDdl::DbRole::Screen);
+}
+
+QString DbServers::roleKey(SqlDialect dialect, SchemaDdl::DbRole role) const
+{
+    const QString prefix = dialect == SqlDialect::Firebird ? QStringLiteral("FB_") : QStringLiteral("PG_");
+    switch (role) {
+    case SchemaDdl::DbRole::Screen: return prefix + QStringLiteral("READER");
+    case SchemaDdl::DbRole::Reports: return prefix + QStringLiteral("REPORTS");
+    case SchemaDdl::DbRole::AppServer: return prefix + QStringLiteral("APPSERVER");
+    }
+    return prefix + QStringLiteral("READER");
+}
+
+QString DbServers::readerUser(SqlDialect dialect, SchemaDdl::DbRole role) const
+{
+    return value(roleKey(dialect, role));
+}
+
+DbConfig DbServers::reader(SqlDialect dialect, const QString &name, SchemaDdl::DbRole role) const
+{
+    DbConfig c = reader(dialect, name);
+    c.user = value(roleKey(dialect, role));
+    c.password = value(roleKey(dialect, role) + QStringLiteral("_PASSWORD"));
+    return c;
 }
 
 QString DbServers::defaultDatabase(SqlDialect dialect) const
@@ -160,11 +185,14 @@ void DbServers::createDatabase(SqlDialect dialect, const QString &name) const
     checkName(name);
     if (dialect == SqlDialect::PostgreSQL) {
         const DbConfig server = owner(dialect, QStringLiteral("postgres"));
-        execOn(server, {QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(name)});
-        // Nobody but the owner and the reader connects (PUBLIC gets CONNECT by default).
-        execOn(owner(dialect, name),
-               {QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(name),
-                QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(name, readerUser(dialect))});
+        // template1 holds the server's revokes of functions with effects (dbservers.sh).
+        execOn(server, {QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template1").arg(name)});
+        // Nobody but the owner and the readers connects (PUBLIC gets CONNECT by default).
+        QStringList access{QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(name)};
+        for (const SchemaDdl::DbRole role :
+             {SchemaDdl::DbRole::Screen, SchemaDdl::DbRole::Reports, SchemaDdl::DbRole::AppServer})
+            access << QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(name, readerUser(dialect, role));
+        execOn(owner(dialect, name), access);
         return;
     }
     if (dialect == SqlDialect::Firebird) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h" // from host/: DbConfig
+#include "SchemaDdl.h"
 #include "SqlDialect.h"
 
 #include <QHash>
@@ -22,11 +23,14 @@ public:
     DbConfig owner(SqlDialect dialect, const QString &name) const;
     DbConfig reader(SqlDialect dialect, const QString &name) const;
     QString readerUser(SqlDialect dialect) const;
+    // The same database through one of the reading users (reader() is the screen's).
+    DbConfig reader(SqlDialect dialect, const QString &name, SchemaDdl::DbRole role) const;
+    QString readerUser(SqlDialect dialect, SchemaDdl::DbRole role) const;
     // The database the script made ready on each server (for gerabase and benchmarks).
     QString defaultDatabase(SqlDialect dialect) const;
 
     // A new empty database (UTF-8) owned by the owner user, which only the owner and the
-    // read-only user may connect to. `name`: letters, digits and '_' only.
+    // reading users may connect to. `name`: letters, digits and '_' only.
     void createDatabase(SqlDialect dialect, const QString &name) const;
     // Removes it (connections to it must be closed); nothing happens when it is absent.
     void dropDatabase(SqlDialect dialect, const QString &name) const;
@@ -34,6 +38,7 @@ public:
     QString value(const QString &key) const;
 
 private:
+    QString roleKey(SqlDialect dialect, SchemaDdl::DbRole role) const;
     void runIsql(const QString &script, const QString &what) const;
 
     QString m_file;

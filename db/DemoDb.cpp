@@ -168,8 +168,13 @@ void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, con
 
 void grantReadOnly(QSqlDatabase &db, SqlDialect dialect, const QString &reader)
 {
+    grantRole(db, dialect, SchemaDdl::DbRole::Screen, reader);
+}
+
+void grantRole(QSqlDatabase &db, SqlDialect dialect, SchemaDdl::DbRole role, const QString &user)
+{
     requireOpen(db, dialect);
-    const QStringList statements = SchemaDdl::grantReadOnly(DemoSchema::tables(), dialect, reader);
+    const QStringList statements = SchemaDdl::grantRole(DemoSchema::tables(), dialect, role, user);
     for (const QString &sql : statements)
         execOrFail(db, dialect, sql);
 }

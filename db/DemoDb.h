@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SchemaDdl.h"
+
 #include "SqlDialect.h" // from host/: enum class SqlDialect { SQLite, PostgreSQL, Firebird };
 
 #include <QDate>
@@ -47,6 +49,8 @@ void build(QSqlDatabase &db, SqlDialect dialect, const DemoOptions &options, con
 // Lets `reader` read every table and run the routines the suite's SQL calls, and nothing
 // else (servers only; a SQLite file is opened read-only instead).
 void grantReadOnly(QSqlDatabase &db, SqlDialect dialect, const QString &reader);
+// Grants one of the reading roles (SchemaDdl::DbRole) to `user`.
+void grantRole(QSqlDatabase &db, SqlDialect dialect, SchemaDdl::DbRole role, const QString &user);
 
 // Convenience: removes file if present, creates schema + data in a new SQLite file.
 // On failure no partial file is left behind.

@@ -25,6 +25,12 @@ QList<QCommandLineOption> gerabaseOptions()
         {QStringLiteral("reader"),
          QStringLiteral("Usuário somente leitura que recebe permissão de consulta (opcional)."),
          QStringLiteral("usuario")},
+        {QStringLiteral("report-reader"),
+         QStringLiteral("Usuário com que os relatórios leem: só consulta as tabelas (opcional)."),
+         QStringLiteral("usuario")},
+        {QStringLiteral("server-reader"),
+         QStringLiteral("Usuário com que o servidor de aplicação lê os fornecedores (opcional)."),
+         QStringLiteral("usuario")},
         {QStringLiteral("products"), QStringLiteral("Número de produtos."), QStringLiteral("n")},
         {QStringLiteral("suppliers"), QStringLiteral("Número de fornecedores."), QStringLiteral("n")},
         {QStringLiteral("branches"), QStringLiteral("Número de filiais."), QStringLiteral("n")},
@@ -95,6 +101,8 @@ QString readTarget(const QCommandLineParser &parser, GerabaseOptions &o)
     o.server.user = parser.value(QStringLiteral("user"));
     o.server.password = parser.value(QStringLiteral("password"));
     o.reader = parser.value(QStringLiteral("reader"));
+    o.reportReader = parser.value(QStringLiteral("report-reader"));
+    o.serverReader = parser.value(QStringLiteral("server-reader"));
     if (parser.isSet(QStringLiteral("port"))) {
         bool ok = false;
         o.server.port = parser.value(QStringLiteral("port")).toInt(&ok);

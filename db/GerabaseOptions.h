@@ -12,7 +12,9 @@ struct GerabaseOptions
     DemoOptions demo;
     DbConfig server; // the server's database; driver QSQLITE: a file
     QString out;     // the SQLite file (absolute)
-    QString reader;  // read-only user of a server database (optional)
+    QString reader;       // the screen's read-only user of a server database (optional)
+    QString reportReader; // the reports' user (optional)
+    QString serverReader; // the application server's user (optional)
     bool onServer() const { return server.driver != QLatin1String("QSQLITE"); }
 };
 

@@ -322,29 +322,54 @@ QStringList createSearch(SqlDialect dialect)
     return {};
 }
 
+namespace {
+
+// The tables the application server reads to answer GetFornecedor.
+bool serverReads(const QString &table)
+{
+    static const QStringList read{QStringLiteral("FORNECEDOR"), QStringLiteral("COTACAO"), QStringLiteral("FILIAL"),
+                                  QStringLiteral("PRODUTO"), QStringLiteral("OPERADOR"), QStringLiteral("COMPRADOR")};
+    return read.contains(table, Qt::CaseInsensitive);
+}
+
+QString grantSelect(const QString &table, SqlDialect dialect, const QString &user)
+{
+    return dialect == SqlDialect::Firebird ? QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(table, user)
+                                           : QStringLiteral("GRANT SELECT ON %1 TO %2").arg(table, user);
+}
+
+} // namespace
+
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader)
 {
+    return grantRole(tables, dialect, DbRole::Screen, reader);
+}
+
+QStringList grantRole(const QList<TableDef> &tables, SqlDialect dialect, DbRole role, const QString &user)
+{
+    if (dialect == SqlDialect::SQLite)
+        return {}; // a file has no users: the connection itself is opened read-only
     QStringList statements;
-    switch (dialect) {
-    case SqlDialect::SQLite: break; // a file has no users: the connection itself is opened read-only
-    case SqlDialect::PostgreSQL:
-        statements << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(reader);
-        for (const TableDef &t : tables)
-            statements << QStringLiteral("GRANT SELECT ON %1 TO %2").arg(t.name, reader);
-        statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR(VARCHAR, VARCHAR) TO %1").arg(reader);
+    if (dialect == SqlDialect::PostgreSQL)
+        statements << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(user);
+    for (const TableDef &t : tables)
+        if (role != DbRole::AppServer || serverReads(t.name))
+            statements << grantSelect(t.name, dialect, user);
+    // The search words serve the screen's product lookup only.
+    if (role == DbRole::Screen)
         for (const char *words : {"PRODUTO_PALAVRA", "PRODUTO_VOCABULO"})
-            statements << QStringLiteral("GRANT SELECT ON %1 TO %2").arg(QLatin1String(words), reader);
-        break;
-    case SqlDialect::Firebird:
-        for (const TableDef &t : tables)
-            statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(t.name, reader);
-        for (const char *words : {"PRODUTO_PALAVRA", "PRODUTO_VOCABULO"})
-            statements << QStringLiteral("GRANT SELECT ON %1 TO USER %2").arg(QLatin1String(words), reader);
-        statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR TO USER %1").arg(reader)
-                   << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(reader)
-                   << QStringLiteral("GRANT USAGE ON SEQUENCE G_VERSAO_DADOS TO USER %1").arg(reader);
-        break;
+            statements << grantSelect(QLatin1String(words), dialect, user);
+    // NVLSTR and LISTA_VALORES compute from their arguments alone and touch nothing.
+    if (dialect == SqlDialect::PostgreSQL) {
+        statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR(VARCHAR, VARCHAR) TO %1").arg(user);
+        return statements;
     }
+    statements << QStringLiteral("GRANT EXECUTE ON FUNCTION NVLSTR TO USER %1").arg(user)
+               << QStringLiteral("GRANT EXECUTE ON PROCEDURE LISTA_VALORES TO USER %1").arg(user);
+    // Reading the change mark takes USAGE, which also lets it be moved: the server's
+    // fixed query needs it, no text a person writes runs with it.
+    if (role == DbRole::AppServer)
+        statements << QStringLiteral("GRANT USAGE ON SEQUENCE G_VERSAO_DADOS TO USER %1").arg(user);
     return statements;
 }
 

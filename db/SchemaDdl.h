@@ -29,7 +29,15 @@ QString foldExpression(const QString &text, SqlDialect dialect);
 // code (PRODUTO_PALAVRA, indexed in that order) and the words once each
 // (PRODUTO_VOCABULO); triggers add the words of names written later.
 QStringList createSearch(SqlDialect dialect);
-// Grants of a read-only user: SELECT on the tables, EXECUTE on the routines above.
+// The users that read a server database, each with what its work needs and nothing more
+// (the owner loads the data). Screen: the screen's queries and lookups (every table and
+// the search words). Reports: report definitions, which a person may edit (the tables
+// only). AppServer: the application server's supplier list (suppliers, quotes and what
+// they name, and on Firebird the change mark).
+enum class DbRole { Screen, Reports, AppServer };
+// Grants of a role: SELECT on its tables, EXECUTE on the routines above that only compute.
+QStringList grantRole(const QList<TableDef> &tables, SqlDialect dialect, DbRole role, const QString &user);
+// grantRole for DbRole::Screen.
 QStringList grantReadOnly(const QList<TableDef> &tables, SqlDialect dialect, const QString &reader);
 // The type a value of the column is bound as in a Firebird EXECUTE BLOCK.
 QString firebirdParamType(const ColumnDef &column);

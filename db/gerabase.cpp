@@ -30,15 +30,18 @@ QString number(qint64 n)
 }
 
 // Tables, data and indices in an existing empty database of a server, through its owner.
-void buildOnServer(const DbConfig &config, const DemoOptions &options, const QString &reader,
-                   const DemoProgress &progress)
+void buildOnServer(const DbConfig &config, const GerabaseOptions &options, const DemoProgress &progress)
 {
     const QString name = QStringLiteral("gerabase");
     {
         QSqlDatabase db = dtmDBGeral::openConnection(config, name, false);
-        DemoDb::build(db, config.dialect(), options, progress);
-        if (!reader.isEmpty())
-            DemoDb::grantReadOnly(db, config.dialect(), reader);
+        DemoDb::build(db, config.dialect(), options.demo, progress);
+        const std::pair<SchemaDdl::DbRole, QString> roles[] = {{SchemaDdl::DbRole::Screen, options.reader},
+                                                               {SchemaDdl::DbRole::Reports, options.reportReader},
+                                                               {SchemaDdl::DbRole::AppServer, options.serverReader}};
+        for (const auto &[role, user] : roles)
+            if (!user.isEmpty())
+                DemoDb::grantRole(db, config.dialect(), role, user);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -107,7 +110,7 @@ int run(const GerabaseOptions &options)
     };
     try {
         if (options.onServer())
-            buildOnServer(options.server, options.demo, options.reader, progress);
+            buildOnServer(options.server, options, progress);
         else
             DemoDb::createSqlite(options.out, options.demo, progress);
     } catch (const ESuiteError &e) {

@@ -1,4 +1,5 @@
 #include "ControlInput.h"
+#include "ShownText.h"
 
 #include "EAbort.h"
 #include "Interaction.h"
@@ -59,9 +60,9 @@ public:
     {
         const QStringList unknown = keysNotIn(source, keyField, keys);
         if (!unknown.isEmpty())
-            messages << QStringLiteral("%1 não está na lista \"%2\": %3.")
-                            .arg(unknown.size() == 1 ? QStringLiteral("A chave") : QStringLiteral("As chaves"), title,
-                                 unknown.join(QStringLiteral(", ")));
+            messages << (unknown.size() == 1 ? QStringLiteral("A chave não está na lista \"%1\": %2.")
+                                             : QStringLiteral("As chaves não estão na lista \"%1\": %2."))
+                            .arg(title, ShownText::value(unknown.join(QStringLiteral(", ")), 120));
         QStringList known = keys;
         for (const QString &k : unknown)
             known.removeAll(k);

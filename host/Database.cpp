@@ -1,5 +1,6 @@
 #include "Database.h"
 #include "EAbort.h"
+#include "ShownText.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -20,12 +21,16 @@ QString sqliteMeaning(int code, const QString &text)
     case 10: return QStringLiteral("erro de leitura ou gravação no disco");
     case 11: return QStringLiteral("o arquivo do banco está corrompido");
     case 13: return QStringLiteral("o disco está cheio");
+    case 18: return QStringLiteral("um valor passou do tamanho máximo que a consulta aceita");
+    case 9: return QStringLiteral("a consulta foi interrompida (tempo limite ou pedido de parada)");
     case 14:
         return QStringLiteral("o arquivo não pode ser aberto (não existe, falta permissão ou a pasta é inacessível)");
     case 23: return QStringLiteral("acesso negado");
     case 26: return QStringLiteral("o arquivo não é um banco de dados SQLite");
     default: break;
     }
+    if (text.startsWith(QLatin1String("not authorized")))
+        return QStringLiteral("a consulta usa o que só a leitura de tabelas não permite");
     if (text.startsWith(QLatin1String("no such table: ")))
         return QStringLiteral("a tabela %1 não existe (o arquivo não tem as tabelas da suíte)").arg(text.mid(15));
     return QString();
@@ -44,7 +49,15 @@ QString serverMeaning(const QString &code, const QString &text)
         || code == QLatin1String("335544726"))
         return QStringLiteral("a conexão com o servidor de banco falhou");
     if (code == QLatin1String("42501") || code == QLatin1String("335544352"))
-        return QStringLiteral("o usuário não tem permissão");
+        return QStringLiteral("o usuário do banco não tem permissão para isso");
+    if (code == QLatin1String("42601") && text.contains(QLatin1String("multiple commands")))
+        return QStringLiteral("o texto tem mais de um comando SQL, e só uma consulta é aceita");
+    if (code == QLatin1String("25006"))
+        return QStringLiteral("o usuário do banco só pode ler (transação somente leitura)");
+    if (code == QLatin1String("42883"))
+        return QStringLiteral("a consulta chama uma função que não existe no banco ou não aceita esses argumentos");
+    if (code == QLatin1String("57014"))
+        return QStringLiteral("a consulta foi cancelada (tempo limite ou pedido de parada)");
     if (code.startsWith(QLatin1String("53")))
         return QStringLiteral("o servidor de banco está sem recursos (disco, memória ou conexões)");
     if (code == QLatin1String("335544344"))
@@ -79,9 +92,10 @@ DatabaseFailure named(const QString &failed, const DbConfig &config, const QSqlE
 QString databaseCause(const QSqlError &error)
 {
     // The database's own words; Qt's part ("Unable to execute statement") says nothing more.
-    QString text = error.databaseText().trimmed();
+    // A server's text is shown as it came, less what a terminal would act on.
+    QString text = ShownText::clean(error.databaseText()).trimmed();
     if (text.isEmpty())
-        text = error.text().trimmed();
+        text = ShownText::clean(error.text()).trimmed();
     while (text.endsWith(QLatin1Char('.')))
         text.chop(1);
     if (text.isEmpty())
@@ -89,10 +103,15 @@ QString databaseCause(const QSqlError &error)
     const QString code = error.nativeErrorCode();
     bool numeric = false;
     const int number = code.toInt(&numeric);
-    QString meaning = numeric && number > 0 && number < 0x10000 ? sqliteMeaning(number, text) : QString();
+    // SQLite's result codes have at most four digits; a PostgreSQL SQLSTATE has five
+    // characters, some all digits (42501), which must not be read as SQLite codes.
+    QString meaning = (numeric || code.isEmpty()) && code.size() < 5 ? sqliteMeaning(number, text) : QString();
     if (meaning.isEmpty())
         meaning = serverMeaning(code, text);
-    return meaning.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(meaning, text);
+    // The database's words are a detail: a person reads Portuguese first.
+    if (meaning.isEmpty())
+        meaning = QStringLiteral("o banco de dados respondeu com um erro");
+    return QStringLiteral("%1 (%2)").arg(meaning, ShownText::value(text, 300));
 }
 
 SqlDialect DbConfig::dialect() const

@@ -1,8 +1,12 @@
 #include "SqlGuard.h"
+#include "Database.h"
 #include "EAbort.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlDriver>
+#include <QSqlError>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 namespace SqlGuard {
@@ -47,6 +51,31 @@ QString codeOnly(const QString &sql)
     return out;
 }
 
+// The functions a report may call: SQLite's own functions that compute a value from
+// their arguments. Everything else is refused, in particular what reaches outside the
+// query (load_extension, fts3_tokenizer, which hands out and takes a code pointer), what
+// reads the engine's state, and what makes large values out of nothing (randomblob,
+// zeroblob).
+bool allowedFunction(const char *name)
+{
+    static const QSet<QByteArray> allowed = [] {
+        QSet<QByteArray> names;
+        for (const char *n :
+             {"abs", "avg", "ceil", "ceiling", "char", "coalesce", "concat", "concat_ws", "count", "cume_dist", "date",
+              "datetime", "dense_rank", "exp", "first_value", "floor", "format", "glob", "group_concat", "hex",
+              "ifnull", "iif", "instr", "json", "json_array", "json_array_length", "json_each", "json_extract",
+              "json_group_array", "json_group_object", "json_object", "json_quote", "json_tree", "json_type",
+              "json_valid", "julianday", "lag", "last_value", "lead", "length", "like", "likelihood", "likely", "ln",
+              "log", "log10", "log2", "lower", "ltrim", "match", "max", "min", "mod", "nth_value", "ntile", "nullif",
+              "octet_length", "percent_rank", "pi", "pow", "power", "printf", "quote", "rank", "replace", "round",
+              "row_number", "rtrim", "sign", "sqrt", "strftime", "string_agg", "substr", "substring", "sum", "time",
+              "timediff", "total", "trim", "trunc", "typeof", "unicode", "unixepoch", "unlikely", "upper"})
+            names.insert(QByteArray(n));
+        return names;
+    }();
+    return name && allowed.contains(QByteArray(name).toLower());
+}
+
 int authorize(void *, int action, const char *first, const char *second, const char *, const char *)
 {
     switch (action) {
@@ -56,8 +85,8 @@ int authorize(void *, int action, const char *first, const char *second, const c
         return first && qstrcmp(first, "sqlite_master") == 0 ? SQLITE_OK : SQLITE_DENY;
     case SQLITE_SELECT:
     case SQLITE_READ:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE: return SQLITE_OK;
+    case SQLITE_FUNCTION: return allowedFunction(second) ? SQLITE_OK : SQLITE_DENY;
     case SQLITE_PRAGMA:
         // Reading a pragma ("PRAGMA data_version") is harmless; setting one is not.
         return second ? SQLITE_DENY : SQLITE_OK;
@@ -65,7 +94,55 @@ int authorize(void *, int action, const char *first, const char *second, const c
     }
 }
 
+// The text as the PostgreSQL driver sends it: each '?' outside quotes becomes $1, $2 ...
+// The driver knows only plain quotes (no E'' escapes, no dollar quoting); the server's
+// check must see exactly what the driver will send, so this follows the driver.
+QString driverText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    QChar closing;
+    int count = 0;
+    for (const QChar c : text) {
+        if (!closing.isNull()) {
+            if (c == closing)
+                closing = QChar();
+            out += c;
+        } else if (c == QLatin1Char('?')) {
+            out += QLatin1Char('$') + QString::number(++count);
+        } else {
+            if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+                closing = c;
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
+
+void requireOneStatement(const QSqlDatabase &db, const QString &text)
+{
+    if (!db.driver() || db.driverName() != QLatin1String("QPSQL"))
+        return;
+    const QVariant handle = db.driver()->handle();
+    PGconn *conn = handle.isValid() ? *static_cast<PGconn *const *>(handle.constData()) : nullptr;
+    if (!conn)
+        throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"),
+                             QStringLiteral("a conexão com o servidor de banco não está aberta"));
+    // The unnamed statement: replaced by the next one, nothing to free.
+    PGresult *result = PQprepare(conn, "", driverText(text).toUtf8().constData(), 0, nullptr);
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK) {
+        PQclear(result);
+        return;
+    }
+    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+    const QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+    PQclear(result);
+    throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"),
+                         databaseCause(QSqlError(QString(), message, QSqlError::StatementError, state)));
+}
 
 void requireSingleSelect(const QString &sql, const QString &what)
 {
@@ -90,9 +167,21 @@ void restrictToReading(const QSqlDatabase &db)
     if (!db.driver() || db.driverName() != QLatin1String("QSQLITE"))
         return;
     const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        if (sqlite3 *native = *static_cast<sqlite3 *const *>(handle.constData()))
-            sqlite3_set_authorizer(native, authorize, nullptr);
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return;
+    sqlite3 *native = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!native)
+        return;
+    // Defensive: no statement may corrupt the file even where a write got through
+    // (writable_schema, raw shadow tables of virtual tables, and the like).
+    sqlite3_db_config(native, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(native, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(native, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_set_authorizer(native, authorize, nullptr);
+    // No value (or row) a statement builds may pass 16 MB: a query that makes a huge one
+    // (printf with a wide field, replace, group_concat) fails at once instead of filling
+    // memory; values above the report's own cap per field stop the run with its column.
+    sqlite3_limit(native, SQLITE_LIMIT_LENGTH, 16 << 20);
 }
 
 } // namespace SqlGuard

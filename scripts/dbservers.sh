@@ -6,8 +6,9 @@
 #   dbservers.sh stop DIR    stops both and removes DIR
 #   dbservers.sh env DIR     prints the settings of running servers
 #
-# Each server gets an owner user (creates and loads databases) and a read-only user (what
-# the screen and the application server connect with). Nothing of the system's own
+# Each server gets an owner user (creates and loads databases) and three reading users:
+# the screen's, the reports' and the application server's (see db/SchemaDdl.h, DbRole,
+# for what each may read). Nothing of the system's own
 # database services is used or touched. Idempotent: start on running servers only checks
 # them; stop on nothing does nothing.
 set -euo pipefail
@@ -30,6 +31,7 @@ esac
 [ ${#DIR} -le 80 ] || die "a pasta '$DIR' é longa demais para o socket do PostgreSQL; use uma pasta mais curta (até 80 caracteres)"
 
 ENV_FILE="$DIR/servers.env"
+REVOKE_SQL="$(cd "$(dirname "$0")/.." && pwd)/db/postgres-revoke.sql"
 PG_DIR="$DIR/pg"
 FB_DIR="$DIR/fb"
 WAIT_SECONDS=${DBSERVERS_WAIT:-30}
@@ -136,19 +138,43 @@ pg_sql() {
 pg_users() {
   PG_OWNER=lpr_dono
   PG_READER=lpr_leitor
+  PG_REPORTS=lpr_relatorio
+  PG_APPSERVER=lpr_servidor
   PG_OWNER_PASSWORD=$(secret)
   PG_READER_PASSWORD=$(secret)
+  PG_REPORTS_PASSWORD=$(secret)
+  PG_APPSERVER_PASSWORD=$(secret)
   pg_sql "CREATE ROLE $PG_OWNER LOGIN CREATEDB PASSWORD '$PG_OWNER_PASSWORD'"
-  pg_sql "CREATE ROLE $PG_READER LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE PASSWORD '$PG_READER_PASSWORD'"
-  # Every transaction of the reader is read-only, whatever its grants.
-  pg_sql "ALTER ROLE $PG_READER SET default_transaction_read_only = on"
+  local role
+  for role in "$PG_READER:$PG_READER_PASSWORD" "$PG_REPORTS:$PG_REPORTS_PASSWORD" "$PG_APPSERVER:$PG_APPSERVER_PASSWORD"; do
+    pg_sql "CREATE ROLE ${role%%:*} LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOINHERIT PASSWORD '${role#*:}'"
+    # Every transaction of a reading user is read-only, whatever its grants.
+    pg_sql "ALTER ROLE ${role%%:*} SET default_transaction_read_only = on"
+  done
+  # The reports' statements end on the server even when their client is gone: a
+  # report sets its own time limit below this one; this is the ceiling for any other.
+  pg_sql "ALTER ROLE $PG_REPORTS SET statement_timeout = '10min'"
+  pg_sql "ALTER ROLE $PG_REPORTS SET idle_in_transaction_session_timeout = '1min'"
   # The owner may end the reader's sessions: the tests drop a link that way.
   pg_sql "GRANT pg_signal_backend TO $PG_OWNER"
-  # Only the owner and the reader connect; the reader gets its SELECT grants when the
-  # tables are made (DemoDb::grantReadOnly).
-  pg_sql "CREATE DATABASE lpr OWNER $PG_OWNER"
+  # Functions with effects that PUBLIC may call, taken away in template1 (every
+  # database of this server is made from it) and in the database made here.
+  pg_revoke template1
+  # Only the owner and the readers connect; they get their grants when the tables are
+  # made (DemoDb::grantRole).
+  pg_sql "CREATE DATABASE lpr OWNER $PG_OWNER TEMPLATE template1"
   pg_sql "REVOKE ALL ON DATABASE lpr FROM PUBLIC"
-  pg_sql "GRANT CONNECT ON DATABASE lpr TO $PG_READER"
+  for role in $PG_READER $PG_REPORTS $PG_APPSERVER; do
+    pg_sql "GRANT CONNECT ON DATABASE lpr TO $role"
+  done
+}
+
+pg_revoke() {
+  if ! as_user postgres "$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 -h "$PG_DIR/sock" -p "$PG_PORT" -U postgres -d "$1" \
+        -v owner="$PG_OWNER" -f - <"$REVOKE_SQL" >"$PG_DIR/revoke.log" 2>&1; then
+    cat "$PG_DIR/revoke.log" >&2
+    die "não foi possível retirar as funções perigosas dos usuários de leitura na base $1 (log acima)"
+  fi
 }
 
 # ---------------------------------------------------------------- Firebird
@@ -170,8 +196,12 @@ fb_start() {
 
   FB_OWNER=LPR_DONO
   FB_READER=LPR_LEITOR
+  FB_REPORTS=LPR_RELATORIO
+  FB_APPSERVER=LPR_SERVIDOR
   FB_OWNER_PASSWORD=$(secret)
   FB_READER_PASSWORD=$(secret)
+  FB_REPORTS_PASSWORD=$(secret)
+  FB_APPSERVER_PASSWORD=$(secret)
   local sysdba_password
   sysdba_password=$(secret)
 
@@ -198,6 +228,8 @@ EOF
 CREATE OR ALTER USER SYSDBA PASSWORD '$sysdba_password' USING PLUGIN Srp;
 CREATE OR ALTER USER $FB_OWNER PASSWORD '$FB_OWNER_PASSWORD' USING PLUGIN Srp;
 CREATE OR ALTER USER $FB_READER PASSWORD '$FB_READER_PASSWORD' USING PLUGIN Srp;
+CREATE OR ALTER USER $FB_REPORTS PASSWORD '$FB_REPORTS_PASSWORD' USING PLUGIN Srp;
+CREATE OR ALTER USER $FB_APPSERVER PASSWORD '$FB_APPSERVER_PASSWORD' USING PLUGIN Srp;
 GRANT CREATE DATABASE TO USER $FB_OWNER;
 COMMIT;
 EOF
@@ -249,7 +281,8 @@ EOF
 
 # ---------------------------------------------------------------- actions
 running() {
-  [ -f "$ENV_FILE" ] && alive "$(pg_pid)" && alive "$(fb_pid)"
+  # Servers started by an older version of this script lack users: they are restarted.
+  [ -f "$ENV_FILE" ] && grep -q '^FB_APPSERVER=' "$ENV_FILE" && alive "$(pg_pid)" && alive "$(fb_pid)"
 }
 
 do_stop() {
@@ -291,6 +324,10 @@ PG_OWNER=$PG_OWNER
 PG_OWNER_PASSWORD=$PG_OWNER_PASSWORD
 PG_READER=$PG_READER
 PG_READER_PASSWORD=$PG_READER_PASSWORD
+PG_REPORTS=$PG_REPORTS
+PG_REPORTS_PASSWORD=$PG_REPORTS_PASSWORD
+PG_APPSERVER=$PG_APPSERVER
+PG_APPSERVER_PASSWORD=$PG_APPSERVER_PASSWORD
 FB_HOST=127.0.0.1
 FB_PORT=$FB_PORT
 FB_DATA_DIR=$FB_DIR/data
@@ -299,6 +336,10 @@ FB_OWNER=$FB_OWNER
 FB_OWNER_PASSWORD=$FB_OWNER_PASSWORD
 FB_READER=$FB_READER
 FB_READER_PASSWORD=$FB_READER_PASSWORD
+FB_REPORTS=$FB_REPORTS
+FB_REPORTS_PASSWORD=$FB_REPORTS_PASSWORD
+FB_APPSERVER=$FB_APPSERVER
+FB_APPSERVER_PASSWORD=$FB_APPSERVER_PASSWORD
 FB_ISQL=$FB_ISQL
 EOF
   chmod 644 "$ENV_FILE.tmp"

@@ -8,6 +8,7 @@
 #include "Interaction.h"
 #include "ParameterSetBar.h"
 #include "TfrmDadosGerRel.h"
+#include "report/ReportJob.h"
 #include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
@@ -20,7 +21,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTextStream>
+#include <QSocketNotifier>
 #include <QToolButton>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +55,66 @@ public:
         QTextStream(stderr) << text << Qt::endl;
         return false;
     }
+};
+
+// SIGINT and SIGTERM while a batch run works. The handler only writes the signal's number
+// into a pipe; the event loop, which runs while a report is waited for, reads it and
+// cancels the running statement, so the run ends through its own paths and the database
+// client libraries close their connections before the process exits (dying inside one
+// of them crashed Firebird's).
+class StopSignals
+{
+public:
+    StopSignals()
+    {
+        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        struct sigaction action = {};
+        action.sa_handler = &StopSignals::onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, &m_oldInt);
+        sigaction(SIGTERM, &action, &m_oldTerm);
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
+            char c = 0;
+            while (::read(s_pipe[0], &c, 1) == 1)
+                m_received = c;
+            ReportJob::cancelAll();
+        });
+    }
+    ~StopSignals()
+    {
+        if (!m_notifier)
+            return;
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+        m_notifier.reset();
+        ::close(s_pipe[0]);
+        ::close(s_pipe[1]);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // The signal received, 0 when none; pending ones are read first.
+    int received()
+    {
+        QCoreApplication::processEvents();
+        return m_received;
+    }
+
+private:
+    static void onSignal(int signal)
+    {
+        const char c = char(signal);
+        [[maybe_unused]] const ssize_t n = ::write(s_pipe[1], &c, 1);
+    }
+
+    static inline int s_pipe[2] = {-1, -1};
+    struct sigaction m_oldInt = {};
+    struct sigaction m_oldTerm = {};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    int m_received = 0;
 };
 
 // A refusal stops the run before anything is written.
@@ -159,6 +225,7 @@ void listVariants(TfrmDadosGerRel *form)
 // Runs save-as into the file; 0 when it was written, 2 when the screen refused.
 int issue(TfrmDadosGerRel *form, const BatchOptions &options, const BatchInteraction &io)
 {
+    QCoreApplication::processEvents(); // a stop asked while the screen was filled ends here
     form->setBatchSaveFile(QFileInfo(options.saveFile).absoluteFilePath());
     // Pressed as a person would: the command runs guarded, as from the button.
     form->findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"))->click();
@@ -176,6 +243,7 @@ int issue(TfrmDadosGerRel *form, const BatchOptions &options, const BatchInterac
 int runBatch(MainWindow &window, const BatchOptions &options)
 {
     BatchInteraction io;
+    StopSignals stops;
     Interaction *previous = Interaction::install(&io);
     // Only the set the run names: a default chosen on the screen does not change scheduled runs.
     TfrmDadosGerRel::setApplyDefaultSets(false);
@@ -200,5 +268,12 @@ int runBatch(MainWindow &window, const BatchOptions &options)
         code = 1;
     }
     Interaction::install(previous);
+    if (const int stop = stops.received()) {
+        QTextStream(stderr) << QStringLiteral("Emissão interrompida pelo sinal %1 (%2); nada foi gravado.")
+                                   .arg(stop == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM"))
+                                   .arg(stop)
+                            << Qt::endl;
+        return 128 + stop;
+    }
     return code;
 }

@@ -1,7 +1,11 @@
 #include "ReportConnection.h"
 #include "SqlGuard.h"
 
+#include "EAbort.h"
+
 #include <QAtomicInt>
+#include <QDeadlineTimer>
+#include <QSqlError>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <dlfcn.h>
@@ -34,16 +38,54 @@ FbCancel firebirdCancel()
 
 } // namespace
 
-ReportConnection::ReportConnection(const DbConfig &config) : m_config(config)
+ReportConnection::ReportConnection(const DbConfig &config, int seconds) : m_config(config)
 {
     m_name = QStringLiteral("relatorio-%1").arg(g_serial.fetchAndAddRelaxed(1));
     QSqlDatabase db = dtmDBGeral::openConnection(config, m_name, true);
     g_open.ref();
     SqlGuard::restrictToReading(db);
     attachNative();
+    if (seconds > 0) {
+        try {
+            limitStatements(seconds);
+        } catch (...) {
+            detachNative();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            g_open.deref();
+            throw;
+        }
+    }
     const QMutexLocker lock(&g_observerMutex);
     if (g_observer)
         g_observer(db);
+}
+
+int ReportConnection::sqliteProgress(void *connection)
+{
+    const qint64 deadline = static_cast<ReportConnection *>(connection)->m_sqliteDeadline;
+    return deadline > 0 && QDeadlineTimer::current().deadline() >= deadline ? 1 : 0;
+}
+
+void ReportConnection::limitStatements(int seconds)
+{
+    QSqlDatabase db = database();
+    if (m_sqlite) {
+        // Counted from the opening: the connection lives for one run, whose limit this is.
+        // A moment past the run's own limit, whose cancel comes first with its message.
+        m_sqliteDeadline = QDeadlineTimer(std::chrono::milliseconds(qint64(seconds) * 1000 + 500)).deadline();
+        sqlite3_progress_handler(static_cast<sqlite3 *>(m_sqlite), 10000, &ReportConnection::sqliteProgress, this);
+        return;
+    }
+    if (m_config.dialect() != SqlDialect::PostgreSQL)
+        return;
+    // A moment more than the client's own limit, so that the client's cancel, with its
+    // message, comes first; the server's limit is there for a client that is gone.
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SET statement_timeout = %1").arg(qint64(seconds) * 1000 + 500)))
+        throw EDatabaseError(QStringLiteral("Não foi possível limitar o tempo das consultas do relatório no banco %1")
+                                 .arg(m_config.describe()),
+                             databaseCause(q.lastError()));
 }
 
 void ReportConnection::setOpenObserver(std::function<void(const QSqlDatabase &)> observer)
@@ -96,6 +138,8 @@ void ReportConnection::attachNative()
 void ReportConnection::detachNative()
 {
     const QMutexLocker lock(&m_mutex);
+    if (m_sqlite)
+        sqlite3_progress_handler(static_cast<sqlite3 *>(m_sqlite), 0, nullptr, nullptr);
     m_sqlite = nullptr;
     if (m_pgCancel)
         PQfreeCancel(static_cast<PGcancel *>(m_pgCancel));

@@ -16,8 +16,11 @@
 class SUITE_EXPORT ReportConnection
 {
 public:
-    // Opens; raises EDatabaseError naming the database and the cause.
-    explicit ReportConnection(const DbConfig &config);
+    // Opens; raises EDatabaseError naming the database and the cause. seconds > 0 bounds
+    // every statement on the connection by the database itself as well: PostgreSQL's
+    // statement_timeout (which also ends a statement whose client died), SQLite's
+    // progress handler. Firebird 3 has no such limit; interrupt() is its bound.
+    explicit ReportConnection(const DbConfig &config, int seconds = 0);
     ~ReportConnection();
     ReportConnection(const ReportConnection &) = delete;
     ReportConnection &operator=(const ReportConnection &) = delete;
@@ -37,6 +40,8 @@ public:
 private:
     void attachNative();
     void detachNative();
+    void limitStatements(int seconds);
+    static int sqliteProgress(void *connection);
 
     DbConfig m_config;
     QString m_name;
@@ -44,4 +49,5 @@ private:
     void *m_sqlite = nullptr;    // sqlite3*
     void *m_pgCancel = nullptr;  // PGcancel*
     unsigned int m_firebird = 0; // isc_db_handle
+    qint64 m_sqliteDeadline = 0; // QDeadlineTimer's deadline in ms; 0: none
 };

@@ -1,4 +1,5 @@
 #include "ReportDefinition.h"
+#include "ShownText.h"
 #include "EAbort.h"
 #include "SqlBinding.h"
 #include "ReportExpression.h"
@@ -327,6 +328,14 @@ ReportDefinition ReportDefinition::load(const QString &fileName)
     if (!file.open(QIODevice::ReadOnly))
         throw ESuiteError(QStringLiteral("Não foi possível ler a definição do relatório '%1': %2")
                               .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    // A definition is a few kilobytes; one of megabytes is not one to lay out.
+    constexpr qint64 maxFileBytes = 4 << 20;
+    if (file.size() > maxFileBytes)
+        throw ESuiteError(QStringLiteral("A definição do relatório '%1' tem %2 KB, e uma definição aceita até %3 KB. "
+                                         "Corrija o arquivo.")
+                              .arg(QDir::toNativeSeparators(fileName))
+                              .arg(file.size() >> 10)
+                              .arg(maxFileBytes >> 10));
     QString error;
     ReportDefinition d = fromJson(file.readAll(), &error);
     if (!error.isEmpty())
@@ -442,6 +451,25 @@ void ReportDefinition::validate() const
         problems << QStringLiteral("não informa o código do relatório");
     if (title.trimmed().isEmpty())
         problems << QStringLiteral("não informa o título do relatório");
+    // Texts that go on every page: a line or two each.
+    const auto tooLong = [&problems](const QString &text, const QString &what, int max) {
+        if (text.size() > max)
+            problems << QStringLiteral("%1 tem %2 caracteres, e aceita até %3 (\"%4\")")
+                            .arg(what)
+                            .arg(text.size())
+                            .arg(max)
+                            .arg(ShownText::value(text, 40));
+    };
+    tooLong(title, QStringLiteral("o título"), 200);
+    tooLong(heading, QStringLiteral("o cabeçalho"), 500);
+    tooLong(footer, QStringLiteral("o rodapé"), 500);
+    tooLong(summaryLabel, QStringLiteral("o fechamento"), 500);
+    for (const ReportCriterion &c : criteria) {
+        tooLong(c.label, QStringLiteral("um critério"), 200);
+        tooLong(c.text, QStringLiteral("um critério"), 500);
+    }
+    for (const ReportColumn &c : columns)
+        tooLong(c.title, QStringLiteral("o título de uma coluna"), 200);
     if (sql.trimmed().isEmpty())
         problems << QStringLiteral("não tem o texto da consulta");
     if (columns.isEmpty())
@@ -488,7 +516,7 @@ void ReportDefinition::validate() const
     forEachBand([&](const ReportBand &band, const QString &where, BandKind, int) { band.check(where, problems); });
     if (!problems.isEmpty())
         throw ESuiteError(QStringLiteral("A definição do relatório '%1' não pode ser usada: %2.")
-                              .arg(title, problems.join(QStringLiteral("; "))));
+                              .arg(ShownText::value(title, 60), problems.join(QStringLiteral("; "))));
 }
 
 QString ReportDefinition::sqlFor(SqlDialect dialect) const

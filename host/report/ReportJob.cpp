@@ -8,24 +8,39 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
+
+ReportLimits ReportLimits::fromFile(const QString &file)
+{
+    ReportLimits limits;
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return limits;
+    limits.seconds = int(Session::integer(file, QStringLiteral("Relatorios/TempoLimite"), limits.seconds, 1, 24 * 3600));
+    limits.rows = Session::integer(file, QStringLiteral("Relatorios/LimiteLinhas"), limits.rows, 1, 1'000'000'000);
+    limits.fileBytes = Session::integer(file, QStringLiteral("Relatorios/LimiteArquivoMB"), limits.fileBytes >> 20, 1,
+                                        1 << 20)
+                       << 20;
+    return limits;
+}
 
 ReportLimits ReportLimits::fromSession()
 {
-    ReportLimits limits;
-    const QString file = Session::current().fileName;
-    if (file.isEmpty() || !QFileInfo::exists(file))
-        return limits;
-    const QSettings ini(file, QSettings::IniFormat);
-    auto positive = [&](const char *key, qint64 fallback) {
-        bool ok = false;
-        const qint64 v = ini.value(QLatin1String(key)).toLongLong(&ok);
-        return ok && v > 0 ? v : fallback;
-    };
-    limits.seconds = int(qMin<qint64>(positive("Relatorios/TempoLimite", limits.seconds), 24 * 3600));
-    limits.rows = positive("Relatorios/LimiteLinhas", limits.rows);
-    limits.fileBytes = positive("Relatorios/LimiteArquivoMB", limits.fileBytes >> 20) << 20;
-    return limits;
+    return fromFile(Session::current().fileName);
+}
+
+namespace {
+QMutex g_jobsMutex;
+QSet<ReportJob *> g_jobs;
+bool g_stopAll = false;
+} // namespace
+
+void ReportJob::cancelAll()
+{
+    const QMutexLocker lock(&g_jobsMutex);
+    g_stopAll = true;
+    for (ReportJob *job : std::as_const(g_jobs))
+        job->cancel();
 }
 
 ReportJob::ReportJob(ReportRun &run, const DbConfig &config, const ReportLimits &limits, QObject *parent)
@@ -37,6 +52,10 @@ ReportJob::ReportJob(ReportRun &run, const DbConfig &config, const ReportLimits 
 
 ReportJob::~ReportJob()
 {
+    {
+        const QMutexLocker lock(&g_jobsMutex);
+        g_jobs.remove(this);
+    }
     if (m_thread) {
         cancel();
         m_thread->wait();
@@ -46,6 +65,12 @@ ReportJob::~ReportJob()
 
 void ReportJob::start(ReportSink &sink)
 {
+    {
+        const QMutexLocker lock(&g_jobsMutex);
+        g_jobs.insert(this);
+        if (g_stopAll)
+            m_stop = Stop::Cancel;
+    }
     m_running = true;
     m_thread = QThread::create([this, &sink] { work(sink); });
     m_thread->setObjectName(QStringLiteral("relatorio"));
@@ -56,7 +81,7 @@ void ReportJob::start(ReportSink &sink)
 void ReportJob::work(ReportSink &sink)
 {
     try {
-        ReportConnection connection(m_config);
+        ReportConnection connection(m_config, m_limits.seconds);
         {
             const QMutexLocker lock(&m_mutex);
             m_connection = &connection;
@@ -91,8 +116,9 @@ void ReportJob::work(ReportSink &sink)
         m_failure = std::make_exception_ptr(EAbort());
     else if (m_stop.load() == Stop::Timeout)
         m_failure = std::make_exception_ptr(
-            ESuiteError(QStringLiteral("O relatório foi interrompido: passou do tempo limite (%1 s). Restrinja os "
-                                       "parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
+            ESuiteError(QStringLiteral("O relatório '%1' foi interrompido: passou do tempo limite (%2 s). Restrinja "
+                                       "os parâmetros ou ajuste [Relatorios] TempoLimite na sessão.")
+                            .arg(m_run.title())
                             .arg(m_limits.seconds)));
     m_running = false;
     m_finished = true;
@@ -168,7 +194,7 @@ void ReportJob::wait(ReportProgress &progress, const std::function<void()> &onTi
 
 void ReportJob::run(ReportRun &run, ReportSink &sink, ReportProgress &progress, const ReportLimits &limits)
 {
-    ReportJob job(run, dtmDBGeral::config(), limits);
+    ReportJob job(run, Session::current().reportDb(dtmDBGeral::config()), limits);
     job.start(sink);
     job.wait(progress);
 }

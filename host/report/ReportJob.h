@@ -24,6 +24,10 @@ struct SUITE_EXPORT ReportLimits
     qint64 rows = 5'000'000;         // LimiteLinhas
     qint64 fileBytes = 2048LL << 20; // LimiteArquivoMB
 
+    // The session file's [Relatorios] TempoLimite (seconds), LimiteLinhas, LimiteArquivoMB;
+    // an absent key keeps its default, a value that is not a whole number in range raises
+    // ESuiteError naming the file and the key (Session::integer).
+    static ReportLimits fromFile(const QString &file);
     static ReportLimits fromSession();
 };
 
@@ -53,6 +57,10 @@ public:
     void wait(ReportProgress &progress, const std::function<void()> &onTick = {});
     // Raises the job's failure (EAbort when cancelled), if any.
     void rethrow() const;
+
+    // Any thread (not a signal handler): cancels every job of the process, and those that
+    // start afterwards (a batch run asked to stop by a signal).
+    static void cancelAll();
 
     // Runs a job to its end (start + wait).
     static void run(ReportRun &run, ReportSink &sink, ReportProgress &progress,

@@ -377,17 +377,52 @@ ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, 
     : m_def(definition), m_params(params), m_dialect(dialect), m_db(db)
 { }
 
-QString ReportRun::runLookup(const QString &sql) const
+void ReportRun::execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const
+{
+    const PreparedSql prepared = PreparedSql::prepare(sql, m_params, m_dialect);
+    SqlGuard::requireOneStatement(db, prepared.text);
+    prepared.exec(query);
+}
+
+void ReportRun::checkSize(const QVariant &value, const QString &field) const
+{
+    qsizetype bytes = 0;
+    if (value.typeId() == QMetaType::QString)
+        bytes = static_cast<const QString *>(value.constData())->size() * 2;
+    else if (value.typeId() == QMetaType::QByteArray)
+        bytes = static_cast<const QByteArray *>(value.constData())->size();
+    if (bytes > maxValueBytes)
+        throw ESuiteError(QStringLiteral("Relatório '%1': o campo %2 trouxe um valor de %3 KB, e um campo aceita até "
+                                         "%4 KB. Corrija a consulta do relatório.")
+                              .arg(m_def.title, field)
+                              .arg(bytes >> 10)
+                              .arg(maxValueBytes >> 10));
+}
+
+QString ReportRun::runLookup(const QString &sql, const QSqlDatabase &db) const
 {
     SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do cabeçalho do relatório '%1'").arg(m_def.title));
-    QSqlQuery query(m_db);
+    QSqlQuery query(db);
     query.setForwardOnly(true);
     try {
-        PreparedSql::prepare(sql, m_params, m_dialect).exec(query);
+        execGuarded(query, db, sql);
     } catch (const EDatabaseError &e) {
         throw e.within(QStringLiteral("Relatório '%1': a consulta do cabeçalho falhou. ").arg(m_def.title));
     }
-    return query.next() ? query.value(0).toString().trimmed() : QString();
+    if (!query.next())
+        return QString();
+    checkSize(query.value(0), query.record().fieldName(0));
+    return query.value(0).toString().trimmed();
+}
+
+void ReportRun::runLookups(const QSqlDatabase &db)
+{
+    for (qsizetype i = 0; i < m_lookups.size(); ++i) {
+        const QString name = runLookup(m_lookups.at(i), db);
+        if (!name.isEmpty())
+            m_info.criteria[m_lookupCriteria.at(i)] += QStringLiteral(" - ") + name;
+    }
+    m_lookedUp = true;
 }
 
 void ReportRun::prepare()
@@ -403,18 +438,20 @@ void ReportRun::prepare()
     for (const ReportColumn &c : m_def.columns)
         if (ReportDefinition::conditionHolds(c.visibleWhen, m_params, true))
             m_info.columns << c;
+    m_lookups.clear();
+    m_lookupCriteria.clear();
     for (const ReportCriterion &c : m_def.criteria) {
-        QString text = ReportTemplate::expandParams(c.text, m_params).trimmed();
+        const QString text = ReportTemplate::expandParams(c.text, m_params).trimmed();
         if (text.isEmpty())
             continue;
         if (!c.lookup.trimmed().isEmpty()) {
-            const QString name = runLookup(c.lookup);
-            if (!name.isEmpty())
-                text += QStringLiteral(" - ") + name;
+            m_lookups << c.lookup;
+            m_lookupCriteria << int(m_info.criteria.size());
         }
         m_info.criteria << (c.label.isEmpty() ? text : c.label + QStringLiteral(": ") + text);
     }
     m_prepared = true;
+    m_lookedUp = false;
 }
 
 qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSqlDatabase &db)
@@ -422,12 +459,15 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     if (!m_prepared)
         prepare();
 
+    const QSqlDatabase reading = db.isValid() ? db : m_db;
+    if (!m_lookedUp)
+        runLookups(reading);
     const QString sql = m_def.sqlFor(m_dialect);
     SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do relatório '%1'").arg(m_def.title));
-    QSqlQuery query(db.isValid() ? db : m_db);
+    QSqlQuery query(reading);
     query.setForwardOnly(true);
     try {
-        PreparedSql::prepare(sql, m_params, m_dialect).exec(query);
+        execGuarded(query, reading, sql);
     } catch (const EDatabaseError &e) {
         throw e.within(QStringLiteral("Relatório '%1': ").arg(m_def.title));
     }
@@ -450,11 +490,14 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     }
     sink.begin(info);
     qint64 rows = 0;
-    QVariantList row(query.record().count());
+    const QSqlRecord record = query.record();
+    QVariantList row(record.count());
     bool more = query.next();
     while (more) {
-        for (int i = 0; i < row.size(); ++i)
+        for (int i = 0; i < row.size(); ++i) {
             row[i] = query.value(i);
+            checkSize(row.at(i), record.fieldName(i));
+        }
         writer.open(row, rows == 0);
         // One row ahead tells whether a footer comes after this one.
         more = query.next();

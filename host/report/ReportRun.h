@@ -21,21 +21,34 @@ public:
 
     ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect, const QSqlDatabase &db);
 
-    // Runs the criteria lookups; raises ESuiteError/EDatabaseError with the cause.
+    // Checks the definition and resolves what needs no database; raises ESuiteError.
+    // The criteria lookups run at the start of execute(), on the run's connection and
+    // within its limits.
     void prepare();
     const ReportRunInfo &info() const { return m_info; }
+    QString title() const { return m_def.title; }
+
+    // The longest value (text or bytes) a field may hold; a longer one stops the run with a
+    // message naming its column.
+    static constexpr qsizetype maxValueBytes = 1 << 20;
 
     // One pass; returns the rows read. db: the connection to read through (the one given
     // to the constructor when invalid). A query that is not one SELECT is refused.
     qint64 execute(ReportSink &sink, const Progress &progress = {}, const QSqlDatabase &db = QSqlDatabase());
 
 private:
-    QString runLookup(const QString &sql) const;
+    QString runLookup(const QString &sql, const QSqlDatabase &db) const;
+    void runLookups(const QSqlDatabase &db);
+    void execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const;
+    void checkSize(const QVariant &value, const QString &field) const;
 
     ReportDefinition m_def;
     TParams m_params;
     SqlDialect m_dialect;
     QSqlDatabase m_db;
     ReportRunInfo m_info;
+    QList<int> m_lookupCriteria; // the index in m_info.criteria of each criterion with a lookup
+    QStringList m_lookups;
     bool m_prepared = false;
+    bool m_lookedUp = false;
 };

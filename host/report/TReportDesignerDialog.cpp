@@ -1,6 +1,7 @@
 #include "TReportDesignerDialog.h"
 #include "Database.h"
 #include "EAbort.h"
+#include "Session.h"
 #include "Interaction.h"
 #include "SaveLocation.h"
 #include "SqlBinding.h"
@@ -234,7 +235,7 @@ void TReportDesignerDialog::saveRun(ReportRun &run, const QString &fileName, con
 void TReportDesignerDialog::runJob(ReportRun &run, ReportSink &sink, ReportProgress &progress,
                                    const ReportLimits &limits, const std::function<void()> &onTick)
 {
-    ReportJob job(run, dtmDBGeral::config(), limits);
+    ReportJob job(run, Session::current().reportDb(dtmDBGeral::config()), limits);
     job.start(sink);
     job.wait(progress, onTick);
     m_lastRowCount = job.rows();
@@ -444,7 +445,7 @@ void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
     const QString title = QStringLiteral("Visualizar - %1").arg(reportName);
     PageStore store;
     ReportLayout layout(store);
-    ReportJob job(*run, dtmDBGeral::config(), limits());
+    ReportJob job(*run, Session::current().reportDb(dtmDBGeral::config()), limits());
     job.start(layout);
     if (!interactive(parent)) {
         // Without a screen the run still happens in full (parameters, query, pages).

@@ -4,6 +4,7 @@
 #include "TestEnv.h"
 #include "rdmConsListaPreco.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 class tst_SupplierCache : public QObject
@@ -27,7 +28,11 @@ void tst_SupplierCache::listFollowsTheData()
     QFETCH(SqlDialect, dialect);
     std::unique_ptr<TestEnv> env =
         dialect == SqlDialect::SQLite ? std::make_unique<TestEnv>() : std::make_unique<TestEnv>(dialect);
-    rdmConsListaPreco module(QString::fromLatin1(dtmDBGeral::connectionName()));
+    // The server reads as its own user, the one allowed to read Firebird's change mark.
+    const QString connection = QStringLiteral("servidor");
+    dtmDBGeral::openConnection(env->config(SchemaDdl::DbRole::AppServer), connection, true);
+    const auto closeConnection = qScopeGuard([&connection] { QSqlDatabase::removeDatabase(connection); });
+    rdmConsListaPreco module(connection);
     module.setCacheTime(30);
     const QByteArray first = module.GetFornecedor();
     QVERIFY(!module.dataVersion().isEmpty());

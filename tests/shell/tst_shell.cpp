@@ -3,17 +3,24 @@
 #include "form/FormFixture.h"
 
 #include "Consiste.h"
+#include "report/SyntheticReports.h"
+#include "Session.h"
 #include "ListString.h"
 #include "RelativePeriod.h"
 #include "Zelmora.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <SuiteVersion.h>
 
 namespace {
@@ -67,6 +74,8 @@ private slots:
     void batchVariantRefusal();
     void controlAPersonCannotReachIsRefused_data();
     void controlAPersonCannotReachIsRefused();
+    void batchStopsOnASignal_data();
+    void batchStopsOnASignal();
     void noDisplaySaysSo();
     void localizedResourceModuleTakesPrecedence();
 
@@ -241,6 +250,71 @@ void tst_Shell::batchSavesAndAppliesAVariant()
     const Run list = suite(base + QStringList{QStringLiteral("--list-variants")});
     QCOMPARE(list.code, 0);
     QVERIFY2(list.out.contains(QStringLiteral("Semanal Curitiba  (próxima semana; do usuário)")), qPrintable(list.out));
+}
+
+void tst_Shell::batchStopsOnASignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    // Nothing of the client is left to cancel: the server's own limit ends the statement.
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+}
+
+void tst_Shell::batchStopsOnASignal()
+{
+    QFETCH(int, signal);
+    const SqlDialect dialect = m_fixture->env.dialect();
+    if (signal == SIGKILL && dialect != SqlDialect::PostgreSQL)
+        QSKIP("only PostgreSQL ends by itself a statement whose client died");
+    const int limit = signal == SIGKILL ? 8 : 60;
+    QTemporaryDir reports;
+    ReportDefinition endless = SyntheticReports::endless(QStringLiteral("Consulta sem fim"));
+    endless.code = QStringLiteral("LPR077");
+    SyntheticReports::save(endless, reports.path(), QStringLiteral("LPR077-91.json"));
+    Session session = Session::current();
+    session.reportDir = reports.path();
+    const QString ini = reports.filePath(QStringLiteral("suite.ini"));
+    session.save(ini);
+    QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("Relatorios/TempoLimite"), limit);
+
+    auto reportSessions = [this] {
+        QSqlQuery q(m_fixture->env.writable());
+        return q.exec(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE usename = '%1'")
+                          .arg(Session::current().reportUser))
+                       && q.next()
+                   ? q.value(0).toInt()
+                   : -1;
+    };
+    const QString file = reports.filePath(QStringLiteral("sem-fim.csv"));
+    QProcess p;
+    p.setProgram(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/suite"));
+    p.setArguments({QStringLiteral("--config"), ini, QStringLiteral("--batch"), QStringLiteral("LPR07731"),
+                    QStringLiteral("--report"), QStringLiteral("Consulta sem fim"), QStringLiteral("--save"), file});
+    p.start();
+    QVERIFY(p.waitForStarted());
+    // Past the screen's opening, into the statement.
+    if (dialect == SqlDialect::PostgreSQL)
+        QTRY_COMPARE_WITH_TIMEOUT(reportSessions(), 1, 20000);
+    else
+        QTest::qWait(3000);
+    QVERIFY(p.state() == QProcess::Running);
+    QElapsedTimer stopping;
+    stopping.start();
+    ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(10000));
+    if (signal == SIGKILL) {
+        QTRY_COMPARE_WITH_TIMEOUT(reportSessions(), 0, (limit + 2) * 1000);
+    } else {
+        QVERIFY2(stopping.elapsed() < 5000, "the run did not stop at once");
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + signal);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("Emissão interrompida pelo sinal")), qPrintable(err));
+        if (dialect == SqlDialect::PostgreSQL)
+            QTRY_COMPARE_WITH_TIMEOUT(reportSessions(), 0, 5000);
+    }
+    QVERIFY(!QFile::exists(file));
 }
 
 void tst_Shell::batchVariantRefusal_data()

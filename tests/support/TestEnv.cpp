@@ -64,11 +64,16 @@ TestEnv::TestEnv(SqlDialect dialect, const DemoOptions &options)
         {
             QSqlDatabase owner = dtmDBGeral::openConnection(m_ownerConfig, loader, false);
             DemoDb::build(owner, dialect, options);
-            DemoDb::grantReadOnly(owner, dialect, servers.readerUser(dialect));
+            for (const SchemaDdl::DbRole role :
+                 {SchemaDdl::DbRole::Screen, SchemaDdl::DbRole::Reports, SchemaDdl::DbRole::AppServer})
+                DemoDb::grantRole(owner, dialect, role, servers.readerUser(dialect, role));
             owner.close();
         }
         QSqlDatabase::removeDatabase(loader);
         setSession(servers.reader(dialect, m_serverDb));
+        const DbConfig reports = servers.reader(dialect, m_serverDb, SchemaDdl::DbRole::Reports);
+        Session::current().reportUser = reports.user;
+        Session::current().reportPassword = reports.password;
     } catch (...) {
         servers.dropDatabase(dialect, m_serverDb);
         Session::current() = m_saved;
@@ -81,6 +86,13 @@ DbConfig TestEnv::config() const
     return Session::current().db;
 }
 
+DbConfig TestEnv::config(SchemaDdl::DbRole role) const
+{
+    if (m_serverDb.isEmpty())
+        return config();
+    return DbServers::fromEnvironment().reader(m_dialect, m_serverDb, role);
+}
+
 void TestEnv::setSession(const DbConfig &db)
 {
     Session &s = Session::current();
@@ -88,6 +100,8 @@ void TestEnv::setSession(const DbConfig &db)
     s.vinculadoFilial = false;
     s.modulo = 4;
     s.db = db;
+    s.reportUser.clear();
+    s.reportPassword.clear();
     s.serverHost = QStringLiteral("127.0.0.1");
     s.serverPort = 1; // nothing listens there unless a test starts a server
     s.serverToken = kToken;

@@ -37,6 +37,8 @@ public:
     SqlDialect dialect() const { return m_dialect; }
     // The general connection's settings (read-only user on servers).
     DbConfig config() const;
+    // The database as one of the reading users reaches it (the general config on SQLite).
+    DbConfig config(SchemaDdl::DbRole role) const;
 
     // A writable connection to the same database (the owner user on servers), for a test
     // to shape its data.
