@@ -210,16 +210,20 @@ QString DelphiMask::stripLiterals(const QString &typed) const
 
 bool DelphiMask::accepts(QChar maskChar, QChar c)
 {
+    // Codes are ASCII: a fullwidth or another script's digit looks like one and is not,
+    // and would sort and compare apart from the codes the database holds.
+    const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const bool letter = c.unicode() < 128 && c.isLetter();
     switch (maskChar.unicode()) {
     case 'L':
-    case 'l': return c.isLetter();
+    case 'l': return letter;
     case 'A':
-    case 'a': return c.isLetterOrNumber();
+    case 'a': return letter || digit;
     case 'C':
     case 'c': return !c.isNull();
     case '0':
-    case '9': return c.isDigit();
-    case '#': return c.isDigit() || c == QLatin1Char('+') || c == QLatin1Char('-');
+    case '9': return digit;
+    case '#': return digit || c == QLatin1Char('+') || c == QLatin1Char('-');
     default: return false;
     }
 }

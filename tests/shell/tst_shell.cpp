@@ -166,6 +166,13 @@ void tst_Shell::batchRefusalPrintsTheMessage_data()
     QTest::newRow("a character the mask drops")
         << QStringList{QStringLiteral("medCdFilial=00@1")}
         << QStringLiteral("Valor '00@1' recusado para medCdFilial: o caractere '@' não cabe na posição 3");
+    // Fullwidth digits look like digits and are not: they sort apart from every code stored.
+    QTest::newRow("fullwidth digits in a product code")
+        << QStringList{QStringLiteral("medCdProdIni=\uFF10\uFF11.001.0001")}
+        << QStringLiteral("recusado para medCdProdIni: o caractere '\uFF10' não cabe na posição 1");
+    QTest::newRow("another script's letter in a branch")
+        << QStringList{QStringLiteral("medCdFilial=00\u0391\u0392")}
+        << QStringLiteral("recusado para medCdFilial: o caractere '\u0391' não cabe na posição 3");
     QTest::newRow("a code longer than the mask")
         << QStringList{QStringLiteral("medCdFilial=00012")}
         << QStringLiteral("Valor '00012' recusado para medCdFilial: '00012' tem mais caracteres");
