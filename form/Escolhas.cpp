@@ -3,6 +3,7 @@
 #include "TfrmListaPrecRel.h"
 
 #include "ListString.h"
+#include "SaveLocation.h"
 #include "Zelmora.h"
 #include "controls/RecentCompleter.h"
 #include "controls/TMaskEdit.h"
@@ -55,4 +56,10 @@ QStringList TfrmListaPrecRel::periodControls() const
 QDate TfrmListaPrecRel::periodToday() const
 {
     return Zelmora::DataProc(medCdFilial->Text());
+}
+
+QStringList TfrmListaPrecRel::saveFileParts() const
+{
+    const PriceListChoices c = choices();
+    return SaveLocation::branchAndPeriod(c.branch, c.from, c.to);
 }

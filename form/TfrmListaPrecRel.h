@@ -55,6 +55,7 @@ public:
     QString choiceValue(const QString &control) const override;
     QStringList periodControls() const override;
     QDate periodToday() const override;
+    QStringList saveFileParts() const override;
 
 private:
     // Branch panel.

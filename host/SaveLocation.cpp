@@ -18,19 +18,25 @@ QString isoDate(const QDate &date)
 
 namespace SaveLocation {
 
-QString proposedName(const QString &reportCode, const QString &branch, const QDate &from, const QDate &to,
-                     const QString &extension)
+QStringList branchAndPeriod(const QString &branch, const QDate &from, const QDate &to)
 {
     QStringList parts;
-    if (!reportCode.trimmed().isEmpty())
-        parts << reportCode.trimmed();
     if (!branch.trimmed().isEmpty())
         parts << QStringLiteral("Filial %1").arg(branch.trimmed());
     if (from.isValid() && to.isValid() && from != to)
         parts << QStringLiteral("%1 a %2").arg(isoDate(from), isoDate(to));
     else if (from.isValid() || to.isValid())
         parts << isoDate(from.isValid() ? from : to);
-    QString name = parts.isEmpty() ? QStringLiteral("relatorio") : parts.join(QLatin1Char(' '));
+    return parts;
+}
+
+QString proposedName(const QString &reportCode, const QStringList &parts, const QString &extension)
+{
+    QStringList given;
+    for (const QString &part : QStringList{reportCode} + parts)
+        if (!part.trimmed().isEmpty())
+            given << part.trimmed();
+    QString name = given.isEmpty() ? QStringLiteral("relatorio") : given.join(QLatin1Char(' '));
     for (QChar &c : name)
         if (QStringLiteral("/\\:*?\"<>|").contains(c) || c.unicode() < 32)
             c = QLatin1Char('-');
@@ -62,10 +68,9 @@ void remember(const QString &savedFile)
     settings.sync();
 }
 
-QString proposal(const QString &reportCode, const QString &branch, const QDate &from, const QDate &to,
-                 const QString &extension)
+QString proposal(const QString &reportCode, const QStringList &parts, const QString &extension)
 {
-    return QDir(lastFolder()).filePath(proposedName(reportCode, branch, from, to, extension));
+    return QDir(lastFolder()).filePath(proposedName(reportCode, parts, extension));
 }
 
 } // namespace SaveLocation

@@ -151,6 +151,7 @@ void TfrmDadosGerRel::buildComponents()
     msgMensagens->setObjectName(QStringLiteral("msgMensagens"));
     rpddPadrao = new TReportDesignerDialog(this);
     rpddPadrao->setObjectName(QStringLiteral("rpddPadrao"));
+    rpddPadrao->SaveFileParts = [this] { return saveFileParts(); };
 
     ppmSalvarRelatorio = new QMenu(this);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
@@ -497,22 +498,18 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
 
 QString TfrmDadosGerRel::proposedSaveFile()
 {
-    TParams params;
-    params.CreateParam(QStringLiteral("P_CDFILIAL"), TFieldType::ftString);
-    params.CreateParam(QStringLiteral("P_DTINI"), TFieldType::ftDate);
-    params.CreateParam(QStringLiteral("P_DTFIN"), TFieldType::ftDate);
-    if (rpddPadrao->BeforeGetQueryParams) {
-        bool flag = false;
-        // A name without the branch and period is still a name: a failure here is not the save's.
-        try {
-            rpddPadrao->BeforeGetQueryParams(params, flag);
-        } catch (const ESuiteError &) {
-            params.ParamByName(QStringLiteral("P_CDFILIAL")).Clear();
-        }
-    }
-    return SaveLocation::proposal(rpddPadrao->ReportCode, params.ParamByName(QStringLiteral("P_CDFILIAL")).AsString(),
-                                  params.ParamByName(QStringLiteral("P_DTINI")).AsDate(),
-                                  params.ParamByName(QStringLiteral("P_DTFIN")).AsDate());
+    return SaveLocation::proposal(rpddPadrao->ReportCode, saveFileParts());
+}
+
+QStringList TfrmDadosGerRel::saveFileParts() const
+{
+    return QStringList();
+}
+
+void TfrmDadosGerRel::setBatchSaveFile(const QString &file)
+{
+    m_batchSaveFile = file;
+    rpddPadrao->Batch = !file.isEmpty();
 }
 
 void TfrmDadosGerRel::sbtReportEditClick(QObject *Sender)

@@ -88,6 +88,9 @@ public:
     virtual QStringList periodControls() const;
     // The day a relative period counts from (the processing date); today by default.
     virtual QDate periodToday() const;
+    // What the proposed file name says after the report code when the person saves (a
+    // branch, a period: SaveLocation::branchAndPeriod); nothing by default.
+    virtual QStringList saveFileParts() const;
 
     // Whether a screen applies its default parameter set after its first activation (a
     // display-less run applies only the set it is given).
@@ -107,7 +110,9 @@ public:
 
     // Set by a display-less run: save-as writes here without asking, and leaves the
     // person's last folder and recent values alone.
-    void setBatchSaveFile(const QString &file) { m_batchSaveFile = file; }
+    // A run without a person: the save goes to this file and the report engine shows no
+    // dialog.
+    void setBatchSaveFile(const QString &file);
     QString batchSaveFile() const { return m_batchSaveFile; }
 
 signals:
@@ -159,8 +164,8 @@ private:
     void bindCommands();
     // F5 previews, Ctrl+P prints, Ctrl+S saves; Alt+R reaches the report list.
     void commandKeys();
-    // Where the save dialog starts: the last folder and a name of the report code, and the
-    // branch and period the form hands its report (asked as the report engine asks).
+    // Where the save dialog starts: the last folder and a name of the report code and the
+    // screen's saveFileParts().
     QString proposedSaveFile();
     // Runs FormActivate through the guard; false when it ended in an exception.
     bool activated();

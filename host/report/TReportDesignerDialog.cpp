@@ -5,7 +5,6 @@
 #include "Interaction.h"
 #include "SaveLocation.h"
 #include "SqlBinding.h"
-#include "TfrmDadosGerRel.h"
 #include "CsvReportWriter.h"
 #include "HtmlReportWriter.h"
 #include "ReportDefinitionStore.h"
@@ -190,16 +189,13 @@ std::unique_ptr<ReportRun> TReportDesignerDialog::startRun(const QString &report
     return run;
 }
 
-bool TReportDesignerDialog::interactive(QWidget *parent) const
+bool TReportDesignerDialog::interactive() const
 {
     if (Batch || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return false;
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return false;
-    for (QWidget *w = parent; w; w = w->parentWidget())
-        if (auto *form = qobject_cast<TfrmDadosGerRel *>(w); form && !form->batchSaveFile().isEmpty())
-            return false;
     return true;
 }
 
@@ -277,12 +273,7 @@ void TReportDesignerDialog::deliverPrint(ReportFile &spool, const PrintRequest &
 
 QString TReportDesignerDialog::proposedFile() const
 {
-    const auto value = [this](const char *name) {
-        const TParam *p = m_lastParams.FindParam(QLatin1String(name));
-        return p ? p->Value() : QVariant();
-    };
-    return SaveLocation::proposal(ReportCode.trimmed(), value("P_CDFILIAL").toString(), value("P_DTINI").toDate(),
-                                  value("P_DTFIN").toDate());
+    return SaveLocation::proposal(ReportCode.trimmed(), SaveFileParts ? SaveFileParts() : QStringList());
 }
 
 QString TReportDesignerDialog::spoolPath() const
@@ -364,7 +355,7 @@ bool TReportDesignerDialog::offerPdfInstead(QWidget *parent, const QString &repo
 
 bool TReportDesignerDialog::askPrinter(QWidget *parent, QPrinter &printer, const QString &title, bool currentPage) const
 {
-    if (!interactive(parent))
+    if (!interactive())
         return true;
     QPrintDialog dialog(&printer, parent);
     dialog.setWindowTitle(title);
@@ -447,7 +438,7 @@ void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
     ReportLayout layout(store);
     ReportJob job(*run, Session::current().reportDb(dtmDBGeral::config()), limits());
     job.start(layout);
-    if (!interactive(parent)) {
+    if (!interactive()) {
         // Without a screen the run still happens in full (parameters, query, pages).
         ReportProgress progress(parent, false, OnProgress, title);
         job.wait(progress);
@@ -470,7 +461,7 @@ void TReportDesignerDialog::Print(QWidget *parent, const QString &reportName)
 {
     std::unique_ptr<ReportRun> run = startRun(reportName);
     const QString title = QStringLiteral("Imprimir - %1").arg(reportName);
-    ReportProgress progress(parent, interactive(parent), OnProgress, title);
+    ReportProgress progress(parent, interactive(), OnProgress, title);
     if (offerPdfInstead(parent, reportName,
                         [&](const QString &file) { saveRun(*run, file, QStringLiteral("pdf"), progress); }))
         return;
@@ -498,7 +489,7 @@ void TReportDesignerDialog::SaveAs(QWidget *parent, const QString &reportName, c
                                          "CSV (.csv), Excel (.xlsx) ou HTML (.html).")
                               .arg(QFileInfo(fileName).fileName()));
     std::unique_ptr<ReportRun> run = startRun(reportName);
-    ReportProgress progress(parent, interactive(parent), OnProgress, QStringLiteral("Salvar - %1").arg(reportName));
+    ReportProgress progress(parent, interactive(), OnProgress, QStringLiteral("Salvar - %1").arg(reportName));
     saveRun(*run, fileName, type == QLatin1String("htm") ? QStringLiteral("html") : type, progress);
 }
 

@@ -44,6 +44,9 @@ public:
 
     // No dialogs at all (progress, print, preview): set by runs without a person.
     bool Batch = false;
+    // What the save dialog's proposed name says after the report code (a branch, a
+    // period), from the screen that runs the report; none by default.
+    std::function<QStringList()> SaveFileParts;
     // Called while a run goes on (on the caller's thread) with the rows and pages done;
     // false cancels the run.
     std::function<bool(qint64 rows, int pages)> OnProgress;
@@ -102,7 +105,8 @@ private:
     TParams queryParams(const ReportDefinition &definition);
     // The definition checked, its parameters collected and its header resolved.
     std::unique_ptr<ReportRun> startRun(const QString &reportName);
-    bool interactive(QWidget *parent) const;
+    // Whether a person is there to see dialogs: no Batch, and a real display.
+    bool interactive() const;
     void runJob(ReportRun &run, ReportSink &sink, ReportProgress &progress, const ReportLimits &limits,
                 const std::function<void()> &onTick = {});
     void saveRun(ReportRun &run, const QString &fileName, const QString &type, ReportProgress &progress);

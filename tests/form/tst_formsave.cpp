@@ -87,7 +87,8 @@ void tst_FormSave::proposedName()
     QFETCH(QDate, to);
     QFETCH(QString, extension);
     QFETCH(QString, name);
-    QCOMPARE(SaveLocation::proposedName(QStringLiteral("LPR077"), branch, from, to, extension), name);
+    QCOMPARE(SaveLocation::proposedName(QStringLiteral("LPR077"), SaveLocation::branchAndPeriod(branch, from, to), extension),
+             name);
 }
 
 void tst_FormSave::startsInTheLastFolderWithANameOfTheList()
