@@ -308,7 +308,7 @@ private:
             while (m_pos < m_text.size() && nameChar(m_text.at(m_pos)))
                 ++m_pos;
             if (m_pos == start + 1)
-                fail(start, 1, QStringLiteral("depois de ':' vem o nome de um parâmetro, como :P_CDFILIAL"));
+                fail(start, 1, QStringLiteral("depois de ':' vem o nome de um parâmetro, como :P_NOME"));
             return Token{Token::Param, m_text.mid(start + 1, m_pos - start - 1), QVariant(), start,
                          int(m_pos) - start};
         }

@@ -15,7 +15,7 @@
 // or database is reachable from it.
 //
 //   VRPRECO * (1 + PCIPI / 100)          fields of the query, numbers, + - * /
-//   :P_CDFILIAL & ' - ' & NMFILIAL       parameters, text joined with &
+//   :P_FILIAL & ' - ' & NMFILIAL         parameters, text joined with &
 //   PCVARIACAO > 10 and not isnull(X)    = <> < <= > >=, and, or, not
 //   if(VRPRECO > 0, 'sim', 'não')        functions (see ReportExpression.cpp's table)
 //   sum(VRPRECOECON)  count()            totals of the group or report being closed
