@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -22,6 +23,15 @@ inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The value below which a share p (0.5, 0.99) of the sample lies.
+inline double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
 }
 
 inline double worst(const std::vector<double> &v)

@@ -16,6 +16,7 @@
 // The clients and haproxy run on the same cores as the servers: quote ratios.
 
 #include "BenchUtil.h"
+#include "ServerProcess.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "HaproxyFront.h"
@@ -39,51 +40,6 @@
 namespace {
 
 using namespace bench;
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
-}
-
-// A running Lpr07700 on a free port of 127.0.0.1.
-class Server
-{
-public:
-    Server(const QString &exe, const QString &sessionFile)
-    {
-        // Its log is not read during the run: it goes nowhere rather than filling a pipe.
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(exe, {QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0")});
-        if (!m_process.waitForStarted(10000))
-            throw ESuiteError(QStringLiteral("%1 não iniciou: %2").arg(exe, m_process.errorString()));
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(60000))
-                throw ESuiteError(QStringLiteral("%1 não ficou pronto").arg(exe));
-        const auto m = QRegularExpression(QStringLiteral(":(\\d+)$"))
-                           .match(QString::fromUtf8(m_process.readLine()).trimmed());
-        if (!m.hasMatch())
-            throw ESuiteError(QStringLiteral("%1 não disse sua porta").arg(exe));
-        port = quint16(m.captured(1).toUInt());
-    }
-    ~Server()
-    {
-        if (m_process.state() == QProcess::Running) {
-            ::kill(pid_t(m_process.processId()), SIGTERM);
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-        }
-    }
-    // A crash, as far as the workstations can tell: no goodbye on any link.
-    void killHard() { ::kill(pid_t(m_process.processId()), SIGKILL); }
-
-    quint16 port = 0;
-
-private:
-    QProcess m_process;
-};
 
 struct Call
 {
@@ -127,13 +83,13 @@ enum class Mode { Single, Haproxy, HostList };
 Run runOnce(Mode mode, const QString &exe, const QString &sessionFile, int clients, int calls)
 {
     Run run;
-    Server first(exe, sessionFile);
-    std::unique_ptr<Server> second;
+    ServerProcess first(exe, sessionFile);
+    std::unique_ptr<ServerProcess> second;
     std::unique_ptr<HaproxyFront> front;
     QString host = QStringLiteral("127.0.0.1");
     int port = first.port;
     if (mode != Mode::Single) {
-        second = std::make_unique<Server>(exe, sessionFile);
+        second = std::make_unique<ServerProcess>(exe, sessionFile);
         if (mode == Mode::Haproxy) {
             front = std::make_unique<HaproxyFront>(QList<quint16>{first.port, second->port});
             if (front->port() == 0)
@@ -248,10 +204,10 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("calls"), QStringLiteral("chamadas por cliente"), QStringLiteral("N")});
     parser.process(app);
     const bool quick = parser.isSet(QStringLiteral("quick"));
-    const int clients = parser.isSet(QStringLiteral("clients")) ? parser.value(QStringLiteral("clients")).toInt()
-                                                                 : (quick ? 40 : 200);
-    const int calls = parser.isSet(QStringLiteral("calls")) ? parser.value(QStringLiteral("calls")).toInt()
-                                                             : (quick ? 10 : 20);
+    const int clients =
+        parser.isSet(QStringLiteral("clients")) ? parser.value(QStringLiteral("clients")).toInt() : (quick ? 40 : 200);
+    const int calls =
+        parser.isSet(QStringLiteral("calls")) ? parser.value(QStringLiteral("calls")).toInt() : (quick ? 10 : 20);
     if (HaproxyFront::executable().isEmpty()) {
         say(QStringLiteral("bench_failover: haproxy não está instalado (bash scripts/setup.sh)"));
         return 1;

@@ -7,6 +7,7 @@
 // --keep DIR: generate the databases into DIR and reuse them on later runs.
 
 #include "BenchUtil.h"
+#include "ServerProcess.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "Session.h"
@@ -69,52 +70,6 @@ int scalar(const QString &file, const QString &sql)
     QSqlDatabase::removeDatabase(QStringLiteral("bench_count"));
     return value;
 }
-
-// A running Lpr07700 on a free port of 127.0.0.1.
-class ServerProcess
-{
-public:
-    ServerProcess(const QString &sessionFile, int cacheSeconds)
-    {
-        m_process.start(QStringLiteral(LPR07700_EXE),
-                        {QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0"),
-                         QStringLiteral("--cache"), QString::number(cacheSeconds)});
-        if (!m_process.waitForStarted(10000))
-            throw ESuiteError(QStringLiteral("Lpr07700 não iniciou: %1").arg(m_process.errorString()));
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(30000))
-                throw ESuiteError(QStringLiteral("Lpr07700 não ficou pronto: %1")
-                                      .arg(QString::fromUtf8(m_process.readAllStandardError())));
-        }
-        const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-        const auto m = QRegularExpression(QStringLiteral(":(\\d+)$")).match(line);
-        if (!m.hasMatch())
-            throw ESuiteError(QStringLiteral("Lpr07700 respondeu \"%1\"").arg(line));
-        port = m.captured(1).toInt();
-    }
-    // CPU time the server has used so far (user + system), in milliseconds.
-    double cpuMs() const
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray line = stat.readAll();
-        // Fields after the command name (which may hold blanks): state is field 3.
-        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (f.size() < 13)
-            return 0;
-        return (f[11].toDouble() + f[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
-    }
-    ~ServerProcess()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    int port = 0;
-
-private:
-    QProcess m_process;
-};
 
 void declareSupplierFields(TClientDataSet &cds)
 {
@@ -218,7 +173,8 @@ int main(int argc, char *argv[])
             r.quoted = scalar(file, QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO"));
             r.quotes = scalar(file, QStringLiteral("SELECT COUNT(*) FROM COTACAO"));
             {
-                ServerProcess server(sessionFile, 0);
+                ServerProcess server(QStringLiteral(LPR07700_EXE), sessionFile,
+                                     {QStringLiteral("--cache"), QStringLiteral("0")});
                 int rows = 0;
                 const double cpuBefore = server.cpuMs();
                 r.coldMs = measure(server.port, runs, false, &r.packetBytes);
@@ -231,7 +187,8 @@ int main(int argc, char *argv[])
                                           .arg(r.quoted));
             }
             {
-                ServerProcess server(sessionFile, 10); // the default
+                ServerProcess server(QStringLiteral(LPR07700_EXE), sessionFile,
+                                     {QStringLiteral("--cache"), QStringLiteral("10")}); // the default
                 r.warmMs = measure(server.port, runs, false);
             }
             results.push_back(r);

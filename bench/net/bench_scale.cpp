@@ -25,6 +25,7 @@
 // what the server's does, so client-side time is in every latency. Quote ratios.
 
 #include "BenchUtil.h"
+#include "ServerProcess.h"
 #include "DemoDb.h"
 #include "EAbort.h"
 #include "Session.h"
@@ -55,84 +56,11 @@ namespace {
 
 using namespace bench;
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
-}
-
-// A running Lpr07700 on a free port of 127.0.0.1.
-class Server
-{
-public:
-    Server(const QString &exe, const QString &sessionFile, int cacheSeconds)
-    {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(exe, {QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0"),
-                              QStringLiteral("--cache"), QString::number(cacheSeconds)});
-        if (!m_process.waitForStarted(10000))
-            throw ESuiteError(QStringLiteral("%1 não iniciou: %2").arg(exe, m_process.errorString()));
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(60000))
-                throw ESuiteError(QStringLiteral("%1 não ficou pronto: %2")
-                                      .arg(exe, QString::fromUtf8(m_process.readAllStandardError())));
-        const auto m = QRegularExpression(QStringLiteral(":(\\d+)$"))
-                           .match(QString::fromUtf8(m_process.readLine()).trimmed());
-        if (!m.hasMatch())
-            throw ESuiteError(QStringLiteral("%1 não disse sua porta").arg(exe));
-        port = quint16(m.captured(1).toUInt());
-    }
-    ~Server()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-    double cpuMs() const
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        return f.size() < 13 ? 0 : (f[11].toDouble() + f[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
-    }
-    // Bytes the server has written so far (its sockets and its log).
-    qint64 written() const
-    {
-        QFile io(QStringLiteral("/proc/%1/io").arg(m_process.processId()));
-        if (!io.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : io.readAll().split('\n'))
-            if (line.startsWith("wchar:"))
-                return line.mid(6).trimmed().toLongLong();
-        return -1;
-    }
-    double rssMb() const
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-        return -1;
-    }
-    void drainLog() { m_process.readAllStandardError(); }
-
-    quint16 port = 0;
-
-private:
-    QProcess m_process;
-};
-
 // Samples the server's resident size while a run goes on.
 class RssSampler : public QThread
 {
 public:
-    explicit RssSampler(const Server &server) : m_server(server) { start(); }
+    explicit RssSampler(const ServerProcess &server) : m_server(server) { start(); }
     ~RssSampler() override
     {
         m_stop = true;
@@ -150,7 +78,7 @@ protected:
     }
 
 private:
-    const Server &m_server;
+    const ServerProcess &m_server;
     std::atomic<bool> m_stop{false};
     std::atomic<double> m_peak{0};
 };
@@ -181,7 +109,7 @@ struct Load
 };
 
 // `clients` threads, each connecting once and calling `calls` times; all start together.
-Load runLoad(Server &server, int clients, int calls, const QString &method = QStringLiteral("GetFornecedor"))
+Load runLoad(ServerProcess &server, int clients, int calls, const QString &method = QStringLiteral("GetFornecedor"))
 {
     Load load;
     QMutex mutex;
@@ -239,7 +167,6 @@ Load runLoad(Server &server, int clients, int calls, const QString &method = QSt
         load.rssPeak = sampler.peak();
     }
     load.serverCpuMs = server.cpuMs() - cpuBefore;
-    server.drainLog();
     return load;
 }
 
@@ -414,7 +341,8 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
     std::map<QString, double> throughput; // by side and row, for the ratio
     for (const Row &row : rows) {
         for (const Side &side : sides) {
-            Server server(side.exe, row.setup->sessionFile, row.cache);
+            ServerProcess server(side.exe, row.setup->sessionFile,
+                                 {QStringLiteral("--cache"), QString::number(row.cache)});
             // One client alone makes too few calls for the CPU clock's 10 ms ticks: more.
             Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5);
             const bool burst = row.clients == 500;
@@ -428,7 +356,8 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
             QString note;
             if (side.name != sides.front().name)
                 note = QStringLiteral("vazão de %1 / %2: %3")
-                           .arg(sides.front().name, side.name, ratio(throughput[sides.front().name + row.name], perSecond));
+                           .arg(sides.front().name, side.name,
+                                ratio(throughput[sides.front().name + row.name], perSecond));
             if (!load.firstError.isEmpty())
                 note += QStringLiteral(" %1").arg(load.firstError.left(90));
             say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11")
@@ -462,7 +391,7 @@ void coldBuild(const std::vector<Side> &sides, const Setup &big)
             .arg(QStringLiteral("p99 ms"), 8)
             .arg(QStringLiteral("máx ms")));
     for (const Side &side : sides) {
-        Server server(side.exe, big.sessionFile, 0);
+        ServerProcess server(side.exe, big.sessionFile, {QStringLiteral("--cache"), QStringLiteral("0")});
         std::atomic<bool> stop{false};
         std::atomic<int> builds{0};
         QThread *builder = QThread::create([&] {
@@ -516,7 +445,7 @@ void unchangedList(const std::vector<Side> &sides, const Setup &big, const QStri
             .arg(QStringLiteral("ms por chamada"), 14)
             .arg(QStringLiteral("observação")));
     for (const Side &side : sides) {
-        Server server(side.exe, big.sessionFile, 10);
+        ServerProcess server(side.exe, big.sessionFile, {QStringLiteral("--cache"), QStringLiteral("10")});
         for (const bool holds : {false, true}) {
             std::unique_ptr<TNetConnection> holder;
             TNetConnection *net = link(holder, server.port);
@@ -544,8 +473,11 @@ void unchangedList(const std::vector<Side> &sides, const Setup &big, const QStri
         }
     }
     say(QStringLiteral("\nA lista de %1 bytes comprimida com deflate (libdeflate), mediana de 10:").arg(reply.size()));
-    say(QStringLiteral("%1 | %2 | %3 | %4").arg(QStringLiteral("nível"), -6).arg(QStringLiteral("bytes"), 10)
-            .arg(QStringLiteral("comprimir ms"), 12).arg(QStringLiteral("descomprimir ms")));
+    say(QStringLiteral("%1 | %2 | %3 | %4")
+            .arg(QStringLiteral("nível"), -6)
+            .arg(QStringLiteral("bytes"), 10)
+            .arg(QStringLiteral("comprimir ms"), 12)
+            .arg(QStringLiteral("descomprimir ms")));
     for (const int level : {1, 6}) {
         libdeflate_compressor *c = libdeflate_alloc_compressor(level);
         libdeflate_decompressor *d = libdeflate_alloc_decompressor();
@@ -556,7 +488,8 @@ void unchangedList(const std::vector<Side> &sides, const Setup &big, const QStri
         for (int i = 0; i < 10; ++i) {
             QElapsedTimer clock;
             clock.start();
-            packed = libdeflate_deflate_compress(c, reply.constData(), size_t(reply.size()), out.data(), size_t(out.size()));
+            packed =
+                libdeflate_deflate_compress(c, reply.constData(), size_t(reply.size()), out.data(), size_t(out.size()));
             packMs.push_back(msSince(clock));
             clock.restart();
             libdeflate_deflate_decompress(d, out.constData(), packed, back.data(), size_t(back.size()), nullptr);
@@ -590,7 +523,7 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
         others << QHostAddress(QStringLiteral("127.0.0.%1").arg(i));
     for (const bool besieged : {false, true}) {
         for (const Side &side : sides) {
-            Server server(side.exe, small.sessionFile, 10);
+            ServerProcess server(side.exe, small.sessionFile, {QStringLiteral("--cache"), QStringLiteral("10")});
             std::vector<std::unique_ptr<Flood>> floods;
             if (besieged) {
                 floods.push_back(std::make_unique<Flood>(server.port, same, 150, false));
@@ -604,10 +537,9 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
             for (const auto &f : floods)
                 reopened += f->reopened();
             say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
-                    .arg(QStringLiteral("%1: %2")
-                             .arg(side.name,
-                                  besieged ? QStringLiteral("com 300 ociosas e 300 saudações TLS paradas")
-                                           : QStringLiteral("sozinhas")),
+                    .arg(QStringLiteral("%1: %2").arg(
+                             side.name, besieged ? QStringLiteral("com 300 ociosas e 300 saudações TLS paradas")
+                                                 : QStringLiteral("sozinhas")),
                          -52)
                     .arg(load.calls(), 8)
                     .arg(load.failed, 5)
@@ -627,18 +559,19 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOptions({{QStringLiteral("quick"), QStringLiteral("Menos casos e clientes.")},
-                       {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."),
-                        QStringLiteral("DIR")},
-                       {QStringLiteral("baseline"), QStringLiteral("Outro Lpr07700 para comparar lado a lado."),
-                        QStringLiteral("EXE")}});
+    parser.addOptions(
+        {{QStringLiteral("quick"), QStringLiteral("Menos casos e clientes.")},
+         {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."), QStringLiteral("DIR")},
+         {QStringLiteral("baseline"), QStringLiteral("Outro Lpr07700 para comparar lado a lado."),
+          QStringLiteral("EXE")}});
     parser.process(app);
     const bool quick = parser.isSet(QStringLiteral("quick"));
     QTemporaryDir temp;
     const QString dir = parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep")) : temp.path();
     QDir().mkpath(dir);
 
-    std::vector<Side> sides{{QStringLiteral("este"), QCoreApplication::applicationDirPath() + QStringLiteral("/Lpr07700")}};
+    std::vector<Side> sides{
+        {QStringLiteral("este"), QCoreApplication::applicationDirPath() + QStringLiteral("/Lpr07700")}};
     if (parser.isSet(QStringLiteral("baseline")))
         sides.push_back({QStringLiteral("base"), parser.value(QStringLiteral("baseline"))});
     try {
@@ -655,19 +588,17 @@ int main(int argc, char *argv[])
 
         QByteArray reply;
         {
-            Server server(sides.front().exe, big.sessionFile, 10);
+            ServerProcess server(sides.front().exe, big.sessionFile, {QStringLiteral("--cache"), QStringLiteral("10")});
             std::unique_ptr<TNetConnection> holder;
             reply = link(holder, server.port)->call(QStringLiteral("GetFornecedor")).toByteArray();
         }
         const double floor = floorMs(reply);
-        say(QStringLiteral("bench_scale: %1 núcleos; lado a lado: %2")
-                .arg(QThread::idealThreadCount())
-                .arg([&] {
-                    QStringList names;
-                    for (const Side &s : sides)
-                        names << QStringLiteral("%1 = %2").arg(s.name, s.exe);
-                    return names.join(QStringLiteral(", "));
-                }()));
+        say(QStringLiteral("bench_scale: %1 núcleos; lado a lado: %2").arg(QThread::idealThreadCount()).arg([&] {
+            QStringList names;
+            for (const Side &s : sides)
+                names << QStringLiteral("%1 = %2").arg(s.name, s.exe);
+            return names.join(QStringLiteral(", "));
+        }()));
         say(QStringLiteral("\n1. Piso: a resposta de %1 bytes cifrada (AES-256-GCM, registros de 16 KiB) e copiada "
                            "uma vez: %2 ms")
                 .arg(reply.size())

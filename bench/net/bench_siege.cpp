@@ -56,14 +56,6 @@ double memoryMb(qint64 pid, const char *key = "VmHWM:")
     return -1;
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
-}
-
 TNetConnection *screenLink(QObject *parent, quint16 port)
 {
     auto *net = new TNetConnection(parent);

@@ -139,10 +139,11 @@ CaseResult bareQuery()
     return r;
 }
 
-CaseResult saveAs(const QString &outFile)
+// Saves the list of a report folder (the shipped ones by default), timed from the command.
+CaseResult saveAs(const QString &outFile, const QString &reportDir = QString::fromUtf8(REPORTS_DIR))
 {
     TReportDesignerDialog designer;
-    designer.ReportDir = QString::fromUtf8(REPORTS_DIR);
+    designer.ReportDir = reportDir;
     designer.ReportCode = QStringLiteral("LPR077");
     designer.Batch = true;
     designer.BeforeGetQueryParams = [](TParams &params, bool &) { fill(params); };
@@ -191,19 +192,7 @@ CaseResult saveStyled(const QString &outFile)
     const QString dir = QFileInfo(outFile).absolutePath() + QStringLiteral("/estilo");
     QDir().mkpath(dir);
     styledDefinition().save(dir + QStringLiteral("/LPR077-01-produto.json"));
-    TReportDesignerDialog designer;
-    designer.ReportDir = dir;
-    designer.ReportCode = QStringLiteral("LPR077");
-    designer.Batch = true;
-    designer.BeforeGetQueryParams = [](TParams &params, bool &) { fill(params); };
-    CaseResult r;
-    QElapsedTimer clock;
-    clock.start();
-    designer.SaveAs(nullptr, reportTitle, outFile);
-    r.seconds = clock.nsecsElapsed() / 1e9;
-    r.rows = designer.lastRowCount();
-    r.pages = designer.lastPageCount();
-    return r;
+    return saveAs(outFile, dir);
 }
 
 // From the command to page 1 painted in the preview, the way the preview runs: the
