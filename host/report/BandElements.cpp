@@ -4,45 +4,20 @@
 #include <QColor>
 #include <QSqlRecord>
 
-namespace {
-
-QRgb colorOf(const QString &text)
+CellLook lookOfRule(const ReportStyleRule &rule)
 {
-    return text.isEmpty() ? 0 : QColor(text).rgba();
+    const auto color = [](const QString &text) { return text.isEmpty() ? QRgb(0) : QColor(text).rgba(); };
+    return CellLook{color(rule.color), color(rule.background), rule.bold};
 }
 
-// What an element's expressions read: the row of its band, the parameters, the page and
-// date, and its own totals.
-class ElementScope : public ExpressionScope
+CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &scope)
 {
-public:
-    ElementScope(const QVariantList &row, const TParams &params, const ExpressionTotals *totals, int page,
-                 const QDateTime &issued)
-        : m_row(row), m_params(params), m_totals(totals), m_page(page), m_issued(issued)
-    { }
-    QVariant field(int index) const override { return m_row.value(index); }
-    QVariant param(const QString &name) const override
-    {
-        const TParam *p = m_params.FindParam(name);
-        return p ? p->Value() : QVariant();
-    }
-    int page() const override { return m_page; }
-    // The count is known only when the run ends: a number no report reaches stands for it
-    // and becomes the mark the backends fill in.
-    int pageCount() const override { return countStandIn; }
-    static constexpr int countStandIn = 987654321;
-    QDateTime issued() const override { return m_issued; }
-    QVariant total(int slot) const override { return m_totals ? m_totals->value(slot) : QVariant(); }
-
-private:
-    const QVariantList &m_row;
-    const TParams &m_params;
-    const ExpressionTotals *m_totals;
-    int m_page;
-    QDateTime m_issued;
-};
-
-} // namespace
+    CellLook look;
+    for (const BoundStyle &s : styles)
+        if (s.when.holds(scope))
+            look = s.look.over(look);
+    return look;
+}
 
 BandElements::BandElements(const ReportDefinition &def, const TParams &params, const QSqlRecord &record,
                            const QDateTime &issued)
@@ -94,9 +69,9 @@ BandElements::Band BandElements::bind(const ReportBand &band, const QString &whe
         }
         for (qsizetype s = 0; s < e.styles.size(); ++s) {
             const ReportStyleRule &rule = e.styles.at(s);
-            element.styles << std::pair{
+            element.styles << BoundStyle{
                 compile(rule.when, rowNames, QStringLiteral("a condição do estilo %1 d%2").arg(s + 1).arg(what)),
-                CellLook{colorOf(rule.color), colorOf(rule.background), rule.bold}};
+                lookOfRule(rule)};
         }
         if (e.kind == ReportElement::Kind::Image) {
             element.image = int(m_images->size());
@@ -138,7 +113,7 @@ void BandElements::add(const QVariantList &row)
     const auto count = [&](Band &band) {
         for (Element &e : band.elements)
             if (e.totals)
-                e.totals->add(ElementScope(row, m_params, nullptr, 0, m_issued));
+                e.totals->add(RunScope(row, m_params, nullptr, 0, m_issued));
     };
     for (Band &band : m_groupFooters)
         count(band);
@@ -154,7 +129,7 @@ QList<PlacedElement> BandElements::place(ReportDefinition::BandKind kind, int le
         return placed;
     for (const Element &e : band->elements) {
         PlacedElement p{e.element, QString(), CellLook(), e.image};
-        const ElementScope scope(row, m_params, e.totals.get(), page, m_issued);
+        const RunScope scope(row, m_params, e.totals.get(), page, m_issued, true);
         if (e.value.isValid())
             p.text = ReportFormat::display(e.value.evaluate(scope), e.format);
         else if (e.element.kind == ReportElement::Kind::Text)
@@ -162,9 +137,7 @@ QList<PlacedElement> BandElements::place(ReportDefinition::BandKind kind, int le
         if (e.value.usesPageCount())
             for (const char *standIn : {"987654321", "987.654.321"})
                 p.text.replace(QLatin1String(standIn), QString(QChar(pageCountMark)));
-        for (const auto &[when, look] : e.styles)
-            if (when.holds(scope))
-                p.look = look.over(p.look);
+        p.look = lookOf(e.styles, scope);
         placed << p;
     }
     return placed;

@@ -11,6 +11,52 @@
 
 class QSqlRecord;
 
+// What the expressions of a run read: a row (the band's, or the detail row), the run's
+// parameters, and for band elements their totals, the page and the date of issue.
+class RunScope : public ExpressionScope
+{
+public:
+    RunScope(const QVariantList &row, const TParams &params, const ExpressionTotals *totals = nullptr, int page = 0,
+             const QDateTime &issued = QDateTime(), bool deferPageCount = false)
+        : m_row(row), m_params(params), m_totals(totals), m_page(page), m_issued(issued),
+          m_deferPageCount(deferPageCount)
+    { }
+    QVariant field(int index) const override { return m_row.value(index); }
+    QVariant param(const QString &name) const override
+    {
+        const TParam *p = m_params.FindParam(name);
+        return p ? p->Value() : QVariant();
+    }
+    int page() const override { return m_page; }
+    // The count is known only when the run ends: for a band element a number no report
+    // reaches stands for it and becomes the mark the backends fill in; elsewhere it is 0.
+    int pageCount() const override { return m_deferPageCount ? countStandIn : 0; }
+    static constexpr int countStandIn = 987654321;
+    QDateTime issued() const override { return m_issued; }
+    QVariant total(int slot) const override { return m_totals ? m_totals->value(slot) : QVariant(); }
+
+private:
+    const QVariantList &m_row;
+    const TParams &m_params;
+    const ExpressionTotals *m_totals;
+    int m_page;
+    QDateTime m_issued;
+    bool m_deferPageCount;
+};
+
+// A style rule ready to run: its condition compiled and the look it gives.
+struct BoundStyle
+{
+    ReportExpression when;
+    CellLook look;
+};
+
+// The look a rule gives, its #RRGGBB colours read.
+CellLook lookOfRule(const ReportStyleRule &rule);
+// Rules are read in order; each one that holds is laid over what the earlier ones gave, so
+// a later rule wins where two set the same colour.
+CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &scope);
+
 // The elements of a run's bands, their expressions compiled against what the query returns
 // and the run's parameters: gives each band's elements with their values when it prints,
 // keeping the totals of each group level (reset when the group opens) and of the report.
@@ -37,7 +83,7 @@ private:
         ReportExpression value;
         ReportFormat::ValueFormat format;
         std::shared_ptr<ExpressionTotals> totals;
-        QList<std::pair<ReportExpression, CellLook>> styles;
+        QList<BoundStyle> styles;
         int image = -1;
     };
     struct Band

@@ -10,7 +10,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QColor>
 #include <QSqlRecord>
 #include <cmath>
 
@@ -95,46 +94,6 @@ QString keyOf(const QVariant &v)
     return v.isNull() ? QStringLiteral("\x01null") : v.toString();
 }
 
-// A style rule ready to run: its condition compiled against the query and the look it gives.
-struct BoundStyle
-{
-    ReportExpression when;
-    CellLook look;
-};
-
-// The row the query stands on and the run's parameters, as style conditions read them.
-class RowScope : public ExpressionScope
-{
-public:
-    RowScope(const QVariantList &row, const TParams &params) : m_row(row), m_params(params) { }
-    QVariant field(int index) const override { return m_row.value(index); }
-    QVariant param(const QString &name) const override
-    {
-        const TParam *p = m_params.FindParam(name);
-        return p ? p->Value() : QVariant();
-    }
-
-private:
-    const QVariantList &m_row;
-    const TParams &m_params;
-};
-
-QRgb colorOf(const QString &text)
-{
-    return text.isEmpty() ? 0 : QColor(text).rgba();
-}
-
-// Rules are read in order; each one that holds is laid over what the earlier ones gave, so
-// a later rule wins where two set the same colour.
-CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &row)
-{
-    CellLook look;
-    for (const BoundStyle &s : styles)
-        if (s.when.holds(row))
-            look = s.look.over(look);
-    return look;
-}
-
 // A report's definition bound to its query's fields: where each cell, group key and total
 // comes from, and the group and summary texts ready to expand.
 struct BoundReport
@@ -193,7 +152,7 @@ private:
             const ReportStyleRule &rule = rules.at(i);
             ExpressionError error;
             BoundStyle style{ReportExpression::compile(rule.when, names, &error),
-                             CellLook{colorOf(rule.color), colorOf(rule.background), rule.bold}};
+                             lookOfRule(rule)};
             if (error.isError())
                 throw ESuiteError(QStringLiteral("Relatório '%1': a condição do estilo %2 %3 está errada (%4). "
                                                  "Corrija a definição do relatório.")
@@ -308,7 +267,7 @@ public:
         for (int c = 0; c < m_r.width; ++c)
             m_cells[c] = row.at(m_r.cellField.at(c));
         if (m_r.styled)
-            giveLook(RowScope(row, params));
+            giveLook(RunScope(row, params));
         m_sink.detail(m_cells, footerFollows);
     }
 
@@ -336,7 +295,7 @@ private:
             m_sink.band(kind, level, height, placed);
     }
 
-    void giveLook(const RowScope &row)
+    void giveLook(const RunScope &row)
     {
         RowLook look;
         look.row = lookOf(m_r.rowStyles, row);
