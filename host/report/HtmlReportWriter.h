@@ -18,6 +18,7 @@ public:
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
     void detailLook(const RowLook &look) override { m_nextLook = look; }
+    bool drawsLooks() const override { return true; }
     void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void finish(qint64 rows) override;

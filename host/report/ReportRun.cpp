@@ -266,7 +266,7 @@ public:
     {
         for (int c = 0; c < m_r.width; ++c)
             m_cells[c] = row.at(m_r.cellField.at(c));
-        if (m_r.styled)
+        if (m_r.styled && m_sink.drawsLooks())
             giveLook(RunScope(row, params));
         m_sink.detail(m_cells, footerFollows);
     }

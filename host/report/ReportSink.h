@@ -82,6 +82,8 @@ public:
     // Called just before detail() for a row that a style rule gives a look; outputs without
     // looks (CSV, XLSX) ignore it.
     virtual void detailLook(const RowLook &look) { Q_UNUSED(look); }
+    // Whether this output draws looks at all: the run evaluates style rules only for those.
+    virtual bool drawsLooks() const { return false; }
     // cells: a total under each column or null; formats: the format of each total
     // (empty = the column's own).
     virtual void groupFooter(int level, const QString &label, const QVariantList &cells,
