@@ -1,6 +1,6 @@
 #include "AppServer.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "LinkGate.h"
 #include "LinkWorker.h"
 #include "ListBuilder.h"

@@ -1,5 +1,5 @@
 #include "LinkWorker.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "Mailbox.h"
 #include "ServerLog.h"
 #include "ServerSettings.h"

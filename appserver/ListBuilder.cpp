@@ -1,5 +1,5 @@
 #include "ListBuilder.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "Mailbox.h"
 #include "rdmConsListaPreco.h"
 

@@ -4,10 +4,10 @@
 
 #include "AppServer.h"
 #include "rdmConsListaPreco.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "ServerOptions.h"
-#include "Session.h"
+#include "app/Session.h"
 #include "StopSignals.h"
 #include "net/LinkTls.h"
 

@@ -1,6 +1,6 @@
 #include "rdmConsListaPreco.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "LinkTicket.h"
 #include "SupplierListCache.h"
 #include "net/DataPacket.h"

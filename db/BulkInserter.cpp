@@ -1,6 +1,6 @@
 #include "BulkInserter.h"
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "SchemaDdl.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "DbServers.h"
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Database.h" // from host/: DbConfig
+#include "data/Database.h" // from host/: DbConfig
 #include "SchemaDdl.h"
-#include "SqlDialect.h"
+#include "data/SqlDialect.h"
 
 #include <QHash>
 #include <QString>

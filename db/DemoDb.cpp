@@ -3,7 +3,7 @@
 #include "DemoGenerator.h"
 #include "DemoNames.h"
 #include "DemoSchema.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "SchemaDdl.h"
 #include "SqliteLoadSettings.h"
 

@@ -2,7 +2,7 @@
 
 #include "SchemaDdl.h"
 
-#include "SqlDialect.h" // from host/: enum class SqlDialect { SQLite, PostgreSQL, Firebird };
+#include "data/SqlDialect.h" // from host/: enum class SqlDialect { SQLite, PostgreSQL, Firebird };
 
 #include <QDate>
 #include <QSqlDatabase>

@@ -3,9 +3,9 @@
 #include "BulkInserter.h"
 #include "DemoRandom.h"
 #include "DemoSchema.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "SqliteLoadSettings.h"
-#include "controls/TextFold.h"
+#include "text/TextFold.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #include "DemoSchema.h"
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 namespace {
 

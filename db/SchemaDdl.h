@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqlDialect.h"
+#include "data/SqlDialect.h"
 #include "TableDef.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
 // gerabase: creates the purchasing database with demo data.
 
-#include "Database.h"
+#include "data/Database.h"
 #include "DemoDb.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "GerabaseOptions.h"
 
 #include <QCoreApplication>

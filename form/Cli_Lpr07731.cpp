@@ -1,7 +1,7 @@
 #include "Cli_Lpr07731.h"
 #include "TfrmListaPrecRel.h"
 
-#include "TApplication.h"
+#include "app/TApplication.h"
 
 extern "C" {
 TfrmListaPrecRel *frmListaPrecRel = nullptr;

@@ -4,7 +4,7 @@
 #include "TfrmListaPrecRel.h"
 
 #include "FormWidgets.h"
-#include "TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 #include <vector>
 
 namespace {

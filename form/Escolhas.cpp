@@ -2,9 +2,9 @@
 // kept, and the code edits that offer the user's recent codes.
 #include "TfrmListaPrecRel.h"
 
-#include "ListString.h"
-#include "SaveLocation.h"
-#include "Zelmora.h"
+#include "text/ListString.h"
+#include "app/SaveLocation.h"
+#include "validation/Zelmora.h"
 #include "controls/RecentCompleter.h"
 #include "controls/TMaskEdit.h"
 

@@ -1,15 +1,15 @@
 // Branch selection: validation against the branch table, lookup and exit events.
 #include "TfrmListaPrecRel.h"
 
-#include "TDataSet.h"
-#include "Consiste.h"
-#include "controls/TBtnPesquisa.h"
+#include "data/TDataSet.h"
+#include "validation/Consiste.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
 #include "FormWidgets.h"
-#include "TADOIBQuery.h"
-#include "TMessages.h"
-#include "Zelmora.h"
+#include "data/TADOIBQuery.h"
+#include "form/TMessages.h"
+#include "validation/Zelmora.h"
 
 #include <QFrame>
 #include <QGridLayout>

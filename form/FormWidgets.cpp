@@ -1,6 +1,6 @@
 #include "FormWidgets.h"
 
-#include "TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -2,15 +2,15 @@
 #include "TfrmListaPrecRel.h"
 
 #include "net/TNetConnection.h"
-#include "TDataSet.h"
-#include "Consiste.h"
+#include "data/TDataSet.h"
+#include "validation/Consiste.h"
 #include "controls/TControls.h"
 #include "FormWidgets.h"
-#include "ListString.h"
+#include "text/ListString.h"
 #include "net/TClientDataSet.h"
-#include "Pesqlista.h"
-#include "TADOIBQuery.h"
-#include "TMessages.h"
+#include "controls/pick/Pesqlista.h"
+#include "data/TADOIBQuery.h"
+#include "form/TMessages.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

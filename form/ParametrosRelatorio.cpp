@@ -1,10 +1,10 @@
 // The report query's parameters, filled from the form each time the report engine asks.
 #include "TfrmListaPrecRel.h"
 
-#include "Consiste.h"
-#include "Qrddlgs.h"
-#include "TADOIBQuery.h"
-#include "Zelmora.h"
+#include "validation/Consiste.h"
+#include "data/Qrddlgs.h"
+#include "data/TADOIBQuery.h"
+#include "validation/Zelmora.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"

@@ -1,16 +1,16 @@
 // Product range: validation of the two tree codes, lookups and change events.
 #include "TfrmListaPrecRel.h"
 
-#include "TDataSet.h"
-#include "Consiste.h"
-#include "controls/TBtnPesquisa.h"
+#include "data/TDataSet.h"
+#include "validation/Consiste.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
-#include "Cp1252.h"
+#include "text/Cp1252.h"
 #include "FormWidgets.h"
-#include "Tabvalid.h"
-#include "TADOIBQuery.h"
-#include "TMessages.h"
+#include "validation/Tabvalid.h"
+#include "data/TADOIBQuery.h"
+#include "form/TMessages.h"
 
 #include <QFrame>
 #include <QGridLayout>

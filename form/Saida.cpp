@@ -2,11 +2,11 @@
 // control that holds the focus, before the base form's command runs.
 #include "TfrmListaPrecRel.h"
 
-#include "Consiste.h"
-#include "EAbort.h"
-#include "Interaction.h"
-#include "ParameterSetBar.h"
-#include "TMessages.h"
+#include "validation/Consiste.h"
+#include "errors/EAbort.h"
+#include "app/Interaction.h"
+#include "sets/ParameterSetBar.h"
+#include "form/TMessages.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"

@@ -1,10 +1,10 @@
 // The link to the application server and the quoted-supplier list it sends.
 #include "TfrmListaPrecRel.h"
 
-#include "Consiste.h"
-#include "EAbort.h"
-#include "TMessages.h"
-#include "Zelmora.h"
+#include "validation/Consiste.h"
+#include "errors/EAbort.h"
+#include "form/TMessages.h"
+#include "validation/Zelmora.h"
 #include "controls/TMaskEdit.h"
 #include "net/TClientDataSet.h"
 #include "net/TNetConnection.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TfrmDadosGerRel.h"
+#include "form/TfrmDadosGerRel.h"
 #include "PriceListChoices.h"
 #include "lpr_export.h"
 

@@ -1,15 +1,15 @@
 // Validity period: week boxes and date boxes kept in step through the keyboard focus.
 #include "TfrmListaPrecRel.h"
 
-#include "Consiste.h"
-#include "EAbort.h"
-#include "Interaction.h"
-#include "Zelmora.h"
+#include "validation/Consiste.h"
+#include "errors/EAbort.h"
+#include "app/Interaction.h"
+#include "validation/Zelmora.h"
 #include "controls/EditEntry.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TSpinEdit.h"
 #include "FormWidgets.h"
-#include "TMessages.h"
+#include "form/TMessages.h"
 #include "TitleNotice.h"
 
 #include <QGroupBox>

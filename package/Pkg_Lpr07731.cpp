@@ -1,7 +1,7 @@
 #include "Pkg_Lpr07731.h"
 #include "Cli_Lpr07731.h"
 
-#include "ModuleRegistry.h"
+#include "app/ModuleRegistry.h"
 
 #include <SuiteVersion.h>
 

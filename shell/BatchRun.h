@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RelativePeriod.h"
+#include "sets/RelativePeriod.h"
 
 #include <QString>
 #include <QStringList>

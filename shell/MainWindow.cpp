@@ -1,12 +1,12 @@
 #include "MainWindow.h"
 #include "ModuleLoader.h"
 
-#include "Database.h"
-#include "ExceptionGuard.h"
-#include "Interaction.h"
-#include "ModuleRegistry.h"
-#include "Session.h"
-#include "TApplication.h"
+#include "data/Database.h"
+#include "errors/ExceptionGuard.h"
+#include "app/Interaction.h"
+#include "app/ModuleRegistry.h"
+#include "app/Session.h"
+#include "app/TApplication.h"
 
 #include <QLabel>
 #include <QMdiArea>

@@ -1,7 +1,7 @@
 #include "ModuleLoader.h"
 
-#include "EAbort.h"
-#include "SuiteLibrary.h"
+#include "errors/EAbort.h"
+#include "app/SuiteLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>

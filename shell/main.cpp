@@ -5,12 +5,12 @@
 #include "ModuleLoader.h"
 #include "ShellOptions.h"
 
-#include "Database.h"
-#include "EAbort.h"
-#include "ExceptionGuard.h"
-#include "ModuleRegistry.h"
-#include "Session.h"
-#include "Translations.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "errors/ExceptionGuard.h"
+#include "app/ModuleRegistry.h"
+#include "app/Session.h"
+#include "app/Translations.h"
 
 #include <QApplication>
 #include <QTextStream>

@@ -3,7 +3,7 @@
 // A running Lpr07700 for the benchmarks: started on a free port of 127.0.0.1, asked what it
 // uses (CPU, bytes written, resident memory) through /proc, and stopped when it goes.
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 #include <QDir>
 #include <QFile>

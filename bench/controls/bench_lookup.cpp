@@ -9,13 +9,13 @@
 
 #include "BenchUtil.h"
 #include "controls/DialogDriver.h"
-#include "Database.h"
+#include "data/Database.h"
 #include "DemoDb.h"
-#include "EAbort.h"
-#include "TADOIBQuery.h"
-#include "TDataSet.h"
-#include "controls/LookupDialog.h"
-#include "controls/MultiSelectDialog.h"
+#include "errors/EAbort.h"
+#include "data/TADOIBQuery.h"
+#include "data/TDataSet.h"
+#include "controls/lookup/LookupDialog.h"
+#include "controls/pick/MultiSelectDialog.h"
 #include "controls/TMaskEdit.h"
 
 #include <QAbstractItemView>

@@ -7,7 +7,7 @@
 
 #include "BenchUtil.h"
 #include "DemoDb.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

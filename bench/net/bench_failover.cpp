@@ -18,9 +18,9 @@
 #include "BenchUtil.h"
 #include "ServerProcess.h"
 #include "DemoDb.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "HaproxyFront.h"
-#include "Session.h"
+#include "app/Session.h"
 #include "TestCertificate.h"
 #include "net/TNetConnection.h"
 

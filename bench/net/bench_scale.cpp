@@ -27,8 +27,8 @@
 #include "BenchUtil.h"
 #include "ServerProcess.h"
 #include "DemoDb.h"
-#include "EAbort.h"
-#include "Session.h"
+#include "errors/EAbort.h"
+#include "app/Session.h"
 #include "TestCertificate.h"
 #include "net/TNetConnection.h"
 

@@ -19,9 +19,9 @@
 
 #include "BenchUtil.h"
 #include "form/FormFixture.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "ScriptedServer.h"
-#include "Session.h"
+#include "app/Session.h"
 #include "TestCertificate.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"

@@ -9,16 +9,16 @@
 //   bench_report --case KIND DB OUT   (one case; prints "seconds rows pages firstRowSeconds peakKb cpuSeconds")
 
 #include "BenchUtil.h"
-#include "Database.h"
+#include "data/Database.h"
 #include "DemoDb.h"
-#include "EAbort.h"
-#include "SqlBinding.h"
+#include "errors/EAbort.h"
+#include "data/SqlBinding.h"
 #include "report/PageStore.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportJob.h"
 #include "report/ReportLayout.h"
-#include "report/ReportPreviewDialog.h"
-#include "report/ReportPreviewView.h"
+#include "report/ui/ReportPreviewDialog.h"
+#include "report/ui/ReportPreviewView.h"
 #include "report/ReportRun.h"
 #include "report/TReportDesignerDialog.h"
 

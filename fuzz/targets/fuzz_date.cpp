@@ -1,6 +1,6 @@
 // Dates as a person types them into a date box, and the week calendar: the first bytes
 // pick a week and a year, the rest is typed into the box.
-#include "Consiste.h"
+#include "validation/Consiste.h"
 #include "FuzzTarget.h"
 #include "controls/TDateEditPlus.h"
 

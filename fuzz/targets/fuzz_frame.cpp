@@ -2,7 +2,7 @@
 // parsed as a request, its arguments decoded as the server does for an identified peer.
 // The first byte picks the frame cap (the small one of a link that has not identified
 // itself, or the full one); the rest is the stream.
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "FuzzTarget.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"

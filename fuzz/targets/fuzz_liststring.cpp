@@ -1,7 +1,7 @@
 // The picked-list string: whatever text reaches the report as a list parameter is read
 // without failing, and a list the dialog writes reads back as the same keys.
 #include "FuzzTarget.h"
-#include "ListString.h"
+#include "text/ListString.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

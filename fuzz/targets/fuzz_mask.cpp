@@ -1,8 +1,8 @@
 // Edit masks: the first line is a mask, the rest a value. Parsing, laying out, formatting,
 // extracting and normalising never fail, whatever the mask and the value.
 #include "FuzzTarget.h"
-#include "Tabvalid.h"
-#include "controls/DelphiMask.h"
+#include "validation/Tabvalid.h"
+#include "text/DelphiMask.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // What the screen reads from the application server: a reply frame's payload, and the
 // data packet it carries (or the input itself taken as a packet). A packet that decodes
 // is encoded again and must decode to the same fields and rows.
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "FuzzTarget.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"

@@ -1,9 +1,9 @@
 // Report definitions: any file in the report folder is read, checked and asked for its
 // parameters without failing, and a definition that was read is written back to a JSON
 // that reads as the same definition.
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "FuzzTarget.h"
-#include "SqlBinding.h"
+#include "data/SqlBinding.h"
 #include "report/ReportDefinition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,5 +1,5 @@
-#include "CalendarWeeks.h"
-#include "Consiste.h"
+#include "controls/CalendarWeeks.h"
+#include "validation/Consiste.h"
 
 #include <QCalendarWidget>
 #include <QPainter>

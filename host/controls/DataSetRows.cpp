@@ -1,5 +1,5 @@
-#include "DataSetRows.h"
-#include "TDataSet.h"
+#include "controls/DataSetRows.h"
+#include "data/TDataSet.h"
 
 namespace DataSetRows {
 

@@ -1,4 +1,4 @@
-#include "DialogTitle.h"
+#include "controls/DialogTitle.h"
 
 #include <QLabel>
 

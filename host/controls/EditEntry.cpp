@@ -1,6 +1,6 @@
-#include "EditEntry.h"
-#include "FocusTracker.h"
-#include "TSpinEdit.h"
+#include "controls/EditEntry.h"
+#include "controls/FocusTracker.h"
+#include "controls/TSpinEdit.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

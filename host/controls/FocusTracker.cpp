@@ -1,5 +1,5 @@
-#include "FocusTracker.h"
-#include "ExceptionGuard.h"
+#include "controls/FocusTracker.h"
+#include "errors/ExceptionGuard.h"
 
 #include <QApplication>
 #include <QFocusEvent>

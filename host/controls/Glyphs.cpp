@@ -1,4 +1,4 @@
-#include "Glyphs.h"
+#include "controls/Glyphs.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,7 +1,7 @@
-#include "RecentCompleter.h"
-#include "TMaskEdit.h"
+#include "controls/RecentCompleter.h"
+#include "controls/TMaskEdit.h"
 
-#include "RecentValues.h"
+#include "app/RecentValues.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

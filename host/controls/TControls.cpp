@@ -1,6 +1,6 @@
-#include "TControls.h"
-#include "ExceptionGuard.h"
-#include "Glyphs.h"
+#include "controls/TControls.h"
+#include "errors/ExceptionGuard.h"
+#include "controls/Glyphs.h"
 
 #include <QKeyEvent>
 

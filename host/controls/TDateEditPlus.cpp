@@ -1,8 +1,8 @@
-#include "TDateEditPlus.h"
-#include "Consiste.h"
-#include "CalendarWeeks.h"
-#include "EditEntry.h"
-#include "Glyphs.h"
+#include "controls/TDateEditPlus.h"
+#include "validation/Consiste.h"
+#include "controls/CalendarWeeks.h"
+#include "controls/EditEntry.h"
+#include "controls/Glyphs.h"
 
 #include <QAction>
 #include <QCalendarWidget>

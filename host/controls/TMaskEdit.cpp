@@ -1,6 +1,6 @@
-#include "TMaskEdit.h"
-#include "DelphiMask.h"
-#include "EditEntry.h"
+#include "controls/TMaskEdit.h"
+#include "text/DelphiMask.h"
+#include "controls/EditEntry.h"
 
 #include <QFocusEvent>
 #include <QHash>

@@ -1,5 +1,5 @@
-#include "TSpinEdit.h"
-#include "EditEntry.h"
+#include "controls/TSpinEdit.h"
+#include "controls/EditEntry.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

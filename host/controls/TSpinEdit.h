@@ -1,7 +1,7 @@
 #pragma once
 
 #include "suite_export.h"
-#include "EditEntry.h"
+#include "controls/EditEntry.h"
 
 #include <QAbstractSpinBox>
 

@@ -1,5 +1,5 @@
-#include "CborRead.h"
-#include "EAbort.h"
+#include "net/CborRead.h"
+#include "errors/EAbort.h"
 
 #include <QVariantList>
 #include <QVariantMap>

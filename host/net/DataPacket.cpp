@@ -1,6 +1,6 @@
-#include "DataPacket.h"
-#include "CborRead.h"
-#include "EAbort.h"
+#include "net/DataPacket.h"
+#include "net/CborRead.h"
+#include "errors/EAbort.h"
 
 #include <QCborStreamReader>
 #include <QSet>

@@ -1,6 +1,6 @@
-#include "Frame.h"
-#include "CborRead.h"
-#include "EAbort.h"
+#include "net/Frame.h"
+#include "net/CborRead.h"
+#include "errors/EAbort.h"
 
 #include <QBuffer>
 #include <QCborArray>

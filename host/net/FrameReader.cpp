@@ -1,5 +1,5 @@
-#include "FrameReader.h"
-#include "Frame.h"
+#include "net/FrameReader.h"
+#include "net/Frame.h"
 
 #include <QIODevice>
 #include <QtEndian>

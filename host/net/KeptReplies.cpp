@@ -1,4 +1,4 @@
-#include "KeptReplies.h"
+#include "net/KeptReplies.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "LinkTls.h"
-#include "EAbort.h"
+#include "net/LinkTls.h"
+#include "errors/EAbort.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "TClientDataSet.h"
-#include "DataPacket.h"
-#include "EAbort.h"
+#include "net/TClientDataSet.h"
+#include "net/DataPacket.h"
+#include "errors/EAbort.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDataSet.h"
+#include "data/TDataSet.h"
 #include "suite_export.h"
 
 #include <QByteArray>

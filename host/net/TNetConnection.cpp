@@ -1,10 +1,10 @@
-#include "TNetConnection.h"
-#include "EAbort.h"
-#include "Frame.h"
-#include "FrameReader.h"
-#include "KeptReplies.h"
-#include "LinkTls.h"
-#include "Session.h"
+#include "net/TNetConnection.h"
+#include "errors/EAbort.h"
+#include "net/Frame.h"
+#include "net/FrameReader.h"
+#include "net/KeptReplies.h"
+#include "net/LinkTls.h"
+#include "app/Session.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>

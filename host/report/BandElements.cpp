@@ -1,5 +1,5 @@
-#include "BandElements.h"
-#include "EAbort.h"
+#include "report/BandElements.h"
+#include "errors/EAbort.h"
 
 #include <QColor>
 #include <QSqlRecord>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ReportDefinition.h"
-#include "ReportExpression.h"
-#include "ReportFormat.h"
-#include "ReportSink.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportExpression.h"
+#include "report/ReportFormat.h"
+#include "report/ReportSink.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "PageStore.h"
-#include "EAbort.h"
-#include "ReportFile.h"
+#include "report/PageStore.h"
+#include "errors/EAbort.h"
+#include "report/output/ReportFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "suite_export.h"
-#include "ReportPage.h"
+#include "report/ReportPage.h"
 
 #include <QMutex>
 #include <atomic>

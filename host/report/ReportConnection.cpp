@@ -1,7 +1,7 @@
-#include "ReportConnection.h"
-#include "SqlGuard.h"
+#include "report/ReportConnection.h"
+#include "data/SqlGuard.h"
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 #include <QAtomicInt>
 #include <QDeadlineTimer>

@@ -1,10 +1,10 @@
-#include "ReportDefinition.h"
-#include "ShownText.h"
-#include "EAbort.h"
-#include "SqlBinding.h"
-#include "ReportExpression.h"
-#include "ReportFormat.h"
-#include "ReportTemplate.h"
+#include "report/ReportDefinition.h"
+#include "text/ShownText.h"
+#include "errors/EAbort.h"
+#include "data/SqlBinding.h"
+#include "report/ReportExpression.h"
+#include "report/ReportFormat.h"
+#include "report/ReportTemplate.h"
 
 #include <QDir>
 #include <QFile>

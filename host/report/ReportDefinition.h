@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ReportElement.h"
-#include "SqlDialect.h"
-#include "TParams.h"
+#include "report/ReportElement.h"
+#include "data/SqlDialect.h"
+#include "data/TParams.h"
 #include "suite_export.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "ReportDefinitionStore.h"
+#include "report/ReportDefinitionStore.h"
 
 #include <QFileInfo>
 #include <QHash>

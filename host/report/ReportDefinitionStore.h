@@ -1,7 +1,7 @@
 #pragma once
 
 #include "suite_export.h"
-#include "ReportDefinition.h"
+#include "report/ReportDefinition.h"
 
 #include <optional>
 

@@ -1,5 +1,5 @@
-#include "ReportElement.h"
-#include "ReportFormat.h"
+#include "report/ReportElement.h"
+#include "report/ReportFormat.h"
 
 #include <QRegularExpression>
 

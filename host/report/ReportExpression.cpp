@@ -1,5 +1,5 @@
-#include "ReportExpression.h"
-#include "ReportFormat.h"
+#include "report/ReportExpression.h"
+#include "report/ReportFormat.h"
 
 #include <QDate>
 #include <cmath>

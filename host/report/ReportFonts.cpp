@@ -1,5 +1,5 @@
-#include "ReportFonts.h"
-#include "EAbort.h"
+#include "report/ReportFonts.h"
+#include "errors/EAbort.h"
 
 #include <QDir>
 #include <QFileInfo>

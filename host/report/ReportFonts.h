@@ -1,8 +1,8 @@
 #pragma once
 
 #include "suite_export.h"
-#include "ReportPage.h"
-#include "TrueTypeFont.h"
+#include "report/ReportPage.h"
+#include "report/output/TrueTypeFont.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "ReportFormat.h"
+#include "report/ReportFormat.h"
 
 #include <QDateTime>
 #include <charconv>

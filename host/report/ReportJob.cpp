@@ -1,10 +1,10 @@
-#include "ReportJob.h"
-#include "EAbort.h"
-#include "Session.h"
-#include "ReportConnection.h"
-#include "ReportFormat.h"
-#include "ReportProgress.h"
-#include "ReportRun.h"
+#include "report/ReportJob.h"
+#include "errors/EAbort.h"
+#include "app/Session.h"
+#include "report/ReportConnection.h"
+#include "report/ReportFormat.h"
+#include "report/ui/ReportProgress.h"
+#include "report/ReportRun.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
-#include "ReportLayout.h"
-#include "ReportFonts.h"
+#include "report/ReportLayout.h"
+#include "report/ReportFonts.h"
 
 #include <QColor>
 #include <QPageSize>

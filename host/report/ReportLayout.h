@@ -1,10 +1,10 @@
 #pragma once
 
 #include "suite_export.h"
-#include "ReportFormat.h"
-#include "ReportPage.h"
-#include "ReportSink.h"
-#include "TrueTypeFont.h"
+#include "report/ReportFormat.h"
+#include "report/ReportPage.h"
+#include "report/ReportSink.h"
+#include "report/output/TrueTypeFont.h"
 
 #include <QList>
 #include <QStringList>

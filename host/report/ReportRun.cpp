@@ -1,12 +1,12 @@
-#include "ReportRun.h"
-#include "BandElements.h"
-#include "Database.h"
-#include "EAbort.h"
-#include "SqlBinding.h"
-#include "SqlGuard.h"
-#include "ReportExpression.h"
-#include "ReportFormat.h"
-#include "ReportTemplate.h"
+#include "report/ReportRun.h"
+#include "report/BandElements.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "data/SqlBinding.h"
+#include "data/SqlGuard.h"
+#include "report/ReportExpression.h"
+#include "report/ReportFormat.h"
+#include "report/ReportTemplate.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

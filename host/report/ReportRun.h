@@ -1,10 +1,10 @@
 #pragma once
 
-#include "SqlDialect.h"
-#include "TParams.h"
+#include "data/SqlDialect.h"
+#include "data/TParams.h"
 #include "suite_export.h"
-#include "ReportDefinition.h"
-#include "ReportSink.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportSink.h"
 
 #include <QSqlDatabase>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ReportDefinition.h"
-#include "ReportPage.h"
+#include "report/ReportDefinition.h"
+#include "report/ReportPage.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "ReportTemplate.h"
-#include "EAbort.h"
-#include "ListString.h"
-#include "ReportFormat.h"
+#include "report/ReportTemplate.h"
+#include "errors/EAbort.h"
+#include "text/ListString.h"
+#include "report/ReportFormat.h"
 
 #include <QRegularExpression>
 #include <QSqlRecord>

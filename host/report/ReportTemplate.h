@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TParams.h"
+#include "data/TParams.h"
 #include "suite_export.h"
 
 #include <QList>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "TParams.h"
+#include "data/TParams.h"
 #include "suite_export.h"
-#include "ReportDefinition.h"
+#include "report/ReportDefinition.h"
 
 #include <QObject>
 #include <QString>

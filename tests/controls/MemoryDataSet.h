@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDataSet.h"
+#include "data/TDataSet.h"
 
 // A data set filled by the test, standing for an in-memory client data set. Rows
 // loaded inactive become visible when the data set is opened.

@@ -1,7 +1,7 @@
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "MemoryDataSet.h"
 #include "ScriptedInteraction.h"
-#include "controls/TBtnPesquisa.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
 

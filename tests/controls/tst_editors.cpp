@@ -1,5 +1,5 @@
-#include "EAbort.h"
-#include "Consiste.h"
+#include "errors/EAbort.h"
+#include "validation/Consiste.h"
 #include "ScriptedInteraction.h"
 #include "controls/CalendarWeeks.h"
 #include "controls/TDateEditPlus.h"

@@ -1,4 +1,4 @@
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "ScriptedInteraction.h"
 #include "controls/FocusTracker.h"
 #include "controls/TControls.h"

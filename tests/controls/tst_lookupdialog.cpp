@@ -1,10 +1,10 @@
 #include "DialogDriver.h"
 #include "MemoryDataSet.h"
-#include "TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
-#include "controls/LookupDialog.h"
-#include "controls/LookupSqlModel.h"
-#include "controls/TextFold.h"
+#include "controls/lookup/LookupDialog.h"
+#include "controls/lookup/LookupSqlModel.h"
+#include "text/TextFold.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "Tabvalid.h"
+#include "validation/Tabvalid.h"
 #include "controls/TMaskEdit.h"
 
 #include <QSignalSpy>

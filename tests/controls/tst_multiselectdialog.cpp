@@ -1,7 +1,7 @@
 #include "DialogDriver.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "MemoryDataSet.h"
-#include "controls/MultiSelectDialog.h"
+#include "controls/pick/MultiSelectDialog.h"
 #include "controls/TMaskEdit.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 // The dialog that saves a form's choices as a parameter set: what it proposes, the period
 // each choice gives back with the dates it stands for, and a name it will not take.
-#include "controls/ParameterSetDialog.h"
+#include "sets/ParameterSetDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "DemoDb.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "GerabaseOptions.h"
-#include "TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 #include "TfrmListaPrecRel.h"
 
 #include <QDir>

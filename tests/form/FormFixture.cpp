@@ -2,7 +2,7 @@
 
 #include "Cli_Lpr07731.h"
 #include "Pkg_Lpr07731.h"
-#include "TApplication.h"
+#include "app/TApplication.h"
 #include "TfrmListaPrecRel.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "TDataSet.h"
+#include "data/TDataSet.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"

@@ -5,9 +5,9 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "Consiste.h"
+#include "validation/Consiste.h"
 #include "TfrmListaPrecRel.h"
-#include "controls/TBtnPesquisa.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"

@@ -4,8 +4,8 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "ListString.h"
-#include "TDataSet.h"
+#include "text/ListString.h"
+#include "data/TDataSet.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TControls.h"
 #include "net/TClientDataSet.h"

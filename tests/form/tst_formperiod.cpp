@@ -4,7 +4,7 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "Consiste.h"
+#include "validation/Consiste.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"

@@ -4,9 +4,9 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "Database.h"
+#include "data/Database.h"
 #include "TfrmListaPrecRel.h"
-#include "controls/TBtnPesquisa.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
 

@@ -5,7 +5,7 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "ListString.h"
+#include "text/ListString.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"

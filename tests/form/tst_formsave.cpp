@@ -5,9 +5,9 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "SaveLocation.h"
+#include "app/SaveLocation.h"
 #include "TfrmListaPrecRel.h"
-#include "controls/SavedNotice.h"
+#include "report/ui/SavedNotice.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"

@@ -6,13 +6,13 @@
 
 #include "controls/DialogDriver.h"
 #include "Cli_Lpr07731.h"
-#include "Database.h"
-#include "ListString.h"
+#include "data/Database.h"
+#include "text/ListString.h"
 #include "TfrmListaPrecRel.h"
-#include "controls/TBtnPesquisa.h"
+#include "controls/lookup/TBtnPesquisa.h"
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
-#include "controls/TextFold.h"
+#include "text/TextFold.h"
 #include "net/TClientDataSet.h"
 #include "report/TReportDesignerDialog.h"
 

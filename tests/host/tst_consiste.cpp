@@ -1,10 +1,10 @@
 // The suite's validation and calendar routines, the code page and the code normaliser.
-#include "Consiste.h"
-#include "Cp1252.h"
-#include "EAbort.h"
-#include "ListString.h"
+#include "validation/Consiste.h"
+#include "text/Cp1252.h"
+#include "errors/EAbort.h"
+#include "text/ListString.h"
 #include "ScriptedInteraction.h"
-#include "Tabvalid.h"
+#include "validation/Tabvalid.h"
 
 #include <QTest>
 

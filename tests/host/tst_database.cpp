@@ -1,9 +1,9 @@
 // Database faults as a person reads them: in Portuguese, naming the driver, the file or
 // host:port, and the cause, whatever the database said in its own words.
 
-#include "Database.h"
-#include "EAbort.h"
-#include "TADOIBQuery.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // Where parameter sets live: the user's files and the administrator's shared folder, what
 // a damaged or foreign file is taken for, and what the screens may not write.
-#include "EAbort.h"
-#include "ParameterSetStore.h"
+#include "errors/EAbort.h"
+#include "sets/ParameterSetStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // The query component, its parameters and the binding of values (never spliced into SQL).
-#include "Database.h"
-#include "EAbort.h"
-#include "ListString.h"
-#include "Qrddlgs.h"
-#include "SqlBinding.h"
-#include "TADOIBQuery.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "text/ListString.h"
+#include "data/Qrddlgs.h"
+#include "data/SqlBinding.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
 
 #include <QSqlError>

@@ -1,6 +1,6 @@
 // Periods that move with the processing date: the suite's weeks across a year end, in a
 // 53-week year, and the texts and file form a set keeps them in.
-#include "RelativePeriod.h"
+#include "sets/RelativePeriod.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // A session file with a setting that is not a valid value stops the program with a message
 // naming the file, the key and what is accepted: nothing falls back to a default silently,
 // and no value is cut to fit its field.
-#include "EAbort.h"
-#include "Session.h"
+#include "errors/EAbort.h"
+#include "app/Session.h"
 #include "report/ReportJob.h"
 
 #include <QTemporaryDir>

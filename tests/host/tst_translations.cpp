@@ -1,6 +1,6 @@
 // Qt's own dialogs in Portuguese once the suite's translations are installed, as the shell
 // does at start.
-#include "Translations.h"
+#include "app/Translations.h"
 
 #include <QApplication>
 #include <QFileDialog>

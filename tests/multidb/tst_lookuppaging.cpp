@@ -1,13 +1,13 @@
 // The lookup list's pages on SQLite, PostgreSQL and Firebird: every row read once, in
 // pages that the database answers by walking an index in order, not by sorting the table.
 
-#include "Database.h"
+#include "data/Database.h"
 #include "DbServers.h"
-#include "EAbort.h"
-#include "TADOIBQuery.h"
+#include "errors/EAbort.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
-#include "controls/LookupSqlModel.h"
-#include "controls/TextFold.h"
+#include "controls/lookup/LookupSqlModel.h"
+#include "text/TextFold.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,13 +1,13 @@
 // The screen's queries and the application server's supplier list on SQLite, PostgreSQL
 // and Firebird, over the same demo data: each result must be the one SQLite gives.
 
-#include "Database.h"
+#include "data/Database.h"
 #include "FormControls.h"
 #include "DbServers.h"
-#include "EAbort.h"
-#include "ListString.h"
-#include "Session.h"
-#include "TADOIBQuery.h"
+#include "errors/EAbort.h"
+#include "text/ListString.h"
+#include "app/Session.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
 #include "TfrmListaPrecRel.h"
 #include "net/DataPacket.h"

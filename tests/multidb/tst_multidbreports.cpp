@@ -1,10 +1,10 @@
 // The price-list reports on SQLite, PostgreSQL and Firebird over the same demo data: the
 // CSV file a run saves must be, byte for byte, the one SQLite gives.
 
-#include "Database.h"
-#include "EAbort.h"
-#include "ListString.h"
-#include "Session.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "text/ListString.h"
+#include "app/Session.h"
 #include "TestEnv.h"
 #include "report/ReportDefinitionStore.h"
 #include "report/TReportDesignerDialog.h"

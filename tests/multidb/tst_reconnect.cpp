@@ -1,8 +1,8 @@
 // The screen stays usable when its database comes back: a dropped link to the server is
 // opened again at the next query, and a server that stays away is named in the message.
-#include "Database.h"
-#include "EAbort.h"
-#include "TADOIBQuery.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
+#include "data/TADOIBQuery.h"
 #include "TestEnv.h"
 
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 // The application server keeps its supplier list while the data stays the same, and builds it
 // again once a change is committed, on each database that offers a cheap change mark.
-#include "Database.h"
+#include "data/Database.h"
 #include "TestEnv.h"
 #include "rdmConsListaPreco.h"
 

@@ -2,8 +2,8 @@
 // thread: what it serves, and that no misbehaving client stops it.
 
 #include "AppServer.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "TestCertificate.h"
 #include "TestEnv.h"
 #include "net/DataPacket.h"

@@ -1,7 +1,7 @@
 // Data packets, protocol frames and the client data set: encodings round-trip and
 // every malformed input is refused with a clear error rather than half-loaded.
 
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"

@@ -2,10 +2,10 @@
 // them dies (SIGKILL, no goodbye on any link), workstations that know only haproxy's
 // address keep getting the whole list, whether their links sat idle or were mid-call.
 
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "HaproxyFront.h"
-#include "Session.h"
+#include "app/Session.h"
 #include "TestEnv.h"
 #include "net/DataPacket.h"
 #include "net/TNetConnection.h"

@@ -2,10 +2,10 @@
 // 127.0.0.1 with a session file pointing at the test's demo database.
 
 #include "TestCertificate.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "ScriptedServer.h"
-#include "Session.h"
+#include "app/Session.h"
 #include "TestEnv.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"

@@ -1,8 +1,8 @@
 // Lpr07700 stops at once on SIGTERM and SIGINT, on each database, and its port is free for
 // the next server as soon as it has gone.
 
-#include "EAbort.h"
-#include "Session.h"
+#include "errors/EAbort.h"
+#include "app/Session.h"
 #include "TestEnv.h"
 #include "net/TNetConnection.h"
 

@@ -1,5 +1,5 @@
-#include "EAbort.h"
-#include "SqlBinding.h"
+#include "errors/EAbort.h"
+#include "data/SqlBinding.h"
 #include "report/ReportDefinition.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "ReportFixture.h"
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinitionStore.h"
-#include "report/ReportEditDialog.h"
+#include "report/ui/ReportEditDialog.h"
 
 #include <QDir>
 #include <QLabel>

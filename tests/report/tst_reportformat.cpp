@@ -1,6 +1,6 @@
-#include "EAbort.h"
-#include "TParams.h"
-#include "report/CsvReportWriter.h"
+#include "errors/EAbort.h"
+#include "data/TParams.h"
+#include "report/output/CsvReportWriter.h"
 #include "report/ReportFormat.h"
 #include "report/ReportTemplate.h"
 

@@ -3,8 +3,8 @@
 // printing honours the dialog's range, copies and collation, and the preview shows page
 // 1 while the rest is still being laid out.
 
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 #include "ReportFixture.h"
 #include "ScriptedInteraction.h"
 #include "SyntheticReports.h"
@@ -12,8 +12,8 @@
 #include "report/ReportConnection.h"
 #include "report/ReportJob.h"
 #include "report/ReportLayout.h"
-#include "report/ReportPreviewDialog.h"
-#include "report/ReportPreviewView.h"
+#include "report/ui/ReportPreviewDialog.h"
+#include "report/ui/ReportPreviewView.h"
 #include "report/ReportRun.h"
 
 #include <QAtomicInt>

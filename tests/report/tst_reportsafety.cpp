@@ -3,16 +3,16 @@
 // disk that refuses the file, the run's limits, and temporaries left by a killed save.
 // Whatever the end, no partial file and no open connection remain.
 
-#include "Database.h"
+#include "data/Database.h"
 #include "DemoSchema.h"
-#include "Session.h"
-#include "EAbort.h"
+#include "app/Session.h"
+#include "errors/EAbort.h"
 #include "ReportFixture.h"
 #include "ScriptedInteraction.h"
 #include "SyntheticReports.h"
 #include "report/ReportConnection.h"
 #include "report/ReportJob.h"
-#include "report/ReportProgress.h"
+#include "report/ui/ReportProgress.h"
 #include "report/ReportRun.h"
 
 #include <QCryptographicHash>

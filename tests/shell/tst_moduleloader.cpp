@@ -1,4 +1,4 @@
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "ModuleLoader.h"
 
 #include <QTest>

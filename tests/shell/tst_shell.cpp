@@ -2,12 +2,12 @@
 // batch issue of the price list, refusals included.
 #include "form/FormFixture.h"
 
-#include "Consiste.h"
+#include "validation/Consiste.h"
 #include "report/SyntheticReports.h"
-#include "Session.h"
-#include "ListString.h"
-#include "RelativePeriod.h"
-#include "Zelmora.h"
+#include "app/Session.h"
+#include "text/ListString.h"
+#include "sets/RelativePeriod.h"
+#include "validation/Zelmora.h"
 
 #include <QDir>
 #include <QElapsedTimer>

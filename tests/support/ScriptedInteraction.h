@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Interaction.h"
-#include "ParameterSet.h"
+#include "app/Interaction.h"
+#include "sets/ParameterSet.h"
 
 #include <QStringList>
 #include <functional>

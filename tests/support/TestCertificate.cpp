@@ -1,5 +1,5 @@
 #include "TestCertificate.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 #include "net/LinkTls.h"
 
 #include <QDir>

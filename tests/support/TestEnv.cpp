@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 #include "TestCertificate.h"
-#include "Database.h"
-#include "EAbort.h"
+#include "data/Database.h"
+#include "errors/EAbort.h"
 
 #include <QCoreApplication>
 #include <QFile>

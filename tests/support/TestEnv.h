@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Session.h"
+#include "app/Session.h"
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>

@@ -1,8 +1,0 @@
-#include "SuiteLibrary.h"
-
-#include <SuiteVersion.h>
-
-const char *SuiteLibrary::version()
-{
-    return SUITE_VERSION;
-}

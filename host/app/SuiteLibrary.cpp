@@ -1,0 +1,8 @@
+#include "app/SuiteLibrary.h"
+
+#include <SuiteVersion.h>
+
+const char *SuiteLibrary::version()
+{
+    return SUITE_VERSION;
+}

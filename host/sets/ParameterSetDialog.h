@@ -1,0 +1,44 @@
+#pragma once
+
+#include "suite_export.h"
+#include "sets/ParameterSet.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+// Asks how to save a form's choices as a parameter set: its name (one of the user's sets
+// is offered to be replaced), its period (fixed dates, the current week, the next week,
+// a week counted from the current one, the current month), with the dates it stands for
+// today, and whether the screen applies it when it opens. The proposed name comes selected,
+// so typing replaces it; until the person ticks or unticks "Aplicar ao abrir", the box says
+// whether the set named is the one the screen applies now, so saving never moves the
+// default unasked.
+class SUITE_EXPORT ParameterSetDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    ParameterSetDialog(const ParameterSetQuestion &question, QWidget *parent = nullptr);
+
+    // The answers as they stand.
+    ParameterSetQuestion answer() const;
+
+    // Shows the dialog; false when cancelled, else the answers are in question.
+    static bool run(QWidget *parent, ParameterSetQuestion &question);
+
+private:
+    RelativePeriod chosenPeriod() const;
+    void showDates();
+    void selectPeriod(const RelativePeriod &period);
+
+    ParameterSetQuestion m_question;
+    QComboBox *m_name;
+    QComboBox *m_period;
+    QSpinBox *m_weeks;
+    QLabel *m_dates;
+    QCheckBox *m_default;
+    bool m_defaultChosen = false; // the person ticked or unticked "Aplicar ao abrir"
+};
