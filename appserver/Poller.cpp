@@ -59,15 +59,27 @@ void Poller::dispatch()
 {
     epoll_event events[kBatch];
     const int n = ::epoll_wait(m_epoll, events, kBatch, 0);
-    for (int i = 0; i < n; ++i) {
-        const int fd = int(std::uint32_t(events[i].data.u64));
-        const std::uint64_t id = events[i].data.u64 >> 32;
-        const auto it = m_entries.find(fd);
-        if (it == m_entries.end() || it->second.id != id)
-            continue; // removed by a handler earlier in this batch
-        const std::uint32_t e = events[i].events;
-        // A copy: the handler may remove its own entry.
-        const Handler handler = it->second.handler;
-        handler((e & (EPOLLIN | EPOLLRDHUP)) != 0, (e & EPOLLOUT) != 0, (e & (EPOLLHUP | EPOLLERR)) != 0);
+    // What arrives first (handshakes, requests, ends), then what goes out: a new link's
+    // handshake does not wait behind every large reply being written.
+    for (const bool reading : {true, false}) {
+        for (int i = 0; i < n; ++i) {
+            const int fd = int(std::uint32_t(events[i].data.u64));
+            const std::uint64_t id = events[i].data.u64 >> 32;
+            const auto it = m_entries.find(fd);
+            if (it == m_entries.end() || it->second.id != id)
+                continue; // removed by a handler earlier in this batch
+            const std::uint32_t e = events[i].events;
+            const bool in = (e & (EPOLLIN | EPOLLRDHUP)) != 0;
+            const bool out = (e & EPOLLOUT) != 0;
+            const bool hangup = (e & (EPOLLHUP | EPOLLERR)) != 0;
+            if (reading ? !(in || hangup) : !out)
+                continue;
+            // A copy: the handler may remove its own entry.
+            const Handler handler = it->second.handler;
+            if (reading)
+                handler(in, false, hangup);
+            else
+                handler(false, true, false);
+        }
     }
 }

@@ -17,7 +17,10 @@ constexpr qsizetype kInputCap = 64 * 1024;
 constexpr int kReadSlice = 16 * 1024;
 // A reply longer than a few records goes out corked: full segments, one push at the end.
 constexpr qint64 kCorkFrom = 32 * 1024;
-constexpr qsizetype kMaxWrite = 1 << 30;
+// At most this much goes out per link at each turn of the loop, so that the links a worker
+// serves take turns in slices and a new link's handshake waits for none of their whole
+// replies.
+constexpr qsizetype kTurnBytes = 256 * 1024;
 
 QString libraryError()
 {
@@ -264,9 +267,10 @@ void TlsLink::flush()
         cork(true);
     Wait stop = Wait::None;
     QString why;
-    while (!m_out.isEmpty() && stop == Wait::None) {
+    qsizetype budget = kTurnBytes;
+    while (!m_out.isEmpty() && stop == Wait::None && budget > 0) {
         const QByteArray &part = m_out.constFirst();
-        const int length = int(qMin(part.size() - m_outPos, kMaxWrite));
+        const int length = int(qMin(part.size() - m_outPos, budget));
         ERR_clear_error();
         const int n = SSL_write(m_ssl, part.constData() + m_outPos, length);
         if (n <= 0) {
@@ -275,6 +279,7 @@ void TlsLink::flush()
         }
         m_outPos += n;
         m_unsent -= n;
+        budget -= n;
         if (m_outPos == part.size()) {
             m_out.removeFirst();
             m_outPos = 0;
@@ -283,7 +288,10 @@ void TlsLink::flush()
     if (corked)
         cork(false);
     switch (stop) {
-    case Wait::None: break;
+    case Wait::None:
+        if (!m_out.isEmpty()) // the turn is over: the rest at the next
+            want(m_wantRead, true);
+        break;
     case Wait::Read: m_writeWantsRead = true; break;
     case Wait::Write: want(m_wantRead, true); break;
     case Wait::Closed:
