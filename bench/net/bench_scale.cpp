@@ -1,7 +1,7 @@
 // bench_scale: Lpr07700 with many workstations at once, side by side with another build of
 // the server (--baseline, e.g. the one of the main branch) and with its floor.
 //
-//   bench_scale [--quick] [--keep DIR] [--baseline PATH/Lpr07700]
+//   bench_scale [--quick] [--keep DIR] [--baseline PATH/Lpr07700] [--only 2,5]
 //
 // 1. The floor: what one cached call must cost the server at least, measured here on this
 //    machine: the 50k-supplier reply encrypted (AES-256-GCM, TLS-sized records) and copied
@@ -21,7 +21,9 @@
 // 5. Siege: 500 workstations behind one address connecting at once, alone and while 300
 //    idle sockets and 300 stalled TLS greetings (40 bytes, then nothing) are held, half
 //    from that address and half from others (127.0.0.2-6), reopened as the server drops
-//    them: how many are served and how long they take to connect.
+//    them: how many are served and how long they take to connect; the CPU each workstation
+//    costs both ends (the floods' threads count with the clients), and the floor that sets
+//    for the last one to connect on these cores.
 //
 // The clients run in this process on the same cores as the server: their TLS costs about
 // what the server's does, so client-side time is in every latency. Quote ratios.
@@ -609,12 +611,14 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
     say(QStringLiteral("\n5. Cerco: %1 estações atrás de um endereço (127.0.0.1) conectam ao mesmo tempo e pedem a "
                        "lista de 1 mil")
             .arg(clients));
-    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8")
             .arg(QStringLiteral("servidor / cenário"), -52)
             .arg(QStringLiteral("servidas"), 8)
             .arg(QStringLiteral("erro"), 5)
             .arg(QStringLiteral("con p50"), 8)
             .arg(QStringLiteral("con p99"), 8)
+            .arg(QStringLiteral("CPU ms/estação serv+cli"), 23)
+            .arg(QStringLiteral("piso ms"), 7)
             .arg(QStringLiteral("observação")));
     const QList<QHostAddress> same{QHostAddress(QStringLiteral("127.0.0.1"))};
     QList<QHostAddress> others;
@@ -635,7 +639,11 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
             int reopened = 0;
             for (const auto &f : floods)
                 reopened += f->reopened();
-            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+            // Every workstation's handshake, hello and call, on the cores both ends share: the
+            // last cannot connect sooner than all that CPU takes on them.
+            const double perStation = (load.serverCpuMs + load.clientCpuMs) / clients;
+            const double floorMs = perStation * clients / QThread::idealThreadCount();
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8")
                     .arg(QStringLiteral("%1: %2").arg(
                              side.name, besieged ? QStringLiteral("com 300 ociosas e 300 saudações TLS paradas")
                                                  : QStringLiteral("sozinhas")),
@@ -644,6 +652,10 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
                     .arg(load.failed, 5)
                     .arg(cell(percentile(load.connectMs, 0.5), 1), 8)
                     .arg(cell(percentile(load.connectMs, 0.99), 1), 8)
+                    .arg(QStringLiteral("%1+%2").arg(cell(load.serverCpuMs / clients, 2),
+                                                     cell(load.clientCpuMs / clients, 2)),
+                         23)
+                    .arg(cell(floorMs), 7)
                     .arg((besieged ? QStringLiteral("ligações do cerco fechadas pelo servidor: %1 ").arg(reopened)
                                    : QString())
                          + load.firstError.left(100)));
@@ -662,7 +674,9 @@ int main(int argc, char *argv[])
         {{QStringLiteral("quick"), QStringLiteral("Menos casos e clientes.")},
          {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."), QStringLiteral("DIR")},
          {QStringLiteral("baseline"), QStringLiteral("Outro Lpr07700 para comparar lado a lado."),
-          QStringLiteral("EXE")}});
+          QStringLiteral("EXE")},
+         {QStringLiteral("only"), QStringLiteral("Só as partes de 2 a 5 listadas (o piso sempre)."),
+          QStringLiteral("2,5")}});
     parser.process(app);
     const bool quick = parser.isSet(QStringLiteral("quick"));
     QTemporaryDir temp;
@@ -706,10 +720,16 @@ int main(int argc, char *argv[])
         say(QStringLiteral("   Com o envio por TCP no loopback (cifrada registro a registro e escrita no soquete; CPU "
                            "da thread que envia, que no loopback também entrega ao soquete de destino): %1 ms")
                 .arg(sendFloor, 0, 'f', 2));
-        loadTable(sides, big, small, floor, sendFloor, quick);
-        coldBuild(sides, big);
-        unchangedList(sides, big, dir, reply);
-        siege(sides, small, quick ? 100 : 500);
+        const QStringList only = parser.value(QStringLiteral("only")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const auto part = [&](int n) { return only.isEmpty() || only.contains(QString::number(n)); };
+        if (part(2))
+            loadTable(sides, big, small, floor, sendFloor, quick);
+        if (part(3))
+            coldBuild(sides, big);
+        if (part(4))
+            unchangedList(sides, big, dir, reply);
+        if (part(5))
+            siege(sides, small, quick ? 100 : 500);
     } catch (const ESuiteError &e) {
         say(QStringLiteral("bench_scale: %1").arg(e.message()));
         return 1;
