@@ -6,6 +6,7 @@
 #include "ListBuilder.h"
 #include "Mailbox.h"
 #include "ServerLog.h"
+#include "ServerTls.h"
 #include "SupplierListCache.h"
 #include "TokenFailures.h"
 #include "net/LinkTls.h"
@@ -167,6 +168,7 @@ void AppServer::listen(const QString &host, quint16 port)
                                          "menos de %1 caracteres. Defina um token longo e aleatório, o mesmo no "
                                          "servidor e nas estações.")
                               .arg(LinkTls::MinTokenLength));
+    m_settings.context = ServerTls::context(m_settings.tls);
     QHostAddress address;
     if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         address = QHostAddress(QHostAddress::LocalHost);

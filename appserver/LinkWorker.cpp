@@ -1,8 +1,10 @@
 #include "LinkWorker.h"
 #include "errors/EAbort.h"
 #include "Mailbox.h"
+#include "Poller.h"
 #include "ServerLog.h"
 #include "ServerSettings.h"
+#include "TlsLink.h"
 #include "TokenFailures.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"
@@ -10,27 +12,19 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QSslSocket>
 #include <QTimer>
 
 namespace {
-constexpr qint64 kSocketBuffer = 256 * 1024; // bytes handed to a socket ahead of the peer
-constexpr qint64 kChunk = 64 * 1024;
+// The next request is read only while less than this of the last reply waits to go out.
+constexpr qint64 kSocketBuffer = 256 * 1024;
 constexpr int kClosingGraceMs = 2000;
 // A handshake takes a round trip or two: one that has not ended by then is dropped.
 constexpr qint64 kHandshakeLimitMs = 5000;
-
-qint64 unsent(const QSslSocket *socket)
-{
-    // What is not yet encrypted and what is encrypted and not yet sent: both are the
-    // peer's backlog.
-    return socket->bytesToWrite() + socket->encryptedBytesToWrite();
-}
 } // namespace
 
 struct LinkWorker::Peer
 {
-    Peer(QSslSocket *s, std::shared_ptr<LinkTicket> t) : socket(s), ticket(std::move(t))
+    Peer(TlsLink *l, std::shared_ptr<LinkTicket> t) : link(l), ticket(std::move(t))
     {
         since.start();
         idleSince.start();
@@ -38,7 +32,7 @@ struct LinkWorker::Peer
     const QString &name() const { return ticket->name; }
     bool identified() const { return ticket->state.load() == LinkTicket::Identified; }
 
-    QSslSocket *socket;
+    TlsLink *link;
     std::shared_ptr<LinkTicket> ticket;
     FrameReader reader{Frame::MaxHelloSize};
     bool held = false;    // a late refusal is waiting: nothing more is read
@@ -51,14 +45,12 @@ struct LinkWorker::Peer
     QElapsedTimer frameSince; // first byte of the request in progress
     QElapsedTimer writeSince; // last progress of the reply being sent
     QElapsedTimer closingSince;
-    QByteArrayList out; // reply parts not yet handed to the socket
-    qsizetype outOffset = 0;
 };
 
 LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
                        Build build, QObject *parent)
     : QObject(parent), m_settings(settings), m_log(log), m_failures(failures), m_settled(std::move(settled)),
-      m_build(std::move(build)), m_mailbox(new Mailbox(this))
+      m_build(std::move(build)), m_mailbox(new Mailbox(this)), m_poller(new Poller(this))
 {
 }
 
@@ -83,93 +75,71 @@ void LinkWorker::start()
 
 void LinkWorker::closeAll()
 {
-    for (auto &[socket, peer] : m_peers) {
-        socket->disconnect(this);
+    for (auto &[link, peer] : m_peers) {
+        link->disconnect(this);
         if (!peer->gone)
             peer->ticket->enter(LinkTicket::Gone);
-        socket->abort();
-        socket->deleteLater();
+        link->abort();
+        link->deleteLater();
     }
     m_peers.clear();
 }
 
-LinkWorker::Peer *LinkWorker::find(QSslSocket *socket)
+LinkWorker::Peer *LinkWorker::find(TlsLink *link)
 {
-    const auto it = m_peers.find(socket);
+    const auto it = m_peers.find(link);
     return it == m_peers.end() || it->second->gone ? nullptr : it->second.get();
 }
 
 void LinkWorker::adopt(qintptr descriptor, const std::shared_ptr<LinkTicket> &ticket)
 {
-    auto *socket = new QSslSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
-        ticket->enter(LinkTicket::Gone);
-        m_settled();
-        return;
-    }
-    socket->setSslConfiguration(m_settings.tls);
-    socket->setReadBufferSize(kChunk);
-    // Replies go out in several writes; without this the last small segment waits for the
-    // client's delayed acknowledgement (tens of milliseconds).
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_peers.emplace(socket, std::make_unique<Peer>(socket, ticket));
+    auto *link = new TlsLink(int(descriptor), m_settings.context.get(), m_poller, this);
+    m_peers.emplace(link, std::make_unique<Peer>(link, ticket));
 
-    connect(socket, &QSslSocket::readyRead, this, [this, socket] {
-        if (Peer *p = find(socket))
+    connect(link, &TlsLink::readyRead, this, [this, link] {
+        if (Peer *p = find(link))
             processInput(*p);
     });
-    connect(socket, &QSslSocket::bytesWritten, this, [this, socket] {
-        if (Peer *p = find(socket)) {
+    connect(link, &TlsLink::progressed, this, [this, link] {
+        if (Peer *p = find(link)) {
             p->writeSince.start();
             pump(*p);
         }
     });
-    // Only the encrypted payload counts as bytes of a frame.
-    connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
-        if (Peer *p = find(socket)) {
-            p->writeSince.start();
-            pump(*p);
-        }
-    });
-    connect(socket, &QSslSocket::encrypted, this, [this, socket] {
-        if (Peer *p = find(socket))
+    connect(link, &TlsLink::encrypted, this, [this, link] {
+        if (Peer *p = find(link))
             p->ticket->enter(LinkTicket::Hello);
     });
-    connect(socket, &QSslSocket::disconnected, this, [this, socket] { forget(socket); });
-    connect(socket, &QSslSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::SslHandshakeFailedError) {
-            if (Peer *p = find(socket))
-                drop(*p, QStringLiteral("falha na negociação TLS (%1)").arg(socket->errorString()));
-            return;
-        }
-        if (socket->state() == QAbstractSocket::UnconnectedState)
-            forget(socket);
+    connect(link, &TlsLink::closed, this, [this, link] { forget(link); });
+    connect(link, &TlsLink::failed, this, [this, link](const QString &why) {
+        if (Peer *p = find(link))
+            drop(*p, link->isEncrypted() ? QStringLiteral("falha na conexão TLS (%1)").arg(why)
+                                         : QStringLiteral("falha na negociação TLS (%1)").arg(why));
     });
     if (ticket->evict) {
         evict(ticket);
         return;
     }
-    socket->startServerEncryption();
+    link->startHandshake();
 }
 
 void LinkWorker::evict(const std::shared_ptr<LinkTicket> &ticket)
 {
-    for (auto &[socket, peer] : m_peers) {
+    for (auto &[link, peer] : m_peers) {
         if (peer->ticket != ticket || peer->gone)
             continue;
         if (!peer->identified()) {
-            QSslSocket *s = socket;
-            forget(s);
-            s->abort();
+            TlsLink *l = link;
+            forget(l);
+            l->abort();
         }
         return;
     }
 }
 
-void LinkWorker::forget(QSslSocket *socket)
+void LinkWorker::forget(TlsLink *link)
 {
-    const auto it = m_peers.find(socket);
+    const auto it = m_peers.find(link);
     if (it == m_peers.end() || it->second->gone)
         return;
     Peer &peer = *it->second;
@@ -177,10 +147,10 @@ void LinkWorker::forget(QSslSocket *socket)
     peer.gone = true;
     const bool wasPending = !peer.identified();
     peer.ticket->enter(LinkTicket::Gone);
-    socket->disconnect(this);
-    QTimer::singleShot(0, this, [this, socket] {
-        m_peers.erase(socket);
-        socket->deleteLater();
+    link->disconnect(this);
+    QTimer::singleShot(0, this, [this, link] {
+        m_peers.erase(link);
+        link->deleteLater();
     });
     if (wasPending)
         m_settled();
@@ -191,9 +161,8 @@ void LinkWorker::processInput(Peer &peer)
     if (peer.processing || peer.held)
         return;
     peer.processing = true;
-    while (!peer.gone && !peer.closing && !peer.held && !peer.awaiting && peer.out.isEmpty()
-           && unsent(peer.socket) < kSocketBuffer) {
-        const FrameReader::Status status = peer.reader.read(peer.socket);
+    while (!peer.gone && !peer.closing && !peer.held && !peer.awaiting && peer.link->unsent() < kSocketBuffer) {
+        const FrameReader::Status status = peer.reader.read(peer.link);
         if (peer.reader.started() && !peer.frameSince.isValid())
             peer.frameSince.start();
         if (status == FrameReader::Status::Incomplete)
@@ -272,10 +241,10 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
 void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QString &mark)
 {
     peer.awaiting = true;
-    QSslSocket *socket = peer.socket;
-    m_build(LinkTicket::nowMs(), [this, socket, method, mark](const QByteArray &packet, const QString &error) {
-        m_mailbox->post([this, socket, method, mark, packet, error] {
-            Peer *p = find(socket);
+    TlsLink *link = peer.link;
+    m_build(LinkTicket::nowMs(), [this, link, method, mark](const QByteArray &packet, const QString &error) {
+        m_mailbox->post([this, link, method, mark, packet, error] {
+            Peer *p = find(link);
             if (!p)
                 return;
             p->awaiting = false;
@@ -316,9 +285,9 @@ void LinkWorker::refuseToken(Peer &peer)
     // guessing tokens from one address costs more time at each wrong one.
     peer.held = true;
     peer.ticket->held = true;
-    QSslSocket *socket = peer.socket;
-    QTimer::singleShot(m_failures.delayFor(peer.ticket->address, m_settings.tokenDelayMs), this, [this, socket] {
-        if (Peer *p = find(socket)) {
+    TlsLink *link = peer.link;
+    QTimer::singleShot(m_failures.delayFor(peer.ticket->address, m_settings.tokenDelayMs), this, [this, link] {
+        if (Peer *p = find(link)) {
             p->held = false;
             refuse(*p, QStringLiteral("token de acesso inválido. Verifique o Token da seção [ServidorAplicacao] "
                                       "do arquivo de sessão."));
@@ -333,74 +302,58 @@ void LinkWorker::drop(Peer &peer, const QString &reason)
         m_log.line(line);
     else
         m_log.refusal(line);
-    QSslSocket *socket = peer.socket;
-    forget(socket);
-    socket->abort();
+    TlsLink *link = peer.link;
+    forget(link);
+    link->abort();
 }
 
 void LinkWorker::send(Peer &peer, const QByteArrayList &parts)
 {
-    if (peer.out.isEmpty() && unsent(peer.socket) == 0)
+    if (peer.link->unsent() == 0)
         peer.writeSince.start();
-    peer.out.append(parts);
-    pump(peer);
+    // The parts are shared (a cached list is the same buffer for every link), not copied.
+    for (const QByteArray &part : parts)
+        peer.link->send(part);
+    // The error reply goes out first; the link closes after it.
+    if (peer.closing)
+        peer.link->finish();
 }
 
 void LinkWorker::pump(Peer &peer)
 {
-    while (!peer.gone && !peer.out.isEmpty() && unsent(peer.socket) < kSocketBuffer) {
-        const QByteArray &part = peer.out.constFirst();
-        const qint64 n = qMin<qint64>(part.size() - peer.outOffset, kChunk);
-        const qint64 written = n > 0 ? peer.socket->write(part.constData() + peer.outOffset, n) : 0;
-        if (written < 0) {
-            drop(peer, QStringLiteral("falha ao enviar a resposta (%1)").arg(peer.socket->errorString()));
-            return;
-        }
-        peer.outOffset += written;
-        if (peer.outOffset >= part.size()) {
-            peer.out.removeFirst();
-            peer.outOffset = 0;
-        }
-    }
-    if (peer.gone || !peer.out.isEmpty())
+    if (peer.gone || peer.closing)
         return;
-    if (peer.closing) {
-        // The error reply goes out first; disconnectFromHost waits for it.
-        if (peer.socket->state() == QAbstractSocket::ConnectedState)
-            peer.socket->disconnectFromHost();
-        return;
-    }
-    if (unsent(peer.socket) == 0)
+    if (peer.link->unsent() == 0)
         peer.idleSince.restart();
     processInput(peer);
 }
 
 void LinkWorker::sweep()
 {
-    std::vector<QSslSocket *> sockets;
-    sockets.reserve(m_peers.size());
+    std::vector<TlsLink *> links;
+    links.reserve(m_peers.size());
     for (const auto &entry : m_peers)
-        sockets.push_back(entry.first);
+        links.push_back(entry.first);
     const qint64 helloMs = m_settings.helloMs;
     const qint64 writeMs = m_settings.writeMs;
-    for (QSslSocket *socket : sockets) {
-        Peer *peer = find(socket);
+    for (TlsLink *link : links) {
+        Peer *peer = find(link);
         // A peer waiting for its late refusal goes when that is sent; one waiting for the
         // list is not idle.
         if (!peer || peer->held || peer->awaiting)
             continue;
-        const bool sending = !peer->out.isEmpty() || unsent(socket) > 0;
+        const bool sending = link->unsent() > 0;
         if (!peer->identified() && peer->ticket->evict) {
-            forget(socket);
-            socket->abort();
-        } else if (!socket->isEncrypted() && peer->since.elapsed() > qMin(helloMs, kHandshakeLimitMs)) {
+            forget(link);
+            link->abort();
+        } else if (!link->isEncrypted() && peer->since.elapsed() > qMin(helloMs, kHandshakeLimitMs)) {
             drop(*peer, QStringLiteral("negociação TLS não concluída em %1 s").arg(qMin(helloMs, kHandshakeLimitMs) / 1000.0));
         } else if (!peer->identified() && !peer->closing && peer->since.elapsed() > helloMs) {
             drop(*peer, QStringLiteral("não se identificou em %1 s").arg(helloMs / 1000.0));
         } else if (peer->closing) {
             if (peer->closingSince.elapsed() > qMax<qint64>(kClosingGraceMs, writeMs)) {
-                forget(socket);
-                socket->abort();
+                forget(link);
+                link->abort();
             }
         } else if (sending) {
             if (peer->writeSince.isValid() && peer->writeSince.elapsed() > writeMs)

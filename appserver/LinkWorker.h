@@ -10,7 +10,8 @@
 #include <unordered_map>
 
 class Mailbox;
-class QSslSocket;
+class Poller;
+class TlsLink;
 class QTimer;
 class ServerLog;
 class TokenFailures;
@@ -66,10 +67,10 @@ private:
     void refuse(Peer &peer, const QString &reason);
     void refuseToken(Peer &peer);
     void drop(Peer &peer, const QString &reason);
-    void forget(QSslSocket *socket);
+    void forget(TlsLink *socket);
     void sweep();
     bool tokenMatches(const QString &token) const;
-    Peer *find(QSslSocket *socket);
+    Peer *find(TlsLink *socket);
 
     ServerSettings &m_settings;
     ServerLog &m_log;
@@ -79,5 +80,6 @@ private:
     Build m_build;
     QTimer *m_sweep = nullptr;
     Mailbox *m_mailbox;
-    std::unordered_map<QSslSocket *, std::unique_ptr<Peer>> m_peers;
+    Poller *m_poller; // the links' sockets
+    std::unordered_map<TlsLink *, std::unique_ptr<Peer>> m_peers;
 };

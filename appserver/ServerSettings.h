@@ -3,6 +3,9 @@
 #include <QSslConfiguration>
 #include <QString>
 #include <atomic>
+#include <memory>
+
+typedef struct ssl_ctx_st SSL_CTX;
 
 // What every part of the server reads: the limits (changed at any time, from any thread),
 // and the token and TLS identity (set before the server listens, read-only after).
@@ -19,4 +22,5 @@ struct ServerSettings
 
     QString token;
     QSslConfiguration tls;
+    std::shared_ptr<SSL_CTX> context; // made from tls when the server starts listening
 };

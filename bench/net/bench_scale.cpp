@@ -1,16 +1,18 @@
 // bench_scale: Lpr07700 with many workstations at once, side by side with another build of
 // the server (--baseline, e.g. the one of the main branch) and with its floor.
 //
-//   bench_scale [--quick] [--keep DIR] [--baseline PATH/Lpr07700]
+//   bench_scale [--quick] [--keep DIR] [--baseline PATH/Lpr07700] [--only 2,5]
 //
 // 1. The floor: what one cached call must cost the server at least, measured here on this
 //    machine: the 50k-supplier reply encrypted (AES-256-GCM, TLS-sized records) and copied
-//    once.
+//    once; and the same records written to a loopback TCP link, which adds what the kernel
+//    costs the sender.
 // 2. Load: 1, 50, 200 and 500 clients, each on a thread and a link of its own, 5 calls of
 //    the 50k list each (cached); 50 clients with the cache off; 200 clients of a 1k list.
 //    Calls per second, p50 and p99 of a call, p99 of the connection (TLS and hello), the
-//    server's CPU per call and against the floor, its cores in use, its resident memory
-//    before, at the peak and (after the 500-client burst) 10 s later.
+//    server's CPU per call and against both floors, the clients' CPU per call (this
+//    process), the server's cores in use, its resident memory before, at the peak and
+//    (after the 500-client burst) 10 s later.
 // 3. A cold build (cache off, 50k list, one client asking without pause) against a small
 //    call of another client: how long the small call takes meanwhile.
 // 4. The unchanged list: a workstation that holds the current list against one that does
@@ -19,7 +21,9 @@
 // 5. Siege: 500 workstations behind one address connecting at once, alone and while 300
 //    idle sockets and 300 stalled TLS greetings (40 bytes, then nothing) are held, half
 //    from that address and half from others (127.0.0.2-6), reopened as the server drops
-//    them: how many are served and how long they take to connect.
+//    them: how many are served and how long they take to connect; the CPU each workstation
+//    costs both ends (the floods' threads count with the clients), and the floor that sets
+//    for the last one to connect on these cores.
 //
 // The clients run in this process on the same cores as the server: their TLS costs about
 // what the server's does, so client-side time is in every latency. Quote ratios.
@@ -49,7 +53,14 @@
 #include <map>
 #include <memory>
 #include <libdeflate.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/evp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -103,10 +114,19 @@ struct Load
     QString firstError;
     double wallMs = 0;
     double serverCpuMs = 0;
+    double clientCpuMs = 0; // this process: the clients' TLS, reads and decoding
     double rssBefore = 0, rssPeak = 0, rssAfter = -1;
 
     int calls() const { return int(callMs.size()); }
 };
+
+double processCpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
 
 // `clients` threads, each connecting once and calling `calls` times; all start together.
 Load runLoad(ServerProcess &server, int clients, int calls, const QString &method = QStringLiteral("GetFornecedor"))
@@ -156,6 +176,7 @@ Load runLoad(ServerProcess &server, int clients, int calls, const QString &metho
         QThread::msleep(5);
     load.rssBefore = server.rssMb();
     const double cpuBefore = server.cpuMs();
+    const double clientBefore = processCpuMs();
     QElapsedTimer wall;
     {
         RssSampler sampler(server);
@@ -167,7 +188,15 @@ Load runLoad(ServerProcess &server, int clients, int calls, const QString &metho
         load.rssPeak = sampler.peak();
     }
     load.serverCpuMs = server.cpuMs() - cpuBefore;
+    load.clientCpuMs = processCpuMs() - clientBefore;
     return load;
+}
+
+double threadCpuMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
 // Encrypting the reply in TLS records and copying it once: the least a cached call costs.
@@ -179,8 +208,9 @@ double floorMs(const QByteArray &reply)
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
     std::vector<double> times;
     for (int run = 0; run < 30; ++run) {
-        QElapsedTimer clock;
-        clock.start();
+        // This thread's CPU, not the wall clock: on a shared machine a preempted run would
+        // raise the floor.
+        const double start = threadCpuMs();
         std::memcpy(copy.data(), reply.constData(), size_t(reply.size()));
         size_t at = 0;
         for (qsizetype offset = 0; offset < reply.size(); offset += 16384) {
@@ -194,8 +224,74 @@ double floorMs(const QByteArray &reply)
             EVP_EncryptFinal_ex(ctx, out.data() + at, &len);
             EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, tag);
         }
-        times.push_back(msSince(clock));
+        times.push_back(threadCpuMs() - start);
     }
+    EVP_CIPHER_CTX_free(ctx);
+    return median(times);
+}
+
+// What the kernel adds to the floor: the reply encrypted record by record and each record
+// written to a loopback TCP link (corked, as the server does) that another thread drains;
+// the CPU of the writing thread, which on loopback also carries the delivery to the
+// receiving socket. No server can send over TCP for less.
+double sendFloorMs(const QByteArray &reply)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    const int sender = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(sender, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    const int receiver = ::accept(listener, nullptr, nullptr);
+    ::close(listener);
+    constexpr int runs = 30;
+    const qint64 total = qint64(runs) * (reply.size() + reply.size() / 16384 * 22 + 22);
+    std::thread drain([receiver, total] {
+        std::vector<char> sink(256 * 1024);
+        qint64 got = 0;
+        while (got < total) {
+            const ssize_t n = ::recv(receiver, sink.data(), sink.size(), 0);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+    });
+    std::vector<unsigned char> record(16384 + 64);
+    unsigned char key[32] = {1}, iv[12] = {2};
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    std::vector<double> times;
+    const int on = 1, off = 0;
+    for (int run = 0; run < runs; ++run) {
+        const double start = threadCpuMs();
+        ::setsockopt(sender, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+        for (qsizetype offset = 0; offset < reply.size(); offset += 16384) {
+            const int n = int(std::min<qsizetype>(16384, reply.size() - offset));
+            int len = 0, tail = 0;
+            ++iv[11];
+            EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key, iv);
+            EVP_EncryptUpdate(ctx, record.data() + 5, &len,
+                              reinterpret_cast<const unsigned char *>(reply.constData()) + offset, n);
+            EVP_EncryptFinal_ex(ctx, record.data() + 5 + len, &tail);
+            EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, record.data() + 5 + len);
+            const size_t size = size_t(5 + len + 17);
+            for (size_t sent = 0; sent < size;) {
+                const ssize_t w = ::send(sender, record.data() + sent, size - sent, 0);
+                if (w <= 0)
+                    break;
+                sent += size_t(w);
+            }
+        }
+        ::setsockopt(sender, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
+        times.push_back(threadCpuMs() - start);
+    }
+    ::shutdown(sender, SHUT_WR);
+    drain.join();
+    ::close(sender);
+    ::close(receiver);
     EVP_CIPHER_CTX_free(ctx);
     return median(times);
 }
@@ -307,11 +403,12 @@ struct Side
     QString exe;
 };
 
-void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &small, double floor, bool quick)
+void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &small, double floor, double sendFloor,
+               bool quick)
 {
     say(QStringLiteral("\n2. Carga: cada cliente em sua thread e conexão, 5 chamadas (lista de 50 mil, exceto onde "
                        "dito)"));
-    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11")
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11 | %12 | %13")
             .arg(QStringLiteral("servidor / caso"), -30)
             .arg(QStringLiteral("ok/erro"), 9)
             .arg(QStringLiteral("chamadas/s"), 10)
@@ -320,6 +417,8 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
             .arg(QStringLiteral("con p99"), 8)
             .arg(QStringLiteral("CPU ms/ch"), 9)
             .arg(QStringLiteral("×piso"), 6)
+            .arg(QStringLiteral("×piso+envio"), 11)
+            .arg(QStringLiteral("CPU cli ms/ch"), 13)
             .arg(QStringLiteral("núcleos"), 7)
             .arg(QStringLiteral("RSS antes/pico/+10s MiB"), 24)
             .arg(QStringLiteral("observação")));
@@ -360,7 +459,8 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                                 ratio(throughput[sides.front().name + row.name], perSecond));
             if (!load.firstError.isEmpty())
                 note += QStringLiteral(" %1").arg(load.firstError.left(90));
-            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11")
+            const bool cached = row.setup == &big && row.cache > 0;
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11 | %12 | %13")
                     .arg(QStringLiteral("%1: %2").arg(side.name, row.name), -30)
                     .arg(QStringLiteral("%1/%2").arg(load.calls()).arg(load.failed), 9)
                     .arg(cell(perSecond, 1), 10)
@@ -368,7 +468,9 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                     .arg(cell(percentile(load.callMs, 0.99), 1), 8)
                     .arg(cell(percentile(load.connectMs, 0.99), 1), 8)
                     .arg(cell(cpuPerCall, 2), 9)
-                    .arg(row.setup == &big && row.cache > 0 ? cell(cpuPerCall / floor, 1) : QStringLiteral("-"), 6)
+                    .arg(cached ? cell(cpuPerCall / floor, 1) : QStringLiteral("-"), 6)
+                    .arg(cached ? cell(cpuPerCall / sendFloor, 2) : QStringLiteral("-"), 11)
+                    .arg(cell(load.clientCpuMs / std::max(1, load.calls()), 2), 13)
                     .arg(cell(load.serverCpuMs / load.wallMs, 2), 7)
                     .arg(QStringLiteral("%1/%2/%3")
                              .arg(cell(load.rssBefore), cell(load.rssPeak),
@@ -510,12 +612,14 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
     say(QStringLiteral("\n5. Cerco: %1 estações atrás de um endereço (127.0.0.1) conectam ao mesmo tempo e pedem a "
                        "lista de 1 mil")
             .arg(clients));
-    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8")
             .arg(QStringLiteral("servidor / cenário"), -52)
             .arg(QStringLiteral("servidas"), 8)
             .arg(QStringLiteral("erro"), 5)
             .arg(QStringLiteral("con p50"), 8)
             .arg(QStringLiteral("con p99"), 8)
+            .arg(QStringLiteral("CPU ms/estação serv+cli"), 23)
+            .arg(QStringLiteral("piso ms"), 7)
             .arg(QStringLiteral("observação")));
     const QList<QHostAddress> same{QHostAddress(QStringLiteral("127.0.0.1"))};
     QList<QHostAddress> others;
@@ -536,7 +640,11 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
             int reopened = 0;
             for (const auto &f : floods)
                 reopened += f->reopened();
-            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+            // Every workstation's handshake, hello and call, on the cores both ends share: the
+            // last cannot connect sooner than all that CPU takes on them.
+            const double perStation = (load.serverCpuMs + load.clientCpuMs) / clients;
+            const double floorMs = perStation * clients / QThread::idealThreadCount();
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8")
                     .arg(QStringLiteral("%1: %2").arg(
                              side.name, besieged ? QStringLiteral("com 300 ociosas e 300 saudações TLS paradas")
                                                  : QStringLiteral("sozinhas")),
@@ -545,6 +653,10 @@ void siege(const std::vector<Side> &sides, const Setup &small, int clients)
                     .arg(load.failed, 5)
                     .arg(cell(percentile(load.connectMs, 0.5), 1), 8)
                     .arg(cell(percentile(load.connectMs, 0.99), 1), 8)
+                    .arg(QStringLiteral("%1+%2").arg(cell(load.serverCpuMs / clients, 2),
+                                                     cell(load.clientCpuMs / clients, 2)),
+                         23)
+                    .arg(cell(floorMs), 7)
                     .arg((besieged ? QStringLiteral("ligações do cerco fechadas pelo servidor: %1 ").arg(reopened)
                                    : QString())
                          + load.firstError.left(100)));
@@ -563,7 +675,9 @@ int main(int argc, char *argv[])
         {{QStringLiteral("quick"), QStringLiteral("Menos casos e clientes.")},
          {QStringLiteral("keep"), QStringLiteral("Pasta onde guardar e reaproveitar as bases."), QStringLiteral("DIR")},
          {QStringLiteral("baseline"), QStringLiteral("Outro Lpr07700 para comparar lado a lado."),
-          QStringLiteral("EXE")}});
+          QStringLiteral("EXE")},
+         {QStringLiteral("only"), QStringLiteral("Só as partes de 2 a 5 listadas (o piso sempre)."),
+          QStringLiteral("2,5")}});
     parser.process(app);
     const bool quick = parser.isSet(QStringLiteral("quick"));
     QTemporaryDir temp;
@@ -593,6 +707,7 @@ int main(int argc, char *argv[])
             reply = link(holder, server.port)->call(QStringLiteral("GetFornecedor")).toByteArray();
         }
         const double floor = floorMs(reply);
+        const double sendFloor = sendFloorMs(reply);
         say(QStringLiteral("bench_scale: %1 núcleos; lado a lado: %2").arg(QThread::idealThreadCount()).arg([&] {
             QStringList names;
             for (const Side &s : sides)
@@ -603,10 +718,19 @@ int main(int argc, char *argv[])
                            "uma vez: %2 ms")
                 .arg(reply.size())
                 .arg(floor, 0, 'f', 2));
-        loadTable(sides, big, small, floor, quick);
-        coldBuild(sides, big);
-        unchangedList(sides, big, dir, reply);
-        siege(sides, small, quick ? 100 : 500);
+        say(QStringLiteral("   Com o envio por TCP no loopback (cifrada registro a registro e escrita no soquete; CPU "
+                           "da thread que envia, que no loopback também entrega ao soquete de destino): %1 ms")
+                .arg(sendFloor, 0, 'f', 2));
+        const QStringList only = parser.value(QStringLiteral("only")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const auto part = [&](int n) { return only.isEmpty() || only.contains(QString::number(n)); };
+        if (part(2))
+            loadTable(sides, big, small, floor, sendFloor, quick);
+        if (part(3))
+            coldBuild(sides, big);
+        if (part(4))
+            unchangedList(sides, big, dir, reply);
+        if (part(5))
+            siege(sides, small, quick ? 100 : 500);
     } catch (const ESuiteError &e) {
         say(QStringLiteral("bench_scale: %1").arg(e.message()));
         return 1;
