@@ -1,5 +1,5 @@
 #include "ServerTls.h"
-#include "EAbort.h"
+#include "errors/EAbort.h"
 
 #include <QSslCertificate>
 #include <QSslKey>
