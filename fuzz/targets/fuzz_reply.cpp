@@ -1,6 +1,7 @@
 // What the screen reads from the application server: a reply frame's payload, and the
 // data packet it carries (or the input itself taken as a packet). A packet that decodes
-// is encoded again and must decode to the same fields and rows.
+// is encoded again and must decode to the same fields and rows; the client data set, which
+// reads packets in place, refuses what decode refuses and holds the values decode gives.
 #include "errors/EAbort.h"
 #include "FuzzTarget.h"
 #include "net/DataPacket.h"
@@ -14,7 +15,13 @@ void checkPacket(const QByteArray &bytes)
     try {
         packet = DataPacket::decode(bytes);
     } catch (const ESuiteError &) {
-        return;
+        TClientDataSet refused;
+        try {
+            refused.setData(bytes);
+        } catch (const ESuiteError &) {
+            return;
+        }
+        fuzz::violated("pacote inválido aceito pelo conjunto de dados");
     }
     DataPacket back;
     try {
@@ -36,6 +43,13 @@ void checkPacket(const QByteArray &bytes)
     }
     if (cds.RecordCount() != int(packet.rows.size()))
         fuzz::violated("conjunto de dados com outro número de linhas");
+    for (int r = 0; r < cds.RecordCount(); ++r)
+        for (int c = 0; c < int(packet.fields.size()); ++c) {
+            const QVariant held = cds.rowValue(r, c);
+            const QVariant &decoded = packet.rows[size_t(r)][c];
+            if (held.metaType() != decoded.metaType() || held.toString() != decoded.toString())
+                fuzz::violated("conjunto de dados com outro valor que o pacote");
+        }
 }
 } // namespace
 

@@ -59,6 +59,8 @@ int columnOf(const QStringList &columns, const QString &name)
 }
 } // namespace
 
+TDataSetStore::~TDataSetStore() = default;
+
 TDataSet::TDataSet(QObject *parent) : QObject(parent) { }
 
 TDataSet::~TDataSet() = default;
@@ -124,7 +126,7 @@ int TDataSet::RecordCount()
         return 0;
     while (!m_complete && fetchMore()) {
     }
-    return int(m_rows.size());
+    return fetchedCount();
 }
 
 bool TDataSet::Locate(const QString &fieldName, const QVariant &value)
@@ -134,7 +136,7 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value)
         return false;
     const QString wanted = value.toString();
     for (int row = 0; fetchTo(row); ++row) {
-        if (m_rows[size_t(row)].value(f.columnIndex()).toString() == wanted) {
+        if (rowValue(row, f.columnIndex()).toString() == wanted) {
             m_current = row;
             return true;
         }
@@ -146,15 +148,17 @@ bool TDataSet::fetchTo(int row)
 {
     if (row < 0)
         return false;
-    while (row >= int(m_rows.size())) {
+    while (row >= fetchedCount()) {
         if (m_complete || !fetchMore())
-            return row < int(m_rows.size());
+            return row < fetchedCount();
     }
     return true;
 }
 
 QVariant TDataSet::rowValue(int row, int column) const
 {
+    if (m_store)
+        return row >= 0 && row < m_store->rowCount() ? m_store->value(row, column) : QVariant();
     if (row < 0 || row >= int(m_rows.size()))
         return QVariant();
     return m_rows[size_t(row)].value(column);
@@ -171,6 +175,7 @@ QVariant TDataSet::currentValue(int column) const
 void TDataSet::beginData(const QStringList &columns)
 {
     m_rows.clear();
+    m_store.reset();
     m_columns = columns;
     m_complete = false;
     m_current = 0;
@@ -187,7 +192,7 @@ void TDataSet::beginData(const QStringList &columns)
 void TDataSet::endData()
 {
     m_complete = true;
-    if (IndexFieldNames.trimmed().isEmpty() || m_rows.size() < 2)
+    if (IndexFieldNames.trimmed().isEmpty() || fetchedCount() < 2)
         return;
     QVector<int> columns;
     for (const QString &name : IndexFieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts))
@@ -195,6 +200,10 @@ void TDataSet::endData()
             columns << c;
     if (columns.isEmpty())
         return;
+    if (m_store) {
+        m_store->sortBy(columns);
+        return;
+    }
     // Each text once: folded first, as written for ties.
     struct Key
     {
@@ -231,6 +240,12 @@ void TDataSet::appendRow(QVector<QVariant> row)
     m_rows.push_back(std::move(row));
 }
 
+void TDataSet::setStore(std::unique_ptr<TDataSetStore> store)
+{
+    m_rows.clear();
+    m_store = std::move(store);
+}
+
 void TDataSet::setActive(bool active)
 {
     if (m_active == active)
@@ -246,6 +261,7 @@ void TDataSet::resetRows()
 {
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_store.reset();
     m_complete = true;
     m_current = 0;
 }

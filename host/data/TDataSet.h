@@ -12,6 +12,19 @@
 
 class TDataSet;
 
+// Rows a data set keeps in a form of their own instead of one QVariant per value: a client
+// data set leaves a packet's values in the packet's bytes and makes one only when asked.
+class SUITE_EXPORT TDataSetStore
+{
+public:
+    virtual ~TDataSetStore();
+    virtual int rowCount() const = 0;
+    // Null for a null value, else a QString.
+    virtual QVariant value(int row, int column) const = 0;
+    // Orders the rows as TDataSet::IndexFieldNames says, by the values of these columns.
+    virtual void sortBy(const QVector<int> &columns) = 0;
+};
+
 // One column of a data set. Persistent fields are declared before the data set
 // opens and carry the labels, widths and text callbacks that lists show.
 class SUITE_EXPORT TField
@@ -109,7 +122,7 @@ public:
     // Row access for lists: true when row exists (fetching up to it).
     bool fetchTo(int row);
     // Rows fetched so far and whether the cursor is exhausted.
-    int fetchedCount() const { return int(m_rows.size()); }
+    int fetchedCount() const { return m_store ? m_store->rowCount() : int(m_rows.size()); }
     bool fetchedAll() const { return m_complete; }
     QVariant rowValue(int row, int column) const;
     QVariant currentValue(int column) const;
@@ -129,6 +142,8 @@ protected:
     // Called by subclasses when data arrives.
     void beginData(const QStringList &columns);
     void appendRow(QVector<QVariant> row);
+    // All the rows at once, kept by the store (between beginData and endData, instead of appendRow).
+    void setStore(std::unique_ptr<TDataSetStore> store);
     void endData();
     void setActive(bool active);
     void resetRows();
@@ -140,6 +155,7 @@ private:
     std::vector<std::unique_ptr<TField>> m_fields;
     QStringList m_columns;
     std::vector<QVector<QVariant>> m_rows;
+    std::unique_ptr<TDataSetStore> m_store; // when set, it holds the rows and m_rows is empty
     bool m_complete = true;
     bool m_dynamicFields = false;
     bool m_active = false;

@@ -1,6 +1,7 @@
 #include "net/DataPacket.h"
 #include "net/CborRead.h"
 #include "errors/EAbort.h"
+#include "net/PacketRows.h"
 
 #include <QCborStreamReader>
 #include <QSet>
@@ -32,14 +33,33 @@ public:
     DataPacket read()
     {
         DataPacket packet;
+        readPacket(packet, false);
+        return packet;
+    }
+
+    // The fields into packet and the rows in place; null when only read() can say what the
+    // rows hold (see DataPacket::decodeInPlace).
+    std::unique_ptr<PacketRows> readInPlace(DataPacket &packet)
+    {
+        readPacket(packet, true);
+        return std::move(m_inPlace);
+    }
+
+private:
+    void readPacket(DataPacket &packet, bool inPlace)
+    {
         if (m_bytes.isEmpty())
             invalid(QStringLiteral("vazio"));
         if (!m_reader.isMap())
             invalid(QStringLiteral("não começa por um mapa CBOR"));
+        const bool definite = m_reader.isLengthKnown();
+        const quint64 pairs = definite ? m_reader.length() : 0;
+        quint64 pairsRead = 0;
         enter();
         bool haveFields = false;
         bool haveRows = false;
         while (more()) {
+            ++pairsRead;
             QString key;
             if (!CborRead::readText(m_reader, key))
                 invalid(QStringLiteral("chave do mapa não é texto"));
@@ -51,6 +71,18 @@ public:
             } else if (key == QLatin1String("rows")) {
                 if (!haveFields)
                     invalid(QStringLiteral("\"rows\" antes de \"fields\""));
+                if (inPlace) {
+                    // The rows must close the packet, as a writer puts them: what would
+                    // follow them is left to read().
+                    qsizetype end = 0;
+                    m_inPlace = PacketRows::scan(m_bytes, m_reader.currentOffset(), int(packet.fields.size()),
+                                                 m_budget, end);
+                    const bool closes = definite ? pairsRead == pairs && end == m_bytes.size()
+                                                 : end + 1 == m_bytes.size() && m_bytes.at(end) == char(0xFF);
+                    if (!closes)
+                        m_inPlace.reset();
+                    return;
+                }
                 readRows(packet);
                 haveRows = true;
             } else if (!CborRead::skip(m_reader)) {
@@ -68,10 +100,8 @@ public:
             invalid(QStringLiteral("falta a lista de linhas \"rows\""));
         if (m_reader.currentOffset() != m_bytes.size())
             invalid(QStringLiteral("bytes sobrando após o pacote"));
-        return packet;
     }
 
-private:
     void check()
     {
         if (m_reader.lastError() != QCborError::NoError)
@@ -193,6 +223,7 @@ private:
     const QByteArray &m_bytes;
     QCborStreamReader m_reader;
     qint64 m_budget;
+    std::unique_ptr<PacketRows> m_inPlace;
 };
 
 } // namespace
@@ -208,6 +239,15 @@ QByteArray DataPacket::encode() const
 DataPacket DataPacket::decode(const QByteArray &packet)
 {
     return PacketReader(packet).read();
+}
+
+std::unique_ptr<PacketRows> DataPacket::decodeInPlace(const QByteArray &packet, QList<Field> &fields)
+{
+    DataPacket header;
+    std::unique_ptr<PacketRows> rows = PacketReader(packet).readInPlace(header);
+    if (rows)
+        fields = std::move(header.fields);
+    return rows;
 }
 
 DataPacket::Writer::Writer(const QList<Field> &fields) : m_writer(&m_data), m_fieldCount(int(fields.size()))

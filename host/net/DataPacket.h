@@ -9,7 +9,10 @@
 #include <QStringView>
 #include <QVariant>
 #include <QVector>
+#include <memory>
 #include <vector>
+
+class PacketRows;
 
 // A data packet: field definitions plus rows, the form in which the application
 // server hands a data set to a TClientDataSet.
@@ -41,6 +44,12 @@ public:
     // well-formed packet, or when its rows would take more than a dozen times the
     // packet's size in memory (a real list takes about eight).
     static DataPacket decode(const QByteArray &packet);
+    // The same packet with its rows read in place (PacketRows: the values stay in the packet's
+    // bytes, which are shared, not copied), the field definitions into fields. Null, fields
+    // untouched, when the rows take a form only decode() reads (a tag, a text in chunks, keys
+    // after "rows") or are malformed: decode() then gives them or says what is wrong. Raises
+    // what decode() raises for a malformed map or field list.
+    static std::unique_ptr<PacketRows> decodeInPlace(const QByteArray &packet, QList<Field> &fields);
 
     // Writes a packet row by row, without holding the rows.
     class SUITE_EXPORT Writer

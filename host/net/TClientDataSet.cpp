@@ -1,5 +1,6 @@
 #include "net/TClientDataSet.h"
 #include "net/DataPacket.h"
+#include "net/PacketRows.h"
 #include "errors/EAbort.h"
 
 #include <QStringList>
@@ -16,11 +17,19 @@ void TClientDataSet::setData(const QVariant &data)
 
 void TClientDataSet::setData(const QByteArray &packet)
 {
-    DataPacket data = DataPacket::decode(packet);
+    // A packet as servers write it is read in place; any other form the general way, which
+    // also says what is wrong with a malformed one.
+    QList<DataPacket::Field> fields;
+    std::unique_ptr<PacketRows> inPlace = DataPacket::decodeInPlace(packet, fields);
+    DataPacket data;
+    if (!inPlace) {
+        data = DataPacket::decode(packet);
+        fields = data.fields;
+    }
 
     QStringList columns;
-    columns.reserve(data.fields.size());
-    for (const DataPacket::Field &f : std::as_const(data.fields))
+    columns.reserve(fields.size());
+    for (const DataPacket::Field &f : std::as_const(fields))
         columns.append(f.name);
 
     const bool persistent = FieldCount() > 0 && !m_fieldsFromPacket;
@@ -39,10 +48,12 @@ void TClientDataSet::setData(const QByteArray &packet)
     m_fieldsFromPacket = !persistent;
     beginData(columns);
     if (m_fieldsFromPacket) {
-        for (const DataPacket::Field &f : std::as_const(data.fields))
+        for (const DataPacket::Field &f : std::as_const(fields))
             if (TField *field = FindField(f.name))
                 field->Size = f.size;
     }
+    if (inPlace)
+        setStore(std::move(inPlace));
     for (auto &row : data.rows)
         appendRow(std::move(row));
     endData();

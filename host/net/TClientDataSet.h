@@ -16,7 +16,8 @@ public:
     explicit TClientDataSet(QObject *parent = nullptr);
 
     // Replaces whatever the data set held by the packet's rows and opens it on them.
-    // Packet columns are matched to the fields by name. Raises ESuiteError when the
+    // Packet columns are matched to the fields by name. The rows are read in place
+    // (PacketRows): the data set shares the packet's bytes and keeps no copy of its own. Raises ESuiteError when the
     // packet is malformed or lacks one of the persistent fields; the data set is then
     // left exactly as it was.
     void setData(const QByteArray &packet);

@@ -6,19 +6,40 @@
 #include "net/LinkTls.h"
 #include "app/Session.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QThread>
+#include <QThreadPool>
 
 namespace {
 QString seconds(int ms)
 {
     return QString::number((ms + 999) / 1000);
 }
+
+// Keeping a result waits for the disk (the file is synced before it replaces the one kept
+// before): one worker does it, in the order the results came, so that no call waits for it.
+QThreadPool &keptWriter()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        // A program that ends soon after a call (a batch run) leaves its result kept.
+        qAddPostRoutine([] { keptWriter().waitForDone(); });
+        return p;
+    }();
+    return *pool;
+}
 } // namespace
+
+void TNetConnection::waitForKeptReplies()
+{
+    keptWriter().waitForDone();
+}
 
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
@@ -366,6 +387,8 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 
         const KeptReplies kept(m_keptFolder);
         const QString key = keptReplyKey(method);
+        if (offerKept)
+            waitForKeptReplies(); // what an earlier call kept is what this one offers
         QByteArray keptPacket;
         QString keptMark;
         if (offerKept && !kept.read(key, keptPacket, keptMark))
@@ -433,7 +456,9 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
             continue;
         }
         if (keep && !reply.mark.isEmpty() && reply.result.metaType().id() == QMetaType::QByteArray)
-            kept.write(key, reply.result.toByteArray(), reply.mark);
+            keptWriter().start([kept, key, packet = reply.result.toByteArray(), mark = reply.mark] {
+                kept.write(key, packet, mark);
+            });
         m_lastError.clear();
         return reply.result;
     }

@@ -85,6 +85,9 @@ public:
     QString keptRepliesFolder() const { return m_keptFolder; }
     // Whether the last call was answered from a kept result.
     bool LastFromKept() const { return m_lastFromKept; }
+    // Results are kept on a worker, after the call has returned: waits until every result
+    // received so far is on disk (a call that offers a kept result waits for it first).
+    static void waitForKeptReplies();
 
     // Runs before every connection attempt: the place to set Host and Port.
     std::function<void(QObject *sender)> BeforeConnect;

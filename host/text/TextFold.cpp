@@ -51,4 +51,26 @@ QString fold(const QString &text)
     return out;
 }
 
+qsizetype foldUtf8(QByteArrayView utf8, char16_t *out)
+{
+    // Latin-1 takes one byte (ASCII) or two (0xC2 and 0xC3 lead the rest) in UTF-8.
+    const std::array<char16_t, 256> &table = latin1Folds();
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    char16_t *dst = out;
+    while (p < end) {
+        unsigned c = *p++;
+        if (c >= 0x80) {
+            if ((c != 0xC2 && c != 0xC3) || p == end)
+                return -1;
+            c = ((c & 0x1F) << 6) | (*p++ & 0x3F);
+        }
+        const char16_t f = table[c];
+        if (f == 0 && c != 0)
+            return -1;
+        *dst++ = f;
+    }
+    return dst - out;
+}
+
 } // namespace TextFold

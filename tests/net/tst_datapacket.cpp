@@ -5,12 +5,14 @@
 #include "net/DataPacket.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"
+#include "net/PacketRows.h"
 #include "net/TClientDataSet.h"
 
 #include <QBuffer>
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
@@ -89,6 +91,50 @@ QByteArray payloadOf(const QByteArray &frame)
     return frame.mid(Frame::HeaderSize);
 }
 
+// A packet's rows as decode() gives them, one QVariant per value, ordered by TDataSet itself:
+// what a client data set holds when it cannot read the packet in place.
+class DecodedDataSet : public TDataSet
+{
+public:
+    void load(const QByteArray &bytes)
+    {
+        DataPacket packet = DataPacket::decode(bytes);
+        QStringList columns;
+        for (const DataPacket::Field &f : std::as_const(packet.fields))
+            columns << f.name;
+        beginData(columns);
+        for (auto &row : packet.rows)
+            appendRow(std::move(row));
+        endData();
+        setActive(true);
+    }
+};
+
+// A supplier list as a server sends it: names of a few words, with accents and cases mixed,
+// repeated under other codes, some nulls; in the order of the texts as written, or shuffled.
+QByteArray generatedList(int count, bool serverOrder)
+{
+    static const char *const words[] = {"Água", "agua", "AGUA", "Álamo", "alamo", "Zebra", "zé", "Ótica",
+                                        "Ação", "acao", "Distribuidora", "Comercial", "São João",
+                                        "Sao Joao", "Ünico", "µ", "Straße", "Ωmega", "😀", "Z"};
+    QRandomGenerator random(7731);
+    Rows rows;
+    for (int i = 0; i < count; ++i) {
+        const int n = 1 + int(random.bounded(3));
+        QStringList name;
+        for (int w = 0; w < n; ++w)
+            name << QString::fromUtf8(words[random.bounded(int(std::size(words)))]);
+        const QVariant code = random.bounded(50) == 0 ? QVariant()
+                                                      : QVariant(QString::number(random.bounded(900)).rightJustified(6, u'0'));
+        rows.push_back({text(""), random.bounded(40) == 0 ? QVariant() : QVariant(name.join(u' ')), text("J"), code});
+    }
+    if (serverOrder)
+        std::stable_sort(rows.begin(), rows.end(), [](const QVector<QVariant> &a, const QVector<QVariant> &b) {
+            return std::pair(a[1].toString(), a[3].toString()) < std::pair(b[1].toString(), b[3].toString());
+        });
+    return supplierPacket(rows);
+}
+
 } // namespace
 
 class tst_DataPacket : public QObject
@@ -106,6 +152,8 @@ private slots:
     void clientDataSetRefusesMissingField();
     void clientDataSetWithoutPersistentFields();
     void clientDataSetRefusesNonPacket();
+    void clientDataSetHoldsWhatDecodeGives_data();
+    void clientDataSetHoldsWhatDecodeGives();
 
     void messagesRoundTrip();
     void byteArrayResultIsNotCopied();
@@ -213,11 +261,21 @@ void tst_DataPacket::decodeRefuses_data()
 void tst_DataPacket::decodeRefuses()
 {
     QFETCH(QByteArray, bytes);
+    QString refusal;
     try {
         DataPacket::decode(bytes);
         QFAIL("a malformed packet was accepted");
     } catch (const ESuiteError &e) {
         QVERIFY2(e.message().startsWith(QStringLiteral("Pacote de dados inválido: ")), qPrintable(e.message()));
+        refusal = e.message();
+    }
+    // The client data set, which reads packets in place, refuses it with the same words.
+    TClientDataSet cds;
+    try {
+        cds.setData(bytes);
+        QFAIL("a client data set loaded a malformed packet");
+    } catch (const ESuiteError &e) {
+        QCOMPARE(e.message(), refusal);
     }
 }
 
@@ -318,6 +376,112 @@ void tst_DataPacket::clientDataSetRefusesNonPacket()
     QVERIFY(!cds.Active());
     cds.setData(QVariant(supplierPacket({})));
     QVERIFY(cds.Active());
+}
+
+void tst_DataPacket::clientDataSetHoldsWhatDecodeGives_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<bool>("inPlace"); // whether the packet is read in place
+
+    const QString byName = QStringLiteral("NMFANTFORN;CDFORNECED");
+    QTest::newRow("empty list") << supplierPacket({}) << byName << true;
+    QTest::newRow("nulls and empty texts")
+        << supplierPacket({{QVariant(), text(""), QVariant(), text("2")},
+                           {text(""), QVariant(), text("F"), QVariant()},
+                           {QVariant(), QVariant(), QVariant(), text("1")},
+                           {text(""), text(""), text(""), text("")}})
+        << byName << true;
+    QTest::newRow("accents and cases, as people read them")
+        << supplierPacket({{text(""), text("Zebra"), text("J"), text("1")},
+                           {text(""), text("agua"), text("J"), text("2")},
+                           {text(""), text("Água"), text("J"), text("3")},
+                           {text(""), text("AGUA"), text("J"), text("4")},
+                           {text(""), text("Água"), text("J"), text("0")},
+                           {text(""), text("álamo"), text("J"), text("5")}})
+        << byName << true;
+    const QString wide = QString(70000, QChar(u'ã'));
+    QTest::newRow("long names, alike for more than 16 characters")
+        << supplierPacket({{text(""), QVariant(wide + u'b'), text("J"), text("1")},
+                           {text(""), QVariant(wide + u'a'), text("J"), text("2")},
+                           {text(""), text("Distribuidora Central Sul"), text("J"), text("3")},
+                           {text(""), text("Distribuidora Central Norte"), text("J"), text("4")},
+                           {text(""), text("DISTRIBUIDORA CENTRAL NORTE"), text("J"), text("5")}})
+        << byName << true;
+    QTest::newRow("beyond Latin-1")
+        << supplierPacket({{text(""), text("Ωmega"), text("J"), text("1")},
+                           {text(""), text("Straße"), text("J"), text("2")},
+                           {text(""), text("STRASSE"), text("J"), text("3")},
+                           {text(""), text("😀 Sorrisos"), text("J"), text("4")},
+                           {text(""), text("\xEF\xBB\xBF" "Marca"), text("J"), text("5")},
+                           {text(""), text("µ"), text("J"), text("6")},
+                           {text(""), text("\xEF\xBB\xBF"), text("J"), text("7")}})
+        << byName << true;
+    QTest::newRow("generated, in the server's order") << generatedList(3000, true) << byName << true;
+    QTest::newRow("generated, shuffled") << generatedList(3000, false) << byName << true;
+    QTest::newRow("generated, by code only") << generatedList(500, false) << QStringLiteral("CDFORNECED") << true;
+    QTest::newRow("generated, unsorted") << generatedList(500, false) << QString() << true;
+
+    const QCborArray fields = {fieldDef("NOME", 40), fieldDef("CODIGO", 6)};
+    const auto packet = [&](const QCborValue &rows, const QCborMap &extra = {}) {
+        QCborMap m;
+        m.insert(QStringLiteral("fields"), fields);
+        m.insert(QStringLiteral("rows"), rows);
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            m.insert(it.key(), it.value());
+        return cbor(m);
+    };
+    const QString byNome = QStringLiteral("NOME;CODIGO");
+    QTest::newRow("arrays of known length")
+        << packet(QCborArray{QCborArray{"Beta", "2"}, QCborArray{"alfa", nullptr}}) << byNome << true;
+    QTest::newRow("tagged value") << packet(QCborArray{QCborArray{QCborValue(QCborTag(1000), "Beta"), "2"},
+                                                       QCborArray{"alfa", "1"}})
+                                  << byNome << false;
+    QTest::newRow("a key after the rows")
+        << packet(QCborArray{QCborArray{"Beta", "2"}, QCborArray{"alfa", "1"}}, QCborMap{{"zz", 1}}) << byNome
+        << false;
+    // "rows": [["Beta" in two chunks, "2"]]
+    QByteArray chunked = cbor(QCborMap{{QStringLiteral("fields"), fields}});
+    chunked[0] = char(0xA2);
+    chunked += key("rows") + QByteArray("\x81\x82\x7f\x62" "Be" "\x62" "ta" "\xff\x61" "2", 12);
+    QTest::newRow("text in chunks") << chunked << byNome << false;
+}
+
+void tst_DataPacket::clientDataSetHoldsWhatDecodeGives()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(QString, index);
+    QFETCH(bool, inPlace);
+
+    QList<DataPacket::Field> fields;
+    QCOMPARE(bool(DataPacket::decodeInPlace(packet, fields)), inPlace);
+    DecodedDataSet want;
+    want.IndexFieldNames = index;
+    want.load(packet);
+    TClientDataSet got;
+    got.IndexFieldNames = index;
+    got.setData(packet);
+
+    QCOMPARE(got.columnNames(), want.columnNames());
+    QCOMPARE(got.RecordCount(), want.RecordCount());
+    for (int row = 0; row < want.RecordCount(); ++row)
+        for (int column = 0; column < want.columnNames().size(); ++column) {
+            const QVariant g = got.rowValue(row, column);
+            const QVariant w = want.rowValue(row, column);
+            const QByteArray where = QStringLiteral("row %1, %2").arg(row).arg(want.columnNames().at(column)).toUtf8();
+            QVERIFY2(g.metaType() == w.metaType(), where.constData());
+            QVERIFY2(g.toString() == w.toString(), (where + ": " + g.toString().left(40).toUtf8() + " / "
+                                                    + w.toString().left(40).toUtf8())
+                                                       .constData());
+            QVERIFY2(g.toString().isNull() == w.toString().isNull(), where.constData());
+        }
+    // Fields positioned on the rows read the same values.
+    if (got.RecordCount() > 0) {
+        got.setRecNo(got.RecordCount() - 1);
+        want.setRecNo(want.RecordCount() - 1);
+        QCOMPARE(got.Fields(0).Value(), want.Fields(0).Value());
+        QVERIFY(got.Locate(got.Fields(0).FieldName, want.Fields(0).Value()));
+    }
 }
 
 void tst_DataPacket::messagesRoundTrip()
@@ -579,6 +743,8 @@ void tst_DataPacket::packetMemoryBounded()
     } catch (const ESuiteError &e) {
         QVERIFY2(e.message().contains(QStringLiteral("vezes o tamanho do pacote")), qPrintable(e.message()));
     }
+    TClientDataSet cds;
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, cds.setData(hostile));
 
     DataPacket::Writer real(six);
     for (int i = 0; i < 20000; ++i) {

@@ -557,6 +557,7 @@ void tst_NetConnection::keptListNeverShownStale()
     net->setKeptRepliesFolder(folder);
     const QByteArray fresh = net->call(QStringLiteral("GetFornecedor")).toByteArray();
     QVERIFY(!net->LastFromKept());
+    TNetConnection::waitForKeptReplies();
     const KeptReplies kept(folder);
     const QString key = net->keptReplyKey(QStringLiteral("GetFornecedor"));
     QFile file(kept.fileName(key));
@@ -581,6 +582,7 @@ void tst_NetConnection::keptListNeverShownStale()
     const QByteArray again = net->call(QStringLiteral("GetFornecedor")).toByteArray();
     QCOMPARE(net->LastFromKept(), fromKept);
     QCOMPARE(again, fresh);
+    TNetConnection::waitForKeptReplies();
     // What is kept now is the whole current list again.
     QByteArray packet;
     QString mark;
