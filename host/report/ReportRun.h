@@ -35,10 +35,13 @@ public:
     // One pass; returns the rows read. db: the connection to read through (the one given
     // to the constructor when invalid). A query that is not one SELECT is refused.
     qint64 execute(ReportSink &sink, const Progress &progress = {}, const QSqlDatabase &db = QSqlDatabase());
+    // Whether the last execute() ran the definition's text for long lists.
+    bool ranLargeList() const { return m_ranLargeList; }
 
 private:
     QString runLookup(const QString &sql, const QSqlDatabase &db) const;
     void runLookups(const QSqlDatabase &db);
+    QString queryText(const QSqlDatabase &db);
     void execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const;
     void checkSize(const QVariant &value, const QString &field) const;
 
@@ -51,4 +54,5 @@ private:
     QStringList m_lookups;
     bool m_prepared = false;
     bool m_lookedUp = false;
+    bool m_ranLargeList = false;
 };
