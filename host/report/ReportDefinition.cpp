@@ -212,6 +212,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
     d.sqlIb = sqlText(q.value(QStringLiteral("sql_ib")));
     d.sqlOracle = sqlText(q.value(QStringLiteral("sql_oracle")));
     d.sqlMssql = sqlText(q.value(QStringLiteral("sql_mssql")));
+    d.largeList = ReportLargeList::fromJson(q.value(QStringLiteral("large_list")).toObject());
 
     QStringList problems;
     d.params = paramsFrom(o.value(QStringLiteral("params")).toArray(), problems);
@@ -253,6 +254,8 @@ QByteArray ReportDefinition::toJson() const
     for (const auto &[key, text] : variants)
         if (!text->trimmed().isEmpty())
             q.insert(QLatin1String(key), sqlLines(*text));
+    if (largeList.isSet())
+        q.insert(QStringLiteral("large_list"), largeList.toJson());
     o.insert(QStringLiteral("query"), q);
 
     QJsonArray params;
@@ -530,9 +533,21 @@ QString ReportDefinition::sqlFor(SqlDialect dialect) const
     return variant && !variant->trimmed().isEmpty() ? *variant : sql;
 }
 
+QString ReportDefinition::largeListCountFor(SqlDialect dialect) const
+{
+    return largeList.appliesTo(dialect) ? largeList.count.forDialect(dialect) : QString();
+}
+
+QString ReportDefinition::largeListSqlFor(SqlDialect dialect) const
+{
+    return largeList.appliesTo(dialect) ? largeList.sql.forDialect(dialect) : QString();
+}
+
 QStringList ReportDefinition::parameterNames(SqlDialect dialect) const
 {
     QStringList names = PreparedSql::parameterNames(sqlFor(dialect));
+    appendUnique(names, PreparedSql::parameterNames(largeListCountFor(dialect)));
+    appendUnique(names, PreparedSql::parameterNames(largeListSqlFor(dialect)));
     appendUnique(names, ReportTemplate::parameterNames(heading));
     appendUnique(names, ReportTemplate::parameterNames(footer));
     for (const ReportCriterion &c : criteria) {

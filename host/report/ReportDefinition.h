@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/ReportElement.h"
+#include "report/ReportLargeList.h"
 #include "data/SqlDialect.h"
 #include "data/TParams.h"
 #include "suite_export.h"
@@ -105,6 +106,8 @@ public:
 
     QString sql; // the main text, standard SQL
     QString sqlSqlite, sqlPg, sqlIb, sqlOracle, sqlMssql;
+    // The text for long lists and the count that chooses it (unset: the main text always).
+    ReportLargeList largeList;
 
     QList<ReportParamDecl> params;
     QList<ReportCriterion> criteria;
@@ -157,6 +160,10 @@ public:
 
     // The text that runs on a database of that dialect: its variant when set, else sql.
     QString sqlFor(SqlDialect dialect) const;
+    // The count that chooses between the texts on that dialect, or empty when the main
+    // text always runs there; and the text for long lists.
+    QString largeListCountFor(SqlDialect dialect) const;
+    QString largeListSqlFor(SqlDialect dialect) const;
     // The parameters a run needs: the :NAME markers of the query first, then those that
     // the layout reads (heading, criteria and their lookups, visibility, page breaks,
     // the bands' elements).

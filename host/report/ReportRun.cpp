@@ -343,6 +343,27 @@ void ReportRun::execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QStr
     prepared.exec(query);
 }
 
+// The main text, or the one for long lists when the definition's count reaches its mark on
+// this database: one short statement on the run's connection, under the run's limits.
+QString ReportRun::queryText(const QSqlDatabase &db)
+{
+    m_ranLargeList = false;
+    const QString count = m_def.largeListCountFor(m_dialect);
+    if (count.isEmpty())
+        return m_def.sqlFor(m_dialect);
+    SqlGuard::requireSingleSelect(count,
+                                  QStringLiteral("A contagem que escolhe a consulta do relatório '%1'").arg(m_def.title));
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    try {
+        execGuarded(query, db, count);
+    } catch (const EDatabaseError &e) {
+        throw e.within(QStringLiteral("Relatório '%1': a contagem que escolhe a consulta falhou. ").arg(m_def.title));
+    }
+    m_ranLargeList = query.next() && query.value(0).toLongLong() >= m_def.largeList.from;
+    return m_ranLargeList ? m_def.largeListSqlFor(m_dialect) : m_def.sqlFor(m_dialect);
+}
+
 void ReportRun::checkSize(const QVariant &value, const QString &field) const
 {
     qsizetype bytes = 0;
@@ -421,7 +442,7 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     const QSqlDatabase reading = db.isValid() ? db : m_db;
     if (!m_lookedUp)
         runLookups(reading);
-    const QString sql = m_def.sqlFor(m_dialect);
+    const QString sql = queryText(reading);
     SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do relatório '%1'").arg(m_def.title));
     QSqlQuery query(reading);
     query.setForwardOnly(true);

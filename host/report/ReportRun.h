@@ -35,6 +35,11 @@ public:
     // One pass; returns the rows read. db: the connection to read through (the one given
     // to the constructor when invalid). A query that is not one SELECT is refused.
     qint64 execute(ReportSink &sink, const Progress &progress = {}, const QSqlDatabase &db = QSqlDatabase());
+    // Whether the last execute() or queryText() chose the definition's text for long lists.
+    bool ranLargeList() const { return m_ranLargeList; }
+    // The text a run reads on db: the main one, or the one for long lists when the
+    // definition's count reaches its mark there (the count runs on db).
+    QString queryText(const QSqlDatabase &db);
 
 private:
     QString runLookup(const QString &sql, const QSqlDatabase &db) const;
@@ -51,4 +56,5 @@ private:
     QStringList m_lookups;
     bool m_prepared = false;
     bool m_lookedUp = false;
+    bool m_ranLargeList = false;
 };

@@ -5,6 +5,7 @@
 #include "ScriptedInteraction.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/output/CsvReportWriter.h"
 #include "report/output/HtmlReportWriter.h"
 #include "report/output/PagePainter.h"
 #include "report/output/PdfReportWriter.h"
@@ -79,6 +80,8 @@ private slots:
     void collectsTheDeclaredParameters_data();
     void collectsTheDeclaredParameters();
     void eventValuesReachTheQuery();
+    void longListTextRunsFromItsCount_data();
+    void longListTextRunsFromItsCount();
     void csvHoldsExactlyTheExpectedRows_data();
     void csvHoldsExactlyTheExpectedRows();
     void variationComparesWithThePreviousQuote();
@@ -589,6 +592,52 @@ void tst_ReportRun::collectsTheDeclaredParameters()
     QCOMPARE(seenNames, names);
     QCOMPARE(seenTypes, types);
     QCOMPARE(designer->lastParams().Count(), names.size());
+}
+
+void tst_ReportRun::longListTextRunsFromItsCount_data()
+{
+    QTest::addColumn<int>("fromAboveCount"); // the mark against the count of branches from 0003
+    QTest::addColumn<bool>("onlyAnotherDatabase");
+    QTest::addColumn<QString>("ran");
+    QTest::newRow("count reaches the mark") << 0 << false << "longa";
+    QTest::newRow("count below the mark") << 1 << false << "principal";
+    QTest::newRow("a text for another database only") << 0 << true << "principal";
+}
+
+// The count runs with the run's values (a parameter of its own included) and picks the
+// text; the choice survives the definition file.
+void tst_ReportRun::longListTextRunsFromItsCount()
+{
+    QFETCH(int, fromAboveCount);
+    QFETCH(bool, onlyAnotherDatabase);
+    QFETCH(QString, ran);
+    QSqlQuery count(env->writable());
+    QVERIFY(count.exec(QStringLiteral("SELECT COUNT(*) FROM FILIAL WHERE CDFILIAL >= '0003'")) && count.next());
+    ReportDefinition d = smallDefinition(
+        QStringLiteral("Duas formas"), QStringLiteral("SELECT CDFILIAL, 'principal' AS FORMA FROM FILIAL ORDER BY CDFILIAL"),
+        {"CDFILIAL", "FORMA"});
+    d.largeList.count.main = QStringLiteral("SELECT COUNT(*) FROM FILIAL WHERE CDFILIAL >= :P_DESDE");
+    d.largeList.from = count.value(0).toInt() + fromAboveCount;
+    const QString longText = QStringLiteral("SELECT CDFILIAL, 'longa' AS FORMA FROM FILIAL ORDER BY CDFILIAL");
+    (onlyAnotherDatabase ? d.largeList.sql.ib : d.largeList.sql.main) = longText;
+    QString error;
+    d = ReportDefinition::fromJson(d.toJson(), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    TParams params = d.collectParams(env->dialect());
+    TParam *from = params.FindParam(QStringLiteral("P_DESDE"));
+    QCOMPARE(from != nullptr, !onlyAnotherDatabase); // asked for only where the count runs
+    if (from)
+        from->setAsString(QStringLiteral("0003"));
+    ReportRun run(d, params, env->dialect(), dtmDBGeral::dtbGeral());
+    QBuffer csv;
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    CsvReportWriter writer(&csv);
+    QVERIFY(run.execute(writer) > 0);
+    QCOMPARE(run.ranLargeList(), ran == QLatin1String("longa"));
+    const QList<QByteArray> lines = csv.data().trimmed().split('\n');
+    QVERIFY(lines.size() > 2);
+    QVERIFY2(lines.at(1).trimmed().endsWith(';' + ran.toUtf8()), lines.at(1).constData());
 }
 
 void tst_ReportRun::eventValuesReachTheQuery()

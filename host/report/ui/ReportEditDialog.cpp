@@ -168,6 +168,11 @@ ReportDefinition ReportEditDialog::definition() const
     d.sqlIb = txtSqlIb->toPlainText();
     d.sqlOracle = txtSqlOracle->toPlainText();
     d.sqlMssql = txtSqlMssql->toPlainText();
+    // The text for long lists must give the rows of the main one: once that changes here,
+    // nothing says the other still does, so the main text runs alone.
+    if (d.sql != m_original.sql || d.sqlSqlite != m_original.sqlSqlite || d.sqlPg != m_original.sqlPg
+        || d.sqlIb != m_original.sqlIb || d.sqlOracle != m_original.sqlOracle || d.sqlMssql != m_original.sqlMssql)
+        d.largeList = ReportLargeList();
     d.columns.clear();
     auto text = [this](int row, int col) {
         const QTableWidgetItem *item = tblColunas->item(row, col);

@@ -1,0 +1,88 @@
+#include "report/ReportLargeList.h"
+
+#include <QJsonArray>
+#include <QStringList>
+
+namespace {
+
+// As the main query: an array of lines so the file reads well; a plain string is accepted.
+QString textOf(const QJsonValue &value)
+{
+    if (!value.isArray())
+        return value.toString();
+    QStringList lines;
+    for (const QJsonValue &line : value.toArray())
+        lines << line.toString();
+    return lines.join(QLatin1Char('\n'));
+}
+
+struct Key
+{
+    const char *suffix;
+    QString ReportLargeList::Text::*member;
+};
+
+constexpr Key keys[] = {{"", &ReportLargeList::Text::main},         {"_sqlite", &ReportLargeList::Text::sqlite},
+                        {"_pg", &ReportLargeList::Text::pg},        {"_ib", &ReportLargeList::Text::ib},
+                        {"_oracle", &ReportLargeList::Text::oracle}, {"_mssql", &ReportLargeList::Text::mssql}};
+
+} // namespace
+
+QString ReportLargeList::Text::forDialect(SqlDialect dialect) const
+{
+    const QString *variant = nullptr;
+    switch (dialect) {
+    case SqlDialect::SQLite: variant = &sqlite; break;
+    case SqlDialect::PostgreSQL: variant = &pg; break;
+    case SqlDialect::Firebird: variant = &ib; break;
+    }
+    return variant && !variant->trimmed().isEmpty() ? *variant : main;
+}
+
+bool ReportLargeList::Text::isEmpty() const
+{
+    for (const Key &k : keys)
+        if (!(this->*k.member).trimmed().isEmpty())
+            return false;
+    return true;
+}
+
+ReportLargeList::Text ReportLargeList::Text::fromJson(const QJsonObject &o, const QString &prefix)
+{
+    Text t;
+    for (const Key &k : keys)
+        t.*k.member = textOf(o.value(prefix + QLatin1String(k.suffix)));
+    return t;
+}
+
+void ReportLargeList::Text::toJson(QJsonObject &o, const QString &prefix) const
+{
+    for (const Key &k : keys) {
+        const QString &text = this->*k.member;
+        if (!text.trimmed().isEmpty())
+            o.insert(prefix + QLatin1String(k.suffix), QJsonArray::fromStringList(text.split(QLatin1Char('\n'))));
+    }
+}
+
+bool ReportLargeList::appliesTo(SqlDialect dialect) const
+{
+    return from > 0 && !count.forDialect(dialect).trimmed().isEmpty() && !sql.forDialect(dialect).trimmed().isEmpty();
+}
+
+ReportLargeList ReportLargeList::fromJson(const QJsonObject &o)
+{
+    ReportLargeList l;
+    l.count = Text::fromJson(o, QStringLiteral("count"));
+    l.from = o.value(QStringLiteral("from")).toInteger();
+    l.sql = Text::fromJson(o, QStringLiteral("sql"));
+    return l;
+}
+
+QJsonObject ReportLargeList::toJson() const
+{
+    QJsonObject o;
+    count.toJson(o, QStringLiteral("count"));
+    o.insert(QStringLiteral("from"), from);
+    sql.toJson(o, QStringLiteral("sql"));
+    return o;
+}
