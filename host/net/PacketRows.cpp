@@ -106,8 +106,9 @@ std::unique_ptr<PacketRows> PacketRows::scan(const QByteArray &packet, qsizetype
         return nullptr;
 
     std::unique_ptr<PacketRows> rows(new PacketRows(packet, columns));
-    // About 85 bytes a row in a supplier list: room for most lists at once.
-    rows->m_cells.reserve(size_t(in.left() / 64 + 1) * size_t(columns));
+    // About 85 bytes a row in a supplier list: room for most lists at once. Every value takes
+    // a byte at least, whatever the header says.
+    rows->m_cells.reserve(qMin(size_t(in.left()) + 1, size_t(in.left() / 64 + 1) * size_t(columns)));
     qint64 budget = budgetBytes;
     const qint64 rowCost = kBlockCost + qint64(columns) * qint64(sizeof(QVariant));
     for (quint64 row = 0;; ++row) {

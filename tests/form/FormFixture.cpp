@@ -17,14 +17,14 @@ ServerProcess::~ServerProcess()
     stop();
 }
 
-bool ServerProcess::start()
+bool ServerProcess::start(int port)
 {
     const QString ini = m_env.dir() + QStringLiteral("/server.ini");
     Session s = Session::current();
     s.serverPort = 0;
     s.save(ini);
     m_process.setProgram(QString::fromLocal8Bit(qgetenv("SUITE_BIN_DIR")) + QStringLiteral("/Lpr07700"));
-    m_process.setArguments({QStringLiteral("--config"), ini, QStringLiteral("--port"), QStringLiteral("0"),
+    m_process.setArguments({QStringLiteral("--config"), ini, QStringLiteral("--port"), QString::number(port),
                             QStringLiteral("--cache"), QString::number(m_cacheSeconds)});
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();

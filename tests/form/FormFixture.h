@@ -18,7 +18,8 @@ public:
     // cacheSeconds: how long the server keeps its supplier list (0: built at every call).
     explicit ServerProcess(const TestEnv &env, int cacheSeconds = 0);
     ~ServerProcess();
-    bool start();
+    // port 0: a free one; another: that one (a restart where the workstations expect it).
+    bool start(int port = 0);
     void stop();
     int port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
