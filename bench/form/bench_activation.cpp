@@ -16,7 +16,7 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
-#include "TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TMaskEdit.h"
 #include "net/KeptReplies.h"
