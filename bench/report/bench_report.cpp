@@ -1,14 +1,16 @@
 // Price list LPR077 on SQLite, side by side in one run: the bare query (the report's own
-// SQL with the same values, every column read to the end), the report saved as CSV, XLSX
-// and PDF, LibreOffice converting the same CSV to PDF (when soffice is installed), and the
+// SQL with the same values, the text a run chooses, every column read to the end), the
+// report saved as CSV, XLSX and PDF, LibreOffice converting the same CSV to PDF (when soffice is installed), and the
 // preview's first page; and the PDF and CSV again with a logo in the page header and two
 // conditional styles ("-estilo"), against the plain ones. Each case runs in a process of its own, so its peak memory
 // (VmHWM) is its own. Ratios are what to read: the machines are shared and noisy.
 //
 //   bench_report [--lines 10000,100000,1000000] [--runs N] [--keep DIR] [--db FILE]
 //   bench_report --case KIND DB OUT   (one case; prints "seconds rows pages firstRowSeconds peakKb cpuSeconds")
+//   bench_report --plans ...          (the query's two texts before and after: PlanBench.cpp)
 
 #include "BenchUtil.h"
+#include "PlanBench.h"
 #include "data/Database.h"
 #include "DemoDb.h"
 #include "errors/EAbort.h"
@@ -123,9 +125,12 @@ CaseResult bareQuery()
     CaseResult r;
     QElapsedTimer clock;
     clock.start();
+    // The text a run would read: with a long list, the definition's text for long lists.
+    ReportRun run(def, params, dtmDBGeral::dialect(), dtmDBGeral::dtbGeral());
+    const QString sql = run.queryText(dtmDBGeral::dtbGeral());
     QSqlQuery query(dtmDBGeral::dtbGeral());
     query.setForwardOnly(true);
-    PreparedSql::prepare(def.sqlFor(dtmDBGeral::dialect()), params, dtmDBGeral::dialect()).exec(query);
+    PreparedSql::prepare(sql, params, dtmDBGeral::dialect()).exec(query);
     const int fields = query.record().count();
     QVariant sink;
     while (query.next()) {
@@ -467,7 +472,12 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const Options options = parseOptions(app.arguments());
+    const QStringList args = app.arguments();
+    if (args.size() > 2 && args.at(1) == QLatin1String("--plan-case"))
+        return PlanBench::runCase(args.mid(2));
+    if (args.contains(QStringLiteral("--plans")))
+        return PlanBench::run(args);
+    const Options options = parseOptions(args);
     if (!options.caseArgs.isEmpty())
         return runCase(options.caseArgs);
     return run(options);
