@@ -8,6 +8,7 @@
 #include "report/output/CsvReportWriter.h"
 #include "report/output/HtmlReportWriter.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/designer/ReportDesignerWindow.h"
 #include "report/ui/ReportEditDialog.h"
 #include "report/PageStore.h"
 #include "report/output/PdfReportWriter.h"
@@ -540,7 +541,95 @@ QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)
     }
 }
 
+bool TReportDesignerDialog::passesChecks(const ReportDefinition &definition, QWidget *)
+{
+    try {
+        definition.validate();
+        QStringList problems;
+        for (const MissingField &m : missingFields(definition))
+            problems << QStringLiteral("%1 usa o campo %2, que a consulta não retorna").arg(m.what, m.field);
+        problems << expressionProblems(definition);
+        if (!problems.isEmpty())
+            throw ESuiteError(QStringLiteral("O relatório não foi salvo: %1. Corrija e salve de novo.")
+                                  .arg(problems.join(QStringLiteral("; "))));
+        return true;
+    } catch (const EAbort &) {
+        return false;
+    } catch (const ESuiteError &e) {
+        Interaction::instance()->showError(e.message());
+        return false;
+    }
+}
+
+DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window,
+                                                   const std::function<bool(const ReportDefinition &)> &keep)
+{
+    DesignerHooks hooks;
+    const QPointer<TReportDesignerDialog> self(this);
+    hooks.queryRecord = [self](const ReportDefinition &d) { return self ? self->queryRecord(d) : QSqlRecord(); };
+    hooks.parameterNames = [](const ReportDefinition &d) { return d.parameterNames(dtmDBGeral::dialect()); };
+    hooks.save = [self, keep](const ReportDefinition &d) {
+        if (!self || !self->passesChecks(d, nullptr))
+            return false;
+        return keep(d);
+    };
+    hooks.saveAsNew = [self, window](const ReportDefinition &d) {
+        QString title = d.title;
+        if (!self
+            || !Interaction::instance()->askText(window, QStringLiteral("Salvar como novo relatório"),
+                                                 QStringLiteral("Título do novo relatório:"), title)
+            || title.trimmed().isEmpty() || !self->passesChecks(d, window))
+            return false;
+        try {
+            self->saveNewDefinition(d, title);
+        } catch (const ESuiteError &e) {
+            Interaction::instance()->showError(e.message());
+            return false;
+        }
+        // The designer goes on editing the one it opened; the new one is a file of its own.
+        return false;
+    };
+    return hooks;
+}
+
+ReportDesignerWindow *TReportDesignerDialog::openDesigner(QWidget *parent, const ReportDefinition &definition,
+                                                          const DesignerHooks &hooks)
+{
+    auto *window = new ReportDesignerWindow(definition, hooks, parent);
+    window->setWindowFlag(Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
+    window->show();
+    return window;
+}
+
 void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
+{
+    const ReportDefinition def = definition(reportName);
+    const QString file = definitionFile(reportName);
+    openDesigner(parent, def, designerHooks(parent, [file](const ReportDefinition &d) {
+                     ReportDefinitionStore::keep(file, d);
+                     return true;
+                 }));
+}
+
+ReportDesignerWindow *TReportDesignerDialog::Design(QWidget *parent, const QString &fileName)
+{
+    const ReportDefinition def = ReportDefinition::load(fileName);
+    ReportDir = QFileInfo(fileName).absolutePath();
+    ReportCode = def.code;
+    return openDesigner(parent, def, designerHooks(parent, [fileName](const ReportDefinition &d) {
+                            try {
+                                d.save(fileName);
+                                return true;
+                            } catch (const ESuiteError &e) {
+                                Interaction::instance()->showError(e.message());
+                                return false;
+                            }
+                        }));
+}
+
+void TReportDesignerDialog::EditColumns(QWidget *parent, const QString &reportName)
 {
     const ReportDefinition def = definition(reportName);
     const QString file = definitionFile(reportName);
@@ -561,6 +650,11 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
 
 void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportName, const QString &newTitle)
 {
+    saveNewDefinition(definition(reportName), newTitle);
+}
+
+QString TReportDesignerDialog::saveNewDefinition(ReportDefinition def, const QString &newTitle)
+{
     const QString title = newTitle.trimmed();
     if (title.isEmpty())
         throw ESuiteError(QStringLiteral("Informe o título do novo relatório."));
@@ -568,7 +662,6 @@ void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportNam
         if (e.title.compare(title, Qt::CaseInsensitive) == 0)
             throw ESuiteError(
                 QStringLiteral("Já existe um relatório com o título '%1'. Informe outro título.").arg(title));
-    ReportDefinition def = definition(reportName);
     if (!def.title.isEmpty())
         def.heading.replace(def.title, title);
     def.title = title;
@@ -580,4 +673,5 @@ void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportNam
     for (int n = 2; QFileInfo::exists(file); ++n)
         file = dir.absoluteFilePath(QStringLiteral("%1-%2.json").arg(base).arg(n));
     def.save(file);
+    return file;
 }
