@@ -29,6 +29,14 @@ QString DesignerBand::title() const
 
 ReportBand *DesignerBand::in(ReportDefinition &definition) const
 {
+    // Reached through the non-const list, so a definition that shares its groups with a
+    // copy (the state before a change) gets its own before it is written to.
+    if (isGroupBand()) {
+        if (level < 0 || level >= definition.groups.size())
+            return nullptr;
+        ReportGroup &group = definition.groups[level];
+        return kind == GroupHeader ? &group.headerBand : &group.footerBand;
+    }
     return const_cast<ReportBand *>(in(std::as_const(definition)));
 }
 

@@ -108,7 +108,11 @@ void DesignerScene::rebuild(const ReportDefinition &definition)
     m_bandGhost = nullptr;
     m_startPos.clear();
     m_drag = Drag::None;
-    clear();
+    {
+        // The items go and come back: the selection did not change for anyone watching.
+        const QSignalBlocker block(this);
+        clear();
+    }
     m_definition = definition;
     m_bands.clear();
     m_page = pageSizeMm(definition.landscape);

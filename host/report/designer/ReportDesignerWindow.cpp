@@ -106,7 +106,11 @@ ReportDesignerWindow::ReportDesignerWindow(const ReportDefinition &definition, c
     resize(1360, 940);
 }
 
-ReportDesignerWindow::~ReportDesignerWindow() = default;
+ReportDesignerWindow::~ReportDesignerWindow()
+{
+    // The scene's items go after the panels that follow its selection.
+    m_scene->disconnect(this);
+}
 
 const ReportDefinition &ReportDesignerWindow::definition() const
 {
@@ -383,8 +387,10 @@ void ReportDesignerWindow::definitionChanged()
         if (!b.isGroupBand() || b.level < d.groups.size())
             bands << b;
     const bool same = elements == m_elements && columns == m_columns && bands == m_bands;
+    m_selecting = true;
     m_scene->rebuild(d);
     m_tree->rebuild(d);
+    m_selecting = false;
     select(elements, columns, bands);
     if (same)
         m_properties->refresh();
