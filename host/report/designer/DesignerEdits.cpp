@@ -40,6 +40,15 @@ double tidy(double mm)
     return std::round(mm * 100) / 100;
 }
 
+// The bands of the elements grow to hold them where they now are: a band that prints an
+// element past its foot is refused when the definition is checked.
+void fitBands(ReportDefinition &d, const QList<ElementRef> &refs)
+{
+    for (const ElementRef &ref : refs)
+        if (const ReportElement *e = ref.in(d))
+            fitBand(*ref.band.in(d), *e);
+}
+
 } // namespace
 
 void moveElements(ReportDefinition &d, const QList<ElementRef> &refs, double dxMm, double dyMm)
@@ -49,6 +58,7 @@ void moveElements(ReportDefinition &d, const QList<ElementRef> &refs, double dxM
             e->x = tidy(std::max(0.0, e->x + dxMm));
             e->y = tidy(std::max(0.0, e->y + dyMm));
         }
+    fitBands(d, refs);
 }
 
 void setGeometry(ReportDefinition &d, const ElementRef &ref, const QRectF &mm)
@@ -67,6 +77,7 @@ void setGeometry(ReportDefinition &d, const ElementRef &ref, const QRectF &mm)
         e->width = tidy(std::max(minSizeMm, mm.width()));
         e->height = tidy(std::max(minSizeMm, mm.height()));
     }
+    fitBands(d, {ref});
 }
 
 ElementRef addElement(ReportDefinition &d, const DesignerBand &band, const ReportElement &element)
@@ -168,8 +179,14 @@ ElementRef dropExpression(ReportDefinition &d, const DesignerBand &band, QPointF
 
 void setBandHeight(ReportDefinition &d, const DesignerBand &band, double heightMm)
 {
-    if (ReportBand *b = band.in(d))
-        b->height = tidy(std::max(0.0, heightMm));
+    ReportBand *b = band.in(d);
+    if (!b)
+        return;
+    // Never above what it holds: the band's foot stops at its lowest element.
+    double needed = 0;
+    for (const ReportElement &e : b->elements)
+        needed = std::max(needed, e.y + std::max(0.0, e.height));
+    b->height = tidy(std::max(needed, heightMm));
 }
 
 void addGroup(ReportDefinition &d, const QString &field)
@@ -232,6 +249,7 @@ void align(ReportDefinition &d, const QList<ElementRef> &refs, Edge edge)
             else
                 e->y = tidy(std::max(0.0, e->y + shift));
         }
+    fitBands(d, refs);
 }
 
 void distribute(ReportDefinition &d, const QList<ElementRef> &refs, bool horizontal)
@@ -258,6 +276,7 @@ void distribute(ReportDefinition &d, const QList<ElementRef> &refs, bool horizon
         (horizontal ? e->x : e->y) = tidy(std::max(0.0, at));
         at += size(e) + gap;
     }
+    fitBands(d, refs);
 }
 
 double snap(double valueMm, const QList<double> &others, bool toGrid)
