@@ -4,8 +4,11 @@
 // replaces a working file).
 
 #include "ReportFixture.h"
+#include "errors/ESuiteError.h"
 #include "SyntheticReports.h"
 #include "report/ReportConnection.h"
+#include "report/ReportDefinitionStore.h"
+#include "report/designer/ReportDesignerChecks.h"
 #include "report/designer/ReportFieldList.h"
 #include "report/designer/ReportLivePreview.h"
 
@@ -56,6 +59,9 @@ private slots:
     void livePreviewNamesTheFault();
     void fieldListDragsNamesWithTypes_data();
     void fieldListDragsNamesWithTypes();
+    void savingRefusesWhatCannotRun_data();
+    void savingRefusesWhatCannotRun();
+    void newReportsAreTheUsersUnlessSharingIsAllowed();
 
 private:
     std::unique_ptr<TestEnv> env;
@@ -184,6 +190,107 @@ void tst_DesignerParts::fieldListDragsNamesWithTypes()
     QVERIFY(data);
     QCOMPARE(data->data(QLatin1String(ReportFieldList::mimeType)), name.toUtf8());
     QCOMPARE(ReportFieldList::nameIn(data.get()), name);
+}
+
+void tst_DesignerParts::savingRefusesWhatCannotRun_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QStringList>("fragments"); // empty: saved
+    QTest::newRow("sound change") << -1 << QStringList();
+    QTest::newRow("bad row style") << 0
+                                   << QStringList{QStringLiteral("estilo 1 das linhas"), QStringLiteral("posição 14")};
+    QTest::newRow("unknown column field") << 1 << QStringList{QStringLiteral("campo FOO"), QStringLiteral("coluna")};
+    QTest::newRow("query that does not prepare")
+        << 2 << QStringList{QStringLiteral("a consulta não funciona"), QStringLiteral("COTACAOX")};
+    QTest::newRow("field in a page band")
+        << 3 << QStringList{QStringLiteral("cabeçalho da página"), QStringLiteral("NMPRODUTO")};
+    QTest::newRow("total outside a closing band")
+        << 4 << QStringList{QStringLiteral("cabeçalho do grupo 1"), QStringLiteral("posição 1")};
+    QTest::newRow("file of a newer format") << 5 << QStringList{QStringLiteral("formato 9")};
+}
+
+void tst_DesignerParts::savingRefusesWhatCannotRun()
+{
+    QFETCH(int, fault);
+    QFETCH(QStringList, fragments);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("LPR077-02.json"));
+    QVERIFY(
+        QFile::copy(QDir(Session::current().reportDir).filePath(QStringLiteral("LPR077-02-fornecedor.json")), file));
+    if (fault == 5) {
+        QByteArray newer = readAll(file);
+        newer.replace("\"code\"", "\"format_version\": 9,\n  \"code\"");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(newer);
+    }
+    const QByteArray before = readAll(file);
+    ReportDefinition d = shipped(QStringLiteral("LPR077-02-fornecedor.json"));
+    d.title = QStringLiteral("Alterado");
+    ReportElement text;
+    switch (fault) {
+    case 0:
+        d.rowStyles << ReportStyleRule{QStringLiteral("PCVARIACAO > > 10"), QStringLiteral("#C00000"), {}, false};
+        break;
+    case 1: d.columns << SyntheticReports::column(QStringLiteral("FOO"), QStringLiteral("text"), 20); break;
+    case 2:
+        d.sql.replace(QStringLiteral("FROM COTACAO C"), QStringLiteral("FROM COTACAOX C"));
+        d.sqlIb.replace(QStringLiteral("FROM COTACAO C"), QStringLiteral("FROM COTACAOX C"));
+        break;
+    case 3:
+        text.expression = QStringLiteral("upper(NMPRODUTO)");
+        d.pageHeader.height = 8;
+        d.pageHeader.elements << text;
+        break;
+    case 4:
+        text.expression = QStringLiteral("sum(VRPRECO)");
+        d.groups[0].headerBand.height = 8;
+        d.groups[0].headerBand.elements << text;
+        break;
+    }
+    const TParams params = paramsOf(d);
+    try {
+        ReportDefinitionStore::save(file, d, ReportDesignerChecks::forSession(params));
+        QVERIFY2(fragments.isEmpty(), "saved what cannot run");
+        QCOMPARE(ReportDefinition::load(file).toJson(), d.toJson());
+    } catch (const ESuiteError &e) {
+        QVERIFY2(!fragments.isEmpty(), qPrintable(e.message()));
+        for (const QString &fragment : fragments)
+            QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
+        QCOMPARE(readAll(file), before);
+    }
+}
+
+void tst_DesignerParts::newReportsAreTheUsersUnlessSharingIsAllowed()
+{
+    const auto check = ReportDesignerChecks::forSession(paramsOf(shipped(QStringLiteral("LPR077-01-produto.json"))));
+    ReportDefinition d = shipped(QStringLiteral("LPR077-01-produto.json"));
+    d.title = QStringLiteral("Minha Lista");
+    TReportDesignerDialog designer;
+    designer.ReportDir = Session::current().reportDir;
+    designer.ReportCode = QStringLiteral("LPR077");
+    const QStringList shippedNames = designer.reportNames();
+
+    // The shared folder is the session's to open; a taken title is refused anywhere.
+    QVERIFY(!ReportDefinitionStore::sharedWritable());
+    QVERIFY_THROWS_EXCEPTION(ESuiteError,
+                             ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::sharedFolder(), check));
+    const QString own = ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::userFolder(), check);
+    QVERIFY(own.startsWith(ReportDefinitionStore::userFolder()));
+    QCOMPARE(designer.reportNames(), shippedNames + QStringList{d.title});
+    QVERIFY_THROWS_EXCEPTION(ESuiteError,
+                             ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::userFolder(), check));
+
+    const QString renamed = ReportDefinitionStore::rename(own, QStringLiteral("Lista Renomeada"));
+    QVERIFY(!QFile::exists(own));
+    QCOMPARE(ReportDefinition::load(renamed).title, QStringLiteral("Lista Renomeada"));
+    QCOMPARE(designer.reportNames(), shippedNames + QStringList{QStringLiteral("Lista Renomeada")});
+    const QString shippedFile = designer.definitionFile(shippedNames.first());
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, ReportDefinitionStore::remove(shippedFile));
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, ReportDefinitionStore::rename(shippedFile, QStringLiteral("X")));
+    QVERIFY(QFile::exists(shippedFile));
+    ReportDefinitionStore::remove(renamed);
+    QCOMPARE(designer.reportNames(), shippedNames);
 }
 
 QTEST_MAIN(tst_DesignerParts)
