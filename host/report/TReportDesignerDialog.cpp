@@ -95,19 +95,17 @@ QList<TReportDesignerDialog::Entry> TReportDesignerDialog::entries() const
     QList<Entry> list;
     if (ReportDir.isEmpty() || ReportCode.trimmed().isEmpty())
         return list;
-    const QDir dir(ReportDir);
-    const QString code = ReportCode.trimmed();
-    const QStringList files = dir.entryList({code + QStringLiteral("*.json")}, QDir::Files, QDir::Name);
-    for (const QString &name : files) {
-        // LPR077.json and LPR077-xxx.json belong to LPR077; LPR0770.json does not.
-        const QString rest = name.mid(code.size());
-        if (!rest.isEmpty() && rest.at(0).isLetterOrNumber())
-            continue;
+    // The shared folder's reports, then the user's own.
+    QStringList files = ReportDefinitionStore::filesOf(ReportDir, ReportCode);
+    for (const QString &own : ReportDefinitionStore::filesOf(ReportDefinitionStore::userFolder(), ReportCode))
+        if (!files.contains(own))
+            files << own;
+    for (const QString &file : files) {
         Entry e;
-        e.file = dir.absoluteFilePath(name);
+        e.file = file;
         e.fileTitle = titleInFile(e.file);
         if (e.fileTitle.isEmpty())
-            e.fileTitle = QFileInfo(name).completeBaseName();
+            e.fileTitle = QFileInfo(file).completeBaseName();
         const auto edited = ReportDefinitionStore::edited(e.file);
         e.title = edited && !edited->title.isEmpty() ? edited->title : e.fileTitle;
         list << e;
