@@ -8,7 +8,9 @@
 #include "report/output/CsvReportWriter.h"
 #include "report/output/HtmlReportWriter.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/designer/ReportDesignerChecks.h"
 #include "report/designer/ReportDesignerWindow.h"
+#include "report/designer/ReportQueryProbe.h"
 #include "report/ui/ReportEditDialog.h"
 #include "report/PageStore.h"
 #include "report/output/PdfReportWriter.h"
@@ -67,6 +69,20 @@ QString titleInFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("title")).toString().trimmed();
+}
+
+// Runs work; a failure is shown to the person, and the result says whether it went through.
+bool reported(const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const EAbort &) {
+        return false;
+    } catch (const ESuiteError &e) {
+        Interaction::instance()->showError(e.message());
+        return false;
+    }
 }
 
 QString native(const QString &path)
@@ -559,35 +575,83 @@ bool TReportDesignerDialog::passesChecks(const ReportDefinition &definition, QWi
     }
 }
 
-DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window,
-                                                   const std::function<bool(const ReportDefinition &)> &keep)
+DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QString &file, bool writeFile)
 {
     DesignerHooks hooks;
     const QPointer<TReportDesignerDialog> self(this);
-    hooks.queryRecord = [self](const ReportDefinition &d) { return self ? self->queryRecord(d) : QSqlRecord(); };
-    hooks.parameterNames = [](const ReportDefinition &d) { return d.parameterNames(dtmDBGeral::dialect()); };
-    hooks.save = [self, keep](const ReportDefinition &d) {
+    // Where the report is: a rename moves it.
+    const auto where = std::make_shared<QString>(file);
+    hooks.querySample = [self](const ReportDefinition &d) {
+        return self ? ReportQueryProbe::sample(d, self->queryParams(d), 0) : ReportQuerySample();
+    };
+    hooks.params = [self](const ReportDefinition &d) { return self ? self->queryParams(d) : TParams(); };
+    hooks.save = [self, where, writeFile](const ReportDefinition &d) {
         if (!self || !self->passesChecks(d, nullptr))
             return false;
-        return keep(d);
+        if (!writeFile) {
+            // For the screen: later runs of this session use it (see ReportDefinitionStore).
+            ReportDefinitionStore::keep(*where, d);
+            return true;
+        }
+        const TParams params = self->queryParams(d);
+        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); });
     };
     hooks.saveAsNew = [self, window](const ReportDefinition &d) {
+        return self && self->saveAsNewReport(window, d);
+    };
+    hooks.rename = [where, window](const ReportDefinition &d) {
         QString title = d.title;
-        if (!self
-            || !Interaction::instance()->askText(window, QStringLiteral("Salvar como novo relatório"),
-                                                 QStringLiteral("Título do novo relatório:"), title)
-            || title.trimmed().isEmpty() || !self->passesChecks(d, window))
+        if (!Interaction::instance()->askText(window, QStringLiteral("Renomear relatório"),
+                                              QStringLiteral("Novo título do relatório:"), title)
+            || title.trimmed().isEmpty() || title.trimmed() == d.title)
+            return QString();
+        const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
+        return done ? title.trimmed() : QString();
+    };
+    hooks.remove = [where, window](const ReportDefinition &d) {
+        if (!Interaction::instance()->confirm(window, QStringLiteral("Excluir relatório"),
+                                              QStringLiteral("O relatório '%1' será excluído do diretório de "
+                                                             "relatórios. Deseja excluí-lo?")
+                                                  .arg(d.title)))
             return false;
-        try {
-            self->saveNewDefinition(d, title);
-        } catch (const ESuiteError &e) {
-            Interaction::instance()->showError(e.message());
-            return false;
-        }
-        // The designer goes on editing the one it opened; the new one is a file of its own.
-        return false;
+        return reported([&] { ReportDefinitionStore::remove(*where); });
     };
     return hooks;
+}
+
+bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition definition)
+{
+    QString title = definition.title;
+    if (!Interaction::instance()->askText(window, QStringLiteral("Salvar como novo relatório"),
+                                          QStringLiteral("Título do novo relatório:"), title)
+        || title.trimmed().isEmpty())
+        return false;
+    title = title.trimmed();
+    if (!definition.title.isEmpty())
+        definition.heading.replace(definition.title, title);
+    definition.title = title;
+    if (!ReportCode.trimmed().isEmpty())
+        definition.code = ReportCode.trimmed();
+    if (!passesChecks(definition, window))
+        return false;
+    // Everyone's reports where the session allows it and the author wants it, else the
+    // author's own.
+    const bool shared = ReportDefinitionStore::sharedWritable()
+                        && Interaction::instance()->confirm(
+                            window, QStringLiteral("Salvar como novo relatório"),
+                            QStringLiteral("Publicar o relatório para todos, na pasta compartilhada?\n"
+                                           "Não: fica só na sua pasta de relatórios."));
+    const QString folder = shared ? ReportDefinitionStore::sharedFolder() : ReportDefinitionStore::userFolder();
+    const TParams params = queryParams(definition);
+    QString file;
+    if (!reported([&] {
+            file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
+        }))
+        return false;
+    Interaction::instance()->showInfo(
+        QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(file)));
+    // The designer goes on with the one it opened: the new report is a file of its own.
+    return false;
 }
 
 ReportDesignerWindow *TReportDesignerDialog::openDesigner(QWidget *parent, const ReportDefinition &definition,
@@ -605,10 +669,7 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
 {
     const ReportDefinition def = definition(reportName);
     const QString file = definitionFile(reportName);
-    openDesigner(parent, def, designerHooks(parent, [file](const ReportDefinition &d) {
-                     ReportDefinitionStore::keep(file, d);
-                     return true;
-                 }));
+    openDesigner(parent, def, designerHooks(parent, file, false));
 }
 
 ReportDesignerWindow *TReportDesignerDialog::Design(QWidget *parent, const QString &fileName)
@@ -616,15 +677,7 @@ ReportDesignerWindow *TReportDesignerDialog::Design(QWidget *parent, const QStri
     const ReportDefinition def = ReportDefinition::load(fileName);
     ReportDir = QFileInfo(fileName).absolutePath();
     ReportCode = def.code;
-    return openDesigner(parent, def, designerHooks(parent, [fileName](const ReportDefinition &d) {
-                            try {
-                                d.save(fileName);
-                                return true;
-                            } catch (const ESuiteError &e) {
-                                Interaction::instance()->showError(e.message());
-                                return false;
-                            }
-                        }));
+    return openDesigner(parent, def, designerHooks(parent, fileName, true));
 }
 
 void TReportDesignerDialog::EditColumns(QWidget *parent, const QString &reportName)

@@ -151,7 +151,10 @@ private:
     bool passesChecks(const ReportDefinition &definition, QWidget *parent);
     // Writes a definition under a new title in a new file of ReportDir; returns the file.
     QString saveNewDefinition(ReportDefinition definition, const QString &newTitle);
-    DesignerHooks designerHooks(QWidget *window, const std::function<bool(const ReportDefinition &)> &keep);
+    // What the designer's commands do: "Salvar" keeps the definition for the screen, or
+    // writes the file when writeFile (a definition opened on its own).
+    DesignerHooks designerHooks(QWidget *window, const QString &file, bool writeFile);
+    bool saveAsNewReport(QWidget *window, ReportDefinition definition);
     ReportDesignerWindow *openDesigner(QWidget *parent, const ReportDefinition &definition, const DesignerHooks &hooks);
 
     int m_lastPageCount = 0;

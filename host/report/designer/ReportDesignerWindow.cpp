@@ -7,6 +7,9 @@
 #include "report/designer/DesignerScene.h"
 #include "report/designer/DesignerTree.h"
 #include "report/designer/DesignerView.h"
+#include "report/designer/ReportFieldList.h"
+#include "report/designer/ReportLivePreview.h"
+#include "report/designer/ReportQueryEditor.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -20,11 +23,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QSqlField>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -34,54 +34,6 @@
 namespace {
 
 constexpr const char *elementsMime = "application/x-suite-report-elements";
-
-ExpressionType typeOf(const QSqlField &field)
-{
-    switch (field.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float: return ExpressionType::Number;
-    case QMetaType::QString: return ExpressionType::Text;
-    case QMetaType::QDate:
-    case QMetaType::QDateTime: return ExpressionType::Date;
-    case QMetaType::Bool: return ExpressionType::Bool;
-    default: return ExpressionType::Any;
-    }
-}
-
-// Until the field list of its own takes this place: the query's fields and the report's
-// parameters, dragged as the page takes them.
-class FieldListPlaceholder : public QListWidget
-{
-public:
-    explicit FieldListPlaceholder(QWidget *parent) : QListWidget(parent)
-    {
-        setObjectName(QStringLiteral("lstCampos"));
-        setDragEnabled(true);
-        setDragDropMode(QAbstractItemView::DragOnly);
-    }
-    void fill(const QSqlRecord &record, const QStringList &params)
-    {
-        clear();
-        for (int i = 0; i < record.count(); ++i)
-            addItem(record.fieldName(i));
-        for (const QString &p : params)
-            addItem(QStringLiteral("=:%1").arg(p));
-    }
-
-protected:
-    QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override
-    {
-        if (items.isEmpty())
-            return nullptr;
-        auto *data = new QMimeData;
-        data->setData(QLatin1String(DesignerView::fieldMime), items.first()->text().toUtf8());
-        return data;
-    }
-};
 
 } // namespace
 
@@ -100,6 +52,7 @@ ReportDesignerWindow::ReportDesignerWindow(const ReportDefinition &definition, c
             [this](bool clean) { setWindowModified(!clean); });
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &ReportDesignerWindow::sceneSelectionChanged);
     refreshFields();
+    m_preview->setDefinition(m_document->definition(), m_paramValues);
     m_scene->rebuild(m_document->definition());
     m_tree->rebuild(m_document->definition());
     m_properties->show({}, {}, {});
@@ -122,16 +75,12 @@ void ReportDesignerWindow::buildPage()
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tabDesigner"));
     m_tabs->addTab(new DesignerPageArea(m_view, m_tabs), QStringLiteral("Página"));
-    // The query's own editor takes this place; until then, the main text, plainly.
-    auto *sql = new QPlainTextEdit(m_tabs);
-    sql->setObjectName(QStringLiteral("txtConsulta"));
-    sql->setPlainText(m_document->definition().sql);
-    connect(sql, &QPlainTextEdit::textChanged, this, [this, sql] {
-        const QString text = sql->toPlainText();
-        m_document->change(QStringLiteral("Alterar a consulta"), [&](ReportDefinition &d) { d.sql = text; },
-                           QStringLiteral("sql"));
-    });
-    m_tabs->addTab(sql, QStringLiteral("Consulta"));
+    m_queryEditor = new ReportQueryEditor(m_tabs);
+    m_queryEditor->setObjectName(QStringLiteral("edtConsulta"));
+    m_queryEditor->setDefinition(m_document->definition());
+    connect(m_queryEditor, &ReportQueryEditor::changed, this, &ReportDesignerWindow::queryEdited);
+    connect(m_queryEditor, &ReportQueryEditor::fieldsRead, this, &ReportDesignerWindow::setFields);
+    m_tabs->addTab(m_queryEditor, QStringLiteral("Consulta"));
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == 0)
             refreshFields();
@@ -165,7 +114,8 @@ void ReportDesignerWindow::buildDocks()
     setDockNestingEnabled(true);
     m_fieldsDock = new QDockWidget(QStringLiteral("Campos"), this);
     m_fieldsDock->setObjectName(QStringLiteral("dockCampos"));
-    m_fieldsDock->setWidget(new FieldListPlaceholder(m_fieldsDock));
+    m_fieldList = new ReportFieldList(m_fieldsDock);
+    m_fieldsDock->setWidget(m_fieldList);
     addDockWidget(Qt::LeftDockWidgetArea, m_fieldsDock);
 
     auto *treeDock = new QDockWidget(QStringLiteral("Estrutura"), this);
@@ -182,21 +132,18 @@ void ReportDesignerWindow::buildDocks()
     m_properties->names = [this](const DesignerBand &band) { return namesFor(band); };
     m_properties->fields = [this] {
         QStringList names;
-        for (int i = 0; i < m_record.count(); ++i)
-            names << m_record.fieldName(i);
+        for (const ReportQueryField &f : std::as_const(m_fields))
+            names << f.name;
         return names;
     };
     m_properties->pickImage = [this](QByteArray &bytes, QString &mime) { return pickImage(bytes, mime); };
     propertiesDock->setWidget(m_properties);
     addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
 
-    // The live preview takes this place.
     m_previewDock = new QDockWidget(QStringLiteral("Visualização"), this);
     m_previewDock->setObjectName(QStringLiteral("dockVisualizacao"));
-    auto *waiting = new QLabel(QStringLiteral("A visualização com as linhas da consulta aparece aqui."), m_previewDock);
-    waiting->setAlignment(Qt::AlignCenter);
-    waiting->setWordWrap(true);
-    m_previewDock->setWidget(waiting);
+    m_preview = new ReportLivePreview(m_previewDock);
+    m_previewDock->setWidget(m_preview);
     addDockWidget(Qt::RightDockWidgetArea, m_previewDock);
     splitDockWidget(propertiesDock, m_previewDock, Qt::Horizontal);
     resizeDocks({m_fieldsDock, propertiesDock, m_previewDock}, {200, 270, 330}, Qt::Horizontal);
@@ -223,8 +170,10 @@ void ReportDesignerWindow::buildMenus()
     bar->addAction(hooked(QStringLiteral("Salvar"), [this](const ReportDefinition &) { return saveDefinition(); },
                           QKeySequence::Save));
     hooked(QStringLiteral("Salvar como novo relatório..."), m_hooks.saveAsNew);
-    hooked(QStringLiteral("Renomear..."), m_hooks.rename);
-    hooked(QStringLiteral("Excluir"), m_hooks.remove);
+    report->addAction(QStringLiteral("Renomear..."), this, &ReportDesignerWindow::renameReport)
+        ->setEnabled(bool(m_hooks.rename));
+    report->addAction(QStringLiteral("Excluir o relatório"), this, &ReportDesignerWindow::removeReport)
+        ->setEnabled(bool(m_hooks.remove));
     report->addSeparator();
     auto *orientation = new QActionGroup(this);
     for (const bool landscape : {true, false}) {
@@ -346,28 +295,50 @@ void ReportDesignerWindow::later(const std::function<void()> &work)
 
 void ReportDesignerWindow::refreshFields()
 {
-    m_params = m_hooks.parameterNames ? m_hooks.parameterNames(m_document->definition()) : QStringList();
+    m_paramValues = m_hooks.params ? m_hooks.params(m_document->definition()) : TParams();
+    m_params.clear();
+    for (int i = 0; i < m_paramValues.Count(); ++i)
+        m_params << m_paramValues[i].Name();
+    m_fieldList->setParameters(m_paramValues);
+    m_queryEditor->setParams(m_paramValues);
     try {
-        m_record = m_hooks.queryRecord ? m_hooks.queryRecord(m_document->definition()) : QSqlRecord();
+        setFields(m_hooks.querySample ? m_hooks.querySample(m_document->definition()).fields()
+                                      : QList<ReportQueryField>());
         statusBar()->clearMessage();
     } catch (const ESuiteError &e) {
-        m_record = QSqlRecord();
-        statusBar()->showMessage(QStringLiteral("A consulta não pôde ser executada: %1").arg(e.message()));
+        m_fields.clear();
+        const QString message = QStringLiteral("A consulta não pôde ser executada: %1").arg(e.message());
+        m_fieldList->setProblem(message);
+        statusBar()->showMessage(message);
     }
-    if (auto *list = dynamic_cast<FieldListPlaceholder *>(m_fieldsDock->widget()))
-        list->fill(m_record, m_params);
+}
+
+void ReportDesignerWindow::setFields(const QList<ReportQueryField> &fields)
+{
+    m_fields = fields;
+    m_fieldList->setFields(fields);
 }
 
 ExpressionNames ReportDesignerWindow::namesFor(const DesignerBand &band) const
 {
-    ExpressionNames names = ReportDefinition::elementNames(band.engineKind(), m_record, m_params);
-    if (!band.holdsElements()) {
-        names = ReportDefinition::elementNames(ReportDefinition::BandKind::GroupHeader, m_record, m_params);
-        names.totalsAllowed = false;
-    }
-    for (const QString &field : std::as_const(names.fields))
-        names.fieldTypes << typeOf(m_record.field(field));
+    ExpressionNames names;
+    // A page's bands belong to no row; the bands that close a group or the report also
+    // read totals.
+    if (band.kind != DesignerBand::PageHeader && band.kind != DesignerBand::PageFooter)
+        for (const ReportQueryField &f : m_fields) {
+            names.fields << f.name;
+            names.fieldTypes << f.type;
+        }
+    names.params = m_params;
+    names.totalsAllowed = band.kind == DesignerBand::GroupFooter || band.kind == DesignerBand::Summary;
     return names;
+}
+
+void ReportDesignerWindow::queryEdited()
+{
+    m_document->change(QStringLiteral("Alterar a consulta"), [&](ReportDefinition &d) {
+        m_queryEditor->applyTo(d);
+    }, QStringLiteral("sql"));
 }
 
 void ReportDesignerWindow::definitionChanged()
@@ -394,6 +365,12 @@ void ReportDesignerWindow::definitionChanged()
     select(elements, columns, bands);
     if (same)
         m_properties->refresh();
+    // The query's tabs follow an undo; while the author types there they already agree.
+    ReportDefinition shown = d;
+    m_queryEditor->applyTo(shown);
+    if (shown.toJson() != d.toJson())
+        m_queryEditor->setDefinition(d);
+    m_preview->setDefinition(d, m_paramValues);
     emit definitionEdited(d);
 }
 
@@ -431,10 +408,13 @@ DesignerBand ReportDesignerWindow::targetBand() const
 
 void ReportDesignerWindow::drop(const DesignerBand &band, QPointF atMm, const QString &what)
 {
-    if (what.startsWith(QLatin1Char('='))) {
+    // A parameter comes as its name (or as an expression, "=:P_NAME"): a text that shows it.
+    const bool parameter = m_params.contains(what, Qt::CaseInsensitive);
+    if (what.startsWith(QLatin1Char('=')) || parameter) {
+        const QString expression = parameter ? QStringLiteral(":") + what : what.mid(1);
         ElementRef ref;
         m_document->change(QStringLiteral("Inserir parâmetro"), [&](ReportDefinition &d) {
-            ref = DesignerEdits::dropExpression(d, band, atMm, what.mid(1));
+            ref = DesignerEdits::dropExpression(d, band, atMm, expression);
         });
         select({ref});
         return;
@@ -458,7 +438,7 @@ void ReportDesignerWindow::insertElement(ReportElement::Kind kind)
     e.y = 1;
     switch (kind) {
     case ReportElement::Kind::Text: e.text = QStringLiteral("Texto"); break;
-    case ReportElement::Kind::Field: e.field = m_record.count() ? m_record.fieldName(0) : QString(); break;
+    case ReportElement::Kind::Field: e.field = m_fields.isEmpty() ? QString() : m_fields.first().name; break;
     case ReportElement::Kind::Line: e.height = 0; e.width = 60; break;
     case ReportElement::Kind::Rect: e.width = 40; e.height = 10; break;
     case ReportElement::Kind::Image:
@@ -594,7 +574,7 @@ void ReportDesignerWindow::restack(bool toFront)
 
 void ReportDesignerWindow::addGroup()
 {
-    QString field = m_record.count() ? m_record.fieldName(0) : QString();
+    QString field = m_fields.isEmpty() ? QString() : m_fields.first().name;
     if (!Interaction::instance()->askText(this, QStringLiteral("Novo grupo"),
                                           QStringLiteral("Campo que define o grupo (uma quebra quando muda):"), field)
         || field.trimmed().isEmpty())
@@ -606,7 +586,7 @@ void ReportDesignerWindow::addGroup()
 
 void ReportDesignerWindow::addColumn()
 {
-    QString field = m_record.count() ? m_record.fieldName(0) : QString();
+    QString field = m_fields.isEmpty() ? QString() : m_fields.first().name;
     if (!Interaction::instance()->askText(this, QStringLiteral("Nova coluna"), QStringLiteral("Campo da coluna:"), field)
         || field.trimmed().isEmpty())
         return;
@@ -645,6 +625,32 @@ void ReportDesignerWindow::runHook(const std::function<bool(const ReportDefiniti
 {
     if (hook && hook(m_document->definition()))
         m_document->markSaved();
+}
+
+void ReportDesignerWindow::renameReport()
+{
+    const QString title = m_hooks.rename ? m_hooks.rename(m_document->definition()) : QString();
+    if (title.isEmpty())
+        return;
+    // The file has the new title already: the title is no change still to be saved.
+    const bool clean = !m_document->isModified();
+    m_document->change(QStringLiteral("Renomear"), [&](ReportDefinition &d) {
+        if (!d.title.isEmpty())
+            d.heading.replace(d.title, title);
+        d.title = title;
+    });
+    if (clean)
+        m_document->markSaved();
+    setWindowTitle(QStringLiteral("Relatório - %1[*]").arg(title));
+}
+
+void ReportDesignerWindow::removeReport()
+{
+    if (!m_hooks.remove || !m_hooks.remove(m_document->definition()))
+        return;
+    // Nothing is left to save or to ask about.
+    m_document->markSaved();
+    close();
 }
 
 bool ReportDesignerWindow::saveDefinition()

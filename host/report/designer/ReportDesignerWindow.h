@@ -1,11 +1,11 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "report/designer/ReportQueryProbe.h"
 #include "report/ReportExpression.h"
 #include "suite_export.h"
 
 #include <QMainWindow>
-#include <QSqlRecord>
 #include <functional>
 
 class DesignerDocument;
@@ -16,6 +16,9 @@ class DesignerView;
 class QDockWidget;
 class QLabel;
 class QTabWidget;
+class ReportFieldList;
+class ReportLivePreview;
+class ReportQueryEditor;
 
 // What the designer asks of whoever opened it: the query's fields, the parameters, and
 // where a definition is kept. Each save hook gets the definition as edited and returns
@@ -24,12 +27,15 @@ struct SUITE_EXPORT DesignerHooks
 {
     // The fields a run of the definition's query returns (raises ESuiteError when the query
     // does not run).
-    std::function<QSqlRecord(const ReportDefinition &)> queryRecord;
-    // The parameters the report reads.
-    std::function<QStringList(const ReportDefinition &)> parameterNames;
+    std::function<ReportQuerySample(const ReportDefinition &)> querySample;
+    // The parameters the report reads, with the values its runs get (the screen's, or the
+    // definition's defaults).
+    std::function<TParams(const ReportDefinition &)> params;
     std::function<bool(const ReportDefinition &)> save;
     std::function<bool(const ReportDefinition &)> saveAsNew;
-    std::function<bool(const ReportDefinition &)> rename;
+    // Gives the report a new title; returns it (empty: nothing was done).
+    std::function<QString(const ReportDefinition &)> rename;
+    // Removes the report's file; true when it is gone.
     std::function<bool(const ReportDefinition &)> remove;
 };
 
@@ -67,6 +73,9 @@ public:
     QDockWidget *fieldsDock() const { return m_fieldsDock; }
     QDockWidget *previewDock() const { return m_previewDock; }
     QTabWidget *tabs() const { return m_tabs; }
+    ReportFieldList *fieldList() const { return m_fieldList; }
+    ReportQueryEditor *queryEditor() const { return m_queryEditor; }
+    ReportLivePreview *preview() const { return m_preview; }
 
     // Commands, for the menus and the tests.
     void insertElement(ReportElement::Kind kind);
@@ -105,6 +114,10 @@ private:
     bool pickImage(QByteArray &bytes, QString &mime);
     void later(const std::function<void()> &work);
     void runHook(const std::function<bool(const ReportDefinition &)> &hook);
+    void renameReport();
+    void removeReport();
+    void setFields(const QList<ReportQueryField> &fields);
+    void queryEdited();
 
     DesignerHooks m_hooks;
     DesignerDocument *m_document;
@@ -116,7 +129,11 @@ private:
     QDockWidget *m_fieldsDock = nullptr;
     QDockWidget *m_previewDock = nullptr;
     QLabel *m_zoomLabel = nullptr;
-    QSqlRecord m_record;
+    ReportFieldList *m_fieldList = nullptr;
+    ReportQueryEditor *m_queryEditor = nullptr;
+    ReportLivePreview *m_preview = nullptr;
+    QList<ReportQueryField> m_fields;
+    TParams m_paramValues;
     QStringList m_params;
 
     QList<ElementRef> m_elements;
