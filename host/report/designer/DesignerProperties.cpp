@@ -366,22 +366,30 @@ void DesignerProperties::showElementLook(const QList<ElementRef> &refs)
                                       }};
     };
     heading(QStringLiteral("Aparência"));
-    auto [readSize, writeSize] = member(&ReportElement::fontSize);
-    addNumber(QStringLiteral("Fonte (pt)"), QStringLiteral("fontSize"), readSize, writeSize, 4, 72, 0.5, 1);
-    auto [readBold, writeBold] = member(&ReportElement::bold);
-    addCheck(QStringLiteral("Negrito"), QStringLiteral("bold"), readBold, writeBold);
-    auto [readItalic, writeItalic] = member(&ReportElement::italic);
-    addCheck(QStringLiteral("Itálico"), QStringLiteral("italic"), readItalic, writeItalic);
-    auto [readAlign, writeAlign] = member(&ReportElement::align);
-    addChoice(QStringLiteral("Alinhamento"), QStringLiteral("align"), alignments, readAlign, writeAlign);
-    auto [readColor, writeColor] = member(&ReportElement::color);
-    addColor(QStringLiteral("Cor"), QStringLiteral("color"), readColor, writeColor);
-    auto [readBack, writeBack] = member(&ReportElement::background);
-    addColor(QStringLiteral("Fundo"), QStringLiteral("background"), readBack, writeBack);
+    const ReportElement::Kind kind = refs.first().in(m_document->definition())->kind;
+    const bool text = kind == ReportElement::Kind::Text || kind == ReportElement::Kind::Field;
+    if (text) {
+        auto [readSize, writeSize] = member(&ReportElement::fontSize);
+        addNumber(QStringLiteral("Fonte (pt)"), QStringLiteral("fontSize"), readSize, writeSize, 4, 72, 0.5, 1);
+        auto [readBold, writeBold] = member(&ReportElement::bold);
+        addCheck(QStringLiteral("Negrito"), QStringLiteral("bold"), readBold, writeBold);
+        auto [readItalic, writeItalic] = member(&ReportElement::italic);
+        addCheck(QStringLiteral("Itálico"), QStringLiteral("italic"), readItalic, writeItalic);
+        auto [readAlign, writeAlign] = member(&ReportElement::align);
+        addChoice(QStringLiteral("Alinhamento"), QStringLiteral("align"), alignments, readAlign, writeAlign);
+        auto [readColor, writeColor] = member(&ReportElement::color);
+        addColor(QStringLiteral("Cor"), QStringLiteral("color"), readColor, writeColor);
+    }
+    if (kind != ReportElement::Kind::Line) {
+        auto [readBack, writeBack] = member(&ReportElement::background);
+        addColor(QStringLiteral("Fundo"), QStringLiteral("background"), readBack, writeBack);
+    }
     auto [readBorder, writeBorder] = member(&ReportElement::borderWidth);
-    addNumber(QStringLiteral("Borda (mm)"), QStringLiteral("borderWidth"), readBorder, writeBorder, 0, 5, 0.1, 2);
+    addNumber(kind == ReportElement::Kind::Line ? QStringLiteral("Espessura (mm)") : QStringLiteral("Borda (mm)"),
+              QStringLiteral("borderWidth"), readBorder, writeBorder, 0, 5, 0.1, 2);
     auto [readBorderColor, writeBorderColor] = member(&ReportElement::borderColor);
-    addColor(QStringLiteral("Cor da borda"), QStringLiteral("borderColor"), readBorderColor, writeBorderColor);
+    addColor(kind == ReportElement::Kind::Line ? QStringLiteral("Cor da linha") : QStringLiteral("Cor da borda"),
+             QStringLiteral("borderColor"), readBorderColor, writeBorderColor);
 }
 
 void DesignerProperties::showColumn(int column)

@@ -14,6 +14,7 @@ DesignerView::DesignerView(DesignerScene *scene, QWidget *parent) : QGraphicsVie
 {
     setObjectName(QStringLiteral("designerView"));
     setDragMode(QGraphicsView::RubberBandDrag);
+    setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setRubberBandSelectionMode(Qt::IntersectsItemShape);
     setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     setAcceptDrops(true);
@@ -30,6 +31,13 @@ void DesignerView::setZoom(double zoom)
     setTransform(QTransform::fromScale(m_zoom * pixelsPerMm, m_zoom * pixelsPerMm));
     emit zoomChanged(m_zoom);
     emit viewChanged();
+}
+
+void DesignerView::fitWidth()
+{
+    const double pixelsPerMm = logicalDpiX() / 25.4;
+    const double width = scene() ? scene()->sceneRect().width() : 297;
+    setZoom((viewport()->width() - 4) / (width * pixelsPerMm));
 }
 
 void DesignerView::keyPressEvent(QKeyEvent *event)
@@ -128,8 +136,13 @@ void DesignerRuler::paintEvent(QPaintEvent *)
     const double pixelsPerMm = m_view->transform().m11();
     const QPointF zero = m_view->mapFromScene(QPointF(0, 0));
     const double origin = (horizontal ? zero.x() : zero.y()) + offset;
-    // Marks every millimetre when they are far enough apart, else every 5 or 10.
+    // Marks every millimetre when they are far enough apart, else every 5 or 10; numbers
+    // far enough apart to read.
     const int step = pixelsPerMm >= 4 ? 1 : pixelsPerMm >= 1.2 ? 5 : 10;
+    int labelStep = 10;
+    for (const int candidate : {10, 20, 50, 100})
+        if ((labelStep = candidate) * pixelsPerMm >= 32)
+            break;
     const int first = int(std::floor(-origin / pixelsPerMm / step)) * step;
     for (int mm = first; origin + mm * pixelsPerMm < length; mm += step) {
         const double at = origin + mm * pixelsPerMm;
@@ -140,7 +153,7 @@ void DesignerRuler::paintEvent(QPaintEvent *)
             p.drawLine(QPointF(at, depth), QPointF(at, depth - tick));
         else
             p.drawLine(QPointF(depth, at), QPointF(depth - tick, at));
-        if (mm % (pixelsPerMm >= 1.2 ? 10 : 50) == 0) {
+        if (mm % labelStep == 0) {
             const QString label = QString::number(mm);
             if (horizontal)
                 p.drawText(QPointF(at + 2, 9), label);

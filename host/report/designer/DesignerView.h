@@ -20,6 +20,8 @@ public:
 
     double zoom() const { return m_zoom; }
     void setZoom(double zoom);
+    // The zoom at which the sheet's width fills the view.
+    void fitWidth();
 
 signals:
     void zoomChanged(double zoom);

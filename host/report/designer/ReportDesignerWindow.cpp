@@ -59,6 +59,14 @@ ReportDesignerWindow::ReportDesignerWindow(const ReportDefinition &definition, c
     resize(1360, 940);
 }
 
+void ReportDesignerWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The whole width of the sheet at first; Ctrl+0 gives its true size.
+    if (!std::exchange(m_shown, true))
+        QTimer::singleShot(0, m_view, &DesignerView::fitWidth);
+}
+
 ReportDesignerWindow::~ReportDesignerWindow()
 {
     // The scene's items go after the panels that follow its selection.
@@ -146,7 +154,7 @@ void ReportDesignerWindow::buildDocks()
     m_previewDock->setWidget(m_preview);
     addDockWidget(Qt::RightDockWidgetArea, m_previewDock);
     splitDockWidget(propertiesDock, m_previewDock, Qt::Horizontal);
-    resizeDocks({m_fieldsDock, propertiesDock, m_previewDock}, {200, 270, 330}, Qt::Horizontal);
+    resizeDocks({m_fieldsDock, propertiesDock, m_previewDock}, {190, 250, 330}, Qt::Horizontal);
 
     m_zoomLabel = new QLabel(this);
     statusBar()->addPermanentWidget(m_zoomLabel);
@@ -281,6 +289,7 @@ void ReportDesignerWindow::buildViewMenu(QMenu *menu)
                     [this] { m_view->setZoom(m_view->zoom() * 0.8); });
     menu->addAction(QStringLiteral("Tamanho real"), QKeySequence(Qt::CTRL | Qt::Key_0), this,
                     [this] { m_view->setZoom(1.0); });
+    menu->addAction(QStringLiteral("Ajustar à largura"), this, [this] { m_view->fitWidth(); });
     menu->addSeparator();
     menu->addAction(m_fieldsDock->toggleViewAction());
     menu->addAction(m_previewDock->toggleViewAction());

@@ -93,6 +93,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildPage();
@@ -140,4 +141,5 @@ private:
     QList<int> m_columns;
     QList<DesignerBand> m_bands;
     bool m_selecting = false;
+    bool m_shown = false;
 };
