@@ -377,7 +377,8 @@ void ReportDesignerWindow::definitionChanged()
     // The query's tabs follow an undo; while the author types there they already agree.
     ReportDefinition shown = d;
     m_queryEditor->applyTo(shown);
-    if (shown.toJson() != d.toJson())
+    if (shown.sql != d.sql || shown.sqlSqlite != d.sqlSqlite || shown.sqlPg != d.sqlPg || shown.sqlIb != d.sqlIb
+        || shown.sqlOracle != d.sqlOracle || shown.sqlMssql != d.sqlMssql)
         m_queryEditor->setDefinition(d);
     m_preview->setDefinition(d, m_paramValues);
     emit definitionEdited(d);
