@@ -35,6 +35,10 @@ QList<QCommandLineOption> shellOptions()
         {QStringLiteral("save-variant"), QStringLiteral("Grava as escolhas da execução como o conjunto NOME."),
          QStringLiteral("nome")},
         {QStringLiteral("list-variants"), QStringLiteral("Lista os conjuntos de parâmetros da tela.")},
+        {QStringLiteral("design"),
+         QStringLiteral("Abre a definição de relatório no editor de relatórios, com os valores padrão dos seus "
+                        "parâmetros."),
+         QStringLiteral("definicao")},
     };
 }
 
@@ -85,6 +89,7 @@ ShellCommandLine parseShellOptions(const QStringList &arguments)
     o.config = parser.value(QStringLiteral("config"));
     o.open = parser.value(QStringLiteral("open"));
     o.listModules = parser.isSet(QStringLiteral("modules"));
+    o.design = parser.value(QStringLiteral("design"));
     if (parser.isSet(QStringLiteral("batch")) && !o.listModules) {
         BatchOptions batch;
         line.error = readBatch(parser, batch);

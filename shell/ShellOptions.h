@@ -13,6 +13,7 @@ struct ShellOptions
     QString config; // the session file
     QString open;   // screen opened at start; empty: none
     bool listModules = false;
+    QString design; // a definition file opened in the report designer; empty: none
     std::optional<BatchOptions> batch; // a display-less run
 };
 

@@ -11,6 +11,7 @@
 #include "app/ModuleRegistry.h"
 #include "app/Session.h"
 #include "app/Translations.h"
+#include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -46,6 +47,19 @@ int listModules(ModuleLoader &loader)
     return 0;
 }
 
+// The report designer alone on a definition file: no screen, the parameters at the
+// definition's defaults; the suite ends when the designer is closed.
+int design(const QString &fileName)
+{
+    TReportDesignerDialog designer;
+    try {
+        designer.Design(nullptr, fileName);
+    } catch (const ESuiteError &e) {
+        return fail(e.message());
+    }
+    return QApplication::exec();
+}
+
 int run(const ShellOptions &options)
 {
     try {
@@ -63,6 +77,8 @@ int run(const ShellOptions &options)
         if (options.batch)
             return 1;
     }
+    if (!options.design.isEmpty())
+        return design(options.design);
     MainWindow window(loader);
     if (options.batch)
         return runBatch(window, *options.batch);

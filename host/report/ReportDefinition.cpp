@@ -154,6 +154,7 @@ QList<ReportGroup> groupsFrom(const QJsonArray &array, QStringList &problems)
         group.footer = g.value(QStringLiteral("footer")).toString();
         group.totals = totalsFrom(g.value(QStringLiteral("totals")).toArray());
         group.pageBreak = g.value(QStringLiteral("page_break")).toString();
+        group.repeatHeader = g.value(QStringLiteral("repeat_header")).toBool(true);
         group.headerBand = ReportBand::fromJson(g.value(QStringLiteral("header_band")), problems);
         group.footerBand = ReportBand::fromJson(g.value(QStringLiteral("footer_band")), problems);
         groups << group;
@@ -304,6 +305,8 @@ QByteArray ReportDefinition::toJson() const
         if (!g.totals.isEmpty())
             go.insert(QStringLiteral("totals"), totalsTo(g.totals));
         putIf(go, "page_break", g.pageBreak);
+        if (!g.repeatHeader)
+            go.insert(QStringLiteral("repeat_header"), false);
         if (!g.headerBand.isEmpty())
             go.insert(QStringLiteral("header_band"), g.headerBand.toJson());
         if (!g.footerBand.isEmpty())

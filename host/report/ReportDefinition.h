@@ -61,6 +61,9 @@ struct SUITE_EXPORT ReportGroup
     QString footer;
     QList<ReportTotal> totals;
     QString pageBreak;
+    // Whether a group that goes on over a page break shows its header again, marked
+    // "(continuação)", at the top of the next page.
+    bool repeatHeader = true;
     ReportBand headerBand; // printed under the header line, when the group opens
     ReportBand footerBand; // printed under the footer line; its totals are the group's
 };

@@ -234,7 +234,8 @@ void ReportLayout::startPage()
     m_y = m_headerBottom;
     drawHeader();
     for (int level = 0; level < m_openHeaders.size(); ++level)
-        drawGroupHeader(level, m_openHeaders.at(level) + QStringLiteral(" (continuação)"));
+        if (m_info.repeatHeaders.value(level, true))
+            drawGroupHeader(level, m_openHeaders.at(level) + QStringLiteral(" (continuação)"));
 }
 
 void ReportLayout::endPage()

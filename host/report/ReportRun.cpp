@@ -415,6 +415,8 @@ void ReportRun::prepare()
     m_info.issued = QDateTime::currentDateTime();
     m_info.landscape = m_def.landscape;
     m_info.groupCount = int(m_def.groups.size());
+    for (const ReportGroup &g : m_def.groups)
+        m_info.repeatHeaders << g.repeatHeader;
     for (const ReportColumn &c : m_def.columns)
         if (ReportDefinition::conditionHolds(c.visibleWhen, m_params, true))
             m_info.columns << c;

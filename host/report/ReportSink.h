@@ -57,6 +57,7 @@ struct ReportRunInfo
     bool landscape = true;
     QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
     int groupCount = 0;
+    QList<bool> repeatHeaders; // per level: the header shows again on a continuation page
 
     // The bands of elements, for the paged output. The page's bands are asked for on each
     // page (they may show its number); the others come through ReportSink::band().

@@ -8,6 +8,9 @@
 #include "report/output/CsvReportWriter.h"
 #include "report/output/HtmlReportWriter.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/designer/ReportDesignerChecks.h"
+#include "report/designer/ReportDesignerWindow.h"
+#include "report/designer/ReportQueryProbe.h"
 #include "report/ui/ReportEditDialog.h"
 #include "report/PageStore.h"
 #include "report/output/PdfReportWriter.h"
@@ -68,6 +71,20 @@ QString titleInFile(const QString &path)
     return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("title")).toString().trimmed();
 }
 
+// Runs work; a failure is shown to the person, and the result says whether it went through.
+bool reported(const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const EAbort &) {
+        return false;
+    } catch (const ESuiteError &e) {
+        Interaction::instance()->showError(e.message());
+        return false;
+    }
+}
+
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -94,19 +111,17 @@ QList<TReportDesignerDialog::Entry> TReportDesignerDialog::entries() const
     QList<Entry> list;
     if (ReportDir.isEmpty() || ReportCode.trimmed().isEmpty())
         return list;
-    const QDir dir(ReportDir);
-    const QString code = ReportCode.trimmed();
-    const QStringList files = dir.entryList({code + QStringLiteral("*.json")}, QDir::Files, QDir::Name);
-    for (const QString &name : files) {
-        // LPR077.json and LPR077-xxx.json belong to LPR077; LPR0770.json does not.
-        const QString rest = name.mid(code.size());
-        if (!rest.isEmpty() && rest.at(0).isLetterOrNumber())
-            continue;
+    // The shared folder's reports, then the user's own.
+    QStringList files = ReportDefinitionStore::filesOf(ReportDir, ReportCode);
+    for (const QString &own : ReportDefinitionStore::filesOf(ReportDefinitionStore::userFolder(), ReportCode))
+        if (!files.contains(own))
+            files << own;
+    for (const QString &file : files) {
         Entry e;
-        e.file = dir.absoluteFilePath(name);
+        e.file = file;
         e.fileTitle = titleInFile(e.file);
         if (e.fileTitle.isEmpty())
-            e.fileTitle = QFileInfo(name).completeBaseName();
+            e.fileTitle = QFileInfo(file).completeBaseName();
         const auto edited = ReportDefinitionStore::edited(e.file);
         e.title = edited && !edited->title.isEmpty() ? edited->title : e.fileTitle;
         list << e;
@@ -540,7 +555,132 @@ QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)
     }
 }
 
+bool TReportDesignerDialog::passesChecks(const ReportDefinition &definition, QWidget *)
+{
+    try {
+        definition.validate();
+        QStringList problems;
+        for (const MissingField &m : missingFields(definition))
+            problems << QStringLiteral("%1 usa o campo %2, que a consulta não retorna").arg(m.what, m.field);
+        problems << expressionProblems(definition);
+        if (!problems.isEmpty())
+            throw ESuiteError(QStringLiteral("O relatório não foi salvo: %1. Corrija e salve de novo.")
+                                  .arg(problems.join(QStringLiteral("; "))));
+        return true;
+    } catch (const EAbort &) {
+        return false;
+    } catch (const ESuiteError &e) {
+        Interaction::instance()->showError(e.message());
+        return false;
+    }
+}
+
+DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QString &file, bool writeFile)
+{
+    DesignerHooks hooks;
+    const QPointer<TReportDesignerDialog> self(this);
+    // Where the report is: a rename moves it.
+    const auto where = std::make_shared<QString>(file);
+    hooks.querySample = [self](const ReportDefinition &d) {
+        return self ? ReportQueryProbe::sample(d, self->queryParams(d), 0) : ReportQuerySample();
+    };
+    hooks.params = [self](const ReportDefinition &d) { return self ? self->queryParams(d) : TParams(); };
+    hooks.save = [self, where, writeFile](const ReportDefinition &d) {
+        if (!self || !self->passesChecks(d, nullptr))
+            return false;
+        if (!writeFile) {
+            // For the screen: later runs of this session use it (see ReportDefinitionStore).
+            ReportDefinitionStore::keep(*where, d);
+            return true;
+        }
+        const TParams params = self->queryParams(d);
+        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); });
+    };
+    hooks.saveAsNew = [self, window](const ReportDefinition &d) {
+        return self && self->saveAsNewReport(window, d);
+    };
+    hooks.rename = [where, window](const ReportDefinition &d) {
+        QString title = d.title;
+        if (!Interaction::instance()->askText(window, QStringLiteral("Renomear relatório"),
+                                              QStringLiteral("Novo título do relatório:"), title)
+            || title.trimmed().isEmpty() || title.trimmed() == d.title)
+            return QString();
+        const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
+        return done ? title.trimmed() : QString();
+    };
+    hooks.remove = [where, window](const ReportDefinition &d) {
+        if (!Interaction::instance()->confirm(window, QStringLiteral("Excluir relatório"),
+                                              QStringLiteral("O relatório '%1' será excluído do diretório de "
+                                                             "relatórios. Deseja excluí-lo?")
+                                                  .arg(d.title)))
+            return false;
+        return reported([&] { ReportDefinitionStore::remove(*where); });
+    };
+    return hooks;
+}
+
+bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition definition)
+{
+    QString title = definition.title;
+    if (!Interaction::instance()->askText(window, QStringLiteral("Salvar como novo relatório"),
+                                          QStringLiteral("Título do novo relatório:"), title)
+        || title.trimmed().isEmpty())
+        return false;
+    title = title.trimmed();
+    if (!definition.title.isEmpty())
+        definition.heading.replace(definition.title, title);
+    definition.title = title;
+    if (!ReportCode.trimmed().isEmpty())
+        definition.code = ReportCode.trimmed();
+    if (!passesChecks(definition, window))
+        return false;
+    // Everyone's reports where the session allows it and the author wants it, else the
+    // author's own.
+    const bool shared = ReportDefinitionStore::sharedWritable()
+                        && Interaction::instance()->confirm(
+                            window, QStringLiteral("Salvar como novo relatório"),
+                            QStringLiteral("Publicar o relatório para todos, na pasta compartilhada?\n"
+                                           "Não: fica só na sua pasta de relatórios."));
+    const QString folder = shared ? ReportDefinitionStore::sharedFolder() : ReportDefinitionStore::userFolder();
+    const TParams params = queryParams(definition);
+    QString file;
+    if (!reported([&] {
+            file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
+        }))
+        return false;
+    Interaction::instance()->showInfo(
+        QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(file)));
+    // The designer goes on with the one it opened: the new report is a file of its own.
+    return false;
+}
+
+ReportDesignerWindow *TReportDesignerDialog::openDesigner(QWidget *parent, const ReportDefinition &definition,
+                                                          const DesignerHooks &hooks)
+{
+    auto *window = new ReportDesignerWindow(definition, hooks, parent);
+    window->setWindowFlag(Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
+    window->show();
+    return window;
+}
+
 void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
+{
+    const ReportDefinition def = definition(reportName);
+    const QString file = definitionFile(reportName);
+    openDesigner(parent, def, designerHooks(parent, file, false));
+}
+
+ReportDesignerWindow *TReportDesignerDialog::Design(QWidget *parent, const QString &fileName)
+{
+    const ReportDefinition def = ReportDefinition::load(fileName);
+    ReportDir = QFileInfo(fileName).absolutePath();
+    ReportCode = def.code;
+    return openDesigner(parent, def, designerHooks(parent, fileName, true));
+}
+
+void TReportDesignerDialog::EditColumns(QWidget *parent, const QString &reportName)
 {
     const ReportDefinition def = definition(reportName);
     const QString file = definitionFile(reportName);
@@ -561,6 +701,11 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
 
 void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportName, const QString &newTitle)
 {
+    saveNewDefinition(definition(reportName), newTitle);
+}
+
+QString TReportDesignerDialog::saveNewDefinition(ReportDefinition def, const QString &newTitle)
+{
     const QString title = newTitle.trimmed();
     if (title.isEmpty())
         throw ESuiteError(QStringLiteral("Informe o título do novo relatório."));
@@ -568,7 +713,6 @@ void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportNam
         if (e.title.compare(title, Qt::CaseInsensitive) == 0)
             throw ESuiteError(
                 QStringLiteral("Já existe um relatório com o título '%1'. Informe outro título.").arg(title));
-    ReportDefinition def = definition(reportName);
     if (!def.title.isEmpty())
         def.heading.replace(def.title, title);
     def.title = title;
@@ -580,4 +724,5 @@ void TReportDesignerDialog::SaveDefinitionAs(QWidget *, const QString &reportNam
     for (int n = 2; QFileInfo::exists(file); ++n)
         file = dir.absoluteFilePath(QStringLiteral("%1-%2.json").arg(base).arg(n));
     def.save(file);
+    return file;
 }

@@ -17,6 +17,8 @@ class QWidget;
 class ReportFile;
 class ReportJob;
 class ReportPreviewDialog;
+class ReportDesignerWindow;
+struct DesignerHooks;
 class ReportProgress;
 class ReportRun;
 class ReportSink;
@@ -75,8 +77,15 @@ public:
     // Writes fileName, type by extension (pdf, csv, xlsx, html). The file appears only
     // when the run completes; a cancelled or failed run leaves what was there before.
     void SaveAs(QWidget *parent, const QString &reportName, const QString &fileName);
-    // Opens the report editor (window-modal, returns at once); its OK keeps the changes.
+    // Opens the report designer on the definition (window-modal, returns at once); its
+    // "Salvar" checks the definition against the query and keeps the changes.
     void Edit(QWidget *parent, const QString &reportName);
+    // The same on a definition file of its own, with the definition's own parameter
+    // defaults (no screen around it): "Salvar" writes the file.
+    ReportDesignerWindow *Design(QWidget *parent, const QString &fileName);
+    // The editor of the query and the table's columns alone (window-modal, returns at
+    // once); its OK keeps the changes.
+    void EditColumns(QWidget *parent, const QString &reportName);
     // Saves the definition (as last edited) under a new title, in a new file beside it.
     void SaveDefinitionAs(QWidget *parent, const QString &reportName, const QString &newTitle);
 
@@ -138,6 +147,15 @@ private:
     QList<MissingField> missingFields(const ReportDefinition &definition);
     QStringList expressionProblems(const ReportDefinition &definition);
     QSqlRecord queryRecord(const ReportDefinition &definition);
+    // Refuses (with a message) a definition that does not pass the checks above.
+    bool passesChecks(const ReportDefinition &definition, QWidget *parent);
+    // Writes a definition under a new title in a new file of ReportDir; returns the file.
+    QString saveNewDefinition(ReportDefinition definition, const QString &newTitle);
+    // What the designer's commands do: "Salvar" keeps the definition for the screen, or
+    // writes the file when writeFile (a definition opened on its own).
+    DesignerHooks designerHooks(QWidget *window, const QString &file, bool writeFile);
+    bool saveAsNewReport(QWidget *window, ReportDefinition definition);
+    ReportDesignerWindow *openDesigner(QWidget *parent, const ReportDefinition &definition, const DesignerHooks &hooks);
 
     int m_lastPageCount = 0;
     qint64 m_lastRowCount = 0;

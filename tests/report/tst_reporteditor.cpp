@@ -77,7 +77,7 @@ void tst_ReportEditor::cleanup()
 
 ReportEditDialog *tst_ReportEditor::openEditor(const QString &title)
 {
-    designer->Edit(window.get(), title);
+    designer->EditColumns(window.get(), title);
     auto *dialog = window->findChild<ReportEditDialog *>(QStringLiteral("ReportEditDialog"));
     if (dialog)
         QCoreApplication::processEvents();

@@ -846,6 +846,15 @@ void tst_ReportRun::groupsSpillOntoPagesWithTheirHeader()
                  qPrintable(page));
     }
     QVERIFY2(continued > 0, "no group spills onto a second page; the check proves nothing");
+
+    // A group that asks for it goes on over the page without its header.
+    ReportDefinition def = designer->definition(porProduto);
+    def.groups[0].repeatHeader = false;
+    designer->setDefinition(porProduto, def);
+    const QString bare = runTool(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-layout"), save(porProduto, QStringLiteral("pdf")), QStringLiteral("-")});
+    QCOMPARE(bare.count(QStringLiteral("(continuação)")), 0);
+    QCOMPARE(bare.count(QLatin1Char('\f')), pages.size());
 }
 
 void tst_ReportRun::printWithoutPrinterSaysWhatToDo()

@@ -1,0 +1,488 @@
+#include "report/designer/DesignerProperties.h"
+#include "report/designer/DesignerDocument.h"
+#include "report/designer/ExpressionEdit.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+
+namespace {
+
+const QStringList formats = {QStringLiteral("text"),      QStringLiteral("integer"),  QStringLiteral("number:2"),
+                             QStringLiteral("money"),     QStringLiteral("percent:2"), QStringLiteral("date"),
+                             QStringLiteral("datetime"),  QStringLiteral("variation:1")};
+const QList<std::pair<QString, QString>> alignments = {{QStringLiteral("left"), QStringLiteral("À esquerda")},
+                                                       {QStringLiteral("center"), QStringLiteral("Ao centro")},
+                                                       {QStringLiteral("right"), QStringLiteral("À direita")}};
+
+QString kindText(ReportElement::Kind kind)
+{
+    switch (kind) {
+    case ReportElement::Kind::Text: return QStringLiteral("Texto");
+    case ReportElement::Kind::Field: return QStringLiteral("Campo");
+    case ReportElement::Kind::Line: return QStringLiteral("Linha");
+    case ReportElement::Kind::Rect: return QStringLiteral("Retângulo");
+    case ReportElement::Kind::Image: return QStringLiteral("Imagem");
+    }
+    return QString();
+}
+
+QString bandKey(const DesignerBand &band)
+{
+    return QStringLiteral("%1:%2").arg(int(band.kind)).arg(band.level);
+}
+
+} // namespace
+
+DesignerProperties::DesignerProperties(DesignerDocument *document, QWidget *parent)
+    : QScrollArea(parent), m_document(document)
+{
+    setObjectName(QStringLiteral("designerProperties"));
+    setWidgetResizable(true);
+    setMinimumWidth(260);
+}
+
+void DesignerProperties::clear()
+{
+    m_loads.clear();
+    delete takeWidget();
+    m_form = new QWidget;
+    m_layout = new QFormLayout(m_form);
+    m_layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_layout->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    setWidget(m_form);
+}
+
+void DesignerProperties::heading(const QString &text)
+{
+    auto *label = new QLabel(QStringLiteral("<b>%1</b>").arg(text.toHtmlEscaped()), m_form);
+    m_layout->addRow(label);
+}
+
+QList<ExpressionEdit *> DesignerProperties::expressionEdits() const
+{
+    return m_form ? m_form->findChildren<ExpressionEdit *>() : QList<ExpressionEdit *>();
+}
+
+void DesignerProperties::commit(const QString &what, const Write &write, const QVariant &value, const QString &key)
+{
+    m_document->change(QStringLiteral("Alterar %1").arg(what.toLower()),
+                       [&](ReportDefinition &d) { write(d, value); }, m_scope + QLatin1Char('/') + key);
+}
+
+void DesignerProperties::addText(const QString &label, const QString &key, const Read &read, const Write &write,
+                                 const QStringList &choices)
+{
+    if (choices.isEmpty()) {
+        auto *edit = new QLineEdit(m_form);
+        edit->setObjectName(key);
+        connect(edit, &QLineEdit::textEdited, this, [=, this](const QString &t) { commit(label, write, t, key); });
+        m_loads << [=, this] {
+            if (!edit->hasFocus())
+                edit->setText(read(m_document->definition()).toString());
+        };
+        m_layout->addRow(label, edit);
+        return;
+    }
+    auto *combo = new QComboBox(m_form);
+    combo->setObjectName(key);
+    combo->setEditable(true);
+    combo->addItems(choices);
+    connect(combo, &QComboBox::currentTextChanged, this, [=, this](const QString &t) {
+        if (!combo->signalsBlocked())
+            commit(label, write, t, key);
+    });
+    m_loads << [=, this] {
+        const QSignalBlocker block(combo);
+        if (!combo->hasFocus())
+            combo->setCurrentText(read(m_document->definition()).toString());
+    };
+    m_layout->addRow(label, combo);
+}
+
+void DesignerProperties::addNumber(const QString &label, const QString &key, const Read &read, const Write &write,
+                                   double min, double max, double step, int decimals)
+{
+    auto *spin = new QDoubleSpinBox(m_form);
+    spin->setObjectName(key);
+    spin->setRange(min, max);
+    spin->setSingleStep(step);
+    spin->setDecimals(decimals);
+    spin->setKeyboardTracking(false);
+    connect(spin, &QDoubleSpinBox::valueChanged, this, [=, this](double v) {
+        if (!spin->signalsBlocked())
+            commit(label, write, v, key);
+    });
+    m_loads << [=, this] {
+        const QSignalBlocker block(spin);
+        spin->setValue(read(m_document->definition()).toDouble());
+    };
+    m_layout->addRow(label, spin);
+}
+
+void DesignerProperties::addCheck(const QString &label, const QString &key, const Read &read, const Write &write)
+{
+    auto *check = new QCheckBox(label, m_form);
+    check->setObjectName(key);
+    connect(check, &QCheckBox::toggled, this, [=, this](bool on) {
+        if (!check->signalsBlocked())
+            commit(label, write, on, key);
+    });
+    m_loads << [=, this] {
+        const QSignalBlocker block(check);
+        check->setChecked(read(m_document->definition()).toBool());
+    };
+    m_layout->addRow(QString(), check);
+}
+
+void DesignerProperties::addChoice(const QString &label, const QString &key,
+                                   const QList<std::pair<QString, QString>> &choices, const Read &read,
+                                   const Write &write)
+{
+    auto *combo = new QComboBox(m_form);
+    combo->setObjectName(key);
+    for (const auto &[value, text] : choices)
+        combo->addItem(text, value);
+    connect(combo, &QComboBox::currentIndexChanged, this, [=, this](int index) {
+        if (!combo->signalsBlocked() && index >= 0)
+            commit(label, write, combo->itemData(index), key);
+    });
+    m_loads << [=, this] {
+        const QSignalBlocker block(combo);
+        combo->setCurrentIndex(combo->findData(read(m_document->definition()).toString().toLower()));
+    };
+    m_layout->addRow(label, combo);
+}
+
+void DesignerProperties::addColor(const QString &label, const QString &key, const Read &read, const Write &write)
+{
+    auto *row = new QWidget(m_form);
+    auto *box = new QHBoxLayout(row);
+    box->setContentsMargins(0, 0, 0, 0);
+    auto *edit = new QLineEdit(row);
+    edit->setObjectName(key);
+    edit->setPlaceholderText(QStringLiteral("#RRGGBB"));
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("(#[0-9A-Fa-f]{0,6})?")), edit));
+    auto *pick = new QToolButton(row);
+    pick->setText(QStringLiteral("..."));
+    box->addWidget(edit, 1);
+    box->addWidget(pick);
+    const auto complete = [](const QString &t) { return t.isEmpty() || t.size() == 7; };
+    connect(edit, &QLineEdit::textEdited, this, [=, this](const QString &t) {
+        if (complete(t))
+            commit(label, write, t.toUpper(), key);
+    });
+    connect(pick, &QToolButton::clicked, this, [=, this] {
+        const QColor chosen = QColorDialog::getColor(QColor(edit->text()), this, label);
+        if (chosen.isValid())
+            commit(label, write, chosen.name().toUpper(), key);
+    });
+    m_loads << [=, this] {
+        if (!edit->hasFocus())
+            edit->setText(read(m_document->definition()).toString());
+    };
+    m_layout->addRow(label, row);
+}
+
+void DesignerProperties::addExpression(const QString &label, const QString &key, const DesignerBand &band,
+                                       const Read &read, const Write &write)
+{
+    auto *edit = new ExpressionEdit(m_form);
+    edit->setObjectName(key);
+    edit->names = [this, band] { return names ? names(band) : ExpressionNames(); };
+    connect(edit, &ExpressionEdit::edited, this, [=, this](const QString &t) { commit(label, write, t, key); });
+    m_loads << [=, this] {
+        if (!edit->line()->hasFocus())
+            edit->setText(read(m_document->definition()).toString());
+    };
+    m_layout->addRow(label, edit);
+}
+
+void DesignerProperties::refresh()
+{
+    for (const auto &load : std::as_const(m_loads))
+        load();
+}
+
+void DesignerProperties::show(const QList<ElementRef> &elements, const QList<int> &columns,
+                              const QList<DesignerBand> &bands)
+{
+    clear();
+    if (!elements.isEmpty())
+        showElements(elements);
+    else if (!columns.isEmpty())
+        showColumn(columns.first());
+    else if (!bands.isEmpty())
+        showBand(bands.first());
+    else
+        showReport();
+    refresh();
+}
+
+void DesignerProperties::showReport()
+{
+    m_scope = QStringLiteral("report");
+    heading(QStringLiteral("Relatório"));
+    const auto text = [this](const QString &label, const QString &key, QString ReportDefinition::*member) {
+        addText(label, key, [member](const ReportDefinition &d) { return d.*member; },
+                [member](ReportDefinition &d, const QVariant &v) { d.*member = v.toString(); });
+    };
+    text(QStringLiteral("Título"), QStringLiteral("title"), &ReportDefinition::title);
+    text(QStringLiteral("Descrição"), QStringLiteral("description"), &ReportDefinition::description);
+    addChoice(QStringLiteral("Orientação"), QStringLiteral("orientation"),
+              {{QStringLiteral("landscape"), QStringLiteral("Paisagem")},
+               {QStringLiteral("portrait"), QStringLiteral("Retrato")}},
+              [](const ReportDefinition &d) { return d.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"); },
+              [](ReportDefinition &d, const QVariant &v) { d.landscape = v.toString() == QLatin1String("landscape"); });
+    text(QStringLiteral("Cabeçalho"), QStringLiteral("heading"), &ReportDefinition::heading);
+    text(QStringLiteral("Rodapé"), QStringLiteral("footer"), &ReportDefinition::footer);
+    text(QStringLiteral("Fechamento"), QStringLiteral("summaryLabel"), &ReportDefinition::summaryLabel);
+    auto *margins = new QLabel(QStringLiteral("Margens: 10 mm em todos os lados (A4)."), m_form);
+    margins->setWordWrap(true);
+    m_layout->addRow(margins);
+}
+
+void DesignerProperties::showElements(const QList<ElementRef> &refs)
+{
+    const ReportElement *first = refs.first().in(m_document->definition());
+    if (!first)
+        return showReport();
+    const ElementRef ref = refs.first();
+    m_scope = refs.size() == 1 ? QStringLiteral("el:%1:%2").arg(bandKey(ref.band)).arg(ref.index)
+                               : QStringLiteral("els:%1").arg(refs.size());
+    if (refs.size() > 1) {
+        heading(QStringLiteral("%1 elementos").arg(refs.size()));
+        return showElementLook(refs);
+    }
+    heading(QStringLiteral("%1 — %2").arg(kindText(first->kind), ref.band.title()));
+    const auto member = [ref](auto pointer) {
+        return std::pair<Read, Write>{[ref, pointer](const ReportDefinition &d) {
+                                          const ReportElement *e = ref.in(d);
+                                          return e ? QVariant::fromValue(e->*pointer) : QVariant();
+                                      },
+                                      [ref, pointer](ReportDefinition &d, const QVariant &v) {
+                                          if (ReportElement *e = ref.in(d))
+                                              e->*pointer = v.value<std::remove_reference_t<decltype(e->*pointer)>>();
+                                      }};
+    };
+    auto [readName, writeName] = member(&ReportElement::name);
+    addText(QStringLiteral("Nome"), QStringLiteral("name"), readName, writeName);
+    const std::pair<const char *, double ReportElement::*> geometry[] = {{"X (mm)", &ReportElement::x},
+                                                                        {"Y (mm)", &ReportElement::y},
+                                                                        {"Largura (mm)", &ReportElement::width},
+                                                                        {"Altura (mm)", &ReportElement::height}};
+    const bool line = first->kind == ReportElement::Kind::Line;
+    for (const auto &[label, pointer] : geometry) {
+        auto [read, write] = member(pointer);
+        const bool size = pointer == &ReportElement::width || pointer == &ReportElement::height;
+        addNumber(QString::fromUtf8(label), QString::fromUtf8(label).section(QLatin1Char(' '), 0, 0).toLower(), read,
+                  write, size && line ? -500 : 0, 500, 0.5, 1);
+    }
+    if (first->kind == ReportElement::Kind::Text) {
+        auto [readText, writeText] = member(&ReportElement::text);
+        addText(QStringLiteral("Texto"), QStringLiteral("text"), readText, writeText);
+        auto [readExpr, writeExpr] = member(&ReportElement::expression);
+        addExpression(QStringLiteral("Expressão"), QStringLiteral("expression"), ref.band, readExpr, writeExpr);
+    } else if (first->kind == ReportElement::Kind::Field) {
+        auto [readField, writeField] = member(&ReportElement::field);
+        addText(QStringLiteral("Campo"), QStringLiteral("field"), readField, writeField,
+                fields ? fields() : QStringList());
+    } else if (first->kind == ReportElement::Kind::Image) {
+        auto *change = new QPushButton(QStringLiteral("Trocar imagem..."), m_form);
+        change->setObjectName(QStringLiteral("btnImagem"));
+        connect(change, &QPushButton::clicked, this, [this, ref] {
+            QByteArray bytes;
+            QString mime;
+            if (pickImage && pickImage(bytes, mime))
+                m_document->change(QStringLiteral("Trocar imagem"), [&](ReportDefinition &d) {
+                    if (ReportElement *e = ref.in(d)) {
+                        e->image = bytes;
+                        e->mime = mime;
+                    }
+                });
+        });
+        m_layout->addRow(QString(), change);
+    }
+    if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
+        auto [readFormat, writeFormat] = member(&ReportElement::format);
+        addText(QStringLiteral("Formato"), QStringLiteral("format"), readFormat, writeFormat, formats);
+    }
+    showElementLook(refs);
+    if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
+        heading(QStringLiteral("Estilo condicional"));
+        const auto rule = [ref](auto pointer) {
+            return std::pair<Read, Write>{
+                [ref, pointer](const ReportDefinition &d) {
+                    const ReportElement *e = ref.in(d);
+                    return e && !e->styles.isEmpty() ? QVariant::fromValue(e->styles.first().*pointer) : QVariant();
+                },
+                [ref, pointer](ReportDefinition &d, const QVariant &v) {
+                    ReportElement *e = ref.in(d);
+                    if (!e)
+                        return;
+                    if (e->styles.isEmpty())
+                        e->styles << ReportStyleRule();
+                    e->styles.first().*pointer = v.value<std::remove_reference_t<decltype(e->styles.first().*pointer)>>();
+                    // A rule with nothing in it is no rule.
+                    if (e->styles.first() == ReportStyleRule())
+                        e->styles.removeFirst();
+                }};
+        };
+        auto [readWhen, writeWhen] = rule(&ReportStyleRule::when);
+        // Conditions read the row, never totals, whatever the band.
+        DesignerBand rowBand = ref.band;
+        if (rowBand.kind == DesignerBand::GroupFooter)
+            rowBand.kind = DesignerBand::GroupHeader;
+        addExpression(QStringLiteral("Quando"), QStringLiteral("styleWhen"), rowBand, readWhen, writeWhen);
+        auto [readColor, writeColor] = rule(&ReportStyleRule::color);
+        addColor(QStringLiteral("Então cor"), QStringLiteral("styleColor"), readColor, writeColor);
+        auto [readBack, writeBack] = rule(&ReportStyleRule::background);
+        addColor(QStringLiteral("Então fundo"), QStringLiteral("styleBackground"), readBack, writeBack);
+        auto [readBold, writeBold] = rule(&ReportStyleRule::bold);
+        addCheck(QStringLiteral("Então negrito"), QStringLiteral("styleBold"), readBold, writeBold);
+    }
+}
+
+void DesignerProperties::showElementLook(const QList<ElementRef> &refs)
+{
+    // The look of several elements is read from the first and given to all.
+    const auto member = [refs](auto pointer) {
+        return std::pair<Read, Write>{[refs, pointer](const ReportDefinition &d) {
+                                          const ReportElement *e = refs.first().in(d);
+                                          return e ? QVariant::fromValue(e->*pointer) : QVariant();
+                                      },
+                                      [refs, pointer](ReportDefinition &d, const QVariant &v) {
+                                          for (const ElementRef &ref : refs)
+                                              if (ReportElement *e = ref.in(d))
+                                                  e->*pointer = v.value<std::remove_reference_t<decltype(e->*pointer)>>();
+                                      }};
+    };
+    heading(QStringLiteral("Aparência"));
+    const ReportElement::Kind kind = refs.first().in(m_document->definition())->kind;
+    const bool text = kind == ReportElement::Kind::Text || kind == ReportElement::Kind::Field;
+    if (text) {
+        auto [readSize, writeSize] = member(&ReportElement::fontSize);
+        addNumber(QStringLiteral("Fonte (pt)"), QStringLiteral("fontSize"), readSize, writeSize, 4, 72, 0.5, 1);
+        auto [readBold, writeBold] = member(&ReportElement::bold);
+        addCheck(QStringLiteral("Negrito"), QStringLiteral("bold"), readBold, writeBold);
+        auto [readItalic, writeItalic] = member(&ReportElement::italic);
+        addCheck(QStringLiteral("Itálico"), QStringLiteral("italic"), readItalic, writeItalic);
+        auto [readAlign, writeAlign] = member(&ReportElement::align);
+        addChoice(QStringLiteral("Alinhamento"), QStringLiteral("align"), alignments, readAlign, writeAlign);
+        auto [readColor, writeColor] = member(&ReportElement::color);
+        addColor(QStringLiteral("Cor"), QStringLiteral("color"), readColor, writeColor);
+    }
+    if (kind != ReportElement::Kind::Line) {
+        auto [readBack, writeBack] = member(&ReportElement::background);
+        addColor(QStringLiteral("Fundo"), QStringLiteral("background"), readBack, writeBack);
+    }
+    auto [readBorder, writeBorder] = member(&ReportElement::borderWidth);
+    addNumber(kind == ReportElement::Kind::Line ? QStringLiteral("Espessura (mm)") : QStringLiteral("Borda (mm)"),
+              QStringLiteral("borderWidth"), readBorder, writeBorder, 0, 5, 0.1, 2);
+    auto [readBorderColor, writeBorderColor] = member(&ReportElement::borderColor);
+    addColor(kind == ReportElement::Kind::Line ? QStringLiteral("Cor da linha") : QStringLiteral("Cor da borda"),
+             QStringLiteral("borderColor"), readBorderColor, writeBorderColor);
+}
+
+void DesignerProperties::showColumn(int column)
+{
+    m_scope = QStringLiteral("col:%1").arg(column);
+    heading(QStringLiteral("Coluna %1 da tabela").arg(column + 1));
+    const auto member = [column](auto pointer) {
+        return std::pair<Read, Write>{[column, pointer](const ReportDefinition &d) {
+                                          return column < d.columns.size()
+                                                     ? QVariant::fromValue(d.columns.at(column).*pointer)
+                                                     : QVariant();
+                                      },
+                                      [column, pointer](ReportDefinition &d, const QVariant &v) {
+                                          if (column < d.columns.size())
+                                              d.columns[column].*pointer =
+                                                  v.value<std::remove_reference_t<decltype(d.columns[column].*pointer)>>();
+                                      }};
+    };
+    auto [readField, writeField] = member(&ReportColumn::field);
+    addText(QStringLiteral("Campo"), QStringLiteral("field"), readField, writeField, fields ? fields() : QStringList());
+    auto [readTitle, writeTitle] = member(&ReportColumn::title);
+    addText(QStringLiteral("Título"), QStringLiteral("title"), readTitle, writeTitle);
+    auto [readWidth, writeWidth] = member(&ReportColumn::width);
+    addNumber(QStringLiteral("Largura (mm)"), QStringLiteral("width"), readWidth, writeWidth, 1, 300, 1, 1);
+    auto [readAlign, writeAlign] = member(&ReportColumn::align);
+    addChoice(QStringLiteral("Alinhamento"), QStringLiteral("align"), alignments, readAlign, writeAlign);
+    auto [readFormat, writeFormat] = member(&ReportColumn::format);
+    addText(QStringLiteral("Formato"), QStringLiteral("format"), readFormat, writeFormat, formats);
+    auto [readWhen, writeWhen] = member(&ReportColumn::visibleWhen);
+    addText(QStringLiteral("Visível quando"), QStringLiteral("visibleWhen"), readWhen, writeWhen);
+    auto [readData, writeData] = member(&ReportColumn::dataOnly);
+    addCheck(QStringLiteral("Só em planilha (CSV, XLSX)"), QStringLiteral("dataOnly"), readData, writeData);
+}
+
+void DesignerProperties::showBand(const DesignerBand &band)
+{
+    m_scope = QStringLiteral("band:%1").arg(bandKey(band));
+    heading(band.title());
+    if (band.holdsElements())
+        addNumber(QStringLiteral("Altura (mm)"), QStringLiteral("height"),
+                  [band](const ReportDefinition &d) {
+                      const ReportBand *b = band.in(d);
+                      return b ? b->height : 0.0;
+                  },
+                  [band](ReportDefinition &d, const QVariant &v) {
+                      if (ReportBand *b = band.in(d))
+                          b->height = v.toDouble();
+                  },
+                  0, 200, 0.5, 1);
+    else
+        m_layout->addRow(new QLabel(QStringLiteral("A altura de uma linha da tabela é a da fonte do relatório."),
+                                    m_form));
+    if (band.isGroupBand())
+        showGroup(band.level);
+    else if (band.kind == DesignerBand::PageHeader || band.kind == DesignerBand::PageFooter
+             || band.kind == DesignerBand::Summary)
+        showReport();
+}
+
+void DesignerProperties::showGroup(int level)
+{
+    heading(QStringLiteral("Grupo %1").arg(level + 1));
+    const auto member = [level](auto pointer) {
+        return std::pair<Read, Write>{[level, pointer](const ReportDefinition &d) {
+                                          return level < d.groups.size() ? QVariant::fromValue(d.groups.at(level).*pointer)
+                                                                         : QVariant();
+                                      },
+                                      [level, pointer](ReportDefinition &d, const QVariant &v) {
+                                          if (level < d.groups.size())
+                                              d.groups[level].*pointer =
+                                                  v.value<std::remove_reference_t<decltype(d.groups[level].*pointer)>>();
+                                      }};
+    };
+    auto [readField, writeField] = member(&ReportGroup::field);
+    addExpression(QStringLiteral("Chave (quebra)"), QStringLiteral("groupField"),
+                  DesignerBand{DesignerBand::GroupHeader, level}, readField, writeField);
+    auto [readHeader, writeHeader] = member(&ReportGroup::header);
+    addText(QStringLiteral("Texto do cabeçalho"), QStringLiteral("groupHeader"), readHeader, writeHeader);
+    auto [readFooter, writeFooter] = member(&ReportGroup::footer);
+    addText(QStringLiteral("Texto do rodapé"), QStringLiteral("groupFooter"), readFooter, writeFooter);
+    addCheck(QStringLiteral("Iniciar em nova página"), QStringLiteral("newPage"),
+             [level](const ReportDefinition &d) {
+                 return level < d.groups.size() && !d.groups.at(level).pageBreak.trimmed().isEmpty()
+                        && d.groups.at(level).pageBreak.compare(QLatin1String("never"), Qt::CaseInsensitive) != 0;
+             },
+             [level](ReportDefinition &d, const QVariant &v) {
+                 if (level < d.groups.size())
+                     d.groups[level].pageBreak = v.toBool() ? QStringLiteral("always") : QString();
+             });
+    auto [readBreak, writeBreak] = member(&ReportGroup::pageBreak);
+    addText(QStringLiteral("Nova página quando"), QStringLiteral("pageBreak"), readBreak, writeBreak,
+            {QString(), QStringLiteral("always")});
+    auto [readRepeat, writeRepeat] = member(&ReportGroup::repeatHeader);
+    addCheck(QStringLiteral("Repetir o cabeçalho nas páginas de continuação"), QStringLiteral("repeatHeader"),
+             readRepeat, writeRepeat);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "report/designer/DesignerBand.h"
+
+#include <QGraphicsScene>
+#include <QHash>
+#include <functional>
+
+class ElementItem;
+
+// The page of the designer at true size (a scene unit is a millimetre): the sheet with its
+// margins, and the bands stacked as they print, each under a bar that names it. It is drawn
+// again from the definition after every change; what the mouse does to it (move, resize,
+// a band's height) is handed to the window as one change when the button is released.
+class DesignerScene : public QGraphicsScene
+{
+    Q_OBJECT
+public:
+    explicit DesignerScene(QObject *parent = nullptr);
+
+    // The page's margins, as the report engine lays pages out.
+    static constexpr double marginMm = 10;
+    static constexpr double barMm = 4.5;
+    static constexpr double tableRowMm = 5;
+
+    void rebuild(const ReportDefinition &definition);
+    double contentWidthMm() const { return m_contentWidth; }
+
+    // The band at a scene point (its body or its bar) and the point within its body.
+    bool bandAt(QPointF scenePos, DesignerBand &band, QPointF &inBandMm) const;
+    // The band's body in scene coordinates.
+    QRectF bandRect(const DesignerBand &band) const;
+
+    QList<ElementRef> selectedElements() const;
+    QList<int> selectedColumns() const;
+    QList<DesignerBand> selectedBands() const;
+    void select(const QList<ElementRef> &elements, const QList<int> &columns, const QList<DesignerBand> &bands);
+
+    std::function<void(const QList<ElementRef> &, double dx, double dy)> moved;
+    std::function<void(const ElementRef &, const QRectF &)> resized;
+    std::function<void(const DesignerBand &, double heightMm)> bandResized;
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
+    void drawBackground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    enum class Drag { None, Move, Resize, Band };
+    double mmPerPixel() const;
+    bool bandEdgeAt(QPointF scenePos, DesignerBand &band) const;
+    void addBand(const ReportDefinition &d, const DesignerBand &band, double &y);
+    QString noteOf(const ReportDefinition &d, const DesignerBand &band) const;
+
+    ReportDefinition m_definition;
+    QSizeF m_page;
+    double m_contentWidth = 0;
+    double m_bottom = 0;
+    QList<std::pair<DesignerBand, QRectF>> m_bands; // body of each band, in print order
+
+    Drag m_drag = Drag::None;
+    QPointF m_pressAt;
+    QHash<ElementItem *, QPointF> m_startPos;
+    ElementItem *m_grabbed = nullptr;
+    DesignerBand m_dragBand;
+    QGraphicsRectItem *m_bandGhost = nullptr;
+};

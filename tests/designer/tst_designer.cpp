@@ -1,0 +1,448 @@
+#include "ScriptedInteraction.h"
+#include "report/ReportFixture.h"
+#include "report/ReportDefinitionStore.h"
+#include "report/designer/DesignerDocument.h"
+#include "report/designer/DesignerEdits.h"
+#include "report/designer/DesignerProperties.h"
+#include "report/designer/DesignerScene.h"
+#include "report/designer/DesignerView.h"
+#include "report/designer/ExpressionEdit.h"
+#include "report/designer/ReportDesignerWindow.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+#include <memory>
+
+namespace {
+const QString porFornecedor = QStringLiteral("Lista de Preços por Fornecedor");
+const DesignerBand pageHeader{DesignerBand::PageHeader, -1};
+const DesignerBand detail{DesignerBand::Detail, -1};
+const DesignerBand groupHeader{DesignerBand::GroupHeader, 0};
+const DesignerBand groupFooter{DesignerBand::GroupFooter, 0};
+
+QByteArray pngLogo()
+{
+    QImage image(24, 12, QImage::Format_RGB32);
+    image.fill(QColor(0x20, 0x60, 0xA0));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+} // namespace
+
+class tst_Designer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void undoAndRedoGiveBackEveryEarlierState_data();
+    void undoAndRedoGiveBackEveryEarlierState();
+    void writtenDefinitionReadsBackTheSame_data();
+    void writtenDefinitionReadsBackTheSame();
+    void expressionFaultShowsAsTyped_data();
+    void expressionFaultShowsAsTyped();
+    void saveRefusesABrokenDefinition_data();
+    void saveRefusesABrokenDefinition();
+    void escapeWithChangesAsks_data();
+    void escapeWithChangesAsks();
+
+private:
+    ReportDesignerWindow *open(const QString &title);
+    void apply(ReportDesignerWindow *w, const QString &step);
+    // A press, a move and a release of the left button on the page, between scene points.
+    void drag(ReportDesignerWindow *w, QPointF from, QPointF to);
+    QPointF centreOf(ReportDesignerWindow *w, const ElementRef &ref);
+    QLineEdit *property(ReportDesignerWindow *w, const QString &name);
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<ScriptedInteraction> io;
+    std::unique_ptr<QTemporaryDir> reports;
+    std::unique_ptr<QWidget> screen;
+    TReportDesignerDialog *designer = nullptr;
+};
+
+void tst_Designer::init()
+{
+    env = std::make_unique<TestEnv>();
+    io = std::make_unique<ScriptedInteraction>();
+    reports = std::make_unique<QTemporaryDir>();
+    const QDir source(Session::current().reportDir);
+    for (const QString &name : source.entryList({QStringLiteral("LPR077*.json")}, QDir::Files))
+        QVERIFY(QFile::copy(source.filePath(name), QDir(reports->path()).filePath(name)));
+    screen = std::make_unique<QWidget>();
+    screen->resize(400, 300);
+    designer = new TReportDesignerDialog(screen.get());
+    designer->ReportDir = reports->path();
+    designer->ReportCode = QStringLiteral("LPR077");
+    const FormValues values = FormValues::defaults();
+    designer->BeforeGetQueryParams = [values](TParams &params, bool &) { values.fill(params); };
+}
+
+void tst_Designer::cleanup()
+{
+    screen.reset();
+    reports.reset();
+    io.reset();
+    env.reset();
+    ReportDefinitionStore::discardAll();
+}
+
+ReportDesignerWindow *tst_Designer::open(const QString &title)
+{
+    designer->Edit(screen.get(), title);
+    auto *w = screen->findChild<ReportDesignerWindow *>(QStringLiteral("ReportDesignerWindow"));
+    if (w && !QTest::qWaitForWindowExposed(w))
+        return nullptr;
+    return w;
+}
+
+QPointF tst_Designer::centreOf(ReportDesignerWindow *w, const ElementRef &ref)
+{
+    const ReportElement *e = ref.in(w->definition());
+    return w->scene()->bandRect(ref.band).topLeft() + QPointF(e->x + e->width / 2, e->y + e->height / 2);
+}
+
+void tst_Designer::drag(ReportDesignerWindow *w, QPointF from, QPointF to)
+{
+    QWidget *viewport = w->view()->viewport();
+    const QPoint a = w->view()->mapFromScene(from);
+    const QPoint b = w->view()->mapFromScene(to);
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+    send(QEvent::MouseButtonPress, a, Qt::LeftButton);
+    send(QEvent::MouseMove, (a + b) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, b, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, b, Qt::NoButton);
+    QCoreApplication::processEvents(); // the change is made once the mouse handling is over
+}
+
+QLineEdit *tst_Designer::property(ReportDesignerWindow *w, const QString &name)
+{
+    if (auto *edit = w->properties()->findChild<ExpressionEdit *>(name))
+        return edit->line();
+    return w->properties()->findChild<QLineEdit *>(name);
+}
+
+// Steps of an edit sequence, as an author makes them on the page, in the panels and menus.
+void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
+{
+    const auto lastIn = [w](const DesignerBand &band) {
+        return ElementRef{band, int(band.in(w->definition())->elements.size()) - 1};
+    };
+    if (step == QLatin1String("text")) {
+        w->select({}, {}, {pageHeader});
+        w->insertElement(ReportElement::Kind::Text);
+    } else if (step == QLatin1String("rect")) {
+        w->select({}, {}, {pageHeader});
+        w->insertElement(ReportElement::Kind::Rect);
+    } else if (step == QLatin1String("move")) {
+        const ElementRef ref = lastIn(pageHeader);
+        w->select({ref});
+        drag(w, centreOf(w, ref), centreOf(w, ref) + QPointF(23.4, 3.2));
+    } else if (step == QLatin1String("resize")) {
+        const ElementRef ref = lastIn(pageHeader);
+        w->select({ref});
+        const ReportElement *e = ref.in(w->definition());
+        const QPointF corner = w->scene()->bandRect(pageHeader).topLeft() + QPointF(e->x + e->width, e->y + e->height);
+        drag(w, corner, corner + QPointF(12, 4));
+    } else if (step == QLatin1String("nudge")) {
+        w->select({lastIn(pageHeader)});
+        w->view()->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(w->view(), Qt::Key_Right);
+    } else if (step == QLatin1String("delete")) {
+        w->select({lastIn(pageHeader)});
+        w->deleteSelection();
+    } else if (step == QLatin1String("copy and paste")) {
+        w->select({lastIn(pageHeader)});
+        w->copySelection();
+        w->paste();
+    } else if (step == QLatin1String("align")) {
+        w->select({ElementRef{pageHeader, 0}, ElementRef{pageHeader, 1}});
+        w->alignSelection(int(DesignerEdits::Edge::Top));
+    } else if (step == QLatin1String("group")) {
+        io->textAnswers << QStringLiteral("CDARVPROD");
+        QMetaObject::invokeMethod(w, [w] {
+            for (QAction *a : w->findChildren<QAction *>())
+                if (a->text() == QStringLiteral("Grupo..."))
+                    a->trigger();
+        });
+    } else if (step == QLatin1String("title")) {
+        w->select({});
+        QLineEdit *title = property(w, QStringLiteral("title"));
+        title->setFocus();
+        QTest::keyClicks(title, QStringLiteral(" 2027")); // one step however many keys
+        w->view()->setFocus();
+    } else if (step == QLatin1String("expression")) {
+        w->select({lastIn(pageHeader)});
+        QLineEdit *expression = property(w, QStringLiteral("expression"));
+        expression->setFocus();
+        QTest::keyClicks(expression, QStringLiteral("'Pag. ' & page()"));
+        w->view()->setFocus();
+    } else if (step == QLatin1String("drop on detail")) {
+        w->drop(detail, QPointF(0, 1), QStringLiteral("VRPRECOANT"));
+    } else if (step == QLatin1String("drop on group header")) {
+        w->drop(groupHeader, QPointF(5, 1), QStringLiteral("NMFANTFORN"));
+    } else if (step == QLatin1String("drop parameter")) {
+        w->drop(pageHeader, QPointF(100, 2), QStringLiteral("=:P_CDFILIAL"));
+    } else if (step == QLatin1String("band height")) {
+        const QRectF body = w->scene()->bandRect(groupFooter);
+        drag(w, QPointF(body.center().x(), body.bottom()), QPointF(body.center().x(), body.bottom() + 8));
+    } else if (step == QLatin1String("portrait")) {
+        w->select({});
+        for (QAction *a : w->findChildren<QAction *>())
+            if (a->text() == QStringLiteral("Retrato"))
+                a->trigger();
+    } else {
+        QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
+    QCoreApplication::processEvents();
+}
+
+void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("insert, move, resize") << QStringList{"text", "move", "resize"};
+    QTest::newRow("arrows, then delete") << QStringList{"rect", "nudge", "delete"};
+    QTest::newRow("copy, paste, align") << QStringList{"rect", "copy and paste", "move", "align"};
+    QTest::newRow("properties typed") << QStringList{"title", "text", "expression"};
+    QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"};
+    QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"};
+}
+
+void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
+{
+    QFETCH(QStringList, steps);
+    ReportDesignerWindow *w = open(porFornecedor);
+    QVERIFY(w);
+    QList<QByteArray> states{w->definition().toJson()};
+    for (const QString &step : steps) {
+        apply(w, step);
+        states << w->definition().toJson();
+        QVERIFY2(states.last() != states.at(states.size() - 2), qPrintable(step + QStringLiteral(" changed nothing")));
+    }
+    // One step of the history per step of the author: typing and arrows merge.
+    QUndoStack *stack = w->document()->undoStack();
+    QCOMPARE(stack->count(), steps.size());
+    for (qsizetype i = steps.size(); i > 0; --i) {
+        stack->undo();
+        QVERIFY2(w->definition().toJson() == states.at(i - 1), qPrintable(QStringLiteral("undo of ") + steps.at(i - 1)));
+    }
+    QVERIFY(!w->document()->isModified());
+    for (qsizetype i = 1; i <= steps.size(); ++i) {
+        stack->redo();
+        QVERIFY2(w->definition().toJson() == states.at(i), qPrintable(QStringLiteral("redo of ") + steps.at(i - 1)));
+    }
+    io->confirmAnswers << true;
+    w->close();
+}
+
+void tst_Designer::writtenDefinitionReadsBackTheSame_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("authored"); // elements of every kind added first
+    QTest::newRow("by product, as shipped") << QStringLiteral("LPR077-01-produto.json") << false;
+    QTest::newRow("by supplier, as shipped") << QStringLiteral("LPR077-02-fornecedor.json") << false;
+    QTest::newRow("by supplier, with every kind of element") << QStringLiteral("LPR077-02-fornecedor.json") << true;
+}
+
+void tst_Designer::writtenDefinitionReadsBackTheSame()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, authored);
+    const QString path = QDir(reports->path()).filePath(file);
+    ReportDesignerWindow *w = designer->Design(nullptr, path);
+    QVERIFY(w);
+    const std::unique_ptr<ReportDesignerWindow> owner(w);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (authored) {
+        w->document()->change(QStringLiteral("elementos"), [](ReportDefinition &d) {
+            ReportElement logo;
+            logo.kind = ReportElement::Kind::Image;
+            logo.image = pngLogo();
+            logo.mime = QStringLiteral("image/png");
+            logo.name = QStringLiteral("Logotipo");
+            DesignerEdits::addElement(d, pageHeader, logo);
+            ReportElement line;
+            line.kind = ReportElement::Kind::Line;
+            line.height = 0;
+            line.borderWidth = 0.35;
+            DesignerEdits::addElement(d, pageHeader, line);
+            ReportElement name;
+            name.kind = ReportElement::Kind::Field;
+            name.field = QStringLiteral("NMFANTFORN");
+            name.italic = true;
+            name.styles << ReportStyleRule{QStringLiteral("PCVARIACAO > 10"), QStringLiteral("#C00000"), QString(), true};
+            DesignerEdits::addElement(d, groupHeader, name);
+            ReportElement count;
+            count.expression = QStringLiteral("'Produtos: ' & count()");
+            count.background = QStringLiteral("#EEEEEE");
+            count.borderWidth = 0.2;
+            DesignerEdits::addElement(d, groupFooter, count);
+            ReportElement frame;
+            frame.kind = ReportElement::Kind::Rect;
+            DesignerEdits::addElement(d, DesignerBand{DesignerBand::Summary, -1}, frame);
+            d.groups[0].repeatHeader = false;
+        });
+    } else {
+        w->document()->change(QStringLiteral("título"), [](ReportDefinition &d) { d.title += QStringLiteral(" *"); });
+    }
+    QVERIFY(w->saveDefinition());
+    QVERIFY2(io->errors.isEmpty(), qPrintable(io->errors.join('\n')));
+    const QByteArray written = readAll(path);
+    QCOMPARE(written, w->definition().toJson());
+
+    // Opened again and saved with no change in between: the same bytes.
+    const std::unique_ptr<ReportDesignerWindow> again(designer->Design(nullptr, path));
+    again->setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(again->saveDefinition());
+    QCOMPARE(readAll(path), written);
+    QCOMPARE(ReportDefinition::load(path).toJson(), written);
+}
+
+void tst_Designer::expressionFaultShowsAsTyped_data()
+{
+    QTest::addColumn<int>("band"); // a DesignerBand::Kind of level 0
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("fault"); // empty: none
+
+    const int header = DesignerBand::GroupHeader, footer = DesignerBand::GroupFooter;
+    const int page = DesignerBand::PageHeader;
+    QTest::newRow("a field of the query") << header << QStringLiteral("NMFANTFORN & ' - ' & CDFORNECED") << QString();
+    QTest::newRow("a field it lacks") << header << QStringLiteral("NMFANTFORN & FOO")
+                                      << QStringLiteral("posição 14: o campo FOO não existe na consulta");
+    QTest::newRow("a total where a group closes") << footer << QStringLiteral("sum(VRPRECO) / count()") << QString();
+    QTest::newRow("a total where a group opens") << header << QStringLiteral("count()") << QStringLiteral("posição 1");
+    QTest::newRow("a page's band reads no row") << page << QStringLiteral("NMFANTFORN") << QStringLiteral("posição 1");
+    QTest::newRow("a parameter of the report") << page << QStringLiteral(":P_CDFILIAL & ' ' & page()") << QString();
+    QTest::newRow("a parameter it lacks") << page << QStringLiteral(":P_NADA") << QStringLiteral(":P_NADA");
+    QTest::newRow("unclosed text") << header << QStringLiteral("'abc") << QStringLiteral("posição 1");
+}
+
+void tst_Designer::expressionFaultShowsAsTyped()
+{
+    QFETCH(int, band);
+    QFETCH(QString, expression);
+    QFETCH(QString, fault);
+    ReportDesignerWindow *w = open(porFornecedor);
+    QVERIFY(w);
+    const DesignerBand where{DesignerBand::Kind(band), band == DesignerBand::PageHeader ? -1 : 0};
+    w->select({}, {}, {where});
+    w->insertElement(ReportElement::Kind::Text);
+    auto *edit = w->properties()->findChild<ExpressionEdit *>(QStringLiteral("expression"));
+    QVERIFY(edit);
+    edit->line()->setFocus();
+    QTest::keyClicks(edit->line(), expression);
+    auto *shown = edit->findChild<QLabel *>(QStringLiteral("lblFalha"));
+    if (fault.isEmpty()) {
+        QVERIFY2(!edit->fault().isError(), qPrintable(edit->faultText()));
+        QVERIFY(shown->isHidden());
+    } else {
+        QVERIFY2(edit->faultText().contains(fault), qPrintable(edit->faultText()));
+        QVERIFY(!shown->isHidden());
+    }
+    // What was typed is in the definition, fault or not: saving is what refuses it.
+    QCOMPARE(w->definition().pageHeader.elements.size() + w->definition().groups.at(0).headerBand.elements.size()
+                 + w->definition().groups.at(0).footerBand.elements.size(),
+             1);
+    io->confirmAnswers << true;
+    w->close();
+}
+
+void tst_Designer::saveRefusesABrokenDefinition_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a column of a field the query lacks")
+        << QStringLiteral("column") << QStringLiteral("a coluna \"Produto\" (3ª) usa o campo FOO");
+    QTest::newRow("an element's bad expression")
+        << QStringLiteral("element") << QStringLiteral("o campo FOO não existe na consulta");
+    QTest::newRow("a query that does not run") << QStringLiteral("query") << QStringLiteral("FILIAIS_ERRADAS");
+    QTest::newRow("a group key the query lacks") << QStringLiteral("group") << QStringLiteral("o grupo de nível 1");
+}
+
+void tst_Designer::saveRefusesABrokenDefinition()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, message);
+    ReportDesignerWindow *w = open(porFornecedor);
+    QVERIFY(w);
+    w->document()->change(change, [&](ReportDefinition &d) {
+        if (change == QLatin1String("column"))
+            d.columns[2].field = QStringLiteral("FOO");
+        else if (change == QLatin1String("element")) {
+            ReportElement e;
+            e.expression = QStringLiteral("FOO + 1");
+            DesignerEdits::addElement(d, groupHeader, e);
+        } else if (change == QLatin1String("query"))
+            d.sql = d.sqlSqlite = d.sqlPg = d.sqlIb = QStringLiteral("SELECT CDFILIAL FROM FILIAIS_ERRADAS");
+        else
+            d.groups[0].field = QStringLiteral("FOO");
+    });
+    QVERIFY(!w->saveDefinition());
+    QCOMPARE(io->errors.size(), 1);
+    QVERIFY2(io->errors.first().contains(message), qPrintable(io->errors.first()));
+    QVERIFY(!ReportDefinitionStore::edited(designer->definitionFile(porFornecedor)));
+    QVERIFY(w->document()->isModified());
+    io->confirmAnswers << true;
+    w->close();
+}
+
+void tst_Designer::escapeWithChangesAsks_data()
+{
+    QTest::addColumn<QString>("before"); // what the author did first
+    QTest::addColumn<bool>("answer");    // to "discard the changes?"
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("nothing changed") << QString() << false << false << true;
+    QTest::newRow("changed, goes on editing") << QStringLiteral("edit") << false << true << false;
+    QTest::newRow("changed, discards") << QStringLiteral("edit") << true << true << true;
+    QTest::newRow("changed and undone") << QStringLiteral("edit undo") << false << false << true;
+    QTest::newRow("changed and saved") << QStringLiteral("edit save") << false << false << true;
+}
+
+void tst_Designer::escapeWithChangesAsks()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, closed);
+    QPointer<ReportDesignerWindow> w = open(porFornecedor);
+    QVERIFY(w);
+    if (before.contains(QLatin1String("edit")))
+        w->nudge(0, 0), w->drop(groupHeader, QPointF(1, 1), QStringLiteral("NMFANTFORN"));
+    if (before.contains(QLatin1String("undo")))
+        w->document()->undoStack()->undo();
+    if (before.contains(QLatin1String("save")))
+        QVERIFY(w->saveDefinition());
+    io->confirmAnswers << answer;
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Escape);
+    QCOMPARE(io->questions.size(), asked ? 1 : 0);
+    QCOMPARE(w->isVisible(), !closed);
+    // A discarded edit is not kept for the screen; a saved one is.
+    QCOMPARE(bool(ReportDefinitionStore::edited(designer->definitionFile(porFornecedor))),
+             before.contains(QLatin1String("save")));
+    if (w) {
+        io->confirmAnswers << true;
+        w->close();
+    }
+}
+
+QTEST_MAIN(tst_Designer)
+#include "tst_designer.moc"

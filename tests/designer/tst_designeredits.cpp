@@ -1,0 +1,167 @@
+#include "report/designer/DesignerEdits.h"
+
+#include <QTest>
+
+namespace {
+
+const DesignerBand header{DesignerBand::PageHeader, -1};
+
+// A definition with three columns (widths 10, 30, 20 mm) and elements in the page header
+// at the rectangles given as "x,y,w,h;x,y,w,h".
+ReportDefinition withElements(const QString &rects)
+{
+    ReportDefinition d;
+    for (const auto &[field, width] : {std::pair{"A", 10}, {"B", 30}, {"C", 20}}) {
+        ReportColumn c;
+        c.field = QString::fromLatin1(field);
+        c.width = width;
+        d.columns << c;
+    }
+    for (const QString &rect : rects.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList n = rect.split(QLatin1Char(','));
+        ReportElement e;
+        e.x = n.at(0).toDouble();
+        e.y = n.at(1).toDouble();
+        e.width = n.at(2).toDouble();
+        e.height = n.at(3).toDouble();
+        d.pageHeader.elements << e;
+    }
+    d.pageHeader.height = 20;
+    return d;
+}
+
+QString rectsOf(const ReportDefinition &d)
+{
+    QStringList out;
+    for (const ReportElement &e : d.pageHeader.elements)
+        out << QStringLiteral("%1,%2,%3,%4").arg(e.x).arg(e.y).arg(e.width).arg(e.height);
+    return out.join(QLatin1Char(';'));
+}
+
+QList<ElementRef> all(const ReportDefinition &d)
+{
+    QList<ElementRef> refs;
+    for (int i = 0; i < d.pageHeader.elements.size(); ++i)
+        refs << ElementRef{header, i};
+    return refs;
+}
+
+} // namespace
+
+class tst_DesignerEdits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arrange_data();
+    void arrange();
+    void snap_data();
+    void snap();
+    void dropOnTheTable_data();
+    void dropOnTheTable();
+};
+
+void tst_DesignerEdits::arrange_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<double>("bandHeight");
+
+    QTest::newRow("align left on the first") << "10,2,5,5;30,4,8,5;20,6,4,5" << "left" << "10,2,5,5;10,4,8,5;10,6,4,5" << 20.0;
+    QTest::newRow("align right on the first") << "10,2,5,5;30,4,8,5" << "right" << "10,2,5,5;7,4,8,5" << 20.0;
+    QTest::newRow("align bottoms") << "0,2,5,5;9,10,5,2" << "bottom" << "0,2,5,5;9,5,5,2" << 20.0;
+    QTest::newRow("centre vertically") << "0,0,5,10;9,0,5,2" << "vcenter" << "0,0,5,10;9,4,5,2" << 20.0;
+    // Never before the band's edge.
+    QTest::newRow("align right past the edge") << "0,0,5,5;3,0,8,5" << "right" << "0,0,5,5;0,0,8,5" << 20.0;
+    QTest::newRow("distribute, equal gaps") << "0,0,10,5;12,0,10,5;50,0,10,5" << "hspread"
+                                            << "0,0,10,5;25,0,10,5;50,0,10,5" << 20.0;
+    QTest::newRow("distribute in any order") << "50,0,10,5;0,0,10,5;40,0,10,5" << "hspread"
+                                             << "50,0,10,5;0,0,10,5;25,0,10,5" << 20.0;
+    QTest::newRow("distribute two: nothing to spread") << "0,0,5,5;30,0,5,5" << "hspread" << "0,0,5,5;30,0,5,5" << 20.0;
+    // The band grows to hold what moved past its foot; it is never left shorter.
+    QTest::newRow("moved below the band") << "0,0,5,5" << "down 18" << "0,18,5,5" << 23.0;
+    QTest::newRow("moved before the edge") << "3,3,5,5" << "up 10" << "3,0,5,5" << 20.0;
+    QTest::newRow("band made shorter than it holds") << "0,12,5,5" << "height 4" << "0,12,5,5" << 17.0;
+    QTest::newRow("band made shorter, empty below") << "0,0,5,5" << "height 6" << "0,0,5,5" << 6.0;
+}
+
+void tst_DesignerEdits::arrange()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, edit);
+    QFETCH(QString, after);
+    QFETCH(double, bandHeight);
+    ReportDefinition d = withElements(before);
+    const QList<ElementRef> refs = all(d);
+    using DesignerEdits::Edge;
+    if (edit == QLatin1String("left"))
+        DesignerEdits::align(d, refs, Edge::Left);
+    else if (edit == QLatin1String("right"))
+        DesignerEdits::align(d, refs, Edge::Right);
+    else if (edit == QLatin1String("bottom"))
+        DesignerEdits::align(d, refs, Edge::Bottom);
+    else if (edit == QLatin1String("vcenter"))
+        DesignerEdits::align(d, refs, Edge::VCenter);
+    else if (edit == QLatin1String("hspread"))
+        DesignerEdits::distribute(d, refs, true);
+    else if (edit.startsWith(QLatin1String("down ")))
+        DesignerEdits::moveElements(d, refs, 0, edit.mid(5).toDouble());
+    else if (edit.startsWith(QLatin1String("up ")))
+        DesignerEdits::moveElements(d, refs, 0, -edit.mid(3).toDouble());
+    else if (edit.startsWith(QLatin1String("height ")))
+        DesignerEdits::setBandHeight(d, header, edit.mid(7).toDouble());
+    QCOMPARE(rectsOf(d), after);
+    QCOMPARE(d.pageHeader.height, bandHeight);
+}
+
+void tst_DesignerEdits::snap_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QList<double>>("edges");
+    QTest::addColumn<double>("snapped");
+    QTest::newRow("to the grid") << 12.4 << QList<double>{} << 12.0;
+    QTest::newRow("to the grid, up") << 12.6 << QList<double>{} << 13.0;
+    QTest::newRow("to a near edge before the grid") << 12.4 << QList<double>{12.7} << 12.7;
+    QTest::newRow("to the nearest of two edges") << 20.0 << QList<double>{19.2, 20.5} << 20.5;
+    QTest::newRow("an edge too far is not caught") << 20.0 << QList<double>{21.5} << 20.0;
+}
+
+void tst_DesignerEdits::snap()
+{
+    QFETCH(double, value);
+    QFETCH(QList<double>, edges);
+    QFETCH(double, snapped);
+    QCOMPARE(DesignerEdits::snap(value, edges), snapped);
+}
+
+void tst_DesignerEdits::dropOnTheTable_data()
+{
+    // Columns A (10), B (30) and C (20) share 120 mm of page: 20, 60 and 40 mm.
+    QTest::addColumn<double>("x");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("before the first") << 5.0 << "N,A,B,C";
+    QTest::newRow("past the middle of the first") << 15.0 << "A,N,B,C";
+    QTest::newRow("in the first half of the second") << 45.0 << "A,N,B,C";
+    QTest::newRow("in the second half of the second") << 55.0 << "A,B,N,C";
+    QTest::newRow("past the last") << 119.0 << "A,B,C,N";
+}
+
+void tst_DesignerEdits::dropOnTheTable()
+{
+    QFETCH(double, x);
+    QFETCH(QString, order);
+    ReportDefinition d = withElements(QString());
+    const auto result =
+        DesignerEdits::dropField(d, DesignerBand{DesignerBand::Detail, -1}, QPointF(x, 1), QStringLiteral("N"), 120);
+    QStringList fields;
+    for (const ReportColumn &c : d.columns)
+        fields << c.field;
+    QCOMPARE(fields.join(QLatin1Char(',')), order);
+    QCOMPARE(d.columns.at(result.column).field, QStringLiteral("N"));
+    QCOMPARE(d.columns.at(result.column).title, QStringLiteral("N"));
+    QVERIFY(d.pageHeader.elements.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(tst_DesignerEdits)
+#include "tst_designeredits.moc"

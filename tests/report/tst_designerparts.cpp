@@ -1,0 +1,297 @@
+// The parts around the report designer's window, on the database LPR_TEST_DIALECT names:
+// the live preview (only the last change costs a run, and a fault shows with its place),
+// the field list's drags, and saving (a definition that does not pass its checks never
+// replaces a working file).
+
+#include "ReportFixture.h"
+#include "errors/ESuiteError.h"
+#include "SyntheticReports.h"
+#include "report/ReportConnection.h"
+#include "report/ReportDefinitionStore.h"
+#include "report/designer/ReportDesignerChecks.h"
+#include "report/designer/ReportFieldList.h"
+#include "report/designer/ReportLivePreview.h"
+
+#include <QAtomicInt>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QSqlDriver>
+#include <QtTest>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+QString pageText(const ReportPage &page)
+{
+    QStringList texts;
+    for (const PageItem &item : page.items)
+        if (item.kind == PageItem::Text || item.kind == PageItem::PageNumber)
+            texts << item.text;
+    return texts.join(QLatin1Char(' '));
+}
+
+TParams paramsOf(const ReportDefinition &definition, const FormValues &values = FormValues::defaults())
+{
+    TParams params = definition.collectParams(dtmDBGeral::dialect());
+    values.fill(params);
+    return params;
+}
+
+ReportDefinition shipped(const QString &file)
+{
+    return ReportDefinition::load(QDir(Session::current().reportDir).filePath(file));
+}
+
+} // namespace
+
+class tst_DesignerParts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void livePreviewRunsOnlyTheLastChange_data();
+    void livePreviewRunsOnlyTheLastChange();
+    void livePreviewNamesTheFault_data();
+    void livePreviewNamesTheFault();
+    void fieldListDragsNamesWithTypes_data();
+    void fieldListDragsNamesWithTypes();
+    void savingRefusesWhatCannotRun_data();
+    void savingRefusesWhatCannotRun();
+    void newReportsAreTheUsersUnlessSharingIsAllowed();
+
+private:
+    std::unique_ptr<TestEnv> env;
+};
+
+void tst_DesignerParts::initTestCase()
+{
+    env = std::make_unique<TestEnv>(TestEnv::dialectFromEnvironment());
+}
+
+void tst_DesignerParts::cleanup()
+{
+    ReportConnection::setOpenObserver({});
+    QTRY_COMPARE(ReportConnection::openCount(), 0);
+}
+
+void tst_DesignerParts::livePreviewRunsOnlyTheLastChange_data()
+{
+    QTest::addColumn<int>("changes");
+    QTest::newRow("one change") << 1;
+    QTest::newRow("two quick changes") << 2;
+    QTest::newRow("six quick changes") << 6;
+}
+
+void tst_DesignerParts::livePreviewRunsOnlyTheLastChange()
+{
+    // Every change but the last is a query that would run for minutes: unless its run is
+    // cancelled (its statement interrupted), the preview never becomes idle.
+    QFETCH(int, changes);
+    QAtomicInt statements;
+    ReportConnection::setOpenObserver([&](const QSqlDatabase &db) {
+        const QVariant handle = db.driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        sqlite3_trace_v2(
+            *static_cast<sqlite3 *const *>(handle.constData()), SQLITE_TRACE_STMT,
+            [](unsigned, void *counter, void *, void *) {
+                static_cast<QAtomicInt *>(counter)->ref();
+                return 0;
+            },
+            &statements);
+    });
+    ReportLivePreview preview;
+    QSignalSpy idle(&preview, &ReportLivePreview::idle);
+    for (int i = 1; i <= changes; ++i) {
+        ReportDefinition d = i < changes ? SyntheticReports::endless(QStringLiteral("Lenta"))
+                                         : SyntheticReports::numbered(QStringLiteral("Rápida"));
+        d.heading = QStringLiteral("Versão %1").arg(i);
+        preview.setDefinition(d, d.collectParams(dtmDBGeral::dialect()));
+        QTest::qWait(30); // the slow statement is under way when the next change comes
+    }
+    QVERIFY(idle.wait(20000) || !preview.isBusy());
+    QVERIFY(!preview.isBusy());
+    QCOMPARE(preview.runsStarted(), changes);
+    QCOMPARE(preview.runsEnded(), changes);
+    QCOMPARE(preview.runsCancelled(), changes - 1);
+    QVERIFY2(preview.problem().isEmpty(), qPrintable(preview.problem()));
+    QVERIFY(preview.hasPage());
+    QVERIFY(pageText(preview.page()).contains(QStringLiteral("Versão %1").arg(changes)));
+    QCOMPARE(preview.pageCount(), 3); // 100 lines
+    if (env->dialect() == SqlDialect::SQLite)
+        QCOMPARE(statements.loadRelaxed(), changes);
+    QCOMPARE(ReportConnection::openCount(), 0);
+}
+
+void tst_DesignerParts::livePreviewNamesTheFault_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QStringList>("fragments");
+    QTest::newRow("bad row style") << 0
+                                   << QStringList{QStringLiteral("estilo 1 das linhas"), QStringLiteral("posição")};
+    QTest::newRow("unknown field") << 1 << QStringList{QStringLiteral("FOO"), QStringLiteral("não retorna")};
+    QTest::newRow("query that does not prepare") << 2 << QStringList{QStringLiteral("Rápida")};
+    QTest::newRow("not a select") << 3 << QStringList{QStringLiteral("consulta")};
+}
+
+void tst_DesignerParts::livePreviewNamesTheFault()
+{
+    QFETCH(int, fault);
+    QFETCH(QStringList, fragments);
+    ReportDefinition d = SyntheticReports::numbered(QStringLiteral("Rápida"));
+    switch (fault) {
+    case 0: d.rowStyles << ReportStyleRule{QStringLiteral("NR > > 3"), QStringLiteral("#C00000"), {}, false}; break;
+    case 1: d.columns << SyntheticReports::column(QStringLiteral("FOO"), QStringLiteral("text"), 20); break;
+    case 2:
+        d.sql = d.sqlPg = d.sqlIb = QStringLiteral("SELECT NR, TEXTO FROM TABELA_QUE_NAO_EXISTE WHERE 1 = :P_LINHAS");
+        break;
+    case 3: d.sql = d.sqlPg = d.sqlIb = QStringLiteral("DELETE FROM COTACAO WHERE 1 = :P_LINHAS"); break;
+    }
+    ReportLivePreview preview;
+    QSignalSpy failed(&preview, &ReportLivePreview::failed);
+    preview.setDefinition(d, d.collectParams(dtmDBGeral::dialect()));
+    QVERIFY(failed.count() == 1 || failed.wait(10000));
+    for (const QString &fragment : fragments)
+        QVERIFY2(preview.problem().contains(fragment), qPrintable(preview.problem()));
+    QVERIFY(!preview.hasPage());
+    QTRY_VERIFY(!preview.isBusy());
+}
+
+void tst_DesignerParts::fieldListDragsNamesWithTypes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("text field") << QStringLiteral("NMPRODUTO") << QStringLiteral("texto");
+    QTest::newRow("price") << QStringLiteral("VRPRECO") << QStringLiteral("número");
+    QTest::newRow("computed price") << QStringLiteral("VRPRECOECON") << QStringLiteral("número");
+    QTest::newRow("date") << QStringLiteral("DTVALINI") << QStringLiteral("data");
+    QTest::newRow("parameter") << QStringLiteral("P_DTINI") << QStringLiteral("data");
+    QTest::newRow("list parameter") << QStringLiteral("L_LISTAFORNE1") << QStringLiteral("texto");
+}
+
+void tst_DesignerParts::fieldListDragsNamesWithTypes()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, type);
+    const ReportDefinition d = shipped(QStringLiteral("LPR077-01-produto.json"));
+    ReportFieldList list;
+    QVERIFY(list.load(d, paramsOf(d, FormValues::defaults()
+                                         .set(QStringLiteral("P_CDPRODINI"), QStringLiteral(""))
+                                         .set(QStringLiteral("P_DTINI"), QDate(2000, 1, 1))
+                                         .set(QStringLiteral("P_DTFIN"), QDate(2100, 12, 31)))));
+    const QList<QTreeWidgetItem *> found = list.findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first()->text(1), type);
+    const std::unique_ptr<QMimeData> data(list.model()->mimeData({list.indexFromItem(found.first())}));
+    QVERIFY(data);
+    QCOMPARE(data->data(QLatin1String(ReportFieldList::mimeType)), name.toUtf8());
+    QCOMPARE(ReportFieldList::nameIn(data.get()), name);
+}
+
+void tst_DesignerParts::savingRefusesWhatCannotRun_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QStringList>("fragments"); // empty: saved
+    QTest::newRow("sound change") << -1 << QStringList();
+    QTest::newRow("bad row style") << 0
+                                   << QStringList{QStringLiteral("estilo 1 das linhas"), QStringLiteral("posição 14")};
+    QTest::newRow("unknown column field") << 1 << QStringList{QStringLiteral("campo FOO"), QStringLiteral("coluna")};
+    QTest::newRow("query that does not prepare")
+        << 2 << QStringList{QStringLiteral("a consulta não funciona"), QStringLiteral("COTACAOX")};
+    QTest::newRow("field in a page band")
+        << 3 << QStringList{QStringLiteral("cabeçalho da página"), QStringLiteral("NMPRODUTO")};
+    QTest::newRow("total outside a closing band")
+        << 4 << QStringList{QStringLiteral("cabeçalho do grupo 1"), QStringLiteral("posição 1")};
+    QTest::newRow("file of a newer format") << 5 << QStringList{QStringLiteral("formato 9")};
+}
+
+void tst_DesignerParts::savingRefusesWhatCannotRun()
+{
+    QFETCH(int, fault);
+    QFETCH(QStringList, fragments);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("LPR077-02.json"));
+    QVERIFY(
+        QFile::copy(QDir(Session::current().reportDir).filePath(QStringLiteral("LPR077-02-fornecedor.json")), file));
+    if (fault == 5) {
+        QByteArray newer = readAll(file);
+        newer.replace("\"code\"", "\"format_version\": 9,\n  \"code\"");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(newer);
+    }
+    const QByteArray before = readAll(file);
+    ReportDefinition d = shipped(QStringLiteral("LPR077-02-fornecedor.json"));
+    d.title = QStringLiteral("Alterado");
+    ReportElement text;
+    switch (fault) {
+    case 0:
+        d.rowStyles << ReportStyleRule{QStringLiteral("PCVARIACAO > > 10"), QStringLiteral("#C00000"), {}, false};
+        break;
+    case 1: d.columns << SyntheticReports::column(QStringLiteral("FOO"), QStringLiteral("text"), 20); break;
+    case 2:
+        d.sql.replace(QStringLiteral("FROM COTACAO C"), QStringLiteral("FROM COTACAOX C"));
+        d.sqlIb.replace(QStringLiteral("FROM COTACAO C"), QStringLiteral("FROM COTACAOX C"));
+        break;
+    case 3:
+        text.expression = QStringLiteral("upper(NMPRODUTO)");
+        d.pageHeader.height = 8;
+        d.pageHeader.elements << text;
+        break;
+    case 4:
+        text.expression = QStringLiteral("sum(VRPRECO)");
+        d.groups[0].headerBand.height = 8;
+        d.groups[0].headerBand.elements << text;
+        break;
+    }
+    const TParams params = paramsOf(d);
+    try {
+        ReportDefinitionStore::save(file, d, ReportDesignerChecks::forSession(params));
+        QVERIFY2(fragments.isEmpty(), "saved what cannot run");
+        QCOMPARE(ReportDefinition::load(file).toJson(), d.toJson());
+    } catch (const ESuiteError &e) {
+        QVERIFY2(!fragments.isEmpty(), qPrintable(e.message()));
+        for (const QString &fragment : fragments)
+            QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
+        QCOMPARE(readAll(file), before);
+    }
+}
+
+void tst_DesignerParts::newReportsAreTheUsersUnlessSharingIsAllowed()
+{
+    const auto check = ReportDesignerChecks::forSession(paramsOf(shipped(QStringLiteral("LPR077-01-produto.json"))));
+    ReportDefinition d = shipped(QStringLiteral("LPR077-01-produto.json"));
+    d.title = QStringLiteral("Minha Lista");
+    TReportDesignerDialog designer;
+    designer.ReportDir = Session::current().reportDir;
+    designer.ReportCode = QStringLiteral("LPR077");
+    const QStringList shippedNames = designer.reportNames();
+
+    // The shared folder is the session's to open; a taken title is refused anywhere.
+    QVERIFY(!ReportDefinitionStore::sharedWritable());
+    QVERIFY_THROWS_EXCEPTION(ESuiteError,
+                             ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::sharedFolder(), check));
+    const QString own = ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::userFolder(), check);
+    QVERIFY(own.startsWith(ReportDefinitionStore::userFolder()));
+    QCOMPARE(designer.reportNames(), shippedNames + QStringList{d.title});
+    QVERIFY_THROWS_EXCEPTION(ESuiteError,
+                             ReportDefinitionStore::saveAsNew(d, ReportDefinitionStore::userFolder(), check));
+
+    const QString renamed = ReportDefinitionStore::rename(own, QStringLiteral("Lista Renomeada"));
+    QVERIFY(!QFile::exists(own));
+    QCOMPARE(ReportDefinition::load(renamed).title, QStringLiteral("Lista Renomeada"));
+    QCOMPARE(designer.reportNames(), shippedNames + QStringList{QStringLiteral("Lista Renomeada")});
+    const QString shippedFile = designer.definitionFile(shippedNames.first());
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, ReportDefinitionStore::remove(shippedFile));
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, ReportDefinitionStore::rename(shippedFile, QStringLiteral("X")));
+    QVERIFY(QFile::exists(shippedFile));
+    ReportDefinitionStore::remove(renamed);
+    QCOMPARE(designer.reportNames(), shippedNames);
+}
+
+QTEST_MAIN(tst_DesignerParts)
+#include "tst_designerparts.moc"
