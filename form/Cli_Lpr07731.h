@@ -13,7 +13,8 @@ extern "C" {
 LPR_EXPORT extern TfrmListaPrecRel *frmListaPrecRel;
 LPR_EXPORT extern bool boIdCriado;
 
-// Opens the screen: as a child window for a null variant, modally for anything else.
+// Opens the screen: as a child window for a null variant, modally for anything else
+// (defined by the module's declaration, Pkg_Lpr07731).
 LPR_EXPORT void IniProc(QVariant value);
 // Creates the form once and shows it modally (true) or as a child window (false).
 LPR_EXPORT void CriaRelLista(bool boModal);
@@ -22,6 +23,4 @@ LPR_EXPORT void CriaRelLista(bool boModal);
 namespace Cli_Lpr07731 {
 // The unit's initialization, run once by the module's Initialize.
 void initialization();
-// True for the variant that stands for null.
-LPR_EXPORT bool isNullVariant(const QVariant &value);
 } // namespace Cli_Lpr07731

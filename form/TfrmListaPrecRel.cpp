@@ -7,9 +7,7 @@
 #include "form/PeriodGroup.h"
 #include "form/WeekDate.h"
 #include "controls/pick/ListChoice.h"
-#include "text/Cp1252.h"
 #include "errors/ExceptionGuard.h"
-#include "app/ModuleRegistry.h"
 #include "app/Showavi.h"
 #include "data/TADOIBQuery.h"
 #include "app/TApplication.h"
@@ -26,7 +24,6 @@
 #include "report/TReportDesignerDialog.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -48,29 +45,12 @@ TfrmListaPrecRel::TfrmListaPrecRel(QWidget *parent) : TfrmDadosGerRel(parent)
 
     buildControls();
     buildQueries();
-    loadMessages();
     bindHandlers();
     ofereceRecentes();
     setClientSize(491, 383);
 }
 
 TfrmListaPrecRel::~TfrmListaPrecRel() = default;
-
-void TfrmListaPrecRel::loadMessages()
-{
-    // A localized resource module, when the module found one, takes precedence.
-    const ModuleInfo *info = ModuleRegistry::find(QStringLiteral("Lpr07731"));
-    QString file = QStringLiteral(":/Lpr07731/messages.txt");
-    if (info && !info->resourceModule.isEmpty() && QFile::exists(QStringLiteral(":/Lpr07731_loc/messages.txt")))
-        file = QStringLiteral(":/Lpr07731_loc/messages.txt");
-    QFile f(file);
-    QStringList lines;
-    if (f.open(QIODevice::ReadOnly))
-        for (const QString &line : Cp1252::toUnicode(f.readAll()).split(QLatin1Char('\n')))
-            if (!line.trimmed().isEmpty())
-                lines << QString(line).remove(QLatin1Char('\r'));
-    msgPadrao->setMessages(lines);
-}
 
 void TfrmListaPrecRel::buildControls()
 {

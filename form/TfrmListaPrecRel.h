@@ -160,7 +160,6 @@ private:
     void bindHandlers();
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();
-    void loadMessages();
     // The first activation: fetches the supplier list, then sets the defaults (whole product
     // range, lists on "Todos", the session's branch, in module 4 the processing date on both
     // dates, the week boxes following them).

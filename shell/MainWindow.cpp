@@ -13,7 +13,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-MainWindow::MainWindow(ModuleLoader &loader, QWidget *parent) : QMainWindow(parent), m_loader(loader)
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Suíte de Gestão — Compras"));
     m_mdiArea = new QMdiArea(this);
@@ -21,13 +21,7 @@ MainWindow::MainWindow(ModuleLoader &loader, QWidget *parent) : QMainWindow(pare
     setCentralWidget(m_mdiArea);
     Application().setMainForm(this, m_mdiArea);
 
-    QMenu *compras = menuBar()->addMenu(QStringLiteral("&Compras"));
-    QAction *child = compras->addAction(QStringLiteral("Emissão da &Lista de Preços"));
-    child->setObjectName(QStringLiteral("actListaPrecos"));
-    connect(child, &QAction::triggered, this, [this] { openScreen(QStringLiteral("LPR07731"), false); });
-    QAction *modal = compras->addAction(QStringLiteral("Emissão da Lista de Preços (&modal)"));
-    modal->setObjectName(QStringLiteral("actListaPrecosModal"));
-    connect(modal, &QAction::triggered, this, [this] { openScreen(QStringLiteral("LPR07731"), true); });
+    addScreenMenus();
 
     QMenu *janela = menuBar()->addMenu(QStringLiteral("&Janela"));
     janela->addAction(QStringLiteral("Lado a lado"), m_mdiArea, &QMdiArea::tileSubWindows);
@@ -51,12 +45,40 @@ MainWindow::MainWindow(ModuleLoader &loader, QWidget *parent) : QMainWindow(pare
     resize(900, 620);
 }
 
+void MainWindow::addScreenMenus()
+{
+    for (const ModuleInfo &m : ModuleRegistry::modules())
+        for (const ScreenInfo &s : m.screens) {
+            QMenu *menu = menuAt(s.menu);
+            QAction *child = menu->addAction(s.title);
+            child->setObjectName(QStringLiteral("act") + s.code);
+            connect(child, &QAction::triggered, this, [this, code = s.code] { openScreen(code, false); });
+            QAction *modal = menu->addAction(QString(s.title).remove(QLatin1Char('&')) + QStringLiteral(" (&modal)"));
+            modal->setObjectName(QStringLiteral("act%1Modal").arg(s.code));
+            connect(modal, &QAction::triggered, this, [this, code = s.code] { openScreen(code, true); });
+        }
+}
+
+QMenu *MainWindow::menuAt(const QString &path)
+{
+    QWidget *parent = menuBar();
+    QMenu *menu = nullptr;
+    for (const QString &title : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        QMenu *found = nullptr;
+        for (QAction *a : parent->actions())
+            if (a->menu() && a->menu()->title() == title)
+                found = a->menu();
+        if (!found)
+            found = menu ? menu->addMenu(title) : menuBar()->addMenu(title);
+        menu = found;
+        parent = found;
+    }
+    return menu ? menu : menuAt(QStringLiteral("&Telas"));
+}
+
 void MainWindow::openScreen(const QString &screen, bool modal)
 {
-    guarded([&] {
-        LoadedModule &module = m_loader.load(screen);
-        module.iniProc(modal ? QVariant(1) : QVariant::fromValue(nullptr));
-    });
+    guarded([&] { ModuleLoader::openScreen(screen, modal); });
 }
 
 void MainWindow::showModules()

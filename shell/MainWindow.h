@@ -2,16 +2,16 @@
 
 #include <QMainWindow>
 
-class ModuleLoader;
 class QMdiArea;
+class QMenu;
 
-// The suite's main window: a child-window area, the menu that opens the screens and a
-// status bar with the session.
+// The suite's main window: a child-window area, the menu that opens the screens the
+// loaded modules offer, and a status bar with the session.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    MainWindow(ModuleLoader &loader, QWidget *parent = nullptr);
+    explicit MainWindow(QWidget *parent = nullptr);
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
     // Opens a screen: as a child window (modal false) or modally.
@@ -19,7 +19,9 @@ public:
 
 private:
     void showModules();
+    // One entry as a child window and one modal for every screen, under the menu it names.
+    void addScreenMenus();
+    QMenu *menuAt(const QString &path);
 
-    ModuleLoader &m_loader;
     QMdiArea *m_mdiArea;
 };

@@ -1,6 +1,7 @@
 #include "ModuleLoader.h"
 
 #include "errors/EAbort.h"
+#include "app/ModuleRegistry.h"
 #include "app/SuiteLibrary.h"
 
 #include <QCoreApplication>
@@ -79,21 +80,34 @@ void LoadedModule::iniProc(const QVariant &value) const
     m_iniProc(value);
 }
 
-QString ModuleLoader::fileForScreen(const QString &screen)
+QList<ModuleLoader::Refusal> ModuleLoader::loadAll(const QString &folder)
 {
-    // Screens are named by their module and sequence: LPR07731 lives in Lpr07731.
-    QString name = screen.toLower();
-    if (!name.isEmpty())
-        name[0] = name.at(0).toUpper();
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lib%1.so").arg(name));
+    const QDir dir(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
+    QList<Refusal> refused;
+    for (const QString &name : dir.entryList({QStringLiteral("lib*.so")}, QDir::Files, QDir::Name)) {
+        if (name == QLatin1String("libsuite.so"))
+            continue;
+        const QString file = dir.filePath(name);
+        try {
+            m_modules.push_back(std::make_unique<LoadedModule>(file));
+        } catch (const ESuiteError &e) {
+            refused.append({file, e.message()});
+        }
+    }
+    return refused;
 }
 
-LoadedModule &ModuleLoader::load(const QString &screen)
+void ModuleLoader::openScreen(const QString &code, bool modal)
 {
-    const QString key = screen.toUpper();
-    for (auto &[k, m] : m_modules)
-        if (k == key)
-            return *m;
-    m_modules.emplace_back(key, std::make_unique<LoadedModule>(fileForScreen(screen)));
-    return *m_modules.back().second;
+    if (const ScreenInfo *screen = ModuleRegistry::findScreen(code)) {
+        screen->open(modal);
+        return;
+    }
+    QStringList offered;
+    for (const ModuleInfo &m : ModuleRegistry::modules())
+        for (const ScreenInfo &s : m.screens)
+            offered << s.code;
+    throw ESuiteError(QStringLiteral("A tela %1 não está em nenhum módulo carregado pela suíte (telas disponíveis: %2). "
+                                     "Confira o código da tela ou instale o módulo dela ao lado do programa suite.")
+                          .arg(code, offered.isEmpty() ? QStringLiteral("nenhuma") : offered.join(QStringLiteral(", "))));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLibrary>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -29,14 +30,26 @@ private:
     const char *(*m_version)() = nullptr;
 };
 
-// The modules of the suite, found beside the shell.
+// The modules of the suite: every library beside the shell but libsuite, loaded at start,
+// each registering the screens it offers (ModuleRegistry).
 class ModuleLoader
 {
 public:
-    // Screen code ("LPR07731") to module file name ("libLpr07731.so").
-    static QString fileForScreen(const QString &screen);
-    LoadedModule &load(const QString &screen);
+    struct Refusal
+    {
+        QString file;
+        QString why; // the loader's message, which names the file
+    };
+
+    // Loads every lib*.so of the folder (the shell's by default) but libsuite; what cannot
+    // be used is left out and returned, in file-name order.
+    QList<Refusal> loadAll(const QString &folder = QString());
+    const std::vector<std::unique_ptr<LoadedModule>> &modules() const { return m_modules; }
+
+    // Opens a screen that a loaded module offers; raises ESuiteError naming the screens
+    // there are when none offers it.
+    static void openScreen(const QString &code, bool modal);
 
 private:
-    std::vector<std::pair<QString, std::unique_ptr<LoadedModule>>> m_modules;
+    std::vector<std::unique_ptr<LoadedModule>> m_modules;
 };

@@ -31,19 +31,41 @@ int fail(const QString &message)
     return 1;
 }
 
-int listModules(ModuleLoader &loader)
+QString screensOf(const ModuleInfo &m)
 {
-    try {
-        loader.load(QStringLiteral("LPR07731"));
-    } catch (const ESuiteError &e) {
-        return fail(e.message());
-    }
+    QStringList screens;
+    for (const ScreenInfo &s : m.screens)
+        screens << QStringLiteral("%1 (%2 > %3)").arg(s.code, QString(s.menu).remove(QLatin1Char('&')),
+                                                      QString(s.title).remove(QLatin1Char('&')));
+    return screens.isEmpty() ? QStringLiteral("(nenhuma)") : screens.join(QStringLiteral(", "));
+}
+
+// The modules found, then on stderr the ones refused: 1 when any was.
+int listModules(const QList<ModuleLoader::Refusal> &refused)
+{
     QTextStream out(stdout);
     for (const ModuleInfo &m : ModuleRegistry::modules())
-        out << m.name << ' ' << m.version << ' ' << m.fileName << "\n  unidades: " << m.units.join(QStringLiteral(", "))
+        out << m.name << ' ' << m.version << ' ' << m.fileName << "\n  telas: " << screensOf(m)
+            << "\n  unidades: " << m.units.join(QStringLiteral(", "))
             << "\n  requer: " << m.requiredModules.join(QStringLiteral(", ")) << "\n  recursos localizados: "
             << (m.resourceModule.isEmpty() ? QStringLiteral("(nenhum)") : m.resourceModule) << Qt::endl;
-    return 0;
+    for (const ModuleLoader::Refusal &r : refused)
+        fail(r.why);
+    return refused.isEmpty() ? 0 : 1;
+}
+
+// A module that cannot be used is said at start; the others still open.
+void reportRefused(const QList<ModuleLoader::Refusal> &refused, bool batch)
+{
+    QStringList lines;
+    for (const ModuleLoader::Refusal &r : refused)
+        lines << r.why;
+    if (lines.isEmpty())
+        return;
+    if (batch)
+        fail(lines.join(QLatin1Char('\n')));
+    else
+        guarded([&] { throw ESuiteError(lines.join(QStringLiteral("\n\n"))); });
 }
 
 int run(const ShellOptions &options)
@@ -54,8 +76,9 @@ int run(const ShellOptions &options)
         return fail(e.message());
     }
     ModuleLoader loader;
+    const QList<ModuleLoader::Refusal> refused = loader.loadAll();
     if (options.listModules)
-        return listModules(loader);
+        return listModules(refused);
     try {
         dtmDBGeral::open(Session::current().db);
     } catch (const ESuiteError &e) {
@@ -63,7 +86,8 @@ int run(const ShellOptions &options)
         if (options.batch)
             return 1;
     }
-    MainWindow window(loader);
+    MainWindow window;
+    reportRefused(refused, options.batch.has_value());
     if (options.batch)
         return runBatch(window, *options.batch);
     if (!dtmDBGeral::isOpen())

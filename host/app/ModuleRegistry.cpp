@@ -46,4 +46,22 @@ const ModuleInfo *find(const QString &name)
     return nullptr;
 }
 
+const ModuleInfo *moduleOfScreen(const QString &code)
+{
+    for (const ModuleInfo &m : registry())
+        for (const ScreenInfo &s : m.screens)
+            if (s.code.compare(code, Qt::CaseInsensitive) == 0)
+                return &m;
+    return nullptr;
+}
+
+const ScreenInfo *findScreen(const QString &code)
+{
+    if (const ModuleInfo *m = moduleOfScreen(code))
+        for (const ScreenInfo &s : m->screens)
+            if (s.code.compare(code, Qt::CaseInsensitive) == 0)
+                return &s;
+    return nullptr;
+}
+
 } // namespace ModuleRegistry

@@ -4,6 +4,7 @@
 #include "errors/ExceptionGuard.h"
 #include "form/ControlInput.h"
 #include "app/Interaction.h"
+#include "app/ModuleRegistry.h"
 #include "sets/ParameterSetBar.h"
 #include "app/SaveLocation.h"
 #include "app/Session.h"
@@ -226,7 +227,24 @@ TfrmDadosGerRel::~TfrmDadosGerRel() = default;
 
 void TfrmDadosGerRel::DoCreate()
 {
+    mergeModuleMessages();
     FormCreate(this);
+}
+
+void TfrmDadosGerRel::mergeModuleMessages()
+{
+    if (const ModuleInfo *module = ModuleRegistry::moduleOfScreen(screenCode()))
+        if (!module->messagesFile.isEmpty())
+            msgPadrao->mergeFile(module->messagesFile);
+}
+
+QString TfrmDadosGerRel::reportFolder() const
+{
+    const QString base = Session::current().reportDir;
+    const ModuleInfo *module = ModuleRegistry::moduleOfScreen(screenCode());
+    if (!module || module->reportFolder.isEmpty())
+        return base;
+    return QDir(base).filePath(module->reportFolder);
 }
 
 void TfrmDadosGerRel::setClientSize(int width, int height)
@@ -440,7 +458,7 @@ void TfrmDadosGerRel::closeEvent(QCloseEvent *e)
 
 void TfrmDadosGerRel::FormCreate(QObject *)
 {
-    rpddPadrao->ReportDir = Session::current().reportDir;
+    rpddPadrao->ReportDir = reportFolder();
     rpddPadrao->ReportCode = lblCodRel->text();
     cbbReportNames->clear();
     cbbReportNames->addItems(rpddPadrao->reportNames());

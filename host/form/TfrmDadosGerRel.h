@@ -42,7 +42,8 @@ public:
     explicit TfrmDadosGerRel(QWidget *parent = nullptr);
     ~TfrmDadosGerRel() override;
 
-    // Runs FormCreate; the application object calls it right after construction.
+    // Lays the messages the screen's module declares over the base form's own, then runs
+    // FormCreate; the application object calls it right after construction.
     void DoCreate();
 
     void setFormStyle(TFormStyle style);
@@ -167,6 +168,9 @@ private:
     // Where the save dialog starts: the last folder and a name of the report code and the
     // screen's saveFileParts().
     QString proposedSaveFile();
+    void mergeModuleMessages();
+    // The session's report folder, or the folder under it that the screen's module names.
+    QString reportFolder() const;
     // Runs FormActivate through the guard; false when it ended in an exception.
     bool activated();
 

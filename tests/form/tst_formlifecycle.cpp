@@ -35,7 +35,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
-#include <SuiteVersion.h>
+#include <Lpr07731Version.h>
 
 #include <arpa/inet.h>
 #include <atomic>

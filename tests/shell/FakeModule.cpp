@@ -1,5 +1,23 @@
 // A stand-in for a screen module, built in several flavours (see CMakeLists.txt) to show
-// what the shell does with a module that is not what it should be.
+// what the shell does with a module that is not what it should be, and with one declared
+// through the module kit.
+#ifdef FAKE_KIT_MODULE
+#include "module/ModuleKit.h"
+
+namespace {
+// The test reads which way a screen was opened from the environment.
+void openFake(bool modal)
+{
+    qputenv("FAKE_SCREEN_OPENED", modal ? "modal" : "child");
+}
+constexpr ModuleScreen screens[] = {
+    {"FAK00101", "Posição de &teste", "&Estoque/&Posições", &openFake},
+    {"FAK00102", "Outra &tela", "&Compras", &openFake},
+};
+} // namespace
+
+SUITE_MODULE({.name = "Fake", .version = "1.02.003", .screens = screens})
+#else
 #include <QVariant>
 #include <SuiteVersion.h>
 #include <cstdlib>
@@ -39,3 +57,4 @@ __attribute__((visibility("default"))) void IniProc(QVariant) { }
 #endif
 __attribute__((visibility("default"))) void Finalize() { }
 }
+#endif

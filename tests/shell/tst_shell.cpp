@@ -21,7 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <SuiteVersion.h>
+#include <Lpr07731Version.h>
 
 namespace {
 
@@ -104,6 +104,7 @@ void tst_Shell::modulesListed()
     QCOMPARE(r.code, 0);
     QVERIFY2(r.out.contains(QLatin1String("Lpr07731 " LPR07731_VERSION)), qPrintable(r.out));
     QVERIFY(r.out.contains(QLatin1String("Cli_Lpr07731")));
+    QVERIFY2(r.out.contains(QStringLiteral("telas: LPR07731 (Compras > Emissão da Lista de Preços)")), qPrintable(r.out));
 }
 
 void tst_Shell::batchIssuesTheDefaultList()
