@@ -18,7 +18,7 @@
 namespace {
 
 // Streams of the generator, one per table.
-enum Stream : quint64 { sRegions = 1, sBranches, sProducts, sOperators, sSuppliers, sQuotes, sProductBranches };
+enum Stream : quint64 { sRegions = 1, sBranches, sProducts, sOperators, sSuppliers, sQuotes, sProductBranches, sStock };
 
 // Days before and after the processing date whose bound values are prepared once.
 constexpr int kDatesBefore = 500;
@@ -29,6 +29,15 @@ constexpr int kQuoteFirstDay = -63;
 constexpr int kQuoteLastDay = 21;
 
 constexpr qint64 kProgressStep = 100000;
+
+// Stock is kept for the first products at the first active branches: enough for the stock
+// screen to show, bounded however big the rest of the base is.
+constexpr int kStockProducts = 400;
+constexpr int kStockBranches = 3;
+// Movements start with an entry this many days before the processing date and go on to a
+// few days after it.
+constexpr int kStockFirstDay = -120;
+constexpr int kStockLastDay = 10;
 
 QString code(qint64 number, int width)
 {
@@ -184,6 +193,7 @@ void DemoGenerator::run()
         writeQuotes();
         writeProductBranches();
         writePictures();
+        writeStockMovements();
     } catch (...) {
         m_db.rollback();
         throw;
@@ -521,6 +531,40 @@ void DemoGenerator::writePictures()
     const QString table = QStringLiteral("PICTURA");
     BulkInserter out(m_db, m_dialect, DemoSchema::table(table), m_label);
     out.add({0, m_options.productPicture});
+    out.flush();
+    report(table, out.rows(), out.rows());
+}
+
+void DemoGenerator::writeStockMovements()
+{
+    const QString table = QStringLiteral("MOVESTOQUE");
+    DemoRandom random(m_options.seed, sStock);
+    BulkInserter out(m_db, m_dialect, DemoSchema::table(table), m_label);
+    const int products = qMin(m_options.products, kStockProducts);
+    const int branches = qMin(int(m_activeBranches.size()), kStockBranches);
+    qint64 number = 0;
+    QVector<int> days;
+    for (int p = 0; p < products; ++p) {
+        const QString product = code(p + 1, 10);
+        for (int b = 0; b < branches; ++b) {
+            if (!random.chance(0.7))
+                continue;
+            // An opening entry, then entries and exits that never take the stock below zero.
+            int stock = random.range(50, 500);
+            out.add({++number, m_activeBranches.at(b), product, dateValue(kStockFirstDay), stock});
+            days.resize(random.range(2, 6));
+            for (int &d : days)
+                d = random.range(kStockFirstDay + 1, kStockLastDay);
+            std::sort(days.begin(), days.end());
+            for (int d : days) {
+                const int quantity = random.chance(0.4) ? random.range(10, 200) : -random.range(0, stock);
+                if (quantity == 0)
+                    continue;
+                stock += quantity;
+                out.add({++number, m_activeBranches.at(b), product, dateValue(d), quantity});
+            }
+        }
+    }
     out.flush();
     report(table, out.rows(), out.rows());
 }

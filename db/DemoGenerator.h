@@ -31,6 +31,7 @@ private:
     void writeQuotes();
     void writeProductBranches();
     void writePictures();
+    void writeStockMovements();
 
     void report(const QString &table, qint64 done, qint64 total) const;
     void progressEvery(const BulkInserter &inserter, const QString &table, qint64 total, qint64 &nextReport) const;

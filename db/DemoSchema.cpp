@@ -94,6 +94,14 @@ QList<TableDef> tables()
               {QStringLiteral("CDFILIAL"), QStringLiteral("CDPRODUTO")},
               {index("IX_PRODFILIAL_CDPRODUTO", {QStringLiteral("CDPRODUTO")})}});
 
+    // Stock movements of a branch: entries positive, exits negative; the stock of a product
+    // at a date is the sum of its movements up to that day.
+    t.append({QStringLiteral("MOVESTOQUE"),
+              {integer("NRMOVIMENTO", true), varchar("CDFILIAL", 4, true), varchar("CDPRODUTO", 10, true),
+               date("DTMOVIMENTO", true), numeric("QTMOVIMENTO", 15, 3, true)},
+              {QStringLiteral("NRMOVIMENTO")},
+              {index("IX_MOVESTOQUE_FILIAL_DT", {QStringLiteral("CDFILIAL"), QStringLiteral("DTMOVIMENTO")})}});
+
     t.append({QStringLiteral("PICTURA"),
               {integer("IDPICTURA", true), varchar("DSMASCARA", 60)},
               {QStringLiteral("IDPICTURA")},

@@ -1,5 +1,5 @@
 // Remembered choices: which controls make up the screen's parameter sets, how its period is
-// kept, and the code edits that offer the user's recent codes.
+// kept, and the product edits that offer the user's recent codes (the branch field offers its own).
 #include "TfrmListaPrecRel.h"
 
 #include "text/ListString.h"
@@ -7,12 +7,12 @@
 #include "validation/Zelmora.h"
 #include "controls/RecentCompleter.h"
 #include "controls/TMaskEdit.h"
+#include "controls/pick/ListChoice.h"
 
 #include <QLineEdit>
 
 void TfrmListaPrecRel::ofereceRecentes()
 {
-    new RecentCompleter(medCdFilial, QStringLiteral("Filial"), edtNmFilial);
     new RecentCompleter(medCdProdIni, QStringLiteral("Produto"), edtNmProdIni);
     new RecentCompleter(medCdProdFin, QStringLiteral("Produto"), edtNmProdFin);
 }
@@ -41,9 +41,9 @@ QList<TfrmDadosGerRel::Choice> TfrmListaPrecRel::parameterChoices() const
 QString TfrmListaPrecRel::choiceValue(const QString &control) const
 {
     if (control == QLatin1String("sbtComprador"))
-        return ListString::encode(ListString::decode(stListaComp));
+        return ListString::encode(ListString::decode(GroupBox2->list()));
     if (control == QLatin1String("sbtFornecedor"))
-        return ListString::encode(ListString::decode(stListaForn));
+        return ListString::encode(ListString::decode(rdgFornecedor->list()));
     return TfrmDadosGerRel::choiceValue(control);
 }
 

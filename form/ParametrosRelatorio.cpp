@@ -8,6 +8,8 @@
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
+#include "controls/pick/ListChoice.h"
+#include "form/BranchField.h"
 
 #include <QLineEdit>
 
@@ -33,10 +35,10 @@ PriceListChoices TfrmListaPrecRel::choices() const
     c.firstProduct = medCdProdIni->Text();
     c.lastProduct = medCdProdFin->Text();
     c.allProducts = rbtTodos->isChecked();
-    c.buyers = stListaComp;
-    c.suppliers = stListaForn;
+    c.buyers = GroupBox2->list();
+    c.suppliers = rdgFornecedor->list();
     c.regions = stListaRegiao;
-    c.region = edtCdRegiao->text();
+    c.region = PanFilial->regionCode();
     c.from = depDataIni->GetDate();
     c.to = depDataFin->GetDate();
     c.pageBySupplier = chSepPagina == QLatin1Char('T');

@@ -7,7 +7,7 @@
 #include "controls/TControls.h"
 #include "controls/TMaskEdit.h"
 #include "text/Cp1252.h"
-#include "FormWidgets.h"
+#include "form/FormWidgets.h"
 #include "validation/Tabvalid.h"
 #include "data/TADOIBQuery.h"
 #include "form/TMessages.h"

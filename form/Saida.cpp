@@ -11,6 +11,9 @@
 #include "controls/TDateEditPlus.h"
 #include "controls/TMaskEdit.h"
 #include "controls/TSpinEdit.h"
+#include "controls/pick/ListChoice.h"
+#include "form/BranchField.h"
+#include "form/PeriodGroup.h"
 
 void TfrmListaPrecRel::exigePrimeiraAtivacao()
 {
@@ -20,8 +23,8 @@ void TfrmListaPrecRel::exigePrimeiraAtivacao()
     primeiraAtivacao();
     // The defaults have just replaced whatever was typed on the half-made form: the
     // person sees them before anything runs.
-    rbtTodosComp->setChecked(true);
-    rbtTodosForn->setChecked(true);
+    GroupBox2->todos()->setChecked(true);
+    rdgFornecedor->todos()->setChecked(true);
     // Then what an opening gives next: the sets, and the default one over the defaults.
     startParameterSets();
     QString filled = QStringLiteral("os valores iniciais");
@@ -40,34 +43,34 @@ void TfrmListaPrecRel::outputGate()
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
 
-    if (speSemIni->hasFocus() || depDataIni->hasFocus() || speSemFin->hasFocus() || depDataFin->hasFocus()) {
-        Vd_Validade();
-        Vd_CdFilial(true);
+    if (GroupBox3->holdsFocus()) {
+        GroupBox3->Vd_Validade();
+        PanFilial->Vd_CdFilial(true);
         Vd_CdProduto(medCdProdIni, true);
         Vd_CdProduto(medCdProdFin, true);
     } else if (medCdProdFin->hasFocus()) {
         Vd_CdProduto(medCdProdFin, true);
-        Vd_CdFilial(true);
+        PanFilial->Vd_CdFilial(true);
         Vd_CdProduto(medCdProdIni, true);
-        Vd_Validade();
+        GroupBox3->Vd_Validade();
     } else if (medCdProdIni->hasFocus()) {
         Vd_CdProduto(medCdProdIni, true);
-        Vd_CdFilial(true);
+        PanFilial->Vd_CdFilial(true);
         Vd_CdProduto(medCdProdFin, true);
-        Vd_Validade();
+        GroupBox3->Vd_Validade();
     } else {
-        Vd_CdFilial(true);
+        PanFilial->Vd_CdFilial(true);
         Vd_CdProduto(medCdProdIni, true);
         Vd_CdProduto(medCdProdFin, true);
-        Vd_Validade();
+        GroupBox3->Vd_Validade();
     }
 
-    if (rbtListaComp->isChecked() && stListaComp.isEmpty()) {
-        rbtListaComp->setFocus();
+    if (GroupBox2->lista()->isChecked() && GroupBox2->list().isEmpty()) {
+        GroupBox2->lista()->setFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("COMP_DEVE")), true);
     }
-    if (rbtListaForn->isChecked() && stListaForn.isEmpty()) {
-        rbtListaForn->setFocus();
+    if (rdgFornecedor->lista()->isChecked() && rdgFornecedor->list().isEmpty()) {
+        rdgFornecedor->lista()->setFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("FORN_DEVE")), true);
     }
 }
@@ -80,14 +83,14 @@ void TfrmListaPrecRel::editingGate()
 
     if (medCdProdFin->hasFocus()) {
         Vd_CdProduto(medCdProdFin, false);
-        Vd_CdFilial(false);
+        PanFilial->Vd_CdFilial(false);
         Vd_CdProduto(medCdProdIni, false);
     } else if (medCdProdIni->hasFocus()) {
         Vd_CdProduto(medCdProdIni, false);
-        Vd_CdFilial(false);
+        PanFilial->Vd_CdFilial(false);
         Vd_CdProduto(medCdProdFin, false);
     } else {
-        Vd_CdFilial(false);
+        PanFilial->Vd_CdFilial(false);
         Vd_CdProduto(medCdProdIni, false);
         Vd_CdProduto(medCdProdFin, false);
     }

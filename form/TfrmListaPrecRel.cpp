@@ -2,7 +2,11 @@
 #include "Cli_Lpr07731.h"
 
 #include "validation/Consiste.h"
-#include "FormWidgets.h"
+#include "form/BranchField.h"
+#include "form/FormWidgets.h"
+#include "form/PeriodGroup.h"
+#include "form/WeekDate.h"
+#include "controls/pick/ListChoice.h"
 #include "errors/ExceptionGuard.h"
 #include "app/Showavi.h"
 #include "data/TADOIBQuery.h"
@@ -54,30 +58,55 @@ void TfrmListaPrecRel::buildControls()
     auto *area = new QVBoxLayout(grbDadosRel);
     area->setContentsMargins(1, 1, 1, 1);
     area->setSpacing(3);
-    area->addWidget(buildBranchPanel());
+    PanFilial = new BranchField(msgPadrao, grbDadosRel);
+    PanFilial->setCheckPurchasingCentre(true);
+    medCdFilial = PanFilial->code();
+    area->addWidget(PanFilial);
     area->addWidget(buildProductGroup(plain));
-    // Buyer and supplier groups, side by side.
-    auto *lists = new QHBoxLayout;
-    lists->setSpacing(3);
-    lists->addWidget(buildBuyerGroup(plain), 0);
-    lists->addWidget(buildSupplierGroup(plain), 1);
-    area->addLayout(lists);
-    area->addWidget(buildValidityGroup(plain));
+    area->addWidget(buildListGroups());
+    area->addWidget(buildValidityGroup());
     area->addWidget(buildOptionsGroup());
     area->addStretch(1);
 
-    edtCdRegiao = new QLineEdit(grbDadosRel);
-    edtCdRegiao->setObjectName(QStringLiteral("edtCdRegiao"));
-    edtCdRegiao->setVisible(false);
-    edtCdRegiao->setEnabled(false);
-    edtCdRegiao->setFixedWidth(0);
-
     // Tab order: report list, branch, products, buyers, suppliers, validity, options.
-    QWidget *order[] = {cbbReportNames, medCdFilial,  medCdProdIni, medCdProdFin, rbtTodos,      rbtCompFili,
-                        rbtTodosComp,   rbtListaComp, rbtTodosForn, rbtListaForn, chbFornecedor, speSemIni,
-                        speSemFin,      depDataIni,   depDataFin,   chkVariPreco, chkOrdPrPI,    edtCdRegiao};
+    QWidget *order[] = {cbbReportNames,
+                        medCdFilial,
+                        medCdProdIni,
+                        medCdProdFin,
+                        rbtTodos,
+                        rbtCompFili,
+                        GroupBox2->todos(),
+                        GroupBox2->lista(),
+                        rdgFornecedor->todos(),
+                        rdgFornecedor->lista(),
+                        chbFornecedor,
+                        speSemIni,
+                        speSemFin,
+                        depDataIni,
+                        depDataFin,
+                        chkVariPreco,
+                        chkOrdPrPI,
+                        PanFilial->regionCodeBox()};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+QWidget *TfrmListaPrecRel::buildValidityGroup()
+{
+    PeriodGroup::Names names;
+    names.group = QStringLiteral("GroupBox3");
+    names.caption = QStringLiteral("Validade");
+    names.weekLabel = QStringLiteral("lblValFin");
+    names.weekTo = QStringLiteral("Label1");
+    names.dateTo = QStringLiteral("Label2");
+    names.notice = QStringLiteral("lblAvisoValidade");
+    names.noticeText = QStringLiteral("a validade final está antes da inicial");
+    GroupBox3 = new PeriodGroup(msgPadrao, names, grbDadosRel);
+    speSemIni = GroupBox3->first()->week();
+    speSemFin = GroupBox3->last()->week();
+    depDataIni = GroupBox3->first()->date();
+    depDataFin = GroupBox3->last()->date();
+    return GroupBox3;
 }
 
 QWidget *TfrmListaPrecRel::buildOptionsGroup()
@@ -101,36 +130,14 @@ void TfrmListaPrecRel::bindHandlers()
     auto on = [this](auto *sender, auto signal, auto handler) {
         connect(sender, signal, this, [this, sender, handler] { guarded([&] { (this->*handler)(sender); }); });
     };
-    on(medCdFilial, &TMaskEdit::Change, &TfrmListaPrecRel::medCdFilialChange);
     on(medCdProdIni, &TMaskEdit::Change, &TfrmListaPrecRel::medCdProdIniChange);
     on(medCdProdFin, &TMaskEdit::Change, &TfrmListaPrecRel::medCdProdFinChange);
-    on(speSemIni, &TSpinEdit::Change, &TfrmListaPrecRel::speSemIniChange);
-    on(speSemFin, &TSpinEdit::Change, &TfrmListaPrecRel::speSemFinChange);
-    on(depDataIni, &TDateEditPlus::DateChange, &TfrmListaPrecRel::depDataIniDateChange);
-    on(depDataFin, &TDateEditPlus::DateChange, &TfrmListaPrecRel::depDataFinDateChange);
-    on(rbtTodosComp, &TRadioButton::Click, &TfrmListaPrecRel::rbtTodosCompClick);
-    on(rbtListaComp, &TRadioButton::Click, &TfrmListaPrecRel::rbtListaCompClick);
-    on(rbtTodosForn, &TRadioButton::Click, &TfrmListaPrecRel::rbtTodosFornClick);
-    on(rbtListaForn, &TRadioButton::Click, &TfrmListaPrecRel::rbtListaFornClick);
-    on(sbtComprador, &TButtonFlat::clicked, &TfrmListaPrecRel::sbtCompradorClick);
-    on(sbtFornecedor, &TButtonFlat::clicked, &TfrmListaPrecRel::sbtFornecedorClick);
     on(chbFornecedor, &TCheckBox::Click, &TfrmListaPrecRel::chbFornecedorClick);
 
-    OnExit(medCdFilial, [this] { medCdFilialExit(medCdFilial); });
     OnExit(PanFilial, [this] { PanFilialExit(PanFilial); });
     OnExit(medCdProdIni, [this] { medCdProdIniExit(medCdProdIni); });
     OnExit(medCdProdFin, [this] { medCdProdFinExit(medCdProdFin); });
-    OnExit(depDataIni, [this] { depDataIniExit(depDataIni); });
-    OnExit(depDataFin, [this] { depDataFinExit(depDataFin); });
 
-    rbtListaComp->OnKeyDown = [this](QObject *s, quint16 &key, Qt::KeyboardModifiers shift) {
-        rbtListaCompKeyDown(s, key, shift);
-    };
-    rbtListaForn->OnKeyDown = [this](QObject *s, quint16 &key, Qt::KeyboardModifiers shift) {
-        rbtListaFornKeyDown(s, key, shift);
-    };
-    sbtFilial->OnBeforePesq = [this](QObject *s, bool &flag) { sbtFilialBeforePesq(s, flag); };
-    sbtFilial->OnAfterPesq = [this](QObject *s) { sbtFilialAfterPesq(s); };
     sbtProdIni->OnAfterPesq = [this](QObject *s) { sbtProdIniAfterPesq(s); };
     sbtProdFin->OnAfterPesq = [this](QObject *s) { sbtProdFinAfterPesq(s); };
 
@@ -192,38 +199,19 @@ void TfrmListaPrecRel::primeiraAtivacao()
 
     qryProduto->FieldByName(QStringLiteral("CDARVPROD")).EditMask = Zelmora::DBPict(TPictType::ptProduto);
 
-    stListaForn = QStringLiteral("T");
-    stListaComp = QStringLiteral("T");
+    rdgFornecedor->setList(QStringLiteral("T"));
+    GroupBox2->setList(QStringLiteral("T"));
     stListaRegiao = QStringLiteral("T");
     chSepPagina = QLatin1Char('F');
 
-    qryFilial->Close();
-    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(Zelmora::FiliProc());
-    qryFilial->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
-    qryFilial->Open();
-
-    medCdFilial->setText(Zelmora::FiliProc());
-    edtNmFilial->setText(qryFilial->FieldByName(QStringLiteral("NMFILIAL")).AsString());
-    edtNmRegiao->setText(qryFilial->FieldByName(QStringLiteral("NMREGIAO")).AsString());
-
-    medCdFilial->setEnabled(!Zelmora::ModuFili());
-    sbtFilial->setEnabled(!Zelmora::ModuFili());
-    lblFilial->setEnabled(!Zelmora::ModuFili());
+    PanFilial->fromSession();
 
     if (Geral::ModuloAtiv() == 4) {
         depDataIni->SetDate(Zelmora::DataProc(medCdFilial->Text()));
         depDataFin->SetDate(Zelmora::DataProc(medCdFilial->Text()));
     }
 
-    speSemIni->setValue(Consiste::NumeroSemana(depDataIni->GetDate()));
-    speSemFin->setValue(Consiste::NumeroSemana(depDataFin->GetDate()));
-
-    const QLocale locale;
-    edtDataIni->setText(locale.toString(depDataIni->GetDate(), QStringLiteral("dddd")).left(3));
-    edtDataFin->setText(locale.toString(depDataFin->GetDate(), QStringLiteral("dddd")).left(3));
-
-    depDataIniDateChange(depDataIni);
-    depDataFinDateChange(depDataFin);
+    GroupBox3->follow();
 
     if (medCdFilial->isEnabled()) {
         medCdFilial->SelectAll();
@@ -235,6 +223,13 @@ void TfrmListaPrecRel::primeiraAtivacao()
 
     boPrimAtiv = false;
     mostraSelecao();
+}
+
+void TfrmListaPrecRel::PanFilialExit(QObject *)
+{
+    Vd_CdProduto(medCdProdIni, false);
+    Vd_CdProduto(medCdProdFin, false);
+    PanFilial->Vd_CdFilial(false);
 }
 
 void TfrmListaPrecRel::FormClose(QObject *Sender, TCloseAction &Action)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/QueryTable.h"
 #include "form/TfrmDadosGerRel.h"
 #include "PriceListChoices.h"
 #include "lpr_export.h"
@@ -7,6 +8,9 @@
 #include <QString>
 #include <vector>
 
+class BranchField;
+class ListChoice;
+class PeriodGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -58,14 +62,9 @@ public:
     QStringList saveFileParts() const override;
 
 private:
-    // Branch panel.
-    TPanel *PanFilial;
-    QFrame *Bevel1;
-    QLabel *lblFilial;
+    // Branch panel: the shared branch field; medCdFilial is its code.
+    BranchField *PanFilial;
     TMaskEdit *medCdFilial;
-    TBtnPesquisa *sbtFilial;
-    QLineEdit *edtNmFilial;
-    QLineEdit *edtNmRegiao;
 
     // Product group.
     QGroupBox *GroupBox1;
@@ -81,45 +80,25 @@ private:
     TRadioButton *rbtTodos;
     TRadioButton *rbtCompFili;
 
-    // Buyer group.
-    QGroupBox *GroupBox2;
-    TRadioButton *rbtTodosComp;
-    TRadioButton *rbtListaComp;
-    TButtonFlat *sbtComprador;
-    QLabel *lblQtComp; // how many buyers the list holds
-
-    // Supplier group.
-    QGroupBox *rdgFornecedor;
-    TRadioButton *rbtTodosForn;
-    TRadioButton *rbtListaForn;
-    TButtonFlat *sbtFornecedor;
-    QLabel *lblQtForn; // how many suppliers the list holds
+    // Buyer and supplier groups: "Todos"/"Lista" with their pickers.
+    ListChoice *GroupBox2;
+    ListChoice *rdgFornecedor;
     TCheckBox *chbFornecedor;
 
-    // Validity group.
-    QGroupBox *GroupBox3;
-    QLabel *lblValFin;
+    // Validity group: weeks and dates in step.
+    PeriodGroup *GroupBox3;
     TSpinEdit *speSemIni;
-    QLabel *Label1;
     TSpinEdit *speSemFin;
     TDateEditPlus *depDataIni;
-    QLineEdit *edtDataIni;
-    QLabel *Label2;
     TDateEditPlus *depDataFin;
-    QLineEdit *edtDataFin;
-    QLabel *lblAvisoValidade = nullptr; // says, without stopping anyone, that the final date is before the initial
 
     // Options group.
     QGroupBox *GroupBox4;
     TCheckBox *chkVariPreco;
     TCheckBox *chkOrdPrPI;
 
-    QLineEdit *edtCdRegiao;
-
     // Data access. The data sources keep the object names "__dtsFilial" and the like; C++
     // reserves names that begin with two underscores, so the members go without them.
-    TDataSource *dtsFilial;
-    TADOIBQuery *qryFilial;
     TDataSource *dtsProduto;
     TADOIBQuery *qryProduto;
     TADOIBQuery *qryPrimProd;
@@ -136,21 +115,14 @@ private:
 
     // State.
     bool boPrimAtiv = false;
-    QString stListaForn;
-    QString stListaComp;
     QString stListaRegiao;
     QChar chSepPagina;
     // The link could not be made when the form was created: the first activation reports
     // that failure instead of waiting for the same timeout again.
     bool linkJustFailed = false;
 
-    // Branch.
+    // Branch: the products are checked again when the focus leaves the branch panel.
     void PanFilialExit(QObject *Sender);
-    void medCdFilialChange(QObject *Sender);
-    void medCdFilialExit(QObject *Sender);
-    void sbtFilialBeforePesq(QObject *Sender, bool &flag);
-    void sbtFilialAfterPesq(QObject *Sender);
-    void Vd_CdFilial(bool boObrigatorio);
 
     // Product range.
     void medCdProdIniChange(QObject *Sender);
@@ -161,24 +133,7 @@ private:
     void sbtProdFinAfterPesq(QObject *Sender);
     QString Vd_CdProduto(TMaskEdit *medProduto, bool boObrigatorio);
 
-    // Validity period.
-    void speSemIniChange(QObject *Sender);
-    void speSemFinChange(QObject *Sender);
-    void depDataIniDateChange(QObject *Sender);
-    void depDataFinDateChange(QObject *Sender);
-    void depDataIniExit(QObject *Sender);
-    void depDataFinExit(QObject *Sender);
-    void Vd_Validade();
-
     // Lists and options.
-    void rbtTodosCompClick(QObject *Sender);
-    void rbtListaCompClick(QObject *Sender);
-    void rbtListaCompKeyDown(QObject *Sender, quint16 &Key, Qt::KeyboardModifiers Shift);
-    void sbtCompradorClick(QObject *Sender);
-    void rbtTodosFornClick(QObject *Sender);
-    void rbtListaFornClick(QObject *Sender);
-    void rbtListaFornKeyDown(QObject *Sender, quint16 &Key, Qt::KeyboardModifiers Shift);
-    void sbtFornecedorClick(QObject *Sender);
     void chbFornecedorClick(QObject *Sender);
     void sbtRegiaoClick(QObject *Sender);
 
@@ -192,19 +147,14 @@ private:
 
     void buildControls();
     // One builder per group, in the group's own source; each returns the group.
-    QWidget *buildBranchPanel();                     // Filial.cpp
-    QWidget *buildProductGroup(const QFont &plain);  // Produto.cpp
-    QWidget *buildBuyerGroup(const QFont &plain);    // Listas.cpp
-    QWidget *buildSupplierGroup(const QFont &plain); // Listas.cpp
-    QWidget *buildValidityGroup(const QFont &plain); // Validade.cpp
+    QWidget *buildProductGroup(const QFont &plain); // Produto.cpp
+    QWidget *buildListGroups();                     // Listas.cpp
+    QWidget *buildValidityGroup();                  // Validade.cpp
     QWidget *buildOptionsGroup();
     void buildQueries(); // Consultas.cpp: every query from one table, then the groups' wiring
-    // A row of that table; the table names the member each query goes into, so it is
-    // the form's own.
-    struct QueryDef;
-    static const std::vector<QueryDef> queryTable;
+    // The table names the member each query goes into, so it is the form's own.
+    static const std::vector<QueryTable::Member<TfrmListaPrecRel>> queryTable;
     // The data sources and lookups of each group over its queries, in the group's own source.
-    void buildBranchQueries();  // Filial.cpp
     void buildProductQueries(); // Produto.cpp
     void buildListQueries();    // Listas.cpp
     void bindHandlers();
@@ -218,15 +168,6 @@ private:
     // failed) retries them first; the command never runs on a half-made form.
     void exigePrimeiraAtivacao();
     void carregaFornecedores();
-    // Week box to date box, and date box to week and weekday boxes (twin handlers).
-    void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
-    void dataParaSemana(TDateEditPlus *date, TSpinEdit *week, QLineEdit *weekday);
-    void saidaData(TDateEditPlus *date, TSpinEdit *week);
-    // A date far from the processing year is kept only when the person confirms it.
-    void confirmaAnoDistante(TDateEditPlus *date);
-    void mostraAvisoValidade();
-    void pickList(TDataSource *source, TADOIBQuery *query, const QString &keyField, const QString &emptyKey,
-                  const QString &titleKey, QString &list);
     // Beside each "Lista", how many are picked; the button's hint names the first few.
     void mostraSelecao();
     void outputGate();

@@ -187,16 +187,19 @@ void applySettings(TfrmDadosGerRel *form, const BatchOptions &options, BatchInte
             refuse(io, refused);
 }
 
-// The choices the run was given, under a name: the period as --period named it, else the
-// dates the run had.
+// The choices the run was given, under a name: the period (or the one date) as --period
+// named it, else the dates the run had.
 void saveVariant(TfrmDadosGerRel *form, const BatchOptions &options)
 {
     ParameterSet set = FormChoices::capture(*form, options.saveVariant);
     if (set.period) {
         const QDate today = form->periodToday();
-        set.period = options.period
-                         ? *options.period
-                         : RelativePeriod::fixed(set.period->resolvedFrom(today), set.period->resolvedTo(today));
+        const QDate from = set.period->resolvedFrom(today);
+        if (options.period)
+            set.period = *options.period;
+        else
+            set.period = set.period->single() ? RelativePeriod::date(from)
+                                              : RelativePeriod::fixed(from, set.period->resolvedTo(today));
     }
     form->parameterSets().save(set);
     QTextStream(stdout) << QStringLiteral("Conjunto \"%1\" gravado em %2")

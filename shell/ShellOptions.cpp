@@ -30,7 +30,9 @@ QList<QCommandLineOption> shellOptions()
          QStringLiteral("nome")},
         {QStringLiteral("period"),
          QStringLiteral(
-             "Período: \"semana atual\", \"próxima semana\", \"semana atual + N\", \"mês atual\" ou \"dd/mm/aaaa a dd/mm/aaaa\"."),
+             "Período: \"semana atual\", \"próxima semana\", \"semana atual + N\", \"mês atual\" ou \"dd/mm/aaaa a dd/mm/aaaa\"; "
+             "numa tela de uma data só: \"hoje\", \"hoje + N\", \"primeiro dia do mês\", \"último dia do mês\", "
+             "\"último dia do mês anterior\" ou \"dd/mm/aaaa\"."),
          QStringLiteral("periodo")},
         {QStringLiteral("save-variant"), QStringLiteral("Grava as escolhas da execução como o conjunto NOME."),
          QStringLiteral("nome")},

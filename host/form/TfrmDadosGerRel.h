@@ -84,8 +84,8 @@ public:
     // The value a set keeps of a choice: ControlInput::valueOf the control; a screen
     // answers for its pickers with their keys (a JSON array).
     virtual QString choiceValue(const QString &control) const;
-    // The date controls of the screen's first and last day (none: no period); their weeks,
-    // if any, follow them by the screen's rules.
+    // The date controls of the screen's first and last day, or its one date (none: no
+    // period); their weeks, if any, follow them by the screen's rules.
     virtual QStringList periodControls() const;
     // The day a relative period counts from (the processing date); today by default.
     virtual QDate periodToday() const;

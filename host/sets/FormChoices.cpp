@@ -101,13 +101,14 @@ ParameterSet capture(const TfrmDadosGerRel &form, const QString &name)
         set.values.insert(choice.control, form.choiceValue(choice.control));
     }
     const QStringList period = form.periodControls();
-    if (period.size() == 2) {
-        auto date = [&](const QString &control) {
-            const auto *d = form.findChild<const TDateEditPlus *>(control);
-            return d ? d->GetDate() : QDate();
-        };
+    auto date = [&](const QString &control) {
+        const auto *d = form.findChild<const TDateEditPlus *>(control);
+        return d ? d->GetDate() : QDate();
+    };
+    if (period.size() == 2)
         set.period = RelativePeriod::infer(date(period[0]), date(period[1]), form.periodToday());
-    }
+    else if (period.size() == 1)
+        set.period = RelativePeriod::inferDate(date(period[0]), form.periodToday());
     return set;
 }
 
@@ -142,13 +143,16 @@ QStringList apply(TfrmDadosGerRel &form, const ParameterSet &set)
 QStringList applyPeriod(TfrmDadosGerRel &form, const RelativePeriod &period)
 {
     const QStringList controls = form.periodControls();
-    if (controls.size() != 2)
+    if (controls.isEmpty() || controls.size() > 2)
         return {QStringLiteral("Período %1: esta tela não tem período.").arg(period.text())};
+    // A day fills both ends of a period; a period does not fit a single date.
+    if (controls.size() == 1 && !period.single())
+        return {QStringLiteral("Período %1: esta tela tem uma data só, não um período.").arg(period.text())};
     const QDate today = form.periodToday();
     const QDate dates[2] = {period.resolvedFrom(today), period.resolvedTo(today)};
     ControlInput input(&form);
     QStringList lines;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < int(controls.size()); ++i) {
         const QString text = dates[i].isValid() ? dates[i].toString(QStringLiteral("dd/MM/yyyy")) : QString();
         QStringList refused;
         try {

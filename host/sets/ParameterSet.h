@@ -49,11 +49,12 @@ struct SUITE_EXPORT ParameterSet
 // the same fields.
 struct SUITE_EXPORT ParameterSetQuestion
 {
-    QString name;           // proposed, then the answer
-    QStringList ownNames;   // the user's sets of the screen (a name among them is replaced)
-    bool hasPeriod = false; // the screen has a period
-    RelativePeriod period;  // proposed (what the screen's dates are today), then the answer
-    QDate from;             // the screen's dates now
+    QString name;            // proposed, then the answer
+    QStringList ownNames;    // the user's sets of the screen (a name among them is replaced)
+    bool hasPeriod = false;  // the screen has a period
+    bool singleDate = false; // ... made of one date ("posição em")
+    RelativePeriod period;   // proposed (what the screen's dates are today), then the answer
+    QDate from;              // the screen's dates now
     QDate to;
     QDate today;              // the processing date a relative period counts from
     bool makeDefault = false; // applied when the screen opens (proposed: the set named already is)

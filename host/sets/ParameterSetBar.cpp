@@ -185,6 +185,7 @@ void ParameterSetBar::saveCurrent()
         if (!s.shared)
             question.ownNames << s.name;
     question.hasPeriod = set.period.has_value();
+    question.singleDate = m_form->periodControls().size() == 1;
     question.today = m_form->periodToday();
     if (set.period) {
         question.period = *set.period;

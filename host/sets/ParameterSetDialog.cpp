@@ -13,9 +13,6 @@
 
 namespace {
 
-// The period list: what each row stands for.
-enum PeriodRow { rowFixed, rowCurrentWeek, rowNextWeek, rowWeeks, rowMonth };
-
 QString brDate(const QDate &date)
 {
     return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QStringLiteral("em branco");
@@ -44,23 +41,28 @@ ParameterSetDialog::ParameterSetDialog(const ParameterSetQuestion &question, QWi
 
     m_period = new QComboBox(this);
     m_period->setObjectName(QStringLiteral("cbbPeriodo"));
-    m_period->addItem(QStringLiteral("Datas fixas: de %1 a %2").arg(brDate(question.from), brDate(question.to)));
-    m_period->addItem(QStringLiteral("Semana atual"));
-    m_period->addItem(QStringLiteral("Próxima semana"));
-    m_period->addItem(QStringLiteral("Semana atual mais"));
-    m_period->addItem(QStringLiteral("Mês atual"));
     m_weeks = new QSpinBox(this);
-    m_weeks->setObjectName(QStringLiteral("speSemanas"));
-    m_weeks->setRange(-52, 52);
     m_weeks->setValue(2);
-    m_weeks->setSuffix(QStringLiteral(" semanas"));
+    if (question.singleDate) {
+        m_weeks->setObjectName(QStringLiteral("speDias"));
+        m_weeks->setRange(-365, 365);
+        m_weeks->setSuffix(QStringLiteral(" dias"));
+    } else {
+        m_weeks->setObjectName(QStringLiteral("speSemanas"));
+        m_weeks->setRange(-52, 52);
+        m_weeks->setSuffix(QStringLiteral(" semanas"));
+    }
+    m_rows = question.singleDate ? dateRows(question.from) : periodRows(question.from, question.to);
+    for (const Row &row : m_rows)
+        m_period->addItem(row.text);
     auto *periodRow = new QHBoxLayout;
     periodRow->addWidget(m_period, 1);
     periodRow->addWidget(m_weeks);
     m_dates = new QLabel(this);
     m_dates->setObjectName(QStringLiteral("lblDatas"));
     if (question.hasPeriod) {
-        auto *periodLabel = new QLabel(QStringLiteral("&Período:"), this);
+        auto *periodLabel =
+            new QLabel(question.singleDate ? QStringLiteral("&Data:") : QStringLiteral("&Período:"), this);
         periodLabel->setBuddy(m_period);
         form->addRow(periodLabel, periodRow);
         form->addRow(QString(), m_dates);
@@ -100,44 +102,69 @@ ParameterSetDialog::ParameterSetDialog(const ParameterSetQuestion &question, QWi
     showDates();
 }
 
+QList<ParameterSetDialog::Row> ParameterSetDialog::periodRows(const QDate &from, const QDate &to)
+{
+    return {
+        {QStringLiteral("Datas fixas: de %1 a %2").arg(brDate(from), brDate(to)),
+         [from, to](int) { return RelativePeriod::fixed(from, to); }, false},
+        {QStringLiteral("Semana atual"), [](int) { return RelativePeriod::week(0); }, false},
+        {QStringLiteral("Próxima semana"), [](int) { return RelativePeriod::week(1); }, false},
+        {QStringLiteral("Semana atual mais"), [](int n) { return RelativePeriod::week(n); }, true},
+        {QStringLiteral("Mês atual"), [](int) { return RelativePeriod::currentMonth(); }, false},
+    };
+}
+
+QList<ParameterSetDialog::Row> ParameterSetDialog::dateRows(const QDate &at)
+{
+    return {
+        {QStringLiteral("Data fixa: %1").arg(brDate(at)), [at](int) { return RelativePeriod::date(at); }, false},
+        {QStringLiteral("Hoje"), [](int) { return RelativePeriod::day(0); }, false},
+        {QStringLiteral("Hoje mais"), [](int n) { return RelativePeriod::day(n); }, true},
+        {QStringLiteral("Primeiro dia do mês"), [](int) { return RelativePeriod::monthStart(); }, false},
+        {QStringLiteral("Último dia do mês"), [](int) { return RelativePeriod::monthEnd(); }, false},
+        {QStringLiteral("Último dia do mês anterior"), [](int) { return RelativePeriod::previousMonthEnd(); }, false},
+    };
+}
+
 void ParameterSetDialog::selectPeriod(const RelativePeriod &period)
 {
-    switch (period.kind()) {
-    case RelativePeriod::Kind::Fixed: m_period->setCurrentIndex(rowFixed); break;
-    case RelativePeriod::Kind::Month: m_period->setCurrentIndex(rowMonth); break;
-    case RelativePeriod::Kind::Week:
-        if (period.offset() == 0 || period.offset() == 1) {
-            m_period->setCurrentIndex(period.offset() == 0 ? rowCurrentWeek : rowNextWeek);
-        } else {
-            m_weeks->setValue(period.offset());
-            m_period->setCurrentIndex(rowWeeks);
+    // A row of its own before the counted one ("semana atual" is not "semana atual mais 0").
+    for (int i = 0; i < int(m_rows.size()); ++i)
+        if (!m_rows[i].counted && i > 0 && m_rows[i].make(0) == period) {
+            m_period->setCurrentIndex(i);
+            return;
         }
-        break;
-    }
+    for (int i = 0; i < int(m_rows.size()); ++i)
+        if (m_rows[i].counted && m_rows[i].make(period.offset()) == period) {
+            m_weeks->setValue(period.offset());
+            m_period->setCurrentIndex(i);
+            return;
+        }
+    m_period->setCurrentIndex(0);
 }
 
 RelativePeriod ParameterSetDialog::chosenPeriod() const
 {
-    switch (m_period->currentIndex()) {
-    case rowCurrentWeek: return RelativePeriod::week(0);
-    case rowNextWeek: return RelativePeriod::week(1);
-    case rowWeeks: return RelativePeriod::week(m_weeks->value());
-    case rowMonth: return RelativePeriod::currentMonth();
-    default: return RelativePeriod::fixed(m_question.from, m_question.to);
-    }
+    const int i = m_period->currentIndex();
+    if (i < 0 || i >= int(m_rows.size()))
+        return m_rows.first().make(0);
+    return m_rows[i].make(m_weeks->value());
 }
 
 void ParameterSetDialog::showDates()
 {
-    m_weeks->setEnabled(m_period->currentIndex() == rowWeeks);
+    const int i = m_period->currentIndex();
+    m_weeks->setEnabled(i >= 0 && i < int(m_rows.size()) && m_rows[i].counted);
     const RelativePeriod period = chosenPeriod();
     const QDate from = period.resolvedFrom(m_question.today);
     const QDate to = period.resolvedTo(m_question.today);
-    if (period.kind() == RelativePeriod::Kind::Fixed)
-        m_dates->setText(QStringLiteral("Sempre de %1 a %2.").arg(brDate(from), brDate(to)));
+    const bool moves = period.kind() != RelativePeriod::Kind::Fixed && period.kind() != RelativePeriod::Kind::Date;
+    const QString dates = period.single() ? QStringLiteral("em %1").arg(brDate(from))
+                                          : QStringLiteral("de %1 a %2").arg(brDate(from), brDate(to));
+    if (!moves)
+        m_dates->setText(QStringLiteral("Sempre %1.").arg(dates));
     else
-        m_dates->setText(QStringLiteral("Com a data de processamento de %1: de %2 a %3.")
-                             .arg(brDate(m_question.today), brDate(from), brDate(to)));
+        m_dates->setText(QStringLiteral("Com a data de processamento de %1: %2.").arg(brDate(m_question.today), dates));
 }
 
 ParameterSetQuestion ParameterSetDialog::answer() const

@@ -50,7 +50,83 @@ QString isoDate(const QDate &date)
     return date.isValid() ? date.toString(Qt::ISODate) : QString();
 }
 
+// The day a single date stands for when today is `today`.
+QDate singleDate(RelativePeriod::Kind kind, int offset, const QDate &fixed, const QDate &today)
+{
+    using Kind = RelativePeriod::Kind;
+    switch (kind) {
+    case Kind::Date: return fixed;
+    case Kind::Day: return today.addDays(offset);
+    case Kind::MonthStart: return QDate(today.year(), today.month(), 1);
+    case Kind::MonthEnd: return QDate(today.year(), today.month(), today.daysInMonth());
+    case Kind::PreviousMonthEnd: return QDate(today.year(), today.month(), 1).addDays(-1);
+    default: return QDate();
+    }
+}
+
+// The file's names of the single dates that carry nothing but their kind.
+struct NamedKind
+{
+    RelativePeriod::Kind kind;
+    const char *json;
+    const char *text;
+    const char *plain; // text without accents, as parse() compares it
+};
+
+const NamedKind namedKinds[] = {
+    {RelativePeriod::Kind::MonthStart, "inicio_mes", "primeiro dia do mês", "primeiro dia do mes"},
+    {RelativePeriod::Kind::MonthEnd, "fim_mes", "último dia do mês", "ultimo dia do mes"},
+    {RelativePeriod::Kind::PreviousMonthEnd, "fim_mes_anterior", "último dia do mês anterior",
+     "ultimo dia do mes anterior"},
+};
+
+// How far from today a date is still read as "hoje + N dias".
+constexpr int kDaysNear = 31;
+
 } // namespace
+
+RelativePeriod RelativePeriod::date(const QDate &date)
+{
+    RelativePeriod p;
+    p.m_kind = Kind::Date;
+    p.m_from = date;
+    p.m_to = date;
+    return p;
+}
+
+RelativePeriod RelativePeriod::day(int offset)
+{
+    RelativePeriod p;
+    p.m_kind = Kind::Day;
+    p.m_offset = offset;
+    return p;
+}
+
+RelativePeriod RelativePeriod::monthStart()
+{
+    RelativePeriod p;
+    p.m_kind = Kind::MonthStart;
+    return p;
+}
+
+RelativePeriod RelativePeriod::monthEnd()
+{
+    RelativePeriod p;
+    p.m_kind = Kind::MonthEnd;
+    return p;
+}
+
+RelativePeriod RelativePeriod::previousMonthEnd()
+{
+    RelativePeriod p;
+    p.m_kind = Kind::PreviousMonthEnd;
+    return p;
+}
+
+bool RelativePeriod::single() const
+{
+    return m_kind != Kind::Fixed && m_kind != Kind::Week && m_kind != Kind::Month;
+}
 
 RelativePeriod RelativePeriod::fixed(const QDate &from, const QDate &to)
 {
@@ -84,8 +160,8 @@ QDate RelativePeriod::resolvedFrom(const QDate &today) const
         return Consiste::DataSemana(w.week, QLatin1Char('I'), w.year);
     }
     case Kind::Month: return QDate(today.year(), today.month(), 1);
+    default: return singleDate(m_kind, m_offset, m_from, today);
     }
-    return QDate();
 }
 
 QDate RelativePeriod::resolvedTo(const QDate &today) const
@@ -97,8 +173,8 @@ QDate RelativePeriod::resolvedTo(const QDate &today) const
         return Consiste::DataSemana(w.week, QLatin1Char('F'), w.year);
     }
     case Kind::Month: return QDate(today.year(), today.month(), today.daysInMonth());
+    default: return singleDate(m_kind, m_offset, m_from, today);
     }
-    return QDate();
 }
 
 QString RelativePeriod::text() const
@@ -114,14 +190,29 @@ QString RelativePeriod::text() const
             .arg(m_offset > 0 ? QLatin1Char('+') : QLatin1Char('-'))
             .arg(std::abs(m_offset));
     case Kind::Month: return QStringLiteral("mês atual");
+    case Kind::Date: return QStringLiteral("em %1").arg(brDate(m_from));
+    case Kind::Day:
+        if (m_offset == 0)
+            return QStringLiteral("hoje");
+        return QStringLiteral("hoje %1 %2 %3")
+            .arg(m_offset > 0 ? QLatin1Char('+') : QLatin1Char('-'))
+            .arg(std::abs(m_offset))
+            .arg(std::abs(m_offset) == 1 ? QStringLiteral("dia") : QStringLiteral("dias"));
+    default: break;
     }
+    for (const NamedKind &named : namedKinds)
+        if (named.kind == m_kind)
+            return QString::fromUtf8(named.text);
     return QString();
 }
 
 std::optional<RelativePeriod> RelativePeriod::parse(const QString &text)
 {
     QString t = text.simplified().toLower();
-    t.replace(QStringLiteral("ó"), QStringLiteral("o")).replace(QStringLiteral("ê"), QStringLiteral("e"));
+    t.replace(QStringLiteral("ó"), QStringLiteral("o"))
+        .replace(QStringLiteral("ê"), QStringLiteral("e"))
+        .replace(QStringLiteral("ú"), QStringLiteral("u"))
+        .replace(QStringLiteral("í"), QStringLiteral("i"));
     if (t == QLatin1String("semana atual"))
         return week(0);
     if (t == QLatin1String("proxima semana"))
@@ -132,6 +223,22 @@ std::optional<RelativePeriod> RelativePeriod::parse(const QString &text)
     if (const auto m = weeks.match(t); m.hasMatch()) {
         const int n = m.captured(2).toInt();
         return week(m.captured(1) == QLatin1String("-") ? -n : n);
+    }
+    if (t == QLatin1String("hoje"))
+        return day(0);
+    for (const NamedKind &named : namedKinds)
+        if (t == QLatin1String(named.plain))
+            return RelativePeriod{}.withKind(named.kind);
+    static const QRegularExpression days(QStringLiteral("^hoje ?([+-]) ?(\\d{1,3})(?: dias?)?$"));
+    if (const auto m = days.match(t); m.hasMatch()) {
+        const int n = m.captured(2).toInt();
+        return day(m.captured(1) == QLatin1String("-") ? -n : n);
+    }
+    static const QRegularExpression single(QStringLiteral("^(?:em )?(\\d{2}/\\d{2}/\\d{4})$"));
+    if (const auto m = single.match(t); m.hasMatch()) {
+        const QDate at = QDate::fromString(m.captured(1), QStringLiteral("dd/MM/yyyy"));
+        if (at.isValid())
+            return date(at);
     }
     static const QRegularExpression dates(QStringLiteral("^(?:de )?(\\d{2}/\\d{2}/\\d{4}) a (\\d{2}/\\d{2}/\\d{4})$"));
     if (const auto m = dates.match(t); m.hasMatch()) {
@@ -159,12 +266,40 @@ RelativePeriod RelativePeriod::infer(const QDate &from, const QDate &to, const Q
     return fixed(from, to);
 }
 
+RelativePeriod RelativePeriod::inferDate(const QDate &date, const QDate &today)
+{
+    if (!date.isValid() || !today.isValid())
+        return RelativePeriod::date(date);
+    if (date == today)
+        return day(0);
+    for (const NamedKind &named : namedKinds)
+        if (singleDate(named.kind, 0, QDate(), today) == date)
+            return RelativePeriod{}.withKind(named.kind);
+    const qint64 days = today.daysTo(date);
+    if (std::abs(days) <= kDaysNear)
+        return day(int(days));
+    return RelativePeriod::date(date);
+}
+
+RelativePeriod RelativePeriod::withKind(Kind kind) const
+{
+    RelativePeriod p = *this;
+    p.m_kind = kind;
+    return p;
+}
+
 QJsonObject RelativePeriod::toJson() const
 {
     switch (m_kind) {
     case Kind::Week: return {{QStringLiteral("tipo"), QStringLiteral("semana")}, {QStringLiteral("semanas"), m_offset}};
     case Kind::Month: return {{QStringLiteral("tipo"), QStringLiteral("mes")}};
+    case Kind::Date: return {{QStringLiteral("tipo"), QStringLiteral("data")}, {QStringLiteral("em"), isoDate(m_from)}};
+    case Kind::Day: return {{QStringLiteral("tipo"), QStringLiteral("dia")}, {QStringLiteral("dias"), m_offset}};
     case Kind::Fixed: break;
+    default:
+        for (const NamedKind &named : namedKinds)
+            if (named.kind == m_kind)
+                return {{QStringLiteral("tipo"), QString::fromLatin1(named.json)}};
     }
     return {{QStringLiteral("tipo"), QStringLiteral("datas")},
             {QStringLiteral("de"), isoDate(m_from)},
@@ -187,6 +322,30 @@ bool RelativePeriod::fromJson(const QJsonObject &json, RelativePeriod *period, Q
         *period = currentMonth();
         return true;
     }
+    if (kind == QLatin1String("dia")) {
+        const QJsonValue days = json.value(QStringLiteral("dias"));
+        if (!days.isDouble() || days.toDouble() != double(days.toInt()) || std::abs(days.toInt()) > 3660) {
+            *why = QStringLiteral("o número de dias da data não é um número inteiro válido");
+            return false;
+        }
+        *period = day(days.toInt());
+        return true;
+    }
+    if (kind == QLatin1String("data")) {
+        const QString at = json.value(QStringLiteral("em")).toString();
+        const QDate d = QDate::fromString(at, Qt::ISODate);
+        if (!at.isEmpty() && !d.isValid()) {
+            *why = QStringLiteral("a data não está no formato aaaa-mm-dd");
+            return false;
+        }
+        *period = date(d);
+        return true;
+    }
+    for (const NamedKind &named : namedKinds)
+        if (kind == QLatin1String(named.json)) {
+            *period = RelativePeriod{}.withKind(named.kind);
+            return true;
+        }
     if (kind == QLatin1String("datas")) {
         const QString from = json.value(QStringLiteral("de")).toString();
         const QString to = json.value(QStringLiteral("ate")).toString();

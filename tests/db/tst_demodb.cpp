@@ -150,6 +150,7 @@ void tst_DemoDb::sameSeedSameRows_data()
     QTest::newRow("COTACAO") << "SELECT * FROM COTACAO ORDER BY NRCOTACAO";
     QTest::newRow("PRODFILIAL") << "SELECT * FROM PRODFILIAL ORDER BY CDFILIAL, CDPRODUTO";
     QTest::newRow("PICTURA") << "SELECT * FROM PICTURA ORDER BY IDPICTURA";
+    QTest::newRow("MOVESTOQUE") << "SELECT * FROM MOVESTOQUE ORDER BY NRMOVIMENTO";
 }
 
 void tst_DemoDb::sameSeedSameRows()
@@ -292,6 +293,14 @@ void tst_DemoDb::demoRules_data()
     QTest::newRow("operators that are not buyers")
         << "SELECT 1 FROM OPERADOR O WHERE NOT EXISTS (SELECT 1 FROM COMPRADOR C WHERE C.CDOPERADOR = O.CDOPERADOR)"
         << true;
+    QTest::newRow("stock at 0001 on the processing date")
+        << "SELECT 1 FROM MOVESTOQUE WHERE CDFILIAL = '0001' AND DTMOVIMENTO <= '2026-12-07'" << true;
+    QTest::newRow("stock moves after the processing date too")
+        << "SELECT 1 FROM MOVESTOQUE WHERE DTMOVIMENTO > '2026-12-07'" << true;
+    QTest::newRow("stock never below zero")
+        << "SELECT 1 FROM MOVESTOQUE A WHERE (SELECT SUM(B.QTMOVIMENTO) FROM MOVESTOQUE B "
+           "WHERE B.CDFILIAL = A.CDFILIAL AND B.CDPRODUTO = A.CDPRODUTO AND B.NRMOVIMENTO <= A.NRMOVIMENTO) < 0"
+        << false;
     QTest::newRow("product picture in row 0")
         << "SELECT 1 FROM PICTURA WHERE IDPICTURA = 0 AND DSMASCARA = '99.999.9999;0; '" << true;
 }

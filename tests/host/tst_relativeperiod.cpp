@@ -23,6 +23,8 @@ private slots:
     void resolvesAgainstToday();
     void infersWhatDatesAre_data();
     void infersWhatDatesAre();
+    void infersWhatADateIs_data();
+    void infersWhatADateIs();
     void parsesWhatItWrites_data();
     void parsesWhatItWrites();
     void fileFormRoundTrip_data();
@@ -65,6 +67,18 @@ void tst_RelativePeriod::resolvesAgainstToday_data()
         << d("2028-02-10") << RelativePeriod::currentMonth() << d("2028-02-01") << d("2028-02-29");
     QTest::newRow("fixed dates stay") << d("2030-06-01") << RelativePeriod::fixed(d("2026-12-07"), d("2026-12-13"))
                                       << d("2026-12-07") << d("2026-12-13");
+    // Single dates: first and last day are the one day.
+    QTest::newRow("today") << d("2026-12-09") << RelativePeriod::day(0) << d("2026-12-09") << d("2026-12-09");
+    QTest::newRow("days back across the year")
+        << d("2027-01-02") << RelativePeriod::day(-3) << d("2026-12-30") << d("2026-12-30");
+    QTest::newRow("first of the month") << d("2027-02-10") << RelativePeriod::monthStart() << d("2027-02-01")
+                                        << d("2027-02-01");
+    QTest::newRow("last of a leap February")
+        << d("2028-02-10") << RelativePeriod::monthEnd() << d("2028-02-29") << d("2028-02-29");
+    QTest::newRow("last of the month before, in January")
+        << d("2027-01-15") << RelativePeriod::previousMonthEnd() << d("2026-12-31") << d("2026-12-31");
+    QTest::newRow("fixed date stays") << d("2030-06-01") << RelativePeriod::date(d("2026-12-07")) << d("2026-12-07")
+                                      << d("2026-12-07");
 }
 
 void tst_RelativePeriod::resolvesAgainstToday()
@@ -114,6 +128,37 @@ void tst_RelativePeriod::infersWhatDatesAre()
     QCOMPARE(p.resolvedTo(today), to);
 }
 
+void tst_RelativePeriod::infersWhatADateIs_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("today") << d("2026-12-09") << d("2026-12-09") << QStringLiteral("hoje");
+    // Today wins over the first of the month when they are the same day.
+    QTest::newRow("today on the 1st") << d("2026-12-01") << d("2026-12-01") << QStringLiteral("hoje");
+    QTest::newRow("first of the month") << d("2026-12-01") << d("2026-12-09") << QStringLiteral("primeiro dia do mês");
+    QTest::newRow("last of the month") << d("2026-12-31") << d("2026-12-09") << QStringLiteral("último dia do mês");
+    QTest::newRow("last of the month before")
+        << d("2026-11-30") << d("2026-12-09") << QStringLiteral("último dia do mês anterior");
+    QTest::newRow("yesterday") << d("2026-12-08") << d("2026-12-09") << QStringLiteral("hoje - 1 dia");
+    QTest::newRow("a week on") << d("2026-12-16") << d("2026-12-09") << QStringLiteral("hoje + 7 dias");
+    QTest::newRow("far is a fixed date") << d("2026-06-05") << d("2026-12-09") << QStringLiteral("em 05/06/2026");
+    QTest::newRow("blank") << QDate() << d("2026-12-09") << QStringLiteral("em (em branco)");
+}
+
+void tst_RelativePeriod::infersWhatADateIs()
+{
+    QFETCH(QDate, date);
+    QFETCH(QDate, today);
+    QFETCH(QString, text);
+    const RelativePeriod p = RelativePeriod::inferDate(date, today);
+    QCOMPARE(p.text(), text);
+    QVERIFY(p.single());
+    QCOMPARE(p.resolvedFrom(today), date);
+    QCOMPARE(p.resolvedTo(today), date);
+}
+
 void tst_RelativePeriod::parsesWhatItWrites_data()
 {
     QTest::addColumn<QString>("text");
@@ -128,6 +173,15 @@ void tst_RelativePeriod::parsesWhatItWrites_data()
     QTest::newRow("month") << QStringLiteral("mes atual") << true << QStringLiteral("mês atual");
     QTest::newRow("dates") << QStringLiteral("07/12/2026 a 13/12/2026") << true
                            << QStringLiteral("de 07/12/2026 a 13/12/2026");
+    QTest::newRow("today") << QStringLiteral("Hoje") << true << QStringLiteral("hoje");
+    QTest::newRow("days on, no blanks") << QStringLiteral("hoje+3") << true << QStringLiteral("hoje + 3 dias");
+    QTest::newRow("one day back") << QStringLiteral("hoje - 1 dia") << true << QStringLiteral("hoje - 1 dia");
+    QTest::newRow("month end before, no accents")
+        << QStringLiteral("ultimo dia do mes anterior") << true << QStringLiteral("último dia do mês anterior");
+    QTest::newRow("first of the month") << QStringLiteral("primeiro dia do mês") << true
+                                        << QStringLiteral("primeiro dia do mês");
+    QTest::newRow("one date") << QStringLiteral("07/12/2026") << true << QStringLiteral("em 07/12/2026");
+    QTest::newRow("impossible single date") << QStringLiteral("em 31/02/2026") << false << QString();
     QTest::newRow("impossible date") << QStringLiteral("31/02/2026 a 13/12/2026") << false << QString();
     QTest::newRow("unknown words") << QStringLiteral("amanhã") << false << QString();
     QTest::newRow("plus without a number") << QStringLiteral("semana atual +") << false << QString();
@@ -154,6 +208,11 @@ void tst_RelativePeriod::fileFormRoundTrip_data()
     QTest::newRow("month") << RelativePeriod::currentMonth();
     QTest::newRow("dates") << RelativePeriod::fixed(d("2026-12-07"), d("2026-12-13"));
     QTest::newRow("blank dates") << RelativePeriod::fixed(QDate(), QDate());
+    QTest::newRow("days") << RelativePeriod::day(-2);
+    QTest::newRow("first of the month") << RelativePeriod::monthStart();
+    QTest::newRow("last of the month") << RelativePeriod::monthEnd();
+    QTest::newRow("last of the month before") << RelativePeriod::previousMonthEnd();
+    QTest::newRow("one date") << RelativePeriod::date(d("2026-12-07"));
 }
 
 void tst_RelativePeriod::fileFormRoundTrip()
@@ -182,6 +241,12 @@ void tst_RelativePeriod::fileFormRefusals_data()
                                                            {QStringLiteral("de"), QStringLiteral("2026-13-01")},
                                                            {QStringLiteral("ate"), QStringLiteral("2026-12-13")}}
                                             << QStringLiteral("aaaa-mm-dd");
+    QTest::newRow("days as text") << QJsonObject{{QStringLiteral("tipo"), QStringLiteral("dia")},
+                                                 {QStringLiteral("dias"), QStringLiteral("2")}}
+                                  << QStringLiteral("número de dias");
+    QTest::newRow("one date that is not one") << QJsonObject{{QStringLiteral("tipo"), QStringLiteral("data")},
+                                                             {QStringLiteral("em"), QStringLiteral("07/12/2026")}}
+                                              << QStringLiteral("aaaa-mm-dd");
 }
 
 void tst_RelativePeriod::fileFormRefusals()

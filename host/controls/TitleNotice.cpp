@@ -1,4 +1,4 @@
-#include "TitleNotice.h"
+#include "controls/TitleNotice.h"
 
 #include <QEvent>
 #include <QGroupBox>

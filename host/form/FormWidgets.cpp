@@ -1,4 +1,4 @@
-#include "FormWidgets.h"
+#include "form/FormWidgets.h"
 
 #include "data/TADOIBQuery.h"
 
@@ -57,6 +57,19 @@ TADOIBQuery *query(const QString &name, QObject *parent)
     auto *q = new TADOIBQuery(parent);
     q->setObjectName(name);
     return q;
+}
+
+QWidget *screenOf(QWidget *w)
+{
+    for (QWidget *p = w; p; p = p->parentWidget())
+        if (p->inherits("TfrmDadosGerRel"))
+            return p;
+    return w->window();
+}
+
+QFont plainFont(QWidget *w)
+{
+    return screenOf(w)->font();
 }
 
 void normalFont(QWidget *w, QFont font)
