@@ -67,10 +67,10 @@ private:
     void refuse(Peer &peer, const QString &reason);
     void refuseToken(Peer &peer);
     void drop(Peer &peer, const QString &reason);
-    void forget(TlsLink *socket);
+    void forget(TlsLink *link);
     void sweep();
     bool tokenMatches(const QString &token) const;
-    Peer *find(TlsLink *socket);
+    Peer *find(TlsLink *link);
 
     ServerSettings &m_settings;
     ServerLog &m_log;
