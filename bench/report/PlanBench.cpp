@@ -166,12 +166,14 @@ void layOut(const QString &spec)
                                    "ELSE '%2' END")
                         .arg(smallBranch, bigBranch)))
             throw EDatabaseError(QStringLiteral("Não foi possível preparar %1: %2").arg(spec, q.lastError().text()));
-        db.commit();
         // Statistics as a server keeps them after such a change (SQLite is analysed by gerabase).
-        if (spec.startsWith(QLatin1String("pg:")))
-            q.exec(QStringLiteral("ANALYZE COTACAO"));
-        else if (spec.startsWith(QLatin1String("fb:")))
-            q.exec(QStringLiteral("SET STATISTICS INDEX IX_COTACAO_FILIAL_DTVALINI"));
+        const QString statistics = spec.startsWith(QLatin1String("pg:"))   ? QStringLiteral("ANALYZE COTACAO")
+                                   : spec.startsWith(QLatin1String("fb:")) ? QStringLiteral("SET STATISTICS INDEX "
+                                                                                            "IX_COTACAO_FILIAL_DTVALINI")
+                                                                           : QString();
+        if (!statistics.isEmpty() && !q.exec(statistics))
+            throw EDatabaseError(QStringLiteral("Não foi possível atualizar as estatísticas de %1: %2")
+                                     .arg(spec, q.lastError().text()));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
