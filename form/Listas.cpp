@@ -1,6 +1,7 @@
 // Supplier, buyer and region lists: "Todos"/"Lista" choices, the pickers and the page break.
 #include "TfrmListaPrecRel.h"
 
+#include "PriceListServer.h"
 #include "net/TNetConnection.h"
 #include "data/TDataSet.h"
 #include "validation/Consiste.h"
@@ -246,6 +247,6 @@ void TfrmListaPrecRel::buildListQueries()
 
     netConsListPreco = new TNetConnection(this);
     netConsListPreco->setObjectName(QStringLiteral("netConsListPreco"));
-    netConsListPreco->setServerName(QStringLiteral("Lpr07700.rdmConsListaPreco"));
+    PriceListServer::configure(*netConsListPreco);
     netConsListPreco->setThrowException(false);
 }
