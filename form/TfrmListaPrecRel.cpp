@@ -148,7 +148,6 @@ void TfrmListaPrecRel::bindHandlers()
 void TfrmListaPrecRel::FormCreate(QObject *Sender)
 {
     TfrmDadosGerRel::FormCreate(Sender);
-    boPrimAtiv = true;
     Showavi::ActiveShowAvi(Application().MainForm(), 0);
     if (!netConsListPreco->Connected()) {
         netConsListPreco->setConnected(true);
@@ -162,12 +161,9 @@ void TfrmListaPrecRel::FormActivate(QObject *Sender)
 {
     TfrmDadosGerRel::FormActivate(Sender);
     repaint();
-    if (!boPrimAtiv)
-        return;
-    primeiraAtivacao();
 }
 
-void TfrmListaPrecRel::primeiraAtivacao()
+void TfrmListaPrecRel::firstActivation()
 {
     carregaFornecedores();
 
@@ -233,7 +229,9 @@ void TfrmListaPrecRel::primeiraAtivacao()
         medCdProdIni->setFocus();
     }
 
-    boPrimAtiv = false;
+    // A retry replaces whatever was chosen on the half-made form: the lists go back to "Todos".
+    rbtTodosComp->setChecked(true);
+    rbtTodosForn->setChecked(true);
     mostraSelecao();
 }
 

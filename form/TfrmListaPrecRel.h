@@ -44,11 +44,6 @@ public:
     void FormActivate(QObject *Sender) override;
     void FormClose(QObject *Sender, TCloseAction &Action) override;
 
-    // Output commands: each validates the whole form first.
-    void sbtPreviewClick(QObject *Sender) override;
-    void sbtPrintClick(QObject *Sender) override;
-    void sbtSalvarComoClick(QObject *Sender) override;
-    void sbtReportEditClick(QObject *Sender) override;
 
     // Parameter sets.
     QList<Choice> parameterChoices() const override;
@@ -56,6 +51,15 @@ public:
     QStringList periodControls() const override;
     QDate periodToday() const override;
     QStringList saveFileParts() const override;
+
+protected:
+    // Before every output command the whole form is validated (the edit command asks less).
+    bool outputAllowed(OutputCommand command) override;
+    // The first activation: fetches the supplier list, then sets the defaults (whole product
+    // range, lists on "Todos", the session's branch, in module 4 the processing date on both
+    // dates, the week boxes following them).
+    void firstActivation() override;
+    QString firstActivationNotice(const QString &filled) const override;
 
 private:
     // Branch panel.
@@ -135,7 +139,6 @@ private:
     TNetConnection *netConsListPreco;
 
     // State.
-    bool boPrimAtiv = false;
     QString stListaForn;
     QString stListaComp;
     QString stListaRegiao;
@@ -210,13 +213,6 @@ private:
     void bindHandlers();
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();
-    // The first activation: fetches the supplier list, then sets the defaults (whole product
-    // range, lists on "Todos", the session's branch, in module 4 the processing date on both
-    // dates, the week boxes following them).
-    void primeiraAtivacao();
-    // An output command on a form whose defaults are still missing (the first activation
-    // failed) retries them first; the command never runs on a half-made form.
-    void exigePrimeiraAtivacao();
     void carregaFornecedores();
     // Week box to date box, and date box to week and weekday boxes (twin handlers).
     void semanaParaData(TSpinEdit *week, TDateEditPlus *date, QChar which);
