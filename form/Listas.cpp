@@ -2,6 +2,10 @@
 // the server's suppliers, the region picker and the page break.
 #include "TfrmListaPrecRel.h"
 
+#include "PriceListServer.h"
+#include "net/TNetConnection.h"
+#include "data/TDataSet.h"
+#include "validation/Consiste.h"
 #include "controls/TControls.h"
 #include "controls/pick/ListChoice.h"
 #include "data/TADOIBQuery.h"
@@ -88,6 +92,6 @@ void TfrmListaPrecRel::buildListQueries()
 
     netConsListPreco = new TNetConnection(this);
     netConsListPreco->setObjectName(QStringLiteral("netConsListPreco"));
-    netConsListPreco->setServerName(QStringLiteral("Lpr07700.rdmConsListaPreco"));
+    PriceListServer::configure(*netConsListPreco);
     netConsListPreco->setThrowException(false);
 }

@@ -44,7 +44,7 @@ PriceListChoices TfrmListaPrecRel::choices() const
     c.pageBySupplier = chSepPagina == QLatin1Char('T');
     c.priceVariation = chkVariPreco->isChecked();
     c.orderByEconomicPrice = chkOrdPrPI->isChecked();
-    c.defaultsApplied = !boPrimAtiv;
+    c.defaultsApplied = !firstActivationPending();
     return c;
 }
 

@@ -1,11 +1,9 @@
 // The gates in front of the output commands: the form is validated, in an order led by the
-// control that holds the focus, before the base form's command runs.
+// control that holds the focus, before the base form's command runs (the base asks
+// outputAllowed once the first activation is complete).
 #include "TfrmListaPrecRel.h"
 
 #include "validation/Consiste.h"
-#include "errors/EAbort.h"
-#include "app/Interaction.h"
-#include "sets/ParameterSetBar.h"
 #include "form/TMessages.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
@@ -15,31 +13,24 @@
 #include "form/BranchField.h"
 #include "form/PeriodGroup.h"
 
-void TfrmListaPrecRel::exigePrimeiraAtivacao()
+QString TfrmListaPrecRel::firstActivationNotice(const QString &filled) const
 {
-    if (!boPrimAtiv)
-        return;
-    // Raises, with one message, when the server is still away.
-    primeiraAtivacao();
-    // The defaults have just replaced whatever was typed on the half-made form: the
-    // person sees them before anything runs.
-    GroupBox2->todos()->setChecked(true);
-    rdgFornecedor->todos()->setChecked(true);
-    // Then what an opening gives next: the sets, and the default one over the defaults.
-    startParameterSets();
-    QString filled = QStringLiteral("os valores iniciais");
-    if (const QString set = panConjunto->currentName(); !set.isEmpty())
-        filled += QStringLiteral(" e o conjunto \"%1\"").arg(set);
-    Interaction::instance()->showInfo(
-        QStringLiteral("O servidor de aplicação respondeu e a tela foi preenchida com %1. "
-                       "Confira os parâmetros e repita o comando.")
-            .arg(filled));
-    throw EAbort();
+    return QStringLiteral("O servidor de aplicação respondeu e a tela foi preenchida com %1. "
+                          "Confira os parâmetros e repita o comando.")
+        .arg(filled);
+}
+
+bool TfrmListaPrecRel::outputAllowed(OutputCommand command)
+{
+    if (command == OutputCommand::Edit)
+        editingGate();
+    else
+        outputGate();
+    return true;
 }
 
 void TfrmListaPrecRel::outputGate()
 {
-    exigePrimeiraAtivacao();
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
 
@@ -77,7 +68,6 @@ void TfrmListaPrecRel::outputGate()
 
 void TfrmListaPrecRel::editingGate()
 {
-    exigePrimeiraAtivacao();
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
 
@@ -94,28 +84,4 @@ void TfrmListaPrecRel::editingGate()
         Vd_CdProduto(medCdProdIni, false);
         Vd_CdProduto(medCdProdFin, false);
     }
-}
-
-void TfrmListaPrecRel::sbtPreviewClick(QObject *Sender)
-{
-    outputGate();
-    TfrmDadosGerRel::sbtPreviewClick(Sender);
-}
-
-void TfrmListaPrecRel::sbtPrintClick(QObject *Sender)
-{
-    outputGate();
-    TfrmDadosGerRel::sbtPrintClick(Sender);
-}
-
-void TfrmListaPrecRel::sbtSalvarComoClick(QObject *Sender)
-{
-    outputGate();
-    TfrmDadosGerRel::sbtSalvarComoClick(Sender);
-}
-
-void TfrmListaPrecRel::sbtReportEditClick(QObject *Sender)
-{
-    editingGate();
-    TfrmDadosGerRel::sbtReportEditClick(Sender);
 }

@@ -155,7 +155,6 @@ void TfrmListaPrecRel::bindHandlers()
 void TfrmListaPrecRel::FormCreate(QObject *Sender)
 {
     TfrmDadosGerRel::FormCreate(Sender);
-    boPrimAtiv = true;
     Showavi::ActiveShowAvi(Application().MainForm(), 0);
     if (!netConsListPreco->Connected()) {
         netConsListPreco->setConnected(true);
@@ -169,12 +168,9 @@ void TfrmListaPrecRel::FormActivate(QObject *Sender)
 {
     TfrmDadosGerRel::FormActivate(Sender);
     repaint();
-    if (!boPrimAtiv)
-        return;
-    primeiraAtivacao();
 }
 
-void TfrmListaPrecRel::primeiraAtivacao()
+void TfrmListaPrecRel::firstActivation()
 {
     carregaFornecedores();
 
@@ -221,7 +217,9 @@ void TfrmListaPrecRel::primeiraAtivacao()
         medCdProdIni->setFocus();
     }
 
-    boPrimAtiv = false;
+    // A retry replaces whatever was chosen on the half-made form: the lists go back to "Todos".
+    GroupBox2->todos()->setChecked(true);
+    rdgFornecedor->todos()->setChecked(true);
     mostraSelecao();
 }
 

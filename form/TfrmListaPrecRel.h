@@ -48,11 +48,6 @@ public:
     void FormActivate(QObject *Sender) override;
     void FormClose(QObject *Sender, TCloseAction &Action) override;
 
-    // Output commands: each validates the whole form first.
-    void sbtPreviewClick(QObject *Sender) override;
-    void sbtPrintClick(QObject *Sender) override;
-    void sbtSalvarComoClick(QObject *Sender) override;
-    void sbtReportEditClick(QObject *Sender) override;
 
     // Parameter sets.
     QList<Choice> parameterChoices() const override;
@@ -60,6 +55,15 @@ public:
     QStringList periodControls() const override;
     QDate periodToday() const override;
     QStringList saveFileParts() const override;
+
+protected:
+    // Before every output command the whole form is validated (the edit command asks less).
+    bool outputAllowed(OutputCommand command) override;
+    // The first activation: fetches the supplier list, then sets the defaults (whole product
+    // range, lists on "Todos", the session's branch, in module 4 the processing date on both
+    // dates, the week boxes following them).
+    void firstActivation() override;
+    QString firstActivationNotice(const QString &filled) const override;
 
 private:
     // Branch panel: the shared branch field; medCdFilial is its code.
@@ -114,7 +118,6 @@ private:
     TNetConnection *netConsListPreco;
 
     // State.
-    bool boPrimAtiv = false;
     QString stListaRegiao;
     QChar chSepPagina;
     // The link could not be made when the form was created: the first activation reports
@@ -160,13 +163,6 @@ private:
     void bindHandlers();
     // The branch and product edits offer the codes this user used last.
     void ofereceRecentes();
-    // The first activation: fetches the supplier list, then sets the defaults (whole product
-    // range, lists on "Todos", the session's branch, in module 4 the processing date on both
-    // dates, the week boxes following them).
-    void primeiraAtivacao();
-    // An output command on a form whose defaults are still missing (the first activation
-    // failed) retries them first; the command never runs on a half-made form.
-    void exigePrimeiraAtivacao();
     void carregaFornecedores();
     // Beside each "Lista", how many are picked; the button's hint names the first few.
     void mostraSelecao();

@@ -7,7 +7,7 @@
 #include "sets/FormChoices.h"
 #include "app/Interaction.h"
 #include "sets/ParameterSetBar.h"
-#include "form/TfrmDadosGerRel.h"
+#include "form/ReportScreen.h"
 #include "report/ReportJob.h"
 #include "report/TReportDesignerDialog.h"
 
@@ -139,7 +139,7 @@ QString jsonOf(const TParams &params)
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
-TfrmDadosGerRel *openForm(MainWindow &window, const QString &screen, const BatchInteraction &io)
+ReportScreen *openForm(MainWindow &window, const QString &screen, const BatchInteraction &io)
 {
     window.show();
     window.openScreen(screen, false);
@@ -147,13 +147,13 @@ TfrmDadosGerRel *openForm(MainWindow &window, const QString &screen, const Batch
     if (!io.errors.isEmpty())
         throw EAbort();
     QMdiSubWindow *sub = window.mdiArea()->activeSubWindow();
-    auto *form = sub ? qobject_cast<TfrmDadosGerRel *>(sub->widget()) : nullptr;
+    ReportScreen *form = sub ? ReportScreen::of(sub->widget()) : nullptr;
     if (!form)
         throw ESuiteError(QStringLiteral("A tela %1 não foi aberta.").arg(screen));
     return form;
 }
 
-void chooseReport(TfrmDadosGerRel *form, const QString &report)
+void chooseReport(ReportScreen *form, const QString &report)
 {
     if (!form->chooseReport(report))
         throw ESuiteError(QStringLiteral("Relatório '%1' não existe. Disponíveis: %2")
@@ -161,7 +161,7 @@ void chooseReport(TfrmDadosGerRel *form, const QString &report)
 }
 
 // A set is applied whole or not at all: nobody is there to see what would be left out.
-void applyVariant(TfrmDadosGerRel *form, const QString &name, BatchInteraction &io)
+void applyVariant(ReportScreen *form, const QString &name, BatchInteraction &io)
 {
     const std::optional<ParameterSet> set = form->parameterSets().find(name);
     if (!set)
@@ -172,13 +172,13 @@ void applyVariant(TfrmDadosGerRel *form, const QString &name, BatchInteraction &
         refuse(io, {FormChoices::leftOutMessage(set->name, leftOut)});
 }
 
-void applySettings(TfrmDadosGerRel *form, const BatchOptions &options, BatchInteraction &io)
+void applySettings(ReportScreen *form, const BatchOptions &options, BatchInteraction &io)
 {
     if (!options.variant.isEmpty())
         applyVariant(form, options.variant, io);
     if (!options.report.isEmpty())
         chooseReport(form, options.report);
-    ControlInput input(form);
+    ControlInput input(form->widget());
     for (const auto &[name, value] : options.settings)
         if (const QStringList refused = input.enter(name, value); !refused.isEmpty())
             refuse(io, refused);
@@ -189,7 +189,7 @@ void applySettings(TfrmDadosGerRel *form, const BatchOptions &options, BatchInte
 
 // The choices the run was given, under a name: the period (or the one date) as --period
 // named it, else the dates the run had.
-void saveVariant(TfrmDadosGerRel *form, const BatchOptions &options)
+void saveVariant(ReportScreen *form, const BatchOptions &options)
 {
     ParameterSet set = FormChoices::capture(*form, options.saveVariant);
     if (set.period) {
@@ -207,7 +207,7 @@ void saveVariant(TfrmDadosGerRel *form, const BatchOptions &options)
                         << Qt::endl;
 }
 
-void listVariants(TfrmDadosGerRel *form)
+void listVariants(ReportScreen *form)
 {
     ParameterSetStore &store = form->parameterSets();
     const QList<ParameterSet> sets = store.sets();
@@ -226,12 +226,12 @@ void listVariants(TfrmDadosGerRel *form)
 }
 
 // Runs save-as into the file; 0 when it was written, 2 when the screen refused.
-int issue(TfrmDadosGerRel *form, const BatchOptions &options, const BatchInteraction &io)
+int issue(ReportScreen *form, const BatchOptions &options, const BatchInteraction &io)
 {
     QCoreApplication::processEvents(); // a stop asked while the screen was filled ends here
     form->setBatchSaveFile(QFileInfo(options.saveFile).absoluteFilePath());
     // Pressed as a person would: the command runs guarded, as from the button.
-    form->findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"))->click();
+    form->widget()->findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"))->click();
     if (options.dumpParams)
         QTextStream(stdout) << jsonOf(form->lastReportParams()) << Qt::endl;
     if (io.errors.isEmpty() && QFileInfo::exists(form->batchSaveFile())) {
@@ -249,10 +249,10 @@ int runBatch(MainWindow &window, const BatchOptions &options)
     StopSignals stops;
     Interaction *previous = Interaction::install(&io);
     // Only the set the run names: a default chosen on the screen does not change scheduled runs.
-    TfrmDadosGerRel::setApplyDefaultSets(false);
+    ReportScreen::setApplyDefaultSets(false);
     int code = 1;
     try {
-        TfrmDadosGerRel *form = openForm(window, options.screen, io);
+        ReportScreen *form = openForm(window, options.screen, io);
         if (options.listVariants) {
             listVariants(form);
             code = 0;

@@ -16,6 +16,7 @@
 // The clients and haproxy run on the same cores as the servers: quote ratios.
 
 #include "BenchUtil.h"
+#include "PriceListServer.h"
 #include "ServerProcess.h"
 #include "DemoDb.h"
 #include "errors/EAbort.h"
@@ -108,6 +109,7 @@ Run runOnce(Mode mode, const QString &exe, const QString &sessionFile, int clien
     for (int c = 0; c < clients; ++c) {
         threads.emplace_back(QThread::create([&] {
             TNetConnection net;
+            PriceListServer::configure(net);
             net.setHost(host);
             net.setPort(port);
             net.setConnectTimeout(30000);

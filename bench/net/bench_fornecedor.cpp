@@ -7,6 +7,7 @@
 // --keep DIR: generate the databases into DIR and reuse them on later runs.
 
 #include "BenchUtil.h"
+#include "PriceListServer.h"
 #include "ServerProcess.h"
 #include "DemoDb.h"
 #include "errors/EAbort.h"
@@ -86,6 +87,7 @@ void declareSupplierFields(TClientDataSet &cds)
 double measure(int port, int runs, bool load, qint64 *packetBytes = nullptr, int *rows = nullptr)
 {
     TNetConnection net;
+    PriceListServer::configure(net);
     net.BeforeConnect = [port](QObject *sender) {
         auto *n = static_cast<TNetConnection *>(sender);
         n->setHost(QStringLiteral("127.0.0.1"));

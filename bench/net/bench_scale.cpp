@@ -29,6 +29,7 @@
 // what the server's does, so client-side time is in every latency. Quote ratios.
 
 #include "BenchUtil.h"
+#include "PriceListServer.h"
 #include "ServerProcess.h"
 #include "DemoDb.h"
 #include "errors/EAbort.h"
@@ -97,6 +98,7 @@ private:
 TNetConnection *link(std::unique_ptr<TNetConnection> &holder, quint16 port)
 {
     holder = std::make_unique<TNetConnection>();
+    PriceListServer::configure(*holder);
     holder->setHost(QStringLiteral("127.0.0.1"));
     holder->setPort(port);
     holder->setConnectTimeout(30000);

@@ -18,6 +18,7 @@
 // memory (peak resident size of the server or of this process).
 
 #include "BenchUtil.h"
+#include "PriceListServer.h"
 #include "form/FormFixture.h"
 #include "errors/EAbort.h"
 #include "ScriptedServer.h"
@@ -59,6 +60,7 @@ double memoryMb(qint64 pid, const char *key = "VmHWM:")
 TNetConnection *screenLink(QObject *parent, quint16 port)
 {
     auto *net = new TNetConnection(parent);
+    PriceListServer::configure(*net);
     net->setThrowException(false);
     net->setHost(QStringLiteral("127.0.0.1"));
     net->setPort(port);

@@ -11,16 +11,16 @@
 // through `open`, which creates the screen once and shows it modally or as a child window.
 struct SUITE_EXPORT ScreenInfo
 {
-    QString code;  // "LPR07731"
-    QString title; // the menu entry, with its accelerator ("Emissão da &Lista de Preços")
-    QString menu;  // the menu it is under; "/" separates submenus ("&Compras")
+    QString code;  // "EST01001"
+    QString title; // the menu entry, with its accelerator ("Posição de &Estoque")
+    QString menu;  // the menu it is under; "/" separates submenus ("&Estoque")
     void (*open)(bool modal) = nullptr;
 };
 
 // The modules loaded into the suite, as they registered themselves at load.
 struct SUITE_EXPORT ModuleInfo
 {
-    QString name;     // "Lpr07731"
+    QString name;     // "Est01001"
     QString fileName; // full path of the library
     QString version;  // "6.00.004"
     QStringList units;

@@ -34,8 +34,6 @@
 
 namespace {
 
-bool g_applyDefaultSets = true;
-
 QToolButton *commandButton(QWidget *parent, const QString &name, const QString &text, QStyle::StandardPixmap icon,
                            const QString &hint)
 {
@@ -62,7 +60,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : QWidget(parent)
     root->setSpacing(2);
     root->addWidget(buildCommandBar());
     root->addWidget(buildReportRow());
-    panConjunto = new ParameterSetBar(this);
+    panConjunto = new ParameterSetBar(this, this);
     root->addWidget(panConjunto);
 
     bvlSeparator = new QFrame(this);
@@ -382,10 +380,50 @@ bool TfrmDadosGerRel::event(QEvent *e)
 
 bool TfrmDadosGerRel::activated()
 {
-    if (!guarded([this] { FormActivate(this); }))
+    if (!guarded([this] {
+            FormActivate(this);
+            completeFirstActivation();
+        }))
         return false;
     startParameterSets();
     return true;
+}
+
+void TfrmDadosGerRel::completeFirstActivation()
+{
+    if (!m_firstActivationPending)
+        return;
+    firstActivation();
+    m_firstActivationPending = false;
+}
+
+void TfrmDadosGerRel::firstActivation() { }
+
+bool TfrmDadosGerRel::outputAllowed(OutputCommand)
+{
+    return true;
+}
+
+QString TfrmDadosGerRel::firstActivationNotice(const QString &filled) const
+{
+    return QStringLiteral("A tela foi preenchida com %1. Confira os parâmetros e repita o comando.").arg(filled);
+}
+
+void TfrmDadosGerRel::beforeOutput(OutputCommand command)
+{
+    if (m_firstActivationPending) {
+        // Raises, with its one message, while what the defaults need is still away.
+        completeFirstActivation();
+        // Then what an opening gives next: the sets, and the default one over the defaults.
+        startParameterSets();
+        QString filled = QStringLiteral("os valores iniciais");
+        if (const QString set = panConjunto->currentName(); !set.isEmpty())
+            filled += QStringLiteral(" e o conjunto \"%1\"").arg(set);
+        Interaction::instance()->showInfo(firstActivationNotice(filled));
+        throw EAbort();
+    }
+    if (!outputAllowed(command))
+        throw EAbort();
 }
 
 void TfrmDadosGerRel::startParameterSets()
@@ -393,16 +431,11 @@ void TfrmDadosGerRel::startParameterSets()
     if (std::exchange(m_setsStarted, true))
         return;
     guarded([this] {
-        if (g_applyDefaultSets)
+        if (applyDefaultSets())
             panConjunto->applyDefault();
         else
             panConjunto->refresh();
     });
-}
-
-void TfrmDadosGerRel::setApplyDefaultSets(bool on)
-{
-    g_applyDefaultSets = on;
 }
 
 QList<TfrmDadosGerRel::Choice> TfrmDadosGerRel::parameterChoices() const
@@ -483,6 +516,7 @@ void TfrmDadosGerRel::requireDefinition()
 
 void TfrmDadosGerRel::sbtPreviewClick(QObject *Sender)
 {
+    beforeOutput(OutputCommand::Preview);
     emit commandStarted(QStringLiteral("sbtPreviewClick"), Sender);
     requireDefinition();
     rpddPadrao->Preview(this, currentReportName());
@@ -490,6 +524,7 @@ void TfrmDadosGerRel::sbtPreviewClick(QObject *Sender)
 
 void TfrmDadosGerRel::sbtPrintClick(QObject *Sender)
 {
+    beforeOutput(OutputCommand::Print);
     emit commandStarted(QStringLiteral("sbtPrintClick"), Sender);
     requireDefinition();
     rpddPadrao->Print(this, currentReportName());
@@ -497,6 +532,7 @@ void TfrmDadosGerRel::sbtPrintClick(QObject *Sender)
 
 void TfrmDadosGerRel::sbtSalvarComoClick(QObject *Sender)
 {
+    beforeOutput(OutputCommand::Save);
     emit commandStarted(QStringLiteral("sbtSalvarComoClick"), Sender);
     requireDefinition();
     QString file = m_batchSaveFile;
@@ -532,6 +568,7 @@ void TfrmDadosGerRel::setBatchSaveFile(const QString &file)
 
 void TfrmDadosGerRel::sbtReportEditClick(QObject *Sender)
 {
+    beforeOutput(OutputCommand::Edit);
     emit commandStarted(QStringLiteral("sbtReportEditClick"), Sender);
     requireDefinition();
     rpddPadrao->Edit(this, currentReportName());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form/ReportScreen.h"
 #include "suite_export.h"
 
 #include <QDate>
@@ -22,6 +23,8 @@ class TParams;
 class TReportDesignerDialog;
 
 enum class TFormStyle { fsNormal, fsMDIChild };
+// The base form's output commands, as the check before them names them.
+enum class OutputCommand { Preview, Print, Save, Edit };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
 // The save dialog of the base form: the file types a report can be saved as.
@@ -35,7 +38,7 @@ struct SUITE_EXPORT TSaveDialog
 // The suite's base report-parameter form: the frame (screen and report codes, command
 // buttons, report list, parameter area) and the report commands. Descendants add their
 // controls to grbDadosRel and override the handlers, calling the base versions.
-class SUITE_EXPORT TfrmDadosGerRel : public QWidget
+class SUITE_EXPORT TfrmDadosGerRel : public QWidget, public ReportScreen
 {
     Q_OBJECT
 public:
@@ -56,50 +59,37 @@ public:
     void Show();
     // Shows the form modally; returns when it has closed.
     void ShowModal();
-    bool Close();
+    bool Close() override;
     QMdiSubWindow *subWindow() const { return m_subWindow; }
 
-    QString currentReportName() const;
-
-    // The screen's code ("LPR07731"): the key of its parameter sets and recent values.
-    QString screenCode() const;
-    // The titles of the report list, and choosing one by its title; false when the list
-    // has no such title.
-    QStringList reportNames() const;
-    bool chooseReport(const QString &title);
-    // The parameters the report engine handed the last report run.
-    TParams lastReportParams() const;
-    // The screen's saved parameter sets.
-    ParameterSetStore &parameterSets() const;
-
-    // What the screen's parameter sets are made of. A descendant names the controls of its
-    // choices in the order they are entered, each with the caption a person knows it by;
-    // the period's date controls are not among them (periodControls).
-    struct Choice
-    {
-        QString control;
-        QString caption;
-    };
-    virtual QList<Choice> parameterChoices() const;
-    // The value a set keeps of a choice: ControlInput::valueOf the control; a screen
-    // answers for its pickers with their keys (a JSON array).
-    virtual QString choiceValue(const QString &control) const;
-    // The date controls of the screen's first and last day, or its one date (none: no
-    // period); their weeks, if any, follow them by the screen's rules.
-    virtual QStringList periodControls() const;
-    // The day a relative period counts from (the processing date); today by default.
-    virtual QDate periodToday() const;
+    // ReportScreen: the frame's codes and report list, and the hooks a descendant fills in.
+    QWidget *widget() override { return this; }
+    const QWidget *widget() const override { return this; }
+    QString currentReportName() const override;
+    // The code shown in lblCodTela.
+    QString screenCode() const override;
+    QStringList reportNames() const override;
+    bool chooseReport(const QString &title) override;
+    TParams lastReportParams() const override;
+    ParameterSetStore &parameterSets() const override;
+    // A descendant names the controls of its choices; none by default.
+    QList<Choice> parameterChoices() const override;
+    // ControlInput::valueOf the control; a screen answers for its pickers with their keys
+    // (a JSON array).
+    QString choiceValue(const QString &control) const override;
+    // None by default; the weeks of a screen's dates, if any, follow them by its rules.
+    QStringList periodControls() const override;
+    // Today by default.
+    QDate periodToday() const override;
     // What the proposed file name says after the report code when the person saves (a
     // branch, a period: SaveLocation::branchAndPeriod); nothing by default.
     virtual QStringList saveFileParts() const;
 
-    // Whether a screen applies its default parameter set after its first activation (a
-    // display-less run applies only the set it is given).
-    static void setApplyDefaultSets(bool on);
-
     virtual void FormCreate(QObject *Sender);
     virtual void FormActivate(QObject *Sender);
     virtual void FormClose(QObject *Sender, TCloseAction &Action);
+    // The output commands: each completes a first activation still pending, then asks
+    // outputAllowed, then runs the chosen report.
     virtual void sbtPreviewClick(QObject *Sender);
     virtual void sbtPrintClick(QObject *Sender);
     virtual void sbtSalvarComoClick(QObject *Sender);
@@ -109,12 +99,10 @@ public:
     // Client size of the frame (the parameter area grows to fill it, above the status line).
     void setClientSize(int width, int height);
 
-    // Set by a display-less run: save-as writes here without asking, and leaves the
-    // person's last folder and recent values alone.
-    // A run without a person: the save goes to this file and the report engine shows no
-    // dialog.
-    void setBatchSaveFile(const QString &file);
-    QString batchSaveFile() const { return m_batchSaveFile; }
+    // Set by a display-less run: save-as writes here without asking, leaves the person's
+    // last folder and recent values alone, and the report engine shows no dialog.
+    void setBatchSaveFile(const QString &file) override;
+    QString batchSaveFile() const override { return m_batchSaveFile; }
 
 signals:
     void formClosed();
@@ -150,10 +138,23 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // Raises the "definition not found" message when the chosen report has no file.
     void requireDefinition();
+
+    // The check before an output command: raise (Consiste::MensErro) to stop it with a
+    // message, return false to stop it without one. It runs on a form whose first
+    // activation is complete. Everything is allowed by default.
+    virtual bool outputAllowed(OutputCommand command);
+    // What the first activation does after FormActivate: the screen's defaults. It runs once,
+    // when the form is first activated; when it raises, it is run again at the next
+    // activation or before the next output command (which then stops, so the person sees
+    // the defaults before anything runs), each time as at an opening.
+    virtual void firstActivation();
+    bool firstActivationPending() const { return m_firstActivationPending; }
+    // What the person is told when a command completed the first activation; `filled`
+    // names what went into the form (the defaults, the default set).
+    virtual QString firstActivationNotice(const QString &filled) const;
     // Starts the screen's parameter sets (the list, then the default set applied) over the
-    // screen's first-activation defaults; only the first call does anything. Called after
-    // the first activation that ends normally; a screen that completes its first
-    // activation elsewhere (a retry from a command) calls it then.
+    // screen's first-activation defaults; only the first call does anything. Called once the
+    // first activation has completed.
     void startParameterSets();
 
 private:
@@ -171,14 +172,20 @@ private:
     void mergeModuleMessages();
     // The session's report folder, or the folder under it that the screen's module names.
     QString reportFolder() const;
-    // Runs FormActivate through the guard; false when it ended in an exception.
+    // Runs FormActivate, and the first activation while it is pending, through the guard;
+    // false when it ended in an exception.
     bool activated();
+    void completeFirstActivation();
+    // Before an output command: a pending first activation is completed (and the command
+    // stopped), then outputAllowed is asked.
+    void beforeOutput(OutputCommand command);
 
     TFormStyle m_formStyle = TFormStyle::fsNormal;
     bool m_minimizeButton = true;
     QMdiSubWindow *m_subWindow = nullptr;
     bool m_closing = false;
     bool m_activationFailed = false;
+    bool m_firstActivationPending = true;
     bool m_setsStarted = false;
     QString m_batchSaveFile;
 };

@@ -34,15 +34,15 @@ enum PackageFlags : unsigned {
 // a child window of the shell (false): openScreenOnce (ScreenOpener.h) does it.
 struct ModuleScreen
 {
-    const char *code;  // "LPR07731"
-    const char *title; // menu entry with its accelerator ("Emissão da &Lista de Preços")
-    const char *menu;  // menu it is under, "/" between submenus ("&Compras")
+    const char *code;  // "EST01001"
+    const char *title; // menu entry with its accelerator ("Posição de &Estoque")
+    const char *menu;  // menu it is under, "/" between submenus ("&Estoque")
     void (*open)(bool modal);
 };
 
 struct ModuleDeclaration
 {
-    const char *name;    // "Lpr07731": the library is lib<name>.so, its resources are under :/<name>/
+    const char *name;    // "Est01001": the library is lib<name>.so, its resources are under :/<name>/
     const char *version; // as the suite shows it ("6.00.004")
     std::span<const ModuleScreen> screens;
     std::span<const PackageUnitEntry> units; // the module's own; the runtime's start-up unit comes first

@@ -8,15 +8,15 @@
 #include <QVariant>
 #include <QVariantList>
 
-// The application-server protocol, shared by TNetConnection and Lpr07700.
+// The application-server protocol, shared by TNetConnection and the application server.
 //
 // Every message travels in a frame: a 4-byte big-endian length, then that many bytes
 // of CBOR. Each side caps the length it accepts (FrameReader) before it allocates
 // anything for the payload.
 //
 // Requests (client to server), CBOR maps:
-//   {"op": "hello", "server": "Lpr07700.rdmConsListaPreco", "token": "..."}   first
-//   {"op": "call", "method": "GetFornecedor", "args": [ ... ]}               then any
+//   {"op": "hello", "server": "Server.dataModule", "token": "..."}            first
+//   {"op": "call", "method": "GetLista", "args": [ ... ]}                    then any
 //     with "mark": "..." when the client keeps a result of that call: the mark it came with
 // Replies (server to client), one per request, in order:
 //   {"result": value}   or   {"error": "text for the person"}

@@ -41,11 +41,7 @@ void TNetConnection::waitForKeptReplies()
     keptWriter().waitForDone();
 }
 
-TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
-{
-    setReplyLimit(QStringLiteral("GetFornecedor"), qint64(16) << 20);
-    setKeepReply(QStringLiteral("GetFornecedor"), true);
-}
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this)) { }
 
 void TNetConnection::setKeepReply(const QString &method, bool on)
 {
@@ -133,7 +129,7 @@ QList<QPair<QString, int>> TNetConnection::servers() const
 QString TNetConnection::serverModule() const
 {
     const QString module = m_serverName.section(QLatin1Char('.'), 0, 0);
-    return module.isEmpty() ? QStringLiteral("Lpr07700") : module;
+    return module.isEmpty() ? QStringLiteral("de aplicação") : module;
 }
 
 void TNetConnection::drop()

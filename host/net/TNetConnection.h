@@ -14,7 +14,7 @@
 
 class QSslSocket;
 
-// The link to an object of the application server (e.g. "Lpr07700.rdmConsListaPreco"),
+// The link to an object of the application server (ServerName, "Server.dataModule"),
 // over TLS with the frames of Frame. Everything is synchronous, on the caller's thread:
 // connecting and calling block until the server answers or the timeout passes.
 //
@@ -67,14 +67,14 @@ public:
 
     // Largest reply accepted to a call of a method (bytes): a reply announcing more is
     // refused before any of it is read, and the link is closed. Names are not
-    // case-sensitive; a method without a cap of its own gets Frame::DefaultReplySize.
-    // GetFornecedor starts at 16 MiB (a list of 50,000 suppliers takes about 4 MiB).
+    // case-sensitive; a method without a cap of its own gets Frame::DefaultReplySize. The
+    // module that makes the link sets the caps of its methods that answer with more.
     void setReplyLimit(const QString &method, qint64 bytes);
     qint64 replyLimit(const QString &method) const;
 
     // Whether the last result of a method called without arguments is kept on the
     // workstation (KeptReplies), so that the server may answer "unchanged" when it still
-    // holds. GetFornecedor's is kept from the start. The caller gets the same bytes either way.
+    // holds; none is kept unless the module asks. The caller gets the same bytes either way.
     void setKeepReply(const QString &method, bool on);
     bool keepsReply(const QString &method) const;
     // What a method's result is kept under (KeptReplies): the server's address, the object
@@ -124,7 +124,7 @@ private:
     Outcome exchange(const QByteArray &frame, int timeoutMs, qint64 maxReply, QByteArray &payload, QString &cause);
 
     QSslSocket *m_socket;
-    QString m_serverName = QStringLiteral("Lpr07700.rdmConsListaPreco");
+    QString m_serverName;
     QString m_host;
     int m_port = 0;
     QString m_current; // the server being tried or in use

@@ -3,7 +3,7 @@
 #include "form/ControlInput.h"
 #include "errors/EAbort.h"
 #include "text/ListString.h"
-#include "form/TfrmDadosGerRel.h"
+#include "form/ReportScreen.h"
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 
@@ -16,9 +16,9 @@
 namespace {
 
 // Whether the person can choose this control's value on the form as it stands.
-bool choosable(const TfrmDadosGerRel &form, const QWidget *w)
+bool choosable(const ReportScreen &form, const QWidget *w)
 {
-    return w && w->isEnabled() && !w->isHidden() && w->isVisibleTo(&form);
+    return w && w->isEnabled() && !w->isHidden() && w->isVisibleTo(form.widget());
 }
 
 QString withValue(const QString &caption, const QWidget *w, const QString &value)
@@ -29,7 +29,7 @@ QString withValue(const QString &caption, const QWidget *w, const QString &value
     return QStringLiteral("%1 %2").arg(caption, value);
 }
 
-void applyReport(TfrmDadosGerRel &form, const ParameterSet &set, QStringList &lines)
+void applyReport(ReportScreen &form, const ParameterSet &set, QStringList &lines)
 {
     if (set.report.isEmpty())
         return;
@@ -53,10 +53,10 @@ bool holds(const QWidget *w, const QString &value, const QString &current)
 
 // Enters one value; a refusal is reported and the control gets back what it held. A value
 // for a control the person could not reach on the form as it stands is reported too.
-void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRel::Choice &choice, const QString &value,
+void applyValue(ReportScreen &form, ControlInput &input, const ReportScreen::Choice &choice, const QString &value,
                 QStringList &lines)
 {
-    QWidget *w = form.findChild<QWidget *>(choice.control);
+    QWidget *w = form.widget()->findChild<QWidget *>(choice.control);
     if (!w)
         return;
     const QString previous = ControlInput::valueOf(w);
@@ -86,14 +86,14 @@ void applyValue(TfrmDadosGerRel &form, ControlInput &input, const TfrmDadosGerRe
 
 namespace FormChoices {
 
-ParameterSet capture(const TfrmDadosGerRel &form, const QString &name)
+ParameterSet capture(const ReportScreen &form, const QString &name)
 {
     ParameterSet set;
     set.name = ParameterSet::cleanName(name);
     set.screen = form.screenCode();
     set.report = form.currentReportName();
-    for (const TfrmDadosGerRel::Choice &choice : form.parameterChoices()) {
-        const QWidget *w = form.findChild<QWidget *>(choice.control);
+    for (const ReportScreen::Choice &choice : form.parameterChoices()) {
+        const QWidget *w = form.widget()->findChild<QWidget *>(choice.control);
         if (!choosable(form, w))
             continue;
         if (auto *radio = qobject_cast<const TRadioButton *>(w); radio && !radio->isChecked())
@@ -102,7 +102,7 @@ ParameterSet capture(const TfrmDadosGerRel &form, const QString &name)
     }
     const QStringList period = form.periodControls();
     auto date = [&](const QString &control) {
-        const auto *d = form.findChild<const TDateEditPlus *>(control);
+        const auto *d = form.widget()->findChild<const TDateEditPlus *>(control);
         return d ? d->GetDate() : QDate();
     };
     if (period.size() == 2)
@@ -112,7 +112,7 @@ ParameterSet capture(const TfrmDadosGerRel &form, const QString &name)
     return set;
 }
 
-QStringList apply(TfrmDadosGerRel &form, const ParameterSet &set)
+QStringList apply(ReportScreen &form, const ParameterSet &set)
 {
     QStringList lines;
     for (const QString &s : set.skipped)
@@ -120,12 +120,12 @@ QStringList apply(TfrmDadosGerRel &form, const ParameterSet &set)
     if (set.screen != form.screenCode())
         throw ESuiteError(QStringLiteral("O conjunto \"%1\" é da tela %2, não desta (%3).")
                               .arg(set.name, set.screen, form.screenCode()));
-    QPointer<QWidget> focused = form.focusWidget();
+    QPointer<QWidget> focused = form.widget()->focusWidget();
     applyReport(form, set, lines);
 
     QSet<QString> known;
-    ControlInput input(&form);
-    for (const TfrmDadosGerRel::Choice &choice : form.parameterChoices()) {
+    ControlInput input(form.widget());
+    for (const ReportScreen::Choice &choice : form.parameterChoices()) {
         known.insert(choice.control);
         if (set.values.contains(choice.control))
             applyValue(form, input, choice, set.values.value(choice.control), lines);
@@ -140,7 +140,7 @@ QStringList apply(TfrmDadosGerRel &form, const ParameterSet &set)
     return lines;
 }
 
-QStringList applyPeriod(TfrmDadosGerRel &form, const RelativePeriod &period)
+QStringList applyPeriod(ReportScreen &form, const RelativePeriod &period)
 {
     const QStringList controls = form.periodControls();
     if (controls.isEmpty() || controls.size() > 2)
@@ -150,7 +150,7 @@ QStringList applyPeriod(TfrmDadosGerRel &form, const RelativePeriod &period)
         return {QStringLiteral("Período %1: esta tela tem uma data só, não um período.").arg(period.text())};
     const QDate today = form.periodToday();
     const QDate dates[2] = {period.resolvedFrom(today), period.resolvedTo(today)};
-    ControlInput input(&form);
+    ControlInput input(form.widget());
     QStringList lines;
     for (int i = 0; i < int(controls.size()); ++i) {
         const QString text = dates[i].isValid() ? dates[i].toString(QStringLiteral("dd/MM/yyyy")) : QString();

@@ -14,8 +14,8 @@
 // ControlInput takes), and the period, fixed or relative to the processing date.
 //
 // Kept as one JSON file per set:
-//   {"formato": 1, "tela": "LPR07731", "nome": "Semanal Curitiba",
-//    "relatorio": "Lista de Preços por Fornecedor",
+//   {"formato": 1, "tela": "EST01001", "nome": "Semanal Curitiba",
+//    "relatorio": "Posição por Filial",
 //    "valores": {"medCdFilial": "0002", "rbtListaForn": "S", "sbtFornecedor": ["000001", "000003"]},
 //    "periodo": {"tipo": "semana", "semanas": 1}}
 // A file written by a newer version, or with keys or values this version does not know,

@@ -4,7 +4,7 @@
 #include "errors/ExceptionGuard.h"
 #include "sets/FormChoices.h"
 #include "app/Interaction.h"
-#include "form/TfrmDadosGerRel.h"
+#include "form/ReportScreen.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,7 +27,7 @@ QString quoted(const QString &name)
 
 } // namespace
 
-ParameterSetBar::ParameterSetBar(TfrmDadosGerRel *form) : QFrame(form), m_form(form)
+ParameterSetBar::ParameterSetBar(ReportScreen *screen, QWidget *parent) : QFrame(parent), m_screen(screen)
 {
     setObjectName(QStringLiteral("panConjunto"));
     auto *row = new QHBoxLayout(this);
@@ -94,7 +94,7 @@ ParameterSetBar::~ParameterSetBar() = default;
 ParameterSetStore &ParameterSetBar::store()
 {
     if (!m_store)
-        m_store = std::make_unique<ParameterSetStore>(m_form->screenCode());
+        m_store = std::make_unique<ParameterSetStore>(m_screen->screenCode());
     return *m_store;
 }
 
@@ -156,7 +156,7 @@ void ParameterSetBar::apply(const QString &name)
     const std::optional<ParameterSet> set = store().find(name);
     if (!set)
         throw ESuiteError(QStringLiteral("O conjunto de parâmetros %1 não existe mais.").arg(quoted(name)));
-    const QStringList leftOut = FormChoices::apply(*m_form, *set);
+    const QStringList leftOut = FormChoices::apply(*m_screen, *set);
     refresh(set->name);
     if (!leftOut.isEmpty())
         Interaction::instance()->showError(FormChoices::leftOutMessage(set->name, leftOut));
@@ -178,15 +178,15 @@ void ParameterSetBar::applyDefault()
 
 void ParameterSetBar::saveCurrent()
 {
-    ParameterSet set = FormChoices::capture(*m_form, currentName());
+    ParameterSet set = FormChoices::capture(*m_screen, currentName());
     ParameterSetQuestion question;
     question.name = set.name;
     for (const ParameterSet &s : store().sets())
         if (!s.shared)
             question.ownNames << s.name;
     question.hasPeriod = set.period.has_value();
-    question.singleDate = m_form->periodControls().size() == 1;
-    question.today = m_form->periodToday();
+    question.singleDate = m_screen->periodControls().size() == 1;
+    question.today = m_screen->periodToday();
     if (set.period) {
         question.period = *set.period;
         question.from = set.period->resolvedFrom(question.today);
@@ -194,11 +194,11 @@ void ParameterSetBar::saveCurrent()
     }
     question.defaultName = store().defaultName();
     question.makeDefault = !set.name.isEmpty() && question.defaultName == set.name;
-    if (!Interaction::instance()->askParameterSet(m_form, question))
+    if (!Interaction::instance()->askParameterSet(m_screen->widget(), question))
         return;
     if (question.ownNames.contains(question.name) && question.name != currentName()
         && !Interaction::instance()->confirm(
-            m_form, QStringLiteral("Salvar conjunto de parâmetros"),
+            m_screen->widget(), QStringLiteral("Salvar conjunto de parâmetros"),
             QStringLiteral("Já existe o conjunto %1. Substituí-lo?").arg(quoted(question.name))))
         return;
     set.name = question.name;
@@ -218,7 +218,7 @@ void ParameterSetBar::renameCurrent()
     if (from.isEmpty())
         return;
     QString to = from;
-    if (!Interaction::instance()->askText(m_form, QStringLiteral("Renomear conjunto"),
+    if (!Interaction::instance()->askText(m_screen->widget(), QStringLiteral("Renomear conjunto"),
                                           QStringLiteral("Novo nome do conjunto %1:").arg(quoted(from)), to))
         return;
     store().rename(from, to);
@@ -230,7 +230,7 @@ void ParameterSetBar::removeCurrent()
     const QString name = currentName();
     if (name.isEmpty())
         return;
-    if (!Interaction::instance()->confirm(m_form, QStringLiteral("Excluir conjunto"),
+    if (!Interaction::instance()->confirm(m_screen->widget(), QStringLiteral("Excluir conjunto"),
                                           QStringLiteral("Excluir o conjunto de parâmetros %1?").arg(quoted(name))))
         return;
     store().remove(name);

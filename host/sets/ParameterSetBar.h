@@ -10,7 +10,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QToolButton;
-class TfrmDadosGerRel;
+class ReportScreen;
 
 // The parameter sets of a report form, on a row under the report list: the list of the
 // screen's sets (choosing one applies it), "Salvar conjunto", and a menu to rename or
@@ -21,7 +21,8 @@ class SUITE_EXPORT ParameterSetBar : public QFrame
 {
     Q_OBJECT
 public:
-    explicit ParameterSetBar(TfrmDadosGerRel *form);
+    // parent: the screen's window, where the row sits.
+    ParameterSetBar(ReportScreen *screen, QWidget *parent);
     ~ParameterSetBar() override;
 
     QLabel *lblConjunto;
@@ -55,6 +56,6 @@ private:
     void updateActions();
     bool currentIsShared() const;
 
-    TfrmDadosGerRel *m_form;
+    ReportScreen *m_screen;
     std::unique_ptr<ParameterSetStore> m_store;
 };

@@ -5,12 +5,16 @@
 
 #include "Cli_Lpr07731.h"
 #include "validation/Consiste.h"
+#include "text/Cp1252.h"
+#include "app/Session.h"
 #include "data/Database.h"
+#include "errors/EAbort.h"
 #include "app/ModuleRegistry.h"
 #include "sets/ParameterSetBar.h"
 #include "sets/ParameterSetStore.h"
 #include "Pkg_Lpr07731.h"
 #include "form/TMessages.h"
+#include "module/ScreenOpener.h"
 #include "TfrmListaPrecRel.h"
 #include "validation/Zelmora.h"
 #include "controls/lookup/TBtnPesquisa.h"
@@ -24,6 +28,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLayout>
 #include <QLabel>
@@ -35,6 +40,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <Lpr07731Version.h>
 
 #include <arpa/inet.h>
@@ -104,6 +110,39 @@ QVariant sqlValue(const QString &sql)
     return q.value(0);
 }
 
+// A screen on the base form with nothing of its own but a first activation that fails as
+// often as it is told and a check before output that records what it was asked.
+class StubScreen : public TfrmDadosGerRel
+{
+public:
+    StubScreen()
+    {
+        lblCodTela->setText(QStringLiteral("TST00101"));
+        lblCodRel->setText(QStringLiteral("TST001"));
+    }
+    using TfrmDadosGerRel::firstActivationPending;
+
+    int failures = 0;
+    int activations = 0;
+    bool allow = false;
+    QList<OutputCommand> asked;
+
+protected:
+    void firstActivation() override
+    {
+        ++activations;
+        if (failures > 0) {
+            --failures;
+            throw ESuiteError(QStringLiteral("O servidor não respondeu."));
+        }
+    }
+    bool outputAllowed(OutputCommand command) override
+    {
+        asked << command;
+        return allow;
+    }
+};
+
 } // namespace
 
 class tst_FormLifecycle : public QObject
@@ -133,6 +172,10 @@ private slots:
     void retryIsAFirstActivation();
     void supplierTextCallbacks_data();
     void supplierTextCallbacks();
+    void moduleMessagesOverTheBase_data();
+    void moduleMessagesOverTheBase();
+    void baseCompletesTheFirstActivationBeforeACommand_data();
+    void baseCompletesTheFirstActivationBeforeACommand();
 };
 
 void tst_FormLifecycle::cleanup()
@@ -626,6 +669,102 @@ void tst_FormLifecycle::supplierTextCallbacks()
     QCOMPARE(control<TClientDataSet>(form, "cdsFornecedor")->FieldByName(QStringLiteral("NRINSJURFORN")).DisplayText(),
              numberText);
     f.close();
+}
+
+void tst_FormLifecycle::moduleMessagesOverTheBase_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("the base's own, kept") << "NovoCaption" << QStringLiteral("Título do Relatório");
+    QTest::newRow("the base's, as the module words it") << "NovoPrompt" << QStringLiteral("Título, por favor:");
+    QTest::newRow("the module's own") << "TST_DEVE" << QStringLiteral("Teste deve ser informado.");
+    QTest::newRow("a line without a key is no message") << "sem chave" << QString();
+}
+
+// A screen reads the messages its module declares laid over the base form's, and its
+// reports from the module's folder under the session's.
+void tst_FormLifecycle::moduleMessagesOverTheBase()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    TestEnv env;
+    QFile file(env.dir() + QStringLiteral("/msgs.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Cp1252::fromUnicode(QStringLiteral("NovoPrompt|Título, por favor:\r\nsem chave\r\n\r\n"
+                                                  "TST_DEVE|Teste deve ser informado.\r\n")));
+    file.close();
+    ModuleInfo module;
+    module.name = QStringLiteral("Tst001");
+    module.screens.append({QStringLiteral("TST00101"), QStringLiteral("Teste"), QStringLiteral("Testes"), nullptr});
+    module.messagesFile = file.fileName();
+    module.reportFolder = QStringLiteral("tst");
+    ModuleRegistry::registerModule(module);
+    {
+        StubScreen screen;
+        screen.DoCreate();
+        const auto *messages = screen.findChild<TMessages *>(QStringLiteral("msgPadrao"));
+        QCOMPARE(messages->Msg(key), text);
+        QCOMPARE(messages->Messages().size(), 4); // the base's three and the module's one more
+        QCOMPARE(screen.findChild<TReportDesignerDialog *>(QStringLiteral("rpddPadrao"))->ReportDir,
+                 QDir(Session::current().reportDir).filePath(QStringLiteral("tst")));
+    }
+    ModuleRegistry::unregisterModule(module.name);
+}
+
+void tst_FormLifecycle::baseCompletesTheFirstActivationBeforeACommand_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<OutputCommand>("command");
+    QTest::addColumn<int>("failures"); // of the first activation before it completes
+
+    QTest::newRow("preview after a failed start") << "sbtPreview" << OutputCommand::Preview << 1;
+    QTest::newRow("print after two failed starts") << "sbtPrint" << OutputCommand::Print << 2;
+    QTest::newRow("save after a failed start") << "sbtSalvarComo" << OutputCommand::Save << 1;
+    QTest::newRow("edit after a failed start") << "sbtReportEdit" << OutputCommand::Edit << 1;
+    QTest::newRow("preview after a clean start") << "sbtPreview" << OutputCommand::Preview << 0;
+}
+
+// A command on a form whose first activation failed completes it first and stops, saying
+// so; only then is the screen's check asked, once per command, and the command runs only
+// when the check allows it. The first activation never runs again once complete.
+void tst_FormLifecycle::baseCompletesTheFirstActivationBeforeACommand()
+{
+    QFETCH(QString, button);
+    QFETCH(OutputCommand, command);
+    QFETCH(int, failures);
+    FormFixture f(DemoOptions(), false);
+    auto *screen = new StubScreen;
+    screen->failures = failures;
+    screen->DoCreate();
+    showScreen(*screen, false);
+    QApplication::processEvents();
+    QCOMPARE(screen->firstActivationPending(), failures > 0);
+    QCOMPARE(f.io.errors.size(), failures > 0 ? 1 : 0);
+
+    QStringList started;
+    connect(screen, &TfrmDadosGerRel::commandStarted, screen, [&](const QString &c) { started << c; });
+    auto *b = screen->findChild<QToolButton *>(button);
+    QVERIFY(b);
+    for (int i = 1; i <= failures; ++i) {
+        b->click();
+        QCOMPARE(f.io.errors.size(), i < failures ? 1 + i : failures);
+        QCOMPARE(f.io.infos.size(), i < failures ? 0 : 1);
+    }
+    QVERIFY(!screen->firstActivationPending());
+    QVERIFY(screen->asked.isEmpty());
+    QVERIFY(started.isEmpty());
+
+    b->click(); // the check says no, without a message
+    QCOMPARE(screen->asked, QList<OutputCommand>{command});
+    QVERIFY(started.isEmpty());
+    QCOMPARE(f.io.errors.size(), failures);
+    screen->allow = true;
+    b->click();
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(screen->activations, failures + 1);
+    screen->Close();
+    QApplication::processEvents();
 }
 
 QTEST_MAIN(tst_FormLifecycle)

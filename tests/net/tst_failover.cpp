@@ -3,6 +3,7 @@
 // address keep getting the whole list, whether their links sat idle or were mid-call.
 
 #include "data/Database.h"
+#include "PriceListServer.h"
 #include "errors/EAbort.h"
 #include "HaproxyFront.h"
 #include "app/Session.h"
@@ -97,6 +98,7 @@ void tst_Failover::keepsServingWhenOneServerDies()
     for (int t = 0; t < clients; ++t) {
         threads.emplace_back(QThread::create([&] {
             TNetConnection net;
+            PriceListServer::configure(net);
             net.setHost(QStringLiteral("127.0.0.1"));
             net.setPort(front.port());
             net.setConnectTimeout(20000);
@@ -131,6 +133,7 @@ void tst_Failover::keepsServingWhenOneServerDies()
 
     // A workstation that connects afterwards is served by the one left.
     TNetConnection late;
+    PriceListServer::configure(late);
     late.setHost(QStringLiteral("127.0.0.1"));
     late.setPort(front.port());
     QCOMPARE(int(DataPacket::decode(late.call(QStringLiteral("GetFornecedor")).toByteArray()).rows.size()), m_rows);

@@ -2,6 +2,7 @@
 // 127.0.0.1 with a session file pointing at the test's demo database.
 
 #include "TestCertificate.h"
+#include "PriceListServer.h"
 #include "data/Database.h"
 #include "errors/EAbort.h"
 #include "ScriptedServer.h"
@@ -209,6 +210,7 @@ void tst_NetConnection::init()
 TNetConnection *tst_NetConnection::connection(quint16 port)
 {
     auto *net = new TNetConnection(this);
+    PriceListServer::configure(*net);
     net->setThrowException(false);
     net->BeforeConnect = [port](QObject *sender) {
         auto *n = static_cast<TNetConnection *>(sender);
@@ -247,6 +249,7 @@ void tst_NetConnection::beforeConnectRunsAtEveryAttempt()
     QList<quint16> ports = {dead, m_port, m_port};
     int attempts = 0;
     TNetConnection net;
+    PriceListServer::configure(net);
     net.setThrowException(false);
     net.BeforeConnect = [&](QObject *sender) {
         QCOMPARE(sender, &net);
@@ -630,6 +633,7 @@ void tst_NetConnection::threadsOfClients()
             for (int call = 0; call < 6; ++call) {
                 if (!net || linkPerCall) {
                     net = std::make_unique<TNetConnection>();
+                    PriceListServer::configure(*net);
                     net->setHost(QStringLiteral("127.0.0.1"));
                     net->setPort(m_port);
                     net->setConnectTimeout(20000);

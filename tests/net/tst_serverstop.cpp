@@ -2,6 +2,7 @@
 // the next server as soon as it has gone.
 
 #include "errors/EAbort.h"
+#include "PriceListServer.h"
 #include "app/Session.h"
 #include "TestEnv.h"
 #include "net/TNetConnection.h"
@@ -54,6 +55,7 @@ void tst_ServerStop::stopsAndFreesItsPort()
 
     // A screen holds a link open when the signal comes.
     TNetConnection net;
+    PriceListServer::configure(net);
     net.setHost(QStringLiteral("127.0.0.1"));
     net.setPort(port);
     try {
