@@ -350,8 +350,8 @@ int main(int argc, char *argv[])
                     r.ms[0] = timeMs(runs, [&](int i) {
                         TADOIBQuery *q = control<TADOIBQuery>(&form, "qryFilial");
                         q->Close();
-                        q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(branches.value(i));
-                        q->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
+                        q->ParamByName(QStringLiteral("P_FILIAL")).setValue(branches.value(i));
+                        q->ParamByName(QStringLiteral("P_TODAS")).setValue(QString(QLatin1String("")));
                         q->Open();
                         q->FieldByName(QStringLiteral("NMFILIAL")).AsString();
                     });

@@ -22,17 +22,17 @@ using namespace FormWidgets;
 
 namespace {
 
-// One branch by its code, or every branch when P_TCDFILIAL is 'T' (the lookup).
+// One branch by its code, or every branch when P_TODAS is 'T' (the lookup).
 const QueryTable::Query branchQuery{"qryFilial",
                                     {"SELECT CDFILIAL, NMFILIAL, NMREGIAO, IDCNTRRESC, CDFILCENTCMP, FILIAL.CDREGIAO",
-                                     "FROM FILIAL, REGIAO", "WHERE (CDFILIAL = :P_CDFILIAL OR :P_TCDFILIAL = 'T') AND",
+                                     "FROM FILIAL, REGIAO", "WHERE (CDFILIAL = :P_FILIAL OR :P_TODAS = 'T') AND",
                                      "FILIAL.CDREGIAO = REGIAO.CDREGIAO", "ORDER BY FILIAL.CDREGIAO"},
                                     {},
                                     {},
                                     {},
                                     {},
                                     {},
-                                    {"P_CDFILIAL", "P_TCDFILIAL"},
+                                    {"P_FILIAL", "P_TODAS"},
                                     {{"CDFILIAL", 4, "Código", 8},
                                      {"NMFILIAL", 30, "Nome"},
                                      {"NMREGIAO", 30, "Região"},
@@ -110,8 +110,8 @@ void BranchField::bindEvents()
     OnExit(m_code, [this] { Vd_CdFilial(false); });
     m_lookup->OnBeforePesq = [this](QObject *, bool &) {
         m_query->Close();
-        m_query->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(QStringLiteral(" "));
-        m_query->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QStringLiteral("T"));
+        m_query->ParamByName(QStringLiteral("P_FILIAL")).setValue(QStringLiteral(" "));
+        m_query->ParamByName(QStringLiteral("P_TODAS")).setValue(QStringLiteral("T"));
         m_query->Open();
     };
     m_lookup->OnAfterPesq = [this](QObject *) {
@@ -149,8 +149,8 @@ void BranchField::Vd_CdFilial(bool boObrigatorio)
             return;
 
         m_query->Close();
-        m_query->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(m_code->Text());
-        m_query->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
+        m_query->ParamByName(QStringLiteral("P_FILIAL")).setValue(m_code->Text());
+        m_query->ParamByName(QStringLiteral("P_TODAS")).setValue(QString(QLatin1String("")));
         m_query->Open();
 
         showRow();
@@ -175,8 +175,8 @@ void BranchField::Vd_CdFilial(bool boObrigatorio)
 void BranchField::fromSession()
 {
     m_query->Close();
-    m_query->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(Zelmora::FiliProc());
-    m_query->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(QString(QLatin1String("")));
+    m_query->ParamByName(QStringLiteral("P_FILIAL")).setValue(Zelmora::FiliProc());
+    m_query->ParamByName(QStringLiteral("P_TODAS")).setValue(QString(QLatin1String("")));
     m_query->Open();
 
     m_code->setText(Zelmora::FiliProc());

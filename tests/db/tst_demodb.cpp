@@ -366,8 +366,8 @@ void tst_DemoDb::branchQuery()
     QFETCH(QString, expected);
     QSqlQuery q(m_db);
     QVERIFY(q.prepare(formSql("qryFilial")));
-    q.bindValue(QStringLiteral(":P_CDFILIAL"), code);
-    q.bindValue(QStringLiteral(":P_TCDFILIAL"), QString());
+    q.bindValue(QStringLiteral(":P_FILIAL"), code);
+    q.bindValue(QStringLiteral(":P_TODAS"), QString());
     QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
     QStringList found;
     while (q.next()) {
@@ -383,8 +383,8 @@ void tst_DemoDb::branchLookupListsBranchesWithRegion()
 {
     QSqlQuery q(m_db);
     QVERIFY(q.prepare(formSql("qryFilial")));
-    q.bindValue(QStringLiteral(":P_CDFILIAL"), QStringLiteral(" "));
-    q.bindValue(QStringLiteral(":P_TCDFILIAL"), QStringLiteral("T"));
+    q.bindValue(QStringLiteral(":P_FILIAL"), QStringLiteral(" "));
+    q.bindValue(QStringLiteral(":P_TODAS"), QStringLiteral("T"));
     QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
     QStringList regions;
     QStringList codes;

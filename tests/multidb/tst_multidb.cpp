@@ -189,8 +189,8 @@ void tst_MultiDb::branchQuery()
     TADOIBQuery *q = control<TADOIBQuery>(m_form.get(), "qryFilial");
     auto query = [&] {
         q->Close();
-        q->ParamByName(QStringLiteral("P_CDFILIAL")).setValue(code);
-        q->ParamByName(QStringLiteral("P_TCDFILIAL")).setValue(all);
+        q->ParamByName(QStringLiteral("P_FILIAL")).setValue(code);
+        q->ParamByName(QStringLiteral("P_TODAS")).setValue(all);
         q->Open();
         return dump(*q);
     };
