@@ -32,12 +32,14 @@ QString findFile(const QString &fileName)
 std::shared_ptr<const TrueTypeFont> face(PageItem::Face which)
 {
     static QMutex mutex;
-    static std::shared_ptr<const TrueTypeFont> loaded[2];
+    static std::shared_ptr<const TrueTypeFont> loaded[4];
+    static const char *const files[4] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
+                                         "DejaVuSans-BoldOblique.ttf"};
+    const int index = which <= PageItem::BoldItalic ? int(which) : 0;
     const QMutexLocker lock(&mutex);
-    std::shared_ptr<const TrueTypeFont> &slot = loaded[which == PageItem::Bold ? 1 : 0];
+    std::shared_ptr<const TrueTypeFont> &slot = loaded[index];
     if (!slot) {
-        const QString name =
-            which == PageItem::Bold ? QStringLiteral("DejaVuSans-Bold.ttf") : QStringLiteral("DejaVuSans.ttf");
+        const QString name = QString::fromLatin1(files[index]);
         const QString path = findFile(name);
         if (path.isEmpty())
             throw ESuiteError(QStringLiteral("A fonte dos relatórios (%1) não foi encontrada. Instale o pacote "

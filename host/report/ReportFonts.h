@@ -6,8 +6,8 @@
 
 #include <memory>
 
-// The two faces every report is set in (DejaVu Sans and DejaVu Sans Bold), read once per
-// process from the system's font folders. The layout measures with them and every
+// The faces every report is set in (DejaVu Sans: regular, bold, oblique and bold oblique),
+// each read once per process, when first used, from the system's font folders. The layout measures with them and every
 // backend draws with them, so a page looks the same in the preview, on paper and in PDF.
 namespace ReportFonts {
 

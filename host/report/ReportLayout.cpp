@@ -37,7 +37,9 @@ ReportLayout::Style ReportLayout::style(PageItem::Face face, double size) const
     Style s;
     s.face = face;
     s.size = size;
-    s.font = face == PageItem::Bold ? m_boldFont.get() : m_regular.get();
+    s.font = face == PageItem::Bold      ? m_boldFont.get()
+             : face == PageItem::Regular ? m_regular.get()
+                                         : ReportFonts::face(face).get(); // kept for the process
     s.ascent = s.font->ascent() * size / s.font->unitsPerEm();
     s.height = (s.font->ascent() + s.font->descent()) * size / s.font->unitsPerEm();
     return s;
@@ -457,7 +459,7 @@ void ReportLayout::place(const PlacedElement &placed, double top)
             const double pad = 0.5 * m_mm;
             ReportColumn alignment;
             alignment.align = e.align;
-            const Style s = style(bold ? PageItem::Bold : PageItem::Regular, e.fontSize);
+            const Style s = style(PageItem::faceOf(bold, e.italic), e.fontSize);
             if (placed.text.contains(QChar(pageCountMark)))
                 pageCount(s, x + pad, y, w - 2 * pad, h, alignment.alignment(), placed.text, color);
             else

@@ -10,12 +10,17 @@
 // What a laid-out page holds, in points (1/72 inch) from the top left corner of the
 // sheet: texts already placed (aligned and cut to their cells), filled rectangles, rules
 // (any direction) and images. An image item names one of the document's images
-// (PageSetup::images) by its place there, in size, so a logo on every page is kept once. A page number item is the one thing left open: its text, "Página N de M", is
-// made by the backend that draws it, once it knows M (or "Página N" while it does not).
+// (PageSetup::images) by its place there, in size, so a logo on every page is kept once. A page number item is the one
+// thing left open: its text, "Página N de M", is made by the backend that draws it, once it knows M (or "Página N"
+// while it does not).
 struct PageItem
 {
     enum Kind : quint8 { Text, Fill, Rule, PageNumber, Image };
-    enum Face : quint8 { Regular, Bold };
+    enum Face : quint8 { Regular, Bold, Italic, BoldItalic };
+    static Face faceOf(bool bold, bool italic)
+    {
+        return italic ? (bold ? BoldItalic : Italic) : (bold ? Bold : Regular);
+    }
 
     Kind kind = Text;
     Face face = Regular;

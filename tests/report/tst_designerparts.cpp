@@ -12,13 +12,21 @@
 #include "report/designer/ReportFieldList.h"
 #include "report/designer/ReportLivePreview.h"
 
+#include "report/output/HtmlReportWriter.h"
+#include "report/output/PdfReportWriter.h"
+#include "report/ReportLayout.h"
+#include "report/ReportRun.h"
+
 #include <QAtomicInt>
+#include <QBuffer>
+#include <QRegularExpression>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QSqlDriver>
 #include <QtTest>
 #include <memory>
 #include <sqlite3.h>
+#include <zlib.h>
 
 namespace {
 
@@ -35,7 +43,44 @@ TParams paramsOf(const ReportDefinition &definition, const FormValues &values = 
 {
     TParams params = definition.collectParams(dtmDBGeral::dialect());
     values.fill(params);
+    // As the screen gives them: a text left empty is an empty text, not NULL.
+    for (int i = 0; i < params.Count(); ++i)
+        if (params[i].Value().typeId() == QMetaType::QString && params[i].Value().toString().isNull())
+            params[i].setValue(QStringLiteral(""));
     return params;
+}
+
+// The content streams of a PDF, inflated and joined.
+QByteArray pdfContent(const QByteArray &pdf)
+{
+    QByteArray all;
+    qsizetype at = 0;
+    while ((at = pdf.indexOf("stream\n", at)) >= 0) {
+        const qsizetype start = at + 7;
+        const qsizetype end = pdf.indexOf("\nendstream", start);
+        if (end < 0)
+            break;
+        QByteArray out(16 << 20, Qt::Uninitialized);
+        uLongf size = uLongf(out.size());
+        if (uncompress(reinterpret_cast<Bytef *>(out.data()), &size,
+                       reinterpret_cast<const Bytef *>(pdf.constData() + start), uLong(end - start))
+            == Z_OK)
+            all += out.left(qsizetype(size));
+        at = end + 10; // past "\nendstream"
+    }
+    return all;
+}
+
+QString goldenDir()
+{
+    return TestEnv::sourceDir() + QStringLiteral("/tests/report/golden");
+}
+
+// What changes from one issue to the next: the time of issue.
+QString steady(QString text)
+{
+    static const QRegularExpression issued(QStringLiteral("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d"));
+    return text.replace(issued, QStringLiteral("DD/MM/AAAA hh:mm"));
 }
 
 ReportDefinition shipped(const QString &file)
@@ -62,6 +107,9 @@ private slots:
     void savingRefusesWhatCannotRun_data();
     void savingRefusesWhatCannotRun();
     void newReportsAreTheUsersUnlessSharingIsAllowed();
+    void shippedDefinitionsIssueAsBefore_data();
+    void shippedDefinitionsIssueAsBefore();
+    void logoListDrawsItsLooksInPdfAndHtml();
 
 private:
     std::unique_ptr<TestEnv> env;
@@ -91,18 +139,21 @@ void tst_DesignerParts::livePreviewRunsOnlyTheLastChange()
     // Every change but the last is a query that would run for minutes: unless its run is
     // cancelled (its statement interrupted), the preview never becomes idle.
     QFETCH(int, changes);
-    QAtomicInt statements;
+    // Statements started and finished (interrupted ones included) on the runs' connections.
+    static QAtomicInt started, finished;
+    started.storeRelaxed(0);
+    finished.storeRelaxed(0);
     ReportConnection::setOpenObserver([&](const QSqlDatabase &db) {
         const QVariant handle = db.driver()->handle();
         if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
             return;
         sqlite3_trace_v2(
-            *static_cast<sqlite3 *const *>(handle.constData()), SQLITE_TRACE_STMT,
-            [](unsigned, void *counter, void *, void *) {
-                static_cast<QAtomicInt *>(counter)->ref();
+            *static_cast<sqlite3 *const *>(handle.constData()), SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE,
+            [](unsigned what, void *, void *, void *) {
+                (what == SQLITE_TRACE_STMT ? started : finished).ref();
                 return 0;
             },
-            &statements);
+            nullptr);
     });
     ReportLivePreview preview;
     QSignalSpy idle(&preview, &ReportLivePreview::idle);
@@ -122,8 +173,11 @@ void tst_DesignerParts::livePreviewRunsOnlyTheLastChange()
     QVERIFY(preview.hasPage());
     QVERIFY(pageText(preview.page()).contains(QStringLiteral("Versão %1").arg(changes)));
     QCOMPARE(preview.pageCount(), 3); // 100 lines
-    if (env->dialect() == SqlDialect::SQLite)
-        QCOMPARE(statements.loadRelaxed(), changes);
+    if (env->dialect() == SqlDialect::SQLite) {
+        // A run cancelled before its statement began never starts it.
+        QVERIFY(started.loadRelaxed() >= 1 && started.loadRelaxed() <= changes);
+        QCOMPARE(finished.loadRelaxed(), started.loadRelaxed());
+    }
     QCOMPARE(ReportConnection::openCount(), 0);
 }
 
@@ -291,6 +345,102 @@ void tst_DesignerParts::newReportsAreTheUsersUnlessSharingIsAllowed()
     QVERIFY(QFile::exists(shippedFile));
     ReportDefinitionStore::remove(renamed);
     QCOMPARE(designer.reportNames(), shippedNames);
+}
+
+void tst_DesignerParts::shippedDefinitionsIssueAsBefore_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("golden");
+    TReportDesignerDialog designer;
+    designer.ReportDir = Session::current().reportDir;
+    designer.ReportCode = QStringLiteral("LPR077");
+    for (const QString &title : designer.reportNames()) {
+        const QString base = QFileInfo(designer.definitionFile(title)).completeBaseName();
+        for (const QString &type : {QStringLiteral("csv"), QStringLiteral("pdf")})
+            QTest::newRow(qPrintable(base + QLatin1Char(' ') + type))
+                << title << type
+                << base + (type == QLatin1String("pdf") ? QStringLiteral(".pdf.txt") : QStringLiteral(".csv"));
+    }
+}
+
+void tst_DesignerParts::shippedDefinitionsIssueAsBefore()
+{
+    // The lists as a buyer issues them (variation on), against what they gave when the
+    // golden files were written (SUITE_UPDATE_GOLDEN=1 writes them again).
+    QFETCH(QString, title);
+    QFETCH(QString, type);
+    QFETCH(QString, golden);
+    if (env->dialect() != SqlDialect::SQLite)
+        QSKIP("the golden files are of the SQLite demo database");
+    TReportDesignerDialog designer;
+    designer.ReportDir = Session::current().reportDir;
+    designer.ReportCode = QStringLiteral("LPR077");
+    designer.Batch = true;
+    FormValues::defaults().set(QStringLiteral("P_VARIPRECO"), QStringLiteral("S")).install(designer);
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("lista.") + type);
+    designer.SaveAs(nullptr, title, file);
+    const QByteArray issued =
+        type == QLatin1String("pdf")
+            ? steady(runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")}))
+                  .toUtf8()
+            : steady(QString::fromUtf8(readAll(file))).toUtf8();
+    const QString goldenFile = QDir(goldenDir()).filePath(golden);
+    if (qEnvironmentVariableIsSet("SUITE_UPDATE_GOLDEN")) {
+        QDir().mkpath(goldenDir());
+        QFile f(goldenFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(issued);
+    }
+    const QByteArray expected = readAll(goldenFile);
+    QVERIFY2(!expected.isEmpty(), qPrintable(goldenFile));
+    QVERIFY(designer.lastRowCount() > 40);
+    if (issued != expected) {
+        const QList<QByteArray> a = issued.split('\n'), b = expected.split('\n');
+        for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
+            QCOMPARE(QString::fromUtf8(a.at(i)), QString::fromUtf8(b.at(i)));
+        QCOMPARE(a.size(), b.size());
+    }
+}
+
+void tst_DesignerParts::logoListDrawsItsLooksInPdfAndHtml()
+{
+    const ReportDefinition d = shipped(QStringLiteral("LPR077-03-logotipo.json"));
+    TParams params = paramsOf(d, FormValues::defaults().set(QStringLiteral("P_VARIPRECO"), QStringLiteral("S")));
+    QBuffer pdf;
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    int pages = 0;
+    {
+        PdfReportWriter writer(&pdf);
+        ReportLayout layout(writer);
+        ReportRun run(d, params, env->dialect(), dtmDBGeral::dtbGeral());
+        run.execute(layout, {});
+        pages = layout.pageCount();
+    }
+    const QByteArray bytes = pdf.data();
+    QVERIFY(pages >= 2);
+    // The logo is one picture (and its transparency) however many pages show it.
+    QCOMPARE(bytes.count("/Subtype /Image") - bytes.count("/SMask"), 1);
+    const QByteArray content = pdfContent(bytes);
+    QCOMPARE(content.count("/Im0 Do"), pages);
+    QVERIFY(content.contains(".753 0 0 rg")); // a variation above 10 %, in red
+    QVERIFY(content.contains("/F2 "));        // the lowest price of a product, in bold
+    QVERIFY(content.contains("/F3 "));        // the supplier's company name, in italics
+    QVERIFY(bytes.contains("+DejaVuSans-Oblique"));
+
+    QBuffer html;
+    QVERIFY(html.open(QIODevice::WriteOnly));
+    HtmlReportWriter htmlWriter(&html);
+    ReportRun again(d, params, env->dialect(), dtmDBGeral::dtbGeral());
+    again.execute(htmlWriter, {});
+    const QString page = QString::fromUtf8(html.data());
+    QCOMPARE(page.count(QStringLiteral("base64,")), 1);
+    QCOMPARE(page.count(QStringLiteral("class=\"el im0\"")), 1);
+    QVERIFY(page.contains(QStringLiteral("font-style:italic;")));
+    QVERIFY(page.contains(QStringLiteral("CNPJ ")));
+    QVERIFY(page.contains(QStringLiteral("Fornecedores: ")));
+    QVERIFY(page.contains(QStringLiteral("color:#c00000;")));
 }
 
 QTEST_MAIN(tst_DesignerParts)

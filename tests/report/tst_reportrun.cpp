@@ -504,7 +504,8 @@ void tst_ReportRun::pdfEmbedsEachImageOnce()
 
 void tst_ReportRun::listsTheDefinitionsOfItsCode()
 {
-    QCOMPARE(designer->reportNames(), (QStringList{porProduto, porFornecedor}));
+    QCOMPARE(designer->reportNames(),
+             (QStringList{porProduto, porFornecedor, QStringLiteral("Lista de Preços com Logotipo")}));
     QVERIFY(designer->definitionFile(porFornecedor).endsWith(QLatin1String("LPR077-02-fornecedor.json")));
     QVERIFY(designer->definitionFile(QStringLiteral("Não existe")).isEmpty());
 

@@ -1,5 +1,6 @@
 #include "report/output/HtmlReportWriter.h"
 #include "errors/EAbort.h"
+#include "report/output/HtmlBand.h"
 #include "report/output/ReportFile.h"
 #include "report/ReportFormat.h"
 
@@ -63,12 +64,16 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
                         ".r{text-align:right}.c{text-align:center}\n"
                         ".up{color:#b01e1e}.down{color:#1e7a2e}\n"
                         "footer{margin-top:1em;font-size:8pt;color:#555}\n"
-                        "</style>\n</head>\n<body>\n");
+                        "td.bd{padding:0;background:#fff}\n");
+    h += HtmlBand::imageStyles(info.images ? *info.images : PageImages());
+    h += QStringLiteral("</style>\n</head>\n<body>\n");
     h += QStringLiteral("<h1><span class=\"cod\">%1</span>%2</h1>\n").arg(esc(info.code), esc(info.heading));
     for (const QString &c : info.criteria)
         h += QStringLiteral("<p class=\"crit\">%1</p>\n").arg(esc(c));
     h += QStringLiteral("<p class=\"crit\">Emissão: %1</p>\n")
              .arg(esc(info.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
+    if (info.pageElements && info.pageHeaderMm > 0)
+        h += HtmlBand::html(info.pageElements(false, 1), info.pageHeaderMm) + QLatin1Char('\n');
     h += QStringLiteral("<table>\n<thead><tr>");
     for (int c = 0; c < m_info.columns.size(); ++c)
         h += QStringLiteral("<th%1>%2</th>").arg(cellClass(c), esc(m_info.columns.at(c).title));
@@ -158,9 +163,18 @@ void HtmlReportWriter::summary(const QString &label, const QVariantList &cells, 
     totalsRow("sum", label, cells, formats);
 }
 
+void HtmlReportWriter::band(ReportDefinition::BandKind, int, double heightMm, const QList<PlacedElement> &elements)
+{
+    write(QStringLiteral("<tr><td class=\"bd\" colspan=\"%1\">%2</td></tr>\n")
+              .arg(m_info.columns.size())
+              .arg(HtmlBand::html(elements, heightMm)));
+}
+
 void HtmlReportWriter::finish(qint64 rows)
 {
     QString h = QStringLiteral("</tbody>\n</table>\n");
+    if (m_info.pageElements && m_info.pageFooterMm > 0)
+        h += HtmlBand::html(m_info.pageElements(true, 1), m_info.pageFooterMm) + QLatin1Char('\n');
     if (rows == 0)
         h += QStringLiteral("<p>Nenhum registro encontrado para os parâmetros informados.</p>\n");
     if (!m_info.footer.isEmpty())

@@ -7,8 +7,9 @@
 class QIODevice;
 
 // A run as one self-contained HTML page (styles inline, no external files): heading,
-// criteria, date of issue, and one table with group lines, rows and totals. Every value
-// is escaped.
+// criteria, date of issue, the page header's band, and one table with group lines, rows,
+// totals and the bands of groups and summary, then the page footer's band. Every value is
+// escaped.
 class SUITE_EXPORT HtmlReportWriter : public ReportSink
 {
 public:
@@ -21,6 +22,8 @@ public:
     bool drawsLooks() const override { return true; }
     void groupFooter(int level, const QString &label, const QVariantList &cells, const QStringList &formats) override;
     void summary(const QString &label, const QVariantList &cells, const QStringList &formats) override;
+    void band(ReportDefinition::BandKind kind, int level, double heightMm,
+              const QList<PlacedElement> &elements) override;
     void finish(qint64 rows) override;
 
 private:

@@ -241,18 +241,10 @@ void PdfReportWriter::beginDocument(const PageSetup &setup)
     newObject();       // 1 catalog
     newObject();       // 2 page tree
     newObject();       // 3 document information
-    for (int f = 0; f < 2; ++f) {
-        auto font = std::make_unique<Font>();
-        font->ttf = ReportFonts::face(f == 0 ? PageItem::Regular : PageItem::Bold);
-        font->type0 = newObject();
-        font->cidFont = newObject();
-        font->descriptor = newObject();
-        font->file = newObject();
-        font->toUnicode = newObject();
-        font->used.assign(size_t(font->ttf->glyphCount()), false);
-        font->unicodeOf.assign(size_t(font->ttf->glyphCount()), 0);
-        m_fonts[f] = std::move(font);
-    }
+    for (auto &f : m_fonts)
+        f.reset();
+    font(PageItem::Regular);
+    font(PageItem::Bold);
     m_imageObjects.clear();
     if (setup.images)
         for (qsizetype i = 0; i < setup.images->size(); ++i)
@@ -263,13 +255,32 @@ void PdfReportWriter::beginDocument(const PageSetup &setup)
     later([this] { write(QByteArray("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")); });
 }
 
+PdfReportWriter::Font &PdfReportWriter::font(PageItem::Face face)
+{
+    std::unique_ptr<Font> &slot = m_fonts[face <= PageItem::BoldItalic ? int(face) : 0];
+    if (!slot) {
+        auto font = std::make_unique<Font>();
+        font->ttf = ReportFonts::face(face);
+        font->type0 = newObject();
+        font->cidFont = newObject();
+        font->descriptor = newObject();
+        font->file = newObject();
+        font->toUnicode = newObject();
+        font->used.assign(size_t(font->ttf->glyphCount()), false);
+        font->unicodeOf.assign(size_t(font->ttf->glyphCount()), 0);
+        slot = std::move(font);
+    }
+    return *slot;
+}
+
 void PdfReportWriter::setFont(std::string &out, PageItem::Face face, float size)
 {
     if (m_face == face && m_size == size)
         return;
     m_face = face;
     m_size = size;
-    out += face == PageItem::Bold ? "/F2 " : "/F1 ";
+    static const char *const names[4] = {"/F1 ", "/F2 ", "/F3 ", "/F4 "};
+    out += names[face <= PageItem::BoldItalic ? int(face) : 0];
     appendNumber(out, size);
     out += " Tf\n";
 }
@@ -285,7 +296,7 @@ void PdfReportWriter::setFill(std::string &out, QRgb color)
 
 void PdfReportWriter::encodeText(std::string &out, const PageItem &item, const QString &text)
 {
-    Font &font = *m_fonts[item.face == PageItem::Bold ? 1 : 0];
+    Font &font = this->font(item.face);
     setFont(out, item.face, item.size);
     setFill(out, item.color);
     // Moves are relative to the start of the previous text line.
@@ -414,7 +425,8 @@ void PdfReportWriter::writeImage(size_t index, double width, double height)
     if (image.mime == QLatin1String("image/jpeg") && size.isValid()
         && (reader.imageFormat() == QImage::Format_RGB32 || reader.imageFormat() == QImage::Format_Grayscale8)) {
         sizeOf(size);
-        dict += reader.imageFormat() == QImage::Format_Grayscale8 ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB";
+        dict +=
+            reader.imageFormat() == QImage::Format_Grayscale8 ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB";
         startObject(m_imageObjects[index]);
         QByteArray head("<< /Length ");
         appendInt(head, data.size());
@@ -493,6 +505,7 @@ void PdfReportWriter::writePage(const ReportPage &page)
         case PageItem::Image: drawImage(out, item, height); break;
         case PageItem::PageNumber:
             spots << NumberSpot{item.x, item.y, item.size, item.face, item.color, item.text, item.w};
+            font(item.face); // the page's resources name it before the numbers are written
             break;
         }
     }
@@ -536,11 +549,17 @@ QPair<int, QByteArray> PdfReportWriter::pageObject(size_t sheet)
     appendNumber(dict, m_setup.size.width());
     dict += ' ';
     appendNumber(dict, m_setup.size.height());
-    dict += "] /Resources << /Font << /F1 ";
-    appendInt(dict, m_fonts[0]->type0);
-    dict += " 0 R /F2 ";
-    appendInt(dict, m_fonts[1]->type0);
-    dict += " 0 R >>";
+    dict += "] /Resources << /Font <<";
+    for (int f = 0; f < 4; ++f) {
+        if (!m_fonts[f])
+            continue;
+        dict += " /F";
+        appendInt(dict, f + 1);
+        dict += ' ';
+        appendInt(dict, m_fonts[f]->type0);
+        dict += " 0 R";
+    }
+    dict += " >>";
     if (!m_imageObjects.empty()) {
         dict += " /XObject <<";
         for (size_t i = 0; i < m_imageObjects.size(); ++i) {
@@ -577,7 +596,7 @@ void PdfReportWriter::writeNumbers(int pageCount)
             item.size = spot.size;
             item.color = spot.color;
             const QString text = pageNumberText(spot.prefix, m_pageNumbers[p], pageCount);
-            const TrueTypeFont &ttf = *m_fonts[spot.face == PageItem::Bold ? 1 : 0]->ttf;
+            const TrueTypeFont &ttf = *font(spot.face).ttf;
             item.x = float(spot.x - ReportFonts::width(ttf, spot.size, text) * (1 - spot.anchor));
             item.y = spot.y;
             encodeText(out, item, text);
@@ -672,7 +691,8 @@ void PdfReportWriter::endDocument(int pageCount)
         if (!m_imageWritten[i])
             writeImage(i, 72, 72);
     for (auto &font : m_fonts)
-        writeFont(*font);
+        if (font)
+            writeFont(*font);
 
     if (m_reverse)
         std::reverse(m_pageObjects.begin(), m_pageObjects.end());

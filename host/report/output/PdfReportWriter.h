@@ -73,6 +73,7 @@ private:
     void writeStream(int number, const char *content, size_t length, const QByteArray &extra = QByteArray());
     void encodeText(std::string &out, const PageItem &item, const QString &text);
     void setFont(std::string &out, PageItem::Face face, float size);
+    Font &font(PageItem::Face face);
     void setFill(std::string &out, QRgb color);
     void writeNumbers(int pageCount);
     void writeFont(Font &font);
@@ -85,7 +86,7 @@ private:
     int m_objectCount = 0;               // numbers handed out
     std::vector<qint64> m_objectOffsets; // by object number (writing thread); 0 = not yet written
     std::unique_ptr<WriteQueue> m_queue;
-    std::unique_ptr<Font> m_fonts[2];
+    std::unique_ptr<Font> m_fonts[4]; // by face; the oblique ones made when a page first uses them
     std::unique_ptr<Deflater> m_deflater;
     int m_copies = 1;
     bool m_collate = true;
