@@ -5,17 +5,17 @@
 #include <QVBoxLayout>
 
 ExpressionEdit::ExpressionEdit(QWidget *parent) : QWidget(parent), m_line(new QLineEdit(this)),
-    m_fault_label(new QLabel(this))
+    m_faultLabel(new QLabel(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
     layout->addWidget(m_line);
-    layout->addWidget(m_fault_label);
-    m_fault_label->setWordWrap(true);
-    m_fault_label->setTextFormat(Qt::RichText);
-    m_fault_label->setObjectName(QStringLiteral("lblFalha"));
-    m_fault_label->hide();
+    layout->addWidget(m_faultLabel);
+    m_faultLabel->setWordWrap(true);
+    m_faultLabel->setTextFormat(Qt::RichText);
+    m_faultLabel->setObjectName(QStringLiteral("lblFalha"));
+    m_faultLabel->hide();
     connect(m_line, &QLineEdit::textEdited, this, [this](const QString &text) {
         check();
         emit edited(text);
@@ -45,7 +45,7 @@ void ExpressionEdit::check()
     m_fault = text.trimmed().isEmpty() || !names ? ExpressionError() : ReportExpression::check(text, names());
     if (!m_fault.isError()) {
         m_line->setStyleSheet(QString());
-        m_fault_label->hide();
+        m_faultLabel->hide();
         return;
     }
     m_line->setStyleSheet(QStringLiteral("QLineEdit { background: #FDECEC; }"));
@@ -57,8 +57,8 @@ void ExpressionEdit::check()
     if (wrong.isEmpty())
         wrong = QStringLiteral("&nbsp;&nbsp;");
     const QString after = text.mid(at + length).toHtmlEscaped();
-    m_fault_label->setText(QStringLiteral("<tt>%1<span style=\"color:#C00000; text-decoration:underline; "
+    m_faultLabel->setText(QStringLiteral("<tt>%1<span style=\"color:#C00000; text-decoration:underline; "
                                           "background:#FDECEC\">%2</span>%3</tt><br><span style=\"color:#C00000\">%4</span>")
                                .arg(before, wrong, after, m_fault.describe().toHtmlEscaped()));
-    m_fault_label->show();
+    m_faultLabel->show();
 }

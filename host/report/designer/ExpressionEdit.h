@@ -34,6 +34,6 @@ private:
     void check();
 
     QLineEdit *m_line;
-    QLabel *m_fault_label;
+    QLabel *m_faultLabel;
     ExpressionError m_fault;
 };
