@@ -36,7 +36,7 @@ void fill(TParams &params)
                                          {"P_CDPRODINI", ""},    {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"},
                                          {"L_LISTAOPER1", "T"},  {"L_LISTAFORNE", "T"},         {"L_LISTAFORNE1", "T"},
                                          {"P_CDREGIAO", "001"},  {"P_SISTEMA", "CMP"},          {"P_ORDPI", "N"},
-                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "S"}};
+                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "N"}};
     for (auto it = text.constBegin(); it != text.constEnd(); ++it)
         if (TParam *p = params.FindParam(it.key()))
             p->setValue(it.value());

@@ -237,8 +237,11 @@ void tst_DesignerParts::fieldListDragsNamesWithTypes()
                                          .set(QStringLiteral("P_CDPRODINI"), QStringLiteral(""))
                                          .set(QStringLiteral("P_DTINI"), QDate(2000, 1, 1))
                                          .set(QStringLiteral("P_DTFIN"), QDate(2100, 12, 31)))));
-    const QList<QTreeWidgetItem *> found = list.findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    // PostgreSQL gives the names of the query's columns in lower case; the engine matches
+    // names regardless of case.
+    const QList<QTreeWidgetItem *> found = list.findItems(name, Qt::MatchFixedString | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
+    name = found.first()->text(0);
     QCOMPARE(found.first()->text(1), type);
     const std::unique_ptr<QMimeData> data(list.model()->mimeData({list.indexFromItem(found.first())}));
     QVERIFY(data);

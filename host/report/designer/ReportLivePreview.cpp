@@ -78,6 +78,19 @@ ReportLivePreview::ReportLivePreview(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_message);
     layout->addWidget(m_scroll, 1);
     setStatus(QStringLiteral("Pré-visualização: nenhuma definição ainda."));
+    // An interrupt that reaches a connection between two statements (while it opens, or
+    // before the query starts) is lost: ask again until the run ends.
+    m_recancel.setInterval(100);
+    connect(&m_recancel, &QTimer::timeout, this, [this] {
+        bool waiting = false;
+        for (auto &run : m_runs)
+            if (run->cancelled && !run->job->isFinished()) {
+                run->job->cancel();
+                waiting = true;
+            }
+        if (!waiting)
+            m_recancel.stop();
+    });
 }
 
 ReportLivePreview::~ReportLivePreview()
@@ -135,6 +148,8 @@ void ReportLivePreview::setDefinition(const ReportDefinition &definition, const 
             run->job->cancel();
         }
     }
+    if (!m_runs.empty())
+        m_recancel.start();
     try {
         startRun(definition, params);
     } catch (const EAbort &) {

@@ -8,6 +8,7 @@
 #include "suite_export.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <list>
 #include <memory>
@@ -77,6 +78,7 @@ private:
     bool m_pageShown = false;
     QString m_problem;
     QElapsedTimer m_clock;
+    QTimer m_recancel; // asks the cancelled runs again until they end
     QLabel *m_status;
     QLabel *m_message;
     QScrollArea *m_scroll;
