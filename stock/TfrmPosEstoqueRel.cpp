@@ -79,16 +79,12 @@ QDate TfrmPosEstoqueRel::position() const
     return posicao->date()->GetDate();
 }
 
-void TfrmPosEstoqueRel::FormActivate(QObject *Sender)
+void TfrmPosEstoqueRel::firstActivation()
 {
-    TfrmDadosGerRel::FormActivate(Sender);
-    if (!boPrimAtiv)
-        return;
     PanFilial->fromSession();
     posicao->date()->SetDate(Zelmora::DataProc(medCdFilial->Text()));
     posicao->follow();
     (medCdFilial->isEnabled() ? static_cast<QWidget *>(medCdFilial) : posicao->week())->setFocus();
-    boPrimAtiv = false;
 }
 
 void TfrmPosEstoqueRel::FormClose(QObject *Sender, TCloseAction &Action)
@@ -117,28 +113,13 @@ void TfrmPosEstoqueRel::outputGate()
     }
 }
 
-void TfrmPosEstoqueRel::sbtPreviewClick(QObject *Sender)
+bool TfrmPosEstoqueRel::outputAllowed(OutputCommand command)
 {
-    outputGate();
-    TfrmDadosGerRel::sbtPreviewClick(Sender);
-}
-
-void TfrmPosEstoqueRel::sbtPrintClick(QObject *Sender)
-{
-    outputGate();
-    TfrmDadosGerRel::sbtPrintClick(Sender);
-}
-
-void TfrmPosEstoqueRel::sbtSalvarComoClick(QObject *Sender)
-{
-    outputGate();
-    TfrmDadosGerRel::sbtSalvarComoClick(Sender);
-}
-
-void TfrmPosEstoqueRel::sbtReportEditClick(QObject *Sender)
-{
-    PanFilial->Vd_CdFilial(false);
-    TfrmDadosGerRel::sbtReportEditClick(Sender);
+    if (command == OutputCommand::Edit)
+        PanFilial->Vd_CdFilial(false);
+    else
+        outputGate();
+    return true;
 }
 
 void TfrmPosEstoqueRel::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)

@@ -28,17 +28,18 @@ public:
     QString branch() const;
     QDate position() const;
 
-    void FormActivate(QObject *Sender) override;
     void FormClose(QObject *Sender, TCloseAction &Action) override;
-    void sbtPreviewClick(QObject *Sender) override;
-    void sbtPrintClick(QObject *Sender) override;
-    void sbtSalvarComoClick(QObject *Sender) override;
-    void sbtReportEditClick(QObject *Sender) override;
 
     QList<Choice> parameterChoices() const override;
     QStringList periodControls() const override;
     QDate periodToday() const override;
     QStringList saveFileParts() const override;
+
+protected:
+    // Branch and date before every output; the edit command needs only a branch that exists.
+    bool outputAllowed(OutputCommand command) override;
+    // The session's branch and its processing date.
+    void firstActivation() override;
 
 private:
     QWidget *buildPositionGroup();
@@ -51,5 +52,4 @@ private:
     TMaskEdit *medCdFilial;
     QGroupBox *grbPosicao;
     WeekDate *posicao;
-    bool boPrimAtiv = true;
 };
