@@ -95,17 +95,6 @@ QString codeOf(const QString &fileName)
     return dash < 0 ? name : name.left(dash);
 }
 
-// A name for a new file of that code and title in folder, not taken by another file.
-QString freeFile(const QString &folder, const QString &code, const QString &title, const QString &except = {})
-{
-    const QDir dir(folder);
-    const QString base = code + QLatin1Char('-') + slugOf(title);
-    QString file = dir.absoluteFilePath(base + QStringLiteral(".json"));
-    for (int n = 2; QFileInfo::exists(file) && keyOf(file) != keyOf(except); ++n)
-        file = dir.absoluteFilePath(QStringLiteral("%1-%2.json").arg(base).arg(n));
-    return file;
-}
-
 void refuseTakenTitle(const QString &folder, const QString &code, const QString &title, const QString &except = {})
 {
     for (const QString &f : ReportDefinitionStore::filesOf(folder, code))
@@ -216,7 +205,7 @@ QString saveAsNew(const ReportDefinition &definition, const QString &folder, con
     if (!QDir().mkpath(folder))
         throw ESuiteError(
             QStringLiteral("A pasta '%1' não pôde ser criada. Verifique a permissão de escrita.").arg(native(folder)));
-    const QString file = freeFile(folder, definition.code, title);
+    const QString file = ReportDefinitionStore::freeFileName(folder, definition.code, title);
     definition.save(file);
     return file;
 }
@@ -235,7 +224,7 @@ QString rename(const QString &fileName, const QString &newTitle)
         definition.heading.replace(definition.title, title);
     definition.title = title;
     // The new file is complete before the old one goes, so a failure leaves one of them.
-    const QString file = freeFile(folder, code, title, fileName);
+    const QString file = ReportDefinitionStore::freeFileName(folder, code, title, fileName);
     definition.save(file);
     if (keyOf(file) != keyOf(fileName) && !QFile::remove(fileName))
         throw ESuiteError(QStringLiteral("O relatório foi gravado como '%1', mas '%2' não pôde ser removido.")
@@ -260,3 +249,14 @@ void remove(const QString &fileName)
 }
 
 } // namespace ReportDefinitionStore
+
+QString ReportDefinitionStore::freeFileName(const QString &folder, const QString &code, const QString &title,
+                                            const QString &except)
+{
+    const QDir dir(folder);
+    const QString base = code + QLatin1Char('-') + slugOf(title);
+    QString file = dir.absoluteFilePath(base + QStringLiteral(".json"));
+    for (int n = 2; QFileInfo::exists(file) && keyOf(file) != keyOf(except); ++n)
+        file = dir.absoluteFilePath(QStringLiteral("%1-%2.json").arg(base).arg(n));
+    return file;
+}

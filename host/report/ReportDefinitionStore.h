@@ -33,6 +33,10 @@ SUITE_EXPORT QString sharedFolder();
 SUITE_EXPORT bool sharedWritable();
 // The definition files of a report code in a folder (CODE.json and CODE-*.json), by name.
 SUITE_EXPORT QStringList filesOf(const QString &folder, const QString &code);
+// A name for a new file of that code and title in folder (the title's ASCII words joined by
+// '-'), not taken by another file than except.
+SUITE_EXPORT QString freeFileName(const QString &folder, const QString &code, const QString &title,
+                                  const QString &except = {});
 
 // Writes the definition over fileName (the edit kept in memory is dropped). Refused, and
 // the file left as it was, when check finds a fault, or when the file there is of a newer

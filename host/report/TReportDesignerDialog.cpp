@@ -46,23 +46,6 @@ QPageLayout pageLayout(bool landscape)
                        QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
 }
 
-// A file name made from a title: ASCII letters and digits, words joined by '-'.
-QString slugOf(const QString &title)
-{
-    QString slug;
-    for (QChar c : title.normalized(QString::NormalizationForm_KD)) {
-        if (c.unicode() < 128 && c.isLetterOrNumber())
-            slug += c.toLower();
-        else if (c.isSpace() || c == QLatin1Char('-') || c == QLatin1Char('_'))
-            if (!slug.isEmpty() && !slug.endsWith(QLatin1Char('-')))
-                slug += QLatin1Char('-');
-    }
-    while (slug.endsWith(QLatin1Char('-')))
-        slug.chop(1);
-    slug = slug.left(40);
-    return slug.isEmpty() ? QStringLiteral("relatorio") : slug;
-}
-
 QString titleInFile(const QString &path)
 {
     QFile file(path);
@@ -718,11 +701,7 @@ QString TReportDesignerDialog::saveNewDefinition(ReportDefinition def, const QSt
     def.title = title;
     def.code = ReportCode.trimmed();
 
-    const QDir dir(ReportDir);
-    const QString base = def.code + QLatin1Char('-') + slugOf(title);
-    QString file = dir.absoluteFilePath(base + QStringLiteral(".json"));
-    for (int n = 2; QFileInfo::exists(file); ++n)
-        file = dir.absoluteFilePath(QStringLiteral("%1-%2.json").arg(base).arg(n));
+    const QString file = ReportDefinitionStore::freeFileName(ReportDir, def.code, title);
     def.save(file);
     return file;
 }
