@@ -41,14 +41,14 @@ const QString bigBranch = QStringLiteral("0001");
 const QString smallBranch = QStringLiteral("0003"); // its own purchasing centre
 
 // "pg:NAME", "fb:NAME" or a SQLite file.
-DbConfig configOf(const QString &spec)
+DbConfig configOf(const QString &database)
 {
-    if (spec.startsWith(QLatin1String("pg:")) || spec.startsWith(QLatin1String("fb:"))) {
-        const SqlDialect d = spec.startsWith(QLatin1String("pg:")) ? SqlDialect::PostgreSQL : SqlDialect::Firebird;
-        return DbServers::fromEnvironment().owner(d, spec.mid(3));
+    if (database.startsWith(QLatin1String("pg:")) || database.startsWith(QLatin1String("fb:"))) {
+        const SqlDialect d = database.startsWith(QLatin1String("pg:")) ? SqlDialect::PostgreSQL : SqlDialect::Firebird;
+        return DbServers::fromEnvironment().owner(d, database.mid(3));
     }
     DbConfig c;
-    c.database = spec;
+    c.database = database;
     return c;
 }
 
@@ -156,24 +156,24 @@ QString previewPage1(const QString &branch, bool after, const QString &dir)
 }
 
 // Every quote at branch 0001 but one in 20,000 at 0003, whatever the database.
-void layOut(const QString &spec)
+void layOut(const QString &database)
 {
     const QString name = QStringLiteral("planLayout");
     {
-        QSqlDatabase db = dtmDBGeral::openConnection(configOf(spec), name, false);
+        QSqlDatabase db = dtmDBGeral::openConnection(configOf(database), name, false);
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("UPDATE COTACAO SET CDFILIAL = CASE WHEN MOD(NRCOTACAO, 20000) = 7 THEN '%1' "
                                    "ELSE '%2' END")
                         .arg(smallBranch, bigBranch)))
-            throw EDatabaseError(QStringLiteral("Não foi possível preparar %1: %2").arg(spec, q.lastError().text()));
+            throw EDatabaseError(QStringLiteral("Não foi possível preparar %1: %2").arg(database, q.lastError().text()));
         // Statistics as a server keeps them after such a change (SQLite is analysed by gerabase).
-        const QString statistics = spec.startsWith(QLatin1String("pg:"))   ? QStringLiteral("ANALYZE COTACAO")
-                                   : spec.startsWith(QLatin1String("fb:")) ? QStringLiteral("SET STATISTICS INDEX "
+        const QString statistics = database.startsWith(QLatin1String("pg:"))   ? QStringLiteral("ANALYZE COTACAO")
+                                   : database.startsWith(QLatin1String("fb:")) ? QStringLiteral("SET STATISTICS INDEX "
                                                                                             "IX_COTACAO_FILIAL_DTVALINI")
                                                                            : QString();
         if (!statistics.isEmpty() && !q.exec(statistics))
             throw EDatabaseError(QStringLiteral("Não foi possível atualizar as estatísticas de %1: %2")
-                                     .arg(spec, q.lastError().text()));
+                                     .arg(database, q.lastError().text()));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -262,10 +262,10 @@ int run(const QStringList &args)
             }
             dbs << file;
         }
-        for (const QString &spec : servers) {
-            bench::say(QStringLiteral("Preparando %1...").arg(spec));
-            layOut(spec);
-            dbs << spec;
+        for (const QString &database : servers) {
+            bench::say(QStringLiteral("Preparando %1...").arg(database));
+            layOut(database);
+            dbs << database;
         }
     } catch (const ESuiteError &e) {
         QTextStream(stderr) << e.message() << Qt::endl;
