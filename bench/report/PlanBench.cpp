@@ -7,6 +7,7 @@
 // screen's outputs run, on a thread and connection of its own. "1ª linha" is the first
 // row reaching the output, the count that chooses the text included.
 #include "PlanBench.h"
+#include "PriceListParams.h"
 
 #include "BenchUtil.h"
 #include "data/Database.h"
@@ -54,18 +55,7 @@ DbConfig configOf(const QString &database)
 
 void fill(TParams &params, const QString &branch)
 {
-    const QMap<QString, QString> text = {{"P_CDFILIAL", branch}, {"P_CDFILCENTCMP", branch},    {"P_TODOSPROD", "T"},
-                                         {"P_CDPRODINI", ""},    {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"},
-                                         {"L_LISTAOPER1", "T"},  {"L_LISTAFORNE", "T"},         {"L_LISTAFORNE1", "T"},
-                                         {"P_CDREGIAO", "001"},  {"P_SISTEMA", "CMP"},          {"P_ORDPI", "N"},
-                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "N"}};
-    for (auto it = text.constBegin(); it != text.constEnd(); ++it)
-        if (TParam *p = params.FindParam(it.key()))
-            p->setValue(it.value());
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTINI")))
-        p->setAsDate(QDate(2000, 1, 1));
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTFIN")))
-        p->setAsDate(QDate(2100, 12, 31));
+    bench::fillPriceListParams(params, branch);
 }
 
 // Counts rows and notes when the first came.

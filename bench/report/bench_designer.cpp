@@ -7,6 +7,7 @@
 //
 //   bench_designer [--lines 1000000] [--changes 10] [--keep DIR]
 
+#include "PriceListParams.h"
 #include "BenchUtil.h"
 #include "DemoDb.h"
 #include "data/Database.h"
@@ -32,18 +33,7 @@ const QStringList definitions = {QStringLiteral("LPR077-01-produto.json"), QStri
 
 void fill(TParams &params)
 {
-    const QMap<QString, QString> text = {{"P_CDFILIAL", "0001"}, {"P_CDFILCENTCMP", "0001"},    {"P_TODOSPROD", "T"},
-                                         {"P_CDPRODINI", ""},    {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"},
-                                         {"L_LISTAOPER1", "T"},  {"L_LISTAFORNE", "T"},         {"L_LISTAFORNE1", "T"},
-                                         {"P_CDREGIAO", "001"},  {"P_SISTEMA", "CMP"},          {"P_ORDPI", "N"},
-                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "N"}};
-    for (auto it = text.constBegin(); it != text.constEnd(); ++it)
-        if (TParam *p = params.FindParam(it.key()))
-            p->setValue(it.value());
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTINI")))
-        p->setAsDate(QDate(2000, 1, 1));
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTFIN")))
-        p->setAsDate(QDate(2100, 12, 31));
+    bench::fillPriceListParams(params);
 }
 
 // The i-th change an author makes: a column a bit wider, the heading, a style's colour.

@@ -9,6 +9,7 @@
 //   bench_report --case KIND DB OUT   (one case; prints "seconds rows pages firstRowSeconds peakKb cpuSeconds")
 //   bench_report --plans ...          (the query's two texts before and after: PlanBench.cpp)
 
+#include "PriceListParams.h"
 #include "BenchUtil.h"
 #include "PlanBench.h"
 #include "data/Database.h"
@@ -93,18 +94,7 @@ qint64 statusValue(const char *key)
 
 void fill(TParams &params)
 {
-    const QMap<QString, QString> text = {{"P_CDFILIAL", "0001"}, {"P_CDFILCENTCMP", "0001"},    {"P_TODOSPROD", "T"},
-                                         {"P_CDPRODINI", ""},    {"P_CDPRODFIN", "ZZZZZZZZZZ"}, {"L_LISTAOPER", "T"},
-                                         {"L_LISTAOPER1", "T"},  {"L_LISTAFORNE", "T"},         {"L_LISTAFORNE1", "T"},
-                                         {"P_CDREGIAO", "001"},  {"P_SISTEMA", "CMP"},          {"P_ORDPI", "N"},
-                                         {"P_PAGINA", "F"},      {"P_VARIPRECO", "N"}};
-    for (auto it = text.constBegin(); it != text.constEnd(); ++it)
-        if (TParam *p = params.FindParam(it.key()))
-            p->setValue(it.value());
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTINI")))
-        p->setAsDate(QDate(2000, 1, 1));
-    if (TParam *p = params.FindParam(QStringLiteral("P_DTFIN")))
-        p->setAsDate(QDate(2100, 12, 31));
+    bench::fillPriceListParams(params);
 }
 
 struct CaseResult
