@@ -8,6 +8,7 @@
 #include "report/output/CsvReportWriter.h"
 #include "report/output/HtmlReportWriter.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/designer/DesignerEdits.h"
 #include "report/designer/ReportDesignerChecks.h"
 #include "report/designer/ReportDesignerWindow.h"
 #include "report/designer/ReportQueryProbe.h"
@@ -562,27 +563,52 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
 {
     DesignerHooks hooks;
     const QPointer<TReportDesignerDialog> self(this);
-    // Where the report is: a rename moves it.
+    // Where the report is (a rename moves it; a blank one has none until it is saved as
+    // new) and whether "Salvar" writes it: the designer goes on with a report saved as new,
+    // and that one is a file of its own.
     const auto where = std::make_shared<QString>(file);
+    const auto writes = std::make_shared<bool>(writeFile);
     hooks.querySample = [self](const ReportDefinition &d) {
         return self ? ReportQueryProbe::sample(d, self->queryParams(d), 0) : ReportQuerySample();
     };
     hooks.params = [self](const ReportDefinition &d) { return self ? self->queryParams(d) : TParams(); };
-    hooks.save = [self, where, writeFile](const ReportDefinition &d) {
+    hooks.saveAsNew = [self, window, where, writes](const ReportDefinition &d) {
+        QString file;
+        const QString title = self ? self->saveAsNewReport(window, d, &file) : QString();
+        if (!title.isEmpty()) {
+            *where = file;
+            *writes = true;
+        }
+        return title;
+    };
+    hooks.save = [self, where, writes, saveAsNew = hooks.saveAsNew](const ReportDefinition &d) {
+        if (where->isEmpty())
+            return saveAsNew(d);
         if (!self || !self->passesChecks(d, nullptr))
-            return false;
-        if (!writeFile) {
+            return QString();
+        if (!*writes) {
             // For the screen: later runs of this session use it (see ReportDefinitionStore).
             ReportDefinitionStore::keep(*where, d);
-            return true;
+            return d.title;
         }
         const TParams params = self->queryParams(d);
-        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); });
+        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); })
+                   ? d.title
+                   : QString();
     };
-    hooks.saveAsNew = [self, window](const ReportDefinition &d) {
-        return self && self->saveAsNewReport(window, d);
+    hooks.newReport = [self, window](const ReportDefinition &d) {
+        if (self)
+            self->openDesigner(window, DesignerEdits::blankLike(d), self->designerHooks(window, QString(), true));
     };
-    hooks.rename = [where, window](const ReportDefinition &d) {
+    const auto unsaved = [where] {
+        if (where->isEmpty())
+            Interaction::instance()->showInfo(
+                QStringLiteral("O relatório ainda não foi salvo: use \"Salvar\", que pede o título."));
+        return where->isEmpty();
+    };
+    hooks.rename = [where, window, unsaved](const ReportDefinition &d) {
+        if (unsaved())
+            return QString();
         QString title = d.title;
         if (!Interaction::instance()->askText(window, QStringLiteral("Renomear relatório"),
                                               QStringLiteral("Novo título do relatório:"), title)
@@ -591,7 +617,9 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
         const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
         return done ? title.trimmed() : QString();
     };
-    hooks.remove = [where, window](const ReportDefinition &d) {
+    hooks.remove = [where, window, unsaved](const ReportDefinition &d) {
+        if (unsaved())
+            return false;
         if (!Interaction::instance()->confirm(window, QStringLiteral("Excluir relatório"),
                                               QStringLiteral("O relatório '%1' será excluído do diretório de "
                                                              "relatórios. Deseja excluí-lo?")
@@ -602,13 +630,13 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
     return hooks;
 }
 
-bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition definition)
+QString TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition definition, QString *file)
 {
     QString title = definition.title;
     if (!Interaction::instance()->askText(window, QStringLiteral("Salvar como novo relatório"),
                                           QStringLiteral("Título do novo relatório:"), title)
         || title.trimmed().isEmpty())
-        return false;
+        return QString();
     title = title.trimmed();
     if (!definition.title.isEmpty())
         definition.heading.replace(definition.title, title);
@@ -616,7 +644,7 @@ bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition de
     if (!ReportCode.trimmed().isEmpty())
         definition.code = ReportCode.trimmed();
     if (!passesChecks(definition, window))
-        return false;
+        return QString();
     // Everyone's reports where the session allows it and the author wants it, else the
     // author's own.
     const bool shared = ReportDefinitionStore::sharedWritable()
@@ -626,15 +654,13 @@ bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition de
                                            "Não: fica só na sua pasta de relatórios."));
     const QString folder = shared ? ReportDefinitionStore::sharedFolder() : ReportDefinitionStore::userFolder();
     const TParams params = queryParams(definition);
-    QString file;
     if (!reported([&] {
-            file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
+            *file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
         }))
-        return false;
+        return QString();
     Interaction::instance()->showInfo(
-        QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(file)));
-    // The designer goes on with the one it opened: the new report is a file of its own.
-    return false;
+        QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(*file)));
+    return title;
 }
 
 ReportDesignerWindow *TReportDesignerDialog::openDesigner(QWidget *parent, const ReportDefinition &definition,
@@ -657,8 +683,16 @@ void TReportDesignerDialog::Edit(QWidget *parent, const QString &reportName)
 
 ReportDesignerWindow *TReportDesignerDialog::Design(QWidget *parent, const QString &fileName)
 {
-    const ReportDefinition def = ReportDefinition::load(fileName);
-    ReportDir = QFileInfo(fileName).absolutePath();
+    const QFileInfo info(fileName);
+    ReportDefinition def;
+    if (info.exists()) {
+        def = ReportDefinition::load(fileName);
+    } else {
+        // A new report: its code from the name's first part, as the shipped files are named.
+        def = DesignerEdits::blankLike(ReportDefinition());
+        def.code = info.completeBaseName().section(QLatin1Char('-'), 0, 0).toUpper();
+    }
+    ReportDir = info.absolutePath();
     ReportCode = def.code;
     return openDesigner(parent, def, designerHooks(parent, fileName, true));
 }

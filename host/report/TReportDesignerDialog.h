@@ -81,7 +81,8 @@ public:
     // "Salvar" checks the definition against the query and keeps the changes.
     void Edit(QWidget *parent, const QString &reportName);
     // The same on a definition file of its own, with the definition's own parameter
-    // defaults (no screen around it): "Salvar" writes the file.
+    // defaults (no screen around it): "Salvar" writes the file. A file that is not there yet
+    // opens as a blank report that "Salvar" writes there.
     ReportDesignerWindow *Design(QWidget *parent, const QString &fileName);
     // The editor of the query and the table's columns alone (window-modal, returns at
     // once); its OK keeps the changes.
@@ -152,9 +153,12 @@ private:
     // Writes a definition under a new title in a new file of ReportDir; returns the file.
     QString saveNewDefinition(ReportDefinition definition, const QString &newTitle);
     // What the designer's commands do: "Salvar" keeps the definition for the screen, or
-    // writes the file when writeFile (a definition opened on its own).
+    // writes the file when writeFile (a definition opened on its own, or one saved as new).
+    // With no file yet (a blank report), "Salvar" saves it as a new report.
     DesignerHooks designerHooks(QWidget *window, const QString &file, bool writeFile);
-    bool saveAsNewReport(QWidget *window, ReportDefinition definition);
+    // Asks the new report's title and writes it; returns the title (empty: not written) and
+    // sets *file to where it went.
+    QString saveAsNewReport(QWidget *window, ReportDefinition definition, QString *file);
     ReportDesignerWindow *openDesigner(QWidget *parent, const ReportDefinition &definition, const DesignerHooks &hooks);
 
     int m_lastPageCount = 0;

@@ -57,6 +57,8 @@ private slots:
     void saveRefusesABrokenDefinition();
     void escapeWithChangesAsks_data();
     void escapeWithChangesAsks();
+    void savedAsNewGoesOnWithTheNewReport_data();
+    void savedAsNewGoesOnWithTheNewReport();
 
 private:
     ReportDesignerWindow *open(const QString &title);
@@ -442,6 +444,62 @@ void tst_Designer::escapeWithChangesAsks()
         io->confirmAnswers << true;
         w->close();
     }
+}
+
+void tst_Designer::savedAsNewGoesOnWithTheNewReport_data()
+{
+    QTest::addColumn<bool>("blank"); // "Novo relatório" first; else a copy of the list
+    QTest::addColumn<QString>("command");
+    QTest::newRow("a blank report, first saved") << true << QStringLiteral("Salvar");
+    QTest::newRow("a blank report, saved as new") << true << QStringLiteral("Salvar como novo relatório...");
+    QTest::newRow("the shipped list, saved as new") << false << QStringLiteral("Salvar como novo relatório...");
+}
+
+// After "Salvar como novo relatório" the designer edits the new report: a later "Salvar"
+// writes the new file, never the report it was copied from.
+void tst_Designer::savedAsNewGoesOnWithTheNewReport()
+{
+    QFETCH(bool, blank);
+    QFETCH(QString, command);
+    const auto action = [](QWidget *w, const QString &text) {
+        for (QAction *a : w->findChildren<QAction *>())
+            if (a->text() == text)
+                return a;
+        return static_cast<QAction *>(nullptr);
+    };
+    QPointer<ReportDesignerWindow> w = open(porFornecedor);
+    QVERIFY(w);
+    const QString shipped = designer->definitionFile(porFornecedor);
+    const QByteArray shippedBytes = readAll(shipped);
+    if (blank) {
+        action(w, QStringLiteral("Novo relatório"))->trigger();
+        const auto windows = screen->findChildren<ReportDesignerWindow *>(QStringLiteral("ReportDesignerWindow"));
+        QCOMPARE(windows.size(), 2);
+        w = windows.first() == w ? windows.last() : windows.first();
+        QVERIFY(w->definition().columns.isEmpty() && w->definition().sql.isEmpty());
+        QCOMPARE(w->definition().code, QStringLiteral("LPR077"));
+        w->document()->change(QStringLiteral("consulta"), [](ReportDefinition &d) {
+            d.sql = QStringLiteral("SELECT CDFORNECED, NMFANTFORN FROM FORNECEDOR");
+            ReportColumn name;
+            name.field = QStringLiteral("NMFANTFORN");
+            DesignerEdits::addColumn(d, name);
+        });
+    }
+    io->textAnswers << QStringLiteral("Fornecedores do Comprador");
+    action(w, command)->trigger();
+    QVERIFY2(io->errors.isEmpty(), qPrintable(io->errors.join('\n')));
+    QCOMPARE(w->definition().title, QStringLiteral("Fornecedores do Comprador"));
+    QVERIFY(!w->isWindowModified());
+    const QString written = io->infos.last().section(QStringLiteral(" em "), -1).chopped(1);
+    QVERIFY2(QFileInfo::exists(written), qPrintable(written));
+
+    w->document()->change(QStringLiteral("título da coluna"), [](ReportDefinition &d) { d.columns[0].title = QStringLiteral("Nome"); });
+    QVERIFY(w->saveDefinition());
+    QCOMPARE(ReportDefinition::load(written).columns[0].title, QStringLiteral("Nome"));
+    QCOMPARE(readAll(shipped), shippedBytes);
+    QVERIFY(!ReportDefinitionStore::edited(shipped));
+    for (ReportDesignerWindow *open : screen->findChildren<ReportDesignerWindow *>())
+        open->document()->markSaved(), open->close();
 }
 
 QTEST_MAIN(tst_Designer)

@@ -212,6 +212,17 @@ bool moveGroup(ReportDefinition &d, int level, int delta)
     return true;
 }
 
+ReportDefinition blankLike(const ReportDefinition &d)
+{
+    ReportDefinition blank;
+    blank.code = d.code;
+    blank.title = QStringLiteral("Novo relatório");
+    blank.heading = blank.title;
+    blank.landscape = d.landscape;
+    blank.params = d.params;
+    return blank;
+}
+
 int addColumn(ReportDefinition &d, const ReportColumn &column, int before)
 {
     if (before < 0 || before > d.columns.size())

@@ -54,6 +54,10 @@ SUITE_EXPORT void addGroup(ReportDefinition &d, const QString &field);
 SUITE_EXPORT void removeGroup(ReportDefinition &d, int level);
 SUITE_EXPORT bool moveGroup(ReportDefinition &d, int level, int delta);
 
+// A report with nothing on it yet, for the same screen: its code, parameters and
+// orientation (the screen hands it the same values), no query, columns, groups or bands.
+SUITE_EXPORT ReportDefinition blankLike(const ReportDefinition &d);
+
 SUITE_EXPORT int addColumn(ReportDefinition &d, const ReportColumn &column, int before = -1);
 SUITE_EXPORT void removeColumn(ReportDefinition &d, int column);
 SUITE_EXPORT bool moveColumn(ReportDefinition &d, int column, int delta);

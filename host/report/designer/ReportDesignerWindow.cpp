@@ -168,16 +168,16 @@ void ReportDesignerWindow::buildMenus()
     QMenu *report = menuBar()->addMenu(QStringLiteral("&Relatório"));
     QToolBar *bar = addToolBar(QStringLiteral("Relatório"));
     bar->setObjectName(QStringLiteral("barRelatorio"));
-    const auto hooked = [&](const QString &text, const std::function<bool(const ReportDefinition &)> &hook,
-                            const QKeySequence &keys = {}) {
-        QAction *action = report->addAction(text, this, [this, hook] { runHook(hook); });
-        action->setShortcut(keys);
-        action->setEnabled(bool(hook));
-        return action;
-    };
-    bar->addAction(hooked(QStringLiteral("Salvar"), [this](const ReportDefinition &) { return saveDefinition(); },
-                          QKeySequence::Save));
-    hooked(QStringLiteral("Salvar como novo relatório..."), m_hooks.saveAsNew);
+    QAction *blank = report->addAction(QStringLiteral("Novo relatório"), QKeySequence::New, this,
+                                       [this] { m_hooks.newReport(m_document->definition()); });
+    blank->setEnabled(bool(m_hooks.newReport));
+    report->addSeparator();
+    QAction *save = report->addAction(QStringLiteral("Salvar"), QKeySequence::Save, this,
+                                      &ReportDesignerWindow::saveDefinition);
+    save->setEnabled(bool(m_hooks.save));
+    bar->addAction(save);
+    report->addAction(QStringLiteral("Salvar como novo relatório..."), this, [this] { runSave(m_hooks.saveAsNew); })
+        ->setEnabled(bool(m_hooks.saveAsNew));
     report->addAction(QStringLiteral("Renomear..."), this, &ReportDesignerWindow::renameReport)
         ->setEnabled(bool(m_hooks.rename));
     report->addAction(QStringLiteral("Excluir o relatório"), this, &ReportDesignerWindow::removeReport)
@@ -631,16 +631,19 @@ void ReportDesignerWindow::moveColumn(int delta)
         select({}, {column + delta});
 }
 
-void ReportDesignerWindow::runHook(const std::function<bool(const ReportDefinition &)> &hook)
+bool ReportDesignerWindow::runSave(const DesignerHooks::Save &hook)
 {
-    if (hook && hook(m_document->definition()))
-        m_document->markSaved();
+    const QString title = hook ? hook(m_document->definition()) : QString();
+    if (title.isEmpty())
+        return false;
+    takeTitle(title);
+    m_document->markSaved();
+    return true;
 }
 
-void ReportDesignerWindow::renameReport()
+void ReportDesignerWindow::takeTitle(const QString &title)
 {
-    const QString title = m_hooks.rename ? m_hooks.rename(m_document->definition()) : QString();
-    if (title.isEmpty())
+    if (title == m_document->definition().title)
         return;
     // The file has the new title already: the title is no change still to be saved.
     const bool clean = !m_document->isModified();
@@ -654,6 +657,13 @@ void ReportDesignerWindow::renameReport()
     setWindowTitle(QStringLiteral("Relatório - %1[*]").arg(title));
 }
 
+void ReportDesignerWindow::renameReport()
+{
+    const QString title = m_hooks.rename ? m_hooks.rename(m_document->definition()) : QString();
+    if (!title.isEmpty())
+        takeTitle(title);
+}
+
 void ReportDesignerWindow::removeReport()
 {
     if (!m_hooks.remove || !m_hooks.remove(m_document->definition()))
@@ -665,10 +675,7 @@ void ReportDesignerWindow::removeReport()
 
 bool ReportDesignerWindow::saveDefinition()
 {
-    if (!m_hooks.save || !m_hooks.save(m_document->definition()))
-        return false;
-    m_document->markSaved();
-    return true;
+    return runSave(m_hooks.save);
 }
 
 void ReportDesignerWindow::closeEvent(QCloseEvent *event)

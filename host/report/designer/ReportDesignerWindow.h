@@ -21,18 +21,24 @@ class ReportLivePreview;
 class ReportQueryEditor;
 
 // What the designer asks of whoever opened it: the query's fields, the parameters, and
-// where a definition is kept. Each save hook gets the definition as edited and returns
-// whether it was kept (it shows its own messages); a missing hook leaves its command off.
+// where a definition is kept. Each save hook gets the definition as edited and returns the
+// title it was kept under (a new report's is the one its author gave), or nothing when it
+// was not kept (it shows its own messages); a missing hook leaves its command off.
 struct SUITE_EXPORT DesignerHooks
 {
+    using Save = std::function<QString(const ReportDefinition &)>;
+
     // The fields a run of the definition's query returns (raises ESuiteError when the query
     // does not run).
     std::function<ReportQuerySample(const ReportDefinition &)> querySample;
     // The parameters the report reads, with the values its runs get (the screen's, or the
     // definition's defaults).
     std::function<TParams(const ReportDefinition &)> params;
-    std::function<bool(const ReportDefinition &)> save;
-    std::function<bool(const ReportDefinition &)> saveAsNew;
+    Save save;
+    // Writes the report as a new one; the designer goes on with the new one.
+    Save saveAsNew;
+    // Opens a designer on a blank report for the same screen.
+    std::function<void(const ReportDefinition &)> newReport;
     // Gives the report a new title; returns it (empty: nothing was done).
     std::function<QString(const ReportDefinition &)> rename;
     // Removes the report's file; true when it is gone.
@@ -114,7 +120,9 @@ private:
     void restack(bool toFront);
     bool pickImage(QByteArray &bytes, QString &mime);
     void later(const std::function<void()> &work);
-    void runHook(const std::function<bool(const ReportDefinition &)> &hook);
+    bool runSave(const DesignerHooks::Save &hook);
+    // The report was kept, or renamed, under this title: the title is no change left to save.
+    void takeTitle(const QString &title);
     void renameReport();
     void removeReport();
     void setFields(const QList<ReportQueryField> &fields);
