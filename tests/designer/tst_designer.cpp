@@ -479,16 +479,20 @@ void tst_Designer::savedAsNewGoesOnWithTheNewReport()
         QVERIFY(w->definition().columns.isEmpty() && w->definition().sql.isEmpty());
         QCOMPARE(w->definition().code, QStringLiteral("LPR077"));
         w->document()->change(QStringLiteral("consulta"), [](ReportDefinition &d) {
-            d.sql = QStringLiteral("SELECT CDFORNECED, NMFANTFORN FROM FORNECEDOR");
+            d.sql = QStringLiteral("SELECT CDFORNECED, NMFANTFORN FROM FORNECEDOR WHERE CDFORNECED <> :P_CDFILIAL");
             ReportColumn name;
             name.field = QStringLiteral("NMFANTFORN");
             DesignerEdits::addColumn(d, name);
         });
+        // The query typed names a parameter the blank report's first (empty) query did not.
+        QVERIFY(w->namesFor(detail).params.contains(QStringLiteral("P_CDFILIAL")));
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("Relatório - Novo relatório")));
     }
     io->textAnswers << QStringLiteral("Fornecedores do Comprador");
     action(w, command)->trigger();
     QVERIFY2(io->errors.isEmpty(), qPrintable(io->errors.join('\n')));
     QCOMPARE(w->definition().title, QStringLiteral("Fornecedores do Comprador"));
+    QVERIFY(w->windowTitle().contains(QStringLiteral("Fornecedores do Comprador")));
     QVERIFY(!w->isWindowModified());
     const QString written = io->infos.last().section(QStringLiteral(" em "), -1).chopped(1);
     QVERIFY2(QFileInfo::exists(written), qPrintable(written));

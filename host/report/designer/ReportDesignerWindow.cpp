@@ -302,14 +302,22 @@ void ReportDesignerWindow::later(const std::function<void()> &work)
     QTimer::singleShot(0, this, work);
 }
 
-void ReportDesignerWindow::refreshFields()
+void ReportDesignerWindow::refreshParams()
 {
     m_paramValues = m_hooks.params ? m_hooks.params(m_document->definition()) : TParams();
-    m_params.clear();
+    QStringList names;
     for (int i = 0; i < m_paramValues.Count(); ++i)
-        m_params << m_paramValues[i].Name();
-    m_fieldList->setParameters(m_paramValues);
+        names << m_paramValues[i].Name();
     m_queryEditor->setParams(m_paramValues);
+    if (names == m_params && !m_params.isEmpty())
+        return;
+    m_params = names;
+    m_fieldList->setParameters(m_paramValues);
+}
+
+void ReportDesignerWindow::refreshFields()
+{
+    refreshParams();
     try {
         setFields(m_hooks.querySample ? m_hooks.querySample(m_document->definition()).fields()
                                       : QList<ReportQueryField>());
@@ -353,6 +361,9 @@ void ReportDesignerWindow::queryEdited()
 void ReportDesignerWindow::definitionChanged()
 {
     const ReportDefinition &d = m_document->definition();
+    // The parameters are the ones the query names: a query typed or changed names others.
+    refreshParams();
+    setWindowTitle(QStringLiteral("Relatório - %1[*]").arg(d.title));
     // What was selected may be gone (undo of an insert): keep only what still exists.
     QList<ElementRef> elements;
     for (const ElementRef &ref : std::as_const(m_elements))
@@ -654,7 +665,6 @@ void ReportDesignerWindow::takeTitle(const QString &title)
     });
     if (clean)
         m_document->markSaved();
-    setWindowTitle(QStringLiteral("Relatório - %1[*]").arg(title));
 }
 
 void ReportDesignerWindow::renameReport()

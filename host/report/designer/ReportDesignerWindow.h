@@ -126,6 +126,8 @@ private:
     void renameReport();
     void removeReport();
     void setFields(const QList<ReportQueryField> &fields);
+    // The parameters the query names, with the values a run gets.
+    void refreshParams();
     void queryEdited();
 
     DesignerHooks m_hooks;
