@@ -321,7 +321,6 @@ void ReportDesignerWindow::refreshFields()
     try {
         setFields(m_hooks.querySample ? m_hooks.querySample(m_document->definition()).fields()
                                       : QList<ReportQueryField>());
-        statusBar()->clearMessage();
     } catch (const ESuiteError &e) {
         m_fields.clear();
         const QString message = QStringLiteral("A consulta não pôde ser executada: %1").arg(e.message());
@@ -334,6 +333,8 @@ void ReportDesignerWindow::setFields(const QList<ReportQueryField> &fields)
 {
     m_fields = fields;
     m_fieldList->setFields(fields);
+    // The query runs now: what the status bar said of an earlier text no longer holds.
+    statusBar()->clearMessage();
 }
 
 ExpressionNames ReportDesignerWindow::namesFor(const DesignerBand &band) const
