@@ -3,7 +3,9 @@
 // report is painted beside the page, with the previous run cancelled; and the first row of
 // the bare query, which no preview can beat. On the demo database and on one where a
 // branch has N lines (every quote at the head office). Median and worst of --changes
-// changes, each shown before the next is made, for each shipped definition.
+// changes, each shown before the next is made, for each shipped definition. Also the
+// designer's opening: from the command until the window is painted, and until the live
+// preview shows page 1.
 //
 //   bench_designer [--lines 1000000] [--changes 10] [--keep DIR]
 
@@ -14,6 +16,8 @@
 #include "data/SqlBinding.h"
 #include "errors/EAbort.h"
 #include "report/ReportDefinition.h"
+#include "report/TReportDesignerDialog.h"
+#include "report/designer/ReportDesignerWindow.h"
 #include "report/designer/ReportLivePreview.h"
 
 #include <QApplication>
@@ -66,8 +70,30 @@ struct Result
 {
     QString database, definition;
     double floorMs = 0, coldMs = 0, medianMs = 0, worstMs = 0;
+    double openMs = 0, openPreviewMs = 0; // the designer's window painted; with its page 1
     int cancelled = 0;
 };
+
+// Opens the designer on the definition as "Editar" does, and closes it again.
+void measureOpen(Result &r, const QString &file)
+{
+    TReportDesignerDialog designer;
+    designer.ReportDir = QString::fromUtf8(REPORTS_DIR);
+    designer.BeforeGetQueryParams = [](TParams &params, bool &) { fill(params); };
+    QElapsedTimer clock;
+    clock.start();
+    ReportDesignerWindow *w = designer.Design(nullptr, QDir(designer.ReportDir).filePath(file));
+    QSignalSpy shown(w->preview(), &ReportLivePreview::pageShown);
+    QSignalSpy failed(w->preview(), &ReportLivePreview::failed);
+    QCoreApplication::processEvents();
+    w->grab();
+    r.openMs = clock.nsecsElapsed() / 1e6;
+    while (shown.isEmpty() && failed.isEmpty())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    w->preview()->grab();
+    r.openPreviewMs = clock.nsecsElapsed() / 1e6;
+    delete w;
+}
 
 Result measure(const QString &database, const QString &file, int changes)
 {
@@ -102,6 +128,7 @@ Result measure(const QString &database, const QString &file, int changes)
     r.medianMs = bench::median(times);
     r.worstMs = bench::worst(times);
     r.cancelled = preview.runsCancelled();
+    measureOpen(r, file);
     return r;
 }
 
@@ -154,6 +181,9 @@ int main(int argc, char **argv)
     QDir().mkpath(dir);
     try {
         QList<Result> results;
+        bench::say(QStringLiteral("banco | relatório | 1ª linha da consulta ms | 1ª página fria ms | após mudança "
+                                  "mediana ms | pior ms | mediana/1ª linha | execuções canceladas | designer aberto ms "
+                                  "| designer com a página 1 ms"));
         const QList<std::pair<QString, QString>> databases = {
             {QStringLiteral("demonstração"), demoDatabase(dir)},
             {QStringLiteral("%1 linhas na filial").arg(lines), branchDatabase(dir, lines)}};
@@ -164,14 +194,16 @@ int main(int argc, char **argv)
             for (const QString &definition : definitions) {
                 results << measure(name, definition, changes);
                 const Result &r = results.constLast();
-                bench::say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8")
+                bench::say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10")
                                .arg(r.database, r.definition)
                                .arg(r.floorMs, 0, 'f', 0)
                                .arg(r.coldMs, 0, 'f', 0)
                                .arg(r.medianMs, 0, 'f', 0)
                                .arg(r.worstMs, 0, 'f', 0)
                                .arg(r.medianMs / std::max(1.0, r.floorMs), 0, 'f', 2)
-                               .arg(r.cancelled));
+                               .arg(r.cancelled)
+                               .arg(r.openMs, 0, 'f', 0)
+                               .arg(r.openPreviewMs, 0, 'f', 0));
             }
             dtmDBGeral::close();
         }

@@ -568,8 +568,10 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
     // and that one is a file of its own.
     const auto where = std::make_shared<QString>(file);
     const auto writes = std::make_shared<bool>(writeFile);
-    hooks.querySample = [self](const ReportDefinition &d) {
-        return self ? ReportQueryProbe::sample(d, self->queryParams(d), 0) : ReportQuerySample();
+    // Read on a worker thread: what the probe needs of the session is taken here.
+    hooks.querySample = [dialect = dtmDBGeral::dialect(), db = Session::current().reportDb(dtmDBGeral::config()),
+                         seconds = ReportLimits::fromSession().seconds](const ReportDefinition &d, const TParams &p) {
+        return ReportQueryProbe::sample(d, p, dialect, db, seconds, 0);
     };
     hooks.params = [self](const ReportDefinition &d) { return self ? self->queryParams(d) : TParams(); };
     hooks.saveAsNew = [self, window, where, writes](const ReportDefinition &d) {

@@ -107,6 +107,9 @@ ReportDesignerWindow *tst_Designer::open(const QString &title)
     auto *w = screen->findChild<ReportDesignerWindow *>(QStringLiteral("ReportDesignerWindow"));
     if (w && !QTest::qWaitForWindowExposed(w))
         return nullptr;
+    // The query's fields are read on a worker thread.
+    if (w && !QTest::qWaitFor([w] { return !w->readingFields(); }, 10000))
+        return nullptr;
     return w;
 }
 

@@ -27,6 +27,8 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
@@ -318,15 +320,46 @@ void ReportDesignerWindow::refreshParams()
 void ReportDesignerWindow::refreshFields()
 {
     refreshParams();
-    try {
-        setFields(m_hooks.querySample ? m_hooks.querySample(m_document->definition()).fields()
-                                      : QList<ReportQueryField>());
-    } catch (const ESuiteError &e) {
-        m_fields.clear();
-        const QString message = QStringLiteral("A consulta não pôde ser executada: %1").arg(e.message());
-        m_fieldList->setProblem(message);
-        statusBar()->showMessage(message);
+    if (!m_hooks.querySample) {
+        setFields({});
+        return;
     }
+    const int run = ++m_fieldsAsked;
+    const QPointer<ReportDesignerWindow> self(this);
+    QThreadPool::globalInstance()->start(
+        [self, run, probe = m_hooks.querySample, d = m_document->definition(), params = m_paramValues] {
+            QList<ReportQueryField> fields;
+            QString error;
+            try {
+                fields = probe(d, params).fields();
+            } catch (const ESuiteError &e) {
+                error = e.message();
+            } catch (const std::exception &e) {
+                error = QString::fromLocal8Bit(e.what());
+            }
+            QMetaObject::invokeMethod(
+                qApp, [self, run, fields, error] {
+                    if (self)
+                        self->fieldsArrived(run, fields, error);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void ReportDesignerWindow::fieldsArrived(int run, const QList<ReportQueryField> &fields, const QString &error)
+{
+    // Only the last read counts: the query may have changed while an earlier one ran.
+    if (run != m_fieldsAsked)
+        return;
+    m_fieldsRead = run;
+    if (error.isEmpty()) {
+        setFields(fields);
+        return;
+    }
+    m_fields.clear();
+    const QString message = QStringLiteral("A consulta não pôde ser executada: %1").arg(error);
+    m_fieldList->setProblem(message);
+    statusBar()->showMessage(message);
 }
 
 void ReportDesignerWindow::setFields(const QList<ReportQueryField> &fields)

@@ -28,9 +28,10 @@ struct SUITE_EXPORT DesignerHooks
 {
     using Save = std::function<QString(const ReportDefinition &)>;
 
-    // The fields a run of the definition's query returns (raises ESuiteError when the query
-    // does not run).
-    std::function<ReportQuerySample(const ReportDefinition &)> querySample;
+    // The fields a run of the definition's query with these parameters returns (raises
+    // ESuiteError when the query does not run). Called on a worker thread, so that the
+    // designer opens and goes on while a large query runs: it must read nothing of a screen.
+    std::function<ReportQuerySample(const ReportDefinition &, const TParams &)> querySample;
     // The parameters the report reads, with the values its runs get (the screen's, or the
     // definition's defaults).
     std::function<TParams(const ReportDefinition &)> params;
@@ -62,8 +63,10 @@ public:
     DesignerView *view() const { return m_view; }
     DesignerProperties *properties() const { return m_properties; }
 
-    // Reads the query's fields again (after the query changed).
+    // Reads the query's fields again (after the query changed), on a worker thread; the
+    // field list says so meanwhile.
     void refreshFields();
+    bool readingFields() const { return m_fieldsAsked != m_fieldsRead; }
     // What an expression of a band may read.
     ExpressionNames namesFor(const DesignerBand &band) const;
 
@@ -126,6 +129,7 @@ private:
     void renameReport();
     void removeReport();
     void setFields(const QList<ReportQueryField> &fields);
+    void fieldsArrived(int run, const QList<ReportQueryField> &fields, const QString &error);
     // The parameters the query names, with the values a run gets.
     void refreshParams();
     void queryEdited();
@@ -144,6 +148,7 @@ private:
     ReportQueryEditor *m_queryEditor = nullptr;
     ReportLivePreview *m_preview = nullptr;
     QList<ReportQueryField> m_fields;
+    int m_fieldsAsked = 0, m_fieldsRead = 0; // reads of the fields started, and the last one that came back
     TParams m_paramValues;
     QStringList m_params;
 
