@@ -87,8 +87,20 @@ std::vector<std::unique_ptr<RemoteDataModule>> AppServer::makeModules(const QStr
 {
     std::vector<std::unique_ptr<RemoteDataModule>> modules;
     modules.reserve(m_factories.size());
-    for (const DataModuleFactory &factory : m_factories)
-        modules.push_back(!buildersOnly || factory.builds ? factory.make(connectionName) : nullptr);
+    for (const DataModuleFactory &factory : m_factories) {
+        if (buildersOnly && !factory.builds) {
+            modules.push_back(nullptr);
+            continue;
+        }
+        std::unique_ptr<RemoteDataModule> module = factory.make(connectionName);
+        // Links find their module by the instance's name: one that answers to another name
+        // than it was registered under would never be reached.
+        if (!module || module->serverObjectName().compare(factory.serverObjectName, Qt::CaseInsensitive) != 0)
+            throw ESuiteError(QStringLiteral("O módulo de dados %1 do servidor de aplicação não foi criado "
+                                             "ou tem outro nome (%2).")
+                                  .arg(factory.serverObjectName, module ? module->serverObjectName() : QString()));
+        modules.push_back(std::move(module));
+    }
     return modules;
 }
 
