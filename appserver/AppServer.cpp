@@ -6,17 +6,17 @@
 #include "ListBuilder.h"
 #include "Mailbox.h"
 #include "ServerLog.h"
+#include "RemoteDataModule.h"
 #include "ServerTls.h"
-#include "SupplierListCache.h"
 #include "TokenFailures.h"
 #include "net/LinkTls.h"
-#include "rdmConsListaPreco.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSslKey>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <malloc.h>
 
 namespace {
@@ -46,13 +46,15 @@ constexpr int kTrimBelowPeak = 64;
 
 } // namespace
 
-AppServer::AppServer(const QString &connectionName, QObject *parent, int workers)
+AppServer::AppServer(const QString &connectionName, DataModuleFactories modules, QObject *parent, int workers)
     : QObject(parent), m_log(std::make_unique<ServerLog>()), m_failures(std::make_unique<TokenFailures>()),
-      m_cache(std::make_shared<SupplierListCache>()),
-      m_module(std::make_unique<rdmConsListaPreco>(connectionName, m_cache)), m_trim(new QTimer(this))
+      m_connectionName(connectionName), m_factories(std::move(modules)), m_trim(new QTimer(this))
 {
+    if (m_factories.empty())
+        throw ESuiteError(QStringLiteral("O servidor de aplicação não recebeu nenhum módulo de dados para servir."));
+    m_modules = makeModules(connectionName, false);
     connect(m_log.get(), &ServerLog::logMessage, this, &AppServer::logMessage);
-    startThreads(connectionName, workers > 0 ? workers : qMax(1, QThread::idealThreadCount()));
+    startThreads(workers > 0 ? workers : qMax(1, QThread::idealThreadCount()));
     m_gate = new LinkGate(
         m_settings, *m_log,
         [this](qintptr descriptor, std::shared_ptr<LinkTicket> ticket) {
@@ -78,15 +80,41 @@ AppServer::~AppServer()
     stopThreads();
 }
 
-void AppServer::startThreads(const QString &connectionName, int workers)
+// One instance of each module on a connection; only of those that build for the builder
+// thread (null in the others' places, so that the numbering stays the server's).
+std::vector<std::unique_ptr<RemoteDataModule>> AppServer::makeModules(const QString &connectionName,
+                                                                      bool buildersOnly) const
 {
+    std::vector<std::unique_ptr<RemoteDataModule>> modules;
+    modules.reserve(m_factories.size());
+    for (const DataModuleFactory &factory : m_factories) {
+        if (buildersOnly && !factory.builds) {
+            modules.push_back(nullptr);
+            continue;
+        }
+        std::unique_ptr<RemoteDataModule> module = factory.make(connectionName);
+        // Links find their module by the instance's name: one that answers to another name
+        // than it was registered under would never be reached.
+        if (!module || module->serverObjectName().compare(factory.serverObjectName, Qt::CaseInsensitive) != 0)
+            throw ESuiteError(QStringLiteral("O módulo de dados %1 do servidor de aplicação não foi criado "
+                                             "ou tem outro nome (%2).")
+                                  .arg(factory.serverObjectName, module ? module->serverObjectName() : QString()));
+        modules.push_back(std::move(module));
+    }
+    return modules;
+}
+
+void AppServer::startThreads(int workers)
+{
+    const QString &connectionName = m_connectionName;
     QString failure;
     for (int i = 0; i < workers; ++i) {
         auto *thread = new QThread;
         thread->setObjectName(QStringLiteral("Lpr07700 w%1").arg(i));
         auto *worker = new LinkWorker(
             m_settings, *m_log, *m_failures, [this] { m_gate->settled(); },
-            [this](qint64 askedAt, ListBuilder::Done done) { m_builder->request(askedAt, std::move(done)); });
+            [this](size_t module, const QString &method, const QVariantList &args, qint64 askedAt,
+                   ListBuilder::Done done) { m_builder->request(module, method, args, askedAt, std::move(done)); });
         worker->moveToThread(thread);
         thread->start();
         m_threads.push_back(thread);
@@ -94,7 +122,7 @@ void AppServer::startThreads(const QString &connectionName, int workers)
         const QString name = QStringLiteral("%1_w%2").arg(connectionName).arg(i);
         worker->mailbox().call([&, worker, name] {
             try {
-                worker->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
+                worker->setModules(makeModules(openCopy(connectionName, name), false));
             } catch (const ESuiteError &e) {
                 failure = e.message();
             }
@@ -108,13 +136,15 @@ void AppServer::startThreads(const QString &connectionName, int workers)
     thread->start();
     m_threads.push_back(thread);
     const QString name = connectionName + QStringLiteral("_lista");
-    m_builder->mailbox().call([&, name] {
-        try {
-            m_builder->setModule(std::make_unique<rdmConsListaPreco>(openCopy(connectionName, name), m_cache));
-        } catch (const ESuiteError &e) {
-            failure = e.message();
-        }
-    });
+    if (anyBuilds()) {
+        m_builder->mailbox().call([&, name] {
+            try {
+                m_builder->setModules(makeModules(openCopy(connectionName, name), true));
+            } catch (const ESuiteError &e) {
+                failure = e.message();
+            }
+        });
+    }
     if (!failure.isEmpty()) {
         stopThreads();
         throw ESuiteError(failure);
@@ -126,20 +156,22 @@ void AppServer::stopThreads()
     // Each lets go of its links and its connection, and is deleted, on its own thread.
     for (size_t i = 0; i < m_workers.size(); ++i) {
         LinkWorker *worker = m_workers[i];
-        const QString name = QStringLiteral("%1_w%2").arg(m_module->connectionName()).arg(i);
+        const QString name = QStringLiteral("%1_w%2").arg(m_connectionName).arg(i);
         worker->mailbox().call([worker, name] {
             worker->closeAll();
-            worker->setModule(nullptr);
+            worker->setModules({});
             closeCopy(name);
             worker->deleteLater(); // when its thread ends, after this delivery
         });
     }
     if (m_builder) {
-        const QString name = m_module->connectionName() + QStringLiteral("_lista");
+        const QString name = m_connectionName + QStringLiteral("_lista");
         ListBuilder *builder = m_builder;
-        builder->mailbox().call([builder, name] {
-            builder->setModule(nullptr);
-            closeCopy(name);
+        const bool connected = anyBuilds();
+        builder->mailbox().call([builder, name, connected] {
+            builder->setModules({});
+            if (connected)
+                closeCopy(name);
             builder->deleteLater();
         });
     }
@@ -153,9 +185,29 @@ void AppServer::stopThreads()
     m_builder = nullptr;
 }
 
+bool AppServer::anyBuilds() const
+{
+    return std::any_of(m_factories.begin(), m_factories.end(), [](const DataModuleFactory &f) { return f.builds; });
+}
+
 void AppServer::setCacheTime(int ms)
 {
-    m_cache->setCacheTime(ms);
+    for (const auto &module : m_modules)
+        module->setCacheTime(ms);
+}
+
+RemoteDataModule *AppServer::dataModule(const QString &serverObjectName) const
+{
+    for (const auto &module : m_modules)
+        if (module->serverObjectName().compare(serverObjectName, Qt::CaseInsensitive) == 0)
+            return module.get();
+    return nullptr;
+}
+
+void AppServer::warmUp()
+{
+    for (const auto &module : m_modules)
+        module->warmUp();
 }
 
 void AppServer::listen(const QString &host, quint16 port)

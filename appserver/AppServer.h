@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataModuleFactory.h"
 #include "ServerSettings.h"
 
 #include <QHostAddress>
@@ -13,30 +14,32 @@ class LinkWorker;
 class ListBuilder;
 class QThread;
 class QTimer;
+class RemoteDataModule;
 class ServerLog;
-class SupplierListCache;
 class TokenFailures;
-class rdmConsListaPreco;
 
 // The application server Lpr07700: accepts TNetConnection clients over TLS and serves
-// the remote data module rdmConsListaPreco.
+// the remote data modules it is given (DataModuleFactory).
 //
-// A client first identifies itself (server object name and token); then it calls
-// methods, one reply per request, in order. The thread that creates the server accepts
+// A client first identifies itself (the server object name of the module it calls, and the
+// token); then it calls methods of that module, one reply per request, in order. The thread that creates the server accepts
 // links: LinkGate decides which get a TLS handshake and when (so that neither idle sockets
 // nor stalled handshakes keep a real client out). The links go to worker threads, one per
-// core (LinkWorker: TLS, frames, calls, each with a database connection of its own); the
-// supplier list is built on one more thread (ListBuilder) and its encoded packet shared by
-// every worker while it is current. A wrong token is answered late, later at each new
+// core (LinkWorker: TLS, frames, calls, each with a database connection of its own and an
+// instance of every module on it); calls that need a slow build are answered on one more
+// thread (ListBuilder), so that they hold up no one else. A wrong token is answered late, later at each new
 // failure from the same address. Refusals are logged a few per second at most. Memory
 // taken by a burst of clients is given back to the system once they have gone.
 class AppServer : public QObject
 {
     Q_OBJECT
 public:
-    // connectionName: the database connection the data module reads (already open); the
-    // worker threads open copies of it. workers: threads serving links (0: one per core).
-    explicit AppServer(const QString &connectionName, QObject *parent = nullptr, int workers = 0);
+    // connectionName: the database connection the data modules read (already open); the
+    // worker threads open copies of it. modules: what clients may name in their hello, at
+    // least one. workers: threads serving links (0: one per core). Raises ESuiteError when
+    // a copy of the connection cannot be opened.
+    AppServer(const QString &connectionName, DataModuleFactories modules, QObject *parent = nullptr,
+              int workers = 0);
     ~AppServer() override;
 
     // The token clients must present (compared in constant time); see LinkTls for its
@@ -51,7 +54,7 @@ public:
     void setFrameTimeout(int ms) { m_settings.frameMs = qMax(1, ms); }
     // A reply being sent must make progress within this time (ms).
     void setWriteTimeout(int ms) { m_settings.writeMs = ms; }
-    // How long GetFornecedor's packet is reused (ms; 0: never).
+    // How long the modules serve a built result again (ms; 0: never).
     void setCacheTime(int ms);
     // A link that has not identified itself within this time is closed (ms).
     void setHelloTimeout(int ms) { m_settings.helloMs = qMax(1, ms); }
@@ -77,23 +80,31 @@ public:
     int pendingCount() const;
     int workerCount() const { return int(m_workers.size()); }
 
-    // The module on the creating thread's connection (shares the list with the workers).
-    rdmConsListaPreco &dataModule() { return *m_module; }
+    // The instance of a module (by server object name, without regard to case) on the
+    // creating thread's connection; it shares what the module's instances share with the
+    // workers. Null for a name the server does not serve.
+    RemoteDataModule *dataModule(const QString &serverObjectName) const;
+    // Each module's warm-up, in turn, before listening (RemoteDataModule::warmUp); raises
+    // the first failure.
+    void warmUp();
 
 signals:
     // One line for the log: refusals, dropped peers, failed calls.
     void logMessage(const QString &line);
 
 private:
-    void startThreads(const QString &connectionName, int workers);
+    void startThreads(int workers);
+    std::vector<std::unique_ptr<RemoteDataModule>> makeModules(const QString &connectionName, bool buildersOnly) const;
     void stopThreads();
+    bool anyBuilds() const;
     void trimMemory();
 
     ServerSettings m_settings;
     std::unique_ptr<ServerLog> m_log;
     std::unique_ptr<TokenFailures> m_failures;
-    std::shared_ptr<SupplierListCache> m_cache;
-    std::unique_ptr<rdmConsListaPreco> m_module;
+    QString m_connectionName;
+    DataModuleFactories m_factories;
+    std::vector<std::unique_ptr<RemoteDataModule>> m_modules; // on the creating thread
     std::vector<QThread *> m_threads; // the workers' and then the builder's
     std::vector<LinkWorker *> m_workers;
     ListBuilder *m_builder = nullptr;

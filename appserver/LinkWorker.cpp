@@ -8,7 +8,7 @@
 #include "TokenFailures.h"
 #include "net/Frame.h"
 #include "net/FrameReader.h"
-#include "rdmConsListaPreco.h"
+#include "RemoteDataModule.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -39,7 +39,8 @@ struct LinkWorker::Peer
     bool closing = false; // a refusal is on its way; then the link closes
     bool gone = false;    // disconnected; removed at the next turn of the loop
     bool processing = false;
-    bool awaiting = false; // a call waits for the list to be built
+    bool awaiting = false; // a call waits for its build
+    size_t module = 0;     // the data module the hello named (its number)
     QElapsedTimer since;      // handed over
     QElapsedTimer idleSince;  // last complete request or last reply sent
     QElapsedTimer frameSince; // first byte of the request in progress
@@ -59,9 +60,9 @@ LinkWorker::~LinkWorker()
     closeAll();
 }
 
-void LinkWorker::setModule(std::unique_ptr<rdmConsListaPreco> module)
+void LinkWorker::setModules(std::vector<std::unique_ptr<RemoteDataModule>> modules)
 {
-    m_module = std::move(module);
+    m_modules = std::move(modules);
 }
 
 void LinkWorker::start()
@@ -193,19 +194,7 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
     }
 
     if (request.kind == Frame::Request::Hello) {
-        if (peer.identified()) {
-            refuse(peer, QStringLiteral("Identificação repetida na mesma conexão."));
-        } else if (request.server.compare(rdmConsListaPreco::serverObjectName(), Qt::CaseInsensitive) != 0) {
-            refuse(peer, QStringLiteral("Objeto desconhecido: %1").arg(request.server.left(100)));
-        } else if (!tokenMatches(request.token)) {
-            refuseToken(peer);
-        } else {
-            peer.ticket->enter(LinkTicket::Identified);
-            peer.reader.setMaxPayload(Frame::MaxRequestSize);
-            m_failures.forget(peer.ticket->address);
-            m_settled();
-            send(peer, Frame::resultFrame(rdmConsListaPreco::serverObjectName()));
-        }
+        hello(peer, request.server, request.token);
         return;
     }
 
@@ -223,8 +212,8 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
     }
     QVariant result;
     try {
-        if (!m_module->tryInvoke(request.method, args, result)) {
-            awaitBuild(peer, request.method, request.mark);
+        if (!m_modules[peer.module]->tryInvoke(request.method, args, result)) {
+            awaitBuild(peer, request.method, args, request.mark);
             return;
         }
     } catch (const ESuiteError &e) {
@@ -238,26 +227,51 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
     answer(peer, request.method, request.mark, result, QString());
 }
 
-void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QString &mark)
+void LinkWorker::hello(Peer &peer, const QString &server, const QString &token)
+{
+    if (peer.identified()) {
+        refuse(peer, QStringLiteral("Identificação repetida na mesma conexão."));
+        return;
+    }
+    size_t module = 0;
+    while (module < m_modules.size()
+           && server.compare(m_modules[module]->serverObjectName(), Qt::CaseInsensitive) != 0)
+        ++module;
+    if (module == m_modules.size()) {
+        refuse(peer, QStringLiteral("Objeto desconhecido: %1").arg(server.left(100)));
+    } else if (!tokenMatches(token)) {
+        refuseToken(peer);
+    } else {
+        peer.module = module;
+        peer.ticket->enter(LinkTicket::Identified);
+        peer.reader.setMaxPayload(Frame::MaxRequestSize);
+        m_failures.forget(peer.ticket->address);
+        m_settled();
+        send(peer, Frame::resultFrame(m_modules[module]->serverObjectName()));
+    }
+}
+
+void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QVariantList &args, const QString &mark)
 {
     peer.awaiting = true;
     TlsLink *link = peer.link;
-    m_build(LinkTicket::nowMs(), [this, link, method, mark](const QByteArray &packet, const QString &error) {
-        m_mailbox->post([this, link, method, mark, packet, error] {
-            Peer *p = find(link);
-            if (!p)
-                return;
-            p->awaiting = false;
-            answer(*p, method, mark, packet.isNull() ? QVariant() : QVariant(packet), error);
-        });
-    });
+    m_build(peer.module, method, args, LinkTicket::nowMs(),
+            [this, link, method, mark](const QVariant &result, const QString &error) {
+                m_mailbox->post([this, link, method, mark, result, error] {
+                    Peer *p = find(link);
+                    if (!p)
+                        return;
+                    p->awaiting = false;
+                    answer(*p, method, mark, result, error);
+                });
+            });
 }
 
 void LinkWorker::answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result,
                         const QString &error)
 {
     if (error.isEmpty()) {
-        const QString current = m_module->markOf(result);
+        const QString current = m_modules[peer.module]->markOf(result);
         if (!mark.isEmpty() && mark == current)
             send(peer, {Frame::unchangedFrame(current)});
         else
@@ -311,7 +325,7 @@ void LinkWorker::send(Peer &peer, const QByteArrayList &parts)
 {
     if (peer.link->unsent() == 0)
         peer.writeSince.start();
-    // The parts are shared (a cached list is the same buffer for every link), not copied.
+    // The parts are shared (a cached result is the same buffer for every link), not copied.
     for (const QByteArray &part : parts)
         peer.link->send(part);
     // The error reply goes out first; the link closes after it.
@@ -339,7 +353,7 @@ void LinkWorker::sweep()
     for (TlsLink *link : links) {
         Peer *peer = find(link);
         // A peer waiting for its late refusal goes when that is sent; one waiting for the
-        // list is not idle.
+        // build is not idle.
         if (!peer || peer->held || peer->awaiting)
             continue;
         const bool sending = link->unsent() > 0;

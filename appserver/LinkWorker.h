@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LinkTicket.h"
+#include "ListBuilder.h"
 
 #include <QByteArrayList>
 #include <QVariant>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class Mailbox;
 class Poller;
@@ -15,12 +17,12 @@ class TlsLink;
 class QTimer;
 class ServerLog;
 class TokenFailures;
-class rdmConsListaPreco;
+class RemoteDataModule;
 struct ServerSettings;
 
 // Serves the links the gate hands over, on the thread it lives in: the TLS handshake, the
-// hello, then the calls, one reply per request, in order. A call that needs the supplier
-// list built waits for it without holding up the other links. A link that does not finish its
+// hello, which picks the data module the link calls, then the calls, one reply per request,
+// in order. A call that needs a build waits for it without holding up the other links. A link that does not finish its
 // handshake in time, does not identify itself, sends a malformed or oversized frame, sends
 // a request too slowly or stops reading its replies is closed. No client can make it
 // allocate more than the request cap per link.
@@ -28,9 +30,10 @@ class LinkWorker : public QObject
 {
     Q_OBJECT
 public:
-    // Asks for the supplier list as the database holds it at askedAt or later; the answer
-    // may come on any thread.
-    using Build = std::function<void(qint64 askedAt, std::function<void(const QByteArray &, const QString &)> done)>;
+    // Asks for a call of module number `module` that needs a build (RemoteDataModule::
+    // invokeBuilt), as the database holds it at askedAt or later; `done` may run on any thread.
+    using Build = std::function<void(size_t module, const QString &method, const QVariantList &args, qint64 askedAt,
+                                     ListBuilder::Done done)>;
 
     // settled: called (on this thread) when a link stops being pending: it identified
     // itself, or it went before doing so.
@@ -38,8 +41,9 @@ public:
                Build build, QObject *parent = nullptr);
     ~LinkWorker() override;
 
-    // The data module the calls go to, its connection opened on this worker's thread.
-    void setModule(std::unique_ptr<rdmConsListaPreco> module);
+    // The data modules a link may name, by the server's numbering, their connection opened
+    // on this worker's thread.
+    void setModules(std::vector<std::unique_ptr<RemoteDataModule>> modules);
 
     // Takes a connected descriptor whose TLS greeting is waiting in the kernel. Call on
     // this worker's thread (queue it from another).
@@ -59,7 +63,8 @@ private:
 
     void processInput(Peer &peer);
     void handleRequest(Peer &peer, const QByteArray &payload);
-    void awaitBuild(Peer &peer, const QString &method, const QString &mark);
+    void hello(Peer &peer, const QString &server, const QString &token);
+    void awaitBuild(Peer &peer, const QString &method, const QVariantList &args, const QString &mark);
     // mark: what the client keeps of this call; "unchanged" is the answer when it is current.
     void answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result, const QString &error);
     void send(Peer &peer, const QByteArrayList &parts);
@@ -75,7 +80,7 @@ private:
     ServerSettings &m_settings;
     ServerLog &m_log;
     TokenFailures &m_failures;
-    std::unique_ptr<rdmConsListaPreco> m_module;
+    std::vector<std::unique_ptr<RemoteDataModule>> m_modules;
     std::function<void()> m_settled;
     Build m_build;
     QTimer *m_sweep = nullptr;

@@ -1,34 +1,39 @@
 #include "ListBuilder.h"
 #include "errors/EAbort.h"
 #include "Mailbox.h"
-#include "rdmConsListaPreco.h"
+#include "RemoteDataModule.h"
 
 ListBuilder::ListBuilder(QObject *parent) : QObject(parent), m_mailbox(new Mailbox(this)) { }
 
 ListBuilder::~ListBuilder() = default;
 
-void ListBuilder::setModule(std::unique_ptr<rdmConsListaPreco> module)
+void ListBuilder::setModules(std::vector<std::unique_ptr<RemoteDataModule>> modules)
 {
-    m_module = std::move(module);
+    m_modules = std::move(modules);
 }
 
-void ListBuilder::request(qint64 askedAt, Done done)
+void ListBuilder::request(size_t module, const QString &method, const QVariantList &args, qint64 askedAt, Done done)
 {
-    m_mailbox->post([this, askedAt, done = std::move(done)] { build(askedAt, done); });
+    m_mailbox->post([this, module, method, args, askedAt, done = std::move(done)] {
+        build(module, method, args, askedAt, done);
+    });
 }
 
-void ListBuilder::build(qint64 askedAt, const Done &done)
+void ListBuilder::build(size_t module, const QString &method, const QVariantList &args, qint64 askedAt,
+                        const Done &done)
 {
     try {
-        // Asked while the last build ran: that packet serves if the data has not moved.
-        QByteArray packet = m_module->currentFornecedor();
-        if (packet.isNull())
-            packet = m_module->buildFornecedor(askedAt);
-        done(packet, QString());
+        RemoteDataModule *target = module < m_modules.size() ? m_modules[module].get() : nullptr;
+        // A module not registered as building declined a call: its fault, told to the caller.
+        if (!target)
+            throw ESuiteError(QStringLiteral("Erro interno do servidor de aplicação: %1 não pôde ser respondido "
+                                             "(o objeto não declara construção).")
+                                  .arg(method.left(100)));
+        done(target->invokeBuilt(method, args, askedAt), QString());
     } catch (const ESuiteError &e) {
-        done(QByteArray(), e.message());
+        done(QVariant(), e.message());
     } catch (const std::exception &e) {
-        done(QByteArray(),
+        done(QVariant(),
              QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())));
     }
 }

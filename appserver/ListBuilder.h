@@ -1,38 +1,42 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QVariant>
+#include <QVariantList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Mailbox;
-class rdmConsListaPreco;
+class RemoteDataModule;
 
-// Builds the supplier list on a thread of its own, so that a cold build (the first after
-// the data changed) holds up no client but those that asked for the list; they all get the
-// one packet, built once. Requests queue on this object's thread.
+// Answers, on a thread of its own, the calls a module could not answer from what was at
+// hand (RemoteDataModule::invokeBuilt), so that a cold build (the first after the data
+// changed) holds up no client but those that asked for it; those that ask while it runs are
+// served by the one result, built once. Requests queue on this object's thread.
 class ListBuilder : public QObject
 {
     Q_OBJECT
 public:
-    // packet is null when the build failed; error says why.
-    using Done = std::function<void(const QByteArray &packet, const QString &error)>;
+    // result is invalid when the build failed; error says why.
+    using Done = std::function<void(const QVariant &result, const QString &error)>;
 
     explicit ListBuilder(QObject *parent = nullptr);
     ~ListBuilder() override;
 
-    // Takes the module (its connection opened on this thread).
-    void setModule(std::unique_ptr<rdmConsListaPreco> module);
-    // From any thread: the list as the database holds it at `askedAt` or later; `done`
-    // runs on this object's thread.
-    void request(qint64 askedAt, Done done);
+    // Takes the modules, by the server's numbering (null for one that does not build), their
+    // connection opened on this thread.
+    void setModules(std::vector<std::unique_ptr<RemoteDataModule>> modules);
+    // From any thread: a call of module number `module` as the database holds it at
+    // `askedAt` or later; `done` runs on this object's thread.
+    void request(size_t module, const QString &method, const QVariantList &args, qint64 askedAt, Done done);
     // Work for this builder's thread.
     Mailbox &mailbox() { return *m_mailbox; }
 
 private:
-    void build(qint64 askedAt, const Done &done);
+    void build(size_t module, const QString &method, const QVariantList &args, qint64 askedAt, const Done &done);
 
-    std::unique_ptr<rdmConsListaPreco> m_module;
+    std::vector<std::unique_ptr<RemoteDataModule>> m_modules;
     Mailbox *m_mailbox;
 };

@@ -73,7 +73,7 @@ int connectionLimit()
 int serve(const ServerOptions &options, const Session &session, int port, const QSslConfiguration &tls)
 {
     dtmDBGeral::open(session.db);
-    AppServer server(QString::fromLatin1(dtmDBGeral::connectionName()), qApp);
+    AppServer server(QString::fromLatin1(dtmDBGeral::connectionName()), {rdmConsListaPreco::factory()}, qApp);
     server.setToken(session.serverToken);
     server.setTlsConfiguration(tls);
     server.setIdleTimeout(options.idleSeconds * 1000);
@@ -84,10 +84,10 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
         printLine(stderr,
                   QStringLiteral("%1 Lpr07700: %2").arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
     });
-    // The database is checked before anything listens: the list the screen asks for
-    // is built once (and kept when the cache is on, so the first screen does not wait).
+    // The database is checked before anything listens: each module prepares what its
+    // first client would otherwise wait for.
     try {
-        server.dataModule().GetFornecedor();
+        server.warmUp();
     } catch (const ESuiteError &e) {
         return fail(QStringLiteral("o banco de dados não pode ser usado. %1").arg(e.message()));
     }

@@ -50,6 +50,14 @@ QString causeOf(const QSqlDatabase &db, const QSqlError &error)
 
 } // namespace
 
+DataModuleFactory rdmConsListaPreco::factory()
+{
+    auto cache = std::make_shared<SupplierListCache>();
+    return {name(),
+            [cache](const QString &connectionName) { return std::make_unique<rdmConsListaPreco>(connectionName, cache); },
+            true};
+}
+
 rdmConsListaPreco::rdmConsListaPreco(const QString &connectionName, std::shared_ptr<SupplierListCache> cache)
     : m_connectionName(connectionName), m_cache(cache ? std::move(cache) : std::make_shared<SupplierListCache>())
 {
@@ -90,6 +98,16 @@ bool rdmConsListaPreco::tryInvoke(const QString &method, const QVariantList &arg
         return true;
     }
     throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)));
+}
+
+QVariant rdmConsListaPreco::invokeBuilt(const QString &method, const QVariantList &args, qint64 askedAt)
+{
+    Q_UNUSED(method);
+    Q_UNUSED(args);
+    QByteArray packet = currentFornecedor();
+    if (packet.isNull())
+        packet = buildFornecedor(askedAt);
+    return packet;
 }
 
 QString rdmConsListaPreco::dataVersion() const

@@ -1,5 +1,6 @@
 // The application server core on 127.0.0.1, driven by raw sockets from the same
-// thread: what it serves, and that no misbehaving client stops it.
+// thread (and by TNetConnection links from threads of their own): what it serves, and
+// that no misbehaving client stops it.
 
 #include "AppServer.h"
 #include "data/Database.h"
@@ -10,7 +11,9 @@
 #include "net/Frame.h"
 #include "net/FrameReader.h"
 #include "net/LinkTls.h"
+#include "net/TNetConnection.h"
 #include "rdmConsListaPreco.h"
+#include "RemoteDataModule.h"
 #include "ServerOptions.h"
 
 #include <QCborArray>
@@ -22,6 +25,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
 #include <memory>
 
@@ -121,6 +125,66 @@ int count(const QString &sql)
     return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
 }
 
+// A second module the server is given beside the price list: "Eco" answers at once,
+// "Construir" only through a build ("falha" makes it fail). Each answer names the thread
+// that gave it, so that a test sees where the call went.
+class rdmTeste : public RemoteDataModule
+{
+public:
+    static QString name() { return QStringLiteral("Lpr07700.rdmTeste"); }
+    static DataModuleFactory factory()
+    {
+        return {name(), [](const QString &) { return std::make_unique<rdmTeste>(); }, true};
+    }
+
+    QString serverObjectName() const override { return name(); }
+    bool tryInvoke(const QString &method, const QVariantList &args, QVariant &result) override
+    {
+        if (method == QLatin1String("Eco")) {
+            result = answer(args);
+            return true;
+        }
+        if (method == QLatin1String("Construir"))
+            return false;
+        throw ESuiteError(QStringLiteral("Método desconhecido: %1").arg(method));
+    }
+    QVariant invokeBuilt(const QString &, const QVariantList &args, qint64) override
+    {
+        QThread::msleep(30); // long enough for another link's build to queue behind this one
+        if (args.value(0).toString() == QLatin1String("falha"))
+            throw ESuiteError(QStringLiteral("A construção falhou: falha"));
+        return answer(args);
+    }
+
+private:
+    static QString answer(const QVariantList &args)
+    {
+        return args.value(0).toString() + QLatin1Char('@') + QThread::currentThread()->objectName();
+    }
+};
+
+// What a TNetConnection call of a module returned (a data packet as its row count), or the
+// text it raised.
+QString callOver(quint16 port, const QString &object, const QString &method, const QVariantList &args)
+{
+    TNetConnection net;
+    net.setServerName(object);
+    net.setHost(QStringLiteral("127.0.0.1"));
+    net.setPort(port);
+    net.setToken(kToken);
+    net.setFingerprint(TestCertificate::shared().fingerprint);
+    net.setCallTimeout(10000);
+    net.setReplyLimit(method, qint64(64) << 20);
+    try {
+        const QVariant result = net.call(method, args);
+        if (result.metaType().id() == QMetaType::QByteArray)
+            return QStringLiteral("%1 linhas").arg(DataPacket::decode(result.toByteArray()).rows.size());
+        return result.toString();
+    } catch (const ESuiteError &e) {
+        return QStringLiteral("erro: ") + e.message();
+    }
+}
+
 } // namespace
 
 class tst_AppServer : public QObject
@@ -131,6 +195,8 @@ private slots:
     void cleanupTestCase();
 
     void getFornecedorReturnsQuotedSuppliers();
+    void servesEachModuleItIsGiven_data();
+    void servesEachModuleItIsGiven();
     void pipelinedCallsAnsweredInOrder();
     void refusals_data();
     void refusals();
@@ -153,6 +219,7 @@ private slots:
 
 private:
     void restoreLimits();
+    rdmConsListaPreco &priceList();
 
     std::unique_ptr<TestEnv> m_env;
     AppServer *m_server = nullptr;
@@ -163,7 +230,8 @@ private:
 void tst_AppServer::initTestCase()
 {
     m_env = std::make_unique<TestEnv>();
-    m_server = new AppServer(QString::fromLatin1(dtmDBGeral::connectionName()), this);
+    m_server = new AppServer(QString::fromLatin1(dtmDBGeral::connectionName()),
+                             {rdmConsListaPreco::factory(), rdmTeste::factory()}, this);
     m_server->setToken(kToken);
     const TestCertificate &tls = TestCertificate::shared();
     m_server->setTlsConfiguration(LinkTls::serverConfiguration(tls.certificateFile, tls.keyFile));
@@ -174,6 +242,7 @@ void tst_AppServer::initTestCase()
     m_port = m_server->serverPort();
     QVERIFY(m_port != 0);
     QVERIFY(m_server->serverAddress().isLoopback());
+    QVERIFY(!m_server->dataModule(QStringLiteral("Lpr07700.rdmOutro")));
 }
 
 void tst_AppServer::cleanupTestCase()
@@ -238,6 +307,57 @@ void tst_AppServer::getFornecedorReturnsQuotedSuppliers()
         for (int c = 0; c < 4; ++c)
             QCOMPARE(row[c + 1].toString(), q.value(c).toString());
     }
+}
+
+// Each link calls the module its hello names, over a real client link; calls that need a
+// build are answered on the builder's thread, and a failed build is told to its caller
+// only: a link of the other module building at the same time gets its own answer.
+void tst_AppServer::servesEachModuleItIsGiven_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("arg");
+    QTest::addColumn<QString>("expected"); // the answer's start, or "erro: " and part of the text
+
+    const QString suppliers = QStringLiteral("%1 linhas").arg(quotedSuppliers().size());
+    QTest::newRow("price list") << kServer << "GetFornecedor" << QString() << suppliers;
+    QTest::newRow("name in another case, answered at hand")
+        << "LPR07700.RDMTESTE" << "Eco" << "a" << "a@Lpr07700 w";
+    QTest::newRow("answered on the builder's thread") << rdmTeste::name() << "Construir" << "b" << "b@Lpr07700 lista";
+    QTest::newRow("failed build") << rdmTeste::name() << "Construir" << "falha" << "erro: A construção falhou: falha";
+    QTest::newRow("method of the other module")
+        << rdmTeste::name() << "GetFornecedor" << QString() << "erro: Método desconhecido: GetFornecedor";
+    QTest::newRow("price list, method of the test module")
+        << kServer << "Eco" << "a" << "erro: Método desconhecido: Eco";
+    QTest::newRow("unknown object") << "Lpr07700.rdmOutro" << "Eco" << "a"
+                                    << "erro: O servidor de aplicação 127.0.0.1:%1 recusou a conexão: "
+                                       "Objeto desconhecido: Lpr07700.rdmOutro";
+}
+
+void tst_AppServer::servesEachModuleItIsGiven()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, method);
+    QFETCH(QString, arg);
+    QFETCH(QString, expected);
+    expected.replace(QLatin1String("%1"), QString::number(m_port));
+    const QVariantList args = arg.isNull() ? QVariantList() : QVariantList{arg};
+
+    // TNetConnection blocks its thread: the clients run on threads of their own while this
+    // one accepts their links.
+    QString got;
+    QString bystander;
+    std::unique_ptr<QThread> caller(QThread::create([&] { got = callOver(m_port, object, method, args); }));
+    std::unique_ptr<QThread> other(QThread::create(
+        [&] { bystander = callOver(m_port, rdmTeste::name(), QStringLiteral("Construir"), {QStringLiteral("vizinho")}); }));
+    caller->start();
+    other->start();
+    const bool finished = QTest::qWaitFor([&] { return caller->isFinished() && other->isFinished(); }, 30000);
+    caller->wait();
+    other->wait();
+    QVERIFY(finished);
+    QVERIFY2(got.startsWith(expected), qPrintable(got));
+    QCOMPARE(bystander, QStringLiteral("vizinho@Lpr07700 lista"));
 }
 
 void tst_AppServer::pipelinedCallsAnsweredInOrder()
@@ -393,6 +513,11 @@ void tst_AppServer::coldBuildHoldsUpNoOneElse()
     const Frame::Reply list = asker.reply();
     QVERIFY2(list.ok, qPrintable(list.error));
     QCOMPARE(int(DataPacket::decode(list.result.toByteArray()).rows.size()), int(quotedSuppliers().size()));
+}
+
+rdmConsListaPreco &tst_AppServer::priceList()
+{
+    return static_cast<rdmConsListaPreco &>(*m_server->dataModule(kServer));
 }
 
 void tst_AppServer::restoreLimits()
@@ -676,7 +801,7 @@ void tst_AppServer::refusalLogRateLimited()
 // soon as a quote of a new supplier is committed.
 void tst_AppServer::cachedListFollowsTheData()
 {
-    rdmConsListaPreco &module = m_server->dataModule();
+    rdmConsListaPreco &module = priceList();
     module.setCacheTime(30);
     const QByteArray first = module.GetFornecedor();
     QTest::qWait(60);
@@ -701,7 +826,7 @@ void tst_AppServer::cachedListFollowsTheData()
 // memory-mapped read used to kill it with SIGBUS) and serves the list again after.
 void tst_AppServer::databaseCutShortUnderTheServer()
 {
-    rdmConsListaPreco &module = m_server->dataModule();
+    rdmConsListaPreco &module = priceList();
     module.setCacheTime(0);
     QVERIFY(!module.GetFornecedor().isEmpty());
     QFile file(m_env->dbFile());
