@@ -23,7 +23,7 @@ class ReportQueryEditor;
 // What the designer asks of whoever opened it: the query's fields, the parameters, and
 // where a definition is kept. Each save hook gets the definition as edited and returns
 // whether it was kept (it shows its own messages); a missing hook leaves its command off.
-struct SUITE_EXPORT DesignerHooks
+struct SUITE_TEST_EXPORT DesignerHooks
 {
     // The fields a run of the definition's query returns (raises ESuiteError when the query
     // does not run).
@@ -43,7 +43,7 @@ struct SUITE_EXPORT DesignerHooks
 // the table's columns on it, a tree of the bands and what they hold, the properties of what
 // is selected, the field list to drag from, the query and the live preview. Every change is
 // a step of its undo history; closing (or Esc) with changes not saved asks first.
-class SUITE_EXPORT ReportDesignerWindow : public QMainWindow
+class SUITE_TEST_EXPORT ReportDesignerWindow : public QMainWindow
 {
     Q_OBJECT
 public:
