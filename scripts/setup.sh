@@ -8,7 +8,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libpq-dev libsqlite3-dev zlib1g-dev libdeflate-dev libcups2-dev libssl-dev
   postgresql-15 postgresql-client-15 firebird3.0-server firebird3.0-utils
-  sqlite3 xvfb xauth poppler-utils fonts-dejavu-core openssl unzip haproxy
+  sqlite3 xvfb xauth poppler-utils fonts-dejavu-core openssl unzip haproxy python3
   clang-14 libclang-rt-14-dev
   qt6-translations-l10n
   libqt6svg6

@@ -19,10 +19,10 @@ struct Entry
 // How many codes of a kind are kept.
 constexpr int kKept = 10;
 
-SUITE_EXPORT QList<Entry> list(const QString &kind);
+SUITE_TEST_EXPORT QList<Entry> list(const QString &kind);
 // Puts code first among its kind (once: an earlier use of it goes). A blank code is not
 // remembered. Failing to write is not the command's failure: the list just stays.
-SUITE_EXPORT void remember(const QString &kind, const QString &code, const QString &name);
-SUITE_EXPORT QString file();
+SUITE_TEST_EXPORT void remember(const QString &kind, const QString &code, const QString &name);
+SUITE_TEST_EXPORT QString file();
 
 } // namespace RecentValues

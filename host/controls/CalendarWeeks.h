@@ -12,7 +12,7 @@ class QCalendarWidget;
 // Monday first, the days of a neighbouring year folded into the year's first or last
 // week) in place of Qt's ISO numbers, and starts its rows on Monday. Wraps the
 // calendar's own delegate, which still paints every other cell.
-class SUITE_EXPORT CalendarWeeks : public QStyledItemDelegate
+class SUITE_TEST_EXPORT CalendarWeeks : public QStyledItemDelegate
 {
     Q_OBJECT
 public:

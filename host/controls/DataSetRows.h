@@ -1,13 +1,15 @@
 #pragma once
 
+#include "suite_export.h"
+
 class TDataSet;
 
 // Lists format rows they are not positioned on; a field's text callback reads the
 // data set's current row, so the list moves the current row there while it formats.
 namespace DataSetRows {
-void moveTo(TDataSet *dataSet, int row);
+SUITE_TEST_EXPORT void moveTo(TDataSet *dataSet, int row);
 // Restores the current row when it goes out of scope.
-class Keeper
+class SUITE_TEST_EXPORT Keeper
 {
 public:
     explicit Keeper(TDataSet *dataSet);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QString>
 
 class QLabel;
@@ -7,4 +9,4 @@ class QWidget;
 
 // The bold title a list dialog shows above its rows (the window title is not always
 // drawn, and the person should see what list is open).
-QLabel *dialogTitle(const QString &title, QWidget *dialog);
+SUITE_TEST_EXPORT QLabel *dialogTitle(const QString &title, QWidget *dialog);

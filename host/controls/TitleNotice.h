@@ -8,7 +8,7 @@ class QGroupBox;
 
 // A short notice in the title line of a group box, at its right end, over nothing the
 // group lays out: showing it moves no control of the screen.
-class SUITE_EXPORT TitleNotice : public QLabel
+class SUITE_TEST_EXPORT TitleNotice : public QLabel
 {
     Q_OBJECT
 public:

@@ -13,7 +13,7 @@
 // to bind, in order. Values are never pasted into the text. A list parameter
 // (name starting with L_) written as "IN (:L_NAME)" expands to the elements of its
 // list string, in the form the database takes (any length).
-struct SUITE_EXPORT PreparedSql
+struct SUITE_TEST_EXPORT PreparedSql
 {
     QString text;
     QVariantList values;

@@ -14,7 +14,7 @@ namespace SqlGuard {
 // Raises ESuiteError when the text is not one SELECT (or WITH ... SELECT) statement: a
 // second statement, or any other first word, is refused before it reaches the database.
 // what names the statement in the message ("a consulta do relatório 'X'").
-SUITE_EXPORT void requireSingleSelect(const QString &sql, const QString &what);
+SUITE_TEST_EXPORT void requireSingleSelect(const QString &sql, const QString &what);
 
 // PostgreSQL: has the server parse the text, as the driver will send it, as one prepared
 // statement of the extended protocol, which the server refuses when the text holds more
@@ -22,11 +22,11 @@ SUITE_EXPORT void requireSingleSelect(const QString &sql, const QString &what);
 // positional markers (PreparedSql::text). Raises EDatabaseError with the server's cause
 // when it refuses. No effect on other databases: SQLite's and Firebird's drivers prepare
 // one statement only.
-SUITE_EXPORT void requireOneStatement(const QSqlDatabase &db, const QString &text);
+SUITE_TEST_EXPORT void requireOneStatement(const QSqlDatabase &db, const QString &text);
 
 // SQLite: an authorizer that lets statements read tables and call SQLite's functions that
 // only compute (an allow list) and nothing else (no ATTACH, VACUUM, writes, pragma
 // changes, extensions), with the connection in defensive mode. No effect on other
 // databases, where the database user's grants do this.
-SUITE_EXPORT void restrictToReading(const QSqlDatabase &db);
+SUITE_TEST_EXPORT void restrictToReading(const QSqlDatabase &db);
 } // namespace SqlGuard

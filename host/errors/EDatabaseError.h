@@ -1,6 +1,7 @@
 #pragma once
 
 #include "errors/ESuiteError.h"
+#include "suite_export.h"
 
 // What went wrong with a database, in parts. The message people read is put together from
 // them in one place (EDatabaseError::format), so a caller that needs to know whether the

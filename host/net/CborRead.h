@@ -18,21 +18,21 @@ namespace CborRead {
 constexpr int MaxDepth = 32;
 
 // What went wrong, in Portuguese ("texto que não é UTF-8 válido", "dados truncados" ...).
-SUITE_EXPORT QString describe(QCborError error);
+SUITE_TEST_EXPORT QString describe(QCborError error);
 
 // Steps over the tags in front of the current item.
-SUITE_EXPORT void skipTags(QCborStreamReader &reader);
+SUITE_TEST_EXPORT void skipTags(QCborStreamReader &reader);
 
 // Whole-string reads (QCborStreamReader hands strings out in chunks), tags in front
 // stepped over. False when the item is not of that kind or the stream is broken (a text
 // that is not valid UTF-8 included); the reader has then stopped on the error or
 // advanced past the string.
-SUITE_EXPORT bool readText(QCborStreamReader &reader, QString &out);
-SUITE_EXPORT bool readBytes(QCborStreamReader &reader, QByteArray &out);
+SUITE_TEST_EXPORT bool readText(QCborStreamReader &reader, QString &out);
+SUITE_TEST_EXPORT bool readBytes(QCborStreamReader &reader, QByteArray &out);
 
 // Steps over one whole item, containers and tags included, without decoding any of
 // it. False when the stream is broken or nested deeper than MaxDepth.
-SUITE_EXPORT bool skip(QCborStreamReader &reader);
+SUITE_TEST_EXPORT bool skip(QCborStreamReader &reader);
 
 // Reads one item into a QVariant: integers as qint64 (quint64 above its range), floats
 // as double, texts as QString, byte strings as QByteArray, arrays as QVariantList, maps
@@ -40,6 +40,6 @@ SUITE_EXPORT bool skip(QCborStreamReader &reader);
 // QVariant. Raises ESuiteError naming the fault when the stream is broken, nested
 // deeper than MaxDepth, holds a map key that is not text, or when building the value
 // would take more than budgetBytes of memory.
-SUITE_EXPORT QVariant readValue(QCborStreamReader &reader, qint64 budgetBytes);
+SUITE_TEST_EXPORT QVariant readValue(QCborStreamReader &reader, qint64 budgetBytes);
 
 } // namespace CborRead

@@ -13,7 +13,7 @@
 // when it is whole and unaltered (a CRC-32 of its contents closes it), owned by this user and
 // closed to others; any other is removed and read as absent. What the file holds is shown
 // only after the server has said that its mark is current.
-class SUITE_EXPORT KeptReplies
+class SUITE_TEST_EXPORT KeptReplies
 {
 public:
     // folder: where the files go (empty: Suite/respostas in the user's cache folder).

@@ -12,7 +12,7 @@
 // shared with whoever handed them over (never copied), and becomes a QString only when asked
 // for. A list of 50,000 suppliers is then one pass over its bytes rather than 300,000 strings
 // made and freed at each load.
-class SUITE_EXPORT PacketRows : public TDataSetStore
+class SUITE_TEST_EXPORT PacketRows : public TDataSetStore
 {
 public:
     // Reads the "rows" array that starts at offset in packet, each row of columns values, a

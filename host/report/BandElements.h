@@ -4,6 +4,7 @@
 #include "report/ReportExpression.h"
 #include "report/ReportFormat.h"
 #include "report/ReportSink.h"
+#include "suite_export.h"
 
 #include <QDateTime>
 #include <QList>
@@ -52,15 +53,15 @@ struct BoundStyle
 };
 
 // The look a rule gives, its #RRGGBB colours read.
-CellLook lookOfRule(const ReportStyleRule &rule);
+SUITE_TEST_EXPORT CellLook lookOfRule(const ReportStyleRule &rule);
 // Rules are read in order; each one that holds is laid over what the earlier ones gave, so
 // a later rule wins where two set the same colour.
-CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &scope);
+SUITE_TEST_EXPORT CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &scope);
 
 // The elements of a run's bands, their expressions compiled against what the query returns
 // and the run's parameters: gives each band's elements with their values when it prints,
 // keeping the totals of each group level (reset when the group opens) and of the report.
-class BandElements
+class SUITE_TEST_EXPORT BandElements
 {
 public:
     // Raises ESuiteError naming the band, the element and the place of the first fault.

@@ -12,7 +12,7 @@
 // unnamed temporary file, compressed, so memory does not grow with the pages. The run's
 // thread appends; the screen's thread reads any page already laid out while later ones
 // are still coming. The file has no name and disappears with the store, whatever ends it.
-class SUITE_EXPORT PageStore : public PageSink
+class SUITE_TEST_EXPORT PageStore : public PageSink
 {
 public:
     // Creates the file in the system's temporary folder; raises ESuiteError with the cause.

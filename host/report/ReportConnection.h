@@ -13,7 +13,7 @@
 // session's settings, read-only, and it can be interrupted from any other thread: the
 // statement running on it stops at once, even before its first row (SQLite's interrupt,
 // a PostgreSQL cancel request, Firebird's cancel). Closing removes it without a trace.
-class SUITE_EXPORT ReportConnection
+class SUITE_TEST_EXPORT ReportConnection
 {
 public:
     // Opens; raises EDatabaseError naming the database and the cause. seconds > 0 bounds

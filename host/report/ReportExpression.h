@@ -29,7 +29,7 @@
 enum class ExpressionType { Any, Number, Text, Date, Bool };
 
 // Where an expression is wrong: what is wrong, in Portuguese, and where in its text.
-struct SUITE_EXPORT ExpressionError
+struct SUITE_TEST_EXPORT ExpressionError
 {
     int position = -1; // offset of the fault in the text; -1 when there is none
     int length = 0;
@@ -42,7 +42,7 @@ struct SUITE_EXPORT ExpressionError
 
 // The names an expression may use: the query's fields (and their types, when known) and
 // the run's parameters. Totals belong to bands that close a group or the report.
-struct SUITE_EXPORT ExpressionNames
+struct SUITE_TEST_EXPORT ExpressionNames
 {
     QStringList fields;
     QList<ExpressionType> fieldTypes; // parallel to fields; missing entries are Any
@@ -51,7 +51,7 @@ struct SUITE_EXPORT ExpressionNames
 };
 
 // The values an expression reads while it runs, given by the report engine.
-class SUITE_EXPORT ExpressionScope
+class SUITE_TEST_EXPORT ExpressionScope
 {
 public:
     virtual ~ExpressionScope() = default;
@@ -68,7 +68,7 @@ public:
     }
 };
 
-class SUITE_EXPORT ReportExpression
+class SUITE_TEST_EXPORT ReportExpression
 {
 public:
     enum class TotalOp { Count, Sum, Min, Max, Avg };
@@ -108,7 +108,7 @@ private:
     bool m_usesPageCount = false;
 };
 
-struct SUITE_EXPORT ReportExpression::Total
+struct SUITE_TEST_EXPORT ReportExpression::Total
 {
     TotalOp op = TotalOp::Count;
     ReportExpression argument; // invalid for count()
@@ -116,7 +116,7 @@ struct SUITE_EXPORT ReportExpression::Total
 
 // The running values of an expression's totals over the rows of one group or of the
 // whole report: add each row, read the values when the group closes, reset for the next.
-class SUITE_EXPORT ExpressionTotals
+class SUITE_TEST_EXPORT ExpressionTotals
 {
 public:
     explicit ExpressionTotals(const ReportExpression &expression);

@@ -12,7 +12,7 @@
 namespace ReportFonts {
 
 // Raises ESuiteError saying which font is missing and how to install it.
-SUITE_EXPORT std::shared_ptr<const TrueTypeFont> face(PageItem::Face face);
+SUITE_TEST_EXPORT std::shared_ptr<const TrueTypeFont> face(PageItem::Face face);
 
 // Width of a text in points at a size.
 inline double width(const TrueTypeFont &font, double size, QStringView text)

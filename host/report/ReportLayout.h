@@ -17,7 +17,7 @@
 // page); rows; group footers with totals; the summary; and a page footer. Nothing but the
 // page being filled is kept, so memory does not grow with the rows, and the page count
 // is left to the backends (see PageItem::PageNumber).
-class SUITE_EXPORT ReportLayout : public ReportSink
+class SUITE_TEST_EXPORT ReportLayout : public ReportSink
 {
 public:
     explicit ReportLayout(PageSink &out);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QRgb>
@@ -13,7 +15,7 @@
 // (PageSetup::images) by its place there, in size, so a logo on every page is kept once. A page number item is the one
 // thing left open: its text, "Página N de M", is made by the backend that draws it, once it knows M (or "Página N"
 // while it does not).
-struct PageItem
+struct SUITE_TEST_EXPORT PageItem
 {
     enum Kind : quint8 { Text, Fill, Rule, PageNumber, Image };
     enum Face : quint8 { Regular, Bold, Italic, BoldItalic };
@@ -59,7 +61,7 @@ struct PageSetup
 };
 
 // Receives the pages of a run as they are laid out.
-class PageSink
+class SUITE_TEST_EXPORT PageSink
 {
 public:
     virtual ~PageSink() = default;

@@ -13,7 +13,7 @@
 // the criteria lines, then streams the query's rows into a sink, breaking groups and
 // keeping totals. The query is read forward only, one row at a time, so memory does not
 // grow with the rows; each output is one pass.
-class SUITE_EXPORT ReportRun
+class SUITE_TEST_EXPORT ReportRun
 {
 public:
     // Called every few rows with the rows read and pages done; throws EAbort to cancel.

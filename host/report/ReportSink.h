@@ -2,6 +2,7 @@
 
 #include "report/ReportDefinition.h"
 #include "report/ReportPage.h"
+#include "suite_export.h"
 
 #include <QDateTime>
 #include <QList>
@@ -69,7 +70,7 @@ struct ReportRunInfo
 
 // Receives a report run band by band, in order (begin, then headers, rows, footers,
 // summary, finish). Each output type (paged painter, CSV, XLSX, HTML) is one.
-class ReportSink
+class SUITE_TEST_EXPORT ReportSink
 {
 public:
     virtual ~ReportSink() = default;

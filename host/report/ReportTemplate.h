@@ -17,7 +17,7 @@ class QSqlRecord;
 // {:P_CDPRODFIN|trimright:Z|default:último}. Besides the ReportFormat formats there are
 // "list" (a list string read as "Todos", "nenhum" or its keys), "map:K=V;K2=V2",
 // "trimright:C", "default:text" and "upper". Anything else in braces is copied as is.
-class SUITE_EXPORT ReportTemplate
+class SUITE_TEST_EXPORT ReportTemplate
 {
 public:
     ReportTemplate() = default;

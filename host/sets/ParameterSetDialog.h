@@ -20,7 +20,7 @@ class QSpinBox;
 // name comes selected, so typing replaces it; until the person ticks or unticks "Aplicar ao abrir", the box says
 // whether the set named is the one the screen applies now, so saving never moves the
 // default unasked.
-class SUITE_EXPORT ParameterSetDialog : public QDialog
+class SUITE_TEST_EXPORT ParameterSetDialog : public QDialog
 {
     Q_OBJECT
 public:

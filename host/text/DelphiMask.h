@@ -9,7 +9,7 @@
 // A parsed edit mask in the "mask;save-literals;blank" form that the suite's masked
 // edits and field definitions use. Turns it into a Qt input mask and places raw values
 // into its positions or takes them back out.
-class SUITE_EXPORT DelphiMask
+class SUITE_TEST_EXPORT DelphiMask
 {
 public:
     enum class Case { Keep, Upper, Lower };

@@ -11,10 +11,10 @@ namespace ShownText {
 
 // The text without control characters: escape sequences are dropped, line breaks and tabs
 // become spaces, and runs of spaces are kept as they are.
-SUITE_EXPORT QString clean(const QString &text);
+SUITE_TEST_EXPORT QString clean(const QString &text);
 
 // clean(text), cut to `max` characters with "…" and the whole length when longer, so a
 // refusal of a 1 MB value stays a line.
-SUITE_EXPORT QString value(const QString &text, int max = 60);
+SUITE_TEST_EXPORT QString value(const QString &text, int max = 60);
 
 } // namespace ShownText

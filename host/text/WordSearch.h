@@ -19,7 +19,7 @@
 // the others' position (a leapfrog join), so a text found only late in the order, or only
 // in a few of many names, costs a few index seeks, not a walk. What remains is checked
 // against the whole text.
-class SUITE_EXPORT WordSearch
+class SUITE_TEST_EXPORT WordSearch
 {
 public:
     WordSearch(const QSqlDatabase &db, SqlDialect dialect, const QString &wordTable, const QString &vocabulary,

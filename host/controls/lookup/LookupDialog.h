@@ -11,6 +11,6 @@ class TDataSource;
 // search by code and by name, Enter picks, Escape cancels. Big query results are read
 // in pages, never whole. On a pick the data set is positioned on the chosen row.
 namespace LookupDialog {
-SUITE_EXPORT bool run(QWidget *parent, TDataSource *source, const QString &title, const QString &keyField,
+SUITE_TEST_EXPORT bool run(QWidget *parent, TDataSource *source, const QString &title, const QString &keyField,
                       QString &key);
 }

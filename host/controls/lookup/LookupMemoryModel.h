@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/lookup/LookupModel.h"
+#include "suite_export.h"
 
 #include <QHash>
 #include <QStringList>
@@ -10,7 +11,7 @@
 // (folded text, then as written: "Água" among the A's), narrows a code by binary search
 // on its start and a name as LookupSqlModel does: by its start for one or two
 // characters, anywhere in it for more.
-class LookupMemoryModel : public LookupModel
+class SUITE_TEST_EXPORT LookupMemoryModel : public LookupModel
 {
     Q_OBJECT
 public:

@@ -11,7 +11,7 @@ class TField;
 // The rows of a lookup list: the visible fields of a data set, ordered by the column
 // searched, restricted to the rows whose value in that column starts with the text
 // typed. Subclasses read the rows from the database in pages or from rows in memory.
-class SUITE_EXPORT LookupModel : public QAbstractTableModel
+class SUITE_TEST_EXPORT LookupModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:

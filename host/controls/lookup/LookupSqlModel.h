@@ -22,7 +22,7 @@ class WordSearch;
 // read in the folded order; on the servers through the words that hold the part
 // (TField::SearchVocabulary), each read in the folded order from the word table
 // (TField::SearchWords) and merged. Without those tables the folded column is walked.
-class SUITE_EXPORT LookupSqlModel : public LookupModel
+class SUITE_TEST_EXPORT LookupSqlModel : public LookupModel
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QDialog>
 #include <QVariant>
 
@@ -13,7 +15,7 @@ class TField;
 
 // The window of the lookup list: a search line over the rows, searched by code or by
 // name; Enter or a double click chooses the current row, Escape cancels.
-class LookupWindow : public QDialog
+class SUITE_TEST_EXPORT LookupWindow : public QDialog
 {
     Q_OBJECT
 public:

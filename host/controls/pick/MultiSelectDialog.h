@@ -12,6 +12,6 @@ class TDataSource;
 // mark and unmark by click and Space, mark all and none, a search box, OK and Cancel.
 // Returns the marked keys; empty when cancelled or nothing is marked.
 namespace MultiSelectDialog {
-SUITE_EXPORT QStringList run(QWidget *parent, TDataSource *source, const QString &keyField, const QString &title,
+SUITE_TEST_EXPORT QStringList run(QWidget *parent, TDataSource *source, const QString &keyField, const QString &title,
                              const QStringList &preselected);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QAbstractTableModel>
 #include <QSet>
 #include <QStringList>
@@ -13,7 +15,7 @@ class TField;
 // rows shown by a text found in any shown column, ignoring case and accents; a text of
 // digits (punctuation allowed) also finds a code or a registration number by its digits,
 // as typed with or without the mask's dots, slash and dash.
-class MultiSelectModel : public QAbstractTableModel
+class SUITE_TEST_EXPORT MultiSelectModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QDialog>
 
 class MultiSelectModel;
@@ -13,7 +15,7 @@ class QTreeView;
 // "Marcar todos", "Desmarcar todos", "Confirmar" and "Cancelar". A click on the mark
 // column or Space on the selected rows marks and unmarks. "Confirmar" is enabled only
 // while some row is marked: confirming an empty choice would silently keep the old one.
-class MultiSelectWindow : public QDialog
+class SUITE_TEST_EXPORT MultiSelectWindow : public QDialog
 {
     Q_OBJECT
 public:

@@ -10,7 +10,7 @@
 // the column titles, a header per group level (outermost first), the detail rows, a
 // footer per group level (innermost first), the summary and the page footer. The column
 // titles and the detail rows are the table of columns; the others hold elements.
-struct SUITE_EXPORT DesignerBand
+struct SUITE_TEST_EXPORT DesignerBand
 {
     enum Kind { PageHeader, ColumnTitles, GroupHeader, Detail, GroupFooter, Summary, PageFooter };
 
@@ -35,7 +35,7 @@ struct SUITE_EXPORT DesignerBand
 };
 
 // An element of a band: the band and its index among the band's elements.
-struct SUITE_EXPORT ElementRef
+struct SUITE_TEST_EXPORT ElementRef
 {
     DesignerBand band;
     int index = -1;

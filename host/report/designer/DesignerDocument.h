@@ -12,7 +12,7 @@ class QUndoStack;
 // The definition the designer edits and the history of its changes. Every change goes
 // through change(): it records the definition before and after, so undo and redo give back
 // each earlier state exactly, whatever the change was.
-class SUITE_EXPORT DesignerDocument : public QObject
+class SUITE_TEST_EXPORT DesignerDocument : public QObject
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "suite_export.h"
 
 #include <QGraphicsRectItem>
 #include <QImage>
@@ -10,12 +11,12 @@ class QPainter;
 // What the designer draws on its page, in millimetres (one scene unit is 1 mm).
 
 // Paints a text in a box in mm with a font size in points, whatever the view's zoom.
-void paintTextMm(QPainter *painter, const QRectF &box, const QString &text, double sizePt, bool bold, bool italic,
+SUITE_TEST_EXPORT void paintTextMm(QPainter *painter, const QRectF &box, const QString &text, double sizePt, bool bold, bool italic,
                  Qt::Alignment align, const QColor &color);
 
 // An element of a band, drawn as the report prints it (a field shows its name in brackets,
 // an expression its text after "=").
-class ElementItem : public QGraphicsRectItem
+class SUITE_TEST_EXPORT ElementItem : public QGraphicsRectItem
 {
 public:
     enum { Type = UserType + 1 };
@@ -35,7 +36,7 @@ private:
 };
 
 // A column of the table, in the column titles (its title) or the detail rows (its field).
-class ColumnItem : public QGraphicsRectItem
+class SUITE_TEST_EXPORT ColumnItem : public QGraphicsRectItem
 {
 public:
     enum { Type = UserType + 2 };
@@ -51,7 +52,7 @@ private:
 };
 
 // The bar above a band that names it; selecting it selects the band (and its group).
-class BandBarItem : public QGraphicsRectItem
+class SUITE_TEST_EXPORT BandBarItem : public QGraphicsRectItem
 {
 public:
     enum { Type = UserType + 3 };

@@ -2,6 +2,7 @@
 
 #include "report/designer/DesignerBand.h"
 #include "report/ReportExpression.h"
+#include "suite_export.h"
 
 #include <QScrollArea>
 #include <functional>
@@ -14,7 +15,7 @@ class QFormLayout;
 // a column of the table, a band and its group level, or the report itself when nothing is.
 // Every edit is a change of the document (typing in one field makes one undo step), and
 // expressions are checked as they are typed.
-class DesignerProperties : public QScrollArea
+class SUITE_TEST_EXPORT DesignerProperties : public QScrollArea
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "suite_export.h"
 
 #include <QGraphicsScene>
 #include <QHash>
@@ -12,7 +13,7 @@ class ElementItem;
 // margins, and the bands stacked as they print, each under a bar that names it. It is drawn
 // again from the definition after every change; what the mouse does to it (move, resize,
 // a band's height) is handed to the window as one change when the button is released.
-class DesignerScene : public QGraphicsScene
+class SUITE_TEST_EXPORT DesignerScene : public QGraphicsScene
 {
     Q_OBJECT
 public:

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "suite_export.h"
 
 #include <QTreeWidget>
 
 // The bands of the report in print order, each with its elements (the detail rows with
 // the table's columns), kept in step with the page's selection.
-class DesignerTree : public QTreeWidget
+class SUITE_TEST_EXPORT DesignerTree : public QTreeWidget
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "suite_export.h"
 
 #include <QGraphicsView>
 #include <QWidget>
@@ -10,7 +11,7 @@ class DesignerScene;
 // The page seen at a zoom, where 100 % is true size on the screen. Takes the field list's
 // drops, nudges the selection with the arrows (Shift: a tenth of a millimetre) and zooms
 // with Ctrl and the wheel.
-class DesignerView : public QGraphicsView
+class SUITE_TEST_EXPORT DesignerView : public QGraphicsView
 {
     Q_OBJECT
 public:
@@ -46,7 +47,7 @@ private:
 
 // A ruler in millimetres along the top or the left of the view, its zero at the sheet's
 // corner, following the scroll and the zoom.
-class DesignerRuler : public QWidget
+class SUITE_TEST_EXPORT DesignerRuler : public QWidget
 {
 public:
     DesignerRuler(DesignerView *view, Qt::Orientation orientation, QWidget *parent = nullptr);
@@ -61,7 +62,7 @@ private:
 };
 
 // The view with its two rulers.
-class DesignerPageArea : public QWidget
+class SUITE_TEST_EXPORT DesignerPageArea : public QWidget
 {
 public:
     DesignerPageArea(DesignerView *view, QWidget *parent = nullptr);

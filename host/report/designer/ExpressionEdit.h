@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/ReportExpression.h"
+#include "suite_export.h"
 
 #include <QWidget>
 #include <functional>
@@ -10,7 +11,7 @@ class QLineEdit;
 
 // A line for an expression that checks it as it is typed, against the query's fields and
 // the report's parameters, and shows a fault under it with the faulty part marked.
-class ExpressionEdit : public QWidget
+class SUITE_TEST_EXPORT ExpressionEdit : public QWidget
 {
     Q_OBJECT
 public:

@@ -14,7 +14,7 @@
 // returns and the report's parameters, with nothing run: an expression where it will
 // print (its fault and the place of it in the text, for the editor to underline), a field
 // name, and a whole definition before it is saved.
-class SUITE_EXPORT ReportDesignerChecks
+class SUITE_TEST_EXPORT ReportDesignerChecks
 {
 public:
     // Where an expression prints decides what it may read: a detail row's fields; a

@@ -24,7 +24,7 @@ class ReportQueryEditor;
 // where a definition is kept. Each save hook gets the definition as edited and returns the
 // title it was kept under (a new report's is the one its author gave), or nothing when it
 // was not kept (it shows its own messages); a missing hook leaves its command off.
-struct SUITE_EXPORT DesignerHooks
+struct SUITE_TEST_EXPORT DesignerHooks
 {
     using Save = std::function<QString(const ReportDefinition &)>;
 
@@ -50,7 +50,7 @@ struct SUITE_EXPORT DesignerHooks
 // the table's columns on it, a tree of the bands and what they hold, the properties of what
 // is selected, the field list to drag from, the query and the live preview. Every change is
 // a step of its undo history; closing (or Esc) with changes not saved asks first.
-class SUITE_EXPORT ReportDesignerWindow : public QMainWindow
+class SUITE_TEST_EXPORT ReportDesignerWindow : public QMainWindow
 {
     Q_OBJECT
 public:

@@ -12,7 +12,7 @@ class ReportDefinition;
 // What an author drags onto the page: the fields the report's query returns, with their
 // types, and the report's parameters (P_/L_). A drag carries the name alone, as UTF-8,
 // under mimeType; whoever takes the drop decides what element it makes.
-class SUITE_EXPORT ReportFieldList : public QTreeWidget
+class SUITE_TEST_EXPORT ReportFieldList : public QTreeWidget
 {
     Q_OBJECT
 public:

@@ -24,7 +24,7 @@ class ReportPageWidget;
 // so only the last change costs anything. The rest of the run then goes on in the
 // background for the page count. A fault of the query or of an expression is shown in the
 // pane, in Portuguese, with where it is.
-class SUITE_EXPORT ReportLivePreview : public QWidget
+class SUITE_TEST_EXPORT ReportLivePreview : public QWidget
 {
     Q_OBJECT
 public:

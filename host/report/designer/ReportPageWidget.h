@@ -8,7 +8,7 @@
 
 // One laid-out page drawn as the PDF and the printer draw it (PagePainter), scaled to the
 // widget's width, on a grey desk.
-class SUITE_EXPORT ReportPageWidget : public QWidget
+class SUITE_TEST_EXPORT ReportPageWidget : public QWidget
 {
     Q_OBJECT
 public:

@@ -17,7 +17,7 @@ class QTableWidget;
 // The query of a report: the standard text and each database's variant in tabs, with SQL
 // colours, and "Testar", which runs it with the screen's parameters (bounded as a report
 // run is) and shows its first rows, read-only.
-class SUITE_EXPORT ReportQueryEditor : public QWidget
+class SUITE_TEST_EXPORT ReportQueryEditor : public QWidget
 {
     Q_OBJECT
 public:

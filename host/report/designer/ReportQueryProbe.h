@@ -14,7 +14,7 @@
 class ReportDefinition;
 
 // A field the query returns, as the designer lists it.
-struct SUITE_EXPORT ReportQueryField
+struct SUITE_TEST_EXPORT ReportQueryField
 {
     QString name;
     ExpressionType type = ExpressionType::Any;
@@ -26,7 +26,7 @@ struct SUITE_EXPORT ReportQueryField
 
 // What one look at a report's query gave: the fields it returns (names and types from the
 // prepared statement) and its first rows.
-struct SUITE_EXPORT ReportQuerySample
+struct SUITE_TEST_EXPORT ReportQuerySample
 {
     QSqlRecord record;
     QList<QVariantList> rows;
@@ -44,8 +44,8 @@ namespace ReportQueryProbe {
 
 // The query of the definition for that dialect, with params; raises EDatabaseError (the
 // query does not prepare or fails) or ESuiteError (not one SELECT) with the cause.
-SUITE_EXPORT ReportQuerySample sample(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
+SUITE_TEST_EXPORT ReportQuerySample sample(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
                                       const DbConfig &config, int seconds, int maxRows);
 // The same on the session's database, as report runs reach it, with its time limit.
-SUITE_EXPORT ReportQuerySample sample(const ReportDefinition &definition, const TParams &params, int maxRows);
+SUITE_TEST_EXPORT ReportQuerySample sample(const ReportDefinition &definition, const TParams &params, int maxRows);
 } // namespace ReportQueryProbe

@@ -8,7 +8,7 @@
 
 // Colours the SQL of a report's query: keywords, functions of every dialect the reports
 // use, texts, numbers, comments (-- and /* */ across lines) and the :P_/:L_ parameters.
-class SUITE_EXPORT SqlHighlighter : public QSyntaxHighlighter
+class SUITE_TEST_EXPORT SqlHighlighter : public QSyntaxHighlighter
 {
     Q_OBJECT
 public:

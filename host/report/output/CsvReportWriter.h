@@ -14,7 +14,7 @@ class QIODevice;
 // titles and the rows are written (no group lines or totals), so the file is data.
 // A text that a spreadsheet would take for a formula (=, +, -, @ first) is written with
 // an apostrophe in front.
-class SUITE_EXPORT CsvReportWriter : public ReportSink
+class SUITE_TEST_EXPORT CsvReportWriter : public ReportSink
 {
 public:
     explicit CsvReportWriter(QIODevice *out);

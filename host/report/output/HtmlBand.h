@@ -2,6 +2,7 @@
 
 #include "report/ReportPage.h"
 #include "report/ReportSink.h"
+#include "suite_export.h"
 
 #include <QList>
 #include <QString>
@@ -13,7 +14,7 @@
 namespace HtmlBand {
 
 // The <style> rules naming each image of the run (.im0, .im1 ...).
-QString imageStyles(const PageImages &images);
-QString html(const QList<PlacedElement> &elements, double heightMm);
+SUITE_TEST_EXPORT QString imageStyles(const PageImages &images);
+SUITE_TEST_EXPORT QString html(const QList<PlacedElement> &elements, double heightMm);
 
 } // namespace HtmlBand

@@ -10,7 +10,7 @@ class QIODevice;
 // criteria, date of issue, the page header's band, and one table with group lines, rows,
 // totals and the bands of groups and summary, then the page footer's band. Every value is
 // escaped.
-class SUITE_EXPORT HtmlReportWriter : public ReportSink
+class SUITE_TEST_EXPORT HtmlReportWriter : public ReportSink
 {
 public:
     explicit HtmlReportWriter(QIODevice *out);

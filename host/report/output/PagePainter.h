@@ -14,8 +14,8 @@ namespace PagePainter {
 
 // pageCount: the run's page count, or 0 while it is not known; images: what the page's
 // image items name (PageSetup::images).
-SUITE_EXPORT void paint(QPainter &painter, const ReportPage &page, int pageCount, const PageImages *images = nullptr);
+SUITE_TEST_EXPORT void paint(QPainter &painter, const ReportPage &page, int pageCount, const PageImages *images = nullptr);
 
 // The rectangle (points) a text item covers, for showing a match of a search.
-SUITE_EXPORT QRectF bounds(const PageItem &item);
+SUITE_TEST_EXPORT QRectF bounds(const PageItem &item);
 } // namespace PagePainter

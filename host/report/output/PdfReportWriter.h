@@ -25,7 +25,7 @@ class WriteQueue;
 // as deflated RGB with their transparency as a soft mask.
 //
 // Write failures raise ESuiteError with the device's error text.
-class SUITE_EXPORT PdfReportWriter : public PageSink
+class SUITE_TEST_EXPORT PdfReportWriter : public PageSink
 {
 public:
     explicit PdfReportWriter(QIODevice *out, const QString &creator = QString());

@@ -11,7 +11,7 @@
 // leaves a partial target; the temporary of a killed run is removed by the next save
 // into that folder (its lock is gone). Write errors stop the run at once and say, in
 // Portuguese, which file and why (a full disk, no permission...).
-class SUITE_EXPORT ReportFile : public QIODevice
+class SUITE_TEST_EXPORT ReportFile : public QIODevice
 {
     Q_OBJECT
 public:

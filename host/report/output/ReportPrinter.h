@@ -17,7 +17,7 @@ class QPrinter;
 // and where they go. Printing writes the pages as PDF while they are laid out: into the
 // chosen file when printing to a file, else into a spool file that goes to the print
 // system (CUPS) with the dialog's options when the run ends.
-struct SUITE_EXPORT PrintRequest
+struct SUITE_TEST_EXPORT PrintRequest
 {
     QList<QPair<int, int>> ranges; // inclusive, 1-based; empty = every page
     int copies = 1;
@@ -42,7 +42,7 @@ struct SUITE_EXPORT PrintRequest
 };
 
 // Passes on only the pages a request includes, keeping their numbers in the run.
-class SUITE_EXPORT PageSelection : public PageSink
+class SUITE_TEST_EXPORT PageSelection : public PageSink
 {
 public:
     PageSelection(const PrintRequest &request, PageSink &out) : m_request(request), m_out(out) { }
@@ -66,5 +66,5 @@ private:
 
 namespace ReportPrinter {
 // Sends a finished PDF to the print system; raises ESuiteError with the cause.
-SUITE_EXPORT void submit(const QString &pdfFile, const PrintRequest &request);
+SUITE_TEST_EXPORT void submit(const QString &pdfFile, const PrintRequest &request);
 } // namespace ReportPrinter

@@ -14,7 +14,7 @@
 // (advance widths through the character map) and what the PDF writer needs to embed the
 // glyphs a document used (a subset that keeps the glyph numbers). Only the Basic
 // Multilingual Plane is mapped; a character the font lacks is drawn as glyph 0.
-class SUITE_EXPORT TrueTypeFont
+class SUITE_TEST_EXPORT TrueTypeFont
 {
 public:
     // Reads and checks a font file; raises ESuiteError naming the file and the fault.

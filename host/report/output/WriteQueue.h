@@ -14,7 +14,7 @@
 // machine with two cores that hides most of the compression. At most `depth` pieces
 // wait, so memory stays bounded whatever the size of the run. A failure on the writing
 // thread is raised from the next add() or from finish().
-class SUITE_EXPORT WriteQueue
+class SUITE_TEST_EXPORT WriteQueue
 {
 public:
     explicit WriteQueue(int depth = 8);

@@ -17,7 +17,7 @@ class ZipWriter;
 // percents as percents, dates as dates shown dd/mm/yyyy; texts as they are. The sheet is
 // compressed on a thread of its own while the next rows are read, and nothing but the
 // rows on their way is kept. The workbook is complete when finish() returns.
-class SUITE_EXPORT XlsxReportWriter : public ReportSink
+class SUITE_TEST_EXPORT XlsxReportWriter : public ReportSink
 {
 public:
     explicit XlsxReportWriter(QIODevice *out);

@@ -15,7 +15,7 @@ class QIODevice;
 // closes the archive. What an office document (XLSX) is made of. Entries and the archive
 // are limited to 4 GiB, the plain zip format's size; past that the writer says so.
 // Write failures raise ESuiteError with the device's error text.
-class SUITE_EXPORT ZipWriter
+class SUITE_TEST_EXPORT ZipWriter
 {
 public:
     explicit ZipWriter(QIODevice *out, int level = 1);

@@ -17,7 +17,7 @@ class QTabWidget;
 // definition. OK checks the definition, and that the query returns every field it names,
 // and keeps it; "Verificar consulta" runs the query
 // once with the screen's parameters and tells whether it works.
-class SUITE_EXPORT ReportEditDialog : public QDialog
+class SUITE_TEST_EXPORT ReportEditDialog : public QDialog
 {
     Q_OBJECT
 public:

@@ -23,7 +23,7 @@ class SavedNotice;
 // The report preview: shows page 1 as soon as it is laid out and lets the person page,
 // jump, zoom and find text while the rest is still coming (the page count grows, then
 // settles); prints and saves from what it shows. Closing it, or Cancelar, stops the run.
-class SUITE_EXPORT ReportPreviewDialog : public QDialog
+class SUITE_TEST_EXPORT ReportPreviewDialog : public QDialog
 {
     Q_OBJECT
 public:

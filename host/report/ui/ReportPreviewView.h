@@ -12,7 +12,7 @@ class PageStore;
 // The pages of a run one under the other, as on a desk: scrolls, zooms, and draws only
 // the pages in sight, from the page store, so a run of thousands of pages opens as fast
 // as one of a single page. The number of pages may grow while it is shown.
-class SUITE_EXPORT ReportPreviewView : public QAbstractScrollArea
+class SUITE_TEST_EXPORT ReportPreviewView : public QAbstractScrollArea
 {
     Q_OBJECT
 public:

@@ -13,7 +13,7 @@ class QWidget;
 // Progress of a report run. A run that lasts more than half a second shows a dialog with
 // the pages and rows done and a Cancel button (only when there is a screen to show it
 // on); Cancel, or a hook that answers false, raises EAbort from the next call.
-class SUITE_EXPORT ReportProgress
+class SUITE_TEST_EXPORT ReportProgress
 {
 public:
     using Hook = std::function<bool(qint64 rows, int pages)>;

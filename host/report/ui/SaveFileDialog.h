@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite_export.h"
+
 #include <QString>
 
 class QWidget;
@@ -9,6 +11,6 @@ class QWidget;
 // and wide enough to read its columns.
 namespace SaveFileDialog {
 
-QString ask(QWidget *parent, const QString &title, const QString &suggested, const QString &filter);
+SUITE_TEST_EXPORT QString ask(QWidget *parent, const QString &title, const QString &suggested, const QString &filter);
 
 } // namespace SaveFileDialog

@@ -6,7 +6,7 @@
 
 // The status line of a report form: after a save, where the file went, with links that
 // open the file or its folder in the desktop's own programs.
-class SUITE_EXPORT SavedNotice : public QLabel
+class SUITE_TEST_EXPORT SavedNotice : public QLabel
 {
     Q_OBJECT
 public:
