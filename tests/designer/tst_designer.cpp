@@ -14,6 +14,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +60,8 @@ private slots:
     void saveRefusesABrokenDefinition();
     void escapeWithChangesAsks_data();
     void escapeWithChangesAsks();
+    void discardQuestionKeepsTheEditsByDefault_data();
+    void discardQuestionKeepsTheEditsByDefault();
 
 private:
     ReportDesignerWindow *open(const QString &title);
@@ -439,6 +444,53 @@ void tst_Designer::escapeWithChangesAsks()
     QCOMPARE(bool(ReportDefinitionStore::edited(designer->definitionFile(porFornecedor))),
              before.contains(QLatin1String("save")));
     if (w) {
+        io->confirmAnswers << true;
+        w->close();
+    }
+}
+
+void tst_Designer::discardQuestionKeepsTheEditsByDefault_data()
+{
+    QTest::addColumn<QString>("answer"); // what the author does at the box
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("Enter takes the default") << QStringLiteral("enter") << false;
+    QTest::newRow("Esc at the box") << QStringLiteral("escape") << false;
+    QTest::newRow("Sim clicked") << QStringLiteral("Sim") << true;
+}
+
+void tst_Designer::discardQuestionKeepsTheEditsByDefault()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, closed);
+    QPointer<ReportDesignerWindow> w = open(porFornecedor);
+    QVERIFY(w);
+    w->drop(groupHeader, QPointF(1, 1), QStringLiteral("NMFANTFORN"));
+    const QByteArray edited = w->definition().toJson();
+    // The application's own box this time, not the scripted stand-in.
+    Interaction *scripted = Interaction::install(nullptr);
+    QString defaultButton;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        if (answer == QLatin1String("enter"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (answer == QLatin1String("escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == answer)
+                    b->click();
+    });
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Escape);
+    Interaction::install(scripted);
+    QCOMPARE(defaultButton, QStringLiteral("Não"));
+    QCOMPARE(!w || !w->isVisible(), closed);
+    if (w) {
+        QCOMPARE(w->definition().toJson(), edited);
         io->confirmAnswers << true;
         w->close();
     }

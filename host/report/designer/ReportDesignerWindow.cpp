@@ -674,7 +674,7 @@ bool ReportDesignerWindow::saveDefinition()
 void ReportDesignerWindow::closeEvent(QCloseEvent *event)
 {
     if (m_document->isModified()
-        && !Interaction::instance()->confirm(this, windowTitle().remove(QStringLiteral("[*]")),
+        && !Interaction::instance()->confirmDiscard(this, windowTitle().remove(QStringLiteral("[*]")),
                                              QStringLiteral("O relatório tem alterações que não foram salvas.\n"
                                                             "Deseja fechar e descartá-las?"))) {
         event->ignore();
