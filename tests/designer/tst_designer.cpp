@@ -221,19 +221,24 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
 void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
 {
     QTest::addColumn<QStringList>("steps");
-    QTest::newRow("insert, move, resize") << QStringList{"text", "move", "resize"};
-    QTest::newRow("arrows, then delete") << QStringList{"rect", "nudge", "delete"};
-    QTest::newRow("copy, paste, align") << QStringList{"rect", "copy and paste", "move", "align"};
-    QTest::newRow("properties typed") << QStringList{"title", "text", "expression"};
-    QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"};
-    QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"};
+    QTest::addColumn<QKeySequence>("keys"); // undo and redo pressed on the page; empty: the stack's own
+    const QKeySequence stack, ctrlY(Qt::CTRL | Qt::Key_Y), ctrlShiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    QTest::newRow("insert, move, resize") << QStringList{"text", "move", "resize"} << ctrlY;
+    QTest::newRow("arrows, then delete") << QStringList{"rect", "nudge", "delete"} << ctrlShiftZ;
+    QTest::newRow("copy, paste, align") << QStringList{"rect", "copy and paste", "move", "align"} << stack;
+    QTest::newRow("properties typed") << QStringList{"title", "text", "expression"} << stack;
+    QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"} << stack;
+    QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"} << stack;
 }
 
 void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
 {
     QFETCH(QStringList, steps);
+    QFETCH(QKeySequence, keys);
     ReportDesignerWindow *w = open(porFornecedor);
     QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
     QList<QByteArray> states{w->definition().toJson()};
     for (const QString &step : steps) {
         apply(w, step);
@@ -243,13 +248,19 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
     // One step of the history per step of the author: typing and arrows merge.
     QUndoStack *stack = w->document()->undoStack();
     QCOMPARE(stack->count(), steps.size());
+    const auto press = [&](const QKeySequence &sequence, void (QUndoStack::*fallback)()) {
+        if (keys.isEmpty())
+            return (stack->*fallback)();
+        w->view()->setFocus();
+        QTest::keySequence(w->view(), sequence);
+    };
     for (qsizetype i = steps.size(); i > 0; --i) {
-        stack->undo();
+        press(QKeySequence(Qt::CTRL | Qt::Key_Z), &QUndoStack::undo);
         QVERIFY2(w->definition().toJson() == states.at(i - 1), qPrintable(QStringLiteral("undo of ") + steps.at(i - 1)));
     }
     QVERIFY(!w->document()->isModified());
     for (qsizetype i = 1; i <= steps.size(); ++i) {
-        stack->redo();
+        press(keys, &QUndoStack::redo);
         QVERIFY2(w->definition().toJson() == states.at(i), qPrintable(QStringLiteral("redo of ") + steps.at(i - 1)));
     }
     io->confirmAnswers << true;

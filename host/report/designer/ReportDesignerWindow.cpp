@@ -217,7 +217,11 @@ void ReportDesignerWindow::buildEditMenu(QMenu *menu)
     undo->setShortcut(QKeySequence::Undo);
     undo->setProperty("onToolBar", true);
     QAction *redo = m_document->undoStack()->createRedoAction(this, QStringLiteral("Refazer"));
-    redo->setShortcut(QKeySequence::Redo);
+    // Ctrl+Y as well as the platform's own (Ctrl+Shift+Z on Linux): authors come with either habit.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+    redo->setShortcuts(redoKeys);
     redo->setProperty("onToolBar", true);
     menu->addAction(undo);
     menu->addAction(redo);
