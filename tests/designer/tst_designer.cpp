@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -207,6 +208,12 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
     } else if (step == QLatin1String("band height")) {
         const QRectF body = w->scene()->bandRect(groupFooter);
         drag(w, QPointF(body.center().x(), body.bottom()), QPointF(body.center().x(), body.bottom() + 8));
+    } else if (step.startsWith(QLatin1String("margin "))) {
+        // "margin marginLeft 25": typed into the report's margin box.
+        w->select({});
+        auto *spin = w->properties()->findChild<QDoubleSpinBox *>(step.section(QLatin1Char(' '), 1, 1));
+        QVERIFY(spin);
+        spin->setValue(step.section(QLatin1Char(' '), 2).toDouble());
     } else if (step == QLatin1String("portrait")) {
         w->select({});
         for (QAction *a : w->findChildren<QAction *>())
@@ -229,6 +236,8 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
     QTest::newRow("properties typed") << QStringList{"title", "text", "expression"} << stack;
     QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"} << stack;
     QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"} << stack;
+    QTest::newRow("margins, then an element")
+        << QStringList{"margin marginLeft 25", "margin marginTop 18.5", "text", "margin marginRight 0"} << ctrlY;
 }
 
 void tst_Designer::undoAndRedoGiveBackEveryEarlierState()

@@ -245,9 +245,22 @@ void DesignerProperties::showReport()
     text(QStringLiteral("Cabeçalho"), QStringLiteral("heading"), &ReportDefinition::heading);
     text(QStringLiteral("Rodapé"), QStringLiteral("footer"), &ReportDefinition::footer);
     text(QStringLiteral("Fechamento"), QStringLiteral("summaryLabel"), &ReportDefinition::summaryLabel);
-    auto *margins = new QLabel(QStringLiteral("Margens: 10 mm em todos os lados (A4)."), m_form);
-    margins->setWordWrap(true);
-    m_layout->addRow(margins);
+    showMargins();
+}
+
+void DesignerProperties::showMargins()
+{
+    heading(QStringLiteral("Margens da página (A4)"));
+    const std::tuple<const char *, const char *, double ReportMargins::*> sides[] = {
+        {"Superior (mm)", "marginTop", &ReportMargins::top},
+        {"Inferior (mm)", "marginBottom", &ReportMargins::bottom},
+        {"Esquerda (mm)", "marginLeft", &ReportMargins::left},
+        {"Direita (mm)", "marginRight", &ReportMargins::right}};
+    for (const auto &[label, key, side] : sides)
+        addNumber(QString::fromUtf8(label), QString::fromLatin1(key),
+                  [side](const ReportDefinition &d) { return d.margins.*side; },
+                  [side](ReportDefinition &d, const QVariant &v) { d.margins.*side = v.toDouble(); }, 0,
+                  ReportMargins::maxMm, 1, 1);
 }
 
 void DesignerProperties::showElements(const QList<ElementRef> &refs)

@@ -56,6 +56,7 @@ private:
                        const Write &write);
 
     void showReport();
+    void showMargins();
     void showElements(const QList<ElementRef> &elements);
     void showElementLook(const QList<ElementRef> &elements);
     void showColumn(int column);

@@ -64,11 +64,11 @@ QString DesignerScene::noteOf(const ReportDefinition &d, const DesignerBand &ban
 
 void DesignerScene::addBand(const ReportDefinition &d, const DesignerBand &band, double &y)
 {
-    addItem(new BandBarItem(band, noteOf(d, band), QRectF(marginMm, y, m_contentWidth, barMm)));
+    addItem(new BandBarItem(band, noteOf(d, band), QRectF(m_margins.left, y, m_contentWidth, barMm)));
     y += barMm;
     const ReportBand *elements = band.in(d);
     const double height = elements ? elements->height : tableRowMm;
-    const QRectF body(marginMm, y, m_contentWidth, height);
+    const QRectF body(m_margins.left, y, m_contentWidth, height);
     m_bands.append({band, body});
     if (elements) {
         for (int i = 0; i < elements->elements.size(); ++i) {
@@ -116,12 +116,13 @@ void DesignerScene::rebuild(const ReportDefinition &definition)
     m_definition = definition;
     m_bands.clear();
     m_page = pageSizeMm(definition.landscape);
-    m_contentWidth = m_page.width() - 2 * marginMm;
-    double y = marginMm;
+    m_margins = definition.margins;
+    m_contentWidth = std::max(1.0, m_page.width() - m_margins.left - m_margins.right);
+    double y = m_margins.top;
     for (const DesignerBand &band : DesignerBand::stack(definition))
         addBand(definition, band, y);
     m_bottom = y;
-    const double pageHeight = std::max(m_page.height(), y + marginMm);
+    const double pageHeight = std::max(m_page.height(), y + m_margins.bottom);
     setSceneRect(QRectF(-15, -15, m_page.width() + 30, pageHeight + 30));
     select(elements, columns, bands);
 }
@@ -129,7 +130,7 @@ void DesignerScene::rebuild(const ReportDefinition &definition)
 void DesignerScene::drawBackground(QPainter *painter, const QRectF &rect)
 {
     painter->fillRect(rect, QColor(0x9A, 0x9A, 0x9A));
-    const double pageHeight = std::max(m_page.height(), m_bottom + marginMm);
+    const double pageHeight = std::max(m_page.height(), m_bottom + m_margins.bottom);
     const QRectF sheet(0, 0, m_page.width(), pageHeight);
     painter->fillRect(sheet.translated(1, 1), QColor(0x60, 0x60, 0x60));
     painter->fillRect(sheet, Qt::white);
@@ -137,7 +138,8 @@ void DesignerScene::drawBackground(QPainter *painter, const QRectF &rect)
     margin.setCosmetic(true);
     margin.setStyle(Qt::DashLine);
     painter->setPen(margin);
-    painter->drawRect(sheet.adjusted(marginMm, marginMm, -marginMm, -marginMm));
+    painter->drawRect(QRectF(m_margins.left, m_margins.top, m_page.width() - m_margins.left - m_margins.right,
+                              m_page.height() - m_margins.top - m_margins.bottom));
     if (pageHeight > m_page.height()) {
         // Where the sheet ends: what is below it prints on the next page.
         QPen end(QColor(0xC0, 0x40, 0x40));

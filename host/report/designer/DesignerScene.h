@@ -18,8 +18,6 @@ class DesignerScene : public QGraphicsScene
 public:
     explicit DesignerScene(QObject *parent = nullptr);
 
-    // The page's margins, as the report engine lays pages out.
-    static constexpr double marginMm = 10;
     static constexpr double barMm = 4.5;
     static constexpr double tableRowMm = 5;
 
@@ -55,6 +53,7 @@ private:
 
     ReportDefinition m_definition;
     QSizeF m_page;
+    ReportMargins m_margins; // the definition's, as the report engine lays pages out
     double m_contentWidth = 0;
     double m_bottom = 0;
     QList<std::pair<DesignerBand, QRectF>> m_bands; // body of each band, in print order
