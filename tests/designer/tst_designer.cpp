@@ -3,6 +3,7 @@
 #include "report/ReportDefinitionStore.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/DesignerEdits.h"
+#include "report/designer/DesignerItems.h"
 #include "report/designer/DesignerProperties.h"
 #include "report/designer/DesignerScene.h"
 #include "report/designer/DesignerView.h"
@@ -225,6 +226,17 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
         auto *spin = w->properties()->findChild<QDoubleSpinBox *>(step.section(QLatin1Char(' '), 1, 1));
         QVERIFY(spin);
         spin->setValue(step.section(QLatin1Char(' '), 2).toDouble());
+    } else if (step.startsWith(QLatin1String("column width "))) {
+        // "column width N DX": the right edge of the Nth column of the detail rows dragged.
+        const int column = step.section(QLatin1Char(' '), 2, 2).toInt() - 1;
+        QRectF cell;
+        for (QGraphicsItem *item : w->scene()->items())
+            if (item->type() == ColumnItem::Type && static_cast<ColumnItem *>(item)->column == column
+                && w->scene()->bandRect(detail).contains(static_cast<ColumnItem *>(item)->rect().center()))
+                cell = static_cast<ColumnItem *>(item)->rect();
+        QVERIFY(!cell.isNull());
+        const QPointF edge(cell.right(), cell.center().y());
+        drag(w, edge, edge + QPointF(step.section(QLatin1Char(' '), 3).toDouble(), 0));
     } else if (step == QLatin1String("add row rule")) {
         w->select({}, {}, {detail});
         click(w, QStringLiteral("btnIncluirEstilo"));
@@ -289,6 +301,8 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
         << QStringList{"drop on group header", "add rule", "rule 1 when NMFANTFORN = 'X'", "add rule", "rule 2 up"}
         << stack;
     QTest::newRow("a column's cell rules") << QStringList{"drop on detail", "add rule", "rule 1 colour #1E7A2E"} << stack;
+    QTest::newRow("column widths dragged")
+        << QStringList{"column width 3 12", "drop on detail", "column width 5 -6"} << ctrlY;
     QTest::newRow("margins, then an element")
         << QStringList{"margin marginLeft 25", "margin marginTop 18.5", "text", "margin marginRight 0"} << ctrlY;
 }

@@ -54,6 +54,13 @@ SUITE_EXPORT void addGroup(ReportDefinition &d, const QString &field);
 SUITE_EXPORT void removeGroup(ReportDefinition &d, int level);
 SUITE_EXPORT bool moveGroup(ReportDefinition &d, int level, int delta);
 
+// A column's right edge dragged by dxMm on the page, where the printed columns share the
+// content width in proportion to their widths: the column grows or shrinks by as much at
+// today's proportion, snapped to the grid (between gridMm and maxColumnMm); the other
+// columns keep their widths, and no column comes or goes.
+constexpr double maxColumnMm = 300;
+SUITE_EXPORT void dragColumnEdge(ReportDefinition &d, int column, double dxMm, double contentWidthMm,
+                                 bool toGrid = true);
 SUITE_EXPORT int addColumn(ReportDefinition &d, const ReportColumn &column, int before = -1);
 SUITE_EXPORT void removeColumn(ReportDefinition &d, int column);
 SUITE_EXPORT bool moveColumn(ReportDefinition &d, int column, int delta);

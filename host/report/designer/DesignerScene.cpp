@@ -183,6 +183,39 @@ bool DesignerScene::bandEdgeAt(QPointF scenePos, DesignerBand &band) const
     return false;
 }
 
+bool DesignerScene::columnEdgeAt(QPointF scenePos, int &column, QRectF &rect) const
+{
+    const double tolerance = 4 * mmPerPixel();
+    const QRectF near(scenePos.x() - tolerance, scenePos.y(), 2 * tolerance, 0.01);
+    for (QGraphicsItem *item : items(near))
+        if (item->type() == ColumnItem::Type) {
+            // A column's rectangle is in scene coordinates (the item sits at the origin).
+            const QRectF cell = static_cast<ColumnItem *>(item)->rect();
+            if (std::abs(scenePos.x() - cell.right()) <= tolerance && scenePos.y() >= cell.top()
+                && scenePos.y() <= cell.bottom()) {
+                column = static_cast<ColumnItem *>(item)->column;
+                rect = cell;
+                return true;
+            }
+        }
+    return false;
+}
+
+void DesignerScene::hover(QPointF scenePos)
+{
+    const QList<QGraphicsView *> list = views();
+    if (list.isEmpty())
+        return;
+    int column = -1;
+    QRectF cell;
+    DesignerBand band;
+    const Qt::CursorShape shape = columnEdgeAt(scenePos, column, cell) ? Qt::SizeHorCursor
+                                  : bandEdgeAt(scenePos, band)         ? Qt::SizeVerCursor
+                                                                       : Qt::ArrowCursor;
+    if (list.first()->viewport()->cursor().shape() != shape)
+        list.first()->viewport()->setCursor(shape);
+}
+
 QList<ElementRef> DesignerScene::selectedElements() const
 {
     QList<ElementRef> refs;
@@ -250,6 +283,14 @@ void DesignerScene::mousePressEvent(QGraphicsSceneMouseEvent *event)
         return;
     }
     QGraphicsItem *under = itemAt(event->scenePos(), views().isEmpty() ? QTransform() : views().first()->transform());
+    QRectF cell;
+    if ((!under || under->type() != ElementItem::Type) && columnEdgeAt(event->scenePos(), m_dragColumn, cell)) {
+        m_drag = Drag::Column;
+        m_columnWidth = cell.width();
+        m_bandGhost = addRect(cell, QPen(QColor(0x1E, 0x64, 0xC8), 0, Qt::DashLine));
+        m_bandGhost->setZValue(10);
+        return;
+    }
     if ((!under || under->type() != ElementItem::Type) && bandEdgeAt(event->scenePos(), m_dragBand)) {
         m_drag = Drag::Band;
         const QRectF body = bandRect(m_dragBand);
@@ -273,7 +314,17 @@ void DesignerScene::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
     const bool free = event->modifiers() & Qt::AltModifier; // Alt places without snapping
     const QPointF delta = event->scenePos() - m_pressAt;
     switch (m_drag) {
-    case Drag::None: QGraphicsScene::mouseMoveEvent(event); return;
+    case Drag::None:
+        if (!(event->buttons() & Qt::LeftButton))
+            hover(event->scenePos());
+        QGraphicsScene::mouseMoveEvent(event);
+        return;
+    case Drag::Column: {
+        QRectF r = m_bandGhost->rect();
+        r.setWidth(std::max(DesignerEdits::gridMm, m_columnWidth + delta.x()));
+        m_bandGhost->setRect(r);
+        return;
+    }
     case Drag::Move: {
         const ReportElement &e = m_grabbed->element;
         const QList<ElementRef> moving = selectedElements();
@@ -325,6 +376,13 @@ void DesignerScene::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
         m_startPos.clear();
         if ((r.width() != e.width || r.height() != e.height) && resized)
             resized(m_grabbed->ref, QRectF(e.x, e.y, r.width(), r.height()));
+    } else if (drag == Drag::Column && m_bandGhost) {
+        const double dx = m_bandGhost->rect().width() - m_columnWidth;
+        delete std::exchange(m_bandGhost, nullptr);
+        if (dx != 0 && columnResized)
+            columnResized(m_dragColumn, dx, event->modifiers() & Qt::AltModifier);
+        else if (dx == 0)
+            select({}, {m_dragColumn}, {}); // a click on the edge picks the column
     } else if (drag == Drag::Band && m_bandGhost) {
         const double height = m_bandGhost->rect().height();
         delete std::exchange(m_bandGhost, nullptr);

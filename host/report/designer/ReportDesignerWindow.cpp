@@ -113,6 +113,14 @@ void ReportDesignerWindow::buildPage()
                                [&](ReportDefinition &d) { DesignerEdits::setBandHeight(d, band, height); });
         });
     };
+    m_scene->columnResized = [this](int column, double dx, bool free) {
+        later([=, this] {
+            m_document->change(QStringLiteral("Largura da coluna"), [&](ReportDefinition &d) {
+                DesignerEdits::dragColumnEdge(d, column, dx, m_scene->contentWidthMm(), !free);
+            });
+            select({}, {column});
+        });
+    };
     connect(m_view, &DesignerView::nudged, this, &ReportDesignerWindow::nudge);
     connect(m_view, &DesignerView::dropped, this, &ReportDesignerWindow::drop);
 }
