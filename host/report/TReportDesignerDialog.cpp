@@ -574,30 +574,39 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
         if (!writeFile) {
             // For the screen: later runs of this session use it (see ReportDefinitionStore).
             ReportDefinitionStore::keep(*where, d);
+            emit self->reportsChanged(d.title);
             return true;
         }
         const TParams params = self->queryParams(d);
-        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); });
+        if (!reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); }))
+            return false;
+        emit self->reportsChanged(d.title);
+        return true;
     };
     hooks.saveAsNew = [self, window](const ReportDefinition &d) {
         return self && self->saveAsNewReport(window, d);
     };
-    hooks.rename = [where, window](const ReportDefinition &d) {
+    hooks.rename = [self, where, window](const ReportDefinition &d) {
         QString title = d.title;
         if (!Interaction::instance()->askText(window, QStringLiteral("Renomear relatório"),
                                               QStringLiteral("Novo título do relatório:"), title)
             || title.trimmed().isEmpty() || title.trimmed() == d.title)
             return QString();
         const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
+        if (done && self)
+            emit self->reportsChanged(title.trimmed());
         return done ? title.trimmed() : QString();
     };
-    hooks.remove = [where, window](const ReportDefinition &d) {
+    hooks.remove = [self, where, window](const ReportDefinition &d) {
         if (!Interaction::instance()->confirm(window, QStringLiteral("Excluir relatório"),
                                               QStringLiteral("O relatório '%1' será excluído do diretório de "
                                                              "relatórios. Deseja excluí-lo?")
                                                   .arg(d.title)))
             return false;
-        return reported([&] { ReportDefinitionStore::remove(*where); });
+        const bool done = reported([&] { ReportDefinitionStore::remove(*where); });
+        if (done && self)
+            emit self->reportsChanged(QString());
+        return done;
     };
     return hooks;
 }
@@ -631,6 +640,7 @@ bool TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition de
             file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
         }))
         return false;
+    emit reportsChanged(title);
     Interaction::instance()->showInfo(
         QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(file)));
     // The designer goes on with the one it opened: the new report is a file of its own.
