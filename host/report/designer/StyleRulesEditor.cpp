@@ -43,7 +43,10 @@ StyleRulesEditor::StyleRulesEditor(DesignerDocument *document, Rules rules, cons
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_list->setObjectName(QStringLiteral("lstEstilos"));
-    m_list->setMaximumHeight(90);
+    m_list->setMaximumHeight(110);
+    // A rule reads whole in the narrow panel: long ones wrap instead of scrolling sideways.
+    m_list->setWordWrap(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setToolTip(QStringLiteral("As regras valem na ordem da lista; uma regra posterior prevalece."));
     layout->addWidget(m_list);
     connect(m_list, &QListWidget::currentRowChanged, this, &StyleRulesEditor::pick);
@@ -230,8 +233,10 @@ void StyleRulesEditor::loadRule()
     m_up->setEnabled(any && m_row > 0);
     m_down->setEnabled(any && m_row < rules.size() - 1);
     const ReportStyleRule rule = any ? rules.at(m_row) : ReportStyleRule();
-    if (!m_when->line()->hasFocus())
+    if (!m_when->line()->hasFocus()) {
         m_when->setText(rule.when);
+        m_when->line()->setCursorPosition(0); // the start of a long condition says the most
+    }
     for (const auto &[edit, value] : {std::pair{m_color, rule.color}, std::pair{m_background, rule.background}})
         if (!edit->hasFocus())
             edit->setText(value);
