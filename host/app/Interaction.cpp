@@ -16,6 +16,19 @@ QWidget *dialogParent(QWidget *parent)
     return parent ? parent : QApplication::activeWindow();
 }
 
+// A question with "Sim" and "Não"; true when "Sim" was clicked. Esc and closing the box
+// answer no whatever the default is.
+bool ask(QWidget *parent, const QString &title, const QString &text, bool yesByDefault)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, dialogParent(parent));
+    QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
+    box.setDefaultButton(yesByDefault ? yes : no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 // The Qt dialogs of the application.
 class QtInteraction final : public Interaction
 {
@@ -48,12 +61,11 @@ public:
     }
     bool confirm(QWidget *parent, const QString &title, const QString &text) override
     {
-        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, dialogParent(parent));
-        QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
-        box.exec();
-        return box.clickedButton() == yes;
+        return ask(parent, title, text, true);
+    }
+    bool confirmDiscard(QWidget *parent, const QString &title, const QString &text) override
+    {
+        return ask(parent, title, text, false);
     }
     QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                          const QString &filter) override
@@ -73,6 +85,11 @@ Interaction *g_installed = nullptr;
 bool Interaction::askParameterSet(QWidget *, ParameterSetQuestion &)
 {
     return false;
+}
+
+bool Interaction::confirmDiscard(QWidget *parent, const QString &title, const QString &text)
+{
+    return confirm(parent, title, text);
 }
 
 Interaction *Interaction::instance()

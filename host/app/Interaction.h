@@ -35,6 +35,10 @@ public:
 
     // A yes/no question; true for yes.
     virtual bool confirm(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A yes/no question whose yes throws work away: the dialog's default button is "Não",
+    // so Enter keeps the work. A stand-in that does not tell the two apart answers it as
+    // confirm().
+    virtual bool confirmDiscard(QWidget *parent, const QString &title, const QString &text);
 
     // Asks for a file to save to; empty when cancelled. filter uses Qt's filter syntax.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,

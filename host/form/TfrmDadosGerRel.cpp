@@ -151,6 +151,8 @@ void TfrmDadosGerRel::buildComponents()
     rpddPadrao = new TReportDesignerDialog(this);
     rpddPadrao->setObjectName(QStringLiteral("rpddPadrao"));
     rpddPadrao->SaveFileParts = [this] { return saveFileParts(); };
+    // A report saved as new, renamed or removed in the designer shows in the list at once.
+    connect(rpddPadrao, &TReportDesignerDialog::reportsChanged, this, &TfrmDadosGerRel::refreshReportNames);
 
     ppmSalvarRelatorio = new QMenu(this);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
@@ -584,7 +586,14 @@ void TfrmDadosGerRel::ppmSalvarRelatorioClick(QObject *)
     if (Consiste::EmptyString(title))
         return;
     rpddPadrao->SaveDefinitionAs(this, currentReportName(), title.trimmed());
+    refreshReportNames(title.trimmed());
+}
+
+void TfrmDadosGerRel::refreshReportNames(const QString &chosen)
+{
+    const QString before = currentReportName();
     cbbReportNames->clear();
     cbbReportNames->addItems(rpddPadrao->reportNames());
-    cbbReportNames->setCurrentText(title.trimmed());
+    if (!chooseReport(chosen) && !chooseReport(before))
+        cbbReportNames->setCurrentIndex(cbbReportNames->count() > 0 ? 0 : -1);
 }

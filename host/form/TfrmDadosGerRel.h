@@ -169,6 +169,9 @@ private:
     // Where the save dialog starts: the last folder and a name of the report code and the
     // screen's saveFileParts().
     QString proposedSaveFile();
+    // Fills the report list again and picks chosen, else the report picked before, else
+    // the first.
+    void refreshReportNames(const QString &chosen);
     void mergeModuleMessages();
     // The session's report folder, or the folder under it that the screen's module names.
     QString reportFolder() const;

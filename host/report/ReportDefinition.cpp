@@ -205,6 +205,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
                       .toString(QStringLiteral("landscape"))
                       .compare(QLatin1String("portrait"), Qt::CaseInsensitive)
                   != 0;
+    d.margins = ReportMargins::fromJson(o.value(QStringLiteral("margins")));
 
     const QJsonObject q = o.value(QStringLiteral("query")).toObject();
     d.sql = sqlText(q.value(QStringLiteral("sql")));
@@ -244,6 +245,9 @@ QByteArray ReportDefinition::toJson() const
     putIf(o, "heading", heading);
     putIf(o, "footer", footer);
     o.insert(QStringLiteral("orientation"), landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"));
+    // Written only when changed: a file of today's reports stays byte for byte what it was.
+    if (!margins.isDefault())
+        o.insert(QStringLiteral("margins"), margins.toJson());
 
     QJsonObject q;
     q.insert(QStringLiteral("sql"), sqlLines(sql));
@@ -476,6 +480,7 @@ void ReportDefinition::validate() const
     }
     for (const ReportColumn &c : columns)
         tooLong(c.title, QStringLiteral("o título de uma coluna"), 200);
+    margins.check(problems);
     if (sql.trimmed().isEmpty())
         problems << QStringLiteral("não tem o texto da consulta");
     if (columns.isEmpty())

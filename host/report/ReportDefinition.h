@@ -2,6 +2,7 @@
 
 #include "report/ReportElement.h"
 #include "report/ReportLargeList.h"
+#include "report/ReportMargins.h"
 #include "data/SqlDialect.h"
 #include "data/TParams.h"
 #include "suite_export.h"
@@ -106,6 +107,7 @@ public:
     QString heading; // title line of each page (template over the parameters)
     QString footer;  // footer line of each page
     bool landscape = true;
+    ReportMargins margins;
 
     QString sql; // the main text, standard SQL
     QString sqlSqlite, sqlPg, sqlIb, sqlOracle, sqlMssql;

@@ -13,7 +13,6 @@ constexpr QRgb groupColor = 0xFFE1E7EF;
 constexpr QRgb ruleColor = 0xFF606060;
 constexpr QRgb riseColor = 0xFFB01E1E;
 constexpr QRgb fallColor = 0xFF1E7A2E;
-constexpr double marginMm = 10;
 
 const QString ellipsis = QStringLiteral("…");
 
@@ -58,9 +57,10 @@ void ReportLayout::begin(const ReportRunInfo &info)
     m_setup = pageSetup(info.landscape);
     m_setup.title = info.heading;
     m_setup.code = info.code;
-    m_left = m_top = marginMm * m_mm;
-    m_width = m_setup.size.width() - 2 * m_left;
-    m_height = m_setup.size.height() - 2 * m_top;
+    m_left = info.margins.left * m_mm;
+    m_top = info.margins.top * m_mm;
+    m_width = m_setup.size.width() - m_left - info.margins.right * m_mm;
+    m_height = m_setup.size.height() - m_top - info.margins.bottom * m_mm;
 
     m_lineH = m_body.height * 1.3;
     m_groupH = m_body.height * 1.6;

@@ -414,6 +414,7 @@ void ReportRun::prepare()
     m_info.footer = ReportTemplate::expandParams(m_def.footer, m_params);
     m_info.issued = QDateTime::currentDateTime();
     m_info.landscape = m_def.landscape;
+    m_info.margins = m_def.margins;
     m_info.groupCount = int(m_def.groups.size());
     for (const ReportGroup &g : m_def.groups)
         m_info.repeatHeaders << g.repeatHeader;

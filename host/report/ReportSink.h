@@ -56,6 +56,7 @@ struct ReportRunInfo
     QString footer;
     QDateTime issued;
     bool landscape = true;
+    ReportMargins margins;
     QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
     int groupCount = 0;
     QList<bool> repeatHeaders; // per level: the header shows again on a continuation page

@@ -591,12 +591,14 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
         if (!*writes) {
             // For the screen: later runs of this session use it (see ReportDefinitionStore).
             ReportDefinitionStore::keep(*where, d);
+            emit self->reportsChanged(d.title);
             return d.title;
         }
         const TParams params = self->queryParams(d);
-        return reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); })
-                   ? d.title
-                   : QString();
+        if (!reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); }))
+            return QString();
+        emit self->reportsChanged(d.title);
+        return d.title;
     };
     hooks.newReport = [self, window](const ReportDefinition &d) {
         if (self)
@@ -608,7 +610,7 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
                 QStringLiteral("O relatório ainda não foi salvo: use \"Salvar\", que pede o título."));
         return where->isEmpty();
     };
-    hooks.rename = [where, window, unsaved](const ReportDefinition &d) {
+    hooks.rename = [self, where, window, unsaved](const ReportDefinition &d) {
         if (unsaved())
             return QString();
         QString title = d.title;
@@ -617,9 +619,11 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
             || title.trimmed().isEmpty() || title.trimmed() == d.title)
             return QString();
         const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
+        if (done && self)
+            emit self->reportsChanged(title.trimmed());
         return done ? title.trimmed() : QString();
     };
-    hooks.remove = [where, window, unsaved](const ReportDefinition &d) {
+    hooks.remove = [self, where, window, unsaved](const ReportDefinition &d) {
         if (unsaved())
             return false;
         if (!Interaction::instance()->confirm(window, QStringLiteral("Excluir relatório"),
@@ -627,7 +631,10 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
                                                              "relatórios. Deseja excluí-lo?")
                                                   .arg(d.title)))
             return false;
-        return reported([&] { ReportDefinitionStore::remove(*where); });
+        const bool done = reported([&] { ReportDefinitionStore::remove(*where); });
+        if (done && self)
+            emit self->reportsChanged(QString());
+        return done;
     };
     return hooks;
 }
@@ -660,6 +667,7 @@ QString TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition
             *file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
         }))
         return QString();
+    emit reportsChanged(title);
     Interaction::instance()->showInfo(
         QStringLiteral("O relatório '%1' foi salvo em %2.").arg(title, QDir::toNativeSeparators(*file)));
     return title;

@@ -100,6 +100,12 @@ public:
     int lastPageCount() const { return m_lastPageCount; }
     qint64 lastRowCount() const { return m_lastRowCount; }
 
+signals:
+    // The designer changed which reports there are or their titles (saved as a new report,
+    // renamed, removed, a title saved): chosen is the title to show picked in a list of
+    // them, empty when the report being edited is gone.
+    void reportsChanged(const QString &chosen);
+
 protected:
     TParams m_lastParams;
 

@@ -3,6 +3,7 @@
 #include "report/ReportDefinitionStore.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/DesignerEdits.h"
+#include "report/designer/DesignerItems.h"
 #include "report/designer/DesignerProperties.h"
 #include "report/designer/DesignerScene.h"
 #include "report/designer/DesignerView.h"
@@ -11,9 +12,14 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +65,10 @@ private slots:
     void escapeWithChangesAsks();
     void savedAsNewGoesOnWithTheNewReport_data();
     void savedAsNewGoesOnWithTheNewReport();
+    void styleRulesEditTheRulePicked_data();
+    void styleRulesEditTheRulePicked();
+    void discardQuestionKeepsTheEditsByDefault_data();
+    void discardQuestionKeepsTheEditsByDefault();
 
 private:
     ReportDesignerWindow *open(const QString &title);
@@ -67,6 +77,7 @@ private:
     void drag(ReportDesignerWindow *w, QPointF from, QPointF to);
     QPointF centreOf(ReportDesignerWindow *w, const ElementRef &ref);
     QLineEdit *property(ReportDesignerWindow *w, const QString &name);
+    void click(ReportDesignerWindow *w, const QString &name);
 
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<ScriptedInteraction> io;
@@ -133,6 +144,13 @@ void tst_Designer::drag(ReportDesignerWindow *w, QPointF from, QPointF to)
     send(QEvent::MouseMove, b, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, b, Qt::NoButton);
     QCoreApplication::processEvents(); // the change is made once the mouse handling is over
+}
+
+void tst_Designer::click(ReportDesignerWindow *w, const QString &name)
+{
+    auto *button = w->properties()->findChild<QAbstractButton *>(name);
+    QVERIFY2(button && button->isEnabled(), qPrintable(name));
+    button->click();
 }
 
 QLineEdit *tst_Designer::property(ReportDesignerWindow *w, const QString &name)
@@ -207,6 +225,57 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
     } else if (step == QLatin1String("band height")) {
         const QRectF body = w->scene()->bandRect(groupFooter);
         drag(w, QPointF(body.center().x(), body.bottom()), QPointF(body.center().x(), body.bottom() + 8));
+    } else if (step.startsWith(QLatin1String("margin "))) {
+        // "margin marginLeft 25": typed into the report's margin box.
+        w->select({});
+        auto *spin = w->properties()->findChild<QDoubleSpinBox *>(step.section(QLatin1Char(' '), 1, 1));
+        QVERIFY(spin);
+        spin->setValue(step.section(QLatin1Char(' '), 2).toDouble());
+    } else if (step.startsWith(QLatin1String("column width "))) {
+        // "column width N DX": the right edge of the Nth column of the detail rows dragged.
+        const int column = step.section(QLatin1Char(' '), 2, 2).toInt() - 1;
+        QRectF cell;
+        for (QGraphicsItem *item : w->scene()->items())
+            if (item->type() == ColumnItem::Type && static_cast<ColumnItem *>(item)->column == column
+                && w->scene()->bandRect(detail).contains(static_cast<ColumnItem *>(item)->rect().center()))
+                cell = static_cast<ColumnItem *>(item)->rect();
+        QVERIFY(!cell.isNull());
+        const QPointF edge(cell.right(), cell.center().y());
+        drag(w, edge, edge + QPointF(step.section(QLatin1Char(' '), 3).toDouble(), 0));
+    } else if (step == QLatin1String("add row rule")) {
+        w->select({}, {}, {detail});
+        click(w, QStringLiteral("btnIncluirEstilo"));
+    } else if (step == QLatin1String("add rule")) {
+        click(w, QStringLiteral("btnIncluirEstilo"));
+    } else if (step == QLatin1String("element with three rules")) {
+        w->document()->change(step, [](ReportDefinition &d) {
+            ReportElement e;
+            e.kind = ReportElement::Kind::Field;
+            e.field = QStringLiteral("NMFANTFORN");
+            for (const char *when : {"CDFILIAL = '0001'", "PCIPI > 5", "PCDESCONTO > 0"})
+                e.styles << ReportStyleRule{QString::fromLatin1(when), QString(), QString(), true};
+            DesignerEdits::addElement(d, groupHeader, e);
+        });
+        w->select({ElementRef{groupHeader, int(groupHeader.in(w->definition())->elements.size()) - 1}});
+    } else if (step.startsWith(QLatin1String("rule "))) {
+        // "rule N what [text]": what is done to the Nth rule of the list in the panel.
+        auto *list = w->properties()->findChild<QListWidget *>(QStringLiteral("lstEstilos"));
+        QVERIFY(list);
+        list->setCurrentRow(step.section(QLatin1Char(' '), 1, 1).toInt() - 1);
+        const QString what = step.section(QLatin1Char(' '), 2, 2);
+        const QString text = step.section(QLatin1Char(' '), 3);
+        if (what == QLatin1String("when") || what == QLatin1String("colour")) {
+            QLineEdit *edit = property(w, what == QLatin1String("when") ? QStringLiteral("styleWhen")
+                                                                        : QStringLiteral("styleColor"));
+            edit->setFocus();
+            edit->selectAll(); // typed over what the rule had
+            QTest::keyClicks(edit, text);
+            w->view()->setFocus();
+        } else {
+            click(w, what == QLatin1String("bold")     ? QStringLiteral("styleBold")
+                     : what == QLatin1String("remove") ? QStringLiteral("btnExcluirEstilo")
+                                                       : QStringLiteral("btnSubirEstilo"));
+        }
     } else if (step == QLatin1String("portrait")) {
         w->select({});
         for (QAction *a : w->findChildren<QAction *>())
@@ -221,19 +290,36 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
 void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
 {
     QTest::addColumn<QStringList>("steps");
-    QTest::newRow("insert, move, resize") << QStringList{"text", "move", "resize"};
-    QTest::newRow("arrows, then delete") << QStringList{"rect", "nudge", "delete"};
-    QTest::newRow("copy, paste, align") << QStringList{"rect", "copy and paste", "move", "align"};
-    QTest::newRow("properties typed") << QStringList{"title", "text", "expression"};
-    QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"};
-    QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"};
+    QTest::addColumn<QKeySequence>("keys"); // undo and redo pressed on the page; empty: the stack's own
+    const QKeySequence stack, ctrlY(Qt::CTRL | Qt::Key_Y), ctrlShiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    QTest::newRow("insert, move, resize") << QStringList{"text", "move", "resize"} << ctrlY;
+    QTest::newRow("arrows, then delete") << QStringList{"rect", "nudge", "delete"} << ctrlShiftZ;
+    QTest::newRow("copy, paste, align") << QStringList{"rect", "copy and paste", "move", "align"} << stack;
+    QTest::newRow("properties typed") << QStringList{"title", "text", "expression"} << stack;
+    QTest::newRow("fields dropped") << QStringList{"drop on detail", "drop on group header", "drop parameter"} << stack;
+    QTest::newRow("a new group and a band's height") << QStringList{"group", "band height", "portrait"} << stack;
+    QTest::newRow("row rules: added, edited, removed")
+        << QStringList{"add row rule", "add rule", "rule 2 when PCVARIACAO > 10", "rule 2 colour #C00000",
+                       "rule 1 bold", "rule 1 remove"}
+        << ctrlY;
+    QTest::newRow("an element's rules, reordered")
+        << QStringList{"drop on group header", "add rule", "rule 1 when NMFANTFORN = 'X'", "add rule", "rule 2 up"}
+        << stack;
+    QTest::newRow("a column's cell rules") << QStringList{"drop on detail", "add rule", "rule 1 colour #1E7A2E"} << stack;
+    QTest::newRow("column widths dragged")
+        << QStringList{"column width 3 12", "drop on detail", "column width 5 -6"} << ctrlY;
+    QTest::newRow("margins, then an element")
+        << QStringList{"margin marginLeft 25", "margin marginTop 18.5", "text", "margin marginRight 0"} << ctrlY;
 }
 
 void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
 {
     QFETCH(QStringList, steps);
+    QFETCH(QKeySequence, keys);
     ReportDesignerWindow *w = open(porFornecedor);
     QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
     QList<QByteArray> states{w->definition().toJson()};
     for (const QString &step : steps) {
         apply(w, step);
@@ -243,13 +329,19 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
     // One step of the history per step of the author: typing and arrows merge.
     QUndoStack *stack = w->document()->undoStack();
     QCOMPARE(stack->count(), steps.size());
+    const auto press = [&](const QKeySequence &sequence, void (QUndoStack::*fallback)()) {
+        if (keys.isEmpty())
+            return (stack->*fallback)();
+        w->view()->setFocus();
+        QTest::keySequence(w->view(), sequence);
+    };
     for (qsizetype i = steps.size(); i > 0; --i) {
-        stack->undo();
+        press(QKeySequence(Qt::CTRL | Qt::Key_Z), &QUndoStack::undo);
         QVERIFY2(w->definition().toJson() == states.at(i - 1), qPrintable(QStringLiteral("undo of ") + steps.at(i - 1)));
     }
     QVERIFY(!w->document()->isModified());
     for (qsizetype i = 1; i <= steps.size(); ++i) {
-        stack->redo();
+        press(keys, &QUndoStack::redo);
         QVERIFY2(w->definition().toJson() == states.at(i), qPrintable(QStringLiteral("redo of ") + steps.at(i - 1)));
     }
     io->confirmAnswers << true;
@@ -507,6 +599,113 @@ void tst_Designer::savedAsNewGoesOnWithTheNewReport()
     QVERIFY(!ReportDefinitionStore::edited(shipped));
     for (ReportDesignerWindow *open : screen->findChildren<ReportDesignerWindow *>())
         open->document()->markSaved(), open->close();
+void tst_Designer::styleRulesEditTheRulePicked_data()
+{
+    QTest::addColumn<QString>("place"); // whose rules: row, element (of the group header), column
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("rules"); // "when|colour|background|bold" each, ";" between
+    QTest::addColumn<QString>("fault"); // shown under the condition at the end; empty: none
+    QTest::newRow("rows: the second rule edited, the first removed")
+        << "row"
+        << QStringList{"add row rule", "add rule", "rule 2 when PCVARIACAO > 10", "rule 2 colour #c00000",
+                       "rule 1 when PCIPI > 1", "rule 1 remove"}
+        << "PCVARIACAO > 10|#C00000||true" << QString();
+    QTest::newRow("an element's third rule of three")
+        << "element" << QStringList{"element with three rules", "rule 3 when PCDESCONTO > 2", "rule 2 bold"}
+        << "CDFILIAL = '0001'|||true;PCIPI > 5|||false;PCDESCONTO > 2|||true" << QString();
+    QTest::newRow("a rule moved up applies first")
+        << "element" << QStringList{"element with three rules", "rule 3 up", "rule 2 up"}
+        << "PCDESCONTO > 0|||true;CDFILIAL = '0001'|||true;PCIPI > 5|||true" << QString();
+    QTest::newRow("a cell rule of a dropped column")
+        << "column" << QStringList{"drop on detail", "add rule", "rule 1 bold", "rule 1 colour #1E7A2E"}
+        << "|#1E7A2E||false" << QString();
+    QTest::newRow("a condition on a field the query lacks")
+        << "row" << QStringList{"add row rule", "rule 1 when FOO > 1"} << "FOO > 1|||true"
+        << QStringLiteral("o campo FOO não existe na consulta");
+    QTest::newRow("a row condition reads no totals")
+        << "row" << QStringList{"add row rule", "rule 1 when count() > 1"} << "count() > 1|||true"
+        << QStringLiteral("posição 1");
+}
+
+void tst_Designer::styleRulesEditTheRulePicked()
+{
+    QFETCH(QString, place);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, rules);
+    QFETCH(QString, fault);
+    ReportDesignerWindow *w = open(porFornecedor);
+    QVERIFY(w);
+    for (const QString &step : steps) {
+        apply(w, step);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    const ReportDefinition &d = w->definition();
+    const auto dropped = std::find_if(d.columns.cbegin(), d.columns.cend(),
+                                      [](const ReportColumn &c) { return c.field == QLatin1String("VRPRECOANT"); });
+    const QList<ReportStyleRule> &found = place == QLatin1String("row")       ? d.rowStyles
+                                          : place == QLatin1String("column") ? dropped->styles
+                                                                              : d.groups[0].headerBand.elements.last().styles;
+    QStringList shown;
+    for (const ReportStyleRule &r : found)
+        shown << QStringLiteral("%1|%2|%3|%4").arg(r.when, r.color, r.background, r.bold ? "true" : "false");
+    QCOMPARE(shown.join(QLatin1Char(';')), rules);
+    // The list names every rule; the condition under it is checked as typed.
+    QCOMPARE(w->properties()->findChild<QListWidget *>(QStringLiteral("lstEstilos"))->count(), found.size());
+    auto *when = w->properties()->findChild<ExpressionEdit *>(QStringLiteral("styleWhen"));
+    if (fault.isEmpty())
+        QVERIFY2(!when->fault().isError(), qPrintable(when->faultText()));
+    else
+        QVERIFY2(when->faultText().contains(fault), qPrintable(when->faultText()));
+    io->confirmAnswers << true;
+    w->close();
+}
+
+void tst_Designer::discardQuestionKeepsTheEditsByDefault_data()
+{
+    QTest::addColumn<QString>("answer"); // what the author does at the box
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("Enter takes the default") << QStringLiteral("enter") << false;
+    QTest::newRow("Esc at the box") << QStringLiteral("escape") << false;
+    QTest::newRow("Sim clicked") << QStringLiteral("Sim") << true;
+}
+
+void tst_Designer::discardQuestionKeepsTheEditsByDefault()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, closed);
+    QPointer<ReportDesignerWindow> w = open(porFornecedor);
+    QVERIFY(w);
+    w->drop(groupHeader, QPointF(1, 1), QStringLiteral("NMFANTFORN"));
+    const QByteArray edited = w->definition().toJson();
+    // The application's own box this time, not the scripted stand-in.
+    Interaction *scripted = Interaction::install(nullptr);
+    QString defaultButton;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        if (answer == QLatin1String("enter"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (answer == QLatin1String("escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == answer)
+                    b->click();
+    });
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Escape);
+    Interaction::install(scripted);
+    QCOMPARE(defaultButton, QStringLiteral("Não"));
+    QCOMPARE(!w || !w->isVisible(), closed);
+    if (w) {
+        QCOMPARE(w->definition().toJson(), edited);
+        io->confirmAnswers << true;
+        w->close();
+    }
 }
 
 QTEST_MAIN(tst_Designer)

@@ -59,6 +59,8 @@ private slots:
     void snap();
     void dropOnTheTable_data();
     void dropOnTheTable();
+    void dragColumnEdge_data();
+    void dragColumnEdge();
 };
 
 void tst_DesignerEdits::arrange_data()
@@ -161,6 +163,51 @@ void tst_DesignerEdits::dropOnTheTable()
     QCOMPARE(d.columns.at(result.column).field, QStringLiteral("N"));
     QCOMPARE(d.columns.at(result.column).title, QStringLiteral("N"));
     QVERIFY(d.pageHeader.elements.isEmpty());
+}
+
+void tst_DesignerEdits::dragColumnEdge_data()
+{
+    // Columns A (10), B (30) and C (20) share 120 mm of page: drawn at twice their widths.
+    QTest::addColumn<int>("column");
+    QTest::addColumn<double>("dx"); // on the page, mm
+    QTest::addColumn<bool>("toGrid");
+    QTest::addColumn<QString>("widths"); // after, in the columns' order
+    QTest::newRow("wider by 10 mm on the page") << 1 << 10.0 << true << "10,35,20";
+    QTest::newRow("narrower, the last column") << 2 << -8.0 << true << "10,30,16";
+    QTest::newRow("snapped to the grid") << 0 << 3.0 << true << "12,30,20";
+    QTest::newRow("Alt: not snapped") << 0 << 3.0 << false << "11.5,30,20";
+    QTest::newRow("never below the grid") << 1 << -500.0 << true << "10,1,20";
+    QTest::newRow("never past the widest") << 1 << 1000.0 << true << "10,300,20";
+    QTest::newRow("a spreadsheet-only column is not on the page") << 3 << 10.0 << true << "10,30,20,7";
+    QTest::newRow("no such column") << 7 << 10.0 << true << "10,30,20";
+}
+
+void tst_DesignerEdits::dragColumnEdge()
+{
+    QFETCH(int, column);
+    QFETCH(double, dx);
+    QFETCH(bool, toGrid);
+    QFETCH(QString, widths);
+    ReportDefinition d = withElements(QString());
+    if (widths.count(QLatin1Char(',')) == 3) {
+        ReportColumn data;
+        data.field = QStringLiteral("D");
+        data.width = 7;
+        data.dataOnly = true;
+        d.columns << data;
+    }
+    ReportDefinition before = d;
+    DesignerEdits::dragColumnEdge(d, column, dx, 120, toGrid);
+    QStringList shown;
+    for (const ReportColumn &c : d.columns)
+        shown << QString::number(c.width);
+    QCOMPARE(shown.join(QLatin1Char(',')), widths);
+    // Only the width moves: the columns of the data outputs stay as they were.
+    for (ReportColumn &c : before.columns)
+        c.width = 0;
+    for (ReportColumn &c : d.columns)
+        c.width = 0;
+    QCOMPARE(d.toJson(), before.toJson());
 }
 
 QTEST_APPLESS_MAIN(tst_DesignerEdits)

@@ -10,10 +10,13 @@
 #include "controls/TControls.h"
 #include "controls/TDateEditPlus.h"
 #include "report/TReportDesignerDialog.h"
+#include "report/designer/DesignerDocument.h"
+#include "report/designer/ReportDesignerWindow.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSet>
 #include <QTest>
 #include <QToolButton>
@@ -59,6 +62,8 @@ private slots:
     void missingDefinitionNamesCodeAndFolder();
     void savedListHoldsOnlyThePickedSuppliers();
     void definitionSavedUnderNewTitle();
+    void designerCommandsRefreshTheList_data();
+    void designerCommandsRefreshTheList();
 };
 
 void tst_FormReport::missingDefinitionNamesCodeAndFolder()
@@ -143,6 +148,80 @@ void tst_FormReport::definitionSavedUnderNewTitle()
     // Cancelling the title leaves the list as it was.
     form->ppmSalvarRelatorioClick(form);
     QCOMPARE(control<QComboBox>(form, "cbbReportNames")->count(), before + 1);
+    f.close();
+}
+
+void tst_FormReport::designerCommandsRefreshTheList_data()
+{
+    QTest::addColumn<QStringList>("steps"); // in the designer opened by "Editar"
+    QTest::addColumn<QString>("chosen");    // picked in the list after; empty: the first
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("saved as a new report") << QStringList{"edit", "as new Lista Nova"} << "Lista Nova" << QStringList();
+    QTest::newRow("the new one renamed")
+        << QStringList{"edit", "as new Lista Nova", "close", "edit", "rename Lista Renomeada"} << "Lista Renomeada"
+        << QStringList{"Lista Nova"};
+    QTest::newRow("the new one removed") << QStringList{"edit", "as new Lista Nova", "close", "edit", "remove"}
+                                         << QString() << QStringList{"Lista Nova"};
+    QTest::newRow("a title saved for the screen")
+        << QStringList{"edit", "title Preços da Semana", "save"} << "Preços da Semana" << QStringList();
+}
+
+void tst_FormReport::designerCommandsRefreshTheList()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, absent);
+    FormFixture f;
+    TfrmListaPrecRel *form = f.open();
+    wholePeriod(form);
+    auto *list = control<QComboBox>(form, "cbbReportNames");
+    QPointer<ReportDesignerWindow> designer;
+    const auto trigger = [&](const QString &text) {
+        for (QAction *a : designer->findChildren<QAction *>())
+            if (a->text() == text)
+                return a->trigger();
+        QFAIL(qPrintable(text));
+    };
+    for (const QString &step : steps) {
+        const QString argument = step.section(QLatin1Char(' '), step.startsWith(QLatin1String("as new")) ? 2 : 1);
+        if (step == QLatin1String("edit")) {
+            control<QToolButton>(form, "sbtReportEdit")->click();
+            designer = form->findChild<ReportDesignerWindow *>();
+            QVERIFY(designer);
+        } else if (step == QLatin1String("close")) {
+            designer->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(!designer);
+        } else if (step.startsWith(QLatin1String("as new"))) {
+            f.io.textAnswers << argument;
+            trigger(QStringLiteral("Salvar como novo relatório..."));
+        } else if (step.startsWith(QLatin1String("rename"))) {
+            f.io.textAnswers << argument;
+            trigger(QStringLiteral("Renomear..."));
+        } else if (step == QLatin1String("remove")) {
+            f.io.confirmAnswers << true;
+            trigger(QStringLiteral("Excluir o relatório"));
+        } else if (step.startsWith(QLatin1String("title"))) {
+            designer->document()->change(step, [&](ReportDefinition &d) { d.title = argument; });
+        } else {
+            trigger(QStringLiteral("Salvar"));
+        }
+        QVERIFY2(f.io.errors.isEmpty(), qPrintable(f.io.errors.join(QLatin1Char('\n'))));
+    }
+    // At once, without the screen opened again.
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->itemText(i);
+    QCOMPARE(names, control<TReportDesignerDialog>(form, "rpddPadrao")->reportNames());
+    if (!chosen.isEmpty())
+        QVERIFY2(names.contains(chosen), qPrintable(names.join(QLatin1Char('|'))));
+    QCOMPARE(list->currentText(), chosen.isEmpty() ? names.value(0) : chosen);
+    for (const QString &gone : absent)
+        QVERIFY2(!names.contains(gone), qPrintable(gone));
+    if (designer) {
+        f.io.confirmAnswers << true;
+        designer->close();
+    }
     f.close();
 }
 

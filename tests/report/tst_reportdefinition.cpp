@@ -231,6 +231,8 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy_data()
     QTest::newRow("element style without condition") << 12
                                                      << QStringLiteral("o estilo 1 do elemento 1 do resumo não tem "
                                                                        "condição");
+    QTest::newRow("margin past 50 mm") << 13 << QStringLiteral("a margem esquerda tem 60 mm, e aceita de 0 a 50 mm");
+    QTest::newRow("negative margin") << 14 << QStringLiteral("a margem inferior tem -1 mm");
 }
 
 void tst_ReportDefinition::invalidDefinitionsSayWhy()
@@ -258,6 +260,8 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
     case 10: d.pageHeader.elements[0].mime = QStringLiteral("image/gif"); break;
     case 11: d.groups[0].footerBand.elements[0].color = QStringLiteral("azul"); break;
     case 12: d.summaryBand.elements[0].styles = {ReportStyleRule{QString(), QString(), QString(), true}}; break;
+    case 13: d.margins.left = 60; break;
+    case 14: d.margins.bottom = -1; break;
     }
     try {
         d.validate();

@@ -27,6 +27,7 @@ private slots:
     void cleanup();
 
     void okKeepsTheEditsForLaterRuns();
+    void cancelKeepsTheDefinition_data();
     void cancelKeepsTheDefinition();
     void invalidEditIsRefused_data();
     void invalidEditIsRefused();
@@ -133,13 +134,35 @@ void tst_ReportEditor::okKeepsTheEditsForLaterRuns()
     QCOMPARE(again.definition(porProduto).title, QStringLiteral("Preços por Produto (revisado)"));
 }
 
+void tst_ReportEditor::cancelKeepsTheDefinition_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("answer"); // to "discard the edits?"
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("nothing edited closes at once") << false << false << false << true;
+    QTest::newRow("edited, goes on editing") << true << false << true << false;
+    QTest::newRow("edited, discards") << true << true << true << true;
+}
+
 void tst_ReportEditor::cancelKeepsTheDefinition()
 {
+    QFETCH(bool, edited);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, closed);
     ReportEditDialog *dialog = openEditor(porProduto);
     QVERIFY(dialog);
-    dialog->edtTitulo->setText(QStringLiteral("Outro"));
-    dialog->txtSql->setPlainText(QStringLiteral("SELECT 1"));
-    dialog->reject();
+    if (edited) {
+        dialog->edtTitulo->setText(QStringLiteral("Outro"));
+        dialog->txtSql->setPlainText(QStringLiteral("SELECT 1"));
+    }
+    io->confirmAnswers << answer;
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QCOMPARE(io->questions.size(), asked ? 1 : 0);
+    QCOMPARE(dialog->isVisible(), !closed);
+    if (!closed)
+        QCOMPARE(dialog->edtTitulo->text(), QStringLiteral("Outro"));
     QCOMPARE(designer->reportNames().first(), porProduto);
     QVERIFY(designer->definition(porProduto).sql.contains(QLatin1String("COTACAO")));
 }

@@ -75,6 +75,8 @@ private slots:
     void bandElementsLandWhereTheirBandPrints_data();
     void bandElementsLandWhereTheirBandPrints();
     void badElementStopsTheRunBeforeAnyRow();
+    void marginsMoveWhatPrints_data();
+    void marginsMoveWhatPrints();
     void pdfEmbedsEachImageOnce_data();
     void pdfEmbedsEachImageOnce();
     void collectsTheDeclaredParameters_data();
@@ -394,6 +396,59 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
             QVERIFY2(yOf(above) > y, qPrintable(above));
     }
     QCOMPARE(found, times);
+}
+
+void tst_ReportRun::marginsMoveWhatPrints_data()
+{
+    QTest::addColumn<QList<double>>("margins"); // top, bottom, left, right (mm); empty: the file names none
+    QTest::newRow("not named: 10 mm") << QList<double>();
+    QTest::newRow("named as the default") << QList<double>{10, 10, 10, 10};
+    QTest::newRow("wider top and left") << QList<double>{25, 10, 18, 10};
+    QTest::newRow("wider bottom and right") << QList<double>{10, 30, 10, 22};
+    QTest::newRow("none at all") << QList<double>{0, 0, 0, 0};
+}
+
+void tst_ReportRun::marginsMoveWhatPrints()
+{
+    QFETCH(QList<double>, margins);
+    const auto firstPage = [this](const ReportDefinition &d) {
+        ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
+        PageCapture pages;
+        ReportLayout layout(pages);
+        run.execute(layout, {});
+        return pages.pages.value(0);
+    };
+    const auto at = [](const ReportPage &page, PageItem::Kind kind, const QString &text) {
+        for (const PageItem &item : page.items)
+            if (item.kind == kind && (text.isEmpty() || item.text == text))
+                return QPointF(item.x, item.y);
+        return QPointF(-1000, -1000);
+    };
+    ReportDefinition d = bandedDefinition();
+    const ReportPage before = firstPage(d);
+    if (!margins.isEmpty())
+        d.margins = ReportMargins{margins.at(0), margins.at(1), margins.at(2), margins.at(3)};
+    // Through the file, as a definition saved by the designer is read for a run.
+    const QByteArray json = d.toJson();
+    QCOMPARE(json.contains("\"margins\""), !d.margins.isDefault());
+    QString error;
+    const ReportDefinition read = ReportDefinition::fromJson(json, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(read.margins, d.margins);
+    const ReportPage after = firstPage(read);
+
+    constexpr double pt = 72.0 / 25.4;
+    // The report's code sits at the top left corner of what is inside the margins.
+    const QPointF headingShift = at(after, PageItem::Text, QStringLiteral("TST001"))
+                                 - at(before, PageItem::Text, QStringLiteral("TST001"));
+    QCOMPARE_LE(std::abs(headingShift.x() - (d.margins.left - 10) * pt), 0.01);
+    QCOMPARE_LE(std::abs(headingShift.y() - (d.margins.top - 10) * pt), 0.01);
+    // The footer line keeps to the bottom margin, the page number to the right one.
+    const double footerShift = at(after, PageItem::Text, QStringLiteral("Rodapé fixo")).y()
+                               - at(before, PageItem::Text, QStringLiteral("Rodapé fixo")).y();
+    QCOMPARE_LE(std::abs(footerShift + (d.margins.bottom - 10) * pt), 0.01);
+    const double numberShift = at(after, PageItem::PageNumber, QString()).x() - at(before, PageItem::PageNumber, QString()).x();
+    QCOMPARE_LE(std::abs(numberShift + (d.margins.right - 10) * pt), 0.01);
 }
 
 void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()

@@ -223,6 +223,21 @@ ReportDefinition blankLike(const ReportDefinition &d)
     return blank;
 }
 
+void dragColumnEdge(ReportDefinition &d, int column, double dxMm, double contentWidthMm, bool toGrid)
+{
+    if (column < 0 || column >= d.columns.size() || d.columns.at(column).dataOnly)
+        return;
+    double total = 0;
+    for (const ReportColumn &c : d.columns)
+        if (!c.dataOnly)
+            total += c.width;
+    const double scale = total > 0 && contentWidthMm > 0 ? contentWidthMm / total : 1;
+    double width = d.columns.at(column).width + dxMm / scale;
+    if (toGrid)
+        width = std::round(width / gridMm) * gridMm;
+    d.columns[column].width = tidy(std::clamp(width, gridMm, maxColumnMm));
+}
+
 int addColumn(ReportDefinition &d, const ReportColumn &column, int before)
 {
     if (before < 0 || before > d.columns.size())

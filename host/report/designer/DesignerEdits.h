@@ -58,6 +58,13 @@ SUITE_TEST_EXPORT bool moveGroup(ReportDefinition &d, int level, int delta);
 // orientation (the screen hands it the same values), no query, columns, groups or bands.
 SUITE_TEST_EXPORT ReportDefinition blankLike(const ReportDefinition &d);
 
+// A column's right edge dragged by dxMm on the page, where the printed columns share the
+// content width in proportion to their widths: the column grows or shrinks by as much at
+// today's proportion, snapped to the grid (between gridMm and maxColumnMm); the other
+// columns keep their widths, and no column comes or goes.
+constexpr double maxColumnMm = 300;
+SUITE_TEST_EXPORT void dragColumnEdge(ReportDefinition &d, int column, double dxMm, double contentWidthMm,
+                                      bool toGrid = true);
 SUITE_TEST_EXPORT int addColumn(ReportDefinition &d, const ReportColumn &column, int before = -1);
 SUITE_TEST_EXPORT void removeColumn(ReportDefinition &d, int column);
 SUITE_TEST_EXPORT bool moveColumn(ReportDefinition &d, int column, int delta);

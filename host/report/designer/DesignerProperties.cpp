@@ -1,6 +1,7 @@
 #include "report/designer/DesignerProperties.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/ExpressionEdit.h"
+#include "report/designer/StyleRulesEditor.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -206,6 +207,16 @@ void DesignerProperties::addExpression(const QString &label, const QString &key,
     m_layout->addRow(label, edit);
 }
 
+void DesignerProperties::addStyleRules(const QString &title, const DesignerBand &band,
+                                       const StyleRulesEditor::Rules &rules)
+{
+    heading(title);
+    auto *editor = new StyleRulesEditor(m_document, rules, m_scope, m_form);
+    editor->names = [this, band] { return names ? names(band) : ExpressionNames(); };
+    m_loads << [editor] { editor->load(); };
+    m_layout->addRow(editor);
+}
+
 void DesignerProperties::refresh()
 {
     for (const auto &load : std::as_const(m_loads))
@@ -245,9 +256,22 @@ void DesignerProperties::showReport()
     text(QStringLiteral("Cabeçalho"), QStringLiteral("heading"), &ReportDefinition::heading);
     text(QStringLiteral("Rodapé"), QStringLiteral("footer"), &ReportDefinition::footer);
     text(QStringLiteral("Fechamento"), QStringLiteral("summaryLabel"), &ReportDefinition::summaryLabel);
-    auto *margins = new QLabel(QStringLiteral("Margens: 10 mm em todos os lados (A4)."), m_form);
-    margins->setWordWrap(true);
-    m_layout->addRow(margins);
+    showMargins();
+}
+
+void DesignerProperties::showMargins()
+{
+    heading(QStringLiteral("Margens da página (A4)"));
+    const std::tuple<const char *, const char *, double ReportMargins::*> sides[] = {
+        {"Superior (mm)", "marginTop", &ReportMargins::top},
+        {"Inferior (mm)", "marginBottom", &ReportMargins::bottom},
+        {"Esquerda (mm)", "marginLeft", &ReportMargins::left},
+        {"Direita (mm)", "marginRight", &ReportMargins::right}};
+    for (const auto &[label, key, side] : sides)
+        addNumber(QString::fromUtf8(label), QString::fromLatin1(key),
+                  [side](const ReportDefinition &d) { return d.margins.*side; },
+                  [side](ReportDefinition &d, const QVariant &v) { d.margins.*side = v.toDouble(); }, 0,
+                  ReportMargins::maxMm, 1, 1);
 }
 
 void DesignerProperties::showElements(const QList<ElementRef> &refs)
@@ -317,37 +341,14 @@ void DesignerProperties::showElements(const QList<ElementRef> &refs)
     }
     showElementLook(refs);
     if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
-        heading(QStringLiteral("Estilo condicional"));
-        const auto rule = [ref](auto pointer) {
-            return std::pair<Read, Write>{
-                [ref, pointer](const ReportDefinition &d) {
-                    const ReportElement *e = ref.in(d);
-                    return e && !e->styles.isEmpty() ? QVariant::fromValue(e->styles.first().*pointer) : QVariant();
-                },
-                [ref, pointer](ReportDefinition &d, const QVariant &v) {
-                    ReportElement *e = ref.in(d);
-                    if (!e)
-                        return;
-                    if (e->styles.isEmpty())
-                        e->styles << ReportStyleRule();
-                    e->styles.first().*pointer = v.value<std::remove_reference_t<decltype(e->styles.first().*pointer)>>();
-                    // A rule with nothing in it is no rule.
-                    if (e->styles.first() == ReportStyleRule())
-                        e->styles.removeFirst();
-                }};
-        };
-        auto [readWhen, writeWhen] = rule(&ReportStyleRule::when);
         // Conditions read the row, never totals, whatever the band.
         DesignerBand rowBand = ref.band;
         if (rowBand.kind == DesignerBand::GroupFooter)
             rowBand.kind = DesignerBand::GroupHeader;
-        addExpression(QStringLiteral("Quando"), QStringLiteral("styleWhen"), rowBand, readWhen, writeWhen);
-        auto [readColor, writeColor] = rule(&ReportStyleRule::color);
-        addColor(QStringLiteral("Então cor"), QStringLiteral("styleColor"), readColor, writeColor);
-        auto [readBack, writeBack] = rule(&ReportStyleRule::background);
-        addColor(QStringLiteral("Então fundo"), QStringLiteral("styleBackground"), readBack, writeBack);
-        auto [readBold, writeBold] = rule(&ReportStyleRule::bold);
-        addCheck(QStringLiteral("Então negrito"), QStringLiteral("styleBold"), readBold, writeBold);
+        addStyleRules(QStringLiteral("Estilos condicionais"), rowBand, [ref](ReportDefinition &d) {
+            ReportElement *e = ref.in(d);
+            return e ? &e->styles : nullptr;
+        });
     }
 }
 
@@ -422,6 +423,8 @@ void DesignerProperties::showColumn(int column)
     addText(QStringLiteral("Visível quando"), QStringLiteral("visibleWhen"), readWhen, writeWhen);
     auto [readData, writeData] = member(&ReportColumn::dataOnly);
     addCheck(QStringLiteral("Só em planilha (CSV, XLSX)"), QStringLiteral("dataOnly"), readData, writeData);
+    addStyleRules(QStringLiteral("Estilos da célula"), DesignerBand{DesignerBand::Detail, -1},
+                  [column](ReportDefinition &d) { return column < d.columns.size() ? &d.columns[column].styles : nullptr; });
 }
 
 void DesignerProperties::showBand(const DesignerBand &band)
@@ -439,9 +442,14 @@ void DesignerProperties::showBand(const DesignerBand &band)
                           b->height = v.toDouble();
                   },
                   0, 200, 0.5, 1);
-    else
-        m_layout->addRow(new QLabel(QStringLiteral("A altura de uma linha da tabela é a da fonte do relatório."),
-                                    m_form));
+    else {
+        auto *note = new QLabel(QStringLiteral("A altura de uma linha da tabela é a da fonte do relatório."), m_form);
+        note->setWordWrap(true);
+        m_layout->addRow(note);
+    }
+    if (band.kind == DesignerBand::Detail)
+        addStyleRules(QStringLiteral("Estilos das linhas"), band,
+                      [](ReportDefinition &d) { return &d.rowStyles; });
     if (band.isGroupBand())
         showGroup(band.level);
     else if (band.kind == DesignerBand::PageHeader || band.kind == DesignerBand::PageFooter

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "report/designer/StyleRulesEditor.h"
 #include "report/ReportExpression.h"
 #include "suite_export.h"
 
@@ -55,8 +56,11 @@ private:
     void addColor(const QString &label, const QString &key, const Read &read, const Write &write);
     void addExpression(const QString &label, const QString &key, const DesignerBand &band, const Read &read,
                        const Write &write);
+    // Every conditional style of a place; band says what a condition may read.
+    void addStyleRules(const QString &title, const DesignerBand &band, const StyleRulesEditor::Rules &rules);
 
     void showReport();
+    void showMargins();
     void showElements(const QList<ElementRef> &elements);
     void showElementLook(const QList<ElementRef> &elements);
     void showColumn(int column);

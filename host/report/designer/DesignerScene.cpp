@@ -64,11 +64,11 @@ QString DesignerScene::noteOf(const ReportDefinition &d, const DesignerBand &ban
 
 void DesignerScene::addBand(const ReportDefinition &d, const DesignerBand &band, double &y)
 {
-    addItem(new BandBarItem(band, noteOf(d, band), QRectF(marginMm, y, m_contentWidth, barMm)));
+    addItem(new BandBarItem(band, noteOf(d, band), QRectF(m_margins.left, y, m_contentWidth, barMm)));
     y += barMm;
     const ReportBand *elements = band.in(d);
     const double height = elements ? elements->height : tableRowMm;
-    const QRectF body(marginMm, y, m_contentWidth, height);
+    const QRectF body(m_margins.left, y, m_contentWidth, height);
     m_bands.append({band, body});
     if (elements) {
         for (int i = 0; i < elements->elements.size(); ++i) {
@@ -116,12 +116,13 @@ void DesignerScene::rebuild(const ReportDefinition &definition)
     m_definition = definition;
     m_bands.clear();
     m_page = pageSizeMm(definition.landscape);
-    m_contentWidth = m_page.width() - 2 * marginMm;
-    double y = marginMm;
+    m_margins = definition.margins;
+    m_contentWidth = std::max(1.0, m_page.width() - m_margins.left - m_margins.right);
+    double y = m_margins.top;
     for (const DesignerBand &band : DesignerBand::stack(definition))
         addBand(definition, band, y);
     m_bottom = y;
-    const double pageHeight = std::max(m_page.height(), y + marginMm);
+    const double pageHeight = std::max(m_page.height(), y + m_margins.bottom);
     setSceneRect(QRectF(-15, -15, m_page.width() + 30, pageHeight + 30));
     select(elements, columns, bands);
 }
@@ -129,7 +130,7 @@ void DesignerScene::rebuild(const ReportDefinition &definition)
 void DesignerScene::drawBackground(QPainter *painter, const QRectF &rect)
 {
     painter->fillRect(rect, QColor(0x9A, 0x9A, 0x9A));
-    const double pageHeight = std::max(m_page.height(), m_bottom + marginMm);
+    const double pageHeight = std::max(m_page.height(), m_bottom + m_margins.bottom);
     const QRectF sheet(0, 0, m_page.width(), pageHeight);
     painter->fillRect(sheet.translated(1, 1), QColor(0x60, 0x60, 0x60));
     painter->fillRect(sheet, Qt::white);
@@ -137,7 +138,8 @@ void DesignerScene::drawBackground(QPainter *painter, const QRectF &rect)
     margin.setCosmetic(true);
     margin.setStyle(Qt::DashLine);
     painter->setPen(margin);
-    painter->drawRect(sheet.adjusted(marginMm, marginMm, -marginMm, -marginMm));
+    painter->drawRect(QRectF(m_margins.left, m_margins.top, m_page.width() - m_margins.left - m_margins.right,
+                              m_page.height() - m_margins.top - m_margins.bottom));
     if (pageHeight > m_page.height()) {
         // Where the sheet ends: what is below it prints on the next page.
         QPen end(QColor(0xC0, 0x40, 0x40));
@@ -179,6 +181,39 @@ bool DesignerScene::bandEdgeAt(QPointF scenePos, DesignerBand &band) const
             return true;
         }
     return false;
+}
+
+bool DesignerScene::columnEdgeAt(QPointF scenePos, int &column, QRectF &rect) const
+{
+    const double tolerance = 4 * mmPerPixel();
+    const QRectF near(scenePos.x() - tolerance, scenePos.y(), 2 * tolerance, 0.01);
+    for (QGraphicsItem *item : items(near))
+        if (item->type() == ColumnItem::Type) {
+            // A column's rectangle is in scene coordinates (the item sits at the origin).
+            const QRectF cell = static_cast<ColumnItem *>(item)->rect();
+            if (std::abs(scenePos.x() - cell.right()) <= tolerance && scenePos.y() >= cell.top()
+                && scenePos.y() <= cell.bottom()) {
+                column = static_cast<ColumnItem *>(item)->column;
+                rect = cell;
+                return true;
+            }
+        }
+    return false;
+}
+
+void DesignerScene::hover(QPointF scenePos)
+{
+    const QList<QGraphicsView *> list = views();
+    if (list.isEmpty())
+        return;
+    int column = -1;
+    QRectF cell;
+    DesignerBand band;
+    const Qt::CursorShape shape = columnEdgeAt(scenePos, column, cell) ? Qt::SizeHorCursor
+                                  : bandEdgeAt(scenePos, band)         ? Qt::SizeVerCursor
+                                                                       : Qt::ArrowCursor;
+    if (list.first()->viewport()->cursor().shape() != shape)
+        list.first()->viewport()->setCursor(shape);
 }
 
 QList<ElementRef> DesignerScene::selectedElements() const
@@ -248,6 +283,14 @@ void DesignerScene::mousePressEvent(QGraphicsSceneMouseEvent *event)
         return;
     }
     QGraphicsItem *under = itemAt(event->scenePos(), views().isEmpty() ? QTransform() : views().first()->transform());
+    QRectF cell;
+    if ((!under || under->type() != ElementItem::Type) && columnEdgeAt(event->scenePos(), m_dragColumn, cell)) {
+        m_drag = Drag::Column;
+        m_columnWidth = cell.width();
+        m_bandGhost = addRect(cell, QPen(QColor(0x1E, 0x64, 0xC8), 0, Qt::DashLine));
+        m_bandGhost->setZValue(10);
+        return;
+    }
     if ((!under || under->type() != ElementItem::Type) && bandEdgeAt(event->scenePos(), m_dragBand)) {
         m_drag = Drag::Band;
         const QRectF body = bandRect(m_dragBand);
@@ -271,7 +314,17 @@ void DesignerScene::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
     const bool free = event->modifiers() & Qt::AltModifier; // Alt places without snapping
     const QPointF delta = event->scenePos() - m_pressAt;
     switch (m_drag) {
-    case Drag::None: QGraphicsScene::mouseMoveEvent(event); return;
+    case Drag::None:
+        if (!(event->buttons() & Qt::LeftButton))
+            hover(event->scenePos());
+        QGraphicsScene::mouseMoveEvent(event);
+        return;
+    case Drag::Column: {
+        QRectF r = m_bandGhost->rect();
+        r.setWidth(std::max(DesignerEdits::gridMm, m_columnWidth + delta.x()));
+        m_bandGhost->setRect(r);
+        return;
+    }
     case Drag::Move: {
         const ReportElement &e = m_grabbed->element;
         const QList<ElementRef> moving = selectedElements();
@@ -323,6 +376,13 @@ void DesignerScene::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
         m_startPos.clear();
         if ((r.width() != e.width || r.height() != e.height) && resized)
             resized(m_grabbed->ref, QRectF(e.x, e.y, r.width(), r.height()));
+    } else if (drag == Drag::Column && m_bandGhost) {
+        const double dx = m_bandGhost->rect().width() - m_columnWidth;
+        delete std::exchange(m_bandGhost, nullptr);
+        if (dx != 0 && columnResized)
+            columnResized(m_dragColumn, dx, event->modifiers() & Qt::AltModifier);
+        else if (dx == 0)
+            select({}, {m_dragColumn}, {}); // a click on the edge picks the column
     } else if (drag == Drag::Band && m_bandGhost) {
         const double height = m_bandGhost->rect().height();
         delete std::exchange(m_bandGhost, nullptr);

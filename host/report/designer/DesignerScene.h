@@ -19,8 +19,6 @@ class SUITE_TEST_EXPORT DesignerScene : public QGraphicsScene
 public:
     explicit DesignerScene(QObject *parent = nullptr);
 
-    // The page's margins, as the report engine lays pages out.
-    static constexpr double marginMm = 10;
     static constexpr double barMm = 4.5;
     static constexpr double tableRowMm = 5;
 
@@ -40,6 +38,8 @@ public:
     std::function<void(const QList<ElementRef> &, double dx, double dy)> moved;
     std::function<void(const ElementRef &, const QRectF &)> resized;
     std::function<void(const DesignerBand &, double heightMm)> bandResized;
+    // A column's right edge dragged on the table, by dxMm on the page (Alt: not snapped).
+    std::function<void(int column, double dxMm, bool free)> columnResized;
 
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
@@ -48,14 +48,19 @@ protected:
     void drawBackground(QPainter *painter, const QRectF &rect) override;
 
 private:
-    enum class Drag { None, Move, Resize, Band };
+    enum class Drag { None, Move, Resize, Band, Column };
     double mmPerPixel() const;
     bool bandEdgeAt(QPointF scenePos, DesignerBand &band) const;
+    // The table column whose right edge is under a scene point.
+    bool columnEdgeAt(QPointF scenePos, int &column, QRectF &rect) const;
+    // The pointer over an edge that can be dragged shows which way it goes.
+    void hover(QPointF scenePos);
     void addBand(const ReportDefinition &d, const DesignerBand &band, double &y);
     QString noteOf(const ReportDefinition &d, const DesignerBand &band) const;
 
     ReportDefinition m_definition;
     QSizeF m_page;
+    ReportMargins m_margins; // the definition's, as the report engine lays pages out
     double m_contentWidth = 0;
     double m_bottom = 0;
     QList<std::pair<DesignerBand, QRectF>> m_bands; // body of each band, in print order
@@ -65,5 +70,7 @@ private:
     QHash<ElementItem *, QPointF> m_startPos;
     ElementItem *m_grabbed = nullptr;
     DesignerBand m_dragBand;
+    int m_dragColumn = -1;
+    double m_columnWidth = 0; // as drawn when the drag began
     QGraphicsRectItem *m_bandGhost = nullptr;
 };

@@ -115,6 +115,14 @@ void ReportDesignerWindow::buildPage()
                                [&](ReportDefinition &d) { DesignerEdits::setBandHeight(d, band, height); });
         });
     };
+    m_scene->columnResized = [this](int column, double dx, bool free) {
+        later([=, this] {
+            m_document->change(QStringLiteral("Largura da coluna"), [&](ReportDefinition &d) {
+                DesignerEdits::dragColumnEdge(d, column, dx, m_scene->contentWidthMm(), !free);
+            });
+            select({}, {column});
+        });
+    };
     connect(m_view, &DesignerView::nudged, this, &ReportDesignerWindow::nudge);
     connect(m_view, &DesignerView::dropped, this, &ReportDesignerWindow::drop);
 }
@@ -219,7 +227,11 @@ void ReportDesignerWindow::buildEditMenu(QMenu *menu)
     undo->setShortcut(QKeySequence::Undo);
     undo->setProperty("onToolBar", true);
     QAction *redo = m_document->undoStack()->createRedoAction(this, QStringLiteral("Refazer"));
-    redo->setShortcut(QKeySequence::Redo);
+    // Ctrl+Y as well as the platform's own (Ctrl+Shift+Z on Linux): authors come with either habit.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+    redo->setShortcuts(redoKeys);
     redo->setProperty("onToolBar", true);
     menu->addAction(undo);
     menu->addAction(redo);
@@ -725,7 +737,7 @@ bool ReportDesignerWindow::saveDefinition()
 void ReportDesignerWindow::closeEvent(QCloseEvent *event)
 {
     if (m_document->isModified()
-        && !Interaction::instance()->confirm(this, windowTitle().remove(QStringLiteral("[*]")),
+        && !Interaction::instance()->confirmDiscard(this, windowTitle().remove(QStringLiteral("[*]")),
                                              QStringLiteral("O relatório tem alterações que não foram salvas.\n"
                                                             "Deseja fechar e descartá-las?"))) {
         event->ignore();

@@ -113,6 +113,7 @@ ReportEditDialog::ReportEditDialog(const ReportDefinition &definition, QWidget *
     connect(btnRemove, &QPushButton::clicked, this, &ReportEditDialog::removeColumn);
     connect(btnUp, &QPushButton::clicked, this, [this] { moveColumn(-1); });
     connect(btnDown, &QPushButton::clicked, this, [this] { moveColumn(1); });
+    m_shown = this->definition().toJson();
 }
 
 void ReportEditDialog::addColumn(const ReportColumn &column)
@@ -239,4 +240,14 @@ void ReportEditDialog::accept()
         return;
     }
     QDialog::accept();
+}
+
+void ReportEditDialog::reject()
+{
+    if (definition().toJson() != m_shown
+        && !Interaction::instance()->confirmDiscard(this, windowTitle(),
+                                                    QStringLiteral("As alterações do relatório não foram mantidas.\n"
+                                                                   "Deseja fechar e descartá-las?")))
+        return;
+    QDialog::reject();
 }

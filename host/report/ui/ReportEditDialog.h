@@ -16,7 +16,7 @@ class QTabWidget;
 // columns (field, title, width in mm, alignment, format, visibility condition) of a
 // definition. OK checks the definition, and that the query returns every field it names,
 // and keeps it; "Verificar consulta" runs the query
-// once with the screen's parameters and tells whether it works.
+// once with the screen's parameters and tells whether it works. Cancel with edits asks first.
 class SUITE_TEST_EXPORT ReportEditDialog : public QDialog
 {
     Q_OBJECT
@@ -47,6 +47,8 @@ public:
     QLabel *lblVerificacao;
 
     void accept() override;
+    // Cancel, Esc or closing: with edits, asks before throwing them away.
+    void reject() override;
 
 private:
     void addColumn(const ReportColumn &column);
@@ -57,4 +59,5 @@ private:
     void refuseMissingFields(const QList<MissingField> &missing);
 
     ReportDefinition m_original;
+    QByteArray m_shown; // the definition as first shown, to tell whether anything was edited
 };
