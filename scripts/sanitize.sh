@@ -6,7 +6,7 @@
 #   scripts/sanitize.sh thread     # ThreadSanitizer, into build-tsan/
 #   scripts/sanitize.sh address    # AddressSanitizer + UndefinedBehaviorSanitizer, build-asan/
 #   scripts/sanitize.sh            # both
-#   JOBS=2 LOAD_THREADS=64 LOAD_CALLS=10   # build jobs; the load's client threads and calls each
+#   JOBS=2 LOAD_THREADS=64 LOAD_CALLS=10 LOAD_SUPPLIERS=4000   # build jobs; the load's size
 #
 # Exits non-zero when a test fails or a sanitizer reports anything.
 set -uo pipefail
@@ -39,8 +39,10 @@ for kind in "${KINDS[@]}"; do
   # The load: many client threads, each with its own TNetConnection, against a server with
   # its cache on and one with it off (every call a build on the server's list thread); half
   # the threads keep the list on the workstation, so it is read and written meanwhile.
+  # A list of 4,000 suppliers (about 400 KB) goes out over several turns of a worker's loop.
   QT_QPA_PLATFORM=offscreen SUITE_SOURCE_DIR="$ROOT" SUITE_LOAD_THREADS="${LOAD_THREADS:-64}" \
-    SUITE_LOAD_CALLS="${LOAD_CALLS:-10}" "$dir/bin/tst_netconnection" threadsOfClients || status=1
+    SUITE_LOAD_CALLS="${LOAD_CALLS:-10}" SUITE_LOAD_SUPPLIERS="${LOAD_SUPPLIERS:-4000}" \
+    "$dir/bin/tst_netconnection" threadsOfClients || status=1
   if compgen -G "$log/*" >/dev/null; then
     echo "== $kind: reports in $log"
     head -n 60 "$log"/* || true

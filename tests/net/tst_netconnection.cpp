@@ -8,6 +8,7 @@
 #include "ScriptedServer.h"
 #include "app/Session.h"
 #include "TestEnv.h"
+#include "DemoDb.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"
 #include "net/KeptReplies.h"
@@ -22,6 +23,7 @@
 #include <QtEndian>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTest>
@@ -41,9 +43,9 @@ quint16 deadPort()
     return port;
 }
 
-int quotedCount()
+int quotedCount(const QSqlDatabase &db = dtmDBGeral::dtbGeral())
 {
-    QSqlQuery q(dtmDBGeral::dtbGeral());
+    QSqlQuery q(db);
     return q.exec(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")) && q.next() ? q.value(0).toInt()
                                                                                                 : -1;
 }
@@ -168,8 +170,10 @@ private slots:
 
 private:
     TNetConnection *connection(quint16 port);
-    // Starts Lpr07700 on a free port with the test's session and these options.
-    void startServer(QProcess &server, const QStringList &options, quint16 &port);
+    // Starts Lpr07700 on a free port with these options and a session file (the test's
+    // when empty).
+    void startServer(QProcess &server, const QStringList &options, quint16 &port,
+                     const QString &session = QString());
 
     QString m_sessionFile;
     std::unique_ptr<TestEnv> m_env;
@@ -186,10 +190,12 @@ void tst_NetConnection::initTestCase()
     startServer(*m_server, {QStringLiteral("--idle-timeout"), QStringLiteral("1")}, m_port);
 }
 
-void tst_NetConnection::startServer(QProcess &server, const QStringList &options, quint16 &port)
+void tst_NetConnection::startServer(QProcess &server, const QStringList &options, quint16 &port,
+                                    const QString &session)
 {
     server.setProgram(QStringLiteral(LPR07700_EXE));
-    server.setArguments(QStringList{QStringLiteral("--config"), m_sessionFile, QStringLiteral("--port"),
+    server.setArguments(QStringList{QStringLiteral("--config"), session.isEmpty() ? m_sessionFile : session,
+                                    QStringLiteral("--port"),
                                     QStringLiteral("0")}
                         + options);
     server.setProcessChannelMode(QProcess::SeparateChannels);
@@ -622,8 +628,9 @@ void tst_NetConnection::unchangedNotOfferedRefused()
 // Many screens' links at once, each on a thread of its own, as a terminal server runs them:
 // every call gets the whole list, loaded the way the screen loads it, whether it came whole
 // or from the copy kept on the workstation (half the threads keep it). The sanitizer builds
-// run this as their client load, larger (SUITE_LOAD_THREADS threads, SUITE_LOAD_CALLS calls
-// each).
+// run this as their client load, larger: SUITE_LOAD_THREADS threads of SUITE_LOAD_CALLS calls
+// each, against a database of SUITE_LOAD_SUPPLIERS quoted suppliers (a list large enough to
+// go out in several turns of the server's loop).
 void tst_NetConnection::threadsOfClients_data()
 {
     QTest::addColumn<bool>("linkPerCall");
@@ -645,15 +652,36 @@ void tst_NetConnection::threadsOfClients()
     };
     const int threadCount = setting("SUITE_LOAD_THREADS", 24);
     const int calls = setting("SUITE_LOAD_CALLS", 6);
-    quint16 port = m_port;
-    QProcess uncached;
-    if (cacheOff)
-        startServer(uncached, {QStringLiteral("--cache"), QStringLiteral("0")}, port);
+    const int suppliers = setting("SUITE_LOAD_SUPPLIERS", 0);
+    int rows = quotedCount();
+    QString session = m_sessionFile;
+    if (suppliers > 0) {
+        session = m_env->dir() + QStringLiteral("/carga.ini");
+        if (!QFile::exists(session)) {
+            DemoOptions options;
+            options.suppliers = suppliers;
+            options.products = suppliers;
+            options.quotes = suppliers * 4;
+            Session load = Session::current();
+            load.db.database = m_env->dir() + QStringLiteral("/carga.db");
+            DemoDb::createSqlite(load.db.database, options);
+            load.save(session);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("carga"));
+            db.setDatabaseName(m_env->dir() + QStringLiteral("/carga.db"));
+            QVERIFY(db.open());
+            rows = quotedCount(db);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("carga"));
+    }
+    QProcess server;
+    quint16 port = 0;
+    startServer(server, {QStringLiteral("--cache"), cacheOff ? QStringLiteral("0") : QStringLiteral("10")}, port, session);
     const auto stop = qScopeGuard([&] {
-        uncached.terminate();
-        uncached.waitForFinished(10000);
+        server.terminate();
+        server.waitForFinished(10000);
     });
-    const int rows = quotedCount();
     std::atomic<int> good{0};
     std::atomic<int> fromKept{0};
     QMutex mutex;
