@@ -8,11 +8,18 @@ SupplierListCache::Entry SupplierListCache::entry() const
     return m_entry;
 }
 
-void SupplierListCache::store(const Entry &entry)
+void SupplierListCache::store(Entry entry)
 {
-    QMutexLocker lock(&m_mutex);
-    if (entry.startedAt >= m_entry.startedAt)
-        m_entry = entry;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (entry.startedAt < m_entry.startedAt)
+            return;
+        std::swap(m_entry, entry);
+    }
+    // The packet replaced goes here, outside the lock, and through the inline release of
+    // its last reference: workers that sent it may have let go of it an instant ago, and
+    // that hand-off is then plain to a race detector too (a copy-assignment would drop it
+    // inside the Qt library, where no detector sees the reference count's order).
 }
 
 void SupplierListCache::confirm(qint64 startedAt, qint64 now)
@@ -24,8 +31,11 @@ void SupplierListCache::confirm(qint64 startedAt, qint64 now)
 
 void SupplierListCache::clear()
 {
-    QMutexLocker lock(&m_mutex);
-    m_entry = Entry();
+    Entry old;
+    {
+        QMutexLocker lock(&m_mutex);
+        std::swap(m_entry, old);
+    }
 }
 
 QString SupplierListCache::markFor(const QByteArray &packet) const

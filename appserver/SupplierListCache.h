@@ -25,7 +25,7 @@ public:
 
     Entry entry() const;
     // Keeps a packet, unless one whose build started later is already kept.
-    void store(const Entry &entry);
+    void store(Entry entry);
     // The change mark still holds for the packet built at startedAt.
     void confirm(qint64 startedAt, qint64 now);
     void clear();

@@ -8,6 +8,7 @@
 #include "ScriptedServer.h"
 #include "app/Session.h"
 #include "TestEnv.h"
+#include "DemoDb.h"
 #include "net/DataPacket.h"
 #include "net/Frame.h"
 #include "net/KeptReplies.h"
@@ -21,6 +22,8 @@
 #include <QTcpSocket>
 #include <QtEndian>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTest>
@@ -40,9 +43,9 @@ quint16 deadPort()
     return port;
 }
 
-int quotedCount()
+int quotedCount(const QSqlDatabase &db = dtmDBGeral::dtbGeral())
 {
-    QSqlQuery q(dtmDBGeral::dtbGeral());
+    QSqlQuery q(db);
     return q.exec(QStringLiteral("SELECT COUNT(DISTINCT CDFORNECED) FROM COTACAO")) && q.next() ? q.value(0).toInt()
                                                                                                 : -1;
 }
@@ -167,7 +170,12 @@ private slots:
 
 private:
     TNetConnection *connection(quint16 port);
+    // Starts Lpr07700 on a free port with these options and a session file (the test's
+    // when empty).
+    void startServer(QProcess &server, const QStringList &options, quint16 &port,
+                     const QString &session = QString());
 
+    QString m_sessionFile;
     std::unique_ptr<TestEnv> m_env;
     QProcess *m_server = nullptr;
     quint16 m_port = 0;
@@ -176,21 +184,28 @@ private:
 void tst_NetConnection::initTestCase()
 {
     m_env = std::make_unique<TestEnv>();
-    const QString sessionFile = m_env->dir() + QStringLiteral("/sessao.ini");
-    Session::current().save(sessionFile);
-
+    m_sessionFile = m_env->dir() + QStringLiteral("/sessao.ini");
+    Session::current().save(m_sessionFile);
     m_server = new QProcess(this);
-    m_server->setProgram(QStringLiteral(LPR07700_EXE));
-    m_server->setArguments({QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0"),
-                            QStringLiteral("--idle-timeout"), QStringLiteral("1")});
-    m_server->setProcessChannelMode(QProcess::SeparateChannels);
-    m_server->start();
-    QVERIFY2(m_server->waitForStarted(10000), qPrintable(m_server->errorString()));
-    QVERIFY(QTest::qWaitFor([&] { return m_server->canReadLine() || m_server->state() != QProcess::Running; }, 15000));
-    const QString line = QString::fromUtf8(m_server->readLine()).trimmed();
+    startServer(*m_server, {QStringLiteral("--idle-timeout"), QStringLiteral("1")}, m_port);
+}
+
+void tst_NetConnection::startServer(QProcess &server, const QStringList &options, quint16 &port,
+                                    const QString &session)
+{
+    server.setProgram(QStringLiteral(LPR07700_EXE));
+    server.setArguments(QStringList{QStringLiteral("--config"), session.isEmpty() ? m_sessionFile : session,
+                                    QStringLiteral("--port"),
+                                    QStringLiteral("0")}
+                        + options);
+    server.setProcessChannelMode(QProcess::SeparateChannels);
+    server.start();
+    QVERIFY2(server.waitForStarted(10000), qPrintable(server.errorString()));
+    QVERIFY(QTest::qWaitFor([&] { return server.canReadLine() || server.state() != QProcess::Running; }, 15000));
+    const QString line = QString::fromUtf8(server.readLine()).trimmed();
     const auto match = QRegularExpression(QStringLiteral("^Lpr07700 ouvindo em 127\\.0\\.0\\.1:(\\d+)$")).match(line);
-    QVERIFY2(match.hasMatch(), qPrintable(line + QString::fromUtf8(m_server->readAllStandardError())));
-    m_port = quint16(match.captured(1).toUInt());
+    QVERIFY2(match.hasMatch(), qPrintable(line + QString::fromUtf8(server.readAllStandardError())));
+    port = quint16(match.captured(1).toUInt());
 }
 
 void tst_NetConnection::cleanupTestCase()
@@ -611,36 +626,86 @@ void tst_NetConnection::unchangedNotOfferedRefused()
 }
 
 // Many screens' links at once, each on a thread of its own, as a terminal server runs them:
-// every call gets the whole list (the sanitizer builds run this as their client load).
+// every call gets the whole list, loaded the way the screen loads it, whether it came whole
+// or from the copy kept on the workstation (half the threads keep it). The sanitizer builds
+// run this as their client load, larger: SUITE_LOAD_THREADS threads of SUITE_LOAD_CALLS calls
+// each, against a database of SUITE_LOAD_SUPPLIERS quoted suppliers (a list large enough to
+// go out in several turns of the server's loop).
 void tst_NetConnection::threadsOfClients_data()
 {
     QTest::addColumn<bool>("linkPerCall");
-    QTest::newRow("a new link per call") << true;
-    QTest::newRow("one link per thread") << false;
+    QTest::addColumn<bool>("cacheOff");
+    QTest::newRow("a new link per call") << true << false;
+    QTest::newRow("one link per thread") << false << false;
+    QTest::newRow("a new link per call, no cache on the server") << true << true;
+    QTest::newRow("one link per thread, no cache on the server") << false << true;
 }
 
 void tst_NetConnection::threadsOfClients()
 {
     QFETCH(bool, linkPerCall);
-    const int rows = quotedCount();
+    QFETCH(bool, cacheOff);
+    const auto setting = [](const char *name, int fallback) {
+        bool ok = false;
+        const int value = qEnvironmentVariableIntValue(name, &ok);
+        return ok && value > 0 ? value : fallback;
+    };
+    const int threadCount = setting("SUITE_LOAD_THREADS", 24);
+    const int calls = setting("SUITE_LOAD_CALLS", 6);
+    const int suppliers = setting("SUITE_LOAD_SUPPLIERS", 0);
+    int rows = quotedCount();
+    QString session = m_sessionFile;
+    if (suppliers > 0) {
+        session = m_env->dir() + QStringLiteral("/carga.ini");
+        if (!QFile::exists(session)) {
+            DemoOptions options;
+            options.suppliers = suppliers;
+            options.products = suppliers;
+            options.quotes = suppliers * 4;
+            Session load = Session::current();
+            load.db.database = m_env->dir() + QStringLiteral("/carga.db");
+            DemoDb::createSqlite(load.db.database, options);
+            load.save(session);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("carga"));
+            db.setDatabaseName(m_env->dir() + QStringLiteral("/carga.db"));
+            QVERIFY(db.open());
+            rows = quotedCount(db);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("carga"));
+    }
+    QProcess server;
+    quint16 port = 0;
+    startServer(server, {QStringLiteral("--cache"), cacheOff ? QStringLiteral("0") : QStringLiteral("10")}, port, session);
+    const auto stop = qScopeGuard([&] {
+        server.terminate();
+        server.waitForFinished(10000);
+    });
     std::atomic<int> good{0};
+    std::atomic<int> fromKept{0};
     QMutex mutex;
     QStringList errors;
     std::vector<std::unique_ptr<QThread>> threads;
-    for (int t = 0; t < 24; ++t) {
-        threads.emplace_back(QThread::create([&, linkPerCall] {
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back(QThread::create([&, t] {
             std::unique_ptr<TNetConnection> net;
-            for (int call = 0; call < 6; ++call) {
+            for (int call = 0; call < calls; ++call) {
                 if (!net || linkPerCall) {
                     net = std::make_unique<TNetConnection>();
                     PriceListServer::configure(*net);
+                    net->setKeepReply(QStringLiteral("GetFornecedor"), t % 2 == 0);
                     net->setHost(QStringLiteral("127.0.0.1"));
-                    net->setPort(m_port);
-                    net->setConnectTimeout(20000);
+                    net->setPort(port);
+                    net->setConnectTimeout(60000);
+                    net->setCallTimeout(60000);
                 }
                 try {
-                    const DataPacket packet = DataPacket::decode(net->call(QStringLiteral("GetFornecedor")).toByteArray());
-                    if (int(packet.rows.size()) == rows)
+                    TClientDataSet cds;
+                    cds.IndexFieldNames = QStringLiteral("NMFANTFORN");
+                    cds.setData(net->call(QStringLiteral("GetFornecedor")));
+                    fromKept += net->LastFromKept();
+                    if (cds.RecordCount() == rows && !cds.FieldByName(QStringLiteral("CDFORNECED")).AsString().isEmpty())
                         ++good;
                 } catch (const ESuiteError &e) {
                     QMutexLocker lock(&mutex);
@@ -651,9 +716,13 @@ void tst_NetConnection::threadsOfClients()
         threads.back()->start();
     }
     for (auto &t : threads)
-        QVERIFY(t->wait(120000));
+        QVERIFY(t->wait(600000));
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
-    QCOMPARE(good.load(), 24 * 6);
+    QCOMPARE(good.load(), threadCount * calls);
+    // The cached list keeps its mark from call to call: the threads that keep it offer it and
+    // are answered "unchanged" from the second call on.
+    if (!cacheOff && calls > 1)
+        QVERIFY(fromKept.load() > 0);
 }
 
 void tst_NetConnection::hostileServerReplies_data()
