@@ -599,6 +599,8 @@ void tst_Designer::savedAsNewGoesOnWithTheNewReport()
     QVERIFY(!ReportDefinitionStore::edited(shipped));
     for (ReportDesignerWindow *open : screen->findChildren<ReportDesignerWindow *>())
         open->document()->markSaved(), open->close();
+}
+
 void tst_Designer::styleRulesEditTheRulePicked_data()
 {
     QTest::addColumn<QString>("place"); // whose rules: row, element (of the group header), column
