@@ -1,4 +1,5 @@
 #include "report/designer/DesignerProperties.h"
+#include "report/designer/ColorField.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/ExpressionEdit.h"
 #include "report/designer/StyleRulesEditor.h"
@@ -165,32 +166,14 @@ void DesignerProperties::addChoice(const QString &label, const QString &key,
 
 void DesignerProperties::addColor(const QString &label, const QString &key, const Read &read, const Write &write)
 {
-    auto *row = new QWidget(m_form);
-    auto *box = new QHBoxLayout(row);
-    box->setContentsMargins(0, 0, 0, 0);
-    auto *edit = new QLineEdit(row);
-    edit->setObjectName(key);
-    edit->setPlaceholderText(QStringLiteral("#RRGGBB"));
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("(#[0-9A-Fa-f]{0,6})?")), edit));
-    auto *pick = new QToolButton(row);
-    pick->setText(QStringLiteral("..."));
-    box->addWidget(edit, 1);
-    box->addWidget(pick);
-    const auto complete = [](const QString &t) { return t.isEmpty() || t.size() == 7; };
-    connect(edit, &QLineEdit::textEdited, this, [=, this](const QString &t) {
-        if (complete(t))
-            commit(label, write, t.toUpper(), key);
-    });
-    connect(pick, &QToolButton::clicked, this, [=, this] {
-        const QColor chosen = QColorDialog::getColor(QColor(edit->text()), this, label);
-        if (chosen.isValid())
-            commit(label, write, chosen.name().toUpper(), key);
-    });
+    auto *field = new ColorField(key, label, m_form);
+    QLineEdit *edit = field->line();
+    connect(field, &ColorField::chosen, this, [=, this](const QString &color) { commit(label, write, color, key); });
     m_loads << [=, this] {
         if (!edit->hasFocus())
             edit->setText(read(m_document->definition()).toString());
     };
-    m_layout->addRow(label, row);
+    m_layout->addRow(label, field);
 }
 
 void DesignerProperties::addExpression(const QString &label, const QString &key, const DesignerBand &band,

@@ -1,4 +1,5 @@
 #include "report/designer/StyleRulesEditor.h"
+#include "report/designer/ColorField.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/ExpressionEdit.h"
 
@@ -102,31 +103,11 @@ StyleRulesEditor::StyleRulesEditor(DesignerDocument *document, Rules rules, cons
 
 QLineEdit *StyleRulesEditor::colorField(const QString &name, const QString &what, QString ReportStyleRule::*member)
 {
-    auto *row = new QWidget(m_ruleBox);
-    auto *box = new QHBoxLayout(row);
-    box->setContentsMargins(0, 0, 0, 0);
-    auto *edit = new QLineEdit(row);
-    edit->setObjectName(name);
-    edit->setPlaceholderText(QStringLiteral("#RRGGBB"));
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("(#[0-9A-Fa-f]{0,6})?")), edit));
-    auto *pick = new QToolButton(row);
-    pick->setText(QStringLiteral("..."));
-    box->addWidget(edit, 1);
-    box->addWidget(pick);
-    const auto set = [this, what, name, member](const QString &value) {
-        changeRule(what, name, [&](ReportStyleRule &rule) { rule.*member = value.toUpper(); });
-    };
-    // Half a colour is no colour: the rule changes once the text is complete (or empty).
-    connect(edit, &QLineEdit::textEdited, this, [set](const QString &text) {
-        if (text.isEmpty() || text.size() == 7)
-            set(text);
+    auto *field = new ColorField(name, QString(), m_ruleBox);
+    connect(field, &ColorField::chosen, this, [this, what, name, member](const QString &color) {
+        changeRule(what, name, [&](ReportStyleRule &rule) { rule.*member = color; });
     });
-    connect(pick, &QToolButton::clicked, this, [this, edit, set] {
-        const QColor chosen = QColorDialog::getColor(QColor(edit->text()), this);
-        if (chosen.isValid())
-            set(chosen.name());
-    });
-    return edit;
+    return field->line();
 }
 
 QList<ReportStyleRule> StyleRulesEditor::current() const
