@@ -1,4 +1,5 @@
 // bench_report --plans [--lines 100000,1000000] [--server-db pg:NAME,fb:NAME ...] [--keep DIR]
+//                       [--list LPR077-02-fornecedor.json]   (default: the list by product)
 //
 // SQLite databases are generated (every quote at branch 0001 but one in 20,000 at 0003);
 // --server-db names PostgreSQL or Firebird databases already loaded by gerabase on the
@@ -37,7 +38,12 @@
 namespace PlanBench {
 namespace {
 
-const QString reportTitle = QStringLiteral("Lista de Preços por Produto");
+// The shipped list measured (--list); the cases' processes get it through the environment.
+QString listFile()
+{
+    const QString file = qEnvironmentVariable("SUITE_PLAN_LIST");
+    return file.isEmpty() ? QStringLiteral("LPR077-01-produto.json") : file;
+}
 const QString bigBranch = QStringLiteral("0001");
 const QString smallBranch = QStringLiteral("0003"); // its own purchasing centre
 
@@ -84,7 +90,7 @@ private:
 ReportDefinition definition(bool after)
 {
     ReportDefinition d = ReportDefinition::load(
-        QDir(QString::fromUtf8(REPORTS_DIR)).filePath(QStringLiteral("LPR077-01-produto.json")));
+        QDir(QString::fromUtf8(REPORTS_DIR)).filePath(listFile()));
     if (!after)
         d.largeList = ReportLargeList();
     return d;
@@ -117,13 +123,14 @@ QString wholeRun(const QString &branch, bool after)
 // holding the definition of the run.
 QString previewPage1(const QString &branch, bool after, const QString &dir)
 {
-    definition(after).save(QDir(dir).filePath(QStringLiteral("LPR077-01-produto.json")));
+    const ReportDefinition measured = definition(after);
+    measured.save(QDir(dir).filePath(listFile()));
     TReportDesignerDialog designer;
     designer.ReportDir = dir;
     designer.ReportCode = QStringLiteral("LPR077");
     QElapsedTimer clock;
     clock.start();
-    const ReportDefinition def = designer.definition(reportTitle);
+    const ReportDefinition def = designer.definition(measured.title);
     TParams params = def.collectParams(dtmDBGeral::dialect());
     fill(params, branch);
     ReportRun run(def, params, dtmDBGeral::dialect(), dtmDBGeral::dtbGeral());
@@ -230,6 +237,8 @@ int run(const QStringList &args)
                 sizes << s.toInt();
         } else if (args.at(i) == QLatin1String("--server-db")) {
             servers << args.at(++i).split(QLatin1Char(','));
+        } else if (args.at(i) == QLatin1String("--list")) {
+            qputenv("SUITE_PLAN_LIST", args.at(++i).toUtf8());
         } else if (args.at(i) == QLatin1String("--keep")) {
             keep = args.at(++i);
         }

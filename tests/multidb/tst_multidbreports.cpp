@@ -68,7 +68,7 @@ private:
     QStringList m_pickedSuppliers;
     QTemporaryDir m_out;
     QTemporaryDir m_longText; // the shipped definitions, their text for long lists always chosen
-    ReportDefinition m_longByProduct;
+    QList<ReportDefinition> m_longLists; // the lists, of those two, with a text for long lists
 };
 
 void tst_MultiDbReports::initTestCase()
@@ -110,11 +110,11 @@ void tst_MultiDbReports::initTestCase()
         ReportDefinition d = ReportDefinition::load(shipped.filePath(name));
         if (d.largeList.isSet())
             d.largeList.from = 1;
-        if (d.title == porProduto)
-            m_longByProduct = d;
+        if (d.largeList.isSet() && (d.title == porProduto || d.title == porFornecedor))
+            m_longLists << d;
         d.save(QDir(m_longText.path()).filePath(name));
     }
-    QVERIFY(m_longByProduct.largeList.isSet());
+    QCOMPARE(m_longLists.size(), 2);
 }
 
 void tst_MultiDbReports::cleanupTestCase()
@@ -218,11 +218,15 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
                              QLatin1String(c.name))))
                     << d << report << c.choices << false;
     for (SqlDialect d : kDialects)
-        if (m_longByProduct.largeList.appliesTo(d))
-            for (const auto &c : cases)
-                QTest::newRow(qPrintable(QStringLiteral("%1: by product, long-list text: %2")
-                                             .arg(dialectName(d).toLower(), QLatin1String(c.name))))
-                    << d << porProduto << c.choices << true;
+        for (const ReportDefinition &list : std::as_const(m_longLists))
+            if (list.largeList.appliesTo(d))
+                for (const auto &c : cases)
+                    QTest::newRow(qPrintable(
+                        QStringLiteral("%1: %2, long-list text: %3")
+                            .arg(dialectName(d).toLower(),
+                                 list.title == porProduto ? QStringLiteral("by product") : QStringLiteral("by supplier"),
+                                 QLatin1String(c.name))))
+                        << d << list.title << c.choices << true;
 }
 
 void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
