@@ -242,6 +242,25 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
         QVERIFY(!cell.isNull());
         const QPointF edge(cell.right(), cell.center().y());
         drag(w, edge, edge + QPointF(step.section(QLatin1Char(' '), 3).toDouble(), 0));
+    } else if (step == QLatin1String("add criterion") || step.startsWith(QLatin1String("remove criterion "))) {
+        // The report's panel, laid out again once the criteria have changed.
+        w->select({});
+        QCoreApplication::processEvents();
+        click(w, step.startsWith(QLatin1String("add"))
+                     ? QStringLiteral("criterionAdd")
+                     : QStringLiteral("criterionRemove%1").arg(step.section(QLatin1Char(' '), 2).toInt() - 1));
+        QCoreApplication::processEvents();
+    } else if (step.startsWith(QLatin1String("criterion "))) {
+        // "criterion N PART TEXT": typed into the Nth criterion's label, text or lookup.
+        w->select({});
+        QCoreApplication::processEvents();
+        QLineEdit *edit = property(w, QStringLiteral("criterion%1/%2")
+                                          .arg(step.section(QLatin1Char(' '), 1, 1).toInt() - 1)
+                                          .arg(step.section(QLatin1Char(' '), 2, 2)));
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, step.section(QLatin1Char(' '), 3));
+        w->view()->setFocus();
     } else if (step == QLatin1String("add row rule")) {
         w->select({}, {}, {detail});
         click(w, QStringLiteral("btnIncluirEstilo"));
@@ -308,6 +327,8 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
     QTest::newRow("a column's cell rules") << QStringList{"drop on detail", "add rule", "rule 1 colour #1E7A2E"} << stack;
     QTest::newRow("column widths dragged")
         << QStringList{"column width 3 12", "drop on detail", "column width 5 -6"} << ctrlY;
+    QTest::newRow("criteria: added, typed, removed")
+        << QStringList{"add criterion", "criterion 1 text  - compras", "add criterion", "remove criterion 1"} << ctrlY;
     QTest::newRow("margins, then an element")
         << QStringList{"margin marginLeft 25", "margin marginTop 18.5", "text", "margin marginRight 0"} << ctrlY;
 }

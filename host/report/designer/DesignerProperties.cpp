@@ -202,6 +202,16 @@ void DesignerProperties::addStyleRules(const QString &title, const DesignerBand 
 
 void DesignerProperties::refresh()
 {
+    // An undo or redo may add or take a criterion: the report's panel is laid out again.
+    // Later, not here: the change may come from a button of the panel itself.
+    if (m_scope == QLatin1String("report") && m_criteriaShown != m_document->definition().criteria.size()) {
+        m_criteriaShown = m_document->definition().criteria.size();
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_scope == QLatin1String("report"))
+                show({}, {}, {});
+        }, Qt::QueuedConnection);
+        return;
+    }
     for (const auto &load : std::as_const(m_loads))
         load();
 }
@@ -240,6 +250,51 @@ void DesignerProperties::showReport()
     text(QStringLiteral("Rodapé"), QStringLiteral("footer"), &ReportDefinition::footer);
     text(QStringLiteral("Fechamento"), QStringLiteral("summaryLabel"), &ReportDefinition::summaryLabel);
     showMargins();
+    showCriteria();
+}
+
+// The lines under the heading that say what the report was asked for ("Filial: 0001 -
+// Matriz"): a label, a text over the parameters, and a query that names what the text
+// holds. Each change is a step of the undo history; adding or removing one lays the panel
+// out again.
+void DesignerProperties::showCriteria()
+{
+    heading(QStringLiteral("Critérios (linhas sob o cabeçalho)"));
+    const qsizetype count = m_document->definition().criteria.size();
+    m_criteriaShown = count;
+    const std::tuple<const char *, const char *, QString ReportCriterion::*> parts[] = {
+        {"Rótulo", "label", &ReportCriterion::label},
+        {"Texto", "text", &ReportCriterion::text},
+        {"Consulta do nome", "lookup", &ReportCriterion::lookup}};
+    for (qsizetype i = 0; i < count; ++i) {
+        auto *title = new QLabel(QStringLiteral("Critério %1").arg(i + 1), m_form);
+        auto *remove = new QPushButton(QStringLiteral("Excluir"), m_form);
+        remove->setObjectName(QStringLiteral("criterionRemove%1").arg(i));
+        connect(remove, &QPushButton::clicked, this, [this, i] {
+            m_document->change(QStringLiteral("Excluir critério"), [i](ReportDefinition &d) {
+                if (i < d.criteria.size())
+                    d.criteria.removeAt(i);
+            });
+        });
+        m_layout->addRow(title, remove);
+        for (const auto &[label, key, part] : parts)
+            addText(QString::fromUtf8(label), QStringLiteral("criterion%1/%2").arg(i).arg(QLatin1String(key)),
+                    [i, part](const ReportDefinition &d) {
+                        return i < d.criteria.size() ? d.criteria.at(i).*part : QString();
+                    },
+                    [i, part](ReportDefinition &d, const QVariant &v) {
+                        if (i < d.criteria.size())
+                            d.criteria[i].*part = v.toString();
+                    });
+    }
+    auto *add = new QPushButton(QStringLiteral("Incluir critério"), m_form);
+    add->setObjectName(QStringLiteral("criterionAdd"));
+    connect(add, &QPushButton::clicked, this, [this] {
+        m_document->change(QStringLiteral("Incluir critério"), [](ReportDefinition &d) {
+            d.criteria << ReportCriterion{QStringLiteral("Filial"), QStringLiteral("{:P_CDFILIAL}"), QString()};
+        });
+    });
+    m_layout->addRow(QString(), add);
 }
 
 void DesignerProperties::showMargins()

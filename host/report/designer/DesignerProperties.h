@@ -61,6 +61,7 @@ private:
 
     void showReport();
     void showMargins();
+    void showCriteria();
     void showElements(const QList<ElementRef> &elements);
     void showElementLook(const QList<ElementRef> &elements);
     void showColumn(int column);
@@ -71,5 +72,6 @@ private:
     QWidget *m_form = nullptr;
     QFormLayout *m_layout = nullptr;
     QList<std::function<void()>> m_loads;
+    qsizetype m_criteriaShown = -1; // criteria the report's panel shows
     QString m_scope; // keys of one selection merge only with each other
 };
