@@ -271,8 +271,9 @@ int run(const QStringList &args)
         return 1;
     }
     QTextStream out(stdout);
-    out << QStringLiteral("\nLPR077 por produto: antes (só a consulta principal) e depois (a forma para listas longas "
-                          "quando a contagem chega à marca); tempos em ms\n");
+    out << QStringLiteral("\n%1: antes (só a consulta principal) e depois (a forma para listas longas "
+                          "quando a contagem chega à marca); tempos em ms\n")
+               .arg(definition(true).title);
     out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                .arg(QStringLiteral("base"), -34)
                .arg(QStringLiteral("caso"), -30)
