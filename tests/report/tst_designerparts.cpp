@@ -164,7 +164,8 @@ void tst_DesignerParts::livePreviewRunsOnlyTheLastChange()
         preview.setDefinition(d, d.collectParams(dtmDBGeral::dialect()));
         QTest::qWait(30); // the slow statement is under way when the next change comes
     }
-    QVERIFY(idle.wait(20000) || !preview.isBusy());
+    // Generous: a server's cancel of the slow statements is slow on a busy machine.
+    QVERIFY(idle.wait(60000) || !preview.isBusy());
     QVERIFY(!preview.isBusy());
     QCOMPARE(preview.runsStarted(), changes);
     QCOMPARE(preview.runsEnded(), changes);
