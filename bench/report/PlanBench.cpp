@@ -4,9 +4,11 @@
 // SQLite databases are generated (every quote at branch 0001 but one in 20,000 at 0003);
 // --server-db names PostgreSQL or Firebird databases already loaded by gerabase on the
 // servers of LPR_SERVERS_ENV, which the bench lays out the same way. "before" runs the
-// shipped definition without its text for long lists, "after" as shipped; each run as the
-// screen's outputs run, on a thread and connection of its own. "1ª linha" is the first
-// row reaching the output, the count that chooses the text included.
+// shipped definition without its text for long lists, read as every output read it
+// before; "after" as shipped, and the cases a person waits on ("1ª linha", "como a
+// visual.", the preview's page 1) read as the preview now reads (on PostgreSQL through a
+// cursor, planned for its first rows); each run on a thread and connection of its own.
+// "1ª linha" is the first row reaching the output, the count that chooses the text included.
 #include "PlanBench.h"
 #include "PriceListParams.h"
 
@@ -96,8 +98,9 @@ ReportDefinition definition(bool after)
     return d;
 }
 
-// The run as the engine makes it, read to the end: first row, whole time, rows.
-QString wholeRun(const QString &branch, bool after)
+// The run as the engine makes it, read to the end: first row, whole time, rows. soon: read
+// as the preview reads (ReportRun::setFirstRowsSoon), else as a file is written.
+QString wholeRun(const QString &branch, bool after, bool soon)
 {
     const ReportDefinition def = definition(after);
     QElapsedTimer clock;
@@ -105,6 +108,7 @@ QString wholeRun(const QString &branch, bool after)
     TParams params = def.collectParams(dtmDBGeral::dialect());
     fill(params, branch);
     ReportRun run(def, params, dtmDBGeral::dialect(), dtmDBGeral::dtbGeral());
+    run.setFirstRowsSoon(soon);
     TimingSink sink(clock);
     // On its own thread and connection, as every output runs.
     ReportJob job(run, dtmDBGeral::config(), ReportLimits());
@@ -116,7 +120,7 @@ QString wholeRun(const QString &branch, bool after)
         .arg(sink.firstRow)
         .arg(clock.nsecsElapsed() / 1e9)
         .arg(sink.rows)
-        .arg(run.ranLargeList() ? 1 : 0);
+        .arg(run.ranCursor() ? 2 : run.ranLargeList() ? 1 : 0);
 }
 
 // From the command to page 1 painted, as bench_report's preview case, from a folder
@@ -135,6 +139,7 @@ QString previewPage1(const QString &branch, bool after, const QString &dir)
     fill(params, branch);
     ReportRun run(def, params, dtmDBGeral::dialect(), dtmDBGeral::dtbGeral());
     run.prepare();
+    run.setFirstRowsSoon(after);
     PageStore store;
     ReportLayout layout(store);
     ReportJob job(run, dtmDBGeral::config(), ReportLimits());
@@ -181,6 +186,7 @@ struct Measure
     double first = 0, whole = 0;
     qint64 rows = 0;
     bool large = false;
+    bool cursor = false;
 };
 
 bool child(const QStringList &caseArgs, Measure &m)
@@ -192,7 +198,8 @@ bool child(const QStringList &caseArgs, Measure &m)
     const QStringList f = QString::fromUtf8(p.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
     if (p.exitCode() != 0 || f.size() < 4)
         return false;
-    m = {f.at(0).toDouble(), f.at(1).toDouble(), f.at(2).toLongLong(), f.at(3) == QLatin1String("1")};
+    m = {f.at(0).toDouble(), f.at(1).toDouble(), f.at(2).toLongLong(), f.at(3) == QLatin1String("1"),
+         f.at(3) == QLatin1String("2")};
     return true;
 }
 
@@ -210,13 +217,15 @@ QString ratio(double after, double before)
 
 int runCase(const QStringList &args)
 {
-    // first|preview BRANCH before|after DB [DIR]
+    // first|whole|preview BRANCH before|after DB: "first" reads as the preview does
+    // (after: its first rows soon), "whole" as a file is written.
     try {
         dtmDBGeral::open(configOf(args.at(3)));
         const bool after = args.at(2) == QLatin1String("after");
         QTemporaryDir dir;
-        const QString out = args.at(0) == QLatin1String("preview") ? previewPage1(args.at(1), after, dir.path())
-                                                                  : wholeRun(args.at(1), after);
+        const QString out = args.at(0) == QLatin1String("preview")
+                                ? previewPage1(args.at(1), after, dir.path())
+                                : wholeRun(args.at(1), after, after && args.at(0) == QLatin1String("first"));
         QTextStream(stdout) << out << Qt::endl;
         return 0;
     } catch (const ESuiteError &e) {
@@ -234,7 +243,8 @@ int run(const QStringList &args)
         if (args.at(i) == QLatin1String("--lines")) {
             sizes.clear();
             for (const QString &s : args.at(++i).split(QLatin1Char(',')))
-                sizes << s.toInt();
+                if (s.toInt() > 0) // "--lines 0": the servers' databases only
+                    sizes << s.toInt();
         } else if (args.at(i) == QLatin1String("--server-db")) {
             servers << args.at(++i).split(QLatin1Char(','));
         } else if (args.at(i) == QLatin1String("--list")) {
@@ -289,9 +299,10 @@ int run(const QStringList &args)
         const char *label;
         bool whole;
     } cases[] = {{"first", bigBranch, "filial grande: 1ª linha", false},
-                 {"first", bigBranch, "filial grande: consulta toda", true},
+                 {"whole", bigBranch, "filial grande: consulta toda", true},
                  {"preview", bigBranch, "filial grande: visual. pág. 1", false},
-                 {"first", smallBranch, "filial pequena: consulta toda", true}};
+                 {"whole", smallBranch, "filial pequena: consulta toda", true},
+                 {"first", smallBranch, "filial pequena: como a visual.", true}};
     for (const QString &db : dbs) {
         for (const auto &c : cases) {
             // Milliseconds on a shared machine: the median of five, before and after in turn.
@@ -324,6 +335,7 @@ int run(const QStringList &args)
                        .arg(ms(a), 10)
                        .arg(ratio(a, b), 12)
                        .arg(QString::fromLatin1(QLatin1String(c.kind) == QLatin1String("preview") ? "-"
+                                                : after.cursor                                  ? "cursor"
                                                 : after.large                                   ? "longa"
                                                                                                 : "principal"),
                             8);

@@ -1,5 +1,6 @@
 #include "data/SqlGuard.h"
 #include "data/Database.h"
+#include "data/PgCursor.h"
 #include "errors/EAbort.h"
 
 #include <QRegularExpression>
@@ -94,44 +95,18 @@ int authorize(void *, int action, const char *first, const char *second, const c
     }
 }
 
-// The text as the PostgreSQL driver sends it: each '?' outside quotes becomes $1, $2 ...
-// The driver knows only plain quotes (no E'' escapes, no dollar quoting); the server's
-// check must see exactly what the driver will send, so this follows the driver.
-QString driverText(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    QChar closing;
-    int count = 0;
-    for (const QChar c : text) {
-        if (!closing.isNull()) {
-            if (c == closing)
-                closing = QChar();
-            out += c;
-        } else if (c == QLatin1Char('?')) {
-            out += QLatin1Char('$') + QString::number(++count);
-        } else {
-            if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
-                closing = c;
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 void requireOneStatement(const QSqlDatabase &db, const QString &text)
 {
     if (!db.driver() || db.driverName() != QLatin1String("QPSQL"))
         return;
-    const QVariant handle = db.driver()->handle();
-    PGconn *conn = handle.isValid() ? *static_cast<PGconn *const *>(handle.constData()) : nullptr;
+    PGconn *conn = PgLink::connectionOf(db);
     if (!conn)
         throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"),
                              QStringLiteral("a conexão com o servidor de banco não está aberta"));
     // The unnamed statement: replaced by the next one, nothing to free.
-    PGresult *result = PQprepare(conn, "", driverText(text).toUtf8().constData(), 0, nullptr);
+    PGresult *result = PQprepare(conn, "", PgLink::positional(text).toUtf8().constData(), 0, nullptr);
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK) {
         PQclear(result);

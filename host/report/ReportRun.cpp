@@ -1,6 +1,7 @@
 #include "report/ReportRun.h"
 #include "report/BandElements.h"
 #include "data/Database.h"
+#include "data/PgCursor.h"
 #include "errors/EAbort.h"
 #include "data/SqlBinding.h"
 #include "data/SqlGuard.h"
@@ -254,7 +255,8 @@ public:
     }
 
     // Whether the row the query stands on belongs to another group than the last one.
-    bool groupEndsBefore(const QSqlQuery &query) const
+    template <class Rows>
+    bool groupEndsBefore(const Rows &query) const
     {
         for (int g = 0; g < m_groups; ++g)
             if (keyOf(query.value(m_r.groupField.at(g))) != m_keys.at(g))
@@ -447,13 +449,27 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
         runLookups(reading);
     const QString sql = queryText(reading);
     SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do relatório '%1'").arg(m_def.title));
-    QSqlQuery query(reading);
-    query.setForwardOnly(true);
     try {
-        execGuarded(query, reading, sql);
+        const PreparedSql prepared = PreparedSql::prepare(sql, m_params, m_dialect);
+        SqlGuard::requireOneStatement(reading, prepared.text);
+        m_ranCursor = m_firstRowsSoon && m_dialect == SqlDialect::PostgreSQL;
+        if (m_ranCursor) {
+            PgCursor cursor(reading);
+            cursor.open(prepared);
+            return stream(cursor, sink, progress);
+        }
+        QSqlQuery query(reading);
+        query.setForwardOnly(true);
+        prepared.exec(query);
+        return stream(query, sink, progress);
     } catch (const EDatabaseError &e) {
         throw e.within(QStringLiteral("Relatório '%1': ").arg(m_def.title));
     }
+}
+
+template <class Rows>
+qint64 ReportRun::stream(Rows &query, ReportSink &sink, const Progress &progress)
+{
     BoundReport report = bindReport(m_def, m_info, m_params, query.record());
     RowWriter writer(report, sink);
     ReportRunInfo info = m_info;
@@ -490,9 +506,7 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
             progress(rows, sink.pagesDone());
     }
     if (query.lastError().isValid())
-        throw EDatabaseError(QStringLiteral("Relatório '%1': a leitura dos dados foi interrompida por um erro "
-                                            "do banco de dados")
-                                 .arg(m_def.title),
+        throw EDatabaseError(QStringLiteral("a leitura dos dados foi interrompida por um erro do banco de dados"),
                              databaseCause(query.lastError()));
     writer.finish(rows, row, !m_def.summaryLabel.isEmpty());
     if (progress)

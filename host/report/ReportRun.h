@@ -35,6 +35,13 @@ public:
     // One pass; returns the rows read. db: the connection to read through (the one given
     // to the constructor when invalid). A query that is not one SELECT is refused.
     qint64 execute(ReportSink &sink, const Progress &progress = {}, const QSqlDatabase &db = QSqlDatabase());
+    // For a person waiting on the first page (the preview): where the database plans a
+    // statement for its first rows only when asked to (PostgreSQL, through a cursor), it is
+    // asked. The whole result then costs more, so files and printing leave this off.
+    void setFirstRowsSoon(bool on) { m_firstRowsSoon = on; }
+    // Whether the last execute() read through a cursor planned for its first rows.
+    bool ranCursor() const { return m_ranCursor; }
+
     // Whether the last execute() or queryText() chose the definition's text for long lists.
     bool ranLargeList() const { return m_ranLargeList; }
     // The text a run reads on db: the main one, or the one for long lists when the
@@ -46,6 +53,9 @@ private:
     void runLookups(const QSqlDatabase &db);
     void execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const;
     void checkSize(const QVariant &value, const QString &field) const;
+    // The rows into the sink; Rows reads as a forward-only QSqlQuery does.
+    template <class Rows>
+    qint64 stream(Rows &rows, ReportSink &sink, const Progress &progress);
 
     ReportDefinition m_def;
     TParams m_params;
@@ -57,4 +67,6 @@ private:
     bool m_prepared = false;
     bool m_lookedUp = false;
     bool m_ranLargeList = false;
+    bool m_firstRowsSoon = false;
+    bool m_ranCursor = false;
 };

@@ -432,6 +432,7 @@ void TReportDesignerDialog::previewSave(ReportPreviewDialog &dialog, const PageS
 void TReportDesignerDialog::Preview(QWidget *parent, const QString &reportName)
 {
     std::unique_ptr<ReportRun> run = startRun(reportName);
+    run->setFirstRowsSoon(interactive());
     const QString title = QStringLiteral("Visualizar - %1").arg(reportName);
     PageStore store;
     ReportLayout layout(store);

@@ -1,16 +1,25 @@
 // The price-list reports on SQLite, PostgreSQL and Firebird over the same demo data: the
 // CSV file a run saves must be, byte for byte, the one SQLite gives with the main query,
-// whether the main query or the text for long lists ran.
+// whether the main query or the text for long lists ran, and whether the rows were read
+// as a file reads them or as the preview does (on PostgreSQL, through a cursor).
 
 #include "data/Database.h"
+#include "data/PgCursor.h"
+#include "data/SqlBinding.h"
+#include "errors/EDatabaseError.h"
 #include "errors/EAbort.h"
 #include "text/ListString.h"
 #include "app/Session.h"
 #include "TestEnv.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportDefinitionStore.h"
+#include "report/ReportJob.h"
+#include "report/ReportRun.h"
 #include "report/TReportDesignerDialog.h"
+#include "report/output/CsvReportWriter.h"
+#include "report/ui/ReportProgress.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -44,9 +53,24 @@ struct Choices
     QString scope = QStringLiteral("T");
 };
 
+// How the run reads its rows.
+enum class Reading {
+    Statement, // the main query, as a file is written
+    LongText,  // the text for long lists, its count's mark set to one line
+    Preview,   // as the preview reads, its first rows soon
+};
+
+// The parameters of the designer's last run, to run them again another way.
+class Designer : public TReportDesignerDialog
+{
+public:
+    const TParams &lastParams() const { return m_lastParams; }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Choices)
+Q_DECLARE_METATYPE(Reading)
 
 class tst_MultiDbReports : public QObject
 {
@@ -59,9 +83,12 @@ private slots:
 
     void csvIsTheSameOnEveryDatabase_data();
     void csvIsTheSameOnEveryDatabase();
+    void cursorReadsEveryBatchAndEnds_data();
+    void cursorReadsEveryBatchAndEnds();
 
 private:
-    QByteArray saveCsv(SqlDialect dialect, const QString &report, const Choices &choices, bool longText = false);
+    QByteArray saveCsv(SqlDialect dialect, const QString &report, const Choices &choices,
+                       Reading reading = Reading::Statement);
 
     std::unique_ptr<TestEnv> m_env[3];
     DbConfig m_reader[3];
@@ -129,15 +156,15 @@ void tst_MultiDbReports::cleanup()
 }
 
 QByteArray tst_MultiDbReports::saveCsv(SqlDialect dialect, const QString &report, const Choices &choices,
-                                       bool longText)
+                                       Reading reading)
 {
     const DbConfig &config = m_reader[int(dialect)];
     Session::current().db = config;
     dtmDBGeral::open(config);
 
-    TReportDesignerDialog designer;
+    Designer designer;
     designer.Batch = true;
-    designer.ReportDir = longText ? m_longText.path() : Session::current().reportDir;
+    designer.ReportDir = reading == Reading::LongText ? m_longText.path() : Session::current().reportDir;
     designer.ReportCode = QStringLiteral("LPR077");
     const QString suppliers =
         choices.suppliers == QLatin1String("T") ? choices.suppliers : ListString::encode(m_pickedSuppliers);
@@ -174,7 +201,20 @@ QByteArray tst_MultiDbReports::saveCsv(SqlDialect dialect, const QString &report
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
-    return f.readAll();
+    if (reading != Reading::Preview)
+        return f.readAll();
+    // The same parameters again, read as the preview reads them.
+    ReportRun run(designer.definition(report), designer.lastParams(), dialect, dtmDBGeral::dtbGeral());
+    run.prepare();
+    run.setFirstRowsSoon(true);
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    CsvReportWriter writer(&csv);
+    ReportProgress progress(nullptr, false, {}, QStringLiteral("Visualizar"));
+    ReportJob::run(run, writer, progress, ReportLimits());
+    if (!run.ranCursor())
+        return QByteArrayLiteral("(the rows were not read through a cursor)");
+    return csv.data();
 }
 
 void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
@@ -182,7 +222,7 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
     QTest::addColumn<SqlDialect>("dialect");
     QTest::addColumn<QString>("report");
     QTest::addColumn<Choices>("choices");
-    QTest::addColumn<bool>("longText");
+    QTest::addColumn<Reading>("reading");
 
     Choices plain;
     Choices variation = plain;
@@ -216,7 +256,14 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
                         .arg(dialectName(d).toLower(),
                              report == porProduto ? QStringLiteral("by product") : QStringLiteral("by supplier"),
                              QLatin1String(c.name))))
-                    << d << report << c.choices << false;
+                    << d << report << c.choices << Reading::Statement;
+    for (const QString &report : {porProduto, porFornecedor})
+        for (const auto &c : cases)
+            QTest::newRow(qPrintable(
+                QStringLiteral("postgresql: %1, read as the preview: %2")
+                    .arg(report == porProduto ? QStringLiteral("by product") : QStringLiteral("by supplier"),
+                         QLatin1String(c.name))))
+                << SqlDialect::PostgreSQL << report << c.choices << Reading::Preview;
     for (SqlDialect d : kDialects)
         for (const ReportDefinition &list : std::as_const(m_longLists))
             if (list.largeList.appliesTo(d))
@@ -226,7 +273,7 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase_data()
                             .arg(dialectName(d).toLower(),
                                  list.title == porProduto ? QStringLiteral("by product") : QStringLiteral("by supplier"),
                                  QLatin1String(c.name))))
-                        << d << list.title << c.choices << true;
+                        << d << list.title << c.choices << Reading::LongText;
 }
 
 void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
@@ -234,11 +281,11 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
     QFETCH(SqlDialect, dialect);
     QFETCH(QString, report);
     QFETCH(Choices, choices);
-    QFETCH(bool, longText);
+    QFETCH(Reading, reading);
     QByteArray expected, got;
     try {
         expected = saveCsv(SqlDialect::SQLite, report, choices);
-        got = saveCsv(dialect, report, choices, longText);
+        got = saveCsv(dialect, report, choices, reading);
     } catch (const ESuiteError &e) {
         QFAIL(qPrintable(e.message()));
     }
@@ -254,6 +301,9 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
                                      QString::fromUtf8(expectedLines.at(i)))));
     QCOMPARE(gotLines.size(), expectedLines.size());
     QVERIFY(got == expected);
+    if (reading == Reading::Preview && choices.suppliers == QLatin1String("T") && choices.scope == QLatin1String("T"))
+        // Rows enough for a full first batch of the cursor and a short last one.
+        QVERIFY2(gotLines.size() > PgCursor::defaultFirstBatch + 1, QByteArray::number(gotLines.size()).constData());
     if (choices.variation == QLatin1String("S")) {
         // Some quotes have a previous one: the variation column is not blank throughout.
         qsizetype varied = 0;
@@ -271,3 +321,67 @@ void tst_MultiDbReports::csvIsTheSameOnEveryDatabase()
 
 QTEST_MAIN(tst_MultiDbReports)
 #include "tst_multidbreports.moc"
+
+// PostgreSQL's cursor over batches of 10, 20, 40 ... rows: every row once and in order
+// whatever the count (a batch short, one full to the last row, none at all); a run stopped
+// early or failed at a row gives its rows up to there; and after each, neither the
+// transaction nor the cursor stays open on the connection.
+void tst_MultiDbReports::cursorReadsEveryBatchAndEnds_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("failAt");   // the row whose value the server cannot compute; 0: none
+    QTest::addColumn<int>("readOnly"); // rows read before the reader is dropped; -1: all
+    QTest::addColumn<int>("expected"); // rows that come
+    QTest::newRow("no rows") << 0 << 0 << -1 << 0;
+    QTest::newRow("one row") << 1 << 0 << -1 << 1;
+    QTest::newRow("first batch short by one") << 9 << 0 << -1 << 9;
+    QTest::newRow("first batch exactly") << 10 << 0 << -1 << 10;
+    QTest::newRow("one past the first batch") << 11 << 0 << -1 << 11;
+    QTest::newRow("two batches exactly") << 30 << 0 << -1 << 30;
+    QTest::newRow("many batches") << 2000 << 0 << -1 << 2000;
+    QTest::newRow("dropped in the second batch") << 100 << 0 << 15 << 15;
+    QTest::newRow("fails in the second batch") << 100 << 15 << -1 << 10;
+    QTest::newRow("fails in the first batch") << 100 << 3 << -1 << 0;
+}
+
+void tst_MultiDbReports::cursorReadsEveryBatchAndEnds()
+{
+    QFETCH(int, rows);
+    QFETCH(int, failAt);
+    QFETCH(int, readOnly);
+    QFETCH(int, expected);
+    const DbConfig &config = m_reader[int(SqlDialect::PostgreSQL)];
+    dtmDBGeral::open(config);
+    const QSqlDatabase db = dtmDBGeral::dtbGeral();
+    PreparedSql sql;
+    sql.text = QStringLiteral("SELECT G, 100 / (G - ?) AS V FROM generate_series(1, ?) G");
+    sql.values = {failAt, rows};
+    int read = 0;
+    bool failed = false;
+    {
+        PgCursor cursor(db, 10);
+        try {
+            cursor.open(sql);
+        } catch (const EDatabaseError &e) {
+            failed = true;
+            QVERIFY2(e.cause().contains(QLatin1String("division by zero")), qPrintable(e.message()));
+        }
+        while (!failed && (readOnly < 0 || read < readOnly) && cursor.next()) {
+            ++read;
+            QCOMPARE(cursor.value(0).toInt(), read);
+        }
+        failed = failed || cursor.lastError().isValid();
+        if (readOnly < 0 && !failed)
+            QVERIFY(!cursor.next());
+    }
+    QCOMPARE(read, expected);
+    QCOMPARE(failed, failAt > 0);
+    // No transaction left open (its start would be older than this statement's) and no cursor.
+    QSqlQuery q(db);
+    QVERIFY2(q.exec(QStringLiteral("SELECT xact_start = query_start, (SELECT COUNT(*) FROM pg_cursors) "
+                                   "FROM pg_stat_activity WHERE pid = pg_backend_pid()")),
+             qPrintable(q.lastError().text()));
+    QVERIFY(q.next());
+    QVERIFY(q.value(0).toBool());
+    QCOMPARE(q.value(1).toInt(), 0);
+}

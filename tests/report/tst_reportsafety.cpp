@@ -49,6 +49,7 @@ private slots:
     void cleanup();
 
     void timeLimitStopsAQueryBeforeItsFirstRow();
+    void cancelStopsAQueryBeforeItsFirstRow_data();
     void cancelStopsAQueryBeforeItsFirstRow();
     void hostileDefinitionsLeaveTheDatabaseAsItWas_data();
     void hostileDefinitionsLeaveTheDatabaseAsItWas();
@@ -160,11 +161,20 @@ void tst_ReportSafety::timeLimitStopsAQueryBeforeItsFirstRow()
     QCOMPARE(filesLeft(), QStringList());
 }
 
+void tst_ReportSafety::cancelStopsAQueryBeforeItsFirstRow_data()
+{
+    QTest::addColumn<bool>("soon");
+    QTest::newRow("read as a file") << false;
+    QTest::newRow("read as the preview") << true; // on PostgreSQL, through a cursor
+}
+
 void tst_ReportSafety::cancelStopsAQueryBeforeItsFirstRow()
 {
+    QFETCH(bool, soon);
     const ReportDefinition def = designer->definition(semFim);
     ReportRun run(def, def.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
     run.prepare();
+    run.setFirstRowsSoon(soon);
     ReportJob job(run, dtmDBGeral::config(), ReportLimits());
     ReportProgress progress(nullptr, false, {}, QStringLiteral("Salvar"));
     struct Nothing : ReportSink

@@ -167,6 +167,7 @@ void ReportLivePreview::startRun(const ReportDefinition &definition, const TPara
     run->generation = m_generation;
     run->run = std::make_unique<ReportRun>(definition, params, dialect, QSqlDatabase());
     run->run->prepare(); // a definition that cannot run says so before any statement
+    run->run->setFirstRowsSoon(true);
     run->layout = std::make_unique<ReportLayout>(run->pages);
     run->job = std::make_unique<ReportJob>(*run->run, config, ReportLimits::fromSession());
     run->pages.stopAfterFirst = !m_countPages;
