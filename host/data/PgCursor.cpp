@@ -97,6 +97,12 @@ void PgCursor::open(const PreparedSql &sql)
         throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
                              databaseCause(m_db.lastError()));
     m_inTransaction = true;
+    // Compiling a large statement (JIT) takes the server a quarter of a second or more
+    // before the first row: a price was worth paying for the whole result, not for a page.
+    QSqlQuery noJit(m_db);
+    if (!noJit.exec(QStringLiteral("SET LOCAL jit = off")))
+        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
+                             databaseCause(noJit.lastError()));
     const QByteArray text = QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR ")
                                 .arg(QLatin1String(cursorName))
                                 .append(PgLink::positional(sql.text))
