@@ -64,6 +64,31 @@ void ReportLargeList::Text::toJson(QJsonObject &o, const QString &prefix) const
     }
 }
 
+namespace {
+
+QStringList columnsOf(const QString &text)
+{
+    QStringList out;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            out << line.trimmed();
+    return out;
+}
+
+} // namespace
+
+QStringList ReportLargeList::sortedByFor(SqlDialect dialect) const
+{
+    const QStringList runs = columnsOf(sortedBy.forDialect(dialect));
+    return columnsOf(thenBy.forDialect(dialect)).isEmpty() ? QStringList() : runs;
+}
+
+QStringList ReportLargeList::thenByFor(SqlDialect dialect) const
+{
+    const QStringList then = columnsOf(thenBy.forDialect(dialect));
+    return columnsOf(sortedBy.forDialect(dialect)).isEmpty() ? QStringList() : then;
+}
+
 bool ReportLargeList::appliesTo(SqlDialect dialect) const
 {
     return from > 0 && !count.forDialect(dialect).trimmed().isEmpty() && !sql.forDialect(dialect).trimmed().isEmpty();
@@ -75,6 +100,8 @@ ReportLargeList ReportLargeList::fromJson(const QJsonObject &o)
     l.count = Text::fromJson(o, QStringLiteral("count"));
     l.from = o.value(QStringLiteral("from")).toInteger();
     l.sql = Text::fromJson(o, QStringLiteral("sql"));
+    l.sortedBy = Text::fromJson(o, QStringLiteral("sorted_by"));
+    l.thenBy = Text::fromJson(o, QStringLiteral("then_by"));
     return l;
 }
 
@@ -84,5 +111,7 @@ QJsonObject ReportLargeList::toJson() const
     count.toJson(o, QStringLiteral("count"));
     o.insert(QStringLiteral("from"), from);
     sql.toJson(o, QStringLiteral("sql"));
+    sortedBy.toJson(o, QStringLiteral("sorted_by"));
+    thenBy.toJson(o, QStringLiteral("then_by"));
     return o;
 }

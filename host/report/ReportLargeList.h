@@ -11,10 +11,19 @@
 // page waits for that); this one reads in the order of the list, so its first rows come
 // at once, but it costs more than the main text on a short list. Before each run `count`
 // (one number, over the main text's parameters) says which: `from` or more runs this text.
-// It returns the same columns, rows and order as the main text, or it must not be given.
+// It returns the same columns, rows and order as the main text, or it must not be given;
+// it may add columns of its own for its order, which no output shows.
+//
+// Where the database cannot sort a few rows at a time (Firebird reads and sorts the whole
+// result before the first row unless an index gives the order), the text may order by its
+// leading columns only (`sorted_by`, what an index serves) and leave the rest to the run:
+// each stretch of rows equal in those columns is sorted by `then_by` (column names of the
+// result, ascending, nulls first) before it goes on. Neither given: the text's order is the
+// report's.
 //
 // In the definition file, beside the main text under "query":
-//   "large_list": {"count": [...], "count_ib": [...], "from": 20000, "sql": [...], "sql_ib": [...]}
+//   "large_list": {"count": [...], "count_ib": [...], "from": 20000, "sql": [...], "sql_ib": [...],
+//                  "sorted_by_ib": ["CDARVPROD"], "then_by_ib": ["ORDEMPRECO", "CDFORNECED"]}
 struct SUITE_EXPORT ReportLargeList
 {
     // One SQL text per database, as the main query keeps them: `main` runs wherever the
@@ -35,6 +44,12 @@ struct SUITE_EXPORT ReportLargeList
     Text count;
     qint64 from = 0;
     Text sql;
+    Text sortedBy, thenBy; // one column name a line
+
+    // The columns of sortedBy and thenBy for the dialect; both empty when the text's order
+    // is the report's (either one missing counts as none).
+    QStringList sortedByFor(SqlDialect dialect) const;
+    QStringList thenByFor(SqlDialect dialect) const;
 
     bool isSet() const { return from > 0 && !count.isEmpty() && !sql.isEmpty(); }
     // Both texts of the dialect, or false when the main query always runs there.

@@ -8,6 +8,7 @@
 #include "report/ReportExpression.h"
 #include "report/ReportFormat.h"
 #include "report/ReportTemplate.h"
+#include "report/SortedRuns.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -331,6 +332,21 @@ private:
     QStringList m_totalFormats;
 };
 
+// The positions of the named columns of the long-list text's result.
+QList<int> columnsOf(const QSqlRecord &record, const QStringList &names, const QString &title)
+{
+    QList<int> out;
+    for (const QString &name : names) {
+        const int i = record.indexOf(name);
+        if (i < 0)
+            throw ESuiteError(QStringLiteral("Relatório '%1': a consulta para listas longas não tem a coluna %2, "
+                                             "pela qual diz ordenar as linhas. Corrija a definição do relatório.")
+                                  .arg(title, name));
+        out << i;
+    }
+    return out;
+}
+
 } // namespace
 
 ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, SqlDialect dialect,
@@ -461,7 +477,13 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
         QSqlQuery query(reading);
         query.setForwardOnly(true);
         prepared.exec(query);
-        return stream(query, sink, progress);
+        const QStringList leading = m_ranLargeList ? m_def.largeList.sortedByFor(m_dialect) : QStringList();
+        if (leading.isEmpty())
+            return stream(query, sink, progress);
+        const QSqlRecord record = query.record();
+        SortedRuns<QSqlQuery> sorted(query, record, columnsOf(record, leading, m_def.title),
+                                     columnsOf(record, m_def.largeList.thenByFor(m_dialect), m_def.title));
+        return stream(sorted, sink, progress);
     } catch (const EDatabaseError &e) {
         throw e.within(QStringLiteral("Relatório '%1': ").arg(m_def.title));
     }
@@ -470,10 +492,12 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
 template <class Rows>
 qint64 ReportRun::stream(Rows &query, ReportSink &sink, const Progress &progress)
 {
-    BoundReport report = bindReport(m_def, m_info, m_params, query.record());
+    // Asked once: Firebird's driver asks the database for each column every time.
+    const QSqlRecord record = query.record();
+    BoundReport report = bindReport(m_def, m_info, m_params, record);
     RowWriter writer(report, sink);
     ReportRunInfo info = m_info;
-    const auto elements = std::make_shared<BandElements>(m_def, m_params, query.record(), m_info.issued);
+    const auto elements = std::make_shared<BandElements>(m_def, m_params, record, m_info.issued);
     if (!elements->isEmpty()) {
         writer.setElements(elements.get());
         info.pageHeaderMm = elements->heightMm(ReportDefinition::BandKind::PageHeader, -1);
@@ -489,7 +513,6 @@ qint64 ReportRun::stream(Rows &query, ReportSink &sink, const Progress &progress
     }
     sink.begin(info);
     qint64 rows = 0;
-    const QSqlRecord record = query.record();
     QVariantList row(record.count());
     bool more = query.next();
     while (more) {
