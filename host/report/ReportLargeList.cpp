@@ -89,6 +89,14 @@ QStringList ReportLargeList::thenByFor(SqlDialect dialect) const
     return columnsOf(sortedBy.forDialect(dialect)).isEmpty() ? QStringList() : then;
 }
 
+bool ReportLargeList::firstRowsOnlyOn(SqlDialect dialect) const
+{
+    const char *name = dialect == SqlDialect::SQLite       ? "sqlite"
+                       : dialect == SqlDialect::PostgreSQL ? "pg"
+                                                           : "ib";
+    return firstRowsOnly.contains(QLatin1String(name));
+}
+
 bool ReportLargeList::appliesTo(SqlDialect dialect) const
 {
     return from > 0 && !count.forDialect(dialect).trimmed().isEmpty() && !sql.forDialect(dialect).trimmed().isEmpty();
@@ -102,6 +110,8 @@ ReportLargeList ReportLargeList::fromJson(const QJsonObject &o)
     l.sql = Text::fromJson(o, QStringLiteral("sql"));
     l.sortedBy = Text::fromJson(o, QStringLiteral("sorted_by"));
     l.thenBy = Text::fromJson(o, QStringLiteral("then_by"));
+    for (const QJsonValue &v : o.value(QStringLiteral("first_rows_only")).toArray())
+        l.firstRowsOnly << v.toString();
     return l;
 }
 
@@ -113,5 +123,7 @@ QJsonObject ReportLargeList::toJson() const
     sql.toJson(o, QStringLiteral("sql"));
     sortedBy.toJson(o, QStringLiteral("sorted_by"));
     thenBy.toJson(o, QStringLiteral("then_by"));
+    if (!firstRowsOnly.isEmpty())
+        o.insert(QStringLiteral("first_rows_only"), QJsonArray::fromStringList(firstRowsOnly));
     return o;
 }

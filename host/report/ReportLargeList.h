@@ -21,9 +21,15 @@
 // result, ascending, nulls first) before it goes on. Neither given: the text's order is the
 // report's.
 //
+// Where the text costs more than the main one over the whole list (Firebird walking an
+// index reads the table in the index's order), `first_rows_only` names the databases on
+// which only a run a person waits on (the preview; ReportRun::setFirstRowsSoon) takes it:
+// files and printing read the main text there, without counting.
+//
 // In the definition file, beside the main text under "query":
 //   "large_list": {"count": [...], "count_ib": [...], "from": 20000, "sql": [...], "sql_ib": [...],
-//                  "sorted_by_ib": ["CDARVPROD"], "then_by_ib": ["ORDEMPRECO", "CDFORNECED"]}
+//                  "sorted_by_ib": ["CDARVPROD"], "then_by_ib": ["ORDEMPRECO", "CDFORNECED"],
+//                  "first_rows_only": ["ib"]}
 struct SUITE_EXPORT ReportLargeList
 {
     // One SQL text per database, as the main query keeps them: `main` runs wherever the
@@ -45,6 +51,9 @@ struct SUITE_EXPORT ReportLargeList
     qint64 from = 0;
     Text sql;
     Text sortedBy, thenBy; // one column name a line
+    QStringList firstRowsOnly; // "sqlite", "pg", "ib", "oracle", "mssql"
+
+    bool firstRowsOnlyOn(SqlDialect dialect) const;
 
     // The columns of sortedBy and thenBy for the dialect; both empty when the text's order
     // is the report's (either one missing counts as none).

@@ -367,7 +367,7 @@ QString ReportRun::queryText(const QSqlDatabase &db)
 {
     m_ranLargeList = false;
     const QString count = m_def.largeListCountFor(m_dialect);
-    if (count.isEmpty())
+    if (count.isEmpty() || (m_def.largeList.firstRowsOnlyOn(m_dialect) && !m_firstRowsSoon))
         return m_def.sqlFor(m_dialect);
     SqlGuard::requireSingleSelect(count,
                                   QStringLiteral("A contagem que escolhe a consulta do relatório '%1'").arg(m_def.title));

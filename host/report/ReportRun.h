@@ -45,7 +45,8 @@ public:
     // Whether the last execute() or queryText() chose the definition's text for long lists.
     bool ranLargeList() const { return m_ranLargeList; }
     // The text a run reads on db: the main one, or the one for long lists when the
-    // definition's count reaches its mark there (the count runs on db).
+    // definition's count reaches its mark there (the count runs on db) and the text serves
+    // this run (see ReportLargeList::firstRowsOnly).
     QString queryText(const QSqlDatabase &db);
 
 private:
