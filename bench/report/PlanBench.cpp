@@ -1,8 +1,8 @@
 // bench_report --plans [--lines 100000,1000000] [--server-db pg:NAME,fb:NAME ...] [--keep DIR]
 //                       [--list LPR077-02-fornecedor.json]   (default: the list by product)
 //
-// SQLite databases are generated (every quote at branch 0001 but one in 20,000 at 0003);
-// --server-db names PostgreSQL or Firebird databases already loaded by gerabase on the
+// SQLite databases are generated (every quote at branch 0001 but one in 20,000 at 0003;
+// "--lines 0" generates none); --server-db names PostgreSQL or Firebird databases already loaded by gerabase on the
 // servers of LPR_SERVERS_ENV, which the bench lays out the same way. "before" runs the
 // shipped definition without its text for long lists, read as every output read it
 // before; "after" as shipped, and the cases a person waits on ("1ª linha", "como a
