@@ -16,6 +16,7 @@
 #include "FormControls.h"
 
 #include "Cli_Lpr07731.h"
+#include "PriceListServer.h"
 #include "data/TADOIBQuery.h"
 #include "TfrmListaPrecRel.h"
 #include "controls/TMaskEdit.h"
@@ -57,6 +58,7 @@ TNetConnection *connection(QObject *parent, bool keep)
         n->setHost(Session::current().serverHost);
         n->setPort(Session::current().serverPort);
     };
+    PriceListServer::configure(*net); // the link the screen makes
     net->setKeepReply(QStringLiteral("GetFornecedor"), keep);
     return net;
 }
