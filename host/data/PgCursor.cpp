@@ -38,6 +38,13 @@ QString positional(const QString &text)
     return out;
 }
 
+QSqlError errorOf(const pg_result *result, const pg_conn *conn)
+{
+    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+    const QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+    return QSqlError(QString(), message.trimmed(), QSqlError::StatementError, state);
+}
+
 } // namespace PgLink
 
 namespace {
@@ -67,11 +74,9 @@ struct Bound
     }
 };
 
-QSqlError errorOf(PGresult *result, PGconn *conn)
+EDatabaseError failure(const QString &cause)
 {
-    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
-    const QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
-    return QSqlError(QString(), message.trimmed(), QSqlError::StatementError, state);
+    return EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"), cause);
 }
 
 } // namespace
@@ -91,18 +96,15 @@ void PgCursor::open(const PreparedSql &sql)
 {
     PGconn *conn = PgLink::connectionOf(m_db);
     if (!conn || !m_db.isOpen())
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
-                             QStringLiteral("a conexão com o servidor de banco não está aberta"));
+        throw failure(QStringLiteral("a conexão com o servidor de banco não está aberta"));
     if (!m_db.transaction())
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
-                             databaseCause(m_db.lastError()));
+        throw failure(databaseCause(m_db.lastError()));
     m_inTransaction = true;
     // Compiling a large statement (JIT) takes the server a quarter of a second or more
     // before the first row: a price was worth paying for the whole result, not for a page.
     QSqlQuery noJit(m_db);
     if (!noJit.exec(QStringLiteral("SET LOCAL jit = off")))
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"),
-                             databaseCause(noJit.lastError()));
+        throw failure(databaseCause(noJit.lastError()));
     const QByteArray text = QStringLiteral("DECLARE %1 NO SCROLL CURSOR FOR ")
                                 .arg(QLatin1String(cursorName))
                                 .append(PgLink::positional(sql.text))
@@ -111,13 +113,13 @@ void PgCursor::open(const PreparedSql &sql)
     PGresult *result = PQexecParams(conn, text.constData(), int(bound.values.size()), nullptr, bound.values.data(),
                                     bound.lengths.data(), bound.formats.data(), 0);
     const bool declared = result && PQresultStatus(result) == PGRES_COMMAND_OK;
-    const QSqlError error = declared ? QSqlError() : errorOf(result, conn);
+    const QSqlError error = declared ? QSqlError() : PgLink::errorOf(result, conn);
     PQclear(result);
     if (!declared)
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"), databaseCause(error));
+        throw failure(databaseCause(error));
     m_asked = 0;
     if (!fetch())
-        throw EDatabaseError(QStringLiteral("Erro ao executar a consulta no banco de dados"), databaseCause(m_error));
+        throw failure(databaseCause(m_error));
 }
 
 bool PgCursor::fetch()

@@ -11,6 +11,7 @@
 #include <QVariant>
 
 struct pg_conn;
+struct pg_result;
 
 namespace PgLink {
 // The libpq connection under an open QPSQL connection; nullptr for any other.
@@ -19,6 +20,8 @@ pg_conn *connectionOf(const QSqlDatabase &db);
 // The driver knows only plain quotes (no E'' escapes, no dollar quoting); whoever
 // checks a text on the server must see exactly what the driver will send.
 QString positional(const QString &text);
+// What the server said of a failed statement (result may be null: then the connection's error).
+QSqlError errorOf(const pg_result *result, const pg_conn *conn);
 } // namespace PgLink
 
 // A bound SELECT read on PostgreSQL through a cursor of the server's, a batch at a time.

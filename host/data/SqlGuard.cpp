@@ -112,11 +112,9 @@ void requireOneStatement(const QSqlDatabase &db, const QString &text)
         PQclear(result);
         return;
     }
-    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
-    const QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+    const QSqlError error = PgLink::errorOf(result, conn);
     PQclear(result);
-    throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"),
-                         databaseCause(QSqlError(QString(), message, QSqlError::StatementError, state)));
+    throw EDatabaseError(QStringLiteral("Erro ao preparar a consulta no banco de dados"), databaseCause(error));
 }
 
 void requireSingleSelect(const QString &sql, const QString &what)

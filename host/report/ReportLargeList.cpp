@@ -66,27 +66,30 @@ void ReportLargeList::Text::toJson(QJsonObject &o, const QString &prefix) const
 
 namespace {
 
-QStringList columnsOf(const QString &text)
+// The column names of `wanted` (one a line) for the dialect, none unless `other` names some
+// too: the text's leading order and the run's are given together or not at all.
+QStringList columnsOf(const ReportLargeList::Text &wanted, const ReportLargeList::Text &other, SqlDialect dialect)
 {
-    QStringList out;
-    for (const QString &line : text.split(QLatin1Char('\n')))
-        if (!line.trimmed().isEmpty())
-            out << line.trimmed();
-    return out;
+    const auto names = [dialect](const ReportLargeList::Text &text) {
+        QStringList out;
+        for (const QString &line : text.forDialect(dialect).split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                out << line.trimmed();
+        return out;
+    };
+    return names(other).isEmpty() ? QStringList() : names(wanted);
 }
 
 } // namespace
 
 QStringList ReportLargeList::sortedByFor(SqlDialect dialect) const
 {
-    const QStringList runs = columnsOf(sortedBy.forDialect(dialect));
-    return columnsOf(thenBy.forDialect(dialect)).isEmpty() ? QStringList() : runs;
+    return columnsOf(sortedBy, thenBy, dialect);
 }
 
 QStringList ReportLargeList::thenByFor(SqlDialect dialect) const
 {
-    const QStringList then = columnsOf(thenBy.forDialect(dialect));
-    return columnsOf(sortedBy.forDialect(dialect)).isEmpty() ? QStringList() : then;
+    return columnsOf(thenBy, sortedBy, dialect);
 }
 
 bool ReportLargeList::firstRowsOnlyOn(SqlDialect dialect) const

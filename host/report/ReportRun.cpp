@@ -472,21 +472,29 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
         if (m_ranCursor) {
             PgCursor cursor(reading);
             cursor.open(prepared);
-            return stream(cursor, sink, progress);
+            return streamInOrder(cursor, sink, progress);
         }
         QSqlQuery query(reading);
         query.setForwardOnly(true);
         prepared.exec(query);
-        const QStringList leading = m_ranLargeList ? m_def.largeList.sortedByFor(m_dialect) : QStringList();
-        if (leading.isEmpty())
-            return stream(query, sink, progress);
-        const QSqlRecord record = query.record();
-        SortedRuns<QSqlQuery> sorted(query, record, columnsOf(record, leading, m_def.title),
-                                     columnsOf(record, m_def.largeList.thenByFor(m_dialect), m_def.title));
-        return stream(sorted, sink, progress);
+        return streamInOrder(query, sink, progress);
     } catch (const EDatabaseError &e) {
         throw e.within(QStringLiteral("Relatório '%1': ").arg(m_def.title));
     }
+}
+
+// The rows as they come, or, when the text for long lists leaves the end of the order to
+// the run, sorted a stretch at a time.
+template <class Rows>
+qint64 ReportRun::streamInOrder(Rows &rows, ReportSink &sink, const Progress &progress)
+{
+    const QStringList leading = m_ranLargeList ? m_def.largeList.sortedByFor(m_dialect) : QStringList();
+    if (leading.isEmpty())
+        return stream(rows, sink, progress);
+    const QSqlRecord record = rows.record();
+    SortedRuns<Rows> sorted(rows, record, columnsOf(record, leading, m_def.title),
+                            columnsOf(record, m_def.largeList.thenByFor(m_dialect), m_def.title));
+    return stream(sorted, sink, progress);
 }
 
 template <class Rows>

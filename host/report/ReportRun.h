@@ -56,6 +56,8 @@ private:
     void checkSize(const QVariant &value, const QString &field) const;
     // The rows into the sink; Rows reads as a forward-only QSqlQuery does.
     template <class Rows>
+    qint64 streamInOrder(Rows &rows, ReportSink &sink, const Progress &progress);
+    template <class Rows>
     qint64 stream(Rows &rows, ReportSink &sink, const Progress &progress);
 
     ReportDefinition m_def;
