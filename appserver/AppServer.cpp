@@ -1,6 +1,7 @@
 #include "AppServer.h"
 #include "data/Database.h"
 #include "errors/EAbort.h"
+#include "DeflatedReplies.h"
 #include "LinkGate.h"
 #include "LinkWorker.h"
 #include "ListBuilder.h"
@@ -48,7 +49,8 @@ constexpr int kTrimBelowPeak = 64;
 
 AppServer::AppServer(const QString &connectionName, DataModuleFactories modules, QObject *parent, int workers)
     : QObject(parent), m_log(std::make_unique<ServerLog>()), m_failures(std::make_unique<TokenFailures>()),
-      m_connectionName(connectionName), m_factories(std::move(modules)), m_trim(new QTimer(this))
+      m_deflated(std::make_unique<DeflatedReplies>()), m_connectionName(connectionName),
+      m_factories(std::move(modules)), m_trim(new QTimer(this))
 {
     if (m_factories.empty())
         throw ESuiteError(QStringLiteral("O servidor de aplicação não recebeu nenhum módulo de dados para servir."));
@@ -112,7 +114,7 @@ void AppServer::startThreads(int workers)
         auto *thread = new QThread;
         thread->setObjectName(QStringLiteral("Lpr07700 w%1").arg(i));
         auto *worker = new LinkWorker(
-            m_settings, *m_log, *m_failures, [this] { m_gate->settled(); },
+            m_settings, *m_log, *m_failures, *m_deflated, [this] { m_gate->settled(); },
             [this](size_t module, const QString &method, const QVariantList &args, qint64 askedAt,
                    ListBuilder::Done done) { m_builder->request(module, method, args, askedAt, std::move(done)); });
         worker->moveToThread(thread);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class DeflatedReplies;
 class LinkGate;
 class LinkWorker;
 class ListBuilder;
@@ -102,6 +103,7 @@ private:
     ServerSettings m_settings;
     std::unique_ptr<ServerLog> m_log;
     std::unique_ptr<TokenFailures> m_failures;
+    std::unique_ptr<DeflatedReplies> m_deflated; // shared by the workers
     QString m_connectionName;
     DataModuleFactories m_factories;
     std::vector<std::unique_ptr<RemoteDataModule>> m_modules; // on the creating thread

@@ -1,4 +1,5 @@
 #include "LinkWorker.h"
+#include "DeflatedReplies.h"
 #include "errors/EAbort.h"
 #include "Mailbox.h"
 #include "Poller.h"
@@ -48,10 +49,10 @@ struct LinkWorker::Peer
     QElapsedTimer closingSince;
 };
 
-LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
-                       Build build, QObject *parent)
-    : QObject(parent), m_settings(settings), m_log(log), m_failures(failures), m_settled(std::move(settled)),
-      m_build(std::move(build)), m_mailbox(new Mailbox(this)), m_poller(new Poller(this))
+LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, DeflatedReplies &deflated,
+                       std::function<void()> settled, Build build, QObject *parent)
+    : QObject(parent), m_settings(settings), m_deflated(deflated), m_log(log), m_failures(failures),
+      m_settled(std::move(settled)), m_build(std::move(build)), m_mailbox(new Mailbox(this)), m_poller(new Poller(this))
 {
 }
 
@@ -210,21 +211,22 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
                QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
         return;
     }
+    const Asked asked{request.method, request.mark, request.deflate};
     QVariant result;
     try {
         if (!m_modules[peer.module]->tryInvoke(request.method, args, result)) {
-            awaitBuild(peer, request.method, args, request.mark);
+            awaitBuild(peer, asked, args);
             return;
         }
     } catch (const ESuiteError &e) {
-        answer(peer, request.method, QString(), QVariant(), e.message());
+        answer(peer, asked, QVariant(), e.message());
         return;
     } catch (const std::exception &e) {
-        answer(peer, request.method, QString(), QVariant(),
+        answer(peer, asked, QVariant(),
                QStringLiteral("Erro interno do servidor de aplicação: %1").arg(QString::fromLocal8Bit(e.what())));
         return;
     }
-    answer(peer, request.method, request.mark, result, QString());
+    answer(peer, asked, result, QString());
 }
 
 void LinkWorker::hello(Peer &peer, const QString &server, const QString &token)
@@ -251,34 +253,43 @@ void LinkWorker::hello(Peer &peer, const QString &server, const QString &token)
     }
 }
 
-void LinkWorker::awaitBuild(Peer &peer, const QString &method, const QVariantList &args, const QString &mark)
+void LinkWorker::awaitBuild(Peer &peer, const Asked &asked, const QVariantList &args)
 {
     peer.awaiting = true;
     TlsLink *link = peer.link;
-    m_build(peer.module, method, args, LinkTicket::nowMs(),
-            [this, link, method, mark](const QVariant &result, const QString &error) {
-                m_mailbox->post([this, link, method, mark, result, error] {
+    m_build(peer.module, asked.method, args, LinkTicket::nowMs(),
+            [this, link, asked](const QVariant &result, const QString &error) {
+                m_mailbox->post([this, link, asked, result, error] {
                     Peer *p = find(link);
                     if (!p)
                         return;
                     p->awaiting = false;
-                    answer(*p, method, mark, result, error);
+                    answer(*p, asked, result, error);
                 });
             });
 }
 
-void LinkWorker::answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result,
-                        const QString &error)
+void LinkWorker::answer(Peer &peer, const Asked &asked, const QVariant &result, const QString &error)
 {
     if (error.isEmpty()) {
         const QString current = m_modules[peer.module]->markOf(result);
-        if (!mark.isEmpty() && mark == current)
+        if (!asked.mark.isEmpty() && asked.mark == current) {
             send(peer, {Frame::unchangedFrame(current)});
-        else
-            send(peer, Frame::resultFrame(result, current));
+            return;
+        }
+        // Only a kept result is compressed: it is shared, so it is compressed once.
+        if (asked.deflate && !current.isEmpty() && result.metaType().id() == QMetaType::QByteArray) {
+            const QByteArray packet = result.toByteArray();
+            const QByteArray deflated = m_deflated.deflatedOf(current, packet);
+            if (!deflated.isEmpty()) {
+                send(peer, Frame::deflatedFrame(deflated, packet.size(), current));
+                return;
+            }
+        }
+        send(peer, Frame::resultFrame(result, current));
         return;
     }
-    m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(method.left(100), peer.name(), error));
+    m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(asked.method.left(100), peer.name(), error));
     send(peer, {Frame::errorFrame(error)});
 }
 

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+class DeflatedReplies;
 class Mailbox;
 class Poller;
 class TlsLink;
@@ -37,8 +38,9 @@ public:
 
     // settled: called (on this thread) when a link stops being pending: it identified
     // itself, or it went before doing so.
-    LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, std::function<void()> settled,
-               Build build, QObject *parent = nullptr);
+    // deflated: the compressed results every worker shares.
+    LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, DeflatedReplies &deflated,
+               std::function<void()> settled, Build build, QObject *parent = nullptr);
     ~LinkWorker() override;
 
     // The data modules a link may name, by the server's numbering, their connection opened
@@ -64,9 +66,16 @@ private:
     void processInput(Peer &peer);
     void handleRequest(Peer &peer, const QByteArray &payload);
     void hello(Peer &peer, const QString &server, const QString &token);
-    void awaitBuild(Peer &peer, const QString &method, const QVariantList &args, const QString &mark);
-    // mark: what the client keeps of this call; "unchanged" is the answer when it is current.
-    void answer(Peer &peer, const QString &method, const QString &mark, const QVariant &result, const QString &error);
+    // What a call's answer depends on besides its result: the mark of what the client keeps of
+    // it ("unchanged" is the answer when it is current), and whether it takes it compressed.
+    struct Asked
+    {
+        QString method;
+        QString mark;
+        bool deflate = false;
+    };
+    void awaitBuild(Peer &peer, const Asked &asked, const QVariantList &args);
+    void answer(Peer &peer, const Asked &asked, const QVariant &result, const QString &error);
     void send(Peer &peer, const QByteArrayList &parts);
     void pump(Peer &peer);
     void refuse(Peer &peer, const QString &reason);
@@ -78,6 +87,7 @@ private:
     Peer *find(TlsLink *link);
 
     ServerSettings &m_settings;
+    DeflatedReplies &m_deflated;
     ServerLog &m_log;
     TokenFailures &m_failures;
     std::vector<std::unique_ptr<RemoteDataModule>> m_modules;

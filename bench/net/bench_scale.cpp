@@ -131,7 +131,8 @@ double processCpuMs()
 }
 
 // `clients` threads, each connecting once and calling `calls` times; all start together.
-Load runLoad(ServerProcess &server, int clients, int calls, const QString &method = QStringLiteral("GetFornecedor"))
+Load runLoad(ServerProcess &server, int clients, int calls, bool compressed = false,
+             const QString &method = QStringLiteral("GetFornecedor"))
 {
     Load load;
     QMutex mutex;
@@ -143,6 +144,7 @@ Load runLoad(ServerProcess &server, int clients, int calls, const QString &metho
             std::unique_ptr<TNetConnection> holder;
             TNetConnection *net = link(holder, server.port);
             net->setThrowException(false);
+            net->setCompression(compressed);
             std::vector<double> mine, connect;
             int failed = 0;
             QString error;
@@ -430,23 +432,27 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
         const Setup *setup;
         int clients;
         int cache;
+        bool compressed = false; // the clients take the list compressed
     };
     std::vector<Row> rows = {{QStringLiteral("1 cliente"), &big, 1, 10},
                              {QStringLiteral("50 clientes"), &big, 50, 10},
                              {QStringLiteral("200 clientes"), &big, 200, 10},
                              {QStringLiteral("500 clientes"), &big, 500, 10},
                              {QStringLiteral("50 clientes, sem cache"), &big, 50, 0},
-                             {QStringLiteral("200 clientes, lista de 1 mil"), &small, 200, 10}};
+                             {QStringLiteral("200 clientes, lista de 1 mil"), &small, 200, 10},
+                             {QStringLiteral("1 cliente, comprimida"), &big, 1, 10, true},
+                             {QStringLiteral("200 clientes, comprimida"), &big, 200, 10, true},
+                             {QStringLiteral("500 clientes, comprimida"), &big, 500, 10, true}};
     if (quick)
-        rows = {rows[0], rows[1], rows[4], rows[5]};
+        rows = {rows[0], rows[1], rows[4], rows[5], rows[6]};
     std::map<QString, double> throughput; // by side and row, for the ratio
     for (const Row &row : rows) {
         for (const Side &side : sides) {
             ServerProcess server(side.exe, row.setup->sessionFile,
                                  {QStringLiteral("--cache"), QString::number(row.cache)});
             // One client alone makes too few calls for the CPU clock's 10 ms ticks: more.
-            Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5);
-            const bool burst = row.clients == 500;
+            Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5, row.compressed);
+            const bool burst = row.clients == 500 && !row.compressed;
             if (burst) {
                 QThread::sleep(10);
                 load.rssAfter = server.rssMb();
@@ -461,6 +467,7 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                                 ratio(throughput[sides.front().name + row.name], perSecond));
             if (!load.firstError.isEmpty())
                 note += QStringLiteral(" %1").arg(load.firstError.left(90));
+            // Against the floor of the plain list, which a compressed reply comes in under.
             const bool cached = row.setup == &big && row.cache > 0;
             say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11 | %12 | %13")
                     .arg(QStringLiteral("%1: %2").arg(side.name, row.name), -30)
@@ -543,37 +550,52 @@ void unchangedList(const std::vector<Side> &sides, const Setup &big, const QStri
 {
     say(QStringLiteral("\n4. Lista inalterada: a estação que já tem a lista atual contra a que não tem (mediana de 20 "
                        "chamadas, cada uma em conexão já aberta)"));
-    say(QStringLiteral("%1 | %2 | %3 | %4")
+    say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
             .arg(QStringLiteral("servidor / estação"), -36)
             .arg(QStringLiteral("bytes enviados"), 14)
             .arg(QStringLiteral("ms por chamada"), 14)
+            .arg(QStringLiteral("CPU serv ms"), 11)
+            .arg(QStringLiteral("CPU estação ms"), 14)
             .arg(QStringLiteral("observação")));
+    enum Kind { Plain, Compressed, Holds };
     for (const Side &side : sides) {
         ServerProcess server(side.exe, big.sessionFile, {QStringLiteral("--cache"), QStringLiteral("10")});
-        for (const bool holds : {false, true}) {
+        for (const Kind kind : {Plain, Compressed, Holds}) {
             std::unique_ptr<TNetConnection> holder;
             TNetConnection *net = link(holder, server.port);
             net->setKeptRepliesFolder(dir + QStringLiteral("/mantidas"));
-            net->setKeepReply(QStringLiteral("GetFornecedor"), holds);
+            net->setKeepReply(QStringLiteral("GetFornecedor"), kind == Holds);
+            net->setCompression(kind == Compressed);
             net->call(QStringLiteral("GetFornecedor")); // connects; keeps the list when asked to
             std::vector<double> ms;
             const qint64 before = server.written();
-            int kept = 0;
+            const double serverBefore = server.cpuMs();
+            const double clientBefore = threadCpuMs();
+            int kept = 0, deflated = 0;
             for (int i = 0; i < 20; ++i) {
                 QElapsedTimer clock;
                 clock.start();
                 net->call(QStringLiteral("GetFornecedor"));
                 ms.push_back(msSince(clock));
                 kept += net->LastFromKept();
+                deflated += net->LastDeflated();
             }
             const qint64 bytes = (server.written() - before) / 20;
-            say(QStringLiteral("%1 | %2 | %3 | %4")
-                    .arg(QStringLiteral("%1: %2").arg(side.name, holds ? QStringLiteral("tem a lista atual")
-                                                                       : QStringLiteral("não guarda a lista")),
-                         -36)
+            const QString names[] = {QStringLiteral("não guarda a lista"),
+                                     QStringLiteral("não guarda, recebe comprimida"),
+                                     QStringLiteral("tem a lista atual")};
+            QString note;
+            if (kind == Holds)
+                note = QStringLiteral("%1 de 20 respondidas com \"inalterada\"").arg(kept);
+            else if (kind == Compressed)
+                note = QStringLiteral("%1 de 20 recebidas comprimidas").arg(deflated);
+            say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6")
+                    .arg(QStringLiteral("%1: %2").arg(side.name, names[kind]), -36)
                     .arg(bytes, 14)
                     .arg(cell(median(ms), 2), 14)
-                    .arg(holds ? QStringLiteral("%1 de 20 respondidas com \"inalterada\"").arg(kept) : QString()));
+                    .arg(cell((server.cpuMs() - serverBefore) / 20, 2), 11)
+                    .arg(cell((threadCpuMs() - clientBefore) / 20, 2), 14)
+                    .arg(note));
         }
     }
     say(QStringLiteral("\nA lista de %1 bytes comprimida com deflate (libdeflate), mediana de 10:").arg(reply.size()));

@@ -30,6 +30,18 @@ bool asciiAlphanumeric(const QString &text)
     return true;
 }
 
+bool yesOrNo(const QString &file, const QString &key, const QString &value, bool fallback)
+{
+    const QString v = value.trimmed();
+    if (v.isEmpty())
+        return fallback;
+    if (v.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (v.compare(QLatin1String("N"), Qt::CaseInsensitive) == 0)
+        return false;
+    refuseSetting(file, key, v, QStringLiteral("informe S ou N"));
+}
+
 } // namespace
 
 qint64 Session::integer(const QString &file, const QString &key, qint64 fallback, qint64 min, qint64 max)
@@ -93,6 +105,8 @@ void Session::load(const QString &file)
     serverFingerprint = ini.value(QStringLiteral("ServidorAplicacao/ImpressaoDigital")).toString().trimmed();
     serverCertificate = path(ini.value(QStringLiteral("ServidorAplicacao/Certificado")).toString().trimmed());
     serverKey = path(ini.value(QStringLiteral("ServidorAplicacao/Chave")).toString().trimmed());
+    serverCompression = yesOrNo(file, QStringLiteral("ServidorAplicacao/Compressao"),
+                                ini.value(QStringLiteral("ServidorAplicacao/Compressao")).toString(), true);
 
     reportDir = path(ini.value(QStringLiteral("Relatorios/Diretorio")).toString());
     // The report limits are read when a report runs; a wrong one stops the program here.
@@ -146,6 +160,8 @@ void Session::save(const QString &file) const
     ini.setValue(QStringLiteral("ServidorAplicacao/ImpressaoDigital"), serverFingerprint);
     ini.setValue(QStringLiteral("ServidorAplicacao/Certificado"), serverCertificate);
     ini.setValue(QStringLiteral("ServidorAplicacao/Chave"), serverKey);
+    if (!serverCompression)
+        ini.setValue(QStringLiteral("ServidorAplicacao/Compressao"), QStringLiteral("N"));
     ini.setValue(QStringLiteral("Relatorios/Diretorio"), reportDir);
     if (!sharedSetsDir.isEmpty())
         ini.setValue(QStringLiteral("Relatorios/ConjuntosCompartilhados"), sharedSetsDir);

@@ -11,8 +11,8 @@
 // [BancoDados]        Driver, Banco, Servidor, Porta, Usuario, Senha, and the user the
 //                     reports read with: UsuarioRelatorio, SenhaRelatorio (the general
 //                     user when absent)
-// [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital (clients), Certificado and
-//                     Chave (the server; files relative to the session file)
+// [ServidorAplicacao] Host, Porta, Token, ImpressaoDigital and Compressao (clients),
+//                     Certificado and Chave (the server; files relative to the session file)
 // [Relatorios]        Diretorio (TempoLimite, LimiteLinhas, LimiteArquivoMB: see ReportLimits),
 //                     ConjuntosCompartilhados (folder of the shared parameter sets)
 class SUITE_EXPORT Session
@@ -47,6 +47,9 @@ public:
     int serverPort = 21173;
     QString serverToken;
     QString serverFingerprint; // SHA-256 of the server's certificate, as LinkTls reads it
+    // Whether the workstation takes large results compressed (S, the default, or N): a fifth
+    // of the bytes, and less work at both ends than the plain bytes even on one machine.
+    bool serverCompression = true;
     QString serverCertificate; // PEM files of the server (absolute once loaded)
     QString serverKey;
     QString reportDir;

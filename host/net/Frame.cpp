@@ -8,6 +8,7 @@
 #include <QCborValue>
 #include <QCborStreamReader>
 #include <QtEndian>
+#include <libdeflate.h>
 
 namespace {
 
@@ -152,13 +153,17 @@ QByteArray Frame::helloFrame(const QString &server, const QString &token)
     });
 }
 
-QByteArray Frame::callFrame(const QString &method, const QVariantList &args, const QString &mark)
+QByteArray Frame::callFrame(const QString &method, const QVariantList &args, const QString &mark, bool acceptDeflate)
 {
     return buildFrame([&](QCborStreamWriter &writer) {
-        writer.startMap(mark.isEmpty() ? 3 : 4);
+        writer.startMap(3 + (mark.isEmpty() ? 0 : 1) + (acceptDeflate ? 1 : 0));
         if (!mark.isEmpty()) {
             writer.append(QLatin1StringView("mark"));
             writer.append(mark);
+        }
+        if (acceptDeflate) {
+            writer.append(QLatin1StringView("accept"));
+            writer.append(QLatin1StringView("deflate"));
         }
         writer.append(QLatin1StringView("op"));
         writer.append(QLatin1StringView("call"));
@@ -195,25 +200,71 @@ QByteArray Frame::unchangedFrame(const QString &mark)
     });
 }
 
+namespace {
+
+void appendCborText(QByteArray &out, QLatin1StringView text)
+{
+    appendCborHead(out, 3, quint64(text.size()));
+    out.append(text.data(), text.size());
+}
+
+// A map whose last value is a byte string that goes out as its own part, after a head
+// written here: no copy of it. `pairs` counts the pairs written before it, the mark aside.
+QByteArray startBytesFrame(const QString &mark, int pairs)
+{
+    QByteArray frame = startFrame();
+    appendCborHead(frame, 5, quint64(pairs + 1 + (mark.isEmpty() ? 0 : 1)));
+    if (!mark.isEmpty()) {
+        const QByteArray text = mark.toUtf8();
+        appendCborText(frame, QLatin1StringView("mark"));
+        appendCborHead(frame, 3, quint64(text.size()));
+        frame.append(text);
+    }
+    return frame;
+}
+
+QByteArrayList endBytesFrame(QByteArray &frame, QLatin1StringView key, const QByteArray &bytes)
+{
+    appendCborText(frame, key);
+    appendCborHead(frame, 2, quint64(bytes.size()));
+    finishFrame(frame, bytes.size());
+    return {frame, bytes};
+}
+
+} // namespace
+
+QByteArrayList Frame::deflatedFrame(const QByteArray &deflated, qint64 size, const QString &mark)
+{
+    QByteArray frame = startBytesFrame(mark, 1);
+    appendCborText(frame, QLatin1StringView("size"));
+    appendCborHead(frame, 0, quint64(size));
+    return endBytesFrame(frame, QLatin1StringView("deflated"), deflated);
+}
+
+QByteArray Frame::deflate(const QByteArray &bytes)
+{
+    // The fastest level: a packet of names and codes shrinks about five times at it, and the
+    // higher levels save a few more percent for several times the time.
+    libdeflate_compressor *compressor = libdeflate_alloc_compressor(1);
+    if (!compressor)
+        return QByteArray();
+    QByteArray out(qsizetype(libdeflate_deflate_compress_bound(compressor, size_t(bytes.size()))), Qt::Uninitialized);
+    const size_t size = libdeflate_deflate_compress(compressor, bytes.constData(), size_t(bytes.size()), out.data(),
+                                                    size_t(out.size()));
+    libdeflate_free_compressor(compressor);
+    if (size == 0 || qint64(size) * 10 > qint64(bytes.size()) * 9)
+        return QByteArray();
+    out.truncate(qsizetype(size));
+    out.squeeze();
+    return out;
+}
+
 QByteArrayList Frame::resultFrame(const QVariant &result, const QString &mark)
 {
     if (result.metaType().id() == QMetaType::QByteArray) {
-        // A data packet goes out as it is, after a head written here: no copy of it.
-        QByteArray frame = startFrame();
-        const QByteArray bytes = result.toByteArray();
-        appendCborHead(frame, 5, mark.isEmpty() ? 1 : 2); // map of one or two pairs
-        if (!mark.isEmpty()) {
-            const QByteArray text = mark.toUtf8();
-            appendCborHead(frame, 3, 4);
-            frame.append("mark", 4);
-            appendCborHead(frame, 3, quint64(text.size()));
-            frame.append(text);
-        }
-        appendCborHead(frame, 3, 6); // text "result"
-        frame.append("result", 6);
-        appendCborHead(frame, 2, quint64(bytes.size()));
-        finishFrame(frame, bytes.size());
-        return {frame, bytes};
+        // A data packet goes out as it is: no copy of it.
+        QByteArray frame = startBytesFrame(mark, 0);
+        return endBytesFrame(frame, QLatin1StringView("result"), result.toByteArray());
     }
     return {buildFrame([&](QCborStreamWriter &writer) {
         writer.startMap(mark.isEmpty() ? 1 : 2);
@@ -244,6 +295,9 @@ Frame::Request Frame::parseRequest(const QByteArray &payload)
             request.mark = textValue(reader, key);
             if (request.mark.size() > MaxMarkLength)
                 fail(QStringLiteral("marca com mais de %1 caracteres").arg(MaxMarkLength));
+        } else if (key == QLatin1String("accept")) {
+            // What else a later client may name is not known here: only this is taken.
+            request.deflate = textValue(reader, key) == QLatin1String("deflate");
         } else if (key == QLatin1String("args")) {
             // Only stepped over here: the arguments are decoded by parseArgs(), once the
             // sender is known.
@@ -285,11 +339,36 @@ QVariantList Frame::parseArgs(const QByteArray &payload, const Request &request)
     return args.toList();
 }
 
-Frame::Reply Frame::parseReply(const QByteArray &payload)
+namespace {
+
+// A compressed result back to its `size` bytes, which it must fill exactly.
+QByteArray inflated(const QByteArray &deflated, qint64 size, qint64 maxResult)
+{
+    if (size > maxResult)
+        fail(QStringLiteral("resultado comprimido de %1 bytes excede o limite de %2 bytes").arg(size).arg(maxResult));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    libdeflate_decompressor *decompressor = libdeflate_alloc_decompressor();
+    if (!decompressor)
+        fail(QStringLiteral("sem memória para descomprimir o resultado"));
+    const libdeflate_result result = libdeflate_deflate_decompress(
+        decompressor, deflated.constData(), size_t(deflated.size()), out.data(), size_t(out.size()), nullptr);
+    libdeflate_free_decompressor(decompressor);
+    if (result != LIBDEFLATE_SUCCESS)
+        fail(QStringLiteral("resultado comprimido danificado ou de tamanho diferente do anunciado (%1 bytes)")
+                 .arg(size));
+    return out;
+}
+
+} // namespace
+
+Frame::Reply Frame::parseReply(const QByteArray &payload, qint64 maxResult)
 {
     Reply reply;
     bool hasResult = false;
     bool hasError = false;
+    bool hasDeflated = false;
+    QByteArray deflated;
+    qint64 inflatedSize = -1;
     readMap(payload, [&](QCborStreamReader &reader, const QString &key) {
         if (key == QLatin1String("mark")) {
             reply.mark = textValue(reader, key);
@@ -305,7 +384,19 @@ Frame::Reply Frame::parseReply(const QByteArray &payload)
             reader.next();
             return;
         }
-        if (key == QLatin1String("result")) {
+        if (key == QLatin1String("size")) {
+            CborRead::skipTags(reader);
+            if (!reader.isUnsignedInteger() || reader.toUnsignedInteger() > quint64(qint64(1) << 40))
+                fail(QStringLiteral("\"size\" não é um tamanho"));
+            inflatedSize = qint64(reader.toUnsignedInteger());
+            reader.next();
+            return;
+        }
+        if (key == QLatin1String("deflated")) {
+            hasDeflated = true;
+            if (!CborRead::readBytes(reader, deflated))
+                fail(QStringLiteral("resultado comprimido truncado ou não é uma sequência de bytes"));
+        } else if (key == QLatin1String("result")) {
             hasResult = true;
             CborRead::skipTags(reader);
             if (reader.isByteArray()) {
@@ -323,10 +414,16 @@ Frame::Reply Frame::parseReply(const QByteArray &payload)
             skipValue(reader, key);
         }
     });
-    if (int(hasResult) + int(hasError) + int(reply.unchanged) != 1)
+    if (int(hasResult) + int(hasDeflated) + int(hasError) + int(reply.unchanged) != 1)
         fail(QStringLiteral("a resposta deve ter ou um resultado ou um erro"));
     if (reply.unchanged && reply.mark.isEmpty())
         fail(QStringLiteral("resposta \"inalterada\" sem a marca"));
+    if (hasDeflated) {
+        if (inflatedSize < 0)
+            fail(QStringLiteral("resultado comprimido sem o tamanho"));
+        reply.result = inflated(deflated, inflatedSize, maxResult);
+        reply.deflated = true;
+    }
     reply.ok = !hasError;
     return reply;
 }

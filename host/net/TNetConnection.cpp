@@ -371,6 +371,7 @@ TNetConnection::Outcome TNetConnection::exchange(const QByteArray &frame, int ti
 QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 {
     m_lastFromKept = false;
+    m_lastDeflated = false;
     const bool keep = args.isEmpty() && keepsReply(method);
     bool offerKept = keep;
     for (int attempt = 0;; ++attempt) {
@@ -392,8 +393,9 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 
         QByteArray payload;
         QString cause;
-        const Outcome outcome =
-            exchange(Frame::callFrame(method, args, keptMark), m_callTimeout, replyLimit(method), payload, cause);
+        const bool deflated = m_compression.value_or(Session::current().serverCompression);
+        const Outcome outcome = exchange(Frame::callFrame(method, args, keptMark, deflated), m_callTimeout,
+                                         replyLimit(method), payload, cause);
         if (outcome != Outcome::Done) {
             drop();
             // The server may have closed a link that sat idle; every method it serves
@@ -424,7 +426,7 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
 
         Frame::Reply reply;
         try {
-            reply = Frame::parseReply(payload);
+            reply = Frame::parseReply(payload, replyLimit(method));
         } catch (const ESuiteError &e) {
             drop();
             m_lastError = QStringLiteral("Resposta inválida do servidor de aplicação %1 à chamada %2: %3")
@@ -456,6 +458,7 @@ QVariant TNetConnection::call(const QString &method, const QVariantList &args)
                 kept.write(key, packet, mark);
             });
         m_lastError.clear();
+        m_lastDeflated = reply.deflated;
         return reply.result;
     }
 }

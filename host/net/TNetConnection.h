@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 
 class QSslSocket;
 
@@ -85,6 +86,10 @@ public:
     QString keptRepliesFolder() const { return m_keptFolder; }
     // Whether the last call was answered from a kept result.
     bool LastFromKept() const { return m_lastFromKept; }
+    // Whether large results are taken compressed; by default as the session says.
+    void setCompression(bool on) { m_compression = on; }
+    // Whether the last call's result arrived compressed.
+    bool LastDeflated() const { return m_lastDeflated; }
     // Results are kept on a worker, after the call has returned: waits until every result
     // received so far is on disk (a call that offers a kept result waits for it first).
     static void waitForKeptReplies();
@@ -142,4 +147,6 @@ private:
     QSet<QString> m_kept;                 // methods whose results are kept, in lower case
     QString m_keptFolder;
     bool m_lastFromKept = false;
+    bool m_lastDeflated = false;
+    std::optional<bool> m_compression;
 };

@@ -40,6 +40,8 @@ void tst_Session::invalidSettingRefused_data()
         << QStringLiteral("até 4 letras ou dígitos");
     QTest::newRow("Filial fullwidth") << QStringLiteral("Sessao") << QStringLiteral("Filial")
                                       << QStringLiteral("０１００") << QStringLiteral("até 4 letras ou dígitos");
+    QTest::newRow("Compressao=talvez") << QStringLiteral("ServidorAplicacao") << QStringLiteral("Compressao")
+                                       << QStringLiteral("talvez") << QStringLiteral("informe S ou N");
     QTest::newRow("valid") << QStringLiteral("Relatorios") << QStringLiteral("TempoLimite") << QStringLiteral("30")
                            << QString();
 }

@@ -558,23 +558,30 @@ void tst_NetConnection::keptListNeverShownStale_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<bool>("fromKept");
-    QTest::newRow("kept and current") << QString() << true;
-    QTest::newRow("mark moved") << QStringLiteral("mark") << false;
-    QTest::newRow("file cut short") << QStringLiteral("cut") << false;
-    QTest::newRow("one byte changed") << QStringLiteral("byte") << false;
-    QTest::newRow("open to other users") << QStringLiteral("open") << false;
+    QTest::addColumn<bool>("compressed"); // the second call takes the list compressed
+    QTest::newRow("kept and current") << QString() << true << false;
+    QTest::newRow("mark moved") << QStringLiteral("mark") << false << false;
+    QTest::newRow("file cut short") << QStringLiteral("cut") << false << false;
+    QTest::newRow("one byte changed") << QStringLiteral("byte") << false << false;
+    QTest::newRow("open to other users") << QStringLiteral("open") << false << false;
+    QTest::newRow("kept and current, compressed") << QString() << true << true;
+    QTest::newRow("mark moved, compressed") << QStringLiteral("mark") << false << true;
+    QTest::newRow("file cut short, compressed") << QStringLiteral("cut") << false << true;
 }
 
 void tst_NetConnection::keptListNeverShownStale()
 {
     QFETCH(QString, damage);
     QFETCH(bool, fromKept);
+    QFETCH(bool, compressed);
     const QString folder = m_env->dir() + QStringLiteral("/mantidas");
     QDir(folder).removeRecursively();
     TNetConnection *net = connection(m_port);
     net->setKeptRepliesFolder(folder);
+    net->setCompression(false);
     const QByteArray fresh = net->call(QStringLiteral("GetFornecedor")).toByteArray();
     QVERIFY(!net->LastFromKept());
+    QVERIFY(!net->LastDeflated());
     TNetConnection::waitForKeptReplies();
     const KeptReplies kept(folder);
     const QString key = net->keptReplyKey(QStringLiteral("GetFornecedor"));
@@ -597,8 +604,10 @@ void tst_NetConnection::keptListNeverShownStale()
     } else if (damage == QLatin1String("open")) {
         QVERIFY(file.setPermissions(file.permissions() | QFile::ReadOther));
     }
+    net->setCompression(compressed);
     const QByteArray again = net->call(QStringLiteral("GetFornecedor")).toByteArray();
     QCOMPARE(net->LastFromKept(), fromKept);
+    QCOMPARE(net->LastDeflated(), compressed && !fromKept);
     QCOMPARE(again, fresh);
     TNetConnection::waitForKeptReplies();
     // What is kept now is the whole current list again.
@@ -635,16 +644,20 @@ void tst_NetConnection::threadsOfClients_data()
 {
     QTest::addColumn<bool>("linkPerCall");
     QTest::addColumn<bool>("cacheOff");
-    QTest::newRow("a new link per call") << true << false;
-    QTest::newRow("one link per thread") << false << false;
-    QTest::newRow("a new link per call, no cache on the server") << true << true;
-    QTest::newRow("one link per thread, no cache on the server") << false << true;
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("a new link per call") << true << false << false;
+    QTest::newRow("one link per thread") << false << false << false;
+    QTest::newRow("a new link per call, no cache on the server") << true << true << false;
+    QTest::newRow("one link per thread, no cache on the server") << false << true << false;
+    QTest::newRow("a new link per call, compressed") << true << false << true;
+    QTest::newRow("one link per thread, no cache on the server, compressed") << false << true << true;
 }
 
 void tst_NetConnection::threadsOfClients()
 {
     QFETCH(bool, linkPerCall);
     QFETCH(bool, cacheOff);
+    QFETCH(bool, compressed);
     const auto setting = [](const char *name, int fallback) {
         bool ok = false;
         const int value = qEnvironmentVariableIntValue(name, &ok);
@@ -695,6 +708,7 @@ void tst_NetConnection::threadsOfClients()
                     net = std::make_unique<TNetConnection>();
                     PriceListServer::configure(*net);
                     net->setKeepReply(QStringLiteral("GetFornecedor"), t % 2 == 0);
+                    net->setCompression(compressed);
                     net->setHost(QStringLiteral("127.0.0.1"));
                     net->setPort(port);
                     net->setConnectTimeout(60000);
@@ -762,6 +776,27 @@ void tst_NetConnection::hostileServerReplies_data()
             empties.addNull();
         empties.endRow();
     }
+    // Compressed results: what they say they hold must be what they inflate to, within the cap.
+    DataPacket::Writer some({{QStringLiteral("CDFORNECED"), 21}});
+    for (int i = 0; i < 2000; ++i)
+        some.addRow({QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'))});
+    const QByteArray plain = some.finish();
+    const QByteArray deflated = Frame::deflate(plain);
+    const QString mark = QStringLiteral("0123456789abcdef");
+    const QString damaged = QStringLiteral("danificado");
+    QTest::newRow("compressed, larger than it says")
+        << Frame::deflatedFrame(deflated, plain.size() - 1, mark).join() << false << damaged;
+    QTest::newRow("compressed, smaller than it says")
+        << Frame::deflatedFrame(deflated, plain.size() + 1, mark).join() << false << damaged;
+    QTest::newRow("compressed, cut short")
+        << Frame::deflatedFrame(deflated.left(deflated.size() / 2), plain.size(), mark).join() << false << damaged;
+    QTest::newRow("compressed, not deflate")
+        << Frame::deflatedFrame(QByteArray(300, '\xff'), plain.size(), mark).join() << false << damaged;
+    QTest::newRow("compressed, 1 GiB announced") << Frame::deflatedFrame(deflated, qint64(1) << 30, mark).join()
+                                                 << false << QStringLiteral("excede o limite de 16777216 bytes");
+    QByteArray noSize = Frame::deflatedFrame(deflated, plain.size(), QString()).join();
+    noSize.replace(QByteArray("\xa2\x64size", 6), QByteArray("\xa2\x64nota", 6));
+    QTest::newRow("compressed, without its size") << noSize << false << QStringLiteral("sem o tamanho");
     QTest::newRow("packet of empty values")
         << Frame::resultFrame(empties.finish()).join() << false << QStringLiteral("vezes o tamanho do pacote");
 }
