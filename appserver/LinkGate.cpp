@@ -29,12 +29,6 @@ constexpr qint64 kGreetingLimitMs = 1000;
 // starved of CPU by a burst is not taken for one that stopped.
 constexpr qint64 kHandedStallMs = 1500;
 
-bool bytesWaiting(int fd)
-{
-    int available = 0;
-    return ::ioctl(fd, FIONREAD, &available) == 0 && available > 0;
-}
-
 struct Peer
 {
     QString address;
@@ -351,7 +345,7 @@ LinkTicket *LinkGate::stalledHanded(const QString &address)
             continue;
         if (t->held)
             return t.get();
-        if (t->age() >= kHandedStallMs && (!oldest || t->since < oldest->since) && !bytesWaiting(t->fd))
+        if (t->age() >= kHandedStallMs && (!oldest || t->since < oldest->since) && !t->bytesWaiting())
             oldest = t.get();
     }
     return oldest;

@@ -96,6 +96,7 @@ LinkWorker::Peer *LinkWorker::find(TlsLink *link)
 void LinkWorker::adopt(qintptr descriptor, const std::shared_ptr<LinkTicket> &ticket)
 {
     auto *link = new TlsLink(int(descriptor), m_settings.context.get(), m_poller, this);
+    link->setBeforeClose([ticket] { ticket->closing(); });
     m_peers.emplace(link, std::make_unique<Peer>(link, ticket));
 
     connect(link, &TlsLink::readyRead, this, [this, link] {

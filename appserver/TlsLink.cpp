@@ -346,6 +346,8 @@ void TlsLink::abort()
         return;
     if (m_poller)
         m_poller->remove(m_fd);
+    if (m_beforeClose)
+        m_beforeClose();
     ::close(m_fd);
     m_fd = -1;
     m_out.clear();

@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class Poller;
 typedef struct ssl_st SSL;
@@ -37,6 +38,8 @@ public:
     void finish();
     // Closes the socket at once; nothing more is signalled.
     void abort();
+    // Runs just before the socket is closed, whoever closes it.
+    void setBeforeClose(std::function<void()> f) { m_beforeClose = std::move(f); }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -72,6 +75,7 @@ private:
     int m_fd;
     SSL *m_ssl;
     QPointer<Poller> m_poller;
+    std::function<void()> m_beforeClose;
     bool m_wantRead = false;
     bool m_wantWrite = false;
     bool m_encrypted = false;
