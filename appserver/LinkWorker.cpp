@@ -260,12 +260,17 @@ void LinkWorker::awaitBuild(Peer &peer, const Asked &asked, const QVariantList &
     TlsLink *link = peer.link;
     m_build(peer.module, asked.method, args, LinkTicket::nowMs(),
             [this, link, asked](const QVariant &result, const QString &error) {
-                m_mailbox->post([this, link, asked, result, error] {
-                    Peer *p = find(link);
-                    if (!p)
-                        return;
-                    p->awaiting = false;
-                    answer(*p, asked, result, error);
+                m_mailbox->post([this, link, asked, result = QVariant(result), error]() mutable {
+                    // A packet the builder has since replaced may have its last reference
+                    // here: it goes through the inline release below, where a race detector
+                    // sees the reference count's order, not inside QVariant in the Qt library.
+                    const QByteArray packet =
+                        result.metaType().id() == QMetaType::QByteArray ? result.toByteArray() : QByteArray();
+                    if (Peer *p = find(link)) {
+                        p->awaiting = false;
+                        answer(*p, asked, result, error);
+                    }
+                    result = QVariant();
                 });
             });
 }
