@@ -89,6 +89,9 @@ void TfrmListaPrecRel::buildListQueries()
     dtsFornecedor->setObjectName(QStringLiteral("__dtsFornecedor"));
     rdgFornecedor->setRows(dtsFornecedor, nullptr, QStringLiteral("CDFORNECED"), QStringLiteral("NMFANTFORN"));
     rdgFornecedor->setMessages(msgPadrao, QStringLiteral("forn_cad"), QStringLiteral("Fornecedor"));
+    // The suppliers come from the server at the first activation: after a failed one, an empty
+    // list says nothing of the suppliers, so the opening is completed first.
+    rdgFornecedor->setBeforePick([this] { requireFirstActivation(); });
 
     netConsListPreco = new TNetConnection(this);
     netConsListPreco->setObjectName(QStringLiteral("netConsListPreco"));

@@ -413,6 +413,13 @@ QString TfrmDadosGerRel::firstActivationNotice(const QString &filled) const
 
 void TfrmDadosGerRel::beforeOutput(OutputCommand command)
 {
+    requireFirstActivation();
+    if (!outputAllowed(command))
+        throw EAbort();
+}
+
+void TfrmDadosGerRel::requireFirstActivation()
+{
     if (m_firstActivationPending) {
         // Raises, with its one message, while what the defaults need is still away.
         completeFirstActivation();
@@ -424,8 +431,6 @@ void TfrmDadosGerRel::beforeOutput(OutputCommand command)
         Interaction::instance()->showInfo(firstActivationNotice(filled));
         throw EAbort();
     }
-    if (!outputAllowed(command))
-        throw EAbort();
 }
 
 void TfrmDadosGerRel::startParameterSets()

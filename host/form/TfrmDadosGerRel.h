@@ -149,6 +149,10 @@ protected:
     // the defaults before anything runs), each time as at an opening.
     virtual void firstActivation();
     bool firstActivationPending() const { return m_firstActivationPending; }
+    // For anything that needs what the first activation reads (a list from the server): on a
+    // form whose first activation failed, completes it and stops with the notice, as before a
+    // command (raises its error, or EAbort); does nothing on a form whose opening completed.
+    void requireFirstActivation();
     // What the person is told when a command completed the first activation; `filled`
     // names what went into the form (the defaults, the default set).
     virtual QString firstActivationNotice(const QString &filled) const;

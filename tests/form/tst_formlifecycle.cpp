@@ -551,11 +551,14 @@ void tst_FormLifecycle::failedStartNeverRunsTheReport()
 void tst_FormLifecycle::retryIsAFirstActivation_data()
 {
     QTest::addColumn<QString>("box");    // where the person is when the server is back
-    QTest::addColumn<bool>("byCommand"); // F5 retries the defaults; else coming back to the window
+    // F5 retries the defaults; "back": coming back to the window; "picker": the supplier
+    // picker, whose list the first activation reads from the server
+    QTest::addColumn<QString>("how");
     for (const char *box : {"speSemIni", "depDataIni", "speSemFin", "depDataFin"}) {
-        QTest::addRow("%s, F5", box) << QString::fromLatin1(box) << true;
-        QTest::addRow("%s, back to the window", box) << QString::fromLatin1(box) << false;
+        QTest::addRow("%s, F5", box) << QString::fromLatin1(box) << QStringLiteral("F5");
+        QTest::addRow("%s, back to the window", box) << QString::fromLatin1(box) << QStringLiteral("back");
     }
+    QTest::addRow("speSemIni, supplier picker") << QStringLiteral("speSemIni") << QStringLiteral("picker");
 }
 
 // When the server is back, the defaults retried after a failed start are those of an
@@ -564,7 +567,7 @@ void tst_FormLifecycle::retryIsAFirstActivation_data()
 void tst_FormLifecycle::retryIsAFirstActivation()
 {
     QFETCH(QString, box);
-    QFETCH(bool, byCommand);
+    QFETCH(QString, how);
     FormFixture f(DemoOptions(), false);
     // A Wednesday: neither the first nor the last day of its week.
     f.env.exec(QStringLiteral("UPDATE FILIAL SET DTPROCESSO = ? WHERE CDFILIAL = '0001'"), {QDate(2026, 12, 9)});
@@ -594,13 +597,20 @@ void tst_FormLifecycle::retryIsAFirstActivation()
         QApplication::processEvents();
     };
     FormFixture::focus(control<QWidget>(form, box.toLatin1().constData()));
-    if (byCommand) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    if (how == QLatin1String("back")) {
+        comeBack();
+    } else {
+        if (how == QLatin1String("F5")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        } else {
+            // Not "Não há fornecedor cotado.": the list was never read.
+            control<QAbstractButton>(form, "rbtListaForn")->click();
+            control<QAbstractButton>(form, "sbtFornecedor")->click();
+            QCOMPARE(f.io.pickListCalls, 0);
+        }
         QApplication::processEvents();
         QCOMPARE(f.io.infos.size(), 1);
         QVERIFY2(f.io.infos.first().contains(QStringLiteral("o conjunto \"Londrina\"")), qPrintable(f.io.infos.first()));
-    } else {
-        comeBack();
     }
     QVERIFY(form->choices().defaultsApplied);
     const QDate proc = Zelmora::DataProc(QStringLiteral("0001"));

@@ -126,6 +126,8 @@ void ListChoice::pickInto(TDataSource *source, TADOIBQuery *query, const QString
 
 void ListChoice::pick()
 {
+    if (m_beforePick)
+        m_beforePick();
     if (m_query) {
         m_query->Close();
         m_query->Open();

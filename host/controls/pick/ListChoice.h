@@ -3,6 +3,7 @@
 #include "suite_export.h"
 
 #include <QGroupBox>
+#include <functional>
 
 class QHBoxLayout;
 class QLabel;
@@ -50,6 +51,9 @@ public:
     // The list as an opening sets it; the pair is left as it is.
     void setList(const QString &list) { m_list = list; }
 
+    // Runs before the dialog opens; raising stops it (the rows come from something that may
+    // not have been read yet).
+    void setBeforePick(std::function<void()> check) { m_beforePick = std::move(check); }
     // Opens the dialog over the rows (refused with its message when there are none).
     void pick();
     // Shows how many the list holds and names the first few in the button's hint.
@@ -76,4 +80,5 @@ private:
     QString m_emptyKey;
     QString m_titleKey;
     QString m_list = QStringLiteral("T");
+    std::function<void()> m_beforePick;
 };
