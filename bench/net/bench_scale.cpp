@@ -8,16 +8,19 @@
 //    once; and the same records written to a loopback TCP link, which adds what the kernel
 //    costs the sender.
 // 2. Load: 1, 50, 200 and 500 clients, each on a thread and a link of its own, 5 calls of
-//    the 50k list each (cached); 50 clients with the cache off; 200 clients of a 1k list.
+//    the 50k list each (cached); 50 clients with the cache off; 200 clients of a 1k list;
+//    1, 200 and 500 clients taking the 50k list compressed.
 //    Calls per second, p50 and p99 of a call, p99 of the connection (TLS and hello), the
 //    server's CPU per call and against both floors, the clients' CPU per call (this
 //    process), the server's cores in use, its resident memory before, at the peak and
-//    (after the 500-client burst) 10 s later.
+//    (after the 500-client burst) 10 s later; and the least latency the clients' own CPU
+//    allows on these cores.
 // 3. A cold build (cache off, 50k list, one client asking without pause) against a small
 //    call of another client: how long the small call takes meanwhile.
 // 4. The unchanged list: a workstation that holds the current list against one that does
-//    not (bytes the server sends, time of the call); and the list compressed with deflate
-//    (bytes, time to compress once on the server, time to inflate on each workstation).
+//    not, and one that takes it compressed (bytes the server sends, time of the call, CPU of
+//    each end); and the list compressed with deflate at two levels (bytes, time to compress
+//    once on the server, time to inflate on each workstation).
 // 5. Siege: 500 workstations behind one address connecting at once, alone and while 300
 //    idle sockets and 300 stalled TLS greetings (40 bytes, then nothing) are held, half
 //    from that address and half from others (127.0.0.2-6), reopened as the server drops
@@ -446,6 +449,7 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
     if (quick)
         rows = {rows[0], rows[1], rows[4], rows[5], rows[6]};
     std::map<QString, double> throughput; // by side and row, for the ratio
+    std::map<QString, double> oneCall;    // by side and kind of list: both ends' CPU per call alone
     for (const Row &row : rows) {
         for (const Side &side : sides) {
             ServerProcess server(side.exe, row.setup->sessionFile,
@@ -460,9 +464,19 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
             const double perSecond = load.calls() / (load.wallMs / 1000.0);
             throughput[side.name + row.name] = perSecond;
             const double cpuPerCall = load.serverCpuMs / std::max(1, load.calls());
+            const double clientPerCall = load.clientCpuMs / std::max(1, load.calls());
             QString note;
+            // Every client waits for a call of each of the others: with the clients on the
+            // server's cores, a call's latency cannot fall below clients × (both ends' CPU of
+            // one call, as one client alone costs them) / cores.
+            const QString alone = side.name + (row.compressed ? QStringLiteral("c") : QStringLiteral("p"));
+            if (row.clients == 1 && row.setup == &big)
+                oneCall[alone] = cpuPerCall + clientPerCall;
+            else if (row.setup == &big && row.cache > 0 && oneCall.count(alone))
+                note = QStringLiteral("piso da latência %1 ms; ")
+                           .arg(cell(row.clients * oneCall[alone] / QThread::idealThreadCount()));
             if (side.name != sides.front().name)
-                note = QStringLiteral("vazão de %1 / %2: %3")
+                note += QStringLiteral("vazão de %1 / %2: %3")
                            .arg(sides.front().name, side.name,
                                 ratio(throughput[sides.front().name + row.name], perSecond));
             if (!load.firstError.isEmpty())
@@ -479,7 +493,7 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                     .arg(cell(cpuPerCall, 2), 9)
                     .arg(cached ? cell(cpuPerCall / floor, 1) : QStringLiteral("-"), 6)
                     .arg(cached ? cell(cpuPerCall / sendFloor, 2) : QStringLiteral("-"), 11)
-                    .arg(cell(load.clientCpuMs / std::max(1, load.calls()), 2), 13)
+                    .arg(cell(clientPerCall, 2), 13)
                     .arg(cell(load.serverCpuMs / load.wallMs, 2), 7)
                     .arg(QStringLiteral("%1/%2/%3")
                              .arg(cell(load.rssBefore), cell(load.rssPeak),
