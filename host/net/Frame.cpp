@@ -296,8 +296,13 @@ Frame::Request Frame::parseRequest(const QByteArray &payload)
             if (request.mark.size() > MaxMarkLength)
                 fail(QStringLiteral("marca com mais de %1 caracteres").arg(MaxMarkLength));
         } else if (key == QLatin1String("accept")) {
-            // What else a later client may name is not known here: only this is taken.
-            request.deflate = textValue(reader, key) == QLatin1String("deflate");
+            // Only "deflate" is taken; whatever else a later client may send there is
+            // stepped over, not refused.
+            CborRead::skipTags(reader);
+            if (reader.isString())
+                request.deflate = textValue(reader, key) == QLatin1String("deflate");
+            else
+                skipValue(reader, key);
         } else if (key == QLatin1String("args")) {
             // Only stepped over here: the arguments are decoded by parseArgs(), once the
             // sender is known.

@@ -497,6 +497,8 @@ void tst_DataPacket::messagesRoundTrip()
     const Frame::Request call = Frame::parseRequest(payloadOf(frame));
     QCOMPARE(call.kind, Frame::Request::Call);
     QCOMPARE(call.method, QStringLiteral("GetFornecedor"));
+    QVERIFY(!call.deflate);
+    QVERIFY(Frame::parseRequest(payloadOf(Frame::callFrame(QStringLiteral("G"), {}, QString(), true))).deflate);
     const QVariantList args = Frame::parseArgs(payloadOf(frame), call);
     QCOMPARE(args.size(), 2);
     QCOMPARE(args[0].toInt(), 42);
@@ -675,6 +677,10 @@ void tst_DataPacket::taggedValuesSkipped_data()
     const QByteArray tagged = QByteArray("\xc1\xd8\x20", 3) + textHead(1) + "x"; // two tags, then "x"
     QTest::newRow("request: unknown key, tagged value")
         << QByteArray("\xa3", 1) + key("op") + key("hello") + key("extra") + tagged + key("server") + key("S") << 0;
+    QTest::newRow("request: \"accept\" as a list, as a later client may send it")
+        << QByteArray("\xa3", 1) + key("op") + key("hello") + key("accept") + QByteArray("\x82", 1) + key("zstd")
+               + key("deflate") + key("server") + key("S")
+        << 0;
     QTest::newRow("reply: unknown key, tagged value")
         << QByteArray("\xa2", 1) + key("extra") + tagged + key("result") + QByteArray("\x01", 1) << 1;
     QTest::newRow("reply: tagged error text") << mapOf(key("error") + tagged) << 1;
