@@ -134,6 +134,7 @@ void AppServer::startThreads(int workers)
     auto *thread = new QThread;
     thread->setObjectName(QStringLiteral("Lpr07700 lista"));
     m_builder = new ListBuilder;
+    m_builder->setOnBuilt([this](const RemoteDataModule &module, const QVariant &result) { prepare(module, result); });
     m_builder->moveToThread(thread);
     thread->start();
     m_threads.push_back(thread);
@@ -209,7 +210,16 @@ RemoteDataModule *AppServer::dataModule(const QString &serverObjectName) const
 void AppServer::warmUp()
 {
     for (const auto &module : m_modules)
-        module->warmUp();
+        prepare(*module, module->warmUp());
+}
+
+void AppServer::prepare(const RemoteDataModule &module, const QVariant &result)
+{
+    // A result clients keep goes out compressed to most of them: compressed here, on the
+    // thread that built it, the first client that takes it does not wait for that.
+    const QString mark = module.markOf(result);
+    if (!mark.isEmpty() && result.metaType().id() == QMetaType::QByteArray)
+        m_deflated->deflatedOf(mark, result.toByteArray());
 }
 
 void AppServer::listen(const QString &host, quint16 port)

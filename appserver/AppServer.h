@@ -96,6 +96,8 @@ signals:
 private:
     void startThreads(int workers);
     std::vector<std::unique_ptr<RemoteDataModule>> makeModules(const QString &connectionName, bool buildersOnly) const;
+    // What a built result needs before it is sent: its compressed form, for a kept one.
+    void prepare(const RemoteDataModule &module, const QVariant &result);
     void stopThreads();
     bool anyBuilds() const;
     void trimMemory();

@@ -29,7 +29,10 @@ void ListBuilder::build(size_t module, const QString &method, const QVariantList
             throw ESuiteError(QStringLiteral("Erro interno do servidor de aplicação: %1 não pôde ser respondido "
                                              "(o objeto não declara construção).")
                                   .arg(method.left(100)));
-        done(target->invokeBuilt(method, args, askedAt), QString());
+        const QVariant result = target->invokeBuilt(method, args, askedAt);
+        if (m_built)
+            m_built(*target, result);
+        done(result, QString());
     } catch (const ESuiteError &e) {
         done(QVariant(), e.message());
     } catch (const std::exception &e) {

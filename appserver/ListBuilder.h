@@ -21,6 +21,8 @@ class ListBuilder : public QObject
 public:
     // result is invalid when the build failed; error says why.
     using Done = std::function<void(const QVariant &result, const QString &error)>;
+    // Runs on this object's thread with each result built, before the callers get it.
+    using Built = std::function<void(const RemoteDataModule &module, const QVariant &result)>;
 
     explicit ListBuilder(QObject *parent = nullptr);
     ~ListBuilder() override;
@@ -28,6 +30,7 @@ public:
     // Takes the modules, by the server's numbering (null for one that does not build), their
     // connection opened on this thread.
     void setModules(std::vector<std::unique_ptr<RemoteDataModule>> modules);
+    void setOnBuilt(Built built) { m_built = std::move(built); }
     // From any thread: a call of module number `module` as the database holds it at
     // `askedAt` or later; `done` runs on this object's thread.
     void request(size_t module, const QString &method, const QVariantList &args, qint64 askedAt, Done done);
@@ -39,4 +42,5 @@ private:
 
     std::vector<std::unique_ptr<RemoteDataModule>> m_modules;
     Mailbox *m_mailbox;
+    Built m_built;
 };

@@ -44,6 +44,8 @@ public:
     virtual void setCacheTime(int ms) { Q_UNUSED(ms); }
 
     // Before the server listens: checks that the database serves this module, and prepares
-    // what the first client would otherwise wait for. Raises ESuiteError.
-    virtual void warmUp() { }
+    // what the first client would otherwise wait for. Returns the result it built that clients
+    // keep (see markOf), if any, so that the server prepares what it sends of it too. Raises
+    // ESuiteError.
+    virtual QVariant warmUp() { return QVariant(); }
 };

@@ -58,7 +58,7 @@ public:
     int cacheTime() const;
     // Builds the list once (and keeps it when the cache is on, so that the first screen
     // does not wait).
-    void warmUp() override { GetFornecedor(); }
+    QVariant warmUp() override { return GetFornecedor(); }
     void clearCache();
     // A mark that changes whenever the data may have changed (SQLite: PRAGMA data_version,
     // commits of other connections; PostgreSQL: the write-ahead log position; Firebird: a
