@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -28,6 +29,16 @@ public:
         m_log.setFileTemplate(QDir::temp().filePath(QStringLiteral("bench-lpr07700-XXXXXX.log")));
         if (m_log.open())
             m_process.setStandardErrorFile(m_log.fileName());
+        // A build copied elsewhere (a --baseline) keeps the run path of the folder it was built
+        // in: its own libsuite beside it goes first, not the one built since.
+        const QString folder = QFileInfo(exe).absolutePath();
+        if (QFile::exists(folder + QStringLiteral("/libsuite.so"))) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            const QString paths = env.value(QStringLiteral("LD_LIBRARY_PATH"));
+            env.insert(QStringLiteral("LD_LIBRARY_PATH"),
+                       paths.isEmpty() ? folder : folder + QLatin1Char(':') + paths);
+            m_process.setProcessEnvironment(env);
+        }
         m_process.start(
             exe, QStringList{QStringLiteral("--config"), sessionFile, QStringLiteral("--port"), QStringLiteral("0")}
                      + extraArgs);
