@@ -7,9 +7,9 @@
 #include <memory>
 
 // Kept results compressed for the clients that take them so, shared by every worker: each
-// result is compressed once, by the first worker a client asks, and then served from here
-// while it is current. Only the last few marks are held; a result that compression would not
-// shrink is remembered as such and goes out plain.
+// result is compressed once, as a rule on the thread that built it (AppServer::prepare), and
+// then served from here while it is current. Only the last few marks are held; a result that
+// compression would not shrink is remembered as such and goes out plain.
 class DeflatedReplies
 {
 public:

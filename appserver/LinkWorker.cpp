@@ -283,7 +283,8 @@ void LinkWorker::answer(Peer &peer, const Asked &asked, const QVariant &result, 
             send(peer, {Frame::unchangedFrame(current)});
             return;
         }
-        // Only a kept result is compressed: it is shared, so it is compressed once.
+        // Only a kept result is compressed: it is shared, so it is compressed once, as a
+        // rule already, where it was built.
         if (asked.deflate && !current.isEmpty() && result.metaType().id() == QMetaType::QByteArray) {
             const QByteArray packet = result.toByteArray();
             const QByteArray deflated = m_deflated.deflatedOf(current, packet);
