@@ -354,11 +354,16 @@ ReportRun::ReportRun(const ReportDefinition &definition, const TParams &params, 
     : m_def(definition), m_params(params), m_dialect(dialect), m_db(db)
 { }
 
+PreparedSql ReportRun::guarded(const QSqlDatabase &db, const QString &sql) const
+{
+    PreparedSql prepared = PreparedSql::prepare(sql, m_params, m_dialect);
+    SqlGuard::requireOneStatement(db, prepared.text);
+    return prepared;
+}
+
 void ReportRun::execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const
 {
-    const PreparedSql prepared = PreparedSql::prepare(sql, m_params, m_dialect);
-    SqlGuard::requireOneStatement(db, prepared.text);
-    prepared.exec(query);
+    guarded(db, sql).exec(query);
 }
 
 // The main text, or the one for long lists when the definition's count reaches its mark on
@@ -466,8 +471,7 @@ qint64 ReportRun::execute(ReportSink &sink, const Progress &progress, const QSql
     const QString sql = queryText(reading);
     SqlGuard::requireSingleSelect(sql, QStringLiteral("A consulta do relatório '%1'").arg(m_def.title));
     try {
-        const PreparedSql prepared = PreparedSql::prepare(sql, m_params, m_dialect);
-        SqlGuard::requireOneStatement(reading, prepared.text);
+        const PreparedSql prepared = guarded(reading, sql);
         m_ranCursor = m_firstRowsSoon && m_dialect == SqlDialect::PostgreSQL;
         if (m_ranCursor) {
             PgCursor cursor(reading);

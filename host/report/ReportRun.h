@@ -9,6 +9,8 @@
 #include <QSqlDatabase>
 #include <functional>
 
+struct PreparedSql;
+
 // One run of a report with its parameters: resolves the visible columns, the heading and
 // the criteria lines, then streams the query's rows into a sink, breaking groups and
 // keeping totals. The query is read forward only, one row at a time, so memory does not
@@ -52,6 +54,8 @@ public:
 private:
     QString runLookup(const QString &sql, const QSqlDatabase &db) const;
     void runLookups(const QSqlDatabase &db);
+    // The text with the run's values bound, checked to be one statement on db.
+    PreparedSql guarded(const QSqlDatabase &db, const QString &sql) const;
     void execGuarded(QSqlQuery &query, const QSqlDatabase &db, const QString &sql) const;
     void checkSize(const QVariant &value, const QString &field) const;
     // The rows into the sink; Rows reads as a forward-only QSqlQuery does.
