@@ -217,9 +217,7 @@ void AppServer::prepare(const RemoteDataModule &module, const QVariant &result)
 {
     // A result clients keep goes out compressed to most of them: compressed here, on the
     // thread that built it, the first client that takes it does not wait for that.
-    const QString mark = module.markOf(result);
-    if (!mark.isEmpty() && result.metaType().id() == QMetaType::QByteArray)
-        m_deflated->deflatedOf(mark, result.toByteArray());
+    m_deflated->deflatedOf(module.markOf(result), result);
 }
 
 void AppServer::listen(const QString &host, quint16 port)

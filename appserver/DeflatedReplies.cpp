@@ -22,14 +22,14 @@ std::shared_ptr<DeflatedReplies::Entry> DeflatedReplies::entryFor(const QString 
     return entry;
 }
 
-QByteArray DeflatedReplies::deflatedOf(const QString &mark, const QByteArray &packet)
+QByteArray DeflatedReplies::deflatedOf(const QString &mark, const QVariant &result)
 {
-    if (mark.isEmpty())
+    if (mark.isEmpty() || result.metaType().id() != QMetaType::QByteArray)
         return QByteArray();
     const std::shared_ptr<Entry> entry = entryFor(mark);
     QMutexLocker lock(&entry->mutex);
     if (!entry->done) {
-        entry->deflated = Frame::deflate(packet);
+        entry->deflated = Frame::deflate(result.toByteArray());
         entry->done = true;
     }
     return entry->deflated;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
+#include <QVariant>
 #include <deque>
 #include <memory>
 
@@ -13,9 +14,10 @@
 class DeflatedReplies
 {
 public:
-    // `packet` compressed (Frame::deflate), under the mark it is kept under; empty when it
-    // goes out plain. Workers asking for the same mark at once wait for one compression.
-    QByteArray deflatedOf(const QString &mark, const QByteArray &packet);
+    // A result compressed (Frame::deflate), under the mark it is kept under; empty when it
+    // goes out plain: not kept (no mark), not a byte array, or not worth it. Workers asking
+    // for the same mark at once wait for one compression.
+    QByteArray deflatedOf(const QString &mark, const QVariant &result);
 
 private:
     struct Entry

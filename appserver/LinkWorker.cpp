@@ -283,15 +283,11 @@ void LinkWorker::answer(Peer &peer, const Asked &asked, const QVariant &result, 
             send(peer, {Frame::unchangedFrame(current)});
             return;
         }
-        // Only a kept result is compressed: it is shared, so it is compressed once, as a
-        // rule already, where it was built.
-        if (asked.deflate && !current.isEmpty() && result.metaType().id() == QMetaType::QByteArray) {
-            const QByteArray packet = result.toByteArray();
-            const QByteArray deflated = m_deflated.deflatedOf(current, packet);
-            if (!deflated.isEmpty()) {
-                send(peer, Frame::deflatedFrame(deflated, packet.size(), current));
-                return;
-            }
+        // Compressed once, as a rule already where it was built.
+        const QByteArray deflated = asked.deflate ? m_deflated.deflatedOf(current, result) : QByteArray();
+        if (!deflated.isEmpty()) {
+            send(peer, Frame::deflatedFrame(deflated, result.toByteArray().size(), current));
+            return;
         }
         send(peer, Frame::resultFrame(result, current));
         return;
