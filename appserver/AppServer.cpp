@@ -6,11 +6,14 @@
 #include "LinkWorker.h"
 #include "ListBuilder.h"
 #include "Mailbox.h"
+#include "MetricsPage.h"
 #include "ServerLog.h"
+#include "ServerMetrics.h"
 #include "RemoteDataModule.h"
 #include "ServerTls.h"
 #include "TokenFailures.h"
 #include "net/LinkTls.h"
+#include "SuiteVersion.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -49,7 +52,8 @@ constexpr int kTrimBelowPeak = 64;
 
 AppServer::AppServer(const QString &connectionName, DataModuleFactories modules, QObject *parent, int workers)
     : QObject(parent), m_log(std::make_unique<ServerLog>()), m_failures(std::make_unique<TokenFailures>()),
-      m_deflated(std::make_unique<DeflatedReplies>()), m_connectionName(connectionName),
+      m_deflated(std::make_unique<DeflatedReplies>()), m_metrics(std::make_unique<ServerMetrics>()),
+      m_connectionName(connectionName),
       m_factories(std::move(modules)), m_trim(new QTimer(this))
 {
     if (m_factories.empty())
@@ -114,7 +118,7 @@ void AppServer::startThreads(int workers)
         auto *thread = new QThread;
         thread->setObjectName(QStringLiteral("Lpr07700 w%1").arg(i));
         auto *worker = new LinkWorker(
-            m_settings, *m_log, *m_failures, *m_deflated, [this] { m_gate->settled(); },
+            m_settings, *m_log, *m_failures, *m_deflated, *m_metrics, [this] { m_gate->settled(); },
             [this](size_t module, const QString &method, const QVariantList &args, qint64 askedAt,
                    ListBuilder::Done done) { m_builder->request(module, method, args, askedAt, std::move(done)); });
         worker->moveToThread(thread);
@@ -211,6 +215,16 @@ void AppServer::warmUp()
 {
     for (const auto &module : m_modules)
         prepare(*module, module->warmUp());
+}
+
+QString AppServer::metricsText() const
+{
+    std::vector<std::pair<QString, BuildStats>> builds;
+    for (size_t i = 0; i < m_modules.size(); ++i)
+        if (m_factories[i].builds)
+            builds.emplace_back(m_modules[i]->serverObjectName(), m_modules[i]->buildStats());
+    return m_metrics->callsText() + MetricsPage::links(m_gate->counts()) + MetricsPage::builds(builds)
+           + MetricsPage::process(QStringLiteral(SUITE_VERSION));
 }
 
 void AppServer::prepare(const RemoteDataModule &module, const QVariant &result)

@@ -17,6 +17,7 @@ class QThread;
 class QTimer;
 class RemoteDataModule;
 class ServerLog;
+class ServerMetrics;
 class TokenFailures;
 
 // The application server Lpr07700: accepts TNetConnection clients over TLS and serves
@@ -89,9 +90,13 @@ public:
     // the first failure.
     void warmUp();
 
+    // The metrics page (Prometheus text format): calls, links, builds, the process. Call on
+    // the creating thread.
+    QString metricsText() const;
+
 signals:
-    // One line for the log: refusals, dropped peers, failed calls.
-    void logMessage(const QString &line);
+    // One line for the log: refusals, dropped peers, failed calls; priority: ServerOutput's.
+    void logMessage(const QString &line, int priority);
 
 private:
     void startThreads(int workers);
@@ -106,6 +111,7 @@ private:
     std::unique_ptr<ServerLog> m_log;
     std::unique_ptr<TokenFailures> m_failures;
     std::unique_ptr<DeflatedReplies> m_deflated; // shared by the workers
+    std::unique_ptr<ServerMetrics> m_metrics;    // counted by the workers
     QString m_connectionName;
     DataModuleFactories m_factories;
     std::vector<std::unique_ptr<RemoteDataModule>> m_modules; // on the creating thread

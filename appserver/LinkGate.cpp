@@ -132,6 +132,24 @@ int LinkGate::pendingCount() const
     return pending;
 }
 
+LinkGate::Counts LinkGate::counts() const
+{
+    Counts c;
+    c.greeting = int(m_waiting.size());
+    for (const auto &t : m_handed) {
+        if (!t->live())
+            continue;
+        switch (t->state.load()) {
+        case LinkTicket::Handshake: ++c.handshake; break;
+        case LinkTicket::Hello: ++c.hello; break;
+        case LinkTicket::Identified: ++c.identified; break;
+        default: break;
+        }
+    }
+    c.evicted = m_evicted;
+    return c;
+}
+
 int LinkGate::pendingFrom(const QString &address) const
 {
     int pending = 0;
@@ -319,6 +337,7 @@ bool LinkGate::makeRoomFor(const QString &newcomer, bool greeted)
     // A newcomer whose greeting is whole is worth more than any link still without one.
     if (Waiting *w = stalledWaiting(greeted ? 0 : kGreetingStallMs)) {
         m_log.refusal(QStringLiteral("conexão de %1 encerrada para dar lugar a %2: %3").arg(w->name, newcomer, why));
+        ++m_evicted;
         dropWaiting(*w, QString());
         return true;
     }
@@ -355,6 +374,7 @@ void LinkGate::evict(LinkTicket &ticket, const QString &newcomer, const QString 
 {
     m_log.refusal(QStringLiteral("conexão de %1 encerrada para dar lugar a %2: %3").arg(ticket.name, newcomer, why));
     ticket.evict = true;
+    ++m_evicted;
     if (ticket.requestClose)
         ticket.requestClose();
 }

@@ -56,6 +56,16 @@ public:
 
     int connectionCount() const;
     int pendingCount() const;
+    // The links by how far they have come, for the metrics.
+    struct Counts
+    {
+        int greeting = 0;   // accepted, their TLS greeting not yet whole or not yet handed over
+        int handshake = 0;  // handed over, in their TLS handshake
+        int hello = 0;      // encrypted, waiting for their hello
+        int identified = 0; // served
+        quint64 evicted = 0; // closed to make room for a newcomer, since the server started
+    };
+    Counts counts() const;
 
     // A handed link has identified itself or gone: room, maybe, for a waiting one. Any thread.
     void settled();
@@ -92,4 +102,5 @@ private:
     Mailbox *m_mailbox;
     std::list<Waiting> m_waiting; // in order of arrival
     std::vector<std::shared_ptr<LinkTicket>> m_handed;
+    quint64 m_evicted = 0;
 };

@@ -4,6 +4,8 @@
 #include "Mailbox.h"
 #include "Poller.h"
 #include "ServerLog.h"
+#include "ServerMetrics.h"
+#include "ServerOutput.h"
 #include "ServerSettings.h"
 #include "TlsLink.h"
 #include "TokenFailures.h"
@@ -14,6 +16,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <chrono>
 
 namespace {
 // The next request is read only while less than this of the last reply waits to go out.
@@ -21,6 +24,12 @@ constexpr qint64 kSocketBuffer = 256 * 1024;
 constexpr int kClosingGraceMs = 2000;
 // A handshake takes a round trip or two: one that has not ended by then is dropped.
 constexpr qint64 kHandshakeLimitMs = 5000;
+
+qint64 steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 } // namespace
 
 struct LinkWorker::Peer
@@ -50,8 +59,8 @@ struct LinkWorker::Peer
 };
 
 LinkWorker::LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, DeflatedReplies &deflated,
-                       std::function<void()> settled, Build build, QObject *parent)
-    : QObject(parent), m_settings(settings), m_deflated(deflated), m_log(log), m_failures(failures),
+                       ServerMetrics &metrics, std::function<void()> settled, Build build, QObject *parent)
+    : QObject(parent), m_settings(settings), m_deflated(deflated), m_metrics(metrics), m_log(log), m_failures(failures),
       m_settled(std::move(settled)), m_build(std::move(build)), m_mailbox(new Mailbox(this)), m_poller(new Poller(this))
 {
 }
@@ -212,7 +221,7 @@ void LinkWorker::handleRequest(Peer &peer, const QByteArray &payload)
                QStringLiteral("Requisição inválida: argumentos de %1: %2.").arg(request.method.left(100), e.message()));
         return;
     }
-    const Asked asked{request.method, request.mark, request.deflate};
+    const Asked asked{request.method, request.mark, request.deflate, steadyNs()};
     QVariant result;
     try {
         if (!m_modules[peer.module]->tryInvoke(request.method, args, result)) {
@@ -277,6 +286,7 @@ void LinkWorker::awaitBuild(Peer &peer, const Asked &asked, const QVariantList &
 
 void LinkWorker::answer(Peer &peer, const Asked &asked, const QVariant &result, const QString &error)
 {
+    m_metrics.recordCall(asked.method, double(steadyNs() - asked.readAt) / 1e9, !error.isEmpty());
     if (error.isEmpty()) {
         const QString current = m_modules[peer.module]->markOf(result);
         if (!asked.mark.isEmpty() && asked.mark == current) {
@@ -292,7 +302,8 @@ void LinkWorker::answer(Peer &peer, const Asked &asked, const QVariant &result, 
         send(peer, Frame::resultFrame(result, current));
         return;
     }
-    m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(asked.method.left(100), peer.name(), error));
+    m_log.line(QStringLiteral("chamada %1 de %2 falhou: %3").arg(asked.method.left(100), peer.name(), error),
+               ServerOutput::Error);
     send(peer, {Frame::errorFrame(error)});
 }
 
@@ -327,7 +338,7 @@ void LinkWorker::drop(Peer &peer, const QString &reason)
 {
     const QString line = QStringLiteral("conexão de %1 encerrada: %2").arg(peer.name(), reason);
     if (peer.identified())
-        m_log.line(line);
+        m_log.line(line, ServerOutput::Info);
     else
         m_log.refusal(line);
     TlsLink *link = peer.link;

@@ -17,6 +17,7 @@ class Poller;
 class TlsLink;
 class QTimer;
 class ServerLog;
+class ServerMetrics;
 class TokenFailures;
 class RemoteDataModule;
 struct ServerSettings;
@@ -38,9 +39,9 @@ public:
 
     // settled: called (on this thread) when a link stops being pending: it identified
     // itself, or it went before doing so.
-    // deflated: the compressed results every worker shares.
+    // deflated: the compressed results every worker shares; metrics: where calls are counted.
     LinkWorker(ServerSettings &settings, ServerLog &log, TokenFailures &failures, DeflatedReplies &deflated,
-               std::function<void()> settled, Build build, QObject *parent = nullptr);
+               ServerMetrics &metrics, std::function<void()> settled, Build build, QObject *parent = nullptr);
     ~LinkWorker() override;
 
     // The data modules a link may name, by the server's numbering, their connection opened
@@ -73,6 +74,7 @@ private:
         QString method;
         QString mark;
         bool deflate = false;
+        qint64 readAt = 0; // when the request had been read whole (steady clock, ns)
     };
     void awaitBuild(Peer &peer, const Asked &asked, const QVariantList &args);
     void answer(Peer &peer, const Asked &asked, const QVariant &result, const QString &error);
@@ -88,6 +90,7 @@ private:
 
     ServerSettings &m_settings;
     DeflatedReplies &m_deflated;
+    ServerMetrics &m_metrics;
     ServerLog &m_log;
     TokenFailures &m_failures;
     std::vector<std::unique_ptr<RemoteDataModule>> m_modules;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuildStats.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -48,4 +50,8 @@ public:
     // keep (see markOf), if any, so that the server prepares what it sends of it too. Raises
     // ESuiteError.
     virtual QVariant warmUp() { return QVariant(); }
+
+    // For the metrics endpoint: the result this module keeps and its builds; kept false and
+    // no builds for a module that builds nothing. Called from the server's main thread.
+    virtual BuildStats buildStats() const { return BuildStats(); }
 };

@@ -1,5 +1,6 @@
 #include "ServerLog.h"
 #include "Mailbox.h"
+#include "ServerOutput.h"
 
 namespace {
 constexpr int kRefusalLinesPerSecond = 10;
@@ -7,15 +8,15 @@ constexpr int kRefusalLinesPerSecond = 10;
 
 ServerLog::ServerLog(QObject *parent) : QObject(parent), m_mailbox(new Mailbox(this)) { }
 
-void ServerLog::write(const QString &text)
+void ServerLog::write(const QString &text, int priority)
 {
-    m_mailbox->post([this, text] { emit logMessage(text); });
+    m_mailbox->post([this, text, priority] { emit logMessage(text, priority); });
 }
 
-void ServerLog::line(const QString &text)
+void ServerLog::line(const QString &text, int priority)
 {
     flush();
-    write(text);
+    write(text, priority);
 }
 
 void ServerLog::refusal(const QString &text)
@@ -35,7 +36,7 @@ void ServerLog::refusal(const QString &text)
             ++m_unlogged;
     }
     if (written)
-        write(text);
+        write(text, ServerOutput::Notice);
 }
 
 void ServerLog::flush()
@@ -52,5 +53,6 @@ void ServerLog::flushLocked()
     m_unlogged = 0;
     write(QStringLiteral("mais %1 conexões recusadas ou encerradas não registradas (até %2 por segundo)")
                         .arg(count)
-                        .arg(kRefusalLinesPerSecond));
+                        .arg(kRefusalLinesPerSecond),
+          ServerOutput::Notice);
 }

@@ -16,18 +16,19 @@ class ServerLog : public QObject
 public:
     explicit ServerLog(QObject *parent = nullptr);
 
-    void line(const QString &text);
+    // priority: ServerOutput's (syslog's); refusals are notices.
+    void line(const QString &text, int priority);
     void refusal(const QString &text);
     // Writes the count of refusals left out, once their second is over.
     void flush();
 
 signals:
-    void logMessage(const QString &line);
+    void logMessage(const QString &line, int priority);
 
 private:
     void flushLocked();
     // logMessage, on this object's thread whatever the caller's.
-    void write(const QString &text);
+    void write(const QString &text, int priority);
 
     Mailbox *m_mailbox;
     QMutex m_mutex;

@@ -9,7 +9,15 @@ QList<QCommandLineOption> serverOptions()
     return {
         {QStringLiteral("config"), QStringLiteral("Arquivo de sessão (banco de dados, porta e token)."),
          QStringLiteral("SESSAO.ini")},
-        {QStringLiteral("host"), QStringLiteral("Endereço IP de escuta (padrão 127.0.0.1)."),
+        {QStringLiteral("check-config"),
+         QStringLiteral("Confere o arquivo de sessão (token, certificado e chave, portas) e sai: 0 se pode ser usado."),
+         QStringLiteral("SESSAO.ini")},
+        {QStringLiteral("metrics"),
+         QStringLiteral("Endereço das métricas e da saúde (HTTP), [ENDERECO:]PORTA; padrão: Metricas da seção "
+                        "[ServidorAplicacao], no endereço 127.0.0.1 quando não dito. 0 escolhe uma porta livre."),
+         QStringLiteral("ENDERECO:PORTA")},
+        {QStringLiteral("host"),
+         QStringLiteral("Endereço IP de escuta (padrão: Escuta da seção [ServidorAplicacao], ou 127.0.0.1)."),
          QStringLiteral("ENDERECO"), QStringLiteral("127.0.0.1")},
         {QStringLiteral("port"), QStringLiteral("Porta de escuta (padrão: a da sessão; 0 escolhe uma livre)."),
          QStringLiteral("PORTA")},
@@ -69,7 +77,10 @@ ServerCommandLine parseServerOptions(const QStringList &arguments)
     line.usage = parser.helpText();
     line.help = parser.isSet(help);
     ServerOptions &o = line.options;
-    if (!parser.isSet(QStringLiteral("config")))
+    const bool check = parser.isSet(QStringLiteral("check-config"));
+    if (check && parser.isSet(QStringLiteral("config")))
+        line.error = QStringLiteral("informe --config ou --check-config, não os dois.");
+    else if (!check && !parser.isSet(QStringLiteral("config")))
         line.error = QStringLiteral("informe o arquivo de sessão com --config SESSAO.ini.");
     else if (!readSeconds(parser, QStringLiteral("idle-timeout"), 1, o.idleSeconds))
         line.error = QStringLiteral("--idle-timeout inválido: informe segundos, de 1 a 86400.");
@@ -77,8 +88,11 @@ ServerCommandLine parseServerOptions(const QStringList &arguments)
         line.error = QStringLiteral("--hello-timeout inválido: informe segundos, de 1 a 86400.");
     else if (!readSeconds(parser, QStringLiteral("cache"), 0, o.cacheSeconds))
         line.error = QStringLiteral("--cache inválido: informe segundos, de 0 a 86400.");
-    o.config = parser.value(QStringLiteral("config"));
+    o.checkOnly = check;
+    o.config = parser.value(check ? QStringLiteral("check-config") : QStringLiteral("config"));
+    o.metrics = parser.value(QStringLiteral("metrics"));
     o.host = parser.value(QStringLiteral("host"));
+    o.hostGiven = parser.isSet(QStringLiteral("host"));
     o.portGiven = parser.isSet(QStringLiteral("port"));
     o.port = parser.value(QStringLiteral("port"));
     return line;

@@ -8,7 +8,10 @@
 struct ServerOptions
 {
     QString config;         // the session file
-    QString host;           // the address to listen on
+    bool checkOnly = false; // --check-config: the file is checked, nothing is served
+    QString metrics;        // --metrics as typed: [HOST:]PORT of the metrics endpoint (empty: the session's)
+    QString host;           // --host: the address to listen on
+    bool hostGiven = false; // false: the session's Escuta, else 127.0.0.1
     QString port;           // --port as typed
     bool portGiven = false; // false: the session's port
     int idleSeconds = 300;  // connections without a request are closed after this

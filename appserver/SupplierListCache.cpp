@@ -48,3 +48,26 @@ QString SupplierListCache::markOf(const QByteArray &packet)
 {
     return QString::fromLatin1(QCryptographicHash::hash(packet, QCryptographicHash::Sha256).toHex().left(32));
 }
+
+void SupplierListCache::recordBuild(double seconds, bool failed)
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_builds;
+    m_failures += failed;
+    m_buildSeconds += seconds;
+    m_lastBuildSeconds = seconds;
+}
+
+BuildStats SupplierListCache::stats(qint64 now) const
+{
+    QMutexLocker lock(&m_mutex);
+    BuildStats s;
+    s.kept = !m_entry.packet.isNull();
+    s.mark = m_entry.mark;
+    s.ageSeconds = s.kept ? double(now - m_entry.startedAt) / 1000.0 : 0;
+    s.builds = m_builds;
+    s.failures = m_failures;
+    s.buildSeconds = m_buildSeconds;
+    s.lastBuildSeconds = m_lastBuildSeconds;
+    return s;
+}

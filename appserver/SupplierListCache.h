@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuildStats.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
@@ -34,8 +36,17 @@ public:
     // The mark a packet is kept under.
     static QString markOf(const QByteArray &packet);
 
+    // A build ended, after `seconds` (failed: nothing was stored).
+    void recordBuild(double seconds, bool failed);
+    // The packet in use and the builds so far, at `now` (steady clock, ms).
+    BuildStats stats(qint64 now) const;
+
 private:
     mutable QMutex m_mutex;
     Entry m_entry;
     std::atomic<int> m_cacheMs{10000};
+    quint64 m_builds = 0;   // under m_mutex, as the rest of the build counts
+    quint64 m_failures = 0;
+    double m_buildSeconds = 0;
+    double m_lastBuildSeconds = 0;
 };

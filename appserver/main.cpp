@@ -1,60 +1,32 @@
 // Lpr07700: the application server of the price-list screen.
 //
-//   Lpr07700 --config SESSION.ini [--host 127.0.0.1] [--port N] [--idle-timeout S] [--hello-timeout S] [--cache S]
+//   Lpr07700 --config SESSION.ini [--host 127.0.0.1] [--port N] [--metrics [HOST:]PORT]
+//            [--idle-timeout S] [--hello-timeout S] [--cache S]
+//   Lpr07700 --check-config SESSION.ini
 
 #include "AppServer.h"
+#include "MetricsEndpoint.h"
 #include "rdmConsListaPreco.h"
 #include "data/Database.h"
 #include "errors/EAbort.h"
 #include "ServerOptions.h"
+#include "ServerOutput.h"
+#include "ServerSetup.h"
+#include "ServiceNotify.h"
 #include "app/Session.h"
 #include "StopSignals.h"
-#include "net/LinkTls.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <cstdio>
 #include <thread>
 #include <unistd.h>
 #include <sys/resource.h>
 
 namespace {
 
-void printLine(FILE *stream, const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
 int fail(const QString &message)
 {
-    printLine(stderr, QStringLiteral("Lpr07700: %1").arg(message));
+    ServerOutput::fail(message);
     return 1;
-}
-
-// The server's TLS identity from the session; the error that stops the server, if any.
-QString readTls(const Session &session, QSslConfiguration &tls)
-{
-    if (session.serverToken.size() < LinkTls::MinTokenLength)
-        return QStringLiteral("o Token da seção [ServidorAplicacao] do arquivo de sessão %1 está vazio ou tem "
-                              "menos de %2 caracteres. Defina um token longo e aleatório (o mesmo nas "
-                              "estações), por exemplo a saída de: head -c 18 /dev/urandom | base64")
-            .arg(session.fileName)
-            .arg(LinkTls::MinTokenLength);
-    if (session.serverCertificate.isEmpty() || session.serverKey.isEmpty())
-        return QStringLiteral("o arquivo de sessão %1 não informa o certificado do servidor: defina Certificado "
-                              "e Chave (arquivos PEM) na seção [ServidorAplicacao]. Veja no README como "
-                              "criar ou instalar um certificado.")
-            .arg(session.fileName);
-    tls = LinkTls::serverConfiguration(session.serverCertificate, session.serverKey);
-    const QString fingerprint = LinkTls::fingerprint(tls.localCertificate());
-    if (!session.serverFingerprint.isEmpty()
-        && LinkTls::fingerprintBytes(session.serverFingerprint) != LinkTls::fingerprintBytes(fingerprint))
-        printLine(stderr, QStringLiteral("Lpr07700: aviso: a ImpressaoDigital do arquivo de sessão %1 não é a do "
-                                         "certificado %2 (%3); as estações com essa sessão recusarão o servidor.")
-                              .arg(session.fileName, session.serverCertificate, fingerprint));
-    return QString();
 }
 
 // As many links as the descriptors the system lets this process open allow, some kept for
@@ -70,20 +42,32 @@ int connectionLimit()
     return int(qBound<rlim_t>(16, files.rlim_cur > 64 ? files.rlim_cur - 64 : 16, 4096));
 }
 
-int serve(const ServerOptions &options, const Session &session, int port, const QSslConfiguration &tls)
+// The endpoint listening, when asked for; the error that stops the server otherwise.
+QString startMetrics(const ServerSetup &setup, AppServer &server, MetricsEndpoint *&endpoint)
+{
+    if (!setup.metrics)
+        return QString();
+    endpoint = new MetricsEndpoint([&server] { return server.metricsText(); }, &server);
+    if (!endpoint->listen(setup.metricsAddress, setup.metricsPort))
+        return QStringLiteral("não foi possível ouvir as métricas em %1:%2 (%3). Verifique se a porta já está em uso.")
+            .arg(setup.metricsAddress.toString())
+            .arg(setup.metricsPort)
+            .arg(endpoint->errorString());
+    return QString();
+}
+
+int serve(const ServerOptions &options, const Session &session, const ServerSetup &setup)
 {
     dtmDBGeral::open(session.db);
     AppServer server(QString::fromLatin1(dtmDBGeral::connectionName()), {rdmConsListaPreco::factory()}, qApp);
     server.setToken(session.serverToken);
-    server.setTlsConfiguration(tls);
+    server.setTlsConfiguration(setup.tls);
     server.setIdleTimeout(options.idleSeconds * 1000);
     server.setHelloTimeout(options.helloSeconds * 1000);
     server.setCacheTime(options.cacheSeconds * 1000);
     server.setMaxConnections(connectionLimit());
-    QObject::connect(&server, &AppServer::logMessage, qApp, [](const QString &line) {
-        printLine(stderr,
-                  QStringLiteral("%1 Lpr07700: %2").arg(QDateTime::currentDateTime().toString(Qt::ISODate), line));
-    });
+    QObject::connect(&server, &AppServer::logMessage, qApp,
+                     [](const QString &line, int priority) { ServerOutput::log(priority, line); });
     // The database is checked before anything listens: each module prepares what its
     // first client would otherwise wait for.
     try {
@@ -91,14 +75,20 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
     } catch (const ESuiteError &e) {
         return fail(QStringLiteral("o banco de dados não pode ser usado. %1").arg(e.message()));
     }
-    server.listen(options.host, quint16(port));
+    server.listen(setup.host, quint16(setup.port));
+    MetricsEndpoint *metrics = nullptr;
+    const QString metricsError = startMetrics(setup, server, metrics);
+    if (!metricsError.isEmpty())
+        return fail(metricsError);
     StopSignals stop;
-    QObject::connect(&stop, &StopSignals::stopRequested, qApp, [&server](const QString &name) {
+    QObject::connect(&stop, &StopSignals::stopRequested, qApp, [&server, metrics](const QString &name) {
         // The port is given back first, so that a new server can take it at once; whatever
         // then hangs on the way out (a database client's shutdown) has a second and a half.
+        ServiceNotify::send("STOPPING=1");
+        if (metrics)
+            metrics->setStopping();
         server.close();
-        printLine(stderr, QStringLiteral("%1 Lpr07700: %2 recebido, encerrando.")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODate), name));
+        ServerOutput::log(ServerOutput::Info, QStringLiteral("%1 recebido, encerrando.").arg(name));
         std::thread([] {
             ::usleep(1500 * 1000);
             std::fflush(nullptr);
@@ -106,12 +96,14 @@ int serve(const ServerOptions &options, const Session &session, int port, const 
         }).detach();
         QCoreApplication::exit(0);
     });
-    printLine(
-        stdout,
-        QStringLiteral("Lpr07700 ouvindo em %1:%2").arg(server.serverAddress().toString()).arg(server.serverPort()));
-    printLine(
-        stdout,
-        QStringLiteral("Certificado do servidor (SHA-256): %1").arg(LinkTls::fingerprint(tls.localCertificate())));
+    const QString where = QStringLiteral("%1:%2").arg(server.serverAddress().toString()).arg(server.serverPort());
+    ServerOutput::say(QStringLiteral("Lpr07700 ouvindo em %1").arg(where));
+    if (metrics)
+        ServerOutput::say(QStringLiteral("Métricas em http://%1:%2/metrics")
+                              .arg(metrics->address().toString())
+                              .arg(metrics->port()));
+    ServerOutput::say(QStringLiteral("Certificado do servidor (SHA-256): %1").arg(setup.fingerprint));
+    ServiceNotify::send(QStringLiteral("READY=1\nSTATUS=ouvindo em %1").arg(where).toUtf8());
     return QCoreApplication::exec();
 }
 
@@ -120,15 +112,25 @@ int run(const ServerOptions &options)
     try {
         Session &session = Session::current();
         session.load(options.config);
-        QString error;
-        const int port = options.portFor(session.serverPort, &error);
-        if (port < 0)
-            return fail(error);
-        QSslConfiguration tls;
-        error = readTls(session, tls);
+        ServerSetup setup;
+        const QString error = setup.read(options, session);
         if (!error.isEmpty())
             return fail(error);
-        return serve(options, session, port, tls);
+        for (const QString &warning : setup.warnings)
+            ServerOutput::log(ServerOutput::Warning, warning);
+        if (options.checkOnly) {
+            ServerOutput::say(QStringLiteral("Arquivo de sessão %1: pode ser usado (escuta em %2:%3%4; certificado "
+                                             "SHA-256 %5).")
+                                  .arg(session.fileName, setup.host)
+                                  .arg(setup.port)
+                                  .arg(setup.metrics ? QStringLiteral(", métricas em %1:%2")
+                                                           .arg(setup.metricsAddress.toString())
+                                                           .arg(setup.metricsPort)
+                                                     : QString())
+                                  .arg(setup.fingerprint));
+            return 0;
+        }
+        return serve(options, session, setup);
     } catch (const ESuiteError &e) {
         return fail(e.message());
     }
@@ -143,7 +145,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Lpr07700"));
     const ServerCommandLine line = parseServerOptions(QCoreApplication::arguments());
     if (line.help) {
-        printLine(stdout, line.usage);
+        ServerOutput::say(line.usage);
         return 0;
     }
     if (!line.error.isEmpty())

@@ -5,6 +5,7 @@
 #include "SupplierListCache.h"
 #include "net/DataPacket.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -71,6 +72,11 @@ void rdmConsListaPreco::setCacheTime(int ms)
 int rdmConsListaPreco::cacheTime() const
 {
     return m_cache->cacheTime();
+}
+
+BuildStats rdmConsListaPreco::buildStats() const
+{
+    return m_cache->stats(LinkTicket::nowMs());
 }
 
 void rdmConsListaPreco::clearCache()
@@ -165,16 +171,24 @@ QByteArray rdmConsListaPreco::buildFornecedor(qint64 askedAt)
     }
     SupplierListCache::Entry built;
     built.startedAt = LinkTicket::nowMs();
-    built.version = dataVersion();
+    QElapsedTimer clock;
+    clock.start();
     try {
-        built.packet = queryFornecedor();
-    } catch (const EDatabaseError &) {
-        // A server restart of the database breaks the connection, and an SQLite file
-        // replaced under the server leaves the connection with the schema it read before:
-        // either way the connection is opened anew, once.
-        reopen();
-        built.packet = queryFornecedor();
+        built.version = dataVersion();
+        try {
+            built.packet = queryFornecedor();
+        } catch (const EDatabaseError &) {
+            // A server restart of the database breaks the connection, and an SQLite file
+            // replaced under the server leaves the connection with the schema it read before:
+            // either way the connection is opened anew, once.
+            reopen();
+            built.packet = queryFornecedor();
+        }
+    } catch (const ESuiteError &) {
+        m_cache->recordBuild(double(clock.nsecsElapsed()) / 1e9, true);
+        throw;
     }
+    m_cache->recordBuild(double(clock.nsecsElapsed()) / 1e9, false);
     built.checkedAt = built.startedAt;
     built.mark = SupplierListCache::markOf(built.packet);
     m_cache->store(built);

@@ -60,6 +60,7 @@ public:
     // does not wait).
     QVariant warmUp() override { return GetFornecedor(); }
     void clearCache();
+    BuildStats buildStats() const override;
     // A mark that changes whenever the data may have changed (SQLite: PRAGMA data_version,
     // commits of other connections; PostgreSQL: the write-ahead log position; Firebird: a
     // sequence moved by a commit trigger). Empty when the database has none: the time
