@@ -89,6 +89,7 @@ ShellCommandLine parseShellOptions(const QStringList &arguments)
     line.help = parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"));
     ShellOptions &o = line.options;
     o.config = parser.value(QStringLiteral("config"));
+    o.configGiven = parser.isSet(QStringLiteral("config"));
     o.open = parser.value(QStringLiteral("open"));
     o.listModules = parser.isSet(QStringLiteral("modules"));
     o.design = parser.value(QStringLiteral("design"));

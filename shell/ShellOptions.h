@@ -11,6 +11,7 @@
 struct ShellOptions
 {
     QString config; // the session file
+    bool configGiven = false; // false: the default above, which an installed shell replaces
     QString open;   // screen opened at start; empty: none
     bool listModules = false;
     QString design; // a definition file opened in the report designer; empty: none

@@ -1,6 +1,7 @@
 // The suite's shell: loads the session, opens the database, loads screen modules at run
 // time and opens their screens in its child-window area.
 #include "BatchRun.h"
+#include "InstalledLayout.h"
 #include "MainWindow.h"
 #include "ModuleLoader.h"
 #include "ShellOptions.h"
@@ -14,6 +15,7 @@
 #include "report/TReportDesignerDialog.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -82,15 +84,32 @@ int design(const QString &fileName)
     return QApplication::exec();
 }
 
-int run(const ShellOptions &options)
+// The session file, the installed reports when it names none; false (said) when it cannot be read.
+bool loadSession(const ShellOptions &options)
 {
     try {
+        if (!QFileInfo::exists(options.config))
+            throw ESuiteError(InstalledLayout::missingSessionMessage(options.config));
         Session::current().load(options.config);
     } catch (const ESuiteError &e) {
-        return fail(e.message());
+        const QString message = e.message();
+        fail(message);
+        // Started from the desktop menu, nobody reads the terminal.
+        if (!options.batch && !options.listModules && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && haveDisplay())
+            guarded([&] { throw ESuiteError(message); });
+        return false;
     }
+    if (Session::current().reportDir.isEmpty())
+        Session::current().reportDir = InstalledLayout::reportDir();
+    return true;
+}
+
+int run(const ShellOptions &options)
+{
+    if (!loadSession(options))
+        return 1;
     ModuleLoader loader;
-    const QList<ModuleLoader::Refusal> refused = loader.loadAll();
+    const QList<ModuleLoader::Refusal> refused = loader.loadAll(InstalledLayout::moduleDir());
     if (options.listModules)
         return listModules(refused);
     try {
@@ -142,5 +161,8 @@ int main(int argc, char **argv)
     }
     if (!line.error.isEmpty())
         return fail(line.error);
-    return run(line.options);
+    ShellOptions options = line.options;
+    if (!options.configGiven && !InstalledLayout::moduleDir().isEmpty() && qEnvironmentVariableIsEmpty("SUITE_DATA_DIR"))
+        options.config = InstalledLayout::sessionFile();
+    return run(options);
 }
