@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test build setup bench clean
+.PHONY: run test build setup bench package clean
 
 setup:
 	@bash scripts/setup.sh
@@ -19,6 +19,11 @@ test: build
 
 bench: build
 	@bash bench/run.sh $(BUILD)
+
+# The Debian packages, into $(BUILD)/packages (docs/ADMIN.md).
+package: build
+	@cmake --build $(BUILD) --target package
+	@ls -l $(BUILD)/packages/*.deb
 
 clean:
 	@rm -rf $(BUILD)

@@ -12,6 +12,9 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   qt6-translations-l10n
   libqt6svg6
+  # make package and its test: CPack's dpkg-shlibdeps, lintian, a fresh Debian root for the
+  # install, systemd-analyze for the units.
+  dpkg-dev lintian mmdebstrap systemd
 )
 
 missing=()
