@@ -65,6 +65,7 @@ function(suite_install_programs component bindir libdir)
     install(TARGETS ${S_MODULES} LIBRARY DESTINATION ${S_MODULE_DIR} COMPONENT ${component})
   endif()
   suite_shared_closure(libraries ${S_PROGRAMS} ${S_MODULES})
+  add_dependencies(packaged ${S_PROGRAMS} ${S_MODULES})
   foreach(library ${libraries})
     set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")
     install(TARGETS ${library} LIBRARY DESTINATION ${libdir} COMPONENT ${component})
@@ -95,10 +96,26 @@ function(suite_install_docs component package)
     COMMAND gzip -9n -c ${out}/changelog > ${out}/changelog.gz
     DEPENDS ${out}/changelog VERBATIM)
   add_custom_target(docs_${component} ALL DEPENDS ${zipped})
+  add_dependencies(packaged docs_${component})
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${out}/changelog.gz ${S_DOCS}
           DESTINATION share/doc/${package} COMPONENT ${component})
   if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/debian/${package}.lintian-overrides)
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/${package}.lintian-overrides
             DESTINATION share/lintian/overrides RENAME ${package} COMPONENT ${component})
   endif()
+endfunction()
+
+# suite_control_scripts(COMPONENT PACKAGE scripts...): the package's maintainer scripts
+# (debian/PACKAGE.postinst ...), under the names dpkg reads.
+function(suite_control_scripts component package)
+  set(files "")
+  foreach(script ${ARGN})
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/control/${package}/${script})
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/${package}.${script} ${out} COPYONLY
+                   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                    WORLD_READ WORLD_EXECUTE)
+    list(APPEND files ${out})
+  endforeach()
+  string(TOUPPER ${component} upper)
+  set(CPACK_DEBIAN_${upper}_PACKAGE_CONTROL_EXTRA ${files} PARENT_SCOPE)
 endfunction()

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryFile>
 
 #include <csignal>
@@ -52,6 +53,17 @@ public:
         if (!m.hasMatch())
             throw ESuiteError(QStringLiteral("%1 respondeu \"%2\" em vez de sua porta").arg(exe, line));
         port = quint16(m.captured(1).toUInt());
+        // With --metrics, the endpoint's address comes next.
+        if (extraArgs.contains(QStringLiteral("--metrics"))) {
+            while (!m_process.canReadLine())
+                if (!m_process.waitForReadyRead(10000))
+                    throw ESuiteError(QStringLiteral("%1 não disse onde estão suas métricas: %2").arg(exe, log()));
+            const QString next = QString::fromUtf8(m_process.readLine()).trimmed();
+            const auto at = QRegularExpression(QStringLiteral(":(\\d+)/metrics$")).match(next);
+            if (!at.hasMatch())
+                throw ESuiteError(QStringLiteral("%1 respondeu \"%2\" em vez do endereço das métricas").arg(exe, next));
+            metricsPort = quint16(at.captured(1).toUInt());
+        }
     }
     ~ServerProcess()
     {
@@ -92,7 +104,34 @@ public:
         return -1;
     }
 
+    // The metrics page (empty without --metrics or when it does not answer); any thread.
+    QByteArray metricsPage() const
+    {
+        if (metricsPort == 0)
+            return QByteArray();
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, metricsPort);
+        if (!socket.waitForConnected(5000))
+            return QByteArray();
+        socket.write("GET /metrics HTTP/1.0\r\n\r\n");
+        QByteArray page;
+        while (socket.waitForReadyRead(5000))
+            page += socket.readAll();
+        page += socket.readAll();
+        const qsizetype body = page.indexOf("\r\n\r\n");
+        return body < 0 ? QByteArray() : page.mid(body + 4);
+    }
+    // One series' value on a metrics page; -1 when it is not there.
+    static double metric(const QByteArray &page, const QString &series)
+    {
+        const auto m = QRegularExpression(QStringLiteral("^%1 (\\S+)$").arg(QRegularExpression::escape(series)),
+                                          QRegularExpression::MultilineOption)
+                           .match(QString::fromUtf8(page));
+        return m.hasMatch() ? m.captured(1).toDouble() : -1;
+    }
+
     quint16 port = 0;
+    quint16 metricsPort = 0;
 
 private:
     QByteArray proc(const char *name) const

@@ -9,7 +9,9 @@
 //    costs the sender.
 // 2. Load: 1, 50, 200 and 500 clients, each on a thread and a link of its own, 5 calls of
 //    the 50k list each (cached); 50 clients with the cache off; 200 clients of a 1k list;
-//    1, 200 and 500 clients taking the 50k list compressed.
+//    1, 200 and 500 clients taking the 50k list compressed. This build's server is read
+//    through its metrics endpoint while each case runs: its counts (calls, failures, the
+//    histogram, the links identified at once, the builds) must be the clients'.
 //    Calls per second, p50 and p99 of a call, p99 of the connection (TLS and hello), the
 //    server's CPU per call and against both floors, the clients' CPU per call (this
 //    process), the server's cores in use, its resident memory before, at the peak and
@@ -98,6 +100,46 @@ private:
     std::atomic<double> m_peak{0};
 };
 
+// Reads the server's metrics endpoint while a run goes on: the most links it counted
+// identified at once.
+class MetricsSampler : public QThread
+{
+public:
+    explicit MetricsSampler(const ServerProcess &server) : m_server(server)
+    {
+        if (server.metricsPort)
+            start();
+    }
+    ~MetricsSampler() override
+    {
+        m_stop = true;
+        wait();
+    }
+    int peakIdentified() const { return m_peak; }
+    int pages() const { return m_pages; }
+
+protected:
+    void run() override
+    {
+        while (!m_stop) {
+            const QByteArray page = m_server.metricsPage();
+            if (!page.isEmpty()) {
+                ++m_pages;
+                m_peak = std::max(
+                    m_peak.load(),
+                    int(ServerProcess::metric(page, QStringLiteral("lpr07700_links{state=\"identified\"}"))));
+            }
+            QThread::msleep(100);
+        }
+    }
+
+private:
+    const ServerProcess &m_server;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_peak{0};
+    std::atomic<int> m_pages{0};
+};
+
 TNetConnection *link(std::unique_ptr<TNetConnection> &holder, quint16 port)
 {
     holder = std::make_unique<TNetConnection>();
@@ -121,6 +163,8 @@ struct Load
     double serverCpuMs = 0;
     double clientCpuMs = 0; // this process: the clients' TLS, reads and decoding
     double rssBefore = 0, rssPeak = 0, rssAfter = -1;
+    int peakIdentified = -1; // the server's metrics while the run went on (-1: not read)
+    int metricsPages = 0;
 
     int calls() const { return int(callMs.size()); }
 };
@@ -187,12 +231,15 @@ Load runLoad(ServerProcess &server, int clients, int calls, bool compressed = fa
     QElapsedTimer wall;
     {
         RssSampler sampler(server);
+        MetricsSampler metrics(server);
         wall.start();
         go = true;
         for (auto &t : threads)
             t->wait();
         load.wallMs = msSince(wall);
         load.rssPeak = sampler.peak();
+        load.peakIdentified = server.metricsPort ? metrics.peakIdentified() : -1;
+        load.metricsPages = metrics.pages();
     }
     load.serverCpuMs = server.cpuMs() - cpuBefore;
     load.clientCpuMs = processCpuMs() - clientBefore;
@@ -410,8 +457,42 @@ struct Side
     QString exe;
 };
 
+// What the server's metrics endpoint says of a run against what the clients counted: the
+// calls and failures, the histogram's count, the links seen identified at once, the builds.
+// Empty when they agree.
+QString metricsMismatch(const ServerProcess &server, const Load &load, int clients, int builds, QString &summary)
+{
+    const QByteArray page = server.metricsPage();
+    const auto value = [&](const QString &series) { return ServerProcess::metric(page, series); };
+    const QString method = QStringLiteral("{method=\"GetFornecedor\"}");
+    const double calls = value(QStringLiteral("lpr07700_calls_total") + method);
+    const double failures = value(QStringLiteral("lpr07700_call_failures_total") + method);
+    const double histogram = value(QStringLiteral("lpr07700_call_duration_seconds_count") + method);
+    const double built = value(QStringLiteral("lpr07700_list_builds_total{module=\"Lpr07700.rdmConsListaPreco\"}"));
+    const double rss = value(QStringLiteral("process_resident_memory_bytes")) / (1024.0 * 1024.0);
+    summary = QStringLiteral("métricas: %1 chamadas, %2 falhas, pico de %3 conexões identificadas (%4 leituras), "
+                             "%5 montagens, RSS %6 MiB")
+                  .arg(calls)
+                  .arg(failures)
+                  .arg(load.peakIdentified)
+                  .arg(load.metricsPages)
+                  .arg(built)
+                  .arg(cell(rss));
+    QStringList wrong;
+    if (calls != load.calls() + load.failed || histogram != calls)
+        wrong << QStringLiteral("chamadas %1 (histograma %2) contra %3 do bench").arg(calls).arg(histogram).arg(
+            load.calls() + load.failed);
+    if (failures != load.failed)
+        wrong << QStringLiteral("falhas %1 contra %2").arg(failures).arg(load.failed);
+    if (load.peakIdentified > clients || load.peakIdentified < 1)
+        wrong << QStringLiteral("pico de %1 conexões para %2 clientes").arg(load.peakIdentified).arg(clients);
+    if (builds >= 0 && built != builds)
+        wrong << QStringLiteral("%1 montagens, esperadas %2").arg(built).arg(builds);
+    return wrong.join(QStringLiteral("; "));
+}
+
 void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &small, double floor, double sendFloor,
-               bool quick)
+               bool quick, int &mismatches)
 {
     say(QStringLiteral("\n2. Carga: cada cliente em sua thread e conexão, 5 chamadas (lista de 50 mil, exceto onde "
                        "dito)"));
@@ -450,10 +531,14 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
         rows = {rows[0], rows[1], rows[4], rows[5], rows[6]};
     std::map<QString, double> throughput; // by side and row, for the ratio
     std::map<QString, double> oneCall;    // by side and kind of list: both ends' CPU per call alone
+    QStringList metricsNotes;
     for (const Row &row : rows) {
         for (const Side &side : sides) {
-            ServerProcess server(side.exe, row.setup->sessionFile,
-                                 {QStringLiteral("--cache"), QString::number(row.cache)});
+            // This build's server is watched through its metrics endpoint as the run goes on.
+            QStringList args{QStringLiteral("--cache"), QString::number(row.cache)};
+            if (&side == &sides.front())
+                args << QStringLiteral("--metrics") << QStringLiteral("127.0.0.1:0");
+            ServerProcess server(side.exe, row.setup->sessionFile, args);
             // One client alone makes too few calls for the CPU clock's 10 ms ticks: more.
             Load load = runLoad(server, row.clients, row.clients == 1 ? 40 : 5, row.compressed);
             const bool burst = row.clients == 500 && !row.compressed;
@@ -481,6 +566,16 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                                 ratio(throughput[sides.front().name + row.name], perSecond));
             if (!load.firstError.isEmpty())
                 note += QStringLiteral(" %1").arg(load.firstError.left(90));
+            if (server.metricsPort) {
+                // With the cache on, the list is built once, before the server listens.
+                QString summary;
+                const QString wrong = metricsMismatch(server, load, row.clients, row.cache > 0 ? 1 : -1, summary);
+                metricsNotes << QStringLiteral("%1: %2 — %3")
+                                    .arg(row.name, summary,
+                                         wrong.isEmpty() ? QStringLiteral("conferem com o bench")
+                                                         : QStringLiteral("DIFEREM: ") + wrong);
+                mismatches += !wrong.isEmpty();
+            }
             // Against the floor of the plain list, which a compressed reply comes in under.
             const bool cached = row.setup == &big && row.cache > 0;
             say(QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11 | %12 | %13")
@@ -501,6 +596,11 @@ void loadTable(const std::vector<Side> &sides, const Setup &big, const Setup &sm
                          24)
                     .arg(note));
         }
+    }
+    if (!metricsNotes.isEmpty()) {
+        say(QStringLiteral("\nO ponto de métricas do servidor (--metrics), lido durante e depois de cada caso:"));
+        for (const QString &line : metricsNotes)
+            say(QStringLiteral("  %1").arg(line));
     }
 }
 
@@ -761,14 +861,20 @@ int main(int argc, char *argv[])
                 .arg(sendFloor, 0, 'f', 2));
         const QStringList only = parser.value(QStringLiteral("only")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         const auto part = [&](int n) { return only.isEmpty() || only.contains(QString::number(n)); };
+        int mismatches = 0;
         if (part(2))
-            loadTable(sides, big, small, floor, sendFloor, quick);
+            loadTable(sides, big, small, floor, sendFloor, quick, mismatches);
         if (part(3))
             coldBuild(sides, big);
         if (part(4))
             unchangedList(sides, big, dir, reply);
         if (part(5))
             siege(sides, small, quick ? 100 : 500);
+        if (mismatches > 0) {
+            say(QStringLiteral("bench_scale: as métricas do servidor diferem das contagens do bench em %1 casos")
+                    .arg(mismatches));
+            return 1;
+        }
     } catch (const ESuiteError &e) {
         say(QStringLiteral("bench_scale: %1").arg(e.message()));
         return 1;

@@ -30,7 +30,8 @@ private slots:
     void keepsServingWhenOneServerDies();
 
 private:
-    quint16 startServer(QProcess &process);
+    // Starts Lpr07700 with its health endpoint; its port (0: it did not start) and the endpoint's.
+    quint16 startServer(QProcess &process, quint16 &healthPort);
 
     std::unique_ptr<TestEnv> m_env;
     QString m_sessionFile;
@@ -56,17 +57,25 @@ void tst_Failover::initTestCase()
     QVERIFY(m_rows > 0);
 }
 
-quint16 tst_Failover::startServer(QProcess &process)
+quint16 tst_Failover::startServer(QProcess &process, quint16 &healthPort)
 {
     process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(QStringLiteral(LPR07700_EXE),
-                  {QStringLiteral("--config"), m_sessionFile, QStringLiteral("--port"), QStringLiteral("0")});
+    process.start(QStringLiteral(LPR07700_EXE), {QStringLiteral("--config"), m_sessionFile, QStringLiteral("--port"),
+                                                 QStringLiteral("0"), QStringLiteral("--metrics"),
+                                                 QStringLiteral("127.0.0.1:0")});
     if (!process.waitForStarted(10000))
         return 0;
-    if (!QTest::qWaitFor([&] { return process.canReadLine() || process.state() != QProcess::Running; }, 15000))
-        return 0;
-    const auto match = QRegularExpression(QStringLiteral(":(\\d+)$")).match(QString::fromUtf8(process.readLine()).trimmed());
-    return match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    // Where it listens, then where its health endpoint is.
+    quint16 ports[2] = {0, 0};
+    for (quint16 &port : ports) {
+        if (!QTest::qWaitFor([&] { return process.canReadLine() || process.state() != QProcess::Running; }, 15000))
+            return 0;
+        const auto match = QRegularExpression(QStringLiteral(":(\\d+)(/metrics)?$"))
+                               .match(QString::fromUtf8(process.readLine()).trimmed());
+        port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    }
+    healthPort = ports[1];
+    return healthPort ? ports[0] : 0;
 }
 
 void tst_Failover::keepsServingWhenOneServerDies_data()
@@ -80,10 +89,11 @@ void tst_Failover::keepsServingWhenOneServerDies()
 {
     QFETCH(bool, inFlight);
     QProcess first, second;
-    const quint16 firstPort = startServer(first);
-    const quint16 secondPort = startServer(second);
+    quint16 firstHealth = 0, secondHealth = 0;
+    const quint16 firstPort = startServer(first, firstHealth);
+    const quint16 secondPort = startServer(second, secondHealth);
     QVERIFY(firstPort && secondPort);
-    HaproxyFront front({firstPort, secondPort});
+    HaproxyFront front({firstPort, secondPort}, {firstHealth, secondHealth});
     QVERIFY2(front.port(), qPrintable(front.error()));
 
     // Several clients, each with a link held through haproxy: its balance puts some on

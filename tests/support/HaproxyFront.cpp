@@ -28,8 +28,9 @@ QString HaproxyFront::executable()
                                            QStringLiteral("/usr/bin")});
 }
 
-QString HaproxyFront::config(quint16 port, const QList<quint16> &serverPorts)
+QString HaproxyFront::config(quint16 port, const QList<quint16> &serverPorts, const QList<quint16> &healthPorts)
 {
+    const bool health = !healthPorts.isEmpty();
     // retries + redispatch: a connection to a server that is down (refused at once) goes to
     // another before the checks have marked it down. leastconn: long list transfers spread.
     QString text = QStringLiteral("global\n"
@@ -46,16 +47,22 @@ QString HaproxyFront::config(quint16 port, const QList<quint16> &serverPorts)
                                   "    default_backend servidores\n"
                                   "backend servidores\n"
                                   "    balance leastconn\n"
-                                  "    option tcp-check\n"
-                                  "    tcp-check connect\n"
+                                  "%2"
                                   "    default-server inter 500ms fall 2 rise 2\n")
-                       .arg(port);
+                       .arg(port)
+                       .arg(health ? QStringLiteral("    option httpchk GET /health\n"
+                                                    "    http-check expect status 200\n")
+                                   : QStringLiteral("    option tcp-check\n"
+                                                    "    tcp-check connect\n"));
     for (int i = 0; i < serverPorts.size(); ++i)
-        text += QStringLiteral("    server lpr%1 127.0.0.1:%2 check\n").arg(i + 1).arg(serverPorts[i]);
+        text += QStringLiteral("    server lpr%1 127.0.0.1:%2 check%3\n")
+                    .arg(i + 1)
+                    .arg(serverPorts[i])
+                    .arg(health ? QStringLiteral(" port %1").arg(healthPorts.value(i)) : QString());
     return text;
 }
 
-HaproxyFront::HaproxyFront(const QList<quint16> &serverPorts)
+HaproxyFront::HaproxyFront(const QList<quint16> &serverPorts, const QList<quint16> &healthPorts)
 {
     const QString exe = executable();
     if (exe.isEmpty()) {
@@ -69,7 +76,7 @@ HaproxyFront::HaproxyFront(const QList<quint16> &serverPorts)
         m_error = QStringLiteral("sem porta livre ou sem %1").arg(file);
         return;
     }
-    cfg.write(config(port, serverPorts).toUtf8());
+    cfg.write(config(port, serverPorts, healthPorts).toUtf8());
     cfg.close();
     // Its log goes to a file, so that a run nobody reads never fills a pipe.
     const QString log = m_dir.filePath(QStringLiteral("haproxy.log"));
