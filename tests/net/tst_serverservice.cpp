@@ -8,6 +8,7 @@
 #include "ServerSetup.h"
 #include "TestEnv.h"
 #include "app/Session.h"
+#include "errors/EAbort.h"
 #include "net/TNetConnection.h"
 
 #include <QFile>
@@ -150,7 +151,7 @@ TNetConnection *tst_ServerService::connection(quint16 port)
 void tst_ServerService::checkConfig_data()
 {
     QTest::addColumn<QString>("key");   // set in the session file; empty: none
-    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("value"); // PORTA: the session's port
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("said");
 
@@ -158,7 +159,7 @@ void tst_ServerService::checkConfig_data()
     QTest::newRow("metrics and listening address")
         << "ServidorAplicacao/Metricas" << "0.0.0.0:21183" << 0 << "métricas em 0.0.0.0:21183";
     QTest::newRow("metrics on the workstations' port")
-        << "ServidorAplicacao/Metricas" << "21173" << 1 << "porta diferente da porta das estações";
+        << "ServidorAplicacao/Metricas" << "PORTA" << 1 << "porta diferente da porta das estações";
     QTest::newRow("metrics port out of range") << "ServidorAplicacao/Metricas" << "127.0.0.1:65536" << 1
                                                << "endereço das métricas inválido: \"127.0.0.1:65536\"";
     QTest::newRow("listening address a name") << "ServidorAplicacao/Escuta" << "servidor.local" << 1
@@ -177,8 +178,11 @@ void tst_ServerService::checkConfig()
     const QString file = m_env->dir() + QStringLiteral("/conferir.ini");
     QFile::remove(file);
     QVERIFY(QFile::copy(m_sessionFile, file));
-    if (!key.isEmpty())
-        QSettings(file, QSettings::IniFormat).setValue(key, value);
+    if (!key.isEmpty()) {
+        QSettings ini(file, QSettings::IniFormat);
+        ini.setValue(key, QString(value).replace(QLatin1String("PORTA"),
+                                                 ini.value(QStringLiteral("ServidorAplicacao/Porta")).toString()));
+    }
     QProcess process;
     process.start(QStringLiteral(LPR07700_EXE), {QStringLiteral("--check-config"), file});
     QVERIFY(process.waitForFinished(15000));
@@ -213,7 +217,7 @@ void tst_ServerService::journalAndNotifications()
     TNetConnection *net = connection(port);
     net->setConnected(true);
     QVERIFY2(net->Connected(), qPrintable(net->LastError()));
-    net->call(QStringLiteral("MetodoQueNaoExiste"));
+    QVERIFY_THROWS_EXCEPTION(ESuiteError, net->call(QStringLiteral("MetodoQueNaoExiste")));
     server.terminate();
     QVERIFY(server.waitForFinished(5000));
     QCOMPARE(server.exitCode(), 0);
@@ -249,7 +253,7 @@ void tst_ServerService::metricsCountWhatClientsDid()
         nets.push_back(connection(port));
         for (int call = 0; call < 2; ++call)
             QVERIFY(!nets.back()->call(QStringLiteral("GetFornecedor")).toByteArray().isEmpty());
-        nets.back()->call(QStringLiteral("Inexistente"));
+        QVERIFY_THROWS_EXCEPTION(ESuiteError, nets.back()->call(QStringLiteral("Inexistente")));
     }
     const QByteArray page = httpGet(metrics, "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n");
     QVERIFY2(page.startsWith("HTTP/1.1 200 OK\r\n") && page.contains("text/plain; version=0.0.4"), page.constData());
