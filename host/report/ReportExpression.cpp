@@ -4,6 +4,7 @@
 #include <QDate>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------
@@ -56,12 +57,9 @@ QString text(const QVariant &v)
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("sim") : QStringLiteral("não");
     case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = v.toDouble();
-        if (d == std::floor(d) && std::fabs(d) < 1e15)
-            return QString::number(qint64(d));
-        return ReportFormat::number(d, 2, false);
-    }
+    case QMetaType::Float:
+        // A number joined to a text keeps its own digits; format() gives it others.
+        return ReportFormat::shortest(v.toDouble());
     default:
         return v.toString();
     }
@@ -74,6 +72,24 @@ QVariant numberArg(const Values &a, int i)
     return ok ? QVariant(d) : QVariant();
 }
 
+// A count or a place given as an argument (how many characters, how many decimals), cut to
+// a whole number; none when it is not a number or lies outside from..to, where no answer
+// would mean anything: such an argument leaves the call without a value, as a division by
+// zero does.
+std::optional<int> wholeArg(const Values &a, int i, int from, int to)
+{
+    const QVariant n = numberArg(a, i);
+    if (isNull(n))
+        return std::nullopt;
+    const double d = std::trunc(n.toDouble());
+    if (!(d >= from && d <= to))
+        return std::nullopt;
+    return int(d);
+}
+
+// Characters a text function may count: more than any text a report holds.
+constexpr int maxCount = 1 << 24;
+
 QVariant fnUpper(const Values &a) { return isNull(a[0]) ? QVariant() : QVariant(text(a[0]).toUpper()); }
 QVariant fnLower(const Values &a) { return isNull(a[0]) ? QVariant() : QVariant(text(a[0]).toLower()); }
 QVariant fnTrim(const Values &a) { return isNull(a[0]) ? QVariant() : QVariant(text(a[0]).trimmed()); }
@@ -81,44 +97,45 @@ QVariant fnLen(const Values &a) { return isNull(a[0]) ? QVariant() : QVariant(do
 
 QVariant fnLeft(const Values &a)
 {
-    const QVariant n = numberArg(a, 1);
-    if (isNull(a[0]) || isNull(n))
+    const std::optional<int> n = wholeArg(a, 1, 0, maxCount);
+    if (isNull(a[0]) || !n)
         return QVariant();
-    return text(a[0]).left(qMax(0, int(n.toDouble())));
+    return text(a[0]).left(*n);
 }
 
 QVariant fnRight(const Values &a)
 {
-    const QVariant n = numberArg(a, 1);
-    if (isNull(a[0]) || isNull(n))
+    const std::optional<int> n = wholeArg(a, 1, 0, maxCount);
+    if (isNull(a[0]) || !n)
         return QVariant();
-    return text(a[0]).right(qMax(0, int(n.toDouble())));
+    return text(a[0]).right(*n);
 }
 
 // substr(text, start, length): start counts from 1, as a person counts.
 QVariant fnSubstr(const Values &a)
 {
-    const QVariant start = numberArg(a, 1);
-    if (isNull(a[0]) || isNull(start))
+    const std::optional<int> start = wholeArg(a, 1, 1, maxCount);
+    if (isNull(a[0]) || !start)
         return QVariant();
-    const int from = qMax(0, int(start.toDouble()) - 1);
     if (a.size() < 3)
-        return text(a[0]).mid(from);
-    const QVariant length = numberArg(a, 2);
-    return isNull(length) ? QVariant() : QVariant(text(a[0]).mid(from, qMax(0, int(length.toDouble()))));
+        return text(a[0]).mid(*start - 1);
+    const std::optional<int> length = wholeArg(a, 2, 0, maxCount);
+    return length ? QVariant(text(a[0]).mid(*start - 1, *length)) : QVariant();
 }
 
 QVariant fnRound(const Values &a)
 {
     const QVariant x = numberArg(a, 0);
-    if (isNull(x))
+    // Beyond 15 decimals a double holds no more digits to round to.
+    const std::optional<int> decimals = a.size() > 1 ? wholeArg(a, 1, 0, 15) : std::optional<int>(0);
+    if (isNull(x) || !decimals)
         return QVariant();
-    const int decimals = a.size() > 1 ? qBound(0, int(numberArg(a, 1).toDouble()), 10) : 0;
-    const double scale = std::pow(10.0, decimals);
+    const double scale = std::pow(10.0, *decimals);
     // Half away from zero on the decimal the author sees: 2.345 is stored a hair below, and
     // still rounds to 2.35.
     const double scaled = x.toDouble() * scale;
-    return std::round(scaled + std::copysign(1e-9, scaled)) / scale;
+    const double rounded = std::round(scaled + std::copysign(1e-9, scaled)) / scale;
+    return std::isfinite(rounded) ? QVariant(rounded) : QVariant();
 }
 
 QVariant fnAbs(const Values &a)
@@ -625,7 +642,9 @@ private:
         case Token::End:
             break;
         }
-        fail(t.position, 1, QStringLiteral("a expressão termina antes do fim"));
+        // The text ended where a value was due: say after what, as the author reads it.
+        const Token &before = m_tokens.at(qMax<qsizetype>(0, m_at - 2));
+        fail(t.position, 1, QStringLiteral("falta um valor depois de '%1'").arg(before.text));
     }
 
     NodePtr param(const Token &t)
@@ -834,33 +853,49 @@ struct Evaluator
     {
         if (isNull(a) || isNull(b))
             return QVariant();
-        if (isDate(a)) {
-            const QDate d = ReportFormat::toDate(a);
-            if (isDate(b) && op == BinaryOp::Sub)
-                return double(ReportFormat::toDate(b).daysTo(d));
-            bool ok = false;
-            const double days = number(b, &ok);
-            if (!ok)
-                return QVariant();
-            return d.addDays(op == BinaryOp::Add ? qint64(days) : -qint64(days));
-        }
+        if (isDate(a))
+            return dateArithmetic(op, ReportFormat::toDate(a), b);
         bool okA = false, okB = false;
         const double x = number(a, &okA), y = number(b, &okB);
         if (!okA || !okB)
             return QVariant();
+        double result = 0;
         switch (op) {
-        case BinaryOp::Add:
-            return x + y;
-        case BinaryOp::Sub:
-            return x - y;
-        case BinaryOp::Mul:
-            return x * y;
+        case BinaryOp::Add: result = x + y; break;
+        case BinaryOp::Sub: result = x - y; break;
+        case BinaryOp::Mul: result = x * y; break;
         case BinaryOp::Div:
             // A division by zero has no value; the cell stays blank rather than failing the run.
-            return y == 0 ? QVariant() : QVariant(x / y);
-        default:
-            return QVariant();
+            if (y == 0)
+                return QVariant();
+            result = x / y;
+            break;
+        default: return QVariant();
         }
+        // Past what a double holds there is no number to show either.
+        return std::isfinite(result) ? QVariant(result) : QVariant();
+    }
+
+    // A date plus or minus days is a date, a date minus a date is days. Dates run from the
+    // year 1 to 9999, as the formats write them; a sum that leaves them has no value.
+    static QVariant dateArithmetic(BinaryOp op, const QDate &d, const QVariant &b)
+    {
+        static const QDate first(1, 1, 1), last(9999, 12, 31);
+        if (!d.isValid())
+            return QVariant();
+        if (isDate(b)) {
+            const QDate other = ReportFormat::toDate(b);
+            if (op != BinaryOp::Sub || !other.isValid())
+                return QVariant();
+            return double(other.daysTo(d));
+        }
+        bool ok = false;
+        const double days = std::trunc(number(b, &ok));
+        const double span = double(first.daysTo(last));
+        if (!ok || !(std::fabs(days) <= span))
+            return QVariant();
+        const QDate result = d.addDays(op == BinaryOp::Add ? qint64(days) : -qint64(days));
+        return result.isValid() && result >= first && result <= last ? QVariant(result) : QVariant();
     }
 
     // -1, 0, 1; or 2 when the two cannot be compared (a null). Two texts compare as text,
@@ -1023,6 +1058,23 @@ bool ReportExpression::usesPageCount() const
     return m_usesPageCount;
 }
 
+namespace {
+bool readsField(const ReportExpression::Node &n)
+{
+    if (n.kind == NodeKind::Field)
+        return true;
+    for (const auto &a : n.args)
+        if (readsField(*a))
+            return true;
+    return false;
+}
+} // namespace
+
+bool ReportExpression::readsFields() const
+{
+    return m_root && readsField(*m_root);
+}
+
 QVariant ReportExpression::evaluate(const ExpressionScope &scope) const
 {
     if (!m_root)
@@ -1065,7 +1117,7 @@ void ExpressionTotals::add(const ExpressionScope &row)
         bool ok = false;
         const double d = number(v, &ok);
         if (ok)
-            r.sum += d;
+            r.sum.add(d);
         if (!r.min.isValid() || Evaluator::compare(v, r.min) == -1)
             r.min = v;
         if (!r.max.isValid() || Evaluator::compare(v, r.max) == 1)
@@ -1088,9 +1140,9 @@ QVariant ExpressionTotals::value(int slot) const
     case ReportExpression::TotalOp::Count:
         return double(r.count);
     case ReportExpression::TotalOp::Sum:
-        return r.count ? QVariant(r.sum) : QVariant();
+        return r.count ? QVariant(r.sum.value()) : QVariant();
     case ReportExpression::TotalOp::Avg:
-        return r.count ? QVariant(r.sum / double(r.count)) : QVariant();
+        return r.count ? QVariant(r.sum.value() / double(r.count)) : QVariant();
     case ReportExpression::TotalOp::Min:
         return r.min;
     case ReportExpression::TotalOp::Max:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/DecimalSum.h"
 #include "suite_export.h"
 
 #include <QDateTime>
@@ -92,6 +93,8 @@ public:
     ExpressionType type() const;
     // Whether the value depends on the number of pages, known only when the run ends.
     bool usesPageCount() const;
+    // Whether the value reads a field of the row (totals aside).
+    bool readsFields() const;
 
     QVariant evaluate(const ExpressionScope &scope) const;
     // A condition: true only for a true value (null and false are false).
@@ -129,7 +132,7 @@ private:
     struct Running
     {
         qint64 count = 0; // values seen (rows for count())
-        double sum = 0;
+        DecimalSum sum;   // of the values that read as numbers
         QVariant min, max;
     };
     QList<ReportExpression::Total> m_totals;

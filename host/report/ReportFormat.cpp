@@ -100,6 +100,22 @@ QString number(double value, int decimals, bool grouping)
     return QString::fromLatin1(out, formatNumber(out, value, decimals, grouping));
 }
 
+QString shortest(double value)
+{
+    if (!std::isfinite(value))
+        return QString();
+    if (value == 0)
+        return QStringLiteral("0"); // and never "-0"
+    char out[512];
+    const std::to_chars_result r = std::to_chars(out, out + sizeof out, value, std::chars_format::fixed);
+    if (r.ec != std::errc())
+        return QString::number(value, 'g', 17);
+    for (char *c = out; c < r.ptr; ++c)
+        if (*c == '.')
+            *c = ',';
+    return QString::fromLatin1(out, int(r.ptr - out));
+}
+
 QString money(double value)
 {
     return number(value, 2);
@@ -265,6 +281,8 @@ QString textOf(const QVariant &value)
         return date(value.toDate());
     if (value.metaType().id() == QMetaType::QDateTime)
         return value.toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm"));
+    if (value.metaType().id() == QMetaType::Double || value.metaType().id() == QMetaType::Float)
+        return shortest(value.toDouble());
     return value.toString();
 }
 

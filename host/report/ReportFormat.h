@@ -20,6 +20,10 @@ SUITE_TEST_EXPORT int formatNumber(char *out, double value, int decimals, bool g
 // dd/MM/yyyy into a buffer of 10 bytes; returns the length (0 when the date cannot be
 // written that way).
 SUITE_TEST_EXPORT int formatDate(char *out, const QDate &value);
+// A number with no format asked: the shortest text that reads back as the same double,
+// with a decimal comma and no grouping or exponent (22.19 "22,19", 5.2216 "5,2216", 3 "3");
+// empty when the value is not finite.
+SUITE_TEST_EXPORT QString shortest(double value);
 SUITE_TEST_EXPORT QString money(double value);
 SUITE_TEST_EXPORT QString percent(double value, int decimals = 2);
 // +12.5 gives "▲ +12,50%", -3.2 gives "▼ -3,20%", a value that rounds to zero "0,00%".

@@ -93,6 +93,24 @@ void tst_ReportExpression::valueOnARow_data()
         << "round(2.345, 2) = 2.35 and round(-2.345, 2) = -2.35 and round(2.5) = 3" << QVariant(true);
     QTest::newRow("words in any case") << "IF(TRUE AND Not False, 1, 2)" << QVariant(1.0);
     QTest::newRow("ne") << "VRPRECO <> 12.5 or VRPRECO != 12.5" << QVariant(false);
+    // Each comparison at its boundary, where the two sides are equal: numbers, texts, dates.
+    QTest::newRow("= at equal values") << "VRPRECO = 12.5 and CDFORNECED = '000014' and DTVALINI = DTVALFIN - 6"
+                                       << QVariant(true);
+    QTest::newRow("<= at equal values") << "VRPRECO <= 12.5 and CDFORNECED <= '000014' and DTVALINI <= DTVALFIN - 6"
+                                        << QVariant(true);
+    QTest::newRow(">= at equal values") << "VRPRECO >= 12.5 and CDFORNECED >= '000014' and DTVALINI >= DTVALFIN - 6"
+                                        << QVariant(true);
+    QTest::newRow("< at equal values") << "VRPRECO < 12.5 or CDFORNECED < '000014' or DTVALINI < DTVALFIN - 6"
+                                       << QVariant(false);
+    QTest::newRow("> at equal values") << "VRPRECO > 12.5 or CDFORNECED > '000014' or DTVALINI > DTVALFIN - 6"
+                                       << QVariant(false);
+    // An argument no answer fits has no value, as a division by zero.
+    QTest::newRow("round to more decimals than exist") << "round(2.345, 99999999999)" << QVariant();
+    QTest::newRow("a date past the calendar") << "today() - (today() + 10000000000)" << QVariant();
+    QTest::newRow("more characters than a text holds") << "left(NMPRODUTO, 99999999999)" << QVariant();
+    // & keeps a number's own digits, with the decimal comma.
+    QTest::newRow("& keeps the digits") << "'R$ ' & 5.2216 & ' / ' & VRPRECO & ' / ' & (VRPRECO * 2)"
+                                        << QVariant(QStringLiteral("R$ 5,2216 / 12,5 / 25"));
 }
 
 void tst_ReportExpression::valueOnARow()
@@ -125,6 +143,7 @@ void tst_ReportExpression::faultIsShownAtItsPlace_data()
     QTest::newRow("unknown function") << "system('rm -rf /')" << 0 << "a função system não existe";
     QTest::newRow("open text") << "NMPRODUTO & 'abc" << 12 << "não foi fechado";
     QTest::newRow("unclosed parenthesis") << "(1 + 2" << 6 << "falta ')'";
+    QTest::newRow("ends after an operator") << "VRPRECO *" << 9 << "falta um valor depois de '*'";
     QTest::newRow("left over") << "1 2" << 2 << "'2' sobra";
     QTest::newRow("stray character") << "VRPRECO ; 1" << 8 << "o caractere ';'";
     QTest::newRow("decimal comma") << "VRPRECO * 1,5" << 11 << "os decimais se escrevem com ponto";
@@ -165,13 +184,14 @@ void tst_ReportExpression::totalsOverGroupsAndReport()
     QVERIFY(e.isValid());
     QCOMPARE(e.totals().size(), 6);
 
-    // Two groups, the second empty of variations; the report's totals run across both.
+    // Two groups, the second empty of variations; the report's totals run across both, and
+    // a sum has the decimals of its terms (0.1 + 0.2 + 7.6 is 7.9, not 7.8999999999999995).
     const QList<QVariantList> groups[] = {
-        {{"0001", 10.0, 5.0}, {"0001", 2.5, QVariant()}, {"0001", 7.5, 15.0}},
+        {{"0001", 0.1, 5.0}, {"0001", 0.2, QVariant()}, {"0001", 7.6, 15.0}},
         {{"0001", 4.0, QVariant()}},
     };
     ExpressionTotals group(e), report(e);
-    const QStringList expected = {"3 cotações, 2 com variação, soma 20, média 10, de 000001 a 000003",
+    const QStringList expected = {"3 cotações, 2 com variação, soma 7,9, média 10, de 000001 a 000003",
                                   "1 cotações, 0 com variação, soma 4, média , de 000004 a 000004"};
     int supplier = 0;
     for (int g = 0; g < 2; ++g) {
@@ -191,7 +211,7 @@ void tst_ReportExpression::totalsOverGroupsAndReport()
     Row summary;
     summary.totals = &report;
     QCOMPARE(e.evaluate(summary).toString(),
-             QStringLiteral("4 cotações, 2 com variação, soma 24, média 10, de 000001 a 000004"));
+             QStringLiteral("4 cotações, 2 com variação, soma 11,9, média 10, de 000001 a 000004"));
 }
 
 QTEST_GUILESS_MAIN(tst_ReportExpression)

@@ -1,12 +1,15 @@
 #include "errors/EAbort.h"
 #include "data/TParams.h"
 #include "report/output/CsvReportWriter.h"
+#include "report/output/XlsxReportWriter.h"
 #include "report/ReportFormat.h"
 #include "report/ReportTemplate.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -135,6 +138,13 @@ void tst_ReportFormat::displayAndPlain_data()
     QTest::newRow("null") << QVariant() << "money"
                           << ""
                           << "";
+    // A number with no numeric format: its own digits, the decimal comma, nothing rounded.
+    QTest::newRow("number as text") << QVariant(5.2216) << "text"
+                                    << "5,2216"
+                                    << "5,2216";
+    QTest::newRow("number with no format") << QVariant(-1e20 - 0.5) << ""
+                                           << "-100000000000000000000"
+                                           << "-100000000000000000000";
     QTest::newRow("text where a number was expected") << QVariant(QStringLiteral("abc")) << "number"
                                                       << "abc"
                                                       << "abc";
@@ -239,24 +249,54 @@ void tst_ReportFormat::csvQuoting()
 
 void tst_ReportFormat::csvGuardsFormulas()
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    CsvReportWriter writer(&buffer);
     ReportRunInfo info;
     ReportColumn name;
     name.field = name.title = QStringLiteral("NOME");
     ReportColumn value;
     value.field = value.title = QStringLiteral("VALOR");
     value.format = QStringLiteral("number");
-    info.columns = {name, value};
+    ReportColumn raw; // a number in a column with no numeric format
+    raw.field = raw.title = QStringLiteral("BRUTO");
+    info.columns = {name, value, raw};
+    // What UTF-8 cannot hold (a lone surrogate) becomes U+FFFD in both files; what XML
+    // forbids (U+FFFE, control characters) too, in the spreadsheet only.
+    const QString odd = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b") + QChar(0xFFFE) + QStringLiteral("c") + QChar(1) + QStringLiteral("d");
+    const QList<QVariantList> rows{{QStringLiteral("=HYPERLINK(\"http://x\")"), -5, 22.19},
+                                   {QStringLiteral("-Distribuidora"), 1234.5, -5.2216},
+                                   {odd, QVariant(), QStringLiteral("0001")}};
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    CsvReportWriter writer(&buffer);
     writer.begin(info);
-    writer.detail({QStringLiteral("=HYPERLINK(\"http://x\")"), -5}, false);
-    writer.detail({QStringLiteral("-Distribuidora"), 1234.5}, true);
-    writer.finish(2);
+    for (const QVariantList &row : rows)
+        writer.detail(row, false);
+    writer.finish(3);
     QCOMPARE(buffer.data(), QByteArray("\xEF\xBB\xBF"
-                                       "NOME;VALOR\r\n"
-                                       "\"'=HYPERLINK(\"\"http://x\"\")\";-5,00\r\n"
-                                       "'-Distribuidora;1234,50\r\n"));
+                                       "NOME;VALOR;BRUTO\r\n"
+                                       "\"'=HYPERLINK(\"\"http://x\"\")\";-5,00;22,19\r\n"
+                                       "'-Distribuidora;1234,50;-5,2216\r\n"
+                                       "a\xEF\xBF\xBD" "b\xEF\xBF\xBE" "c\x01" "d;;0001\r\n"));
+
+    // The spreadsheet: numbers as numbers, whatever the column shows; a code stays text.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("planilha.xlsx"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        XlsxReportWriter xlsx(&out);
+        xlsx.begin(info);
+        for (const QVariantList &row : rows)
+            xlsx.detail(row, false);
+        xlsx.finish(3);
+    }
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file, QStringLiteral("xl/worksheets/sheet1.xml")});
+    QVERIFY(unzip.waitForFinished(10000));
+    const QByteArray sheet = unzip.readAllStandardOutput();
+    QVERIFY2(sheet.contains("<c r=\"C2\" s=\"4\"><v>22.19</v></c>"), sheet.constData());
+    QVERIFY2(sheet.contains("<c r=\"C3\" s=\"4\"><v>-5.2216</v></c>"), sheet.constData());
+    QVERIFY2(sheet.contains("<c r=\"C4\" s=\"4\" t=\"inlineStr\"><is><t>0001</t></is></c>"), sheet.constData());
+    QVERIFY2(sheet.contains("<t>a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD" "d</t>"), sheet.constData());
 }
 
 QTEST_MAIN(tst_ReportFormat)

@@ -1,6 +1,7 @@
 #include "report/output/CsvReportWriter.h"
 #include "errors/EAbort.h"
 #include "report/output/ReportFile.h"
+#include "report/output/Utf8Text.h"
 #include "report/ReportFormat.h"
 
 #include <QIODevice>
@@ -42,33 +43,15 @@ void CsvReportWriter::begin(const ReportRunInfo &info)
 
 namespace {
 
-// Appends a text as UTF-8, doubling quotes when it is quoted.
+// Appends a text as UTF-8, doubling quotes when it is quoted. A CSV holds any character.
 void appendUtf8(std::string &out, QStringView text, bool doubleQuotes)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (c < 0x80) {
-            if (doubleQuotes && c == u'"')
-                out += '"';
-            out += char(c);
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
-        else if (QChar::isSurrogate(c))
-            c = 0xFFFD;
-        if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-        }
-        out += char(0x80 | (c & 0x3F));
-    }
+    Utf8Text::append(out, text, [doubleQuotes](std::string &to, char32_t c) {
+        if (!doubleQuotes || c != u'"')
+            return false;
+        to += "\"\"";
+        return true;
+    });
 }
 
 bool needsQuotes(QStringView text)
@@ -112,10 +95,13 @@ void CsvReportWriter::detail(const QVariantList &cells, bool)
         const QString text = ReportFormat::plain(value, style);
         if (text.isEmpty())
             continue;
-        // A text a spreadsheet would take for a formula gets an apostrophe in front.
+        // A text a spreadsheet would take for a formula gets an apostrophe in front; a
+        // number shown as text (-5,2) is none.
         const QChar first = text.at(0);
+        const bool number = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float
+                            || value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong;
         const bool guard =
-            !style.numeric()
+            !style.numeric() && !number
             && (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-')
                 || first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'));
         const bool quote = needsQuotes(text);

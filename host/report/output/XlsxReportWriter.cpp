@@ -1,10 +1,12 @@
 #include "report/output/XlsxReportWriter.h"
 #include "errors/EAbort.h"
+#include "report/output/Utf8Text.h"
 #include "report/output/WriteQueue.h"
 #include "report/output/ZipWriter.h"
 
 #include <QDateTime>
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -80,6 +82,19 @@ QByteArray decimalsPattern(int decimals)
 qint64 serialDay(const QDate &date)
 {
     return date.toJulianDay() - QDate(1899, 12, 30).toJulianDay();
+}
+
+bool typedNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float: return true;
+    default: return false;
+    }
 }
 
 void appendNumber(std::string &out, double v)
@@ -229,36 +244,21 @@ void XlsxReportWriter::cellStart(int column, int style)
 
 void XlsxReportWriter::appendText(QStringView text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
+    Utf8Text::append(m_chunk, text, [](std::string &out, char32_t c) {
         switch (c) {
-        case u'&': m_chunk += "&amp;"; continue;
-        case u'<': m_chunk += "&lt;"; continue;
-        case u'>': m_chunk += "&gt;"; continue;
+        case u'&': out += "&amp;"; return true;
+        case u'<': out += "&lt;"; return true;
+        case u'>': out += "&gt;"; return true;
         default: break;
         }
-        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
-            continue; // not allowed in XML
-        if (c < 0x80) {
-            m_chunk += char(c);
-            continue;
+        // What XML 1.0 forbids (control characters but tab and line ends, U+FFFE, U+FFFF)
+        // is replaced as UTF-8 replaces what it cannot hold.
+        if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
+            Utf8Text::appendCodePoint(out, Utf8Text::replacement);
+            return true;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
-        else if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
-            continue;
-        if (c < 0x800) {
-            m_chunk += char(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            m_chunk += char(0xE0 | (c >> 12));
-            m_chunk += char(0x80 | ((c >> 6) & 0x3F));
-        } else {
-            m_chunk += char(0xF0 | (c >> 18));
-            m_chunk += char(0x80 | ((c >> 12) & 0x3F));
-            m_chunk += char(0x80 | ((c >> 6) & 0x3F));
-        }
-        m_chunk += char(0x80 | (c & 0x3F));
-    }
+        return false;
+    });
 }
 
 void XlsxReportWriter::detail(const QVariantList &cells, bool)
@@ -278,10 +278,13 @@ void XlsxReportWriter::detail(const QVariantList &cells, bool)
         if (v.isNull())
             continue;
         const ReportFormat::ValueFormat &style = m_valueFormats.at(c);
-        if (style.numeric()) {
+        // A number is a number to a spreadsheet, whatever the column shows it as; a code
+        // the database gives as text ("0001") stays text.
+        const bool number = style.numeric() || (style.kind == ReportFormat::ValueFormat::Text && typedNumber(v));
+        if (number) {
             bool ok = false;
             double n = ReportFormat::toNumber(v, &ok);
-            if (ok) {
+            if (ok && std::isfinite(n)) { // an infinity is no number a sheet holds
                 if (style.kind == ReportFormat::ValueFormat::Percent
                     || style.kind == ReportFormat::ValueFormat::Variation)
                     n /= 100.0;
