@@ -50,14 +50,8 @@ QSqlDatabase TADOIBQuery::database() const
 
 QString TADOIBQuery::sqlFor(SqlDialect dialect) const
 {
-    const QStringList *variant = nullptr;
-    switch (dialect) {
-    case SqlDialect::Firebird: variant = &SQL_IB; break;
-    case SqlDialect::PostgreSQL: variant = &SQL_PG; break;
-    case SqlDialect::SQLite: variant = &SQL_SQLITE; break;
-    }
-    const QStringList &lines = (variant && !variant->isEmpty()) ? *variant : SQL;
-    return lines.join(QLatin1Char('\n'));
+    const QChar n = QLatin1Char('\n');
+    return textForDialect(dialect, SQL.join(n), SQL_SQLITE.join(n), SQL_PG.join(n), SQL_IB.join(n));
 }
 
 QString TADOIBQuery::ActiveSQL() const

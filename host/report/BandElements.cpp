@@ -2,6 +2,7 @@
 #include "errors/EAbort.h"
 
 #include <QColor>
+#include <QRegularExpression>
 #include <QSqlRecord>
 
 CellLook lookOfRule(const ReportStyleRule &rule)
@@ -21,7 +22,8 @@ CellLook lookOf(const QList<BoundStyle> &styles, const ExpressionScope &scope)
 
 BandElements::BandElements(const ReportDefinition &def, const TParams &params, const QSqlRecord &record,
                            const QDateTime &issued)
-    : m_title(def.title), m_params(params), m_issued(issued), m_images(std::make_shared<PageImages>())
+    : m_title(def.title), m_params(params), m_issued(issued), m_columns(def.columns),
+      m_images(std::make_shared<PageImages>())
 {
     def.forEachBand([&](const ReportBand &band, const QString &where, ReportDefinition::BandKind kind, int) {
         Band bound = bind(band, where, kind, record);
@@ -42,9 +44,10 @@ BandElements::Band BandElements::bind(const ReportBand &band, const QString &whe
     QStringList params;
     for (int i = 0; i < m_params.Count(); ++i)
         params << m_params[i].Name();
+    // A style reads what the element's value may read: totals too where a group or the report ends.
     const ExpressionNames names = ReportDefinition::elementNames(kind, record, params);
-    ExpressionNames rowNames = names;
-    rowNames.totalsAllowed = false;
+    const bool pageBand =
+        kind == ReportDefinition::BandKind::PageHeader || kind == ReportDefinition::BandKind::PageFooter;
     const auto compile = [&](const QString &text, const ExpressionNames &n, const QString &what) {
         ExpressionError error;
         ReportExpression e = ReportExpression::compile(text, n, &error);
@@ -60,18 +63,23 @@ BandElements::Band BandElements::bind(const ReportBand &band, const QString &whe
         const QString what = QStringLiteral("%1 %2").arg(e.label(int(i)), where);
         Element element;
         element.element = e;
-        element.format = ReportFormat::ValueFormat::parse(e.format);
+        element.format = ReportFormat::ValueFormat::parse(formatOf(e));
         const QString value = e.valueExpression();
         if (!value.trimmed().isEmpty()) {
             element.value = compile(value, names, QStringLiteral("a expressão d%1").arg(what));
             if (!element.value.totals().isEmpty())
                 element.totals = std::make_shared<ExpressionTotals>(element.value);
+            m_pageRows = m_pageRows || (pageBand && element.value.readsFields());
         }
         for (qsizetype s = 0; s < e.styles.size(); ++s) {
             const ReportStyleRule &rule = e.styles.at(s);
-            element.styles << BoundStyle{
-                compile(rule.when, rowNames, QStringLiteral("a condição do estilo %1 d%2").arg(s + 1).arg(what)),
-                lookOfRule(rule)};
+            BoundStyle style{
+                compile(rule.when, names, QStringLiteral("a condição do estilo %1 d%2").arg(s + 1).arg(what)),
+                lookOfRule(rule), nullptr};
+            if (!style.when.totals().isEmpty())
+                style.totals = std::make_shared<ExpressionTotals>(style.when);
+            m_pageRows = m_pageRows || (pageBand && style.when.readsFields());
+            element.styles << style;
         }
         if (e.kind == ReportElement::Kind::Image) {
             element.image = int(m_images->size());
@@ -100,24 +108,50 @@ double BandElements::heightMm(ReportDefinition::BandKind kind, int level) const
     return band ? band->heightMm : 0;
 }
 
+QString BandElements::formatOf(const ReportElement &element) const
+{
+    if (ReportFormat::ValueFormat::parse(element.format).kind != ReportFormat::ValueFormat::Text)
+        return element.format;
+    // sum(VRPRECO), avg(VRPRECO) ...: the total prints as its column does.
+    static const QRegularExpression total(QStringLiteral("^\\s*(?:sum|avg|min|max)\\s*\\(\\s*([A-Za-z_][A-Za-z0-9_$]*)\\s*\\)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = total.match(element.valueExpression());
+    if (!m.hasMatch())
+        return element.format;
+    for (const ReportColumn &c : m_columns)
+        if (c.field.compare(m.captured(1), Qt::CaseInsensitive) == 0)
+            return c.format;
+    return element.format;
+}
+
+namespace {
+// Every total a band's elements keep, of their values and of their styles.
+template <class Band, class Visit>
+void eachTotal(Band &band, Visit visit)
+{
+    for (auto &e : band.elements) {
+        if (e.totals)
+            visit(*e.totals);
+        for (BoundStyle &s : e.styles)
+            if (s.totals)
+                visit(*s.totals);
+    }
+}
+} // namespace
+
 void BandElements::openGroup(int level)
 {
     if (level < m_groupFooters.size())
-        for (Element &e : m_groupFooters[level].elements)
-            if (e.totals)
-                e.totals->reset();
+        eachTotal(m_groupFooters[level], [](ExpressionTotals &t) { t.reset(); });
 }
 
 void BandElements::add(const QVariantList &row)
 {
-    const auto count = [&](Band &band) {
-        for (Element &e : band.elements)
-            if (e.totals)
-                e.totals->add(RunScope(row, m_params, nullptr, 0, m_issued));
-    };
+    const RunScope scope(row, m_params, nullptr, 0, m_issued);
+    const auto count = [&](ExpressionTotals &t) { t.add(scope); };
     for (Band &band : m_groupFooters)
-        count(band);
-    count(m_summary);
+        eachTotal(band, count);
+    eachTotal(m_summary, count);
 }
 
 QList<PlacedElement> BandElements::place(ReportDefinition::BandKind kind, int level, const QVariantList &row,
@@ -137,7 +171,10 @@ QList<PlacedElement> BandElements::place(ReportDefinition::BandKind kind, int le
         if (e.value.usesPageCount())
             for (const char *standIn : {"987654321", "987.654.321"})
                 p.text.replace(QLatin1String(standIn), QString(QChar(pageCountMark)));
-        p.look = lookOf(e.styles, scope);
+        // Each rule reads its own totals; later rules are laid over earlier ones.
+        for (const BoundStyle &style : e.styles)
+            if (style.when.holds(RunScope(row, m_params, style.totals.get(), page, m_issued, true)))
+                p.look = style.look.over(p.look);
         placed << p;
     }
     return placed;

@@ -45,11 +45,13 @@ private:
     bool m_deferPageCount;
 };
 
-// A style rule ready to run: its condition compiled and the look it gives.
+// A style rule ready to run: its condition compiled and the look it gives; for an element
+// of a band that closes a group or the report, the totals its condition reads.
 struct BoundStyle
 {
     ReportExpression when;
     CellLook look;
+    std::shared_ptr<ExpressionTotals> totals;
 };
 
 // The look a rule gives, its #RRGGBB colours read.
@@ -68,13 +70,17 @@ public:
     BandElements(const ReportDefinition &def, const TParams &params, const QSqlRecord &record, const QDateTime &issued);
 
     bool isEmpty() const { return m_empty; }
+    // Whether the page's header or footer shows a field, and so needs the page's rows.
+    bool pageBandsReadRows() const { return m_pageRows; }
     std::shared_ptr<const PageImages> images() const { return m_images; }
     double heightMm(ReportDefinition::BandKind kind, int level) const;
 
     void openGroup(int level);
     // Counts a row into the totals of every open group and of the report.
     void add(const QVariantList &row);
-    // The band's elements with what they show over row (the group's or the last one).
+    // The band's elements with what they show over row: a group header's first row, a group
+    // footer's last, the summary the report's last, a page's header its first and its footer
+    // its last.
     QList<PlacedElement> place(ReportDefinition::BandKind kind, int level, const QVariantList &row, int page = 0) const;
 
 private:
@@ -94,6 +100,9 @@ private:
     };
 
     Band bind(const ReportBand &band, const QString &where, ReportDefinition::BandKind kind, const QSqlRecord &record);
+    // The format an element's value prints with: its own, or for a total of a field shown as
+    // text, the format of that field's column.
+    QString formatOf(const ReportElement &element) const;
     const Band *find(ReportDefinition::BandKind kind, int level) const;
 
     QString m_title;
@@ -101,6 +110,8 @@ private:
     QDateTime m_issued;
     Band m_pageHeader, m_pageFooter, m_summary;
     QList<Band> m_groupHeaders, m_groupFooters;
+    QList<ReportColumn> m_columns;
     std::shared_ptr<PageImages> m_images;
     bool m_empty = true;
+    bool m_pageRows = false;
 };

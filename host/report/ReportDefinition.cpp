@@ -14,6 +14,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSqlRecord>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -187,12 +189,25 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
         return d;
     }
     const QJsonObject o = doc.object();
-    const int format = o.value(QStringLiteral("format_version")).toInt(1);
+    // A version is a whole number from 1 up; anything else is no version to read by.
+    const QJsonValue version = o.value(QStringLiteral("format_version"));
+    const double format = version.isUndefined() ? 1 : version.isDouble() ? version.toDouble() : -1;
+    if (!(format >= 1 && format <= std::numeric_limits<int>::max()) || format != std::trunc(format)) {
+        if (error)
+            *error = QStringLiteral("a versão do formato (format_version) é %1, e uma versão é um número inteiro a "
+                                    "partir de 1")
+                         .arg(ShownText::value(QString::fromUtf8(QJsonDocument(QJsonArray{version}).toJson(
+                                                                    QJsonDocument::Compact))
+                                                   .chopped(1)
+                                                   .mid(1),
+                                               40));
+        return d;
+    }
     if (format > currentFormat) {
         if (error)
             *error = QStringLiteral("o arquivo é do formato %1, gravado por uma versão mais nova da suíte; esta "
                                     "versão lê até o formato %2. Atualize a suíte nesta estação")
-                         .arg(format)
+                         .arg(qint64(format))
                          .arg(currentFormat);
         return d;
     }
@@ -421,10 +436,9 @@ QStringList ReportDefinition::elementProblems(const QSqlRecord &record, const QS
                 if (error.isError())
                     problems << QStringLiteral("a expressão d%1, %2").arg(what, error.describe());
             }
-            ExpressionNames rowNames = names;
-            rowNames.totalsAllowed = false;
+            // A style reads what the element's value may read, totals where a group or the report ends.
             for (qsizetype s = 0; s < e.styles.size(); ++s) {
-                const ExpressionError error = ReportExpression::check(e.styles.at(s).when, rowNames);
+                const ExpressionError error = ReportExpression::check(e.styles.at(s).when, names);
                 if (error.isError())
                     problems << QStringLiteral("a condição do estilo %1 d%2, %3")
                                     .arg(s + 1)
@@ -437,11 +451,10 @@ QStringList ReportDefinition::elementProblems(const QSqlRecord &record, const QS
 
 ExpressionNames ReportDefinition::elementNames(BandKind kind, const QSqlRecord &record, const QStringList &params)
 {
+    // Every band reads a row: a page's header its first, its footer its last (see BandElements).
     ExpressionNames names;
-    // A page's bands belong to no row: they read the parameters, the page and the date.
-    if (kind != BandKind::PageHeader && kind != BandKind::PageFooter)
-        for (int i = 0; i < record.count(); ++i)
-            names.fields << record.fieldName(i);
+    for (int i = 0; i < record.count(); ++i)
+        names.fields << record.fieldName(i);
     names.params = params;
     names.totalsAllowed = kind == BandKind::GroupFooter || kind == BandKind::Summary;
     return names;
@@ -456,6 +469,14 @@ int ReportDefinition::formatNeeded() const
 
 void ReportDefinition::validate() const
 {
+    // Each level's faults would be told one by one: a definition of a thousand levels says
+    // only this.
+    if (groups.size() > maxGroupLevels)
+        throw ESuiteError(QStringLiteral("A definição do relatório '%1' não pode ser usada: tem %2 níveis de grupo, e "
+                                         "um relatório aceita até %3.")
+                              .arg(ShownText::value(title, 60))
+                              .arg(groups.size())
+                              .arg(maxGroupLevels));
     QStringList problems;
     if (code.trimmed().isEmpty())
         problems << QStringLiteral("não informa o código do relatório");
@@ -525,6 +546,14 @@ void ReportDefinition::validate() const
     }
     checkTotals(summaryTotals, QStringLiteral("resumo"));
     forEachBand([&](const ReportBand &band, const QString &where, BandKind, int) { band.check(where, problems); });
+    // The page's bands repeat on every page: they must leave the page room for its rows,
+    // or each row would take a page of its own.
+    const double sheet = (landscape ? 210.0 : 297.0) - margins.top - margins.bottom;
+    if (pageHeader.height + pageFooter.height > sheet / 2)
+        problems << QStringLiteral("as faixas do cabeçalho e do rodapé da página somam %1 mm, mais da metade dos %2 mm "
+                                   "da folha entre as margens, e não deixam lugar para as linhas")
+                        .arg(pageHeader.height + pageFooter.height)
+                        .arg(sheet);
     if (!problems.isEmpty())
         throw ESuiteError(QStringLiteral("A definição do relatório '%1' não pode ser usada: %2.")
                               .arg(ShownText::value(title, 60), problems.join(QStringLiteral("; "))));
@@ -532,13 +561,7 @@ void ReportDefinition::validate() const
 
 QString ReportDefinition::sqlFor(SqlDialect dialect) const
 {
-    const QString *variant = nullptr;
-    switch (dialect) {
-    case SqlDialect::SQLite: variant = &sqlSqlite; break;
-    case SqlDialect::PostgreSQL: variant = &sqlPg; break;
-    case SqlDialect::Firebird: variant = &sqlIb; break;
-    }
-    return variant && !variant->trimmed().isEmpty() ? *variant : sql;
+    return textForDialect(dialect, sql, sqlSqlite, sqlPg, sqlIb);
 }
 
 QString ReportDefinition::largeListCountFor(SqlDialect dialect) const

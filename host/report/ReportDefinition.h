@@ -100,6 +100,9 @@ public:
     // holds it, so a suite that would drop its bands refuses it instead.
     static constexpr int currentFormat = 3;
     int formatNeeded() const;
+    // Levels of grouping a report may have: more than any list needs, few enough that the
+    // headers and footers a row opens and closes stay a few lines.
+    static constexpr int maxGroupLevels = 8;
 
     QString code;
     QString title;
@@ -159,8 +162,9 @@ public:
         }
         visit(summaryBand, QStringLiteral("do resumo"), BandKind::Summary, -1);
     }
-    // What the expressions of a band may read: a page's bands no fields (they belong to no
-    // row); the bands that close a group or the report also totals.
+    // What the expressions of a band may read: the fields of its row (a page's header reads
+    // the page's first row, its footer the last) and the parameters; the bands that close a
+    // group or the report also totals.
     static ExpressionNames elementNames(BandKind kind, const QSqlRecord &record, const QStringList &params);
 
     // The text that runs on a database of that dialect: its variant when set, else sql.

@@ -184,6 +184,14 @@ void ReportBand::check(const QString &where, QStringList &problems) const
 {
     if (height < 0 || height > 200)
         problems << QStringLiteral("a altura %1 mm %2 está fora de 0 a 200 mm").arg(height).arg(where);
+    // A band prints again with every group or page: what it holds is drawn that many times.
+    if (elements.size() > maxElements) {
+        problems << QStringLiteral("a faixa %1 tem %2 elementos, e uma faixa aceita até %3")
+                        .arg(where)
+                        .arg(elements.size())
+                        .arg(maxElements);
+        return;
+    }
     for (qsizetype i = 0; i < elements.size(); ++i) {
         const ReportElement &e = elements.at(i);
         const QString what = QStringLiteral("%1 %2").arg(e.label(int(i)), where);

@@ -71,6 +71,8 @@ struct SUITE_EXPORT ReportElement
 // An empty band takes no room, so a definition without bands lays out as it always did.
 struct SUITE_EXPORT ReportBand
 {
+    static constexpr int maxElements = 200;
+
     double height = 0;
     QList<ReportElement> elements;
 

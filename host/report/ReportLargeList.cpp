@@ -30,13 +30,7 @@ constexpr Key keys[] = {{"", &ReportLargeList::Text::main},         {"_sqlite", 
 
 QString ReportLargeList::Text::forDialect(SqlDialect dialect) const
 {
-    const QString *variant = nullptr;
-    switch (dialect) {
-    case SqlDialect::SQLite: variant = &sqlite; break;
-    case SqlDialect::PostgreSQL: variant = &pg; break;
-    case SqlDialect::Firebird: variant = &ib; break;
-    }
-    return variant && !variant->trimmed().isEmpty() ? *variant : main;
+    return textForDialect(dialect, main, sqlite, pg, ib);
 }
 
 bool ReportLargeList::Text::isEmpty() const

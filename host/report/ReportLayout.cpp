@@ -115,6 +115,8 @@ void ReportLayout::begin(const ReportRunInfo &info)
     m_page = 0;
     m_pageOpen = false;
     m_openHeaders.clear();
+    m_rowAhead.clear();
+    m_pageLastRow.clear();
     m_out.beginDocument(m_setup);
 }
 
@@ -213,7 +215,7 @@ void ReportLayout::drawHeader()
     if (m_info.pageElements) {
         // The page header's band sits between the criteria and the column titles.
         y += m_smallH;
-        place(m_info.pageElements(false, m_page), y);
+        place(m_info.pageElements(false, m_page, m_rowAhead), y);
         y += m_pageHeaderH + 1.5 * m_mm;
     } else {
         y += m_smallH + 1.5 * m_mm;
@@ -235,8 +237,10 @@ void ReportLayout::startPage()
     m_stripe = 0;
     m_y = m_headerBottom;
     drawHeader();
+    // The open groups' headers again, as many as leave the page room for a row: a page
+    // that held only them would be followed by another just like it.
     for (int level = 0; level < m_openHeaders.size(); ++level)
-        if (m_info.repeatHeaders.value(level, true))
+        if (m_info.repeatHeaders.value(level, true) && m_y + m_groupH + 2 * m_lineH <= m_bodyBottom)
             drawGroupHeader(level, m_openHeaders.at(level) + QStringLiteral(" (continuação)"));
 }
 
@@ -246,7 +250,7 @@ void ReportLayout::endPage()
         return;
     const double y = m_height - m_smallH;
     if (m_info.pageElements)
-        place(m_info.pageElements(true, m_page), m_bodyBottom + 1.5 * m_mm);
+        place(m_info.pageElements(true, m_page, m_pageLastRow), m_bodyBottom + 1.5 * m_mm);
     rule(y - 0.5 * m_mm, 0.2 * m_mm);
     text(m_small, 0, y, m_width, m_smallH, Qt::AlignLeft, m_info.footer);
     pageNumber(m_small, y, m_smallH, m_info.code + QStringLiteral(" - "));
@@ -263,6 +267,8 @@ void ReportLayout::ensureSpace(double height)
         endPage();
         startPage();
     }
+    // What is placed now is of the row ahead: the last the page's footer will show so far.
+    m_pageLastRow = m_rowAhead;
 }
 
 void ReportLayout::drawGroupHeader(int level, const QString &value)

@@ -30,6 +30,7 @@ public:
     std::shared_ptr<const PageImages> images() const { return m_setup.images; }
 
     void begin(const ReportRunInfo &info) override;
+    void rowAhead(const QVariantList &row) override { m_rowAhead = row; }
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
     void detailLook(const RowLook &look) override { m_nextLook = look; }
@@ -90,6 +91,9 @@ private:
     QStringList m_criteriaLines;
 
     RowLook m_nextLook; // the look of the row detail() draws next
+    // For the page's bands: the row of what is placed next (its header reads the first of
+    // a page) and of what was placed last (its footer reads the last).
+    QVariantList m_rowAhead, m_pageLastRow;
     ReportPage m_current;
     int m_page = 0;
     bool m_pageOpen = false;

@@ -1,5 +1,6 @@
 #include "report/ReportRun.h"
 #include "report/BandElements.h"
+#include "report/DecimalSum.h"
 #include "data/Database.h"
 #include "data/PgCursor.h"
 #include "errors/EAbort.h"
@@ -20,8 +21,7 @@ namespace {
 // Running value of one total.
 struct Accumulator
 {
-    qint64 n = 0;
-    double sum = 0;
+    DecimalSum sum;
     double min = 0;
     double max = 0;
 
@@ -31,10 +31,9 @@ struct Accumulator
         const double v = ReportFormat::toNumber(value, &ok);
         if (!ok)
             return;
-        min = n == 0 ? v : std::min(min, v);
-        max = n == 0 ? v : std::max(max, v);
-        sum += v;
-        ++n;
+        min = sum.count() == 0 ? v : std::min(min, v);
+        max = sum.count() == 0 ? v : std::max(max, v);
+        sum.add(v);
     }
 };
 
@@ -74,13 +73,13 @@ struct Band
             const Accumulator &a = acc.at(i);
             QVariant v;
             if (t.op == QLatin1String("count")) {
-                v = a.n;
+                v = a.sum.count();
                 formats[t.cell] = QStringLiteral("integer");
-            } else if (a.n > 0) {
+            } else if (a.sum.count() > 0) {
                 if (t.op == QLatin1String("sum"))
-                    v = a.sum;
+                    v = a.sum.value();
                 else if (t.op == QLatin1String("avg"))
-                    v = a.sum / double(a.n);
+                    v = a.sum.value() / double(a.sum.count());
                 else if (t.op == QLatin1String("min"))
                     v = a.min;
                 else if (t.op == QLatin1String("max"))
@@ -153,8 +152,7 @@ private:
         for (qsizetype i = 0; i < rules.size(); ++i) {
             const ReportStyleRule &rule = rules.at(i);
             ExpressionError error;
-            BoundStyle style{ReportExpression::compile(rule.when, names, &error),
-                             lookOfRule(rule)};
+            BoundStyle style{ReportExpression::compile(rule.when, names, &error), lookOfRule(rule), nullptr};
             if (error.isError())
                 throw ESuiteError(QStringLiteral("Relatório '%1': a condição do estilo %2 %3 está errada (%4). "
                                                  "Corrija a definição do relatório.")
@@ -219,12 +217,16 @@ class RowWriter
 public:
     RowWriter(BoundReport &report, ReportSink &sink)
         : m_r(report), m_sink(sink), m_groups(int(report.groupField.size())), m_cells(report.width),
-          m_groupRow(m_groups), m_keys(m_groups)
+          m_keys(m_groups)
     { }
 
-    // Closes the groups whose key this row changes and opens them anew, then counts it.
-    void setElements(BandElements *elements) { m_elements = elements; }
+    void setElements(BandElements *elements)
+    {
+        m_elements = elements;
+        m_tellRows = elements && elements->pageBandsReadRows();
+    }
 
+    // Closes the groups whose key this row changes and opens them anew, then counts it.
     void open(const QVariantList &row, bool first)
     {
         int opened = m_groups;
@@ -234,12 +236,13 @@ public:
                 break;
             }
         }
+        if (opened < m_groups && !first)
+            closeGroups(opened);
+        if (m_tellRows)
+            m_sink.rowAhead(row);
         if (opened < m_groups) {
-            if (!first)
-                closeGroups(opened);
             for (int g = opened; g < m_groups; ++g) {
                 m_keys[g] = keyOf(row.at(m_r.groupField.at(g)));
-                m_groupRow[g] = row;
                 m_r.footers[g].reset();
                 m_sink.groupHeader(g, m_r.headers.at(g).expand(row), m_r.pageBreaks.at(g));
                 if (m_elements) {
@@ -272,6 +275,9 @@ public:
         if (m_r.styled && m_sink.drawsLooks())
             giveLook(RunScope(row, params));
         m_sink.detail(m_cells, footerFollows);
+        // A footer shows its group's last row: kept only at a group's end.
+        if (footerFollows)
+            m_lastRow = row;
     }
 
     // The last groups' footers, the summary and the end of the report.
@@ -311,22 +317,26 @@ private:
             m_sink.detailLook(look);
     }
 
+    // The footers read the closing groups' last row, as the summary reads the report's.
     void closeGroups(int from)
     {
+        if (m_tellRows)
+            m_sink.rowAhead(m_lastRow);
         for (int g = m_groups - 1; g >= from; --g) {
             const Band &footer = m_r.footers.at(g);
             footer.cells(m_r.width, m_totalCells, m_totalFormats);
-            m_sink.groupFooter(g, footer.text.expand(m_groupRow.at(g), footer.count), m_totalCells, m_totalFormats);
-            band(ReportDefinition::BandKind::GroupFooter, g, m_groupRow.at(g));
+            m_sink.groupFooter(g, footer.text.expand(m_lastRow, footer.count), m_totalCells, m_totalFormats);
+            band(ReportDefinition::BandKind::GroupFooter, g, m_lastRow);
         }
     }
 
     BoundReport &m_r;
     ReportSink &m_sink;
     BandElements *m_elements = nullptr;
+    bool m_tellRows = false;
     const int m_groups;
     QVariantList m_cells;
-    QList<QVariantList> m_groupRow;
+    QVariantList m_lastRow;
     QStringList m_keys;
     QVariantList m_totalCells;
     QStringList m_totalFormats;
@@ -517,10 +527,10 @@ qint64 ReportRun::stream(Rows &query, ReportSink &sink, const Progress &progress
         for (int g = 0; g < m_info.groupCount; ++g)
             info.groupHeaderMm << elements->heightMm(ReportDefinition::BandKind::GroupHeader, g);
         info.images = elements->images();
-        info.pageElements = [elements](bool footer, int page) {
+        info.pageElements = [elements](bool footer, int page, const QVariantList &row) {
             return elements->place(footer ? ReportDefinition::BandKind::PageFooter
                                           : ReportDefinition::BandKind::PageHeader,
-                                   -1, QVariantList(), page);
+                                   -1, row, page);
         };
     }
     sink.begin(info);

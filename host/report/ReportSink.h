@@ -62,10 +62,12 @@ struct ReportRunInfo
     QList<bool> repeatHeaders; // per level: the header shows again on a continuation page
 
     // The bands of elements, for the paged output. The page's bands are asked for on each
-    // page (they may show its number); the others come through ReportSink::band().
+    // page (they may show its number), with the page's first row for its header and its last
+    // for its footer (an empty row where the page holds none); the others come through
+    // ReportSink::band().
     double pageHeaderMm = 0, pageFooterMm = 0;
     QList<double> groupHeaderMm; // per level, so a header is not left alone at a page's foot
-    std::function<QList<PlacedElement>(bool footer, int page)> pageElements;
+    std::function<QList<PlacedElement>(bool footer, int page, const QVariantList &row)> pageElements;
     std::shared_ptr<const PageImages> images;
 };
 
@@ -77,6 +79,10 @@ public:
     virtual ~ReportSink() = default;
 
     virtual void begin(const ReportRunInfo &info) = 0;
+    // The query row what comes next belongs to: a group's header and rows, or a footer (the
+    // group's last row). Given only to a run whose page bands read fields, for the page's
+    // first and last rows.
+    virtual void rowAhead(const QVariantList &row) { Q_UNUSED(row); }
     // pageBreak: the group asks to start on a page of its own.
     virtual void groupHeader(int level, const QString &text, bool pageBreak) = 0;
     // One value per visible column (paged and HTML outputs leave out data-only ones).

@@ -98,6 +98,19 @@ QStringList ReportTemplate::parameterNames(const QString &text)
     return names;
 }
 
+QStringList ReportTemplate::fieldNames(const QString &text)
+{
+    QStringList names;
+    auto it = placeholder().globalMatch(text);
+    while (it.hasNext()) {
+        const QString name = it.next().captured(1);
+        if (!name.startsWith(QLatin1Char(':')) && !name.startsWith(QLatin1Char('@'))
+            && !names.contains(name, Qt::CaseInsensitive))
+            names << name;
+    }
+    return names;
+}
+
 QString ReportTemplate::expandParams(const QString &text, const TParams &params)
 {
     QString out;

@@ -24,6 +24,8 @@ public:
 
     // Parameters a text refers to, in order.
     static QStringList parameterNames(const QString &text);
+    // Fields a text refers to ({FIELD}), in order.
+    static QStringList fieldNames(const QString &text);
     // Expands a text that refers to parameters only.
     static QString expandParams(const QString &text, const TParams &params);
     // Prepares a text against the fields of a query; raises ESuiteError for a field the

@@ -145,6 +145,7 @@ void tst_QueryComponent::dialectVariantChosen()
     q.SQL = QStringList{QStringLiteral("SELECT NVLSTR(NULL, 'x') AS V")};
     q.SQL_IB = q.SQL;
     q.SQL_SQLITE = QStringList{QStringLiteral("SELECT COALESCE(NULL, 'sqlite') AS V")};
+    q.SQL_PG = QStringList{QStringLiteral("  "), QString()}; // blank lines are no variant
     QCOMPARE(q.sqlFor(SqlDialect::Firebird), q.SQL.join(QLatin1Char('\n')));
     QCOMPARE(q.sqlFor(SqlDialect::PostgreSQL), q.SQL.join(QLatin1Char('\n')));
     q.Open();

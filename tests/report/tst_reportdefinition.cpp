@@ -235,6 +235,15 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy_data()
                                                                        "condição");
     QTest::newRow("margin past 50 mm") << 13 << QStringLiteral("a margem esquerda tem 60 mm, e aceita de 0 a 50 mm");
     QTest::newRow("negative margin") << 14 << QStringLiteral("a margem inferior tem -1 mm");
+    // What repeats with every group or page is bounded.
+    QTest::newRow("nine levels of groups") << 15 << QStringLiteral("tem 9 níveis de grupo, e um relatório aceita até 8");
+    QTest::newRow("page bands that leave no room")
+        << 16 << QStringLiteral("somam 100 mm, mais da metade dos 190 mm da folha entre as margens");
+    QTest::newRow("a band of too many elements")
+        << 17 << QStringLiteral("a faixa do resumo tem 201 elementos, e uma faixa aceita até 200");
+    // Only a whole number from 1 up is a format's version.
+    QTest::newRow("a version past any number") << 18 << QStringLiteral("format_version) é 10000000000");
+    QTest::newRow("a version written as text") << 19 << QStringLiteral("format_version) é \"3\"");
 }
 
 void tst_ReportDefinition::invalidDefinitionsSayWhy()
@@ -264,6 +273,28 @@ void tst_ReportDefinition::invalidDefinitionsSayWhy()
     case 12: d.summaryBand.elements[0].styles = {ReportStyleRule{QString(), QString(), QString(), true}}; break;
     case 13: d.margins.left = 60; break;
     case 14: d.margins.bottom = -1; break;
+    case 15:
+        while (d.groups.size() < 9)
+            d.groups << d.groups.first();
+        break;
+    case 16:
+        d.pageHeader.height = 60;
+        d.pageFooter.height = 40;
+        break;
+    case 17:
+        while (d.summaryBand.elements.size() < 201)
+            d.summaryBand.elements << d.summaryBand.elements.first();
+        break;
+    case 18:
+    case 19: {
+        QByteArray json = d.toJson();
+        QVERIFY(json.contains("\"format_version\": 3"));
+        json.replace("\"format_version\": 3", defect == 18 ? "\"format_version\": 1e10" : "\"format_version\": \"3\"");
+        QString error;
+        ReportDefinition::fromJson(json, &error);
+        QVERIFY2(error.contains(fragment), qPrintable(error));
+        return;
+    }
     }
     try {
         d.validate();
@@ -278,24 +309,32 @@ void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint_data()
 {
     QTest::addColumn<int>("band"); // 0 page header, 1 group header, 2 group footer, 3 summary
     QTest::addColumn<QString>("expression");
+    QTest::addColumn<bool>("style"); // the expression is the condition of the element's style
     QTest::addColumn<QString>("fragment"); // empty: no fault
-    QTest::newRow("parameter and page on a page") << 0 << "'Filial ' & :P_CDFILIAL & ' ' & page() & '/' & pages()" << "";
-    QTest::newRow("a parameter only an element reads") << 0 << "'Região ' & :P_CDREGIAO & ' (:P_NAO)'" << "";
-    QTest::newRow("a field on a page belongs to no row")
-        << 0 << "NMFILIAL" << "a expressão do elemento 2 do cabeçalho da página, posição 1";
-    QTest::newRow("a total in a group header") << 1 << "count()" << "do cabeçalho do grupo 1, posição 1";
-    QTest::newRow("totals in a group footer") << 2 << "count() & ' ' & max(NMFILIAL)" << "";
-    QTest::newRow("unknown field in the summary") << 3 << "sum(VRPRECO)" << "do elemento 1 do resumo, posição 5";
+    QTest::newRow("parameter and page on a page")
+        << 0 << "'Filial ' & :P_CDFILIAL & ' ' & page() & '/' & pages()" << false << "";
+    QTest::newRow("a parameter only an element reads") << 0 << "'Região ' & :P_CDREGIAO & ' (:P_NAO)'" << false << "";
+    QTest::newRow("a field on a page reads the page's row") << 0 << "NMFILIAL" << false << "";
+    QTest::newRow("a total in a group header") << 1 << "count()" << false << "do cabeçalho do grupo 1, posição 1";
+    QTest::newRow("totals in a group footer") << 2 << "count() & ' ' & max(NMFILIAL)" << false << "";
+    QTest::newRow("unknown field in the summary") << 3 << "sum(VRPRECO)" << false << "do elemento 1 do resumo, posição 5";
+    // A style reads what its element may show.
+    QTest::newRow("a total in a group footer's style") << 2 << "count() > 1" << true << "";
+    QTest::newRow("a total in a group header's style")
+        << 1 << "count() > 1" << true << "a condição do estilo 1 do elemento 1 do cabeçalho do grupo 1, posição 1";
 }
 
 void tst_ReportDefinition::elementExpressionsAreCheckedWhereTheyPrint()
 {
     QFETCH(int, band);
     QFETCH(QString, expression);
+    QFETCH(bool, style);
     QFETCH(QString, fragment);
     ReportDefinition d = banded();
     ReportElement e;
-    e.expression = expression;
+    e.expression = style ? QStringLiteral("CDFILIAL") : expression;
+    if (style)
+        e.styles = {ReportStyleRule{expression, QStringLiteral("#C00000"), QString(), false}};
     QList<ReportElement> &elements = band == 0   ? d.pageHeader.elements
                                      : band == 1 ? d.groups[0].headerBand.elements
                                      : band == 2 ? d.groups[0].footerBand.elements

@@ -71,6 +71,7 @@ private slots:
     void cleanup();
 
     void listsTheDefinitionsOfItsCode();
+    void stylesGiveRowsAndCellsTheirLook_data();
     void stylesGiveRowsAndCellsTheirLook();
     void bandElementsLandWhereTheirBandPrints_data();
     void bandElementsLandWhereTheirBandPrints();
@@ -233,52 +234,80 @@ public:
 };
 } // namespace
 
+void tst_ReportRun::stylesGiveRowsAndCellsTheirLook_data()
+{
+    QTest::addColumn<QString>("branch");
+    QTest::addColumn<int>("cell"); // 0 the code, 1 the name
+    QTest::addColumn<uint>("color");
+    QTest::addColumn<uint>("background"); // 0: none
+    QTest::addColumn<bool>("bold");
+    const uint black = 0xFF000000;
+    QTest::newRow("no rule holds") << "0001" << 1 << black << 0u << false;
+    QTest::newRow("a row rule reaches every cell") << "0002" << 0 << black << 0xFFFFF2CCu << true;
+    QTest::newRow("a row rule, the name too") << "0002" << 1 << black << 0xFFFFF2CCu << true;
+    QTest::newRow("a later cell rule wins the colour") << "0003" << 1 << 0xFFC00000u << 0u << false;
+    QTest::newRow("a cell without rules keeps its look") << "0003" << 0 << black << 0u << false;
+    // A row rule and a cell rule that set the same colour and background: the cell's wins.
+    QTest::newRow("cell rule over a row rule") << "0004" << 1 << 0xFF008000u << 0xFFFFE0E0u << false;
+    QTest::newRow("row rule where the cell has none") << "0004" << 0 << 0xFF0000FFu << 0xFFDDEEFFu << false;
+}
+
 void tst_ReportRun::stylesGiveRowsAndCellsTheirLook()
 {
+    QFETCH(QString, branch);
+    QFETCH(int, cell);
+    QFETCH(uint, color);
+    QFETCH(uint, background);
+    QFETCH(bool, bold);
     ReportDefinition d = smallDefinition(QStringLiteral("Estilos"),
                                          QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"),
                                          {"CDFILIAL", "NMFILIAL"});
-    // The whole row of 0002 on yellow and bold; the name of 0003 in red; a later rule wins
-    // the colour a former one also sets.
     // A parameter that only a style reads reaches the run all the same.
     d.params = {ReportParamDecl{QStringLiteral("P_DESTAQUE"), TFieldType::ftString, QStringLiteral("0002")}};
-    d.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = :P_DESTAQUE"), QString(), QStringLiteral("#FFF2CC"), true}};
+    d.rowStyles = {ReportStyleRule{QStringLiteral("CDFILIAL = :P_DESTAQUE"), QString(), QStringLiteral("#FFF2CC"), true},
+                   ReportStyleRule{QStringLiteral("CDFILIAL = '0004'"), QStringLiteral("#0000FF"),
+                                   QStringLiteral("#DDEEFF"), false}};
     d.columns[1].styles = {
         ReportStyleRule{QStringLiteral("CDFILIAL >= '0003'"), QStringLiteral("#0000FF"), QString(), false},
-        ReportStyleRule{QStringLiteral("CDFILIAL = '0003'"), QStringLiteral("#C00000"), QString(), false}};
+        ReportStyleRule{QStringLiteral("CDFILIAL = '0003'"), QStringLiteral("#C00000"), QString(), false},
+        ReportStyleRule{QStringLiteral("CDFILIAL = '0004'"), QStringLiteral("#008000"), QStringLiteral("#FFE0E0"),
+                        false}};
     QSqlQuery names(env->writable());
-    QVERIFY(names.exec(QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE CDFILIAL IN ('0001', '0002', "
-                                      "'0003', '0004') ORDER BY CDFILIAL")));
-    QStringList name;
-    while (names.next())
-        name << names.value(1).toString();
-    QCOMPARE(name.size(), 4);
+    QVERIFY(names.exec(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = '%1'").arg(branch)));
+    QVERIFY(names.next());
+    const QString text = cell == 0 ? branch : names.value(0).toString();
 
+    // The page as the PDF, the preview and the printer draw it.
     ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
     PageCapture pages;
     ReportLayout layout(pages);
     run.execute(layout, {});
-    const auto only = [&](const QString &text) {
-        const QList<PageItem> items = pages.itemsWithText(text);
-        return items.size() == 1 ? items.first() : PageItem();
-    };
-    QCOMPARE(only(name[0]).face, PageItem::Regular);
-    QCOMPARE(only(name[0]).color, QRgb(0xFF000000));
-    QCOMPARE(only(name[1]).face, PageItem::Bold);
-    QCOMPARE(only(QStringLiteral("0002")).face, PageItem::Bold);
-    QVERIFY(pages.hasFill(0xFFFFF2CC));
-    QCOMPARE(only(name[2]).color, QRgb(0xFFC00000));
-    QCOMPARE(only(QStringLiteral("0003")).color, QRgb(0xFF000000)); // the code keeps its colour
-    QCOMPARE(only(name[3]).color, QRgb(0xFF0000FF));
-    // The HTML page carries the same looks, inline.
+    const QList<PageItem> items = pages.itemsWithText(text);
+    QCOMPARE(items.size(), 1);
+    const PageItem &shown = items.first();
+    QCOMPARE(uint(shown.color), color);
+    QCOMPARE(shown.face, bold ? PageItem::Bold : PageItem::Regular);
+    QRgb under = 0; // the last fill drawn under the text
+    for (const PageItem &i : pages.pages.first().items)
+        if (i.kind == PageItem::Fill && QRectF(i.x, i.y, i.w, i.h).contains(shown.x + 1, shown.y - 1))
+            under = i.color;
+    QCOMPARE(uint(under), background);
+
+    // The HTML page carries the same look, inline.
     QBuffer html;
     QVERIFY(html.open(QIODevice::WriteOnly));
     HtmlReportWriter htmlWriter(&html);
     run.execute(htmlWriter, {});
-    const QString page = QString::fromUtf8(html.data());
-    QVERIFY2(page.contains(QStringLiteral("<td style=\"background:#fff2cc;font-weight:bold;\">0002</td>")),
-             qPrintable(page.left(3000)));
-    QVERIFY(page.contains(QStringLiteral("<td style=\"color:#c00000;\">%1</td>").arg(name[2].toHtmlEscaped())));
+    QString css;
+    if (color != 0xFF000000)
+        css += QStringLiteral("color:%1;").arg(QColor(color).name());
+    if (background)
+        css += QStringLiteral("background:%1;").arg(QColor(background).name());
+    if (bold)
+        css += QStringLiteral("font-weight:bold;");
+    const QString td = css.isEmpty() ? QStringLiteral("<td>%1</td>").arg(text.toHtmlEscaped())
+                                     : QStringLiteral("<td style=\"%1\">%2</td>").arg(css, text.toHtmlEscaped());
+    QVERIFY2(QString::fromUtf8(html.data()).contains(td), qPrintable(td));
 
     // A condition that does not read against the query stops the run before any row, saying where.
     d.rowStyles = {ReportStyleRule{QStringLiteral("VRPRECO > 10"), QStringLiteral("#C00000"), QString(), false}};
@@ -322,7 +351,12 @@ ReportDefinition bandedDefinition()
     g.header = QStringLiteral("Grupo {G}");
     g.pageBreak = QStringLiteral("always");
     g.headerBand = ReportBand{6, {textElement(QStringLiteral("'Primeira: ' & CDFILIAL"))}};
-    g.footerBand = ReportBand{6, {textElement(QStringLiteral("'Filiais: ' & count()"))}};
+    // A footer's style may read the group's totals too.
+    ReportElement count = textElement(QStringLiteral("'Filiais: ' & count()"));
+    count.styles = {ReportStyleRule{QStringLiteral("count() > 2"), QStringLiteral("#C00000"), QString(), false}};
+    ReportElement last = textElement(QStringLiteral("'Última: ' & CDFILIAL"));
+    last.x = 90;
+    g.footerBand = ReportBand{6, {count, last}};
     d.groups = {g};
     ReportElement logo;
     logo.kind = ReportElement::Kind::Image;
@@ -335,10 +369,15 @@ ReportDefinition bandedDefinition()
     QBuffer buffer(&logo.image);
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "PNG");
-    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page() & ' de ' & pages()")), logo}};
+    // The page's bands read rows too: the header the page's first, the footer its last.
+    ReportElement first = textElement(QStringLiteral("'De ' & CDFILIAL"));
+    first.x = 130;
+    d.pageHeader = ReportBand{10, {textElement(QStringLiteral("'Folha ' & page() & ' de ' & pages()")), logo, first}};
     ReportElement secret;
     secret.text = QStringLiteral("Confidencial");
-    d.pageFooter = ReportBand{5, {secret}};
+    ReportElement upTo = textElement(QStringLiteral("'Até ' & CDFILIAL"));
+    upTo.x = 90;
+    d.pageFooter = ReportBand{5, {secret, upTo}};
     d.summaryBand = ReportBand{6, {textElement(QStringLiteral("'Total: ' & count()"))}};
     return d;
 }
@@ -351,13 +390,19 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints_data()
     QTest::addColumn<QString>("below"); // a text on the same page above it
     QTest::addColumn<QString>("above"); // a text on the same page under it
     QTest::addColumn<int>("times");
-    QTest::newRow("page header, page 1") << "Folha 1 de 2" << "Faixas" << "CDFILIAL" << 1;
-    QTest::newRow("page header, page 2") << "Folha 2 de 2" << "Faixas" << "CDFILIAL" << 1;
-    QTest::newRow("page footer on each page") << "Confidencial" << "CDFILIAL" << "Rodapé fixo" << 2;
-    QTest::newRow("group header reads the group's first row") << "Primeira: 0002" << "Grupo B" << "0002" << 1;
-    QTest::newRow("group footer counts its group") << "Filiais: 1" << "0001" << "" << 1;
-    QTest::newRow("totals restart with the group") << "Filiais: 3" << "0004" << "Total: 4" << 1;
-    QTest::newRow("summary counts the report") << "Total: 4" << "Filiais: 3" << "Rodapé fixo" << 1;
+    QTest::addColumn<uint>("color"); // of the text
+    const uint black = 0xFF000000, red = 0xFFC00000;
+    QTest::newRow("page header, page 1") << "Folha 1 de 2" << "Faixas" << "CDFILIAL" << 1 << black;
+    QTest::newRow("page header, page 2") << "Folha 2 de 2" << "Faixas" << "CDFILIAL" << 1 << black;
+    QTest::newRow("page header reads the page's first row") << "De 0002" << "Faixas" << "CDFILIAL" << 1 << black;
+    QTest::newRow("page footer on each page") << "Confidencial" << "CDFILIAL" << "Rodapé fixo" << 2 << black;
+    QTest::newRow("page footer reads the page's last row") << "Até 0004" << "Total: 4" << "Rodapé fixo" << 1 << black;
+    QTest::newRow("group header reads the group's first row") << "Primeira: 0002" << "Grupo B" << "0002" << 1 << black;
+    QTest::newRow("group footer counts its group") << "Filiais: 1" << "0001" << "" << 1 << black;
+    QTest::newRow("group footer reads the group's last row") << "Última: 0004" << "0004" << "Total: 4" << 1 << black;
+    QTest::newRow("totals restart with the group, a style reads them") << "Filiais: 3" << "0004" << "Total: 4" << 1
+                                                                       << red;
+    QTest::newRow("summary counts the report") << "Total: 4" << "Filiais: 3" << "Rodapé fixo" << 1 << black;
 }
 
 void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
@@ -366,6 +411,7 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
     QFETCH(QString, below);
     QFETCH(QString, above);
     QFETCH(int, times);
+    QFETCH(uint, color);
     const ReportDefinition d = bandedDefinition();
     d.validate();
     ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
@@ -391,6 +437,9 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
         if (y < 0)
             continue;
         ++found;
+        for (const PageItem &item : page.items)
+            if (item.kind == PageItem::Text && item.text == text)
+                QCOMPARE(uint(item.color), color);
         QVERIFY2(yOf(below) >= 0 && yOf(below) < y, qPrintable(below));
         if (!above.isEmpty())
             QVERIFY2(yOf(above) > y, qPrintable(above));
@@ -453,13 +502,13 @@ void tst_ReportRun::marginsMoveWhatPrints()
 
 void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()
 {
-    // A total where no group closes, and a field on a page's band, which belongs to no row.
+    // A total where no group closes, and a field on a page's band that the query lacks.
     for (int fault = 0; fault < 2; ++fault) {
         ReportDefinition d = bandedDefinition();
         if (fault == 0)
             d.groups[0].headerBand.elements = {textElement(QStringLiteral("'n=' & count()"), QStringLiteral("Ruim"))};
         else
-            d.pageFooter.elements << textElement(QStringLiteral("NMFILIAL"));
+            d.pageFooter.elements << textElement(QStringLiteral("NMNADA"));
         ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
         PageCapture none;
         ReportLayout layout(none);
@@ -469,7 +518,8 @@ void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()
         } catch (const ESuiteError &e) {
             const QString where = fault == 0 ? QStringLiteral("do elemento \"Ruim\" do cabeçalho do grupo 1 está errada "
                                                               "(posição 8")
-                                             : QStringLiteral("do elemento 2 do rodapé da página está errada (posição 1");
+                                             : QStringLiteral("do elemento 3 do rodapé da página está errada (posição 1: "
+                                                              "o campo NMNADA não existe na consulta");
             QVERIFY2(e.message().contains(where), qPrintable(e.message()));
         }
         QVERIFY(none.pages.isEmpty());
@@ -1093,6 +1143,10 @@ void tst_ReportRun::failuresCarryTheirCause_data()
                                    << QStringList{"Tabela errada", "TABELA_QUE_NAO_EXISTE"} << true;
     QTest::newRow("field missing") << QStringLiteral("Campo errado") << QStringLiteral("r.pdf")
                                    << QStringList{"Campo errado", "NMINEXISTENTE"} << true;
+    QTest::newRow("column the tables lack")
+        << QStringLiteral("Coluna errada") << QStringLiteral("r.csv")
+        << QStringList{"Coluna errada", "a consulta usa a coluna NMNADA, que as tabelas dela não têm (no such column"}
+        << true;
     QTest::newRow("report missing") << QStringLiteral("Relatório sumido") << QStringLiteral("r.pdf")
                                     << QStringList{"Relatório sumido", "não foi encontrado"} << false;
 }
@@ -1110,6 +1164,8 @@ void tst_ReportRun::failuresCarryTheirCause()
         .save(QDir(defs.path()).filePath(QStringLiteral("LPR077-02.json")));
     smallDefinition(QStringLiteral("Campo errado"), QStringLiteral("SELECT CDFILIAL FROM FILIAL"), {"NMINEXISTENTE"})
         .save(QDir(defs.path()).filePath(QStringLiteral("LPR077-03.json")));
+    smallDefinition(QStringLiteral("Coluna errada"), QStringLiteral("SELECT NMNADA FROM FILIAL"), {"NMNADA"})
+        .save(QDir(defs.path()).filePath(QStringLiteral("LPR077-04.json")));
     designer->ReportDir = defs.path();
     int events = 0;
     designer->BeforeGetQueryParams = [&](TParams &params, bool &) {

@@ -379,11 +379,8 @@ void DesignerProperties::showElements(const QList<ElementRef> &refs)
     }
     showElementLook(refs);
     if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
-        // Conditions read the row, never totals, whatever the band.
-        DesignerBand rowBand = ref.band;
-        if (rowBand.kind == DesignerBand::GroupFooter)
-            rowBand.kind = DesignerBand::GroupHeader;
-        addStyleRules(QStringLiteral("Estilos condicionais"), rowBand, [ref](ReportDefinition &d) {
+        // Conditions read what the element may show: totals too where a group or the report ends.
+        addStyleRules(QStringLiteral("Estilos condicionais"), ref.band, [ref](ReportDefinition &d) {
             ReportElement *e = ref.in(d);
             return e ? &e->styles : nullptr;
         });

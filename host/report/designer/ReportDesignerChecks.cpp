@@ -1,5 +1,6 @@
 #include "report/designer/ReportDesignerChecks.h"
 #include "errors/ESuiteError.h"
+#include "report/ReportTemplate.h"
 
 ReportDesignerChecks::ReportDesignerChecks(const QSqlRecord &record, const QStringList &params,
                                            const QList<ReportQueryField> &fields)
@@ -29,11 +30,9 @@ ReportDesignerChecks::Place ReportDesignerChecks::placeOf(ReportDefinition::Band
 ExpressionNames ReportDesignerChecks::names(Place place) const
 {
     ExpressionNames n;
-    if (place != Place::PageBand) {
-        for (int i = 0; i < m_record.count(); ++i) {
-            n.fields << m_record.fieldName(i);
-            n.fieldTypes << (i < m_fields.size() ? m_fields.at(i).type : ExpressionType::Any);
-        }
+    for (int i = 0; i < m_record.count(); ++i) {
+        n.fields << m_record.fieldName(i);
+        n.fieldTypes << (i < m_fields.size() ? m_fields.at(i).type : ExpressionType::Any);
     }
     n.params = m_params;
     n.totalsAllowed = place == Place::ClosingBand;
@@ -66,6 +65,26 @@ QStringList ReportDesignerChecks::definition(const ReportDefinition &definition)
         problems << QStringLiteral("%1 usa o campo %2, que a consulta não retorna")
                         .arg(m.column >= 0 ? QStringLiteral("a coluna %1").arg(m.what) : m.what, m.field);
     problems << definition.styleProblems(m_record, m_params) << definition.elementProblems(m_record, m_params);
+    problems << rowlessFields(definition);
+    return problems;
+}
+
+QStringList ReportDesignerChecks::rowlessFields(const ReportDefinition &definition) const
+{
+    // These lines are written once for the whole run, before its first row: a field there
+    // would print as "{FIELD}" on every page.
+    QList<std::pair<QString, QString>> lines{{QStringLiteral("o título das páginas"), definition.heading},
+                                             {QStringLiteral("a linha do rodapé das páginas"), definition.footer}};
+    for (const ReportCriterion &c : definition.criteria)
+        lines.append({QStringLiteral("o critério \"%1\"").arg(c.label), c.label + c.text});
+    QStringList problems;
+    for (const auto &[where, text] : lines)
+        for (const QString &field : ReportTemplate::fieldNames(text))
+            if (m_record.indexOf(field) >= 0)
+                problems << QStringLiteral("%1 usa o campo {%2}, mas é escrito uma vez, antes da primeira linha, e só "
+                                           "lê parâmetros: mostre o campo num elemento do cabeçalho da página, que lê "
+                                           "a primeira linha de cada página")
+                                .arg(where, field);
     return problems;
 }
 

@@ -17,9 +17,9 @@
 class SUITE_TEST_EXPORT ReportDesignerChecks
 {
 public:
-    // Where an expression prints decides what it may read: a detail row's fields; a
-    // page's band no fields (it belongs to no row); a band that closes a group or the
-    // report also totals.
+    // Where an expression prints decides what it may read: every place reads the fields of
+    // its row (a page's band, the page's first or last row); a band that closes a group or
+    // the report also totals.
     enum class Place { DetailRow, PageBand, GroupHeader, ClosingBand };
 
     ReportDesignerChecks() = default;
@@ -43,6 +43,9 @@ public:
 
 private:
     ExpressionNames names(Place place) const;
+    // The query's fields named where no row is read: the page's heading and footer lines
+    // and the criteria.
+    QStringList rowlessFields(const ReportDefinition &definition) const;
 
     QSqlRecord m_record;
     QStringList m_params;

@@ -72,8 +72,19 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
         h += QStringLiteral("<p class=\"crit\">%1</p>\n").arg(esc(c));
     h += QStringLiteral("<p class=\"crit\">Emissão: %1</p>\n")
              .arg(esc(info.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
-    if (info.pageElements && info.pageHeaderMm > 0)
-        h += HtmlBand::html(info.pageElements(false, 1), info.pageHeaderMm) + QLatin1Char('\n');
+    m_rowAhead.clear();
+    m_tableOpen = false;
+    write(h);
+}
+
+void HtmlReportWriter::openTable()
+{
+    if (m_tableOpen)
+        return;
+    m_tableOpen = true;
+    QString h;
+    if (m_info.pageElements && m_info.pageHeaderMm > 0)
+        h += HtmlBand::html(m_info.pageElements(false, 1, m_rowAhead), m_info.pageHeaderMm) + QLatin1Char('\n');
     h += QStringLiteral("<table>\n<thead><tr>");
     for (int c = 0; c < m_info.columns.size(); ++c)
         h += QStringLiteral("<th%1>%2</th>").arg(cellClass(c), esc(m_info.columns.at(c).title));
@@ -83,6 +94,7 @@ void HtmlReportWriter::begin(const ReportRunInfo &info)
 
 void HtmlReportWriter::groupHeader(int level, const QString &text, bool)
 {
+    openTable();
     write(QStringLiteral("<tr class=\"g%1\"><th colspan=\"%2\">%3</th></tr>\n")
               .arg(qMin(level, 2))
               .arg(m_info.columns.size())
@@ -108,6 +120,7 @@ QString styleOf(const CellLook &look)
 
 void HtmlReportWriter::detail(const QVariantList &cells, bool)
 {
+    openTable();
     const RowLook look = std::exchange(m_nextLook, RowLook());
     QString h = QStringLiteral("<tr>");
     for (int c = 0; c < m_info.columns.size(); ++c) {
@@ -135,6 +148,7 @@ void HtmlReportWriter::totalsRow(const char *cssClass, const QString &label, con
             first = c;
             break;
         }
+    openTable();
     QString h = QStringLiteral("<tr class=\"%1\">").arg(QLatin1String(cssClass));
     if (first > 0) {
         h += QStringLiteral("<td colspan=\"%1\">%2</td>").arg(first).arg(esc(label));
@@ -165,6 +179,7 @@ void HtmlReportWriter::summary(const QString &label, const QVariantList &cells, 
 
 void HtmlReportWriter::band(ReportDefinition::BandKind, int, double heightMm, const QList<PlacedElement> &elements)
 {
+    openTable();
     write(QStringLiteral("<tr><td class=\"bd\" colspan=\"%1\">%2</td></tr>\n")
               .arg(m_info.columns.size())
               .arg(HtmlBand::html(elements, heightMm)));
@@ -172,9 +187,10 @@ void HtmlReportWriter::band(ReportDefinition::BandKind, int, double heightMm, co
 
 void HtmlReportWriter::finish(qint64 rows)
 {
+    openTable();
     QString h = QStringLiteral("</tbody>\n</table>\n");
     if (m_info.pageElements && m_info.pageFooterMm > 0)
-        h += HtmlBand::html(m_info.pageElements(true, 1), m_info.pageFooterMm) + QLatin1Char('\n');
+        h += HtmlBand::html(m_info.pageElements(true, 1, m_rowAhead), m_info.pageFooterMm) + QLatin1Char('\n');
     if (rows == 0)
         h += QStringLiteral("<p>Nenhum registro encontrado para os parâmetros informados.</p>\n");
     if (!m_info.footer.isEmpty())

@@ -8,14 +8,16 @@ class QIODevice;
 
 // A run as one self-contained HTML page (styles inline, no external files): heading,
 // criteria, date of issue, the page header's band, and one table with group lines, rows,
-// totals and the bands of groups and summary, then the page footer's band. Every value is
-// escaped.
+// totals and the bands of groups and summary, then the page footer's band. The page is one
+// page: its header's band reads the report's first row, its footer's the last. Every value
+// is escaped.
 class SUITE_TEST_EXPORT HtmlReportWriter : public ReportSink
 {
 public:
     explicit HtmlReportWriter(QIODevice *out);
 
     void begin(const ReportRunInfo &info) override;
+    void rowAhead(const QVariantList &row) override { m_rowAhead = row; }
     void groupHeader(int level, const QString &text, bool pageBreak) override;
     void detail(const QVariantList &cells, bool footerFollows) override;
     void detailLook(const RowLook &look) override { m_nextLook = look; }
@@ -28,6 +30,8 @@ public:
 
 private:
     void write(const QString &html);
+    // The page header's band and the table's head, once the first row is known.
+    void openTable();
     void totalsRow(const char *cssClass, const QString &label, const QVariantList &cells, const QStringList &formats);
     QString cellClass(int column) const;
 
@@ -36,4 +40,6 @@ private:
     QList<int> m_printed; // their places among the run's cells
     QList<ReportFormat::ValueFormat> m_valueFormats;
     RowLook m_nextLook; // the look of the row detail() writes next
+    QVariantList m_rowAhead;
+    bool m_tableOpen = false;
 };
