@@ -3,12 +3,49 @@
 #include "text/ShownText.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
 DbConfig g_config;
 bool g_open = false;
+
+// What is wrong with a statement's text, from the words SQLite, PostgreSQL and Firebird use
+// for it; the name they give is kept as they wrote it.
+QString statementMeaning(const QString &text)
+{
+    static const struct
+    {
+        const char *pattern;
+        const char *meaning;
+    } faults[] = {
+        {"no such column: (\\S+)", "a consulta usa a coluna %1, que as tabelas dela não têm"},
+        {"column \"([^\"]+)\" does not exist", "a consulta usa a coluna %1, que as tabelas dela não têm"},
+        {"Column unknown\\s+(\\S+)", "a consulta usa a coluna %1, que as tabelas dela não têm"},
+        {"relation \"([^\"]+)\" does not exist", "a tabela %1 não existe no banco de dados"},
+        {"Table unknown\\s+(\\S+)", "a tabela %1 não existe no banco de dados"},
+        {"ambiguous column name: (\\S+)", "a coluna %1 existe em mais de uma tabela da consulta: diga de qual"},
+        {"column reference \"([^\"]+)\" is ambiguous",
+         "a coluna %1 existe em mais de uma tabela da consulta: diga de qual"},
+        {"no such function: (\\S+)", "a consulta chama a função %1, que o banco de dados não tem"},
+        {"Function unknown\\s+(\\S+)", "a consulta chama a função %1, que o banco de dados não tem"},
+        {"near \"([^\"]*)\": syntax error", "o texto da consulta tem um erro de sintaxe perto de %1"},
+        {"syntax error at or near \"([^\"]*)\"", "o texto da consulta tem um erro de sintaxe perto de %1"},
+        {"Token unknown - line \\d+, column \\d+\\s+(\\S+)", "o texto da consulta tem um erro de sintaxe perto de %1"},
+        {"incomplete input|syntax error at end of input|Unexpected end of command",
+         "o texto da consulta termina antes do fim de um comando"},
+    };
+    for (const auto &fault : faults) {
+        const QRegularExpression re(QString::fromUtf8(fault.pattern), QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = re.match(text);
+        if (!m.hasMatch())
+            continue;
+        const QString meaning = QString::fromUtf8(fault.meaning);
+        return meaning.contains(QLatin1String("%1")) ? meaning.arg(m.captured(1)) : meaning;
+    }
+    return QString();
+}
 
 // The meaning of an SQLite result code (its primary part).
 QString sqliteMeaning(int code, const QString &text)
@@ -33,7 +70,7 @@ QString sqliteMeaning(int code, const QString &text)
         return QStringLiteral("a consulta usa o que só a leitura de tabelas não permite");
     if (text.startsWith(QLatin1String("no such table: ")))
         return QStringLiteral("a tabela %1 não existe (o arquivo não tem as tabelas da suíte)").arg(text.mid(15));
-    return QString();
+    return statementMeaning(text);
 }
 
 // The meaning of a PostgreSQL SQLSTATE, or of a Firebird status code.
@@ -71,7 +108,7 @@ QString serverMeaning(const QString &code, const QString &text)
         return QStringLiteral("o servidor não respondeu a tempo");
     if (text.contains(QLatin1String("could not translate host name"), Qt::CaseInsensitive))
         return QStringLiteral("o nome do servidor não foi encontrado");
-    return QString();
+    return statementMeaning(text);
 }
 
 // A failure whose sentence names the database it happened on.

@@ -220,6 +220,12 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
         w->drop(detail, QPointF(0, 1), QStringLiteral("VRPRECOANT"));
     } else if (step == QLatin1String("drop on group header")) {
         w->drop(groupHeader, QPointF(5, 1), QStringLiteral("NMFANTFORN"));
+    } else if (step == QLatin1String("drop a price on group footer")) {
+        // A price dropped shows as its column's scale says, to the right.
+        w->drop(groupFooter, QPointF(5, 1), QStringLiteral("VRPRECO"));
+        const ReportElement &price = w->definition().groups[0].footerBand.elements.last();
+        QCOMPARE(price.format, QStringLiteral("number:4"));
+        QCOMPARE(price.align, QStringLiteral("right"));
     } else if (step == QLatin1String("drop parameter")) {
         w->drop(pageHeader, QPointF(100, 2), QStringLiteral("=:P_CDFILIAL"));
     } else if (step == QLatin1String("band height")) {
@@ -445,7 +451,7 @@ void tst_Designer::expressionFaultShowsAsTyped_data()
                                       << QStringLiteral("posição 14: o campo FOO não existe na consulta");
     QTest::newRow("a total where a group closes") << footer << QStringLiteral("sum(VRPRECO) / count()") << QString();
     QTest::newRow("a total where a group opens") << header << QStringLiteral("count()") << QStringLiteral("posição 1");
-    QTest::newRow("a page's band reads no row") << page << QStringLiteral("NMFANTFORN") << QStringLiteral("posição 1");
+    QTest::newRow("a page's band reads the page's row") << page << QStringLiteral("NMFANTFORN") << QString();
     QTest::newRow("a parameter of the report") << page << QStringLiteral(":P_CDFILIAL & ' ' & page()") << QString();
     QTest::newRow("a parameter it lacks") << page << QStringLiteral(":P_NADA") << QStringLiteral(":P_NADA");
     QTest::newRow("unclosed text") << header << QStringLiteral("'abc") << QStringLiteral("posição 1");
@@ -624,7 +630,7 @@ void tst_Designer::savedAsNewGoesOnWithTheNewReport()
 
 void tst_Designer::styleRulesEditTheRulePicked_data()
 {
-    QTest::addColumn<QString>("place"); // whose rules: row, element (of the group header), column
+    QTest::addColumn<QString>("place"); // whose rules: row, element (of the group header), footer (its element), column
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("rules"); // "when|colour|background|bold" each, ";" between
     QTest::addColumn<QString>("fault"); // shown under the condition at the end; empty: none
@@ -645,6 +651,9 @@ void tst_Designer::styleRulesEditTheRulePicked_data()
     QTest::newRow("a condition on a field the query lacks")
         << "row" << QStringList{"add row rule", "rule 1 when FOO > 1"} << "FOO > 1|||true"
         << QStringLiteral("o campo FOO não existe na consulta");
+    QTest::newRow("a group footer's element reads totals")
+        << "footer" << QStringList{"drop a price on group footer", "add rule", "rule 1 when sum(VRPRECO) > 20"}
+        << "sum(VRPRECO) > 20|||true" << QString();
     QTest::newRow("a row condition reads no totals")
         << "row" << QStringList{"add row rule", "rule 1 when count() > 1"} << "count() > 1|||true"
         << QStringLiteral("posição 1");
@@ -666,9 +675,10 @@ void tst_Designer::styleRulesEditTheRulePicked()
     const ReportDefinition &d = w->definition();
     const auto dropped = std::find_if(d.columns.cbegin(), d.columns.cend(),
                                       [](const ReportColumn &c) { return c.field == QLatin1String("VRPRECOANT"); });
-    const QList<ReportStyleRule> &found = place == QLatin1String("row")       ? d.rowStyles
+    const QList<ReportStyleRule> &found = place == QLatin1String("row")      ? d.rowStyles
                                           : place == QLatin1String("column") ? dropped->styles
-                                                                              : d.groups[0].headerBand.elements.last().styles;
+                                          : place == QLatin1String("footer") ? d.groups[0].footerBand.elements.last().styles
+                                                                             : d.groups[0].headerBand.elements.last().styles;
     QStringList shown;
     for (const ReportStyleRule &r : found)
         shown << QStringLiteral("%1|%2|%3|%4").arg(r.when, r.color, r.background, r.bold ? "true" : "false");

@@ -11,6 +11,7 @@
 #include "report/designer/ReportDesignerChecks.h"
 #include "report/designer/ReportFieldList.h"
 #include "report/designer/ReportLivePreview.h"
+#include "report/designer/ReportQueryProbe.h"
 
 #include "report/output/HtmlReportWriter.h"
 #include "report/output/PdfReportWriter.h"
@@ -191,6 +192,9 @@ void tst_DesignerParts::livePreviewNamesTheFault_data()
     QTest::newRow("unknown field") << 1 << QStringList{QStringLiteral("FOO"), QStringLiteral("não retorna")};
     QTest::newRow("query that does not prepare") << 2 << QStringList{QStringLiteral("Rápida")};
     QTest::newRow("not a select") << 3 << QStringList{QStringLiteral("consulta")};
+    // The database's words come as a detail, after a sentence a person reads.
+    QTest::newRow("a column the tables lack")
+        << 4 << QStringList{QStringLiteral("a consulta usa a coluna"), QStringLiteral("que as tabelas dela não têm")};
 }
 
 void tst_DesignerParts::livePreviewNamesTheFault()
@@ -205,6 +209,10 @@ void tst_DesignerParts::livePreviewNamesTheFault()
         d.sql = d.sqlPg = d.sqlIb = QStringLiteral("SELECT NR, TEXTO FROM TABELA_QUE_NAO_EXISTE WHERE 1 = :P_LINHAS");
         break;
     case 3: d.sql = d.sqlPg = d.sqlIb = QStringLiteral("DELETE FROM COTACAO WHERE 1 = :P_LINHAS"); break;
+    case 4:
+        d.sql = d.sqlPg = d.sqlIb = QStringLiteral("SELECT NR, NADA AS TEXTO FROM (SELECT CDFILIAL AS NR FROM FILIAL) F "
+                                                   "WHERE 1 = :P_LINHAS");
+        break;
     }
     ReportLivePreview preview;
     QSignalSpy failed(&preview, &ReportLivePreview::failed);
@@ -220,19 +228,36 @@ void tst_DesignerParts::fieldListDragsNamesWithTypes_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("type");
-    QTest::newRow("text field") << QStringLiteral("NMPRODUTO") << QStringLiteral("texto");
-    QTest::newRow("price") << QStringLiteral("VRPRECO") << QStringLiteral("número");
-    QTest::newRow("computed price") << QStringLiteral("VRPRECOECON") << QStringLiteral("número");
-    QTest::newRow("date") << QStringLiteral("DTVALINI") << QStringLiteral("data");
-    QTest::newRow("parameter") << QStringLiteral("P_DTINI") << QStringLiteral("data");
-    QTest::newRow("list parameter") << QStringLiteral("L_LISTAFORNE1") << QStringLiteral("texto");
+    QTest::addColumn<QString>("format"); // what a field dropped gets; empty for a parameter
+    QTest::newRow("text field") << QStringLiteral("NMPRODUTO") << QStringLiteral("texto") << QStringLiteral("text");
+    QTest::newRow("price") << QStringLiteral("VRPRECO") << QStringLiteral("número") << QStringLiteral("number:4");
+    QTest::newRow("percent of a numeric(7,4)") << QStringLiteral("PCIPI") << QStringLiteral("número")
+                                               << QStringLiteral("number:4");
+    QTest::newRow("computed price") << QStringLiteral("VRPRECOECON") << QStringLiteral("número")
+                                    << QStringLiteral("number:4");
+    QTest::newRow("date") << QStringLiteral("DTVALINI") << QStringLiteral("data") << QStringLiteral("date");
+    QTest::newRow("parameter") << QStringLiteral("P_DTINI") << QStringLiteral("data") << QString();
+    QTest::newRow("list parameter") << QStringLiteral("L_LISTAFORNE1") << QStringLiteral("texto") << QString();
 }
 
 void tst_DesignerParts::fieldListDragsNamesWithTypes()
 {
     QFETCH(QString, name);
     QFETCH(QString, type);
+    QFETCH(QString, format);
     const ReportDefinition d = shipped(QStringLiteral("LPR077-01-produto.json"));
+    const TParams params = paramsOf(d, FormValues::defaults()
+                                           .set(QStringLiteral("P_CDPRODINI"), QStringLiteral(""))
+                                           .set(QStringLiteral("P_DTINI"), QDate(2000, 1, 1))
+                                           .set(QStringLiteral("P_DTFIN"), QDate(2100, 12, 31)));
+    if (!format.isEmpty()) {
+        const QList<ReportQueryField> fields = ReportQueryProbe::sample(d, params, 20).fields();
+        const auto field = std::find_if(fields.cbegin(), fields.cend(), [&](const ReportQueryField &f) {
+            return f.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        QVERIFY(field != fields.cend());
+        QCOMPARE(field->format, format);
+    }
     ReportFieldList list;
     QVERIFY(list.load(d, paramsOf(d, FormValues::defaults()
                                          .set(QStringLiteral("P_CDPRODINI"), QStringLiteral(""))
@@ -260,11 +285,15 @@ void tst_DesignerParts::savingRefusesWhatCannotRun_data()
     QTest::newRow("unknown column field") << 1 << QStringList{QStringLiteral("campo FOO"), QStringLiteral("coluna")};
     QTest::newRow("query that does not prepare")
         << 2 << QStringList{QStringLiteral("a consulta não funciona"), QStringLiteral("COTACAOX")};
-    QTest::newRow("field in a page band")
-        << 3 << QStringList{QStringLiteral("cabeçalho da página"), QStringLiteral("NMPRODUTO")};
+    QTest::newRow("a field in a page band reads the page's row") << 3 << QStringList();
     QTest::newRow("total outside a closing band")
         << 4 << QStringList{QStringLiteral("cabeçalho do grupo 1"), QStringLiteral("posição 1")};
     QTest::newRow("file of a newer format") << 5 << QStringList{QStringLiteral("formato 9")};
+    // The pages' heading line is written before any row: a field there has none to show.
+    QTest::newRow("a field in the pages' heading line")
+        << 6 << QStringList{QStringLiteral("o título das páginas usa o campo {NMFANTFORN}"),
+                            QStringLiteral("antes da primeira linha")};
+    QTest::newRow("a total in the style of a group footer's element") << 7 << QStringList();
 }
 
 void tst_DesignerParts::savingRefusesWhatCannotRun()
@@ -304,6 +333,13 @@ void tst_DesignerParts::savingRefusesWhatCannotRun()
         text.expression = QStringLiteral("sum(VRPRECO)");
         d.groups[0].headerBand.height = 8;
         d.groups[0].headerBand.elements << text;
+        break;
+    case 6: d.heading = QStringLiteral("Cotações de {NMFANTFORN}"); break;
+    case 7:
+        text.expression = QStringLiteral("sum(VRPRECO)");
+        text.styles = {ReportStyleRule{QStringLiteral("sum(VRPRECO) > 20"), QStringLiteral("#C00000"), {}, true}};
+        d.groups[0].footerBand.height = 8;
+        d.groups[0].footerBand.elements << text;
         break;
     }
     const TParams params = paramsOf(d);

@@ -1,4 +1,5 @@
 #include "report/designer/ReportDesignerWindow.h"
+#include "report/ReportFormat.h"
 #include "app/Interaction.h"
 #include "errors/ESuiteError.h"
 #include "report/designer/DesignerDocument.h"
@@ -385,13 +386,12 @@ void ReportDesignerWindow::setFields(const QList<ReportQueryField> &fields)
 ExpressionNames ReportDesignerWindow::namesFor(const DesignerBand &band) const
 {
     ExpressionNames names;
-    // A page's bands belong to no row; the bands that close a group or the report also
-    // read totals.
-    if (band.kind != DesignerBand::PageHeader && band.kind != DesignerBand::PageFooter)
-        for (const ReportQueryField &f : m_fields) {
-            names.fields << f.name;
-            names.fieldTypes << f.type;
-        }
+    // Every band reads a row (a page's, its first or last); the bands that close a group or
+    // the report also read totals.
+    for (const ReportQueryField &f : m_fields) {
+        names.fields << f.name;
+        names.fieldTypes << f.type;
+    }
     names.params = m_params;
     names.totalsAllowed = band.kind == DesignerBand::GroupFooter || band.kind == DesignerBand::Summary;
     return names;
@@ -489,12 +489,35 @@ void ReportDesignerWindow::drop(const DesignerBand &band, QPointF atMm, const QS
     DesignerEdits::DropResult result;
     m_document->change(QStringLiteral("Inserir campo %1").arg(what), [&](ReportDefinition &d) {
         result = DesignerEdits::dropField(d, band, atMm, what, m_scene->contentWidthMm());
+        giveFieldFormat(d, result, what);
     });
     if (result.column >= 0)
         select({}, {result.column});
     else
         select({result.element});
     m_view->setFocus();
+}
+
+void ReportDesignerWindow::giveFieldFormat(ReportDefinition &d, const DesignerEdits::DropResult &dropped,
+                                           const QString &field) const
+{
+    // A field shows as its type reads: a price as money, a count as an integer, a date as a
+    // date; numbers to the right, where their digits line up.
+    for (const ReportQueryField &f : m_fields) {
+        if (f.name.compare(field, Qt::CaseInsensitive) != 0)
+            continue;
+        const bool number = ReportFormat::isNumeric(f.format);
+        if (dropped.column >= 0 && dropped.column < d.columns.size()) {
+            d.columns[dropped.column].format = f.format;
+            if (number)
+                d.columns[dropped.column].align = QStringLiteral("right");
+        } else if (ReportElement *e = dropped.element.in(d)) {
+            e->format = f.format;
+            if (number)
+                e->align = QStringLiteral("right");
+        }
+        return;
+    }
 }
 
 void ReportDesignerWindow::insertElement(ReportElement::Kind kind)
@@ -505,7 +528,10 @@ void ReportDesignerWindow::insertElement(ReportElement::Kind kind)
     e.y = 1;
     switch (kind) {
     case ReportElement::Kind::Text: e.text = QStringLiteral("Texto"); break;
-    case ReportElement::Kind::Field: e.field = m_fields.isEmpty() ? QString() : m_fields.first().name; break;
+    case ReportElement::Kind::Field:
+        e.field = m_fields.isEmpty() ? QString() : m_fields.first().name;
+        e.format = m_fields.isEmpty() ? e.format : m_fields.first().format;
+        break;
     case ReportElement::Kind::Line: e.height = 0; e.width = 60; break;
     case ReportElement::Kind::Rect: e.width = 40; e.height = 10; break;
     case ReportElement::Kind::Image:
@@ -641,6 +667,12 @@ void ReportDesignerWindow::restack(bool toFront)
 
 void ReportDesignerWindow::addGroup()
 {
+    if (m_document->definition().groups.size() >= ReportDefinition::maxGroupLevels) {
+        Interaction::instance()->showInfo(QStringLiteral("O relatório já tem %1 níveis de grupo, o máximo que um "
+                                                         "relatório aceita.")
+                                              .arg(ReportDefinition::maxGroupLevels));
+        return;
+    }
     QString field = m_fields.isEmpty() ? QString() : m_fields.first().name;
     if (!Interaction::instance()->askText(this, QStringLiteral("Novo grupo"),
                                           QStringLiteral("Campo que define o grupo (uma quebra quando muda):"), field)

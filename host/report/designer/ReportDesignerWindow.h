@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/designer/DesignerBand.h"
+#include "report/designer/DesignerEdits.h"
 #include "report/designer/ReportQueryProbe.h"
 #include "report/ReportExpression.h"
 #include "suite_export.h"
@@ -77,6 +78,8 @@ public:
 
     // A field (or "=expression") put on a band as a drop does.
     void drop(const DesignerBand &band, QPointF atMm, const QString &what);
+    // The format and alignment of the field's type, on what a drop of it made.
+    void giveFieldFormat(ReportDefinition &d, const DesignerEdits::DropResult &dropped, const QString &field) const;
 
     // The places the other parts of the designer fill.
     QDockWidget *fieldsDock() const { return m_fieldsDock; }

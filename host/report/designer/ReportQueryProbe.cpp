@@ -6,11 +6,14 @@
 #include "report/ReportConnection.h"
 #include "report/ReportDefinition.h"
 #include "report/ReportJob.h"
+#include "report/DecimalSum.h"
+#include "report/ReportFormat.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 ExpressionType ReportQueryField::typeOf(const QMetaType &type)
@@ -82,6 +85,49 @@ QStringList sqliteDeclaredTypes(const QSqlDatabase &db, const QString &text)
     return types;
 }
 
+bool integral(const QMetaType &type)
+{
+    switch (type.id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort: return true;
+    default: return false;
+    }
+}
+
+// The decimals a numeric column keeps, where the database says: the scale of a declared
+// NUMERIC(15,4) (SQLite, which types a computed column by its first value only, so that
+// says nothing), or the type and scale the driver gives (PostgreSQL, Firebird); -1 unknown.
+int scaleOf(const QSqlField &field, const QString &declared, bool sqlite)
+{
+    static const QRegularExpression numeric(QStringLiteral("\\(\\s*\\d+\\s*,\\s*(\\d+)\\s*\\)"));
+    const QRegularExpressionMatch m = numeric.match(declared);
+    if (m.hasMatch())
+        return m.captured(1).toInt();
+    if (declared.contains(QLatin1String("INT")))
+        return 0;
+    if (sqlite)
+        return -1;
+    if (integral(field.metaType()))
+        return 0;
+    if (field.precision() > 0 && field.precision() <= 10)
+        return field.precision();
+    return -1;
+}
+
+// A number as a price list shows one: two decimals are money, whole numbers integers.
+QString numberFormat(int decimals)
+{
+    if (decimals == 0)
+        return QStringLiteral("integer");
+    if (decimals == 2)
+        return QStringLiteral("money");
+    return QStringLiteral("number:%1").arg(decimals);
+}
+
 } // namespace
 
 QList<ReportQueryField> ReportQuerySample::fields() const
@@ -89,14 +135,42 @@ QList<ReportQueryField> ReportQuerySample::fields() const
     QList<ReportQueryField> list;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField f = record.field(i);
-        ExpressionType type = i < declaredTypes.size() ? declaredType(declaredTypes.at(i)) : ExpressionType::Any;
+        const QString declared = declaredTypes.value(i);
+        ExpressionType type = declaredType(declared);
         if (type == ExpressionType::Any)
             type = ReportQueryField::typeOf(f.metaType());
         if (type == ExpressionType::Any && !rows.isEmpty() && !rows.first().at(i).isNull())
             type = ReportQueryField::typeOf(rows.first().at(i).metaType());
-        list << ReportQueryField{f.name(), type};
+        list << ReportQueryField{f.name(), type, formatOf(i, type)};
     }
     return list;
+}
+
+QString ReportQuerySample::formatOf(int column, ExpressionType type) const
+{
+    const QSqlField f = record.field(column);
+    const QString declared = declaredTypes.value(column).toUpper();
+    if (type == ExpressionType::Date)
+        return declared.startsWith(QLatin1String("TIMESTAMP")) || f.metaType().id() == QMetaType::QDateTime
+                   ? QStringLiteral("datetime")
+                   : QStringLiteral("date");
+    if (type != ExpressionType::Number)
+        return QStringLiteral("text");
+    const int scale = scaleOf(f, declared, !declaredTypes.isEmpty());
+    if (scale >= 0)
+        return numberFormat(qMin(scale, 10));
+    // A computed number: the decimals its first values show; two at least (money) and four
+    // at most (past them, a product of prices shows binary noise, not digits).
+    int decimals = 0;
+    for (const QVariantList &row : rows) {
+        bool ok = false;
+        const double v = ReportFormat::toNumber(row.value(column), &ok);
+        if (ok)
+            decimals = qMax(decimals, DecimalSum::decimalsOf(v));
+    }
+    if (decimals == 0 && integral(f.metaType()))
+        return numberFormat(0);
+    return numberFormat(qBound(2, decimals, 4));
 }
 
 namespace ReportQueryProbe {

@@ -18,6 +18,10 @@ struct SUITE_TEST_EXPORT ReportQueryField
 {
     QString name;
     ExpressionType type = ExpressionType::Any;
+    // The format the field gets where it is dropped (see ReportFormat): by its type, "integer",
+    // "money" or "number:N" for decimals (N from the column's scale, else from the first
+    // rows), "date" or "datetime"; "text" for the rest.
+    QString format = QStringLiteral("text");
 
     // "texto", "número", "data" ... as the field list shows it.
     QString typeName() const;
@@ -35,6 +39,9 @@ struct SUITE_TEST_EXPORT ReportQuerySample
     QStringList declaredTypes;
 
     QList<ReportQueryField> fields() const;
+
+private:
+    QString formatOf(int column, ExpressionType type) const;
 };
 
 // Runs a report's query for the designer, bounded as a report run is: on a connection of
