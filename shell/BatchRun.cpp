@@ -155,9 +155,14 @@ ReportScreen *openForm(MainWindow &window, const QString &screen, const BatchInt
 
 void chooseReport(ReportScreen *form, const QString &report)
 {
-    if (!form->chooseReport(report))
-        throw ESuiteError(QStringLiteral("Relatório '%1' não existe. Disponíveis: %2")
-                              .arg(report, form->reportNames().join(QStringLiteral("; "))));
+    if (form->chooseReport(report))
+        return;
+    // A definition that cannot be read is listed by its file's name: it may be the one meant.
+    QString message = QStringLiteral("Relatório '%1' não existe. Disponíveis: %2.")
+                          .arg(report, form->reportNames().join(QStringLiteral("; ")));
+    for (const QString &why : form->unreadableReports())
+        message += QLatin1Char('\n') + why;
+    throw ESuiteError(message);
 }
 
 // A set is applied whole or not at all: nobody is there to see what would be left out.

@@ -32,6 +32,8 @@ public:
     virtual QStringList reportNames() const = 0;
     virtual QString currentReportName() const = 0;
     virtual bool chooseReport(const QString &title) = 0;
+    // The report list's definitions that cannot be read, each with why (as loading it says).
+    virtual QStringList unreadableReports() const { return {}; }
 
     // What the screen's parameter sets are made of: the controls of its choices in the order
     // they are entered, each with the caption a person knows it by; the period's date

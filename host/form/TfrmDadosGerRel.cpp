@@ -300,6 +300,11 @@ bool TfrmDadosGerRel::chooseReport(const QString &title)
     return true;
 }
 
+QStringList TfrmDadosGerRel::unreadableReports() const
+{
+    return rpddPadrao->unreadable();
+}
+
 QString TfrmDadosGerRel::screenCode() const
 {
     return lblCodTela->text();

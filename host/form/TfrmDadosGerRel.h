@@ -70,6 +70,7 @@ public:
     QString screenCode() const override;
     QStringList reportNames() const override;
     bool chooseReport(const QString &title) override;
+    QStringList unreadableReports() const override;
     TParams lastReportParams() const override;
     ParameterSetStore &parameterSets() const override;
     // A descendant names the controls of its choices; none by default.

@@ -1,4 +1,5 @@
 #include "report/TReportDesignerDialog.h"
+#include "errors/ExceptionGuard.h"
 #include "data/Database.h"
 #include "errors/EAbort.h"
 #include "app/Session.h"
@@ -53,20 +54,6 @@ QString titleInFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("title")).toString().trimmed();
-}
-
-// Runs work; a failure is shown to the person, and the result says whether it went through.
-bool reported(const std::function<void()> &work)
-{
-    try {
-        work();
-        return true;
-    } catch (const EAbort &) {
-        return false;
-    } catch (const ESuiteError &e) {
-        Interaction::instance()->showError(e.message());
-        return false;
-    }
 }
 
 QString native(const QString &path)
@@ -131,6 +118,19 @@ QString TReportDesignerDialog::definitionFile(const QString &reportName) const
         if (e.fileTitle == reportName)
             return e.file;
     return QString();
+}
+
+QStringList TReportDesignerDialog::unreadable() const
+{
+    QStringList why;
+    for (const Entry &e : entries()) {
+        try {
+            ReportDefinition::load(e.file);
+        } catch (const ESuiteError &error) {
+            why << error.message();
+        }
+    }
+    return why;
 }
 
 ReportDefinition TReportDesignerDialog::definition(const QString &reportName) const
@@ -542,7 +542,7 @@ QString TReportDesignerDialog::checkQuery(const ReportDefinition &definition)
 
 bool TReportDesignerDialog::passesChecks(const ReportDefinition &definition, QWidget *)
 {
-    try {
+    return guarded([&] {
         definition.validate();
         QStringList problems;
         for (const MissingField &m : missingFields(definition))
@@ -551,13 +551,7 @@ bool TReportDesignerDialog::passesChecks(const ReportDefinition &definition, QWi
         if (!problems.isEmpty())
             throw ESuiteError(QStringLiteral("O relatório não foi salvo: %1. Corrija e salve de novo.")
                                   .arg(problems.join(QStringLiteral("; "))));
-        return true;
-    } catch (const EAbort &) {
-        return false;
-    } catch (const ESuiteError &e) {
-        Interaction::instance()->showError(e.message());
-        return false;
-    }
+    });
 }
 
 DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QString &file, bool writeFile)
@@ -569,10 +563,11 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
     // and that one is a file of its own.
     const auto where = std::make_shared<QString>(file);
     const auto writes = std::make_shared<bool>(writeFile);
-    // Read on a worker thread: what the probe needs of the session is taken here.
+    // Read on a worker thread: what the probe needs of the session is taken here. A few
+    // rows tell the decimals of a computed number, for the format a dropped field gets.
     hooks.querySample = [dialect = dtmDBGeral::dialect(), db = Session::current().reportDb(dtmDBGeral::config()),
                          seconds = ReportLimits::fromSession().seconds](const ReportDefinition &d, const TParams &p) {
-        return ReportQueryProbe::sample(d, p, dialect, db, seconds, 0);
+        return ReportQueryProbe::sample(d, p, dialect, db, seconds, 20);
     };
     hooks.params = [self](const ReportDefinition &d) { return self ? self->queryParams(d) : TParams(); };
     hooks.saveAsNew = [self, window, where, writes](const ReportDefinition &d) {
@@ -596,7 +591,7 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
             return d.title;
         }
         const TParams params = self->queryParams(d);
-        if (!reported([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); }))
+        if (!guarded([&] { ReportDefinitionStore::save(*where, d, ReportDesignerChecks::forSession(params)); }))
             return QString();
         emit self->reportsChanged(d.title);
         return d.title;
@@ -619,7 +614,7 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
                                               QStringLiteral("Novo título do relatório:"), title)
             || title.trimmed().isEmpty() || title.trimmed() == d.title)
             return QString();
-        const bool done = reported([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
+        const bool done = guarded([&] { *where = ReportDefinitionStore::rename(*where, title.trimmed()); });
         if (done && self)
             emit self->reportsChanged(title.trimmed());
         return done ? title.trimmed() : QString();
@@ -632,7 +627,7 @@ DesignerHooks TReportDesignerDialog::designerHooks(QWidget *window, const QStrin
                                                              "relatórios. Deseja excluí-lo?")
                                                   .arg(d.title)))
             return false;
-        const bool done = reported([&] { ReportDefinitionStore::remove(*where); });
+        const bool done = guarded([&] { ReportDefinitionStore::remove(*where); });
         if (done && self)
             emit self->reportsChanged(QString());
         return done;
@@ -664,7 +659,7 @@ QString TReportDesignerDialog::saveAsNewReport(QWidget *window, ReportDefinition
                                            "Não: fica só na sua pasta de relatórios."));
     const QString folder = shared ? ReportDefinitionStore::sharedFolder() : ReportDefinitionStore::userFolder();
     const TParams params = queryParams(definition);
-    if (!reported([&] {
+    if (!guarded([&] {
             *file = ReportDefinitionStore::saveAsNew(definition, folder, ReportDesignerChecks::forSession(params));
         }))
         return QString();

@@ -57,6 +57,8 @@ public:
     QStringList reportNames() const;
     // Path of the definition with that title; empty when missing.
     QString definitionFile(const QString &reportName) const;
+    // Why each listed definition that cannot be read cannot be (the message loading it gives).
+    QStringList unreadable() const;
 
     // The definition with that title as this session sees it (with the editor's changes);
     // raises ESuiteError when missing or unreadable.

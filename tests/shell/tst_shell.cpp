@@ -91,6 +91,12 @@ void tst_Shell::initTestCase()
     Session::current().save(m_ini);
     // The runs keep their parameter sets in a folder of the test, not the person's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_fixture->env.dir() + QStringLiteral("/config")));
+    // One of the user's reports cut short: listed by its file's name, its title unread.
+    const QString own = m_fixture->env.dir() + QStringLiteral("/config/Suite/relatorios");
+    QVERIFY(QDir().mkpath(own));
+    QFile broken(own + QStringLiteral("/LPR077-99-quebrado.json"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("{\"code\": \"LPR077\", \"title\": \"Minha lista\", \"columns\": [");
 }
 
 void tst_Shell::cleanupTestCase()
@@ -193,6 +199,10 @@ void tst_Shell::batchRefusalPrintsTheMessage_data()
                                          << QStringLiteral("um botão de opção só é marcado");
     QTest::newRow("a yes/no that is neither")
         << QStringList{QStringLiteral("chbFornecedor=talvez")} << QStringLiteral("use S ou N");
+    // A report not in the list: and why a definition there cannot be read.
+    QTest::newRow("why a listed definition cannot be read")
+        << QStringList{QStringLiteral("--report=Minha lista")}
+        << QStringLiteral("LPR077-99-quebrado.json' é inválida: erro de sintaxe");
 }
 
 void tst_Shell::batchTakesWhatAPersonTypes()
@@ -219,7 +229,10 @@ void tst_Shell::batchRefusalPrintsTheMessage()
     const QString file = m_fixture->env.dir() + QStringLiteral("/recusada.pdf");
     QStringList args{QStringLiteral("--config"), m_ini, QStringLiteral("--batch"), QStringLiteral("LPR07731")};
     for (const QString &s : sets)
-        args << QStringLiteral("--set") << s;
+        if (s.startsWith(QLatin1String("--")))
+            args << s.section(QLatin1Char('='), 0, 0) << s.section(QLatin1Char('='), 1);
+        else
+            args << QStringLiteral("--set") << s;
     args << QStringLiteral("--save") << file;
     const Run r = suite(args);
     QVERIFY(r.code != 0);
