@@ -73,6 +73,13 @@ QJsonArray totalsTo(const QList<ReportTotal> &totals)
     return array;
 }
 
+// A value as the file has it: "3" (text), 10000000000, null.
+QString asWritten(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
 void putIf(QJsonObject &o, const char *key, const QString &value)
 {
     if (!value.isEmpty())
@@ -196,11 +203,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
         if (error)
             *error = QStringLiteral("a versão do formato (format_version) é %1, e uma versão é um número inteiro a "
                                     "partir de 1")
-                         .arg(ShownText::value(QString::fromUtf8(QJsonDocument(QJsonArray{version}).toJson(
-                                                                    QJsonDocument::Compact))
-                                                   .chopped(1)
-                                                   .mid(1),
-                                               40));
+                         .arg(ShownText::value(asWritten(version), 40));
         return d;
     }
     if (format > currentFormat) {
