@@ -224,6 +224,7 @@ ReportDefinition ReportDefinition::fromJson(const QByteArray &json, QString *err
                       .compare(QLatin1String("portrait"), Qt::CaseInsensitive)
                   != 0;
     d.margins = ReportMargins::fromJson(o.value(QStringLiteral("margins")));
+    d.columnsFillWidth = o.value(QStringLiteral("columns_fill_width")).toBool(true);
 
     const QJsonObject q = o.value(QStringLiteral("query")).toObject();
     d.sql = sqlText(q.value(QStringLiteral("sql")));
@@ -266,6 +267,8 @@ QByteArray ReportDefinition::toJson() const
     // Written only when changed: a file of today's reports stays byte for byte what it was.
     if (!margins.isDefault())
         o.insert(QStringLiteral("margins"), margins.toJson());
+    if (!columnsFillWidth)
+        o.insert(QStringLiteral("columns_fill_width"), false);
 
     QJsonObject q;
     q.insert(QStringLiteral("sql"), sqlLines(sql));
@@ -389,6 +392,24 @@ QString ReportColumn::label() const
 {
     return title.trimmed().isEmpty() ? QStringLiteral("uma coluna sem título")
                                      : QStringLiteral("a coluna \"%1\"").arg(title);
+}
+
+double ReportColumn::paperScale(const QList<ReportColumn> &columns, double contentWidthMm, bool fillWidth)
+{
+    double total = 0;
+    for (const ReportColumn &c : columns)
+        if (!c.dataOnly)
+            total += c.width;
+    if (total <= 0 || contentWidthMm <= 0)
+        return 1;
+    // A table wider than the page would print past its margin, where nobody reads it.
+    return fillWidth || total > contentWidthMm ? contentWidthMm / total : 1;
+}
+
+double ReportDefinition::contentWidthMm() const
+{
+    constexpr double a4ShortMm = 210, a4LongMm = 297;
+    return (landscape ? a4LongMm : a4ShortMm) - margins.left - margins.right;
 }
 
 QList<MissingField> ReportDefinition::missingFields(const QSqlRecord &record) const

@@ -35,6 +35,12 @@ struct SUITE_EXPORT ReportColumn
     Qt::Alignment alignment() const;
     // How a message names the column: by its title, or as untitled.
     QString label() const;
+
+    // What turns the printed columns' widths into their widths on paper, for a content
+    // width in mm: the page's width shared in proportion when they fill it (fillWidth),
+    // else 1, unless together they are wider than the page and are narrowed to fit it.
+    // Data-only columns take no room.
+    static double paperScale(const QList<ReportColumn> &columns, double contentWidthMm, bool fillWidth);
 };
 
 // A column or group level whose field the query does not return.
@@ -111,6 +117,12 @@ public:
     QString footer;  // footer line of each page
     bool landscape = true;
     ReportMargins margins;
+    // The columns stretch to the page's width in proportion to their widths (what every
+    // report did before it could be chosen, so a file without the key does), or print at
+    // the widths they give.
+    bool columnsFillWidth = true;
+    // The width the table and the bands have on the A4 sheet, between the margins (mm).
+    double contentWidthMm() const;
 
     QString sql; // the main text, standard SQL
     QString sqlSqlite, sqlPg, sqlIb, sqlOracle, sqlMssql;

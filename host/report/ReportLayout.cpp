@@ -92,10 +92,7 @@ void ReportLayout::begin(const ReportRunInfo &info)
             m_valueFormats << ReportFormat::ValueFormat::parse(m_info.columns.at(c).format);
             m_printed << c;
         }
-    double total = 0;
-    for (const ReportColumn &c : m_cols)
-        total += c.width;
-    const double scale = total > 0 ? m_width / (total * m_mm) : 1;
+    const double scale = ReportColumn::paperScale(m_cols, m_width / m_mm, m_info.columnsFillWidth);
     m_colX.clear();
     m_colW.clear();
     double x = 0;

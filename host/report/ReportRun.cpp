@@ -448,6 +448,7 @@ void ReportRun::prepare()
     m_info.issued = QDateTime::currentDateTime();
     m_info.landscape = m_def.landscape;
     m_info.margins = m_def.margins;
+    m_info.columnsFillWidth = m_def.columnsFillWidth;
     m_info.groupCount = int(m_def.groups.size());
     for (const ReportGroup &g : m_def.groups)
         m_info.repeatHeaders << g.repeatHeader;

@@ -58,6 +58,7 @@ struct ReportRunInfo
     bool landscape = true;
     ReportMargins margins;
     QList<ReportColumn> columns; // the visible columns, in order (data-only ones included)
+    bool columnsFillWidth = true; // see ReportDefinition
     int groupCount = 0;
     QList<bool> repeatHeaders; // per level: the header shows again on a continuation page
 

@@ -139,21 +139,28 @@ void tst_DesignerEdits::snap()
 
 void tst_DesignerEdits::dropOnTheTable_data()
 {
-    // Columns A (10), B (30) and C (20) share 120 mm of page: 20, 60 and 40 mm.
+    // Columns A (10), B (30) and C (20) share 120 mm of page: 20, 60 and 40 mm; or they
+    // print at their widths, the table ending at 60 mm.
+    QTest::addColumn<bool>("fill");
     QTest::addColumn<double>("x");
     QTest::addColumn<QString>("order");
-    QTest::newRow("before the first") << 5.0 << "N,A,B,C";
-    QTest::newRow("past the middle of the first") << 15.0 << "A,N,B,C";
-    QTest::newRow("in the first half of the second") << 45.0 << "A,N,B,C";
-    QTest::newRow("in the second half of the second") << 55.0 << "A,B,N,C";
-    QTest::newRow("past the last") << 119.0 << "A,B,C,N";
+    QTest::newRow("before the first") << true << 5.0 << "N,A,B,C";
+    QTest::newRow("past the middle of the first") << true << 15.0 << "A,N,B,C";
+    QTest::newRow("in the first half of the second") << true << 45.0 << "A,N,B,C";
+    QTest::newRow("in the second half of the second") << true << 55.0 << "A,B,N,C";
+    QTest::newRow("past the last") << true << 119.0 << "A,B,C,N";
+    QTest::newRow("at their widths: at the third's left edge") << false << 40.0 << "A,B,N,C";
+    QTest::newRow("at their widths: past the table's end") << false << 70.0 << "A,B,C,N";
+    QTest::newRow("at their widths: in the second half of the second") << false << 30.0 << "A,B,N,C";
 }
 
 void tst_DesignerEdits::dropOnTheTable()
 {
+    QFETCH(bool, fill);
     QFETCH(double, x);
     QFETCH(QString, order);
     ReportDefinition d = withElements(QString());
+    d.columnsFillWidth = fill;
     const auto result =
         DesignerEdits::dropField(d, DesignerBand{DesignerBand::Detail, -1}, QPointF(x, 1), QStringLiteral("N"), 120);
     QStringList fields;
@@ -172,14 +179,16 @@ void tst_DesignerEdits::dragColumnEdge_data()
     QTest::addColumn<double>("dx"); // on the page, mm
     QTest::addColumn<bool>("toGrid");
     QTest::addColumn<QString>("widths"); // after, in the columns' order
-    QTest::newRow("wider by 10 mm on the page") << 1 << 10.0 << true << "10,35,20";
-    QTest::newRow("narrower, the last column") << 2 << -8.0 << true << "10,30,16";
-    QTest::newRow("snapped to the grid") << 0 << 3.0 << true << "12,30,20";
-    QTest::newRow("Alt: not snapped") << 0 << 3.0 << false << "11.5,30,20";
-    QTest::newRow("never below the grid") << 1 << -500.0 << true << "10,1,20";
-    QTest::newRow("never past the widest") << 1 << 1000.0 << true << "10,300,20";
-    QTest::newRow("a spreadsheet-only column is not on the page") << 3 << 10.0 << true << "10,30,20,7";
-    QTest::newRow("no such column") << 7 << 10.0 << true << "10,30,20";
+    QTest::addColumn<bool>("fill");      // false: the columns print at their widths
+    QTest::newRow("wider by 10 mm on the page") << 1 << 10.0 << true << "10,35,20" << true;
+    QTest::newRow("at their widths: wider by 10 mm") << 1 << 10.0 << true << "10,40,20" << false;
+    QTest::newRow("narrower, the last column") << 2 << -8.0 << true << "10,30,16" << true;
+    QTest::newRow("snapped to the grid") << 0 << 3.0 << true << "12,30,20" << true;
+    QTest::newRow("Alt: not snapped") << 0 << 3.0 << false << "11.5,30,20" << true;
+    QTest::newRow("never below the grid") << 1 << -500.0 << true << "10,1,20" << true;
+    QTest::newRow("never past the widest") << 1 << 1000.0 << true << "10,300,20" << true;
+    QTest::newRow("a spreadsheet-only column is not on the page") << 3 << 10.0 << true << "10,30,20,7" << true;
+    QTest::newRow("no such column") << 7 << 10.0 << true << "10,30,20" << true;
 }
 
 void tst_DesignerEdits::dragColumnEdge()
@@ -188,7 +197,9 @@ void tst_DesignerEdits::dragColumnEdge()
     QFETCH(double, dx);
     QFETCH(bool, toGrid);
     QFETCH(QString, widths);
+    QFETCH(bool, fill);
     ReportDefinition d = withElements(QString());
+    d.columnsFillWidth = fill;
     if (widths.count(QLatin1Char(',')) == 3) {
         ReportColumn data;
         data.field = QStringLiteral("D");

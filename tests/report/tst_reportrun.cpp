@@ -450,16 +450,20 @@ void tst_ReportRun::bandElementsLandWhereTheirBandPrints()
 void tst_ReportRun::marginsMoveWhatPrints_data()
 {
     QTest::addColumn<QList<double>>("margins"); // top, bottom, left, right (mm); empty: the file names none
-    QTest::newRow("not named: 10 mm") << QList<double>();
-    QTest::newRow("named as the default") << QList<double>{10, 10, 10, 10};
-    QTest::newRow("wider top and left") << QList<double>{25, 10, 18, 10};
-    QTest::newRow("wider bottom and right") << QList<double>{10, 30, 10, 22};
-    QTest::newRow("none at all") << QList<double>{0, 0, 0, 0};
+    QTest::addColumn<bool>("fill");             // the two 20 mm columns stretch to the page's width
+    QTest::newRow("not named: 10 mm") << QList<double>() << true;
+    QTest::newRow("named as the default") << QList<double>{10, 10, 10, 10} << true;
+    QTest::newRow("wider top and left") << QList<double>{25, 10, 18, 10} << true;
+    QTest::newRow("wider bottom and right") << QList<double>{10, 30, 10, 22} << true;
+    QTest::newRow("none at all") << QList<double>{0, 0, 0, 0} << true;
+    QTest::newRow("columns at their widths") << QList<double>() << false;
+    QTest::newRow("at their widths, in wider margins") << QList<double>{25, 10, 18, 10} << false;
 }
 
 void tst_ReportRun::marginsMoveWhatPrints()
 {
     QFETCH(QList<double>, margins);
+    QFETCH(bool, fill);
     const auto firstPage = [this](const ReportDefinition &d) {
         ReportRun run(d, d.collectParams(env->dialect()), env->dialect(), dtmDBGeral::dtbGeral());
         PageCapture pages;
@@ -477,13 +481,16 @@ void tst_ReportRun::marginsMoveWhatPrints()
     const ReportPage before = firstPage(d);
     if (!margins.isEmpty())
         d.margins = ReportMargins{margins.at(0), margins.at(1), margins.at(2), margins.at(3)};
+    d.columnsFillWidth = fill;
     // Through the file, as a definition saved by the designer is read for a run.
     const QByteArray json = d.toJson();
     QCOMPARE(json.contains("\"margins\""), !d.margins.isDefault());
+    QCOMPARE(json.contains("\"columns_fill_width\""), !fill);
     QString error;
     const ReportDefinition read = ReportDefinition::fromJson(json, &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(read.margins, d.margins);
+    QCOMPARE(read.columnsFillWidth, fill);
     const ReportPage after = firstPage(read);
 
     constexpr double pt = 72.0 / 25.4;
@@ -498,6 +505,11 @@ void tst_ReportRun::marginsMoveWhatPrints()
     QCOMPARE_LE(std::abs(footerShift + (d.margins.bottom - 10) * pt), 0.01);
     const double numberShift = at(after, PageItem::PageNumber, QString()).x() - at(before, PageItem::PageNumber, QString()).x();
     QCOMPARE_LE(std::abs(numberShift + (d.margins.right - 10) * pt), 0.01);
+    // The second column starts where the first ends: at its 20 mm, or at half the page (an
+    // A4 sheet in whole points, a tenth of a point off its millimetres).
+    const double firstWidth = at(after, PageItem::Text, QStringLiteral("NMFILIAL")).x()
+                              - at(after, PageItem::Text, QStringLiteral("CDFILIAL")).x();
+    QCOMPARE_LE(std::abs(firstWidth - (fill ? d.contentWidthMm() / 2 : 20) * pt), 0.1);
 }
 
 void tst_ReportRun::badElementStopsTheRunBeforeAnyRow()

@@ -131,12 +131,8 @@ DropResult dropField(ReportDefinition &d, const DesignerBand &band, QPointF atMm
 {
     DropResult result;
     if (!band.holdsElements()) {
-        // Columns fill the width of the page in proportion to their widths, as printed.
-        double total = 0;
-        for (const ReportColumn &c : d.columns)
-            if (!c.dataOnly)
-                total += c.width;
-        const double scale = total > 0 && contentWidthMm > 0 ? contentWidthMm / total : 1;
+        // Between the columns as they print, where the page shows them.
+        const double scale = ReportColumn::paperScale(d.columns, contentWidthMm, d.columnsFillWidth);
         int before = int(d.columns.size());
         double x = 0;
         for (int i = 0; i < d.columns.size(); ++i) {
@@ -220,6 +216,8 @@ ReportDefinition blankLike(const ReportDefinition &d)
     blank.heading = blank.title;
     blank.landscape = d.landscape;
     blank.params = d.params;
+    // A new report prints its columns at the widths its author gives them.
+    blank.columnsFillWidth = false;
     return blank;
 }
 
@@ -227,11 +225,7 @@ void dragColumnEdge(ReportDefinition &d, int column, double dxMm, double content
 {
     if (column < 0 || column >= d.columns.size() || d.columns.at(column).dataOnly)
         return;
-    double total = 0;
-    for (const ReportColumn &c : d.columns)
-        if (!c.dataOnly)
-            total += c.width;
-    const double scale = total > 0 && contentWidthMm > 0 ? contentWidthMm / total : 1;
+    const double scale = ReportColumn::paperScale(d.columns, contentWidthMm, d.columnsFillWidth);
     double width = d.columns.at(column).width + dxMm / scale;
     if (toGrid)
         width = std::round(width / gridMm) * gridMm;

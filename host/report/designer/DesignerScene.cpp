@@ -78,12 +78,8 @@ void DesignerScene::addBand(const ReportDefinition &d, const DesignerBand &band,
             addItem(item);
         }
     } else {
-        // The table's columns share the page's width in proportion, as printed.
-        double total = 0;
-        for (const ReportColumn &c : d.columns)
-            if (!c.dataOnly)
-                total += c.width;
-        const double scale = total > 0 ? m_contentWidth / total : 1;
+        // The table's columns at the widths they print.
+        const double scale = ReportColumn::paperScale(d.columns, m_contentWidth, d.columnsFillWidth);
         double x = body.left();
         for (int i = 0; i < d.columns.size(); ++i) {
             const ReportColumn &c = d.columns.at(i);
