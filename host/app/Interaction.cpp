@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,8 +24,8 @@ QWidget *dialogParent(QWidget *parent)
 bool ask(QWidget *parent, const QString &title, const QString &text, bool yesByDefault)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, dialogParent(parent));
-    QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
+    QPushButton *yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
     box.setDefaultButton(yesByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();
@@ -53,11 +56,22 @@ public:
     }
     bool askText(QWidget *parent, const QString &title, const QString &prompt, QString &value) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(dialogParent(parent), title, prompt, QLineEdit::Normal, value, &ok);
-        if (ok)
-            value = text;
-        return ok;
+        QInputDialog dialog(dialogParent(parent));
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(prompt);
+        dialog.setTextValue(value);
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+        // Wide enough for its title to read whole in the window's bar ("Salvar como novo
+        // relatório", not "Salvar... latório"), and for a long answer.
+        // The dialog's layout sets its size from what it holds: the answer's box is what widens it.
+        constexpr int barButtons = 160, least = 400;
+        if (auto *answer = dialog.findChild<QLineEdit *>())
+            answer->setMinimumWidth(std::max(least, dialog.fontMetrics().horizontalAdvance(title) + barButtons));
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        value = dialog.textValue();
+        return true;
     }
     bool confirm(QWidget *parent, const QString &title, const QString &text) override
     {
@@ -72,6 +86,10 @@ public:
     {
         return SaveFileDialog::ask(dialogParent(parent), title, suggested, filter);
     }
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override
+    {
+        return SaveFileDialog::askOpen(dialogParent(parent), title, filter);
+    }
     bool askParameterSet(QWidget *parent, ParameterSetQuestion &question) override
     {
         return ParameterSetDialog::run(dialogParent(parent), question);
@@ -85,6 +103,11 @@ Interaction *g_installed = nullptr;
 bool Interaction::askParameterSet(QWidget *, ParameterSetQuestion &)
 {
     return false;
+}
+
+QString Interaction::openFileName(QWidget *, const QString &, const QString &)
+{
+    return QString();
 }
 
 bool Interaction::confirmDiscard(QWidget *parent, const QString &title, const QString &text)

@@ -44,6 +44,10 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &suggested,
                                  const QString &filter) = 0;
 
+    // Asks for an existing file to read; empty when cancelled (and by default: a stand-in
+    // that does not answer it).
+    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter);
+
     // Saving a report form's choices as a parameter set: the name, the period and whether
     // the screen applies it when it opens. False when cancelled (and by default: a
     // stand-in that does not answer it).

@@ -9,10 +9,15 @@
 #include "report/designer/DesignerView.h"
 #include "report/designer/ExpressionEdit.h"
 #include "report/designer/ReportDesignerWindow.h"
+#include "report/designer/ReportFieldList.h"
+#include "report/designer/ReportQueryEditor.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QPlainTextEdit>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +27,13 @@
 #include <QTimer>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <memory>
 
@@ -69,6 +80,10 @@ private slots:
     void styleRulesEditTheRulePicked();
     void discardQuestionKeepsTheEditsByDefault_data();
     void discardQuestionKeepsTheEditsByDefault();
+    void panelsReadWholeAtTheirSize_data();
+    void panelsReadWholeAtTheirSize();
+    void typedQueryRefreshesTheFields_data();
+    void typedQueryRefreshesTheFields();
 
 private:
     ReportDesignerWindow *open(const QString &title);
@@ -78,6 +93,8 @@ private:
     QPointF centreOf(ReportDesignerWindow *w, const ElementRef &ref);
     QLineEdit *property(ReportDesignerWindow *w, const QString &name);
     void click(ReportDesignerWindow *w, const QString &name);
+    // The names the field list offers to drag, in order.
+    static QStringList listedFields(ReportDesignerWindow *w);
 
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<ScriptedInteraction> io;
@@ -151,6 +168,16 @@ void tst_Designer::click(ReportDesignerWindow *w, const QString &name)
     auto *button = w->properties()->findChild<QAbstractButton *>(name);
     QVERIFY2(button && button->isEnabled(), qPrintable(name));
     button->click();
+}
+
+QStringList tst_Designer::listedFields(ReportDesignerWindow *w)
+{
+    QStringList names;
+    const QTreeWidgetItem *root = w->fieldList()->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i)
+        if (root->child(i)->flags() & Qt::ItemIsDragEnabled)
+            names << root->child(i)->text(0);
+    return names;
 }
 
 QLineEdit *tst_Designer::property(ReportDesignerWindow *w, const QString &name)
@@ -301,6 +328,18 @@ void tst_Designer::apply(ReportDesignerWindow *w, const QString &step)
                      : what == QLatin1String("remove") ? QStringLiteral("btnExcluirEstilo")
                                                        : QStringLiteral("btnSubirEstilo"));
         }
+    } else if (step.startsWith(QLatin1String("format "))) {
+        // "format NAME KEY": the format picked by its name in the last column's list, kept by its key.
+        w->select({}, {int(w->definition().columns.size()) - 1});
+        auto *formats = w->properties()->findChild<QComboBox *>(QStringLiteral("format"));
+        QVERIFY(formats);
+        const QString name = step.section(QLatin1Char(' '), 1, -2);
+        QStringList offered;
+        for (int i = 0; i < formats->count(); ++i)
+            offered << formats->itemText(i);
+        QVERIFY2(offered.contains(name), qPrintable(offered.join(QStringLiteral(" | "))));
+        formats->setCurrentIndex(offered.indexOf(name));
+        QCOMPARE(w->definition().columns.last().format, step.section(QLatin1Char(' '), -1));
     } else if (step == QLatin1String("portrait")) {
         w->select({});
         for (QAction *a : w->findChildren<QAction *>())
@@ -331,6 +370,8 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState_data()
         << QStringList{"drop on group header", "add rule", "rule 1 when NMFANTFORN = 'X'", "add rule", "rule 2 up"}
         << stack;
     QTest::newRow("a column's cell rules") << QStringList{"drop on detail", "add rule", "rule 1 colour #1E7A2E"} << stack;
+    QTest::newRow("formats picked by name") << QStringList{"drop on detail", "format Moeda money", "text",
+                                                           "format Número, 2 casas number:2"} << stack;
     QTest::newRow("column widths dragged")
         << QStringList{"column width 3 12", "drop on detail", "column width 5 -6"} << ctrlY;
     QTest::newRow("criteria: added, typed, removed")
@@ -347,11 +388,22 @@ void tst_Designer::undoAndRedoGiveBackEveryEarlierState()
     QVERIFY(w);
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
+    // Where each toolbar button is: a click aimed at one never lands on another after an edit.
+    const auto toolbar = [w] {
+        QStringList places;
+        auto *bar = w->findChild<QToolBar *>(QStringLiteral("barRelatorio"));
+        for (QAction *a : bar->actions())
+            if (QWidget *button = bar->widgetForAction(a))
+                places << QStringLiteral("%1@%2+%3").arg(a->iconText()).arg(button->x()).arg(button->width());
+        return places.join(QLatin1Char(' '));
+    };
+    const QString buttons = toolbar();
     QList<QByteArray> states{w->definition().toJson()};
     for (const QString &step : steps) {
         apply(w, step);
         states << w->definition().toJson();
         QVERIFY2(states.last() != states.at(states.size() - 2), qPrintable(step + QStringLiteral(" changed nothing")));
+        QCOMPARE(toolbar(), buttons);
     }
     // One step of the history per step of the author: typing and arrows merge.
     QUndoStack *stack = w->document()->undoStack();
@@ -701,6 +753,8 @@ void tst_Designer::discardQuestionKeepsTheEditsByDefault_data()
     QTest::newRow("Enter takes the default") << QStringLiteral("enter") << false;
     QTest::newRow("Esc at the box") << QStringLiteral("escape") << false;
     QTest::newRow("Sim clicked") << QStringLiteral("Sim") << true;
+    QTest::newRow("Alt+S, its access key") << QStringLiteral("alt+s") << true;
+    QTest::newRow("Alt+N") << QStringLiteral("alt+n") << false;
 }
 
 void tst_Designer::discardQuestionKeepsTheEditsByDefault()
@@ -718,15 +772,27 @@ void tst_Designer::discardQuestionKeepsTheEditsByDefault()
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
-        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text().remove(QLatin1Char('&')) : QString();
         if (answer == QLatin1String("enter"))
             QTest::keyClick(box, Qt::Key_Return);
         else if (answer == QLatin1String("escape"))
             QTest::keyClick(box, Qt::Key_Escape);
+        else if (answer.startsWith(QLatin1String("alt+"))) {
+            // An access key works in the window that has the keyboard.
+            QApplication::setActiveWindow(box);
+            if (QTest::qWaitForWindowActive(box))
+                QTest::keyClick(box, Qt::Key(Qt::Key_A + (answer.at(4).unicode() - 'a')), Qt::AltModifier);
+        }
         else
             for (QAbstractButton *b : box->buttons())
-                if (b->text() == answer)
+                if (b->text().remove(QLatin1Char('&')) == answer)
                     b->click();
+        // A box left open (a key it does not take) is answered as Esc would, once a key's
+        // click (shown pressed for a moment) is over.
+        QTimer::singleShot(500, box, [box] {
+            if (box->isVisible())
+                box->reject();
+        });
     });
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
@@ -739,6 +805,111 @@ void tst_Designer::discardQuestionKeepsTheEditsByDefault()
         io->confirmAnswers << true;
         w->close();
     }
+}
+
+void tst_Designer::panelsReadWholeAtTheirSize_data()
+{
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("the report") << QStringLiteral("report");
+    QTest::newRow("a column") << QStringLiteral("column");
+    QTest::newRow("a group") << QStringLiteral("group");
+    QTest::newRow("a field on the group header") << QStringLiteral("element");
+}
+
+// Whatever the screen, the designer opens on it whole, and its panels show their texts
+// whole at the size they are given: no row runs past the panel's edge, a long text reads
+// from its start, and every field name of the list is whole.
+void tst_Designer::panelsReadWholeAtTheirSize()
+{
+    QFETCH(QString, selected);
+    ReportDesignerWindow *w = open(porFornecedor);
+    QVERIFY(w);
+    QTRY_VERIFY2(w->screen()->availableGeometry().contains(w->frameGeometry()),
+                 qPrintable(QStringLiteral("%1x%2").arg(w->frameGeometry().width()).arg(w->frameGeometry().height())));
+    if (selected == QLatin1String("column"))
+        w->select({}, {3});
+    else if (selected == QLatin1String("group"))
+        w->select({}, {}, {groupHeader});
+    else if (selected == QLatin1String("element"))
+        w->drop(groupHeader, QPointF(5, 1), QStringLiteral("NMRAZSOCFORN"));
+    QCoreApplication::processEvents();
+
+    QScrollArea *panel = w->properties();
+    QWidget *form = panel->widget();
+    QVERIFY2(form->width() <= panel->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(form->width()).arg(panel->viewport()->width())));
+    for (QWidget *child : form->findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(form))
+            continue;
+        const QString name = child->objectName().isEmpty() ? QString::fromLatin1(child->metaObject()->className())
+                                                            : child->objectName();
+        QVERIFY2(child->mapTo(form, QPoint(child->width(), 0)).x() <= form->width(), qPrintable(name));
+        if (auto *box = qobject_cast<QCheckBox *>(child))
+            QVERIFY2(box->width() >= box->sizeHint().width()
+                         || (box->hasHeightForWidth() && box->height() >= box->heightForWidth(box->width())),
+                     qPrintable(box->text()));
+        if (auto *edit = qobject_cast<QLineEdit *>(child);
+            edit && !edit->hasFocus() && edit->fontMetrics().horizontalAdvance(edit->text()) > edit->width() - 8)
+            QVERIFY2(edit->cursorPosition() == 0, qPrintable(edit->text()));
+    }
+    auto *list = static_cast<QAbstractItemView *>(w->fieldList());
+    QVERIFY(!listedFields(w).isEmpty());
+    QVERIFY2(w->fieldList()->columnWidth(0) >= list->sizeHintForColumn(0),
+             qPrintable(QStringLiteral("%1 < %2").arg(w->fieldList()->columnWidth(0)).arg(list->sizeHintForColumn(0))));
+    io->confirmAnswers << true;
+    w->close();
+}
+
+void tst_Designer::typedQueryRefreshesTheFields_data()
+{
+    QTest::addColumn<bool>("blank");     // "Novo relatório" first, whose query is empty
+    QTest::addColumn<QString>("query");  // typed over the standard text
+    QTest::addColumn<QString>("fields"); // the field list after a pause; empty: a fault shows
+    QTest::addColumn<QString>("status"); // in the status bar then; empty: nothing
+    QTest::newRow("a new report's first query") << true << QStringLiteral("SELECT CDFORNECED, NMFANTFORN FROM FORNECEDOR")
+                                               << QStringLiteral("CDFORNECED,NMFANTFORN") << QString();
+    QTest::newRow("a query that does not run") << true << QStringLiteral("SELECT NADA FROM FORNECEDOR") << QString()
+                                               << QStringLiteral("NADA");
+    QTest::newRow("the list's query replaced") << false << QStringLiteral("SELECT CDFILIAL FROM FILIAL")
+                                               << QStringLiteral("CDFILIAL") << QString();
+}
+
+// The field list and the status bar follow the query once the author stops typing, with
+// no "Testar" and no return to the page.
+void tst_Designer::typedQueryRefreshesTheFields()
+{
+    QFETCH(bool, blank);
+    QFETCH(QString, query);
+    QFETCH(QString, fields);
+    QFETCH(QString, status);
+    QPointer<ReportDesignerWindow> w = open(porFornecedor);
+    QVERIFY(w);
+    if (blank) {
+        for (QAction *a : w->findChildren<QAction *>())
+            if (a->text() == QStringLiteral("Novo relatório"))
+                a->trigger();
+        const auto windows = screen->findChildren<ReportDesignerWindow *>(QStringLiteral("ReportDesignerWindow"));
+        QCOMPARE(windows.size(), 2);
+        w = windows.first() == w ? windows.last() : windows.first();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QTRY_VERIFY(!w->readingFields());
+        QVERIFY2(w->statusBar()->currentMessage().contains(QStringLiteral("vazia")),
+                 qPrintable(w->statusBar()->currentMessage()));
+    }
+    w->tabs()->setCurrentIndex(1);
+    QPlainTextEdit *text = w->queryEditor()->standardText();
+    text->setFocus();
+    text->selectAll();
+    QTest::keyClicks(text, query);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->readingFields(), 10000);
+    QCOMPARE(w->tabs()->currentIndex(), 1);
+    QCOMPARE(listedFields(w).join(QLatin1Char(',')), fields);
+    if (status.isEmpty())
+        QVERIFY2(w->statusBar()->currentMessage().isEmpty(), qPrintable(w->statusBar()->currentMessage()));
+    else
+        QVERIFY2(w->statusBar()->currentMessage().contains(status), qPrintable(w->statusBar()->currentMessage()));
+    for (ReportDesignerWindow *open : screen->findChildren<ReportDesignerWindow *>())
+        open->document()->markSaved(), open->close();
 }
 
 QTEST_MAIN(tst_Designer)

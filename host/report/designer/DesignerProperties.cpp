@@ -2,7 +2,9 @@
 #include "report/designer/ColorField.h"
 #include "report/designer/DesignerDocument.h"
 #include "report/designer/ExpressionEdit.h"
+#include "report/designer/FormatNames.h"
 #include "report/designer/StyleRulesEditor.h"
+#include "report/designer/WrapCheckBox.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -12,15 +14,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
+#include <cmath>
+
 namespace {
 
-const QStringList formats = {QStringLiteral("text"),      QStringLiteral("integer"),  QStringLiteral("number:2"),
-                             QStringLiteral("money"),     QStringLiteral("percent:2"), QStringLiteral("date"),
-                             QStringLiteral("datetime"),  QStringLiteral("variation:1")};
 const QList<std::pair<QString, QString>> alignments = {{QStringLiteral("left"), QStringLiteral("À esquerda")},
                                                        {QStringLiteral("center"), QStringLiteral("Ao centro")},
                                                        {QStringLiteral("right"), QStringLiteral("À direita")}};
@@ -42,6 +44,24 @@ QString bandKey(const DesignerBand &band)
     return QStringLiteral("%1:%2").arg(int(band.kind)).arg(band.level);
 }
 
+// A text longer than its box reads from its start, and whole in the tip.
+void showStart(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+    edit->setCursorPosition(0);
+    edit->setToolTip(edit->fontMetrics().horizontalAdvance(text) > edit->width() - 8 ? text : QString());
+}
+
+// A list of choices as narrow as the panel lets it be; its popup still shows them whole.
+QComboBox *narrowCombo(QWidget *parent)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(6);
+    return combo;
+}
+
 } // namespace
 
 DesignerProperties::DesignerProperties(DesignerDocument *document, QWidget *parent)
@@ -50,6 +70,8 @@ DesignerProperties::DesignerProperties(DesignerDocument *document, QWidget *pare
     setObjectName(QStringLiteral("designerProperties"));
     setWidgetResizable(true);
     setMinimumWidth(260);
+    // Everything wraps to the panel's width: a sideways scroll hides the ends of the rows.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void DesignerProperties::clear()
@@ -59,13 +81,14 @@ void DesignerProperties::clear()
     m_form = new QWidget;
     m_layout = new QFormLayout(m_form);
     m_layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    m_layout->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    m_layout->setRowWrapPolicy(QFormLayout::WrapLongRows);
     setWidget(m_form);
 }
 
 void DesignerProperties::heading(const QString &text)
 {
     auto *label = new QLabel(QStringLiteral("<b>%1</b>").arg(text.toHtmlEscaped()), m_form);
+    label->setWordWrap(true);
     m_layout->addRow(label);
 }
 
@@ -89,12 +112,12 @@ void DesignerProperties::addText(const QString &label, const QString &key, const
         connect(edit, &QLineEdit::textEdited, this, [=, this](const QString &t) { commit(label, write, t, key); });
         m_loads << [=, this] {
             if (!edit->hasFocus())
-                edit->setText(read(m_document->definition()).toString());
+                showStart(edit, read(m_document->definition()).toString());
         };
         m_layout->addRow(label, edit);
         return;
     }
-    auto *combo = new QComboBox(m_form);
+    auto *combo = narrowCombo(m_form);
     combo->setObjectName(key);
     combo->setEditable(true);
     combo->addItems(choices);
@@ -105,7 +128,31 @@ void DesignerProperties::addText(const QString &label, const QString &key, const
     m_loads << [=, this] {
         const QSignalBlocker block(combo);
         if (!combo->hasFocus())
-            combo->setCurrentText(read(m_document->definition()).toString());
+            showStart(combo->lineEdit(), read(m_document->definition()).toString());
+    };
+    m_layout->addRow(label, combo);
+}
+
+void DesignerProperties::addFormat(const QString &label, const Read &read, const Write &write)
+{
+    const QString key = QStringLiteral("format");
+    auto *combo = narrowCombo(m_form);
+    combo->setObjectName(key);
+    combo->setEditable(true);
+    combo->addItems(FormatNames::offered());
+    combo->setToolTip(QStringLiteral("Escolha um formato da lista ou escreva outro (ex.: Número, 3 casas; Máscara 99.999)."));
+    connect(combo, &QComboBox::currentTextChanged, this, [=, this](const QString &t) {
+        if (!combo->signalsBlocked())
+            commit(label, write, FormatNames::key(t), key);
+    });
+    m_loads << [=, this] {
+        const QSignalBlocker block(combo);
+        if (combo->hasFocus())
+            return;
+        // On its item when the list has it, so that picking another is a change.
+        const QString name = FormatNames::name(read(m_document->definition()).toString());
+        combo->setCurrentIndex(combo->findText(name));
+        showStart(combo->lineEdit(), name);
     };
     m_layout->addRow(label, combo);
 }
@@ -132,7 +179,7 @@ void DesignerProperties::addNumber(const QString &label, const QString &key, con
 
 void DesignerProperties::addCheck(const QString &label, const QString &key, const Read &read, const Write &write)
 {
-    auto *check = new QCheckBox(label, m_form);
+    auto *check = new WrapCheckBox(label, m_form);
     check->setObjectName(key);
     connect(check, &QCheckBox::toggled, this, [=, this](bool on) {
         if (!check->signalsBlocked())
@@ -142,14 +189,14 @@ void DesignerProperties::addCheck(const QString &label, const QString &key, cons
         const QSignalBlocker block(check);
         check->setChecked(read(m_document->definition()).toBool());
     };
-    m_layout->addRow(QString(), check);
+    m_layout->addRow(check);
 }
 
 void DesignerProperties::addChoice(const QString &label, const QString &key,
                                    const QList<std::pair<QString, QString>> &choices, const Read &read,
                                    const Write &write)
 {
-    auto *combo = new QComboBox(m_form);
+    auto *combo = narrowCombo(m_form);
     combo->setObjectName(key);
     for (const auto &[value, text] : choices)
         combo->addItem(text, value);
@@ -246,6 +293,9 @@ void DesignerProperties::showReport()
                {QStringLiteral("portrait"), QStringLiteral("Retrato")}},
               [](const ReportDefinition &d) { return d.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait"); },
               [](ReportDefinition &d, const QVariant &v) { d.landscape = v.toString() == QLatin1String("landscape"); });
+    addCheck(QStringLiteral("Colunas ocupam a largura da página"), QStringLiteral("columnsFillWidth"),
+             [](const ReportDefinition &d) { return d.columnsFillWidth; },
+             [](ReportDefinition &d, const QVariant &v) { d.columnsFillWidth = v.toBool(); });
     text(QStringLiteral("Cabeçalho"), QStringLiteral("heading"), &ReportDefinition::heading);
     text(QStringLiteral("Rodapé"), QStringLiteral("footer"), &ReportDefinition::footer);
     text(QStringLiteral("Fechamento"), QStringLiteral("summaryLabel"), &ReportDefinition::summaryLabel);
@@ -375,7 +425,7 @@ void DesignerProperties::showElements(const QList<ElementRef> &refs)
     }
     if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
         auto [readFormat, writeFormat] = member(&ReportElement::format);
-        addText(QStringLiteral("Formato"), QStringLiteral("format"), readFormat, writeFormat, formats);
+        addFormat(QStringLiteral("Formato"), readFormat, writeFormat);
     }
     showElementLook(refs);
     if (first->kind == ReportElement::Kind::Text || first->kind == ReportElement::Kind::Field) {
@@ -450,16 +500,46 @@ void DesignerProperties::showColumn(int column)
     addText(QStringLiteral("Título"), QStringLiteral("title"), readTitle, writeTitle);
     auto [readWidth, writeWidth] = member(&ReportColumn::width);
     addNumber(QStringLiteral("Largura (mm)"), QStringLiteral("width"), readWidth, writeWidth, 1, 300, 1, 1);
+    showPrintedWidth(column);
     auto [readAlign, writeAlign] = member(&ReportColumn::align);
     addChoice(QStringLiteral("Alinhamento"), QStringLiteral("align"), alignments, readAlign, writeAlign);
     auto [readFormat, writeFormat] = member(&ReportColumn::format);
-    addText(QStringLiteral("Formato"), QStringLiteral("format"), readFormat, writeFormat, formats);
+    addFormat(QStringLiteral("Formato"), readFormat, writeFormat);
     auto [readWhen, writeWhen] = member(&ReportColumn::visibleWhen);
     addText(QStringLiteral("Visível quando"), QStringLiteral("visibleWhen"), readWhen, writeWhen);
     auto [readData, writeData] = member(&ReportColumn::dataOnly);
     addCheck(QStringLiteral("Só em planilha (CSV, XLSX)"), QStringLiteral("dataOnly"), readData, writeData);
     addStyleRules(QStringLiteral("Estilos da célula"), DesignerBand{DesignerBand::Detail, -1},
                   [column](ReportDefinition &d) { return column < d.columns.size() ? &d.columns[column].styles : nullptr; });
+}
+
+// A column that prints at another width than its own says so under it, and why.
+void DesignerProperties::showPrintedWidth(int column)
+{
+    auto *note = new QLabel(m_form);
+    note->setObjectName(QStringLiteral("lblLarguraImpressa"));
+    note->setWordWrap(true);
+    m_layout->addRow(note);
+    m_loads << [this, note, column] {
+        const ReportDefinition &d = m_document->definition();
+        if (column >= d.columns.size() || d.columns.at(column).dataOnly) {
+            note->hide();
+            return;
+        }
+        const double width = d.columns.at(column).width;
+        const double page = d.contentWidthMm();
+        const double scale = ReportColumn::paperScale(d.columns, page, d.columnsFillWidth);
+        const QLocale pt(QLocale::Portuguese, QLocale::Brazil);
+        const QString printed = pt.toString(width * scale, 'f', 1);
+        note->setVisible(std::abs(width * scale - width) >= 0.05);
+        note->setText(d.columnsFillWidth
+                          ? QStringLiteral("Imprime com %1 mm: as colunas ocupam a largura da página "
+                                           "(uma opção do relatório).")
+                                .arg(printed)
+                          : QStringLiteral("Imprime com %1 mm: as colunas somam mais que os %2 mm entre as margens "
+                                           "e são estreitadas para caber.")
+                                .arg(printed, pt.toString(page, 'f', 1)));
+    };
 }
 
 void DesignerProperties::showBand(const DesignerBand &band)

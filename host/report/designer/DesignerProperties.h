@@ -50,6 +50,8 @@ private:
                  const QStringList &choices = {});
     void addNumber(const QString &label, const QString &key, const Read &read, const Write &write, double min,
                    double max, double step, int decimals = 1);
+    // A format, shown by its name and kept by its key.
+    void addFormat(const QString &label, const Read &read, const Write &write);
     void addCheck(const QString &label, const QString &key, const Read &read, const Write &write);
     void addChoice(const QString &label, const QString &key, const QList<std::pair<QString, QString>> &choices,
                    const Read &read, const Write &write);
@@ -65,6 +67,7 @@ private:
     void showElements(const QList<ElementRef> &elements);
     void showElementLook(const QList<ElementRef> &elements);
     void showColumn(int column);
+    void showPrintedWidth(int column);
     void showBand(const DesignerBand &band);
     void showGroup(int level);
 

@@ -1,5 +1,7 @@
 #include "report/designer/DesignerTree.h"
 
+#include <QHeaderView>
+
 namespace {
 
 QString elementText(const ReportElement &e, int index)
@@ -19,6 +21,9 @@ DesignerTree::DesignerTree(QWidget *parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("designerTree"));
     setHeaderHidden(true);
+    // A long name scrolls sideways rather than ending in "…".
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &DesignerTree::emitPicked);
 }

@@ -29,8 +29,11 @@ QString ExpressionEdit::text() const
 
 void ExpressionEdit::setText(const QString &text)
 {
-    if (m_line->text() != text)
+    if (m_line->text() != text) {
         m_line->setText(text);
+        // Read from its start, as typed, rather than scrolled to its end.
+        m_line->setCursorPosition(0);
+    }
     check();
 }
 

@@ -19,7 +19,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFile>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QPointer>
+#include <QScreen>
 #include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
@@ -37,6 +38,12 @@
 namespace {
 
 constexpr const char *elementsMime = "application/x-suite-report-elements";
+// How long the author's typing in the query pauses before its fields are read again.
+constexpr int queryPauseMs = 600;
+// The size the designer asks for, and what a window manager adds around a window (a title
+// bar and borders) before the window is shown and its frame known.
+constexpr QSize preferredSize(1360, 940);
+constexpr QSize frameAllowance(16, 40);
 
 } // namespace
 
@@ -54,20 +61,43 @@ ReportDesignerWindow::ReportDesignerWindow(const ReportDefinition &definition, c
     connect(m_document->undoStack(), &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &ReportDesignerWindow::sceneSelectionChanged);
+    m_queryPause = new QTimer(this);
+    m_queryPause->setSingleShot(true);
+    m_queryPause->setInterval(queryPauseMs);
+    connect(m_queryPause, &QTimer::timeout, this, &ReportDesignerWindow::refreshFields);
     refreshFields();
     m_preview->setDefinition(m_document->definition(), m_paramValues);
     m_scene->rebuild(m_document->definition());
     m_tree->rebuild(m_document->definition());
     m_properties->show({}, {}, {});
-    resize(1360, 940);
+    const QScreen *where = parent ? parent->screen() : screen();
+    resize(preferredSize.boundedTo(where->availableGeometry().size() - frameAllowance));
 }
 
 void ReportDesignerWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     // The whole width of the sheet at first; Ctrl+0 gives its true size.
-    if (!std::exchange(m_shown, true))
+    if (!std::exchange(m_shown, true)) {
+        QTimer::singleShot(0, this, &ReportDesignerWindow::keepOnScreen);
         QTimer::singleShot(0, m_view, &DesignerView::fitWidth);
+    }
+}
+
+void ReportDesignerWindow::keepOnScreen()
+{
+    // With its frame known now: wholly on the screen's free area, the task bar's excepted.
+    const QRect free = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (free.contains(frame))
+        return;
+    const QSize border = frame.size() - size();
+    resize(size().boundedTo(free.size() - border));
+    const QRect framed = frameGeometry();
+    move(pos() + QPoint(std::clamp(framed.left(), free.left(), std::max(free.left(), free.right() + 1 - framed.width()))
+                            - framed.left(),
+                        std::clamp(framed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - framed.height()))
+                            - framed.top()));
 }
 
 ReportDesignerWindow::~ReportDesignerWindow()
@@ -165,7 +195,9 @@ void ReportDesignerWindow::buildDocks()
     m_previewDock->setWidget(m_preview);
     addDockWidget(Qt::RightDockWidgetArea, m_previewDock);
     splitDockWidget(propertiesDock, m_previewDock, Qt::Horizontal);
-    resizeDocks({m_fieldsDock, propertiesDock, m_previewDock}, {190, 250, 330}, Qt::Horizontal);
+    // Wide enough for a field's name and type and for the properties' labels beside their
+    // values; the page takes what is left (1366 pixels across leave it about 500).
+    resizeDocks({m_fieldsDock, propertiesDock, m_previewDock}, {235, 290, 300}, Qt::Horizontal);
 
     m_zoomLabel = new QLabel(this);
     statusBar()->addPermanentWidget(m_zoomLabel);
@@ -224,16 +256,28 @@ void ReportDesignerWindow::buildMenus()
 
 void ReportDesignerWindow::buildEditMenu(QMenu *menu)
 {
-    QAction *undo = m_document->undoStack()->createUndoAction(this, QStringLiteral("Desfazer"));
+    QUndoStack *stack = m_document->undoStack();
+    QAction *undo = stack->createUndoAction(this, QStringLiteral("Desfazer"));
     undo->setShortcut(QKeySequence::Undo);
     undo->setProperty("onToolBar", true);
-    QAction *redo = m_document->undoStack()->createRedoAction(this, QStringLiteral("Refazer"));
+    QAction *redo = stack->createRedoAction(this, QStringLiteral("Refazer"));
     // Ctrl+Y as well as the platform's own (Ctrl+Shift+Z on Linux): authors come with either habit.
     QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
     if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
         redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
     redo->setShortcuts(redoKeys);
     redo->setProperty("onToolBar", true);
+    // On the toolbar their text stays put ("Desfazer Mover" would push the buttons after
+    // them sideways at every edit, under the author's pointer); the step is in the tip.
+    undo->setIconText(QStringLiteral("Desfazer"));
+    redo->setIconText(QStringLiteral("Refazer"));
+    const auto tip = [](QAction *a) {
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(a->text(), a->shortcut().toString(QKeySequence::NativeText)));
+    };
+    tip(undo);
+    tip(redo);
+    connect(stack, &QUndoStack::undoTextChanged, undo, [undo, tip] { tip(undo); });
+    connect(stack, &QUndoStack::redoTextChanged, redo, [redo, tip] { tip(redo); });
     menu->addAction(undo);
     menu->addAction(redo);
     menu->addSeparator();
@@ -332,6 +376,7 @@ void ReportDesignerWindow::refreshParams()
 
 void ReportDesignerWindow::refreshFields()
 {
+    m_queryPause->stop();
     refreshParams();
     if (!m_hooks.querySample) {
         setFields({});
@@ -357,6 +402,12 @@ void ReportDesignerWindow::refreshFields()
                 },
                 Qt::QueuedConnection);
         });
+}
+
+bool ReportDesignerWindow::readingFields() const
+{
+    // A pause in the typing is waited for as well: the fields are read once it is over.
+    return m_fieldsAsked != m_fieldsRead || m_queryPause->isActive();
 }
 
 void ReportDesignerWindow::fieldsArrived(int run, const QList<ReportQueryField> &fields, const QString &error)
@@ -402,6 +453,9 @@ void ReportDesignerWindow::queryEdited()
     m_document->change(QStringLiteral("Alterar a consulta"), [&](ReportDefinition &d) {
         m_queryEditor->applyTo(d);
     }, QStringLiteral("sql"));
+    // The fields, and what the status bar says of the query, follow the text once the
+    // typing pauses.
+    m_queryPause->start();
 }
 
 void ReportDesignerWindow::definitionChanged()
@@ -551,8 +605,8 @@ void ReportDesignerWindow::insertElement(ReportElement::Kind kind)
 
 bool ReportDesignerWindow::pickImage(QByteArray &bytes, QString &mime)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Imagem"), QString(),
-                                                      QStringLiteral("Imagens (*.png *.jpg *.jpeg *.svg)"));
+    const QString file = Interaction::instance()->openFileName(this, QStringLiteral("Imagem"),
+                                                               QStringLiteral("Imagens (*.png *.jpg *.jpeg *.svg)"));
     if (file.isEmpty())
         return false;
     QFile in(file);

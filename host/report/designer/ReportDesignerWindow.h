@@ -17,6 +17,7 @@ class DesignerView;
 class QDockWidget;
 class QLabel;
 class QTabWidget;
+class QTimer;
 class ReportFieldList;
 class ReportLivePreview;
 class ReportQueryEditor;
@@ -67,7 +68,7 @@ public:
     // Reads the query's fields again (after the query changed), on a worker thread; the
     // field list says so meanwhile.
     void refreshFields();
-    bool readingFields() const { return m_fieldsAsked != m_fieldsRead; }
+    bool readingFields() const;
     // What an expression of a band may read.
     ExpressionNames namesFor(const DesignerBand &band) const;
 
@@ -108,6 +109,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Moves and shrinks the window, frame and all, into the screen's free area.
+    void keepOnScreen();
     void buildPage();
     void buildDocks();
     void buildMenus();
@@ -152,6 +155,7 @@ private:
     ReportLivePreview *m_preview = nullptr;
     QList<ReportQueryField> m_fields;
     int m_fieldsAsked = 0, m_fieldsRead = 0; // reads of the fields started, and the last one that came back
+    QTimer *m_queryPause = nullptr; // runs while the author types in the query
     TParams m_paramValues;
     QStringList m_params;
 

@@ -37,9 +37,10 @@ ReportFieldList::ReportFieldList(QWidget *parent) : QTreeWidget(parent)
 {
     setColumnCount(2);
     setHeaderLabels({QStringLiteral("Nome"), QStringLiteral("Tipo")});
-    header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    header()->setStretchLastSection(false);
+    // A name is read whole, never "CDARVPR…": its column takes what the names need, and the
+    // list scrolls sideways when the panel is narrower.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(true);
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);
@@ -92,6 +93,8 @@ void ReportFieldList::setProblem(const QString &message)
     item->setForeground(0, QColor(0xC0, 0, 0));
     item->setToolTip(0, message);
     item->setFirstColumnSpanned(true);
+    // The whole message is in its tip and in the status bar; the names' column keeps to the names.
+    item->setSizeHint(0, QSize(1, fontMetrics().height() + 4));
     m_fieldRoot->setExpanded(true);
 }
 
